@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian package (and the npm packages of the local OCR engine)
+# that building, running and testing KelsorOCR needs. Safe to run repeatedly.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git clang clang-format libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-svg-dev qt6-tools-dev-tools libqt6svg6
+  qt6-l10n-tools libgl-dev libxkbcommon-dev libx11-dev libxcb1-dev libx11-xcb-dev
+  libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
+  libfreeimage-dev libcrypto++-dev libjsoncpp-dev libevent-dev
+  libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl libzip-dev zip libsqlite3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
+  fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils
+
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "install-deps: all Debian packages present"
+fi

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test. Extra arguments go to
+# ctest, e.g. `scripts/test.sh -R '^cloud\.'` for one subsystem.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+BUILD_DIR="${KELSOR_BUILD_DIR:-build}"
+# Recognition engines use one thread each; the GUI tests that need a real X
+# server find one through DISPLAY, all others run offscreen.
+export OMP_THREAD_LIMIT=1
+export LANG=C.UTF-8
+exec xvfb-run -a -s "-screen 0 1920x1080x24" \
+    ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "${KELSOR_TEST_JOBS:-2}" "$@"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The recognition engines of kelsor-server. An engine instance is used by one
+// thread at a time; the server keeps a pool of them.
+namespace kelsor::server {
+
+// A decoded picture: 8-bit RGB, rows top to bottom, no padding.
+struct DecodedPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;  // width * height * 3 bytes
+};
+
+// One recognised text line.
+struct TextBlock {
+    std::string words;                           // UTF-8
+    std::array<std::array<int, 2>, 4> location;  // corners: top-left, top-right,
+                                                 // bottom-right, bottom-left
+    double confidence = 0.0;                     // 0..1
+};
+
+class RecognitionEngine {
+public:
+    virtual ~RecognitionEngine() = default;
+    // Short name for logs and the start-up line, e.g. "tesseract".
+    virtual std::string Name() const = 0;
+    // Lines in reading order. Returns false and sets `error` when recognition
+    // itself fails (not when the picture simply holds no text).
+    virtual bool Recognize(const DecodedPicture& picture, std::vector<TextBlock>& lines,
+                           std::string& error) = 0;
+};
+
+}  // namespace kelsor::server
