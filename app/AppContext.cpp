@@ -1,0 +1,10 @@
+#include "app/AppContext.h"
+
+namespace kelsor {
+
+AppContext& App() {
+    static AppContext context;
+    return context;
+}
+
+}  // namespace kelsor

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+// The process-wide application context: folders, work-file names, sibling
+// program paths, version text, URL templates and the output options. Built
+// once on the UI thread at start-up; afterwards read from any thread. Folder
+// values end with the separator "/".
+namespace kelsor {
+
+// A string written on the UI thread and read by worker threads: readers get a
+// whole copy, never a half-written value.
+class SharedText {
+public:
+    SharedText() = default;
+    explicit SharedText(std::wstring value) : m_value(std::move(value)) {}
+    std::wstring get() const {
+        std::lock_guard lock(m_mutex);
+        return m_value;
+    }
+    void set(std::wstring value) {
+        std::lock_guard lock(m_mutex);
+        m_value = std::move(value);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::wstring m_value;
+};
+
+struct AppContext {
+    // Set once during start-up, read-only afterwards.
+    std::wstring exeFolder;
+    std::wstring desktopFolder;
+    std::wstring screenOutputFolder;
+    std::wstring dataFolder;
+    std::wstring productName;
+    std::wstring selfPath;
+    std::wstring updaterPath;
+    std::wstring statsPath;
+    std::wstring versionText;
+    std::wstring singleCutPicturePath;
+    std::wstring singleWorkPicturePath;
+    std::wstring screenCutPicturePath;
+    std::wstring screenWorkPicturePath;
+    std::wstring avatarPath;
+    std::wstring sessionFilePath;
+    std::wstring installerPath;
+    std::wstring configPath;
+    std::wstring channel = L"10001";
+    std::wstring homePageUrl;
+    std::wstring aboutPageUrl;
+    std::wstring blankPageUrl;
+    std::wstring loginPageUrl;
+    std::wstring bindPhonePageUrl;
+    std::wstring autoLoginApiUrl;
+    std::wstring softwareInfoApiUrl;
+
+    // Changed on the UI thread while the program runs; workers read them.
+    std::atomic<int> useCustomOutputFolder{0};  // 0 = source folder, 1 = customOutputFolder
+    std::atomic<int> formatType{0};             // FormatType
+    SharedText customOutputFolder;
+    SharedText bindPhoneTargetUrl;
+    SharedText autoLoginReply;
+};
+
+// The one process-wide instance.
+AppContext& App();
+
+}  // namespace kelsor
