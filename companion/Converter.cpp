@@ -7,34 +7,14 @@
 #include <cryptopp/md5.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cwctype>
-#include <thread>
 
 #include "app/AppContext.h"
-#include "app/HttpTransfer.h"
 #include "app/TextConv.h"
 #include "companion/Launch.h"
-#include "companion/SoftwareInfo.h"
 #include "platform/sys/Registry.h"
 
 namespace kelsor {
-namespace {
-
-bool IsRegularFile(const std::wstring& path) {
-    struct stat info {};
-    return ::stat(WideToAnsi(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::wstring AsciiLower(std::wstring text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) {
-        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    });
-    return text;
-}
-
-}  // namespace
 
 std::wstring FindInstalledConverter() {
     std::wstring uninstall;
@@ -50,7 +30,7 @@ std::wstring FindInstalledConverter() {
 }
 
 std::wstring FileMd5(const std::wstring& path) {
-    if (!IsRegularFile(path)) {
+    if (!companion::IsRegularFile(path)) {
         return {};
     }
     std::string hex;
@@ -68,45 +48,13 @@ std::wstring FileMd5(const std::wstring& path) {
 
 bool RunInstallerAndWait(const std::wstring& parameters) {
     const std::wstring& installer = App().installerPath;
-    if (!IsRegularFile(installer)) {
+    if (!companion::IsRegularFile(installer)) {
         return false;
     }
     // A downloaded file carries no execute permission; the digest has been
     // checked, so the owner may run it.
     ::chmod(WideToAnsi(installer).c_str(), 0700);
     return companion::RunHiddenAndWait(installer, companion::SplitParameters(parameters));
-}
-
-void OnConverterButtonClick(ConverterWindowPort& window) {
-    std::wstring converter = FindInstalledConverter();
-    if (!converter.empty() && IsRegularFile(converter)) {
-        companion::StartProgram(converter, {});
-        return;
-    }
-    window.ShowConverterFetching();
-    if (IsRegularFile(App().statsPath)) {
-        companion::StartProgram(App().statsPath, {L"-KSOCRPDFDL"});
-    }
-    // The button stays hidden while the worker runs, so only one runs at a time.
-    std::thread([&window] { RunConverterWorker(window); }).detach();
-}
-
-void RunConverterWorker(ConverterWindowPort& window) {
-    std::wstring reply;
-    HttpGetText(reply, App().softwareInfoApiUrl);
-    SoftwareInfo& info = CurrentSoftwareInfo();
-    if (ParseSoftwareInfo(reply, info) != 0) {
-        return;
-    }
-    const std::wstring& installer = App().installerPath;
-    std::remove(WideToAnsi(installer).c_str());
-    HttpDownloadFile(info.downloadUrl, installer);
-    std::wstring digest = FileMd5(installer);
-    // An empty digest never vouches for a file, whatever was downloaded.
-    if (!info.digest.empty() && AsciiLower(digest) == AsciiLower(info.digest)) {
-        RunInstallerAndWait(info.parameters);
-    }
-    window.SendMessage(WM_KSOCR_CONVERTERFETCHED);
 }
 
 }  // namespace kelsor

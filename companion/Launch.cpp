@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -73,6 +74,11 @@ std::vector<std::wstring> SplitParameters(const std::wstring& parameters) {
         arguments.push_back(std::move(current));
     }
     return arguments;
+}
+
+bool IsRegularFile(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(WideToAnsi(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool StartProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {

@@ -11,6 +11,9 @@ namespace kelsor::companion {
 // double quotes group (and are dropped), as a Windows command line does.
 std::vector<std::wstring> SplitParameters(const std::wstring& parameters);
 
+// True when `path` names an existing regular file.
+bool IsRegularFile(const std::wstring& path);
+
 // Starts `program` with `arguments` and returns at once; the child is reaped
 // in the background. False when it could not be started.
 bool StartProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);
