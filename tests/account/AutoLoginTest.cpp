@@ -2,6 +2,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -31,7 +32,10 @@ public:
             });
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        m_server.wait_until_ready();
+        // stop() before the accept loop runs would be lost, so wait for it.
+        while (!m_server.is_running()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     ~AccountApi() {
         m_server.stop();
