@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TempDir.h"
+#include "platform/sys/FileVersion.h"
+#include "platform/sys/ShellFolders.h"
+
+using namespace kelsor::platform;
+
+// This test program carries the note 7.8.9.10 (see CMakeLists.txt).
+TEST(FileVersion, ReadsTheNoteFromTheFileOnDisk) {
+    const std::string self = ToNativePath(GetProgramPath());
+    FileVersion version{};
+    ASSERT_TRUE(ReadFileVersion(self, version));
+    EXPECT_EQ(version, (FileVersion{7, 8, 9, 10}));
+
+    // The note travels with the file's content, whatever its name.
+    TempDir dir;
+    std::filesystem::copy_file(self, dir / "renamed");
+    version = {};
+    ASSERT_TRUE(ReadFileVersion(dir / "renamed", version));
+    EXPECT_EQ(version, (FileVersion{7, 8, 9, 10}));
+}
+
+TEST(FileVersion, FilesWithoutTheNoteHaveNoVersion) {
+    TempDir dir;
+    FileVersion version{};
+    EXPECT_FALSE(ReadFileVersion("/bin/true", version));  // ELF with other notes
+    EXPECT_FALSE(ReadFileVersion(dir / "missing", version));
+    WriteFile(dir / "text", "not an ELF file");
+    EXPECT_FALSE(ReadFileVersion(dir / "text", version));
+    WriteFile(dir / "empty", "");
+    EXPECT_FALSE(ReadFileVersion(dir / "empty", version));
+    // A cut-off program file is read without running off its end.
+    std::string head = ReadFile(ToNativePath(GetProgramPath())).substr(0, 200);
+    WriteFile(dir / "truncated", head);
+    EXPECT_FALSE(ReadFileVersion(dir / "truncated", version));
+}
