@@ -4,6 +4,7 @@
 
 #include "TempDir.h"
 #include "platform/sys/FileVersion.h"
+#include "platform/sys/Process.h"
 #include "platform/sys/ShellFolders.h"
 
 using namespace kelsor::platform;
@@ -36,4 +37,28 @@ TEST(FileVersion, FilesWithoutTheNoteHaveNoVersion) {
     std::string head = ReadFile(ToNativePath(GetProgramPath())).substr(0, 200);
     WriteFile(dir / "truncated", head);
     EXPECT_FALSE(ReadFileVersion(dir / "truncated", version));
+}
+
+// Stripping symbols keeps the note (it is part of the loaded program, like a
+// resource); removing the note section removes the version.
+TEST(FileVersion, SurvivesStripButNotRemovalOfTheNote) {
+    TempDir dir;
+    const std::wstring self = GetProgramPath();
+    StartOptions wait;
+    wait.wait = true;
+    wait.hidden = true;
+    ASSERT_EQ(
+        StartProgram(L"/usr/bin/strip", {L"--strip-all", L"-o", dir.wide("stripped"), self}, wait)
+            .exitCode,
+        0);
+    FileVersion version{};
+    EXPECT_TRUE(ReadFileVersion(dir / "stripped", version));
+    EXPECT_EQ(version, (FileVersion{7, 8, 9, 10}));
+
+    ASSERT_EQ(
+        StartProgram(L"/usr/bin/objcopy",
+                     {L"--remove-section", L".note.kelsor.version", self, dir.wide("bare")}, wait)
+            .exitCode,
+        0);
+    EXPECT_FALSE(ReadFileVersion(dir / "bare", version));
 }
