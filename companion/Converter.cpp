@@ -11,7 +11,8 @@
 
 #include "app/AppContext.h"
 #include "app/TextConv.h"
-#include "companion/Launch.h"
+#include "companion/CommandLine.h"
+#include "platform/sys/Process.h"
 #include "platform/sys/Registry.h"
 
 namespace kelsor {
@@ -54,7 +55,11 @@ bool RunInstallerAndWait(const std::wstring& parameters) {
     // A downloaded file carries no execute permission; the digest has been
     // checked, so the owner may run it.
     ::chmod(WideToAnsi(installer).c_str(), 0700);
-    return companion::RunHiddenAndWait(installer, companion::SplitParameters(parameters));
+    platform::StartOptions options;
+    options.hidden = true;
+    options.wait = true;
+    return platform::StartProgram(installer, companion::SplitParameters(parameters), options)
+        .started;
 }
 
 }  // namespace kelsor

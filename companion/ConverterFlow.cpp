@@ -1,14 +1,14 @@
 #include "companion/Converter.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <thread>
 
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
-#include "companion/Launch.h"
+#include "companion/CommandLine.h"
 #include "companion/SoftwareInfo.h"
+#include "platform/sys/Process.h"
 
 // The button and the worker: the part of the converter flow that talks to
 // the network.
@@ -27,12 +27,12 @@ std::wstring AsciiLower(std::wstring text) {
 void OnConverterButtonClick(ConverterWindowPort& window) {
     std::wstring converter = FindInstalledConverter();
     if (!converter.empty() && companion::IsRegularFile(converter)) {
-        companion::StartProgram(converter, {});
+        platform::StartProgram(converter, {});
         return;
     }
     window.ShowConverterFetching();
     if (companion::IsRegularFile(App().statsPath)) {
-        companion::StartProgram(App().statsPath, {L"-KSOCRPDFDL"});
+        platform::StartProgram(App().statsPath, {L"-KSOCRPDFDL"});
     }
     // The button stays hidden while the worker runs, so only one runs at a time.
     std::thread([&window] { RunConverterWorker(window); }).detach();
@@ -45,8 +45,7 @@ void RunConverterWorker(ConverterWindowPort& window) {
     if (ParseSoftwareInfo(reply, info) != 0) {
         return;
     }
-    const std::wstring& installer = App().installerPath;
-    std::remove(WideToAnsi(installer).c_str());
+    const std::wstring& installer = App().installerPath;  // replaced by the download
     HttpDownloadFile(info.downloadUrl, installer);
     std::wstring digest = FileMd5(installer);
     // An empty digest never vouches for a file, whatever was downloaded.

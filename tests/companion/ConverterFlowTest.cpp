@@ -9,12 +9,20 @@
 
 #include "CompanionTestSupport.h"
 #include "app/AppContext.h"
+#include "app/HttpTransfer.h"
 #include "app/TextConv.h"
 #include "companion/Converter.h"
 #include "platform/sys/Registry.h"
 
 namespace kelsor {
 namespace {
+
+// libcurl's global set-up, once, before any test starts a thread.
+class HttpEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { InitHttpGlobal(); }
+};
+const auto* const kHttpEnvironment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);
 
 using platform::RegistryRoot;
 

@@ -3,8 +3,8 @@
 #include "CompanionTestSupport.h"
 #include "app/AppContext.h"
 #include "app/TextConv.h"
+#include "companion/CommandLine.h"
 #include "companion/Converter.h"
-#include "companion/Launch.h"
 #include "companion/SoftwareInfo.h"
 #include "platform/sys/Registry.h"
 
