@@ -75,6 +75,8 @@ void PictureCanvas::WaitForAnimation() {
 
 void PictureCanvas::ReleasePicture() {
     std::lock_guard lock(m_mutex);
+    // A frame of the old picture still waiting for the UI thread is void.
+    m_pending = CanvasFrame();
     m_picture = QImage();
     if (m_decoded != nullptr) {
         FreeImage_Unload(m_decoded);

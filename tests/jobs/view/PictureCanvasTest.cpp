@@ -257,7 +257,9 @@ TEST_F(PictureCanvasTest, LoadingOrDestroyingStopsARunningAnimation) {
     EXPECT_FALSE(state.animating);
     EXPECT_EQ(state.scale, 1.0);
     EXPECT_EQ(state.placement.shownWidth, 300);
-    QCoreApplication::processEvents();  // stale frames of the old picture
+    // No frame of the old picture shows up afterwards.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(canvas->LatestFrame().image.isNull());
     canvas->Paint(kView);
     EXPECT_EQ(canvas->LatestFrame().drawnWidth, 300);
 
