@@ -13,7 +13,9 @@ namespace kelsor::platform {
 class WebView;
 
 // Handler of a bound script function: the arguments as strings; the answer is
-// returned to the script as a string, nullopt as the value undefined.
+// returned to the script as a string, nullopt as the value undefined. It runs
+// inside the page's call, while the engine does no other work: it must not
+// wait for any page (not even another view's); post such work and return.
 using ScriptFunction =
     std::function<std::optional<std::wstring>(WebView* view, std::vector<std::wstring> args)>;
 

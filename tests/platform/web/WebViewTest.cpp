@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWidget>
@@ -229,6 +232,50 @@ TEST_F(WebViewTest, DestroyFromInsideItsOwnCallWaitsForTheCall) {
     m_view->Show(true);
     m_view->RunScript(L"wkaction('registerlogin', 'closewnd')");
     EXPECT_TRUE(WaitUntil([&] { return m_destroyed; }));
+}
+
+// The engine does no work of its own while a script call is being answered,
+// so a handler must not wait for another view: it posts the opening and
+// returns; the new view then loads and answers its own calls.
+TEST_F(WebViewTest, AHandlerPostsTheOpeningOfAnotherView) {
+    LoadAndWait(Trusted(L"/bridge"));
+    WebView* second = nullptr;
+    bool secondReady = false;
+    WebBindFunction(L"wkaction", 5, [&](WebView* view, std::vector<std::wstring> args) {
+        if (view != m_view) {
+            return std::optional<std::wstring>(L"inner:" + args.at(0));
+        }
+        QTimer::singleShot(0, [&] {
+            second = WebView::Create(m_host.get(), 0, 0, 200, 100);
+            second->OnDocumentReady([&](WebView*) { secondReady = true; });
+            second->LoadUrl(Trusted(L"/second"));
+        });
+        return std::optional<std::wstring>(L"0");
+    });
+    EXPECT_EQ(Evaluate(m_view, L"wkaction('registerlogin', 'qqloginshow', 'url')"), L"0");
+    ASSERT_TRUE(WaitUntil([&] { return secondReady; }));
+    EXPECT_EQ(Evaluate(second, L"wkaction('nested')"), L"inner:nested");
+    second->Destroy();
+}
+
+TEST(WebEngineEnvironment, SandboxFlagsOnlyForRootAndExistingValuesKept) {
+    const QByteArray savedSandbox = qgetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    const QByteArray savedFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    PrepareWebEngineEnvironment();
+    if (geteuid() == 0) {
+        EXPECT_EQ(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), "1");
+        EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), "--no-sandbox --disable-gpu");
+    } else {
+        EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"));
+        EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"));
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --custom");
+    PrepareWebEngineEnvironment();
+    EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), "--no-sandbox --custom");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", savedSandbox);
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", savedFlags);
 }
 
 }  // namespace
