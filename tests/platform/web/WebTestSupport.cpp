@@ -8,7 +8,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QThread>
+#include <QTimer>
 #include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -48,23 +48,26 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WebEnvi
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& done, int deadlineMs) {
+    // A real event loop, as in the program; the condition is checked often.
     QDeadlineTimer deadline(deadlineMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || deadline.hasExpired()) {
+            loop.quit();
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
+    });
+    if (!done()) {
+        poll.start();
+        loop.exec();
     }
-    return true;
+    return done();
 }
 
 void Pump(int ms) {
     QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
+    WaitUntil([&] { return deadline.hasExpired(); }, ms + 1000);
 }
 
 // One request per connection: the engine keeps idle connections open, which
