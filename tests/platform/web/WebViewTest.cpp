@@ -200,6 +200,21 @@ TEST_F(WebViewTest, WindowRequestsAskTheCreateViewPolicy) {
     EXPECT_NE(asked[3].first.find(L"/second"), std::wstring::npos);
     EXPECT_NE(m_view->Url().find(L"/bridge"), std::wstring::npos);
 
+    // A window the policy hands to another view loads there.
+    auto other = MakeHost(200, 100);
+    WebView* elsewhere = WebView::Create(other.get(), 0, 0, 200, 100);
+    bool elsewhereReady = false;
+    elsewhere->OnDocumentReady([&](WebView*) { elsewhereReady = true; });
+    m_view->OnCreateView([&](WebView*, const std::wstring& url, const std::wstring& name) {
+        asked.emplace_back(url, name);
+        return name == L"elsewhere" ? elsewhere : m_view;
+    });
+    EXPECT_EQ(Evaluate(m_view, L"String(window.open('/second', 'elsewhere'))"), L"null");
+    ASSERT_TRUE(WaitUntil([&] { return elsewhereReady; }));
+    EXPECT_EQ(elsewhere->PageTitle(), L"第二页");
+    EXPECT_NE(m_view->Url().find(L"/bridge"), std::wstring::npos);
+    elsewhere->Destroy();
+
     // A named window the policy gives back to the same view loads in place.
     Evaluate(m_view, L"window.open('/second', 'somename'); 0");
     ASSERT_TRUE(WaitUntil([&] { return m_view->PageTitle() == L"第二页"; }));
@@ -256,6 +271,26 @@ TEST_F(WebViewTest, AHandlerPostsTheOpeningOfAnotherView) {
     ASSERT_TRUE(WaitUntil([&] { return secondReady; }));
     EXPECT_EQ(Evaluate(second, L"wkaction('nested')"), L"inner:nested");
     second->Destroy();
+}
+
+TEST_F(WebViewTest, FinalizeDestroysTheViewsLeftAndInitializeStartsAgain) {
+    WebFinalize();
+    EXPECT_TRUE(m_destroyed);
+    EXPECT_FALSE(WebIsInitialized());
+    EXPECT_EQ(WebView::Create(m_host.get(), 0, 0, 10, 10), nullptr);
+    ASSERT_TRUE(WebInitialize());
+    EXPECT_TRUE(WebInitialize());  // once is enough; a second call changes nothing
+    // Bindings went with the engine; a new one works on a new view.
+    WebSetTrustedOrigins({m_origin});
+    WebBindFunction(L"wkaction", 5, [](WebView*, std::vector<std::wstring>) {
+        return std::optional<std::wstring>(L"again");
+    });
+    m_view = WebView::Create(m_host.get(), 0, 0, 200, 100);
+    m_destroyed = false;
+    m_view->OnDocumentReady([this](WebView*) { ++m_ready; });
+    m_view->OnWindowDestroy([this](WebView*) { m_destroyed = true; });
+    LoadAndWait(Trusted(L"/bridge"));
+    EXPECT_EQ(Evaluate(m_view, L"wkaction('app', 'ver')"), L"again");
 }
 
 TEST(WebEngineEnvironment, SandboxFlagsOnlyForRootAndExistingValuesKept) {
