@@ -6,9 +6,7 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 class QWidget;
 

@@ -24,6 +24,17 @@ namespace {
 class WebEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // Offscreen and without the sandbox (which cannot start as root)
+        // unless the caller chose otherwise.
+        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty()
+                                       ? QByteArray("offscreen")
+                                       : qgetenv("QT_QPA_PLATFORM"));
+        if (!qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        }
+        if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS")) {
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+        }
         PrepareWebEngineEnvironment();
         static int argc = 1;
         static char name[] = "platform_web_tests";
