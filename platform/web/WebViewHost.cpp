@@ -33,11 +33,11 @@ bool BridgePage::AnswerCall(const QUrl& securityOrigin, const QString& payload, 
     if (!call) {
         return false;
     }
-    WebViewImpl* owner = m_owner;
-    owner->EnterCall();
-    const std::optional<std::wstring> answer =
-        detail::CallFunction(owner, call->function, call->args);
-    owner->LeaveCall();
+    std::optional<std::wstring> answer;
+    {
+        WebViewImpl::CallbackScope scope(m_owner);
+        answer = detail::CallFunction(m_owner, call->function, call->args);
+    }
     if (!answer) {
         return false;
     }
@@ -49,10 +49,8 @@ bool BridgePage::AnswerOpen(const QString& payload, QString* result) {
     const auto request = bridge::ParseOpenRequest(payload.toStdWString());
     bool here = false;
     if (m_owner != nullptr && request) {
-        WebViewImpl* owner = m_owner;
-        owner->EnterCall();
-        here = owner->DecideOpen(request->url, request->targetName);
-        owner->LeaveCall();
+        WebViewImpl::CallbackScope scope(m_owner);
+        here = m_owner->DecideOpen(request->url, request->targetName);
     }
     *result = QLatin1String(here ? bridge::kOpenHere : bridge::kOpenNone);
     return true;
@@ -64,11 +62,13 @@ WebViewImpl::WebViewImpl(QWidget* parent)
     setContextMenuPolicy(Qt::NoContextMenu);
     connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (ok && m_onReady) {
+            CallbackScope scope(this);
             m_onReady(this);
         }
     });
     connect(m_page, &QWebEnginePage::titleChanged, this, [this](const QString& title) {
         if (m_onTitle) {
+            CallbackScope scope(this);
             m_onTitle(this, title.toStdWString());
         }
     });
@@ -78,6 +78,7 @@ WebViewImpl::WebViewImpl(QWidget* parent)
     connect(m_page, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest& request) {
                 const std::wstring url = request.requestedUrl().toString().toStdWString();
+                CallbackScope scope(this);
                 if (DecideOpen(url, L"_blank")) {
                     load(request.requestedUrl());
                 }
@@ -101,8 +102,8 @@ void WebViewImpl::LeaveCall() {
 }
 
 void WebViewImpl::RequestDestroy() {
-    if (InCall()) {
-        // The page is still inside prompt(); it must outlive that call.
+    if (m_callDepth > 0) {
+        // The engine is still inside a call on this page; it must outlive it.
         hide();
         m_destroyPending = true;
         return;
@@ -125,6 +126,7 @@ bool WebViewImpl::DecideOpen(const std::wstring& url, const std::wstring& target
 }
 
 void WebViewImpl::HandleCloseRequest() {
+    CallbackScope scope(this);
     if (m_onClosing && !m_onClosing(this)) {
         return;
     }

@@ -34,11 +34,19 @@ public:
     explicit WebViewImpl(QWidget* parent);
     ~WebViewImpl() override;
 
-    // Destroy() support: calls in progress on this view, and a destruction
-    // waiting for them to end.
-    void EnterCall() { ++m_callDepth; }
-    void LeaveCall();
-    bool InCall() const { return m_callDepth > 0; }
+    // Destroy() support: callbacks and script calls in progress on this view,
+    // and a destruction waiting for them to end (the engine still uses the
+    // page when they return).
+    class CallbackScope {
+    public:
+        explicit CallbackScope(WebViewImpl* view) : m_view(view) { ++m_view->m_callDepth; }
+        ~CallbackScope() { m_view->LeaveCall(); }
+        CallbackScope(const CallbackScope&) = delete;
+        CallbackScope& operator=(const CallbackScope&) = delete;
+
+    private:
+        WebViewImpl* m_view;
+    };
     void RequestDestroy();
 
     // The navigation decision for a window request; true: load here.
@@ -52,6 +60,7 @@ public:
     std::wstring m_windowTitle;
 
 private:
+    void LeaveCall();
     void HandleCloseRequest();
 
     BridgePage* m_page;

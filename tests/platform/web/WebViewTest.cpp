@@ -249,6 +249,15 @@ TEST_F(WebViewTest, DestroyFromInsideItsOwnCallWaitsForTheCall) {
     EXPECT_TRUE(WaitUntil([&] { return m_destroyed; }));
 }
 
+TEST_F(WebViewTest, DestroyFromInsideACallbackWaitsForTheCallback) {
+    m_view->OnDocumentReady([](WebView* view) {
+        view->Destroy();
+        EXPECT_FALSE(view->IsShown());  // still there, hidden
+    });
+    m_view->LoadUrl(Trusted(L"/bridge"));
+    EXPECT_TRUE(WaitUntil([&] { return m_destroyed; }));
+}
+
 // The engine does no work of its own while a script call is being answered,
 // so a handler must not wait for another view: it posts the opening and
 // returns; the new view then loads and answers its own calls.
