@@ -23,8 +23,8 @@ bool BridgePage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg
 }
 
 bool BridgePage::AnswerCall(const QUrl& securityOrigin, const QString& payload, QString* result) {
-    // Both the calling frame and the page must come from a trusted origin: a
-    // link followed in place to another site keeps the injected functions.
+    // Both the calling frame and the page must come from a trusted origin: every
+    // page gets the injected functions, whichever site it comes from.
     if (m_owner == nullptr || !WebIsTrustedOrigin(securityOrigin.toString().toStdWString()) ||
         !WebIsTrustedOrigin(url().toString().toStdWString())) {
         return false;
