@@ -146,3 +146,15 @@ TEST(AppContext, UnknownFoldersStayRelativeNeverRoot) {
     EXPECT_EQ(c.dataFolder, L"KelsorOCR/");
     EXPECT_TRUE(std::filesystem::exists(dir / "KelsorOCR/config.ini"));
 }
+
+TEST(AppContext, HostsComeFromTheEnvironmentOrTheLocalDefaults) {
+    setenv("KELSOR_API_HOST", "api.elsewhere.localhost:9999", 1);
+    setenv("KELSOR_WEB_HOST", "", 1);  // empty counts as unset
+    unsetenv("KELSOR_SITE_HOST");
+    const StartupInputs in = StartupInputs::FromEnvironment();
+    EXPECT_EQ(in.apiHost, L"api.elsewhere.localhost:9999");
+    EXPECT_EQ(in.webHost, kDefaultWebHost);
+    EXPECT_EQ(in.siteHost, kDefaultSiteHost);
+    ASSERT_FALSE(in.exeFolder.empty());
+    EXPECT_EQ(in.exeFolder.back(), L'/');
+}
