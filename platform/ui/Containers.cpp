@@ -103,6 +103,8 @@ std::vector<LayoutItem> CContainerUI::CollectItems() const {
 void CContainerUI::Arrange() {
     const std::vector<QRect> rects =
         ArrangeItems(Kind(), rect(), m_inset, m_childPadding, CollectItems());
+    // A shown control that the rule gives no room (a cell of a hidden
+    // column) gets an empty rectangle rather than a stale one.
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         if (m_items[i]->IsVisible())
             m_items[i]->setGeometry(rects[i]);

@@ -73,7 +73,9 @@ protected:
         if (m_owner == nullptr)
             return;
         const QSize corner = m_owner->RoundCorner();
-        if (isWindow() && !corner.isEmpty()) {
+        // The offscreen platform (tests, screenshots) has no window masks.
+        if (isWindow() && !corner.isEmpty() &&
+            QGuiApplication::platformName() != QLatin1String("offscreen")) {
             QPainterPath path;
             path.addRoundedRect(QRectF(rect()), corner.width(), corner.height());
             setMask(QRegion(path.toFillPolygon().toPolygon()));
@@ -125,10 +127,15 @@ struct CWindowWnd::ModalRun {
 CWindowWnd::CWindowWnd() = default;
 
 CWindowWnd::~CWindowWnd() {
+    DestroyHost();
+}
+
+void CWindowWnd::DestroyHost() {
     if (m_host != nullptr) {
-        m_host->Detach();
-        delete m_host;
+        WindowHost* host = m_host;
         m_host = nullptr;
+        host->Detach();
+        delete host;
     }
 }
 
@@ -294,7 +301,9 @@ LRESULT CWindowWnd::HandleMessage(UINT, WPARAM, LPARAM) {
 WindowImplBase::WindowImplBase() = default;
 
 WindowImplBase::~WindowImplBase() {
+    // The controls go before the manager they point to.
     m_PaintManager.RemoveNotifier(this);
+    DestroyHost();
 }
 
 LRESULT WindowImplBase::OnCreate() {

@@ -66,6 +66,9 @@ protected:
     virtual QColor BackgroundColor() const { return QColor(); }
     virtual QSize RoundCorner() const { return QSize(); }
 
+    // Destroys the window without OnFinalMessage (object teardown).
+    void DestroyHost();
+
 private:
     friend class WindowHost;
     struct ModalRun;

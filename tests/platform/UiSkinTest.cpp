@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QMovie>
+#include <map>
+
+#include "UiTestSupport.h"
+#include "platform/ui/SkinArchive.h"
+
+using namespace kelsor::ui;
+using kelsor::uitest::LayoutWindow;
+using kelsor::uitest::Warnings;
+
+namespace {
+
+struct Expected {
+    const char* name;
+    const char* kind;  // GetClass() of the control
+    int width = 0;     // fixed size the windows rely on (0: not checked)
+    int height = 0;
+};
+
+struct LayoutSpec {
+    const wchar_t* file;
+    QSize size;
+    std::vector<Expected> controls;
+};
+
+const std::vector<Expected> kPageControls = {
+    {"imagetoolbar", "HorizontalLayout", 530, 48},
+    {"adaptationbtn", "Button"},
+    {"movebtn", "Button"},
+    {"cutbtn", "Button"},
+    {"zoominbtn", "Button"},
+    {"zoomoutbtn", "Button"},
+    {"waitocr", "Control"},
+    {"covertinggif", "GifAnim"},
+    {"ocrtextarea", "RichEdit"},
+};
+
+std::vector<Expected> With(std::vector<Expected> base, std::vector<Expected> more) {
+    base.insert(base.end(), more.begin(), more.end());
+    return base;
+}
+
+const std::vector<Expected> kAccount = {{"closebtn", "Button", 9, 9}};
+
+const std::vector<LayoutSpec>& Layouts() {
+    static const std::vector<LayoutSpec> layouts = {
+        {L"mainwnd.xml",
+         {1120, 720},
+         {{"OCRTabModule", "TabLayout"}, {"ConvertTabModule", "TabLayout"},
+          {"singleocropt", "Option"},    {"batchocropt", "Option"},
+          {"screenocropt", "Option"},    {"pdfconvertbtn", "Button"},
+          {"pdfconvertgif", "GifAnim"},  {"loginicobtn", "Button"},
+          {"loginbtn", "Button"},        {"userhead", "HeadIcon"},
+          {"userheadbtn", "Button"},     {"nickname", "Button"},
+          {"sourcedirradio", "Option"},  {"customdirradio", "Option"},
+          {"ocrdirpath", "Edit"},        {"changedirpathbtn", "Button"},
+          {"opendirpathbtn", "Button"},  {"formatradio", "Option"},
+          {"editradio", "Option"},       {"singleconvertbtn", "Button"},
+          {"singleconverting", "Label"}, {"singleconvertedbtn", "Button"},
+          {"batchconvertbtn", "Button"}, {"screenconvertbtn", "Button"},
+          {"screenconverting", "Label"}, {"screenconvertedbtn", "Button"},
+          {"menubtn", "Button"},         {"minibtn", "Button"},
+          {"closebtn", "Button"}}},
+        {L"singleocrwnd.xml",
+         {1120, 535},
+         With(kPageControls, {{"singleselectpicbtn", "Button", 460, 310}})},
+        {L"screenocrwnd.xml",
+         {1120, 535},
+         With(kPageControls, {{"cutscreenocr", "Control", 460, 310}})},
+        {L"singleocrview.xml", {528, 451}, {}},
+        {L"batchocrwnd.xml",
+         {1120, 535},
+         {{"addfilebtn", "Button", 110, 30},
+          {"addfolderbtn", "Button", 110, 30},
+          {"clearlistbtn", "Button", 110, 30},
+          {"batchselectpicbtn", "Button", 460, 310},
+          {"BatchOCR_List", "List"}}},
+        {L"listItem.xml", {360, 71}, {{"new_node", "ListContainerElement", 0, 40}}},
+        {L"screenshottoolwnd.xml",
+         {84, 24},
+         {{"sstclosebtn", "Button", 26, 24}, {"sstfinishbtn", "Button", 58, 24}}},
+        {L"uploadbtn.xml", {92, 30}, {{"uploadbtn", "Button", 92, 30}}},
+        {L"deletebtn.xml", {72, 30}, {{"deletebtn", "Button", 72, 30}}},
+        {L"commondlg.xml",
+         {400, 180},
+         {{"commondlgTabModule", "TabLayout"},
+          {"msgtitle", "Label"},
+          {"msgtext", "Label"},
+          {"msgconfirmbtn", "Button", 90, 36},
+          {"msgyntitle", "Label"},
+          {"msgyntext", "Label"},
+          {"msgyncancelbtn", "Button", 90, 36},
+          {"msgynconfirmbtn", "Button", 90, 36}}},
+        {L"mainmenuwnd.xml",
+         {102, 105},
+         {{"checkupdatebtn", "Button", 90, 22},
+          {"officialsitebtn", "Button", 90, 22},
+          {"aboutusbtn", "Button", 90, 22}}},
+        {L"usercenterinfownd.xml",
+         {260, 144},
+         {{"userhead", "HeadIcon", 36, 36},
+          {"nickname", "Label", 203},
+          {"logoutbtn", "Button", 70, 28}}},
+        {L"registerloginwnd.xml", {322, 471}, With(kAccount, {{"loading", "GifAnim", 60, 60}})},
+        {L"wechatloginwnd.xml", {322, 471}, kAccount},
+        {L"bindcellphonewnd.xml", {322, 471}, kAccount},
+        {L"qqloginwnd.xml", {670, 440}, kAccount},
+    };
+    return layouts;
+}
+
+class UiSkin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kelsor::uitest::EnsureApp();
+        Warnings().clear();
+    }
+};
+
+// Every image reference of a markup tree, with the element's line.
+void CollectImages(const MarkupNode& node, std::vector<std::pair<QString, qint64>>& out) {
+    static const QStringList kImageAttrs = {
+        "bkimage",   "normalimage",   "hotimage",     "pushedimage",      "disabledimage",
+        "foreimage", "selectedimage", "hotforeimage", "selectedhotimage", "defaultimage"};
+    for (const auto& [name, value] : node.attributes) {
+        if (kImageAttrs.contains(name))
+            out.emplace_back(value, node.line);
+    }
+    for (const auto& child : node.children)
+        CollectImages(child, out);
+}
+
+}  // namespace
+
+TEST_F(UiSkin, EveryLayoutLoadsWithoutWarningsAndHoldsItsControls) {
+    for (const LayoutSpec& spec : Layouts()) {
+        SCOPED_TRACE(QString::fromWCharArray(spec.file).toStdString());
+        Warnings().clear();
+        LayoutWindow w(spec.file);
+        w.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+        ASSERT_NE(w.GetHWND(), nullptr);
+        w.GetHWND()->show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.PaintManager().GetInitSize(), spec.size);
+        EXPECT_EQ(w.GetHWND()->size(), spec.size);
+        ASSERT_NE(w.PaintManager().GetRoot(), nullptr);
+        for (const Expected& e : spec.controls) {
+            SCOPED_TRACE(e.name);
+            CControlUI* c = w.PaintManager().FindControl(QString::fromUtf8(e.name).toStdWString());
+            ASSERT_NE(c, nullptr);
+            EXPECT_EQ(c->GetClass(), QString::fromUtf8(e.kind));
+            if (e.width > 0)
+                EXPECT_EQ(c->GetFixedWidth(), e.width);
+            if (e.height > 0)
+                EXPECT_EQ(c->GetFixedHeight(), e.height);
+        }
+        // Paint once: a missing image shows up as a warning while drawing.
+        w.GetHWND()->grab();
+        EXPECT_TRUE(Warnings().isEmpty()) << Warnings().join("\n").toStdString();
+    }
+}
+
+TEST_F(UiSkin, EveryImageReferenceIsInTheArchiveAndInsideItsPicture) {
+    const SkinArchive& archive = SkinArchive::Instance();
+    int checked = 0;
+    for (const QString& name : archive.Names()) {
+        if (!name.endsWith(".xml"))
+            continue;
+        SCOPED_TRACE(name.toStdString());
+        QString error;
+        auto tree = ParseMarkup(archive.Read(name), &error);
+        ASSERT_TRUE(tree) << error.toStdString();
+        std::vector<std::pair<QString, qint64>> refs;
+        CollectImages(*tree, refs);
+        for (const auto& [value, line] : refs) {
+            SCOPED_TRACE(QString("%1 line %2").arg(value).arg(line).toStdString());
+            const ImageRef ref = ParseImageRef(value);
+            ASSERT_TRUE(ref.valid);
+            ASSERT_TRUE(archive.Contains(ref.file));
+            QImage img;
+            ASSERT_TRUE(img.loadFromData(archive.Read(ref.file)));
+            if (ref.source)
+                EXPECT_TRUE(img.rect().contains(*ref.source));
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
+
+TEST_F(UiSkin, TheArchiveHasItsFoldersFontsAndAnimations) {
+    const SkinArchive& archive = SkinArchive::Instance();
+    for (const char* file :
+         {"batchocr/ocrunknow.png", "batchocr/ocrwait.png", "batchocr/ocrsuccess.png",
+          "batchocr/ocrfail.png", "batchocr/picview.png", "global/progress_bk.png",
+          "global/progress_fg.png", "global/dlgcloseBtn.png", "global/infoSign.png",
+          "global/confirmBtn.png", "global/cancelBtn.png", "global/mainmenuwndBtn.png",
+          "global/sstcloseBtn.png", "global/sstfinishBtn.png", "global/vscrollbar.png",
+          "singleocr/uploadBtn.png", "singleocr/deleteBtn.png", "main/singleorc.png"})
+        EXPECT_TRUE(archive.Contains(file)) << file;
+    // Three-state strips are three equal states wide.
+    QImage confirm;
+    confirm.loadFromData(archive.Read("global/confirmBtn.png"));
+    EXPECT_EQ(confirm.size(), QSize(270, 36));
+    QImage picview;
+    picview.loadFromData(archive.Read("batchocr/picview.png"));
+    EXPECT_EQ(picview.size(), QSize(48, 16));
+    for (const char* gif :
+         {"singleocr/coverting.gif", "global/loading.gif", "main/pdfconverting.gif"}) {
+        QByteArray bytes = archive.Read(gif);
+        QBuffer buffer(&bytes);
+        QMovie movie(&buffer, "gif");
+        EXPECT_TRUE(movie.isValid()) << gif;
+        EXPECT_GT(movie.frameCount(), 5) << gif;
+    }
+    // The layouts' fonts: "微软雅黑" 12 and 14 (default), drawn with the CJK face.
+    LayoutWindow w(L"commondlg.xml");
+    w.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    EXPECT_EQ(w.PaintManager().GetFont(0).pixelSize(), 12);
+    EXPECT_EQ(w.PaintManager().GetFont(1).pixelSize(), 14);
+    EXPECT_EQ(w.PaintManager().GetDefaultFont().pixelSize(), 14);
+    EXPECT_EQ(w.PaintManager().GetFont(1).family(), "Noto Sans CJK SC");
+}
