@@ -37,13 +37,23 @@ void CPaintManagerUI::AttachDialog(CControlUI* root) {
         root->SetManager(this);
 }
 
+// The controls carry no Qt meta-object of their own, so qobject_cast (and
+// findChildren<CControlUI*>) cannot tell them apart from plain widgets; look
+// at every widget and cast with RTTI.
+static CControlUI* FirstByName(QWidget* parent, const QString& name) {
+    for (QWidget* w : parent->findChildren<QWidget*>(name)) {
+        if (auto* c = dynamic_cast<CControlUI*>(w))
+            return c;
+    }
+    return nullptr;
+}
+
 static CControlUI* FindByName(CControlUI* from, const QString& name) {
     if (from == nullptr)
         return nullptr;
     if (from->objectName() == name)
         return from;
-    const auto all = from->findChildren<CControlUI*>(name);
-    return all.isEmpty() ? nullptr : all.first();
+    return FirstByName(from, name);
 }
 
 CControlUI* CPaintManagerUI::FindControl(const CDuiString& name) const {
@@ -56,16 +66,16 @@ CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* parent,
                                                   const CDuiString& name) const {
     if (parent == nullptr || name.empty())
         return nullptr;
-    const auto all = parent->findChildren<CControlUI*>(QString::fromStdWString(name));
-    return all.isEmpty() ? nullptr : all.first();
+    return FirstByName(parent, QString::fromStdWString(name));
 }
 
 std::vector<CControlUI*> CPaintManagerUI::FindControlsByGroup(const CDuiString& group) const {
     std::vector<CControlUI*> out;
     if (m_root == nullptr)
         return out;
-    for (COptionUI* o : m_root->findChildren<COptionUI*>()) {
-        if (o->GetGroup() == group)
+    for (QWidget* w : m_root->findChildren<QWidget*>()) {
+        auto* o = dynamic_cast<COptionUI*>(w);
+        if (o != nullptr && o->GetGroup() == group)
             out.push_back(o);
     }
     return out;
