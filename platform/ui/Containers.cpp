@@ -58,7 +58,7 @@ bool CContainerUI::Remove(CControlUI* control) {
     if (it == m_items.end())
         return false;
     m_items.erase(it);
-    delete control;
+    Discard(control);
     Arrange();
     return true;
 }
@@ -67,8 +67,16 @@ void CContainerUI::RemoveAll() {
     std::vector<CControlUI*> items;
     items.swap(m_items);
     for (CControlUI* c : items)
-        delete c;
+        Discard(c);
     Arrange();
+}
+
+void CContainerUI::Discard(CControlUI* control) {
+    // A row is often removed by a click on a button inside it: the button's
+    // own event handler is still running, so the control goes later.
+    control->hide();
+    control->setProperty(kDiscardedProperty, true);
+    control->deleteLater();
 }
 
 CControlUI* CContainerUI::GetItemAt(int index) const {

@@ -26,6 +26,10 @@ namespace kelsor::ui {
 
 class CPaintManagerUI;
 
+// Set on a control removed from its container and waiting for deletion;
+// lookups by name skip it and everything inside it.
+inline constexpr const char* kDiscardedProperty = "kelsorDiscarded";
+
 class CControlUI : public QWidget {
 public:
     CControlUI();
@@ -247,6 +251,7 @@ public:
 
 protected:
     virtual LayoutKind Kind() const { return LayoutKind::Stack; }
+    static void Discard(CControlUI* control);
     virtual std::vector<LayoutItem> CollectItems() const;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

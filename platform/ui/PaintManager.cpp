@@ -1,5 +1,7 @@
 #include "platform/ui/PaintManager.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
@@ -40,9 +42,18 @@ void CPaintManagerUI::AttachDialog(CControlUI* root) {
 // The controls carry no Qt meta-object of their own, so qobject_cast (and
 // findChildren<CControlUI*>) cannot tell them apart from plain widgets; look
 // at every widget and cast with RTTI.
+static bool Discarded(const QWidget* w, const QWidget* top) {
+    for (; w != nullptr && w != top; w = w->parentWidget()) {
+        if (w->property(kDiscardedProperty).toBool())
+            return true;
+    }
+    return false;
+}
+
 static CControlUI* FirstByName(QWidget* parent, const QString& name) {
     for (QWidget* w : parent->findChildren<QWidget*>(name)) {
-        if (auto* c = dynamic_cast<CControlUI*>(w))
+        auto* c = dynamic_cast<CControlUI*>(w);
+        if (c != nullptr && !Discarded(w, parent))
             return c;
     }
     return nullptr;
@@ -75,7 +86,7 @@ std::vector<CControlUI*> CPaintManagerUI::FindControlsByGroup(const CDuiString& 
         return out;
     for (QWidget* w : m_root->findChildren<QWidget*>()) {
         auto* o = dynamic_cast<COptionUI*>(w);
-        if (o != nullptr && o->GetGroup() == group)
+        if (o != nullptr && o->GetGroup() == group && !Discarded(w, m_root))
             out.push_back(o);
     }
     return out;
@@ -127,13 +138,28 @@ QString CPaintManagerUI::GetDefaultAttributeList(const QString& tag) const {
 }
 
 QImage CPaintManagerUI::GetImage(const QString& file) {
+    if (file.startsWith(QLatin1Char('/'))) {
+        // A picture on disk (the downloaded avatar) is rewritten in place when
+        // another user signs in: read it again whenever it changed.
+        const QFileInfo info(file);
+        const QString key = QStringLiteral("%1|%2|%3")
+                                .arg(file)
+                                .arg(info.lastModified().toMSecsSinceEpoch())
+                                .arg(info.size());
+        auto it = m_images.find(key);
+        if (it != m_images.end())
+            return it->second;
+        QImage img(file);
+        if (!img.isNull())
+            img = img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        m_images[key] = img;
+        return img;
+    }
     auto it = m_images.find(file);
     if (it != m_images.end())
         return it->second;
     QImage img;
-    if (file.startsWith(QLatin1Char('/'))) {
-        img.load(file);  // a picture on disk, e.g. the downloaded avatar
-    } else {
+    {
         const QByteArray bytes = SkinArchive::Instance().Read(file);
         if (bytes.isEmpty())
             qCWarning(lcKelsorUi) << "image not in the skin archive:" << file;

@@ -278,6 +278,19 @@ void CWindowWnd::MoveWindow(int x, int y, int cx, int cy) {
         m_host->setGeometry(x, y, cx, cy);
 }
 
+void CWindowWnd::SetToolWindow(bool tool) {
+    if (m_host == nullptr || !m_host->isWindow())
+        return;
+    if (tool)
+        m_exStyle |= WS_EX_TOOLWINDOW;
+    else
+        m_exStyle &= ~WS_EX_TOOLWINDOW;
+    const bool shown = m_host->isVisible();
+    m_host->setWindowFlag(Qt::Tool, tool);  // hides the window
+    if (shown)
+        m_host->show();
+}
+
 QRect CWindowWnd::GetClientRect() const {
     return m_host != nullptr ? m_host->rect() : QRect();
 }

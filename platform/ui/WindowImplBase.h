@@ -43,6 +43,8 @@ public:
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     bool PostMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     void MoveWindow(int x, int y, int cx, int cy);
+    // WS_EX_TOOLWINDOW: no task-bar button.
+    void SetToolWindow(bool tool);
     // Client rectangle (0, 0, width, height).
     QRect GetClientRect() const;
     // Window rectangle in screen coordinates.

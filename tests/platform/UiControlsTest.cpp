@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QPointer>
 #include <QTest>
 #include <atomic>
 #include <thread>
@@ -33,7 +36,8 @@ protected:
 TEST_F(UiControls, OptionGroupSelectsOneAndReportsOnlyTheNewSelection) {
     auto w = Build(R"(<Window size="300,40"><HorizontalLayout>
         <Option name="a" group="g" selected="true"/><Option name="b" group="g"/>
-        <Option name="c" group="other"/></HorizontalLayout></Window>)");
+        <Option name="c" group="other"/><Edit name="e"/><RichEdit name="r"/>
+        </HorizontalLayout></Window>)");
     std::vector<std::wstring> changes;
     std::vector<std::wstring> clicks;
     w->onSelectChanged = [&](TNotifyUI& m) { changes.push_back(m.pSender->GetName()); };
@@ -286,4 +290,44 @@ TEST_F(UiControls, PickersGoThroughTheSeam) {
     EXPECT_FALSE(PickPictures(nullptr, paths));
     EXPECT_EQ(kelsor::ui::ModalSeam::UnansweredCount(), 1);
     kelsor::ui::ModalSeam::Disable();
+}
+
+TEST_F(UiControls, ARowRemovedByAClickInsideItGoesSafely) {
+    auto w = Build(R"(<Window size="300,200"><List name="l"/></Window>)");
+    auto* list = dynamic_cast<CListUI*>(w->PaintManager().FindControl(L"l"));
+    ASSERT_NE(list, nullptr);
+    auto* row = new CListContainerElementUI;
+    row->SetFixedHeight(40);
+    auto* del = new CButtonUI;
+    del->SetName(L"file_del");
+    row->Add(del);
+    list->Add(row);
+    QCoreApplication::processEvents();
+    w->onClick = [&](TNotifyUI& m) {
+        if (m.pSender->GetName() == L"file_del")
+            list->Remove(m.pSender->GetParent());
+    };
+    QPointer<QWidget> gone = row;
+    QTest::mouseClick(del, Qt::LeftButton);
+    EXPECT_EQ(list->GetCount(), 0);
+    EXPECT_EQ(w->PaintManager().FindControl(L"file_del"), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+}
+
+TEST_F(UiControls, APictureOnDiskIsReadAgainWhenItChanges) {
+    auto w = Build(R"(<Window size="40,40"><HeadIcon name="h"/></Window>)");
+    const QString path = QDir::temp().filePath(QStringLiteral("kelsor-ui-avatar-test.png"));
+    QImage a(2, 2, QImage::Format_ARGB32);
+    a.fill(Qt::red);
+    ASSERT_TRUE(a.save(path));
+    EXPECT_EQ(w->PaintManager().GetImage(path).size(), QSize(2, 2));
+    QImage b(3, 3, QImage::Format_ARGB32);
+    b.fill(Qt::blue);
+    ASSERT_TRUE(b.save(path));
+    EXPECT_EQ(w->PaintManager().GetImage(path).size(), QSize(3, 3));
+    // A missing picture is no warning: the head icon falls back to its default.
+    QFile::remove(path);
+    EXPECT_TRUE(w->PaintManager().GetImage(path).isNull());
+    EXPECT_TRUE(Warnings().isEmpty()) << Warnings().join("\n").toStdString();
 }

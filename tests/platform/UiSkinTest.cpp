@@ -153,10 +153,12 @@ TEST_F(UiSkin, EveryLayoutLoadsWithoutWarningsAndHoldsItsControls) {
             CControlUI* c = w.PaintManager().FindControl(QString::fromUtf8(e.name).toStdWString());
             ASSERT_NE(c, nullptr);
             EXPECT_EQ(c->GetClass(), QString::fromUtf8(e.kind));
-            if (e.width > 0)
+            if (e.width > 0) {
                 EXPECT_EQ(c->GetFixedWidth(), e.width);
-            if (e.height > 0)
+            }
+            if (e.height > 0) {
                 EXPECT_EQ(c->GetFixedHeight(), e.height);
+            }
         }
         // Paint once: a missing image shows up as a warning while drawing.
         w.GetHWND()->grab();
@@ -183,8 +185,9 @@ TEST_F(UiSkin, EveryImageReferenceIsInTheArchiveAndInsideItsPicture) {
             ASSERT_TRUE(archive.Contains(ref.file));
             QImage img;
             ASSERT_TRUE(img.loadFromData(archive.Read(ref.file)));
-            if (ref.source)
+            if (ref.source) {
                 EXPECT_TRUE(img.rect().contains(*ref.source));
+            }
             ++checked;
         }
     }
