@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 
 #include "platform/ui/Controls.h"
@@ -22,7 +23,15 @@ const QString kCjkFamily = QStringLiteral("Noto Sans CJK SC");
 
 CPaintManagerUI::~CPaintManagerUI() = default;
 
-void CPaintManagerUI::SetInstance(void*) {}
+void CPaintManagerUI::SetInstance(void*) {
+    // Qt's own widgets (tool tips, edits) use the application font: give it
+    // the CJK face so that Chinese is drawn with Simplified Chinese glyphs.
+    if (qApp != nullptr) {
+        QFont f(kCjkFamily);
+        f.setPixelSize(12);
+        QGuiApplication::setFont(f);
+    }
+}
 
 bool CPaintManagerUI::SetResourceZip(const void* data, std::size_t size) {
     QString error;

@@ -57,6 +57,8 @@ public:
 
 protected:
     bool event(QEvent* e) override {
+        if (m_owner != nullptr && m_owner->HostEvent(e))
+            return true;
         if (e->type() == MessageEvent::TypeId()) {
             auto* m = static_cast<MessageEvent*>(e);
             if (m_owner != nullptr)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QRect>
 #include <functional>
 
@@ -63,6 +64,10 @@ protected:
     virtual void OnFinalMessage(HWND hwnd) {}
     // Runs once the handle exists, before the window is shown.
     virtual LRESULT OnCreate() { return 0; }
+    // Raw Qt events of the window's own widget, before the layer handles
+    // them (the place for what WM_PAINT, mouse or drop handlers do on
+    // Windows). Return true to consume the event.
+    virtual bool HostEvent(QEvent* event) { return false; }
     // Drag band of a top-level window in client coordinates; none by default.
     virtual QRect CaptionRect() const { return QRect(); }
     virtual QColor BackgroundColor() const { return QColor(); }

@@ -353,6 +353,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(dir);
+    CPaintManagerUI::SetInstance(nullptr);
     if (!kelsor::skin::Install()) {
         std::fprintf(stderr, "skin archive unreadable\n");
         return 1;

@@ -34,6 +34,7 @@ inline void EnsureApp() {
         static char* argv[] = {name, nullptr};
         qInstallMessageHandler(CollectMessages);
         new QApplication(argc, argv);
+        kelsor::ui::CPaintManagerUI::SetInstance(nullptr);
         kelsor::skin::Install();
     });
 }
