@@ -60,6 +60,19 @@ bool CDialogBuilder::IsStructuralTag(const QString& tag) {
            tag == QLatin1String("Font") || tag == QLatin1String("Default");
 }
 
+static void Validate(const MarkupNode& node, QStringList& out) {
+    if (!CDialogBuilder::IsStructuralTag(node.tag) && TagTable().count(node.tag) == 0)
+        out << QStringLiteral("line %1: unknown tag %2").arg(node.line).arg(node.tag);
+    for (const MarkupNode& child : node.children)
+        Validate(child, out);
+}
+
+QStringList ValidateMarkup(const MarkupNode& root) {
+    QStringList out;
+    Validate(root, out);
+    return out;
+}
+
 std::optional<MarkupNode> LoadLayout(const QString& file) {
     const QByteArray bytes = SkinArchive::Instance().Read(file);
     if (bytes.isEmpty()) {

@@ -49,6 +49,11 @@ private:
     QString m_file;
 };
 
+// Checks a parsed layout without building widgets: every element must be a
+// tag of the table or one the builder handles itself. Returns one message per
+// unknown element.
+QStringList ValidateMarkup(const MarkupNode& root);
+
 // Reads and parses a layout file of the archive; logs and returns nothing on
 // a missing file or malformed XML.
 std::optional<MarkupNode> LoadLayout(const QString& file);

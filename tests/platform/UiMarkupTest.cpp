@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/ui/DialogBuilder.h"
 #include "platform/ui/LayoutRules.h"
 #include "platform/ui/Markup.h"
 #include "platform/ui/SkinArchive.h"
@@ -140,4 +141,25 @@ TEST(UiSkinArchive, ReadsTheEmbeddedZipAndRejectsGarbage) {
     EXPECT_FALSE(bad.Open(garbage, sizeof garbage, &error));
     EXPECT_FALSE(bad.IsOpen());
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(UiMarkup, EveryLayoutOfTheArchiveUsesOnlyTableTags) {
+    SkinArchive archive;
+    ASSERT_TRUE(archive.Open(kelsor::skin::ArchiveData(), kelsor::skin::ArchiveSize()));
+    int layouts = 0;
+    for (const QString& name : archive.Names()) {
+        if (!name.endsWith(".xml"))
+            continue;
+        QString error;
+        auto tree = ParseMarkup(archive.Read(name), &error);
+        ASSERT_TRUE(tree) << name.toStdString() << ": " << error.toStdString();
+        EXPECT_EQ(tree->tag, "Window") << name.toStdString();
+        EXPECT_TRUE(ValidateMarkup(*tree).isEmpty())
+            << name.toStdString() << ValidateMarkup(*tree).join("; ").toStdString();
+        ++layouts;
+    }
+    EXPECT_EQ(layouts, 17);  // 16 windows and font.xml
+    auto bad = ParseMarkup("<Window><VerticalLayout><Blink/></VerticalLayout></Window>", nullptr);
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(ValidateMarkup(*bad), QStringList{"line 1: unknown tag Blink"});
 }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QMovie>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <map>
 
 #include "UiTestSupport.h"
@@ -226,4 +230,84 @@ TEST_F(UiSkin, TheArchiveHasItsFoldersFontsAndAnimations) {
     EXPECT_EQ(w.PaintManager().GetFont(1).pixelSize(), 14);
     EXPECT_EQ(w.PaintManager().GetDefaultFont().pixelSize(), 14);
     EXPECT_EQ(w.PaintManager().GetFont(1).family(), "Noto Sans CJK SC");
+}
+
+TEST_F(UiSkin, WindowAttributesOfTheLayouts) {
+    LayoutWindow main(L"mainwnd.xml");
+    main.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    const WindowAttributes& m = main.PaintManager().Window();
+    EXPECT_EQ(m.caption.bottom(), 94);
+    EXPECT_TRUE(m.showShadow);
+    EXPECT_EQ(m.shadowSize, 5);
+
+    LayoutWindow dlg(L"commondlg.xml");
+    dlg.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    const WindowAttributes& d = dlg.PaintManager().Window();
+    EXPECT_EQ(d.caption.bottom(), 180);  // the whole dialog drags
+    EXPECT_EQ(d.roundCorner, QSize(2, 2));
+    EXPECT_EQ(d.shadowSize, 5);
+    EXPECT_EQ(d.shadowDarkness, 70);
+    EXPECT_EQ(d.shadowColor, QColor(0x33, 0x33, 0x33));
+    EXPECT_EQ(d.bkColor, QColor(Qt::white));
+
+    LayoutWindow menu(L"mainmenuwnd.xml");
+    menu.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    EXPECT_EQ(menu.PaintManager().Window().shadowSize, 3);
+    EXPECT_EQ(menu.PaintManager().Window().shadowOffset, QPoint(1, 3));
+    EXPECT_TRUE(menu.PaintManager().Window().caption.isNull());  // no drag band
+
+    LayoutWindow qq(L"qqloginwnd.xml");
+    qq.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    EXPECT_EQ(qq.PaintManager().Window().caption.bottom(), 35);
+}
+
+TEST_F(UiSkin, ControlsBehaveAsTheWindowsExpect) {
+    LayoutWindow main(L"mainwnd.xml");
+    main.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    main.GetHWND()->show();
+    auto& pm = main.PaintManager();
+    auto* dir = dynamic_cast<CEditUI*>(pm.FindControl(L"ocrdirpath"));
+    ASSERT_NE(dir, nullptr);
+    EXPECT_TRUE(dir->IsReadOnly());
+    EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"singleocropt"))->IsSelected());
+    EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"sourcedirradio"))->IsSelected());
+    EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"formatradio"))->IsSelected());
+    EXPECT_FALSE(pm.FindControl(L"pdfconvertgif")->IsVisible());
+    EXPECT_FALSE(pm.FindControl(L"userhead")->IsVisible());
+    EXPECT_EQ(pm.FindControl(L"loginbtn")->GetText(), L"请登录");
+    // The page area sits under the 94-pixel caption band, 535 high.
+    EXPECT_EQ(pm.FindControl(L"OCRTabModule")->GetPos(), QRect(0, 94, 1120, 535));
+
+    // The animation plays while shown and stops when hidden.
+    auto* gif = dynamic_cast<CGifAnimUI*>(pm.FindControl(L"pdfconvertgif"));
+    ASSERT_NE(gif, nullptr);
+    EXPECT_FALSE(gif->IsPlaying());
+    gif->SetVisible(true);
+    EXPECT_TRUE(gif->IsPlaying());
+    gif->SetVisible(false);
+    EXPECT_FALSE(gif->IsPlaying());
+
+    // The head icon draws its picture inside a circle.
+    auto* head = dynamic_cast<CHeadIconUI*>(pm.FindControl(L"userhead"));
+    const QString path = QDir::temp().filePath(QStringLiteral("kelsor-ui-head-test.png"));
+    QImage red(40, 40, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(path));
+    head->SetAttribute(L"bkimage", path.toStdWString());
+    head->SetVisible(true);
+    const QImage shot = head->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(20, 20), QColor(Qt::red));
+    EXPECT_NE(shot.pixelColor(1, 1), QColor(Qt::red));
+    QFile::remove(path);
+
+    // The result text area: multi-line, read-only, CR LF shown as line breaks.
+    LayoutWindow page(L"singleocrwnd.xml");
+    page.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    auto* text = dynamic_cast<CRichEditUI*>(page.PaintManager().FindControl(L"ocrtextarea"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->IsReadOnly());
+    text->SetText(L"第一行\r\n第二行\r\n");
+    EXPECT_EQ(text->Editor()->document()->blockCount(), 3);
+    EXPECT_EQ(text->GetText(), L"第一行\n第二行\n");
+    EXPECT_TRUE(Warnings().isEmpty()) << Warnings().join("\n").toStdString();
 }
