@@ -141,8 +141,12 @@ ImageRef ParseImageRef(const QString& value) {
         return ref;
     }
     static const QRegularExpression kPair(QStringLiteral(R"((\w+)\s*=\s*'([^']*)')"));
+    // Anything left beside the key='value' pairs (an unclosed quote, a bare
+    // word) makes the reference untrustworthy.
+    QString rest = text;
+    rest.remove(kPair);
+    bool ok = rest.trimmed().isEmpty();
     auto it = kPair.globalMatch(text);
-    bool ok = true;
     while (it.hasNext()) {
         const auto m = it.next();
         const QString key = m.captured(1);

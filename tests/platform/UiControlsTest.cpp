@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QPointer>
 #include <QTest>
 #include <atomic>
@@ -330,4 +331,87 @@ TEST_F(UiControls, APictureOnDiskIsReadAgainWhenItChanges) {
     QFile::remove(path);
     EXPECT_TRUE(w->PaintManager().GetImage(path).isNull());
     EXPECT_TRUE(Warnings().isEmpty()) << Warnings().join("\n").toStdString();
+}
+
+TEST_F(UiControls, DefaultsAndCustomTagsThroughTheBuilder) {
+    struct Custom : CLabelUI {
+        QString GetClass() const override { return QStringLiteral("Custom"); }
+    };
+    struct Window : LayoutWindow {
+        using LayoutWindow::LayoutWindow;
+        CControlUI* CreateControl(const CDuiString& cls) override {
+            return cls == L"SingleOCRViewHolder" ? new Custom : nullptr;
+        }
+    };
+    Window w(
+        LR"(<Window size="200,60">
+        <Default name="Button" value="textcolor=&quot;#FF4399FD&quot; width=&quot;50&quot;"/>
+        <HorizontalLayout><Button name="b1"/><Button name="b2" width="70"/>
+        <SingleOCRViewHolder name="holder" align="right" valign="bottom" endellipsis="true"/>
+        </HorizontalLayout></Window>)");
+    w.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    auto* b1 = dynamic_cast<CButtonUI*>(w.PaintManager().FindControl(L"b1"));
+    auto* b2 = dynamic_cast<CButtonUI*>(w.PaintManager().FindControl(L"b2"));
+    ASSERT_TRUE(b1 && b2);
+    EXPECT_EQ(b1->GetFixedWidth(), 50);
+    EXPECT_EQ(b1->GetTextColor(), QColor(0x43, 0x99, 0xFD));
+    EXPECT_EQ(b2->GetFixedWidth(), 70);  // its own attribute wins over the default
+    auto* holder = dynamic_cast<CLabelUI*>(w.PaintManager().FindControl(L"holder"));
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(holder->GetClass(), "Custom");
+    const UINT style = holder->GetTextStyle();
+    EXPECT_TRUE(style & DT_RIGHT);
+    EXPECT_TRUE(style & DT_BOTTOM);
+    EXPECT_FALSE(style & DT_VCENTER);
+    EXPECT_TRUE(style & DT_END_ELLIPSIS);
+    EXPECT_TRUE(Warnings().isEmpty()) << Warnings().join("\n").toStdString();
+}
+
+TEST_F(UiControls, ImagesDrawTheirSourceRectangleIntoTheirDestination) {
+    auto w = Build(R"(<Window size="20,20"><Control/></Window>)");
+    // A strip of three 4x4 states: red, green, blue.
+    const QString path = QDir::temp().filePath(QStringLiteral("kelsor-ui-strip-test.png"));
+    QImage strip(12, 4, QImage::Format_ARGB32);
+    strip.fill(Qt::red);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 4; x < 8; ++x)
+            strip.setPixelColor(x, y, Qt::green);
+        for (int x = 8; x < 12; ++x)
+            strip.setPixelColor(x, y, Qt::blue);
+    }
+    ASSERT_TRUE(strip.save(path));
+    QImage canvas(20, 20, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::white);
+    {
+        QPainter p(&canvas);
+        const QString ref =
+            QStringLiteral("file='%1' source='4,0,8,4' dest='10,10,18,18'").arg(path);
+        EXPECT_TRUE(CRenderEngine::DrawImage(p, &w->PaintManager(), QRect(0, 0, 20, 20), ref));
+        EXPECT_FALSE(CRenderEngine::DrawImage(p, &w->PaintManager(), QRect(0, 0, 20, 20),
+                                              QStringLiteral("file='%1' source='4,0").arg(path)));
+    }
+    EXPECT_EQ(canvas.pixelColor(14, 14), QColor(Qt::green));
+    EXPECT_EQ(canvas.pixelColor(9, 9), QColor(Qt::white));
+    EXPECT_EQ(canvas.pixelColor(18, 18), QColor(Qt::white));
+
+    // Corners keep their size when a frame is stretched (nine-slice).
+    canvas.fill(Qt::white);
+    QImage frame(6, 6, QImage::Format_ARGB32);
+    frame.fill(Qt::black);
+    frame.setPixelColor(0, 0, Qt::red);
+    for (int y = 2; y < 4; ++y)
+        for (int x = 2; x < 4; ++x)
+            frame.setPixelColor(x, y, Qt::yellow);
+    ASSERT_TRUE(frame.save(path));
+    {
+        QPainter p(&canvas);
+        EXPECT_TRUE(
+            CRenderEngine::DrawImage(p, &w->PaintManager(), QRect(0, 0, 20, 20),
+                                     QStringLiteral("file='%1' corner='2,2,2,2'").arg(path)));
+    }
+    EXPECT_EQ(canvas.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(canvas.pixelColor(1, 1), QColor(Qt::black));  // corner not stretched
+    EXPECT_EQ(canvas.pixelColor(10, 10), QColor(Qt::yellow));
+    EXPECT_EQ(canvas.pixelColor(19, 10), QColor(Qt::black));
+    QFile::remove(path);
 }
