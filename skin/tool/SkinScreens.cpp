@@ -235,6 +235,33 @@ void MainWindowShots(const QString& dir) {
     text->SetVisible(true);
     auto view = Open(L"singleocrview.xml", single->GetHWND(), UI_WNDSTYLE_CHILD);
     view->MoveWindow(21, 23, 528, 451);
+    // A sample picture in the view, as the picture canvas shows one.
+    {
+        QImage pic(528, 451, QImage::Format_RGB32);
+        pic.fill(QColor(0xE9, 0xEC, 0xF0));
+        QPainter p(&pic);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(Qt::white);
+        p.setPen(QColor(0xD5, 0xDA, 0xE1));
+        p.drawRect(64, 24, 400, 403);
+        QFont f(QStringLiteral("Noto Serif CJK SC"));
+        f.setPixelSize(20);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(QColor(0x33, 0x33, 0x33));
+        p.drawText(QRect(64, 48, 400, 30), Qt::AlignCenter, QStringLiteral("会议纪要"));
+        f.setPixelSize(13);
+        f.setBold(false);
+        p.setFont(f);
+        for (int i = 0; i < 14; ++i)
+            p.drawText(
+                QPoint(96, 110 + i * 22),
+                QStringLiteral("%1. KelsorOCR 将图片中的文字识别为可编辑的文本。").arg(i + 1));
+        p.end();
+        const QString path = QDir::temp().filePath(QStringLiteral("kelsor-screens-sample.png"));
+        pic.save(path);
+        view->PaintManager().GetRoot()->SetAttribute(L"bkimage", path.toStdWString());
+    }
     auto upload = Open(L"uploadbtn.xml", single->GetHWND(), UI_WNDSTYLE_CHILD);
     upload->MoveWindow(363, 32, 92, 30);
     auto del = Open(L"deletebtn.xml", single->GetHWND(), UI_WNDSTYLE_CHILD);
