@@ -101,9 +101,27 @@ void CControlUI::SetFloatPos(const QRect& pos) {
     NeedParentUpdate();
 }
 
+// The widget of the control's own window (a child window's, not the
+// top-level's).
+static const QWidget* OwnWindow(const CControlUI* c) {
+    if (c->GetManager() != nullptr && c->GetManager()->GetPaintWindow() != nullptr &&
+        c->GetManager()->GetPaintWindow()->isAncestorOf(c))
+        return c->GetManager()->GetPaintWindow();
+    return c->window();
+}
+
 QRect CControlUI::GetPos() const {
-    const QWidget* top = window();
-    return QRect(mapTo(top, QPoint(0, 0)), size());
+    return QRect(mapTo(OwnWindow(this), QPoint(0, 0)), size());
+}
+
+void CControlUI::SetPos(const QRect& rect) {
+    QPoint origin;
+    if (const QWidget* parent = parentWidget())
+        origin = parent->mapTo(OwnWindow(this), QPoint(0, 0));
+    m_float = true;
+    m_fixedWidth = rect.width();
+    m_fixedHeight = rect.height();
+    SetFloatPos(rect.translated(-origin));
 }
 
 CControlUI* CControlUI::GetParent() const {

@@ -73,6 +73,8 @@ public:
     QRect GetFloatPos() const { return m_floatPos; }
     // The control's rectangle in the coordinates of its window.
     QRect GetPos() const;
+    // Places a floating control at a rectangle in window coordinates.
+    void SetPos(const QRect& rect);
 
     // Attributes by name and value string, as the markup writes them. Returns
     // false for an unknown attribute or a value that does not parse.

@@ -45,8 +45,15 @@ public:
     WindowHost(CWindowWnd* owner, QWidget* parent, Qt::WindowFlags flags)
         : QWidget(parent, flags), m_owner(owner) {}
     ~WindowHost() override {
-        if (m_owner != nullptr)
-            m_owner->OnHostDestroyed();
+        // Controls and child windows go first, as child windows are destroyed
+        // before their parent's final message; the owner may delete itself.
+        CWindowWnd* owner = m_owner;
+        m_owner = nullptr;
+        m_root = nullptr;
+        while (!children().isEmpty())
+            delete children().constFirst();
+        if (owner != nullptr)
+            owner->OnHostDestroyed();
     }
     void Detach() { m_owner = nullptr; }
     void SetRoot(CControlUI* root) {

@@ -415,3 +415,38 @@ TEST_F(UiControls, ImagesDrawTheirSourceRectangleIntoTheirDestination) {
     EXPECT_EQ(canvas.pixelColor(19, 10), QColor(Qt::black));
     QFile::remove(path);
 }
+
+TEST_F(UiControls, PositionsAreInTheControlsOwnWindow) {
+    auto top = Build(R"(<Window size="400,300"><Control/></Window>)");
+    LayoutWindow page(
+        LR"(<Window size="300,200"><VerticalLayout inset="10,10,10,10">
+        <Control height="20"/><Container name="area"><Button name="b" float="true" pos="5,5,45,25"/>
+        </Container></VerticalLayout></Window>)");
+    page.Create(top->GetHWND(), L"page", UI_WNDSTYLE_CHILD, 0);
+    page.MoveWindow(50, 60, 300, 200);
+    QCoreApplication::processEvents();
+    CControlUI* b = page.PaintManager().FindControl(L"b");
+    ASSERT_NE(b, nullptr);
+    // Inside the page: inset 10, a 20-high row, then the float offset.
+    EXPECT_EQ(b->GetPos(), QRect(15, 35, 40, 20));
+    b->SetPos(QRect(100, 120, 40, 40));
+    EXPECT_EQ(b->GetPos(), QRect(100, 120, 40, 40));
+    EXPECT_EQ(b->GetFixedWidth(), 40);
+
+    // Closing the parent takes the child window with it, children first.
+    bool pageFinal = false;
+    struct Child : LayoutWindow {
+        using LayoutWindow::LayoutWindow;
+        bool* flag = nullptr;
+        void OnFinalMessage(HWND) override { *flag = true; }
+    };
+    auto* child = new Child(L"<Window size=\"10,10\"><Control/></Window>");
+    child->flag = &pageFinal;
+    child->Create(top->GetHWND(), L"c", UI_WNDSTYLE_CHILD, 0);
+    top->Close(1);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(pageFinal);
+    EXPECT_EQ(child->GetHWND(), nullptr);
+    EXPECT_EQ(page.GetHWND(), nullptr);
+    delete child;
+}
