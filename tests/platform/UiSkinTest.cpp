@@ -311,3 +311,48 @@ TEST_F(UiSkin, ControlsBehaveAsTheWindowsExpect) {
     EXPECT_EQ(text->GetText(), L"第一行\n第二行\n");
     EXPECT_TRUE(Warnings().isEmpty()) << Warnings().join("\n").toStdString();
 }
+
+TEST_F(UiSkin, LayoutsCarryTheirOwnTextsGroupsAndListHeader) {
+    const SkinArchive& archive = SkinArchive::Instance();
+    QString all;
+    for (const QString& name : archive.Names()) {
+        if (name.endsWith(".xml"))
+            all += QString::fromUtf8(archive.Read(name));
+    }
+    for (const char* text :
+         {"序列",     "文件ID",    "文件名",     "大小",     "尺寸",     "查看",
+          "状态",     "操作",      "识别结果",   "拖动",     "放大",     "缩小",
+          "裁剪",     "适应窗口",  "完成截图",   "退出截图", "温馨提示", "确定",
+          "请登录",   "输出目录:", "源文件夹",   "自定义",   "更改",     "打开文件夹目录",
+          "编辑优先", "格式优先",  "开始识别",   "正在识别", "查看文件", "菜单",
+          "最小化",   "关闭",      "Kelsor官网", "检查更新", "关于我们", "退出登录",
+          "QQ登陆"})
+        EXPECT_TRUE(all.contains(QStringLiteral("\"%1\"").arg(QString::fromUtf8(text)))) << text;
+
+    LayoutWindow main(L"mainwnd.xml");
+    main.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    auto group = [&](const wchar_t* name) {
+        auto* o = dynamic_cast<COptionUI*>(main.PaintManager().FindControl(name));
+        return o ? o->GetGroup() : L"<none>";
+    };
+    for (const wchar_t* o : {L"singleocropt", L"batchocropt", L"screenocropt"})
+        EXPECT_EQ(group(o), L"quickbar");
+    EXPECT_EQ(group(L"sourcedirradio"), L"ocrdir");
+    EXPECT_EQ(group(L"customdirradio"), L"ocrdir");
+    EXPECT_EQ(group(L"formatradio"), L"ocrstyle");
+    EXPECT_EQ(group(L"editradio"), L"ocrstyle");
+
+    LayoutWindow batch(L"batchocrwnd.xml");
+    batch.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
+    auto* list = dynamic_cast<CListUI*>(batch.PaintManager().FindControl(L"BatchOCR_List"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->GetVirtualWnd(), L"BatchOCR_ListWnd");
+    EXPECT_EQ(list->HeaderWidths(), (std::vector<int>{0, 100, 270, 120, 140, 80, 170, 106, 96}));
+    EXPECT_EQ(list->GetHeader()->GetFixedHeight(), 40);
+    EXPECT_EQ(list->GetHeader()->GetBkColor(), QColor(0xF7, 0xFA, 0xFC));
+    EXPECT_EQ(list->ItemLineColor(), QColor(0xF9, 0xF9, 0xFA));
+    auto* first = dynamic_cast<CLabelUI*>(list->GetHeader()->GetItemAt(1));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->GetText(), L"序列");
+    EXPECT_EQ(first->GetTextColor(), QColor(0x99, 0x99, 0x99));
+}
