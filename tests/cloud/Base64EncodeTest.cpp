@@ -1,0 +1,1 @@
+#include "cloud/Base64.h"

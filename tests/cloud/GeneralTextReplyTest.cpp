@@ -1,0 +1,1 @@
+#include "cloud/GeneralText.h"
