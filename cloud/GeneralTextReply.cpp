@@ -28,8 +28,12 @@ bool ParseGeneralTextReply(int formatType, std::string& text, const std::string&
     Json::CharReaderBuilder builder;
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     std::string errors;
-    if (!reader->parse(envelope.data(), envelope.data() + envelope.size(), &root, &errors)) {
-        return false;
+    try {
+        if (!reader->parse(envelope.data(), envelope.data() + envelope.size(), &root, &errors)) {
+            return false;
+        }
+    } catch (const std::exception&) {
+        return false;  // nested deeper than the reader allows
     }
     const Json::Value& status = Member(root, "status");
     if (!status.isInt() || status.asInt() != 200) {
