@@ -48,7 +48,7 @@ TEST(Base64Encode, EmptyAndShortInputs) {
 }
 
 TEST(Base64Encode, MatchesOpenSslOnceLineBreaksAreRemoved) {
-    for (std::size_t size : {1u, 56u, 100u, 1000u, 4095u, 65537u}) {
+    for (std::size_t size : {1u, 56u, 100u, 114u, 171u, 172u, 173u, 1000u, 4095u, 65537u}) {
         const std::vector<unsigned char> bytes = Bytes(size);
         std::string ours = Encode(bytes);
         for (std::size_t at = 76; at < ours.size(); at += 76) {
