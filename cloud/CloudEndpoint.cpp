@@ -1,40 +1,51 @@
 #include "cloud/CloudEndpoint.h"
 
 #include <curl/curl.h>
-
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <sys/stat.h>
+
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <map>
+#include <mutex>
 
 namespace kelsor {
 namespace {
 
 constexpr const char* kDefaultSuffix = ".localhost:18443";
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return {};
-    }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The system bundle libcurl would use by itself; read once.
-const std::string& SystemCaBundle() {
-    static const std::string bundle = [] {
-        const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
-        std::string path = (info != nullptr && info->cainfo != nullptr)
-                               ? info->cainfo
-                               : "/etc/ssl/certs/ca-certificates.crt";
-        return ReadWholeFile(path);
-    }();
-    return bundle;
+// The trusted certificates, parsed once per CA file (and again when the file
+// changes): parsing the system's bundle for every request would cost more
+// than the request itself. Stores stay alive for the whole run.
+X509_STORE* TrustStore(const std::string& caFile) {
+    struct stat st {};
+    std::string key = caFile;
+    if (!caFile.empty() && ::stat(caFile.c_str(), &st) == 0) {
+        key += "@" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) +
+               "/" + std::to_string(st.st_size);
+    }
+    static std::mutex mutex;
+    static std::map<std::string, X509_STORE*> stores;
+    std::lock_guard lock(mutex);
+    X509_STORE*& store = stores[key];
+    if (store == nullptr) {
+        store = X509_STORE_new();
+        X509_STORE_set_default_paths(store);  // the system's CAs
+        if (!caFile.empty()) {
+            X509_STORE_load_file(store, caFile.c_str());
+        }
+    }
+    return store;
+}
+
+CURLcode InstallTrustStore(CURL*, void* sslContext, void* store) {
+    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(sslContext), static_cast<X509_STORE*>(store));
+    return CURLE_OK;
 }
 
 }  // namespace
@@ -62,16 +73,11 @@ std::string CloudCaFile() {
 void ApplyCloudTls(CURL* handle) {
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    const std::string caFile = CloudCaFile();
-    if (caFile.empty()) {
-        return;  // the system's CAs alone
-    }
-    // A CA blob replaces libcurl's default bundle, so the blob carries both.
-    std::string pem = SystemCaBundle();
-    pem += '\n';
-    pem += ReadWholeFile(caFile);
-    curl_blob blob{pem.data(), pem.size(), CURL_BLOB_COPY};
-    curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+    // libcurl loads nothing itself; the cached store is put in place instead.
+    curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, InstallTrustStore);
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, TrustStore(CloudCaFile()));
 }
 
 }  // namespace kelsor

@@ -50,6 +50,7 @@ void InstallCommonHandlers(httplib::Server& server, const char* listener) {
                     std::to_string(response.status));
         });
     server.set_payload_max_length(kMaxPayload);
+    server.set_tcp_nodelay(true);  // replies are small writes; do not wait for ACKs
     server.set_read_timeout(30);
     server.set_write_timeout(30);
 }
