@@ -138,8 +138,13 @@ int main(int argc, char** argv) {
     auto ratios = kelsor::bench::Ratios();
     std::stable_sort(ratios.begin(), ratios.end(),
                      [](const auto& a, const auto& b) { return a.order < b.order; });
+    // Computed first (a ratio may print notes), then printed together last.
+    std::vector<double> values;
     for (const auto& ratio : ratios) {
-        std::printf("RATIO %s = %.3f\n", ratio.name.c_str(), ratio.compute());
+        values.push_back(ratio.compute());
+    }
+    for (std::size_t i = 0; i < ratios.size(); ++i) {
+        std::printf("RATIO %s = %.3f\n", ratios[i].name.c_str(), values[i]);
     }
     std::fflush(stdout);
     std::error_code ec;

@@ -22,6 +22,7 @@ public:
                const std::string& logPath, std::string& error, int timeoutSeconds = 120);
     void Stop();
 
+    pid_t Pid() const { return m_pid; }
     int CloudPort() const { return m_cloudPort; }
     int AccountPort() const { return m_accountPort; }
     const std::string& CertificatePath() const { return m_certPath; }
