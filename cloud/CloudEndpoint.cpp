@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace kelsor {
@@ -21,7 +22,7 @@ bool IsRegularFile(const std::string& path) {
 
 // The trusted certificates, parsed once per CA file (and again when the file
 // changes): parsing the system's bundle for every request would cost more
-// than the request itself. Stores stay alive for the whole run.
+// than the request itself. Stores stay alive until the process ends.
 X509_STORE* TrustStore(const std::string& caFile) {
     struct stat st {};
     std::string key = caFile;
@@ -29,18 +30,21 @@ X509_STORE* TrustStore(const std::string& caFile) {
         key += "@" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) +
                "/" + std::to_string(st.st_size);
     }
+    struct StoreFree {
+        void operator()(X509_STORE* store) const { X509_STORE_free(store); }
+    };
     static std::mutex mutex;
-    static std::map<std::string, X509_STORE*> stores;
+    static std::map<std::string, std::unique_ptr<X509_STORE, StoreFree>> stores;
     std::lock_guard lock(mutex);
-    X509_STORE*& store = stores[key];
-    if (store == nullptr) {
-        store = X509_STORE_new();
-        X509_STORE_set_default_paths(store);  // the system's CAs
+    auto& store = stores[key];
+    if (!store) {
+        store.reset(X509_STORE_new());
+        X509_STORE_set_default_paths(store.get());  // the system's CAs
         if (!caFile.empty()) {
-            X509_STORE_load_file(store, caFile.c_str());
+            X509_STORE_load_file(store.get(), caFile.c_str());
         }
     }
-    return store;
+    return store.get();
 }
 
 CURLcode InstallTrustStore(CURL*, void* sslContext, void* store) {
