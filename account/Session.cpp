@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "account/CloudTokenSeam.h"
 #include "account/SessionFile.h"
 #include "account/UserInfo.h"
 #include "account/UserInfoParse.h"
 #include "app/AppContext.h"
 #include "app/TextConv.h"
+#include "cloud/HWOcrClientToken.h"
 
 namespace kelsor {
 namespace {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -49,10 +48,5 @@ public:
     std::vector<WindowMessage> posted;
     std::vector<AccountWindowKind> closed;
 };
-
-#ifdef KELSOR_CLOUD_STAND_IN
-// Calls of the cloud token stand-in: (user, password, domain, region).
-std::vector<std::array<std::wstring, 4>>& CloudTokenCalls();
-#endif
 
 }  // namespace kelsor::test
