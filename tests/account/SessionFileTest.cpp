@@ -128,11 +128,5 @@ TEST(SessionFile, WholeBlocksWithBadPaddingAreRejected) {
     EXPECT_TRUE(test::FileExists(dir.file("ud")));
 }
 
-TEST(SessionFile, MissingFileReadsAsNoSession) {
-    TempFolder dir;
-    std::wstring userid, token;
-    EXPECT_FALSE(ReadBack(dir, userid, token));
-}
-
 }  // namespace
 }  // namespace kelsor

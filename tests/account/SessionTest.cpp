@@ -78,14 +78,6 @@ TEST_F(SessionTest, UnparsablePageRecordStillClosesTheWindow) {
     EXPECT_FALSE(test::FileExists(m_dir.file("ud")));
 }
 
-TEST_F(SessionTest, AutoLoginCheckZeroMeansNoSessionFile) {
-    RunSessionPageAction(m_window, L"autologinchk", L"0");
-    EXPECT_FALSE(SaveSession());
-    RunSessionPageAction(m_window, L"wechatlogin", kPageRecord);
-    EXPECT_TRUE(CurrentUser().loggedIn);
-    EXPECT_FALSE(test::FileExists(m_dir.file("ud")));
-}
-
 TEST_F(SessionTest, SignInWithoutSavingKeepsAnOlderFile) {
     ASSERT_TRUE(WriteSessionFile(App().sessionFilePath, L"old", L"old-token"));
     SaveSession() = false;
@@ -141,22 +133,6 @@ TEST_F(SessionTest, SignInGateAsksForLoginOnlyWhenSignedOut) {
     CurrentUser().loggedIn = true;
     EXPECT_TRUE(PassSignInGate(m_window));
     EXPECT_EQ(1u, m_window.sent.size());
-}
-
-TEST_F(SessionTest, AutoLoginReplyHandler) {
-    EXPECT_FALSE(HandleAutoLoginReply(m_window));  // empty reply: nothing at all
-    App().autoLoginReply.set(L"{\"code\":200,\"data\":" + kPageRecord + L"}");
-    EXPECT_FALSE(HandleAutoLoginReply(m_window));
-    EXPECT_TRUE(m_window.signedIn.empty());
-    EXPECT_FALSE(CurrentUser().loggedIn);
-
-    App().autoLoginReply.set(L"{\"code\":\"200\",\"data\":" + kPageRecord + L"}");
-    EXPECT_TRUE(HandleAutoLoginReply(m_window));
-    ASSERT_EQ(1u, m_window.signedIn.size());
-    EXPECT_EQ(1, m_window.signedIn[0].second);
-    std::wstring token;
-    ASSERT_TRUE(SessionSaved(&token));
-    EXPECT_EQ(L"page-token", token);
 }
 
 }  // namespace
