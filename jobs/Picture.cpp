@@ -112,10 +112,8 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
     if (data == nullptr || size == 0 || size > kMaxPictureFileBytes) {
         return false;
     }
-    int format = SniffPictureFormat(data, size);
-    if (format == ImageFormatUnknown) {
-        format = formatCode;
-    }
+    static_cast<void>(formatCode);
+    const int format = SniffPictureFormat(data, size);
     const FREE_IMAGE_FORMAT fif = LibraryFormat(format);
     PictureDimensions claimed;
     if (fif == FIF_UNKNOWN || !ReadPictureDimensions(data, size, format, claimed) ||

@@ -23,9 +23,9 @@ public:
     Picture(const Picture&) = delete;
     Picture& operator=(const Picture&) = delete;
 
-    // Loads a file. The decoder follows the file's signature; `formatCode` (the
-    // code of the name's extension) is the fallback when the signature names
-    // no format, which then fails since only signed formats are enabled.
+    // Loads a file. The decoder follows the file's signature, whatever the
+    // extension's `formatCode` says (a PNG named .jpg loads as a PNG); a file
+    // without a known signature is not handed to any decoder.
     bool Load(const std::wstring& path, int formatCode);
     bool LoadFromMemory(const std::uint8_t* data, std::size_t size, int formatCode);
     // Copies 32-bit pixels (no palette); alpha is dropped.
