@@ -3,6 +3,7 @@
 #include <FreeImage.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 #include <string_view>
 #include <utility>
@@ -124,6 +125,20 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
     MemoryStream stream(data, size);
     if (stream.get() == nullptr) {
         return false;
+    }
+    // Second opinion on the dimensions from the decoder's own header reading,
+    // so that a header the two read differently cannot slip through.
+    if (FreeImage_FIFSupportsNoPixels(fif)) {
+        FIBITMAP* header = FreeImage_LoadFromMemory(fif, stream.get(), FIF_LOAD_NOPIXELS);
+        if (header == nullptr) {
+            return false;
+        }
+        const bool fits =
+            DimensionsWithinLimits({FreeImage_GetWidth(header), FreeImage_GetHeight(header)});
+        FreeImage_Unload(header);
+        if (!fits || !FreeImage_SeekMemory(stream.get(), 0, SEEK_SET)) {
+            return false;
+        }
     }
     FIBITMAP* dib = FreeImage_LoadFromMemory(fif, stream.get(), 0);
     if (dib == nullptr) {

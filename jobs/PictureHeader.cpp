@@ -199,24 +199,26 @@ bool TiffDimensions(const Bytes& b, PictureDimensions& d) {
         if (!(unit == 2 ? b.u16(at, big, value) : b.u32(at, big, value))) {
             return false;
         }
+        // A tag may appear more than once; decoders differ in which one they
+        // take, so the largest value of each counts.
         switch (tag) {
             case 256:
-                width = value;
+                width = std::max(width, value);
                 break;
             case 257:
-                height = value;
+                height = std::max(height, value);
                 break;
             case 258:
-                bits = value;
+                bits = std::max(bits, value);
                 break;
             case 277:
-                samples = value;
+                samples = std::max(samples, value);
                 break;
             case 322:
-                tileWidth = value;
+                tileWidth = std::max(tileWidth, value);
                 break;
             case 323:
-                tileHeight = value;
+                tileHeight = std::max(tileHeight, value);
                 break;
             default:
                 break;

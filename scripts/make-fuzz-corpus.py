@@ -73,7 +73,7 @@ def gif(width, height):
     return out + b"\0;"
 
 
-def tiff(width, height, big_endian=False, extra_tags=()):
+def tiff(width, height, big_endian=False, extra_tags=(), extra_first=False):
     e = ">" if big_endian else "<"
     # Forged sizes keep a small strip: the header lies, the file stays small.
     pixels = bytes((i * 13) & 255 for i in range(min(width, 64) * min(height, 64)))
@@ -81,7 +81,9 @@ def tiff(width, height, big_endian=False, extra_tags=()):
         (256, 4, 1, width), (257, 4, 1, height), (258, 3, 1, 8), (259, 3, 1, 1),
         (262, 3, 1, 1), (273, 4, 1, 8), (277, 3, 1, 1), (278, 4, 1, height),
         (279, 4, 1, len(pixels)),
-    ] + list(extra_tags))
+    ] + ([] if extra_first else list(extra_tags)))
+    if extra_first:
+        tags = list(extra_tags) + tags
     ifd_offset = 8 + len(pixels)
     out = (b"MM" if big_endian else b"II") + struct.pack(e + "HI", 42, ifd_offset) + pixels
     out += struct.pack(e + "H", len(tags))
@@ -162,6 +164,9 @@ def main():
     files["huge.bmp"] = bytes(huge_bmp)
     files["huge.tif"] = tiff(4000000000, 6)
     files["huge-tiles.tif"] = tiff(8, 6, extra_tags=[(322, 4, 1, 0x40000000), (323, 4, 1, 0x40000000)])
+    # Found by the fuzzer: the decoder takes the first of two height tags.
+    files["huge-duplicate-tag.tif"] = tiff(8, 6, big_endian=True, extra_tags=[(257, 4, 1, 0x20000006)],
+                                           extra_first=True)
     files["empty.png"] = b""
     files["im-not-tiff.tif"] = b"IM" + b"\0" * 20
     files["text.png"] = b"this is not a picture\n"
