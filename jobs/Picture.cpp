@@ -4,33 +4,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "jobs/FileIo.h"
+#include "jobs/ImagingLibrary.h"
 #include "jobs/PictureFormat.h"
 #include "jobs/PictureHeader.h"
 
 namespace kelsor {
 namespace {
-
-// The library starts with every plugin enabled; a bad file of a format the
-// program never reads must not reach an exotic decoder, so only the five
-// picture formats the program accepts stay on.
-void EnsureImagingLibrary() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        FreeImage_Initialise(FALSE);
-        const FREE_IMAGE_FORMAT wanted[] = {FIF_BMP, FIF_JPEG, FIF_PNG, FIF_GIF, FIF_TIFF};
-        for (int i = 0; i < FreeImage_GetFIFCount(); ++i) {
-            const auto fif = static_cast<FREE_IMAGE_FORMAT>(i);
-            FreeImage_SetPluginEnabled(
-                fif, std::find(std::begin(wanted), std::end(wanted), fif) != std::end(wanted));
-        }
-    });
-}
 
 FREE_IMAGE_FORMAT LibraryFormat(int formatCode) {
     switch (formatCode) {
@@ -121,7 +105,7 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
         !DimensionsWithinLimits(claimed)) {
         return false;
     }
-    EnsureImagingLibrary();
+    InitImagingLibrary();
     MemoryStream stream(data, size);
     if (stream.get() == nullptr) {
         return false;
@@ -172,7 +156,7 @@ bool Picture::CreateFromPixels(const PixelBuffer& pixels) {
         !DimensionsWithinLimits({std::uint32_t(pixels.width), std::uint32_t(pixels.height)})) {
         return false;
     }
-    EnsureImagingLibrary();
+    InitImagingLibrary();
     FIBITMAP* dib = FreeImage_Allocate(pixels.width, pixels.height, 24);
     if (dib == nullptr) {
         return false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "TestPictures.h"
+#include "jobs/ImagingLibrary.h"
 #include "jobs/PictureHeader.h"
 #include "jobs/PictureUtils.h"
 
@@ -191,6 +192,16 @@ TEST(PictureHeader, DimensionsOfEveryFormatAndTheLimits) {
     EXPECT_FALSE(DimensionsWithinLimits({0, 1080}));
     EXPECT_FALSE(DimensionsWithinLimits({70000, 1}));
     EXPECT_FALSE(DimensionsWithinLimits({60000, 60000}));
+}
+
+TEST(ImagingLibrary, OnlyTheFormatsTheProgramReadsAreEnabled) {
+    InitImagingLibrary();
+    for (const FREE_IMAGE_FORMAT fif : {FIF_BMP, FIF_JPEG, FIF_PNG, FIF_GIF, FIF_TIFF, FIF_ICO}) {
+        EXPECT_EQ(FreeImage_IsPluginEnabled(fif), TRUE) << fif;
+    }
+    for (const FREE_IMAGE_FORMAT fif : {FIF_TARGA, FIF_PSD, FIF_RAW, FIF_EXR, FIF_PCX, FIF_WEBP}) {
+        EXPECT_EQ(FreeImage_IsPluginEnabled(fif), FALSE) << fif;
+    }
 }
 
 TEST(PictureSizeText, WidthStarHeight) {
