@@ -224,8 +224,13 @@ bool TiffDimensions(const Bytes& b, PictureDimensions& d) {
                 break;
         }
     }
-    if (samples == 0 || samples > 16 || bits == 0 || bits > 64) {
-        return false;  // beyond any layout the decoder takes
+    // Only sample layouts of real pictures: up to five samples (CMYK with
+    // alpha), power-of-two sizes, and whole bytes once there are several
+    // samples. The decoder asserts on some of the others.
+    const bool bitsOk =
+        bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 32 || bits == 64;
+    if (samples == 0 || samples > 5 || !bitsOk || (samples > 1 && bits < 8)) {
+        return false;
     }
     if ((tileWidth != 0 || tileHeight != 0) &&
         !DimensionsWithinLimits(PictureDimensions{tileWidth, tileHeight})) {

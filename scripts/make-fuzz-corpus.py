@@ -73,13 +73,13 @@ def gif(width, height):
     return out + b"\0;"
 
 
-def tiff(width, height, big_endian=False, extra_tags=(), extra_first=False):
+def tiff(width, height, big_endian=False, extra_tags=(), extra_first=False, samples=1, bits=8):
     e = ">" if big_endian else "<"
     # Forged sizes keep a small strip: the header lies, the file stays small.
     pixels = bytes((i * 13) & 255 for i in range(min(width, 64) * min(height, 64)))
     tags = sorted([
-        (256, 4, 1, width), (257, 4, 1, height), (258, 3, 1, 8), (259, 3, 1, 1),
-        (262, 3, 1, 1), (273, 4, 1, 8), (277, 3, 1, 1), (278, 4, 1, height),
+        (256, 4, 1, width), (257, 4, 1, height), (258, 3, 1, bits), (259, 3, 1, 1),
+        (262, 3, 1, 1), (273, 4, 1, 8), (277, 3, 1, samples), (278, 4, 1, height),
         (279, 4, 1, len(pixels)),
     ] + ([] if extra_first else list(extra_tags)))
     if extra_first:
@@ -167,6 +167,9 @@ def main():
     # Found by the fuzzer: the decoder takes the first of two height tags.
     files["huge-duplicate-tag.tif"] = tiff(8, 6, big_endian=True, extra_tags=[(257, 4, 1, 0x20000006)],
                                            extra_first=True)
+    # Found by the fuzzer: sixteen 1-bit samples per pixel trip an assertion in
+    # the decoder.
+    files["bad-layout.tif"] = tiff(8, 6, samples=16, bits=1)
     files["empty.png"] = b""
     files["im-not-tiff.tif"] = b"IM" + b"\0" * 20
     files["text.png"] = b"this is not a picture\n"
