@@ -273,6 +273,21 @@ TEST_F(TaskRunner, KeysRiseFromOneAndTasksRunInKeyOrder) {
     ASSERT_TRUE(m_log.WaitForFinal(4));
 }
 
+TEST_F(TaskRunner, ProgressRisesWhileTheRecognitionRuns) {
+    BatchFileItem& slow = Item(L"slow.png");
+    m_fake.Hold(L"slow");
+    m_mgr->AddTask(slow);
+    ASSERT_TRUE(m_log.WaitFor([](const std::vector<Event>& events) {
+        return !events.empty() && events.back().code == 2 && events.back().status.progress >= 5;
+    }));
+    m_fake.Release(L"slow");
+    ASSERT_TRUE(m_log.WaitForFinal(slow.id));
+    const auto events = m_log.EventsOf(slow.id);
+    ExpectWellFormed(events, 3);
+    EXPECT_EQ(events.front().status.state, Queued);
+    EXPECT_EQ(events.front().status.progress, 0);  // the ticker has not started yet
+}
+
 TEST_F(TaskRunner, OutputNamesFollowTheOptionsInForceWhenQueued) {
     BatchFileItem& dotted = Item(L"photo.old.png");
     BatchFileItem& plain = Item(L"README");
