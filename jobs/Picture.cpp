@@ -105,6 +105,11 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
         !DimensionsWithinLimits(claimed)) {
         return false;
     }
+    std::vector<std::uint8_t> bmp;
+    if (format == ImageFormatBmp && RewriteBmpWithInfoHeader(data, size, bmp)) {
+        data = bmp.data();
+        size = bmp.size();
+    }
     InitImagingLibrary();
     MemoryStream stream(data, size);
     if (stream.get() == nullptr) {

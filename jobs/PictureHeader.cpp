@@ -241,6 +241,12 @@ bool TiffDimensions(const Bytes& b, PictureDimensions& d) {
     return true;
 }
 
+void PutU32(std::vector<std::uint8_t>& out, std::size_t offset, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out[offset + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
 }  // namespace
 
 int SniffPictureFormat(const std::uint8_t* data, std::size_t size) {
@@ -286,6 +292,52 @@ bool ReadPictureDimensions(const std::uint8_t* data, std::size_t size, int forma
 bool DimensionsWithinLimits(const PictureDimensions& d) {
     return d.width > 0 && d.height > 0 && d.width <= kMaxPictureSide &&
            d.height <= kMaxPictureSide && std::uint64_t(d.width) * d.height <= kMaxPicturePixels;
+}
+
+bool RewriteBmpWithInfoHeader(const std::uint8_t* data, std::size_t size,
+                              std::vector<std::uint8_t>& out) {
+    constexpr std::size_t kFileHeader = 14;
+    constexpr std::uint32_t kInfoHeader = 40;
+    const Bytes b(data, size);
+    std::uint32_t headerSize = 0;
+    std::uint32_t pixelOffset = 0;
+    std::uint32_t bits = 0;
+    std::uint32_t compression = 0;
+    std::uint32_t colours = 0;
+    if (!b.equals(0, "BM", 2) || !b.u32(10, false, pixelOffset) ||
+        !b.u32(kFileHeader, false, headerSize) || headerSize <= kInfoHeader ||
+        !b.has(kFileHeader, headerSize) || !b.u16(28, false, bits) ||
+        !b.u32(30, false, compression) || !b.u32(46, false, colours)) {
+        return false;
+    }
+    const std::size_t headerEnd = kFileHeader + headerSize;
+    if (pixelOffset < headerEnd || pixelOffset > size) {
+        return false;
+    }
+    // BI_BITFIELDS (3) and BI_ALPHABITFIELDS (6): the newer headers hold the
+    // red, green and blue masks themselves; the plain one wants them after it.
+    const bool masks = compression == 3 || compression == 6;
+    if (masks && headerSize < 52) {
+        return false;
+    }
+    if (colours == 0 && bits <= 8) {
+        colours = 1u << bits;
+    }
+    const std::size_t paletteBytes =
+        bits <= 8 ? std::min<std::size_t>(std::size_t(colours) * 4, pixelOffset - headerEnd) : 0;
+    std::vector<std::uint8_t> rewritten(data, data + kFileHeader + kInfoHeader);
+    if (masks) {
+        rewritten.insert(rewritten.end(), data + kFileHeader + 40, data + kFileHeader + 52);
+        PutU32(rewritten, 30, 3);
+    }
+    rewritten.insert(rewritten.end(), data + headerEnd, data + headerEnd + paletteBytes);
+    const std::size_t newPixelOffset = rewritten.size();
+    rewritten.insert(rewritten.end(), data + pixelOffset, data + size);
+    PutU32(rewritten, 2, static_cast<std::uint32_t>(rewritten.size()));
+    PutU32(rewritten, 10, static_cast<std::uint32_t>(newPixelOffset));
+    PutU32(rewritten, kFileHeader, kInfoHeader);
+    out = std::move(rewritten);
+    return true;
 }
 
 }  // namespace kelsor

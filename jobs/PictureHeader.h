@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // Reading what a picture file claims about itself before anything is decoded:
 // its format from the first bytes and its dimensions from the header. The
@@ -24,6 +25,13 @@ struct PictureDimensions {
 // malformed enough that no dimensions can be found.
 bool ReadPictureDimensions(const std::uint8_t* data, std::size_t size, int format,
                            PictureDimensions& dimensions);
+
+// A BMP with a header newer than BITMAPINFOHEADER (V4, V5, as most tools
+// write today) rewritten with the plain 40-byte header, its colour masks and
+// palette, which the decoder reads. False (and `out` untouched) when the file
+// needs no rewriting or is too malformed to rewrite.
+bool RewriteBmpWithInfoHeader(const std::uint8_t* data, std::size_t size,
+                              std::vector<std::uint8_t>& out);
 
 // The largest picture the program decodes.
 constexpr std::uint32_t kMaxPictureSide = 65535;

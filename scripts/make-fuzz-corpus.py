@@ -49,6 +49,17 @@ def bmp(width, height, bits=24):
     return b"BM" + struct.pack("<IHHI", 14 + len(header) + len(pixels), 0, 0, 14 + len(header)) + header + pixels
 
 
+def bmp_v5(width, height, bits=24):
+    # BITMAPV5HEADER, as most tools write today; 32 bits with colour masks.
+    row = bytes((x * 11) & 255 for x in range(width * bits // 8))
+    row += b"\0" * ((4 - len(row) % 4) % 4)
+    pixels = row * height
+    masks = struct.pack("<IIII", 0xFF0000, 0xFF00, 0xFF, 0xFF000000) if bits == 32 else b"\0" * 16
+    header = struct.pack("<IiiHHIIiiII", 124, width, height, 1, bits, 3 if bits == 32 else 0,
+                         len(pixels), 2835, 2835, 0, 0) + masks + b"BGRs" + b"\0" * 64
+    return b"BM" + struct.pack("<IHHI", 14 + len(header) + len(pixels), 0, 0, 14 + len(header)) + header + pixels
+
+
 def gif(width, height):
     # Two-colour global table, one frame of colour 0 coded with the minimum
     # LZW code size 2: clear, then one code per pixel, then end.
@@ -133,6 +144,8 @@ def main():
     files["valid-grey16.png"] = png(4, 3, colour_type=0, bit_depth=16)
     files["valid.bmp"] = bmp(8, 6)
     files["valid-8bit.bmp"] = bmp(8, 6, bits=8)
+    files["valid-v5.bmp"] = bmp_v5(8, 6)
+    files["valid-v5-masks.bmp"] = bmp_v5(8, 6, bits=32)
     files["valid.gif"] = gif(8, 6)
     files["valid.tif"] = tiff(8, 6)
     files["valid-be.tif"] = tiff(8, 6, big_endian=True)
@@ -145,7 +158,7 @@ def main():
         files["huge.jpg"] = huge_jpeg(rgb_jpeg)
         for cut in (2, 20, len(rgb_jpeg) // 2, len(rgb_jpeg) - 2):
             files["truncated-%d.jpg" % cut] = rgb_jpeg[:cut]
-    for name in ("valid-rgb.png", "valid.bmp", "valid.gif", "valid.tif"):
+    for name in ("valid-rgb.png", "valid.bmp", "valid-v5-masks.bmp", "valid.gif", "valid.tif"):
         stem, ext = os.path.splitext(name)
         data = files[name]
         for cut in (3, 12, 30, len(data) // 2, len(data) - 3):

@@ -154,6 +154,63 @@ TEST_F(PictureConversion, FailureLeavesTheTargetAsItWas) {
     EXPECT_FALSE(ConvertPictureToJpeg(100, m_dir / L"good.png", m_dir / L"no/such/dir/out.jpg"));
 }
 
+// A BMP with a BITMAPV5HEADER, as ImageMagick, GIMP and most tools write
+// them: 24-bit, or 32-bit with colour masks; every pixel pure red.
+std::string BmpV5(int width, int height, int bits) {
+    const bool masks = bits == 32;
+    const int rowBytes = (width * bits / 8 + 3) / 4 * 4;
+    std::string header(14 + 124, '\0');
+    const auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            header[at + i] = char(v >> (8 * i));
+        }
+    };
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(2, std::uint32_t(header.size() + rowBytes * height));
+    put32(10, std::uint32_t(header.size()));
+    put32(14, 124);
+    put32(18, std::uint32_t(width));
+    put32(22, std::uint32_t(height));
+    header[26] = 1;
+    header[28] = char(bits);
+    put32(30, masks ? 3 : 0);
+    put32(34, std::uint32_t(rowBytes * height));
+    if (masks) {
+        put32(54, 0x00FF0000);
+        put32(58, 0x0000FF00);
+        put32(62, 0x000000FF);
+        put32(66, 0xFF000000);
+    }
+    put32(70, 0x73524742);  // "sRGB"
+    std::string row(rowBytes, '\0');
+    for (int x = 0; x < width; ++x) {
+        row[x * bits / 8 + 2] = char(0xFF);  // B, G, R(, A)
+        if (bits == 32) {
+            row[x * 4 + 3] = char(0xFF);
+        }
+    }
+    std::string file = header;
+    for (int y = 0; y < height; ++y) {
+        file += row;
+    }
+    return file;
+}
+
+TEST_F(PictureConversion, BmpWithANewerHeaderIsReadToo) {
+    for (const int bits : {24, 32}) {
+        const std::wstring name = L"v5-" + std::to_wstring(bits) + L".bmp";
+        test::WriteBytes(m_dir / name, BmpV5(12, 5, bits));
+        EXPECT_EQ(CheckPictureFile(m_dir / name), 1);
+        EXPECT_EQ(GetPictureSizeText(m_dir / name), L"12*5") << bits;
+        ASSERT_TRUE(ConvertPictureToJpeg(100, m_dir / name, m_dir / L"out.jpg")) << bits;
+        const auto out = test::LoadPicture(m_dir / L"out.jpg");
+        ASSERT_TRUE(out.ok);
+        EXPECT_GT(out.at(6, 2) >> 16, 0xF0u) << bits;  // red stays red
+        EXPECT_LT(out.at(6, 2) & 0xFF, 0x10u) << bits;
+    }
+}
+
 // A PNG header that claims a 60000 x 60000 picture with a few bytes of data.
 std::string HugePng() {
     std::string png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\xEA\x60\0\0\xEA\x60\x08\x02\0\0\0", 29);
