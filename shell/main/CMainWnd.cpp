@@ -298,7 +298,8 @@ LRESULT CMainWnd::OnSysCommand(UINT, WPARAM wParam, LPARAM, bool& handled) {
     // The system close ends the modal run through a queued quit, leaving
     // the window to the end of the process.
     handled = true;
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     return 0;
 }
 
@@ -330,8 +331,8 @@ bool CMainWnd::HostEvent(QEvent* event) {
             // pointer's screen position in lParam.
             auto* e = static_cast<QWheelEvent*>(event);
             const QPoint screen = e->globalPosition().toPoint();
-            const auto delta = static_cast<std::uint16_t>(static_cast<std::int16_t>(
-                e->angleDelta().y()));
+            const auto delta =
+                static_cast<std::uint16_t>(static_cast<std::int16_t>(e->angleDelta().y()));
             CWindowWnd::SendMessage(WM_MOUSEWHEEL, static_cast<WPARAM>(delta) << 16,
                                     MakeLParam(screen.x(), screen.y()));
             return true;
@@ -537,9 +538,8 @@ void CMainWnd::ShowSignedIn(const std::wstring& displayName, int placement) {
     int width = 0;
     if (m_nickname != nullptr) {
         m_nickname->SetText(displayName);
-        const QSize text = CRenderEngine::GetTextSize(&m_PaintManager, displayName,
-                                                      m_nickname->GetFont(),
-                                                      m_nickname->GetTextStyle());
+        const QSize text = CRenderEngine::GetTextSize(
+            &m_PaintManager, displayName, m_nickname->GetFont(), m_nickname->GetTextStyle());
         // The label's text padding is part of its width; a name longer than
         // the account area ends in an ellipsis instead of pushing the
         // picture over the converter button.

@@ -20,8 +20,7 @@ void CUserCenterInfoWnd::ShowAt(const QPoint& screenPos, const UserInfo& user) {
     ShowWindow(true, true);
 }
 
-ui::LRESULT CUserCenterInfoWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam,
-                                              ui::LPARAM lParam) {
+ui::LRESULT CUserCenterInfoWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) {
     if (msg == ui::WM_KILLFOCUS)
         ShowWindow(false);
     return WindowImplBase::HandleMessage(msg, wParam, lParam);

@@ -11,8 +11,8 @@ namespace {
 
 constexpr xcb_keysym_t kKeySym2 = 0x0032;  // XK_2
 // Caps Lock and Num Lock change the modifier state; grab every combination.
-constexpr std::array<std::uint16_t, 4> kLockVariants = {
-    0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+constexpr std::array<std::uint16_t, 4> kLockVariants = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
+                                                        XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
 
 xcb_keycode_t KeycodeOf(xcb_connection_t* c, xcb_keysym_t sym) {
     const xcb_setup_t* setup = xcb_get_setup(c);

@@ -100,8 +100,9 @@ int WriteSessionFromInput(std::istream& input) {
             token = line.substr(6);
     }
     if (userid.empty() || token.empty()) {
-        std::fprintf(stderr, "KelsorOCR: --write-session needs \"userid <id>\" and "
-                             "\"token <token>\" lines on standard input\n");
+        std::fprintf(stderr,
+                     "KelsorOCR: --write-session needs \"userid <id>\" and "
+                     "\"token <token>\" lines on standard input\n");
         return 2;
     }
     BuildAppContext(App(), StartupInputs::FromEnvironment());

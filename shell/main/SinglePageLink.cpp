@@ -6,8 +6,7 @@ namespace kelsor::shell::single_page {
 
 ui::CWindowWnd* Create(ui::HWND parent) {
     auto* page = new jobs::SingleOCRWnd();
-    if (page->Create(parent, L"SingleOCRWnd", ui::UI_WNDSTYLE_CHILD, 0) ==
-        nullptr) {
+    if (page->Create(parent, L"SingleOCRWnd", ui::UI_WNDSTYLE_CHILD, 0) == nullptr) {
         delete page;
         return nullptr;
     }

@@ -23,8 +23,7 @@ protected:
 
 ui::CWindowWnd* Create(ui::HWND parent) {
     auto* page = new SingleOCRWnd();
-    if (page->Create(parent, L"SingleOCRWnd", ui::UI_WNDSTYLE_CHILD, 0) ==
-        nullptr) {
+    if (page->Create(parent, L"SingleOCRWnd", ui::UI_WNDSTYLE_CHILD, 0) == nullptr) {
         delete page;
         return nullptr;
     }
