@@ -3,6 +3,7 @@
 #include "server/AccountRoutes.h"
 #include "server/CloudRoutes.h"
 #include "server/JsonReply.h"
+#include "server/account/AccountService.h"
 #include "server/engine/EngineRegistry.h"
 
 #include <httplib.h>
@@ -142,8 +143,12 @@ bool KelsorServer::Start(std::string& error) {
     if (!m_engines.Start(factory, count, error)) {
         return false;
     }
+    auto accounts = std::make_shared<account::AccountService>(m_options, m_cloudUsers);
+    if (!accounts->Open(databasePath, error) || !accounts->EnsureDemoUser(error)) {
+        return false;
+    }
     m_context.reset(new ServerContext{m_options, databasePath, m_certificate.certPath, m_cloudUsers,
-                                      *m_tokens, m_engines});
+                                      *m_tokens, m_engines, accounts});
 
     m_cloud = std::make_unique<httplib::SSLServer>(m_certificate.certPath.c_str(),
                                                    m_certificate.keyPath.c_str());

@@ -23,9 +23,13 @@ std::string ServerUsage() {
     return "usage: kelsor-server --data <dir> [--cloud-port <p>] [--account-port <p>]\n"
            "                     [--token-ttl <seconds>] [--engine tesseract|ppocr]\n"
            "                     [--engines <n>] [--region <name>] [--bind <address>]\n"
-           "                     [--url-timeout <seconds>]\n"
+           "                     [--url-timeout <seconds>] [--session-ttl <seconds>]\n"
+           "                     [--www <dir>] [--companion-installer <file>]\n"
            "       kelsor-server add-cloud-user --data <dir> --domain <d> --user <u>\n"
            "                     --password <p|-> [--project <name>]\n"
+           "       kelsor-server add-user --data <dir> --mobile <m> [--nickname <n>]\n"
+           "                     [--password <p|->] [--region <name>]\n"
+           "       kelsor-server demo-session --data <dir> [--region <name>]\n"
            "Port 0 chooses a free port; the chosen ports are printed.\n";
 }
 
@@ -58,6 +62,14 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
             options.bindHost = value;
         } else if (name == "--url-timeout") {
             ok = ParseNumber(value, options.urlTimeoutSeconds, 1L, 600L);
+        } else if (name == "--session-ttl") {
+            ok = ParseNumber(value, options.sessionTtlSeconds, 1L, 10L * 365 * 24 * 3600);
+        } else if (name == "--www") {
+            ok = !value.empty();
+            options.wwwDir = value;
+        } else if (name == "--companion-installer") {
+            ok = !value.empty();
+            options.companionInstaller = value;
         } else {
             error = "unknown option " + name;
             return false;
