@@ -90,9 +90,10 @@ void RegisterAccountApi(httplib::Server& server, std::shared_ptr<AccountService>
         response.set_header("Content-Disposition", "attachment; filename=\"KelsorPDFConverInst\"");
         response.set_content(std::move(bytes), "application/octet-stream");
     });
-    // Anything else under /api answers in the API's own shape.
+    // Anything else under /api is a 404 with a body in the API's own shape.
     const auto unknown = [](const httplib::Request&, httplib::Response& response) {
         SetReply(response, ApiReply::Failure("404", "接口不存在"));
+        response.status = 404;
     };
     server.Get(R"(/api/.*)", unknown);
     server.Post(R"(/api/.*)", unknown);

@@ -417,8 +417,13 @@ TEST_F(AccountApi, MalformedBodiesAndUnknownPathsGetJsonFailures) {
             ExpectFailure(Post(path, std::string(body)));
         }
     }
-    ExpectFailure(Get("/api/v3/user/nothing"));
-    ExpectFailure(Post("/api/v3/user/autologin", std::string("{}")));
-    ExpectFailure(Get("/api/v3/user/login"));
-    ExpectFailure(Get("/api/v3/user/autologin/pro/ocr/ver/1/channel/x/userid/1"));
+    // Unknown API paths are 404s, still with a JSON body.
+    for (const Reply& reply :
+         {Get("/api/v3/user/nothing"), Post("/api/v3/user/autologin", std::string("{}")),
+          Get("/api/v3/user/login"),
+          Get("/api/v3/user/autologin/pro/ocr/ver/1/channel/x/userid/1")}) {
+        EXPECT_EQ(reply.status, 404);
+        EXPECT_EQ(reply.json["code"], "404");
+        EXPECT_FALSE(reply.json["msg"].asString().empty());
+    }
 }
