@@ -1,0 +1,290 @@
+#include "jobs/Picture.h"
+
+#include <FreeImage.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "jobs/FileIo.h"
+#include "jobs/ImagingLibrary.h"
+#include "jobs/PictureFormat.h"
+#include "jobs/PictureHeader.h"
+
+namespace kelsor {
+namespace {
+
+FREE_IMAGE_FORMAT LibraryFormat(int formatCode) {
+    switch (formatCode) {
+        case ImageFormatBmp:
+            return FIF_BMP;
+        case ImageFormatGif:
+            return FIF_GIF;
+        case ImageFormatJpeg:
+            return FIF_JPEG;
+        case ImageFormatPng:
+            return FIF_PNG;
+        case ImageFormatTiff:
+            return FIF_TIFF;
+        default:
+            return FIF_UNKNOWN;
+    }
+}
+
+// Memory stream over bytes the caller keeps alive.
+class MemoryStream {
+public:
+    MemoryStream(const std::uint8_t* data, std::size_t size)
+        : m_stream(FreeImage_OpenMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) {}
+    MemoryStream() : m_stream(FreeImage_OpenMemory()) {}
+    ~MemoryStream() {
+        if (m_stream != nullptr) {
+            FreeImage_CloseMemory(m_stream);
+        }
+    }
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+    FIMEMORY* get() const { return m_stream; }
+
+private:
+    FIMEMORY* m_stream;
+};
+
+bool IsGreyPalette(FIBITMAP* dib) {
+    const unsigned colours = FreeImage_GetColorsUsed(dib);
+    const RGBQUAD* palette = FreeImage_GetPalette(dib);
+    if (colours == 0 || palette == nullptr) {
+        return false;
+    }
+    for (unsigned i = 0; i < colours; ++i) {
+        if (palette[i].rgbRed != palette[i].rgbGreen || palette[i].rgbRed != palette[i].rgbBlue) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Picture::~Picture() {
+    Release();
+}
+
+void Picture::Release() {
+    Reset(nullptr);
+}
+
+void Picture::Reset(FIBITMAP* bitmap) {
+    if (m_bitmap != nullptr && m_bitmap != bitmap) {
+        FreeImage_Unload(m_bitmap);
+    }
+    m_bitmap = bitmap;
+}
+
+bool Picture::Load(const std::wstring& path, int formatCode) {
+    Release();
+    std::vector<std::uint8_t> bytes;
+    if (ReadFileBytes(path, kMaxPictureFileBytes, bytes) != ReadResult::Ok) {
+        return false;
+    }
+    return LoadFromMemory(bytes.data(), bytes.size(), formatCode);
+}
+
+bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int formatCode) {
+    Release();
+    if (data == nullptr || size == 0 || size > kMaxPictureFileBytes) {
+        return false;
+    }
+    static_cast<void>(formatCode);
+    const int format = SniffPictureFormat(data, size);
+    const FREE_IMAGE_FORMAT fif = LibraryFormat(format);
+    PictureDimensions claimed;
+    if (fif == FIF_UNKNOWN || !ReadPictureDimensions(data, size, format, claimed) ||
+        !DimensionsWithinLimits(claimed)) {
+        return false;
+    }
+    std::vector<std::uint8_t> bmp;
+    if (format == ImageFormatBmp && RewriteBmpWithInfoHeader(data, size, bmp)) {
+        data = bmp.data();
+        size = bmp.size();
+    }
+    InitImagingLibrary();
+    MemoryStream stream(data, size);
+    if (stream.get() == nullptr) {
+        return false;
+    }
+    // Second opinion on the dimensions from the decoder's own header reading,
+    // so that a header the two read differently cannot slip through.
+    if (FreeImage_FIFSupportsNoPixels(fif)) {
+        FIBITMAP* header = FreeImage_LoadFromMemory(fif, stream.get(), FIF_LOAD_NOPIXELS);
+        if (header == nullptr) {
+            return false;
+        }
+        const bool fits =
+            DimensionsWithinLimits({FreeImage_GetWidth(header), FreeImage_GetHeight(header)});
+        FreeImage_Unload(header);
+        if (!fits || !FreeImage_SeekMemory(stream.get(), 0, SEEK_SET)) {
+            return false;
+        }
+    }
+    FIBITMAP* dib = FreeImage_LoadFromMemory(fif, stream.get(), 0);
+    if (dib == nullptr) {
+        return false;
+    }
+    // A decoder may still come up with other dimensions than the header
+    // announced (a later frame, a later image); hold the same limits.
+    if (!FreeImage_HasPixels(dib) ||
+        !DimensionsWithinLimits({FreeImage_GetWidth(dib), FreeImage_GetHeight(dib)})) {
+        FreeImage_Unload(dib);
+        return false;
+    }
+    // 16-bit and float pictures become ordinary 8-bit-per-channel bitmaps so
+    // that every later step sees one kind of picture.
+    if (FreeImage_GetImageType(dib) != FIT_BITMAP) {
+        FIBITMAP* standard = FreeImage_ConvertToStandardType(dib, TRUE);
+        FreeImage_Unload(dib);
+        if (standard == nullptr) {
+            return false;
+        }
+        dib = standard;
+    }
+    Reset(dib);
+    return true;
+}
+
+bool Picture::CreateFromPixels(const PixelBuffer& pixels) {
+    Release();
+    if (pixels.pixels == nullptr || pixels.width <= 0 || pixels.height <= 0 ||
+        pixels.bytesPerLine < pixels.width * 4 ||
+        !DimensionsWithinLimits({std::uint32_t(pixels.width), std::uint32_t(pixels.height)})) {
+        return false;
+    }
+    InitImagingLibrary();
+    FIBITMAP* dib = FreeImage_Allocate(pixels.width, pixels.height, 24);
+    if (dib == nullptr) {
+        return false;
+    }
+    // FreeImage stores rows bottom-up.
+    for (int y = 0; y < pixels.height; ++y) {
+        const std::uint8_t* src = pixels.pixels + std::size_t(y) * pixels.bytesPerLine;
+        BYTE* dst = FreeImage_GetScanLine(dib, pixels.height - 1 - y);
+        for (int x = 0; x < pixels.width; ++x) {
+            dst[FI_RGBA_BLUE] = src[0];
+            dst[FI_RGBA_GREEN] = src[1];
+            dst[FI_RGBA_RED] = src[2];
+            src += 4;
+            dst += 3;
+        }
+    }
+    Reset(dib);
+    return true;
+}
+
+int Picture::Width() const {
+    return m_bitmap ? static_cast<int>(FreeImage_GetWidth(m_bitmap)) : 0;
+}
+
+int Picture::Height() const {
+    return m_bitmap ? static_cast<int>(FreeImage_GetHeight(m_bitmap)) : 0;
+}
+
+int Picture::BitsPerPixel() const {
+    return m_bitmap ? static_cast<int>(FreeImage_GetBPP(m_bitmap)) : 0;
+}
+
+bool Picture::IsGrayScale() const {
+    if (m_bitmap == nullptr || FreeImage_GetBPP(m_bitmap) > 8) {
+        return false;
+    }
+    const FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(m_bitmap);
+    return type == FIC_MINISBLACK || type == FIC_MINISWHITE || IsGreyPalette(m_bitmap);
+}
+
+bool Picture::IncreaseBpp24() {
+    if (m_bitmap == nullptr) {
+        return false;
+    }
+    if (FreeImage_GetBPP(m_bitmap) == 24) {
+        return true;
+    }
+    FIBITMAP* raised = nullptr;
+    if (FreeImage_IsTransparent(m_bitmap) &&
+        (FreeImage_GetBPP(m_bitmap) == 32 || FreeImage_GetBPP(m_bitmap) == 8)) {
+        RGBQUAD white{255, 255, 255, 0};
+        raised = FreeImage_Composite(m_bitmap, FALSE, &white, nullptr);
+    }
+    if (raised == nullptr) {
+        raised = FreeImage_ConvertTo24Bits(m_bitmap);
+    }
+    if (raised == nullptr) {
+        return false;
+    }
+    Reset(raised);
+    return true;
+}
+
+void Picture::SetJpegQuality(int quality) {
+    m_jpegQuality = std::clamp(quality, 1, 100);
+}
+
+bool Picture::Crop(int left, int top, int right, int bottom) {
+    if (m_bitmap == nullptr) {
+        return false;
+    }
+    if (left > right) {
+        std::swap(left, right);
+    }
+    if (top > bottom) {
+        std::swap(top, bottom);
+    }
+    left = std::clamp(left, 0, Width());
+    right = std::clamp(right, 0, Width());
+    top = std::clamp(top, 0, Height());
+    bottom = std::clamp(bottom, 0, Height());
+    if (left == right || top == bottom) {
+        return false;
+    }
+    FIBITMAP* cropped = FreeImage_Copy(m_bitmap, left, top, right, bottom);
+    if (cropped == nullptr) {
+        return false;
+    }
+    Reset(cropped);
+    return true;
+}
+
+bool Picture::Save(const std::wstring& path, int formatCode) const {
+    if (m_bitmap == nullptr || formatCode != ImageFormatJpeg || path.empty()) {
+        return false;
+    }
+    // The JPEG encoder takes 24-bit colour or 8-bit grey with a plain ramp.
+    const unsigned bpp = FreeImage_GetBPP(m_bitmap);
+    const bool grey = IsGrayScale();
+    const bool ready =
+        grey ? bpp == 8 && FreeImage_GetColorType(m_bitmap) == FIC_MINISBLACK : bpp == 24;
+    FIBITMAP* converted = nullptr;
+    if (!ready) {
+        converted =
+            grey ? FreeImage_ConvertToGreyscale(m_bitmap) : FreeImage_ConvertTo24Bits(m_bitmap);
+        if (converted == nullptr) {
+            return false;
+        }
+    }
+    FIBITMAP* source = converted != nullptr ? converted : m_bitmap;
+    MemoryStream stream;
+    bool saved = stream.get() != nullptr &&
+                 FreeImage_SaveToMemory(FIF_JPEG, source, stream.get(), m_jpegQuality);
+    if (converted != nullptr) {
+        FreeImage_Unload(converted);
+    }
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    if (saved) {
+        saved = FreeImage_AcquireMemory(stream.get(), &data, &size) && size > 0;
+    }
+    return saved &&
+           WriteFileBytes(path, std::string_view(reinterpret_cast<const char*>(data), size));
+}
+
+}  // namespace kelsor

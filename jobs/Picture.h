@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "jobs/PixelBuffer.h"
+
+struct FIBITMAP;
+
+// One decoded picture: the small set of imaging operations the picture
+// utilities rely on, over FreeImage. Decoding is guarded: only the formats
+// the program reads are enabled, and a header that claims dimensions beyond
+// the limits in PictureHeader.h is refused before any pixel is allocated.
+namespace kelsor {
+
+constexpr int kDefaultJpegQuality = 90;
+
+class Picture {
+public:
+    Picture() = default;
+    ~Picture();
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    // Loads a file. The decoder follows the file's signature, whatever the
+    // extension's `formatCode` says (a PNG named .jpg loads as a PNG); a file
+    // without a known signature is not handed to any decoder.
+    bool Load(const std::wstring& path, int formatCode);
+    bool LoadFromMemory(const std::uint8_t* data, std::size_t size, int formatCode);
+    // Copies 32-bit pixels (no palette); alpha is dropped.
+    bool CreateFromPixels(const PixelBuffer& pixels);
+
+    bool IsValid() const { return m_bitmap != nullptr; }
+    int Width() const;
+    int Height() const;
+    int BitsPerPixel() const;
+    // True for pictures of at most 8 bits whose every palette entry is grey.
+    bool IsGrayScale() const;
+    // Raises the colour depth to 24 bits; transparent parts land on white.
+    bool IncreaseBpp24();
+    void SetJpegQuality(int quality);
+    // Crops in place to [left, right) x [top, bottom), corners in either order,
+    // clipped to the picture. False (picture unchanged) when nothing is left.
+    bool Crop(int left, int top, int right, int bottom);
+    // Saves with a format code; only ImageFormatJpeg is written. The target is
+    // replaced only when the encoding succeeded.
+    bool Save(const std::wstring& path, int formatCode) const;
+    void Release();
+
+private:
+    void Reset(FIBITMAP* bitmap);
+
+    FIBITMAP* m_bitmap = nullptr;
+    int m_jpegQuality = kDefaultJpegQuality;
+};
+
+}  // namespace kelsor

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "TestSupport.h"
+#include "account/Session.h"
+#include "account/SessionFile.h"
+#include "account/UserInfo.h"
+#include "app/AppContext.h"
+#include "app/HttpTransfer.h"
+#include "app/TextConv.h"
+
+namespace kelsor {
+namespace {
+
+// libcurl's global set-up, once, before any test starts a thread.
+class HttpEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { InitHttpGlobal(); }
+};
+const auto* const kHttpEnvironment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);
+
+// A real account API on a free loopback port: it answers the auto-login call
+// with whatever body the test sets and records the user id and token asked.
+class AccountApi {
+public:
+    AccountApi() {
+        m_server.Get(
+            R"(/api/v3/user/autologin/pro/ocr/ver/([^/]*)/channel/([^/]*)/userid/([^/]+)/token/([^/]+))",
+            [this](const httplib::Request& request, httplib::Response& response) {
+                std::lock_guard lock(m_mutex);
+                ++m_requests;
+                m_userid = request.matches[3];
+                m_token = request.matches[4];
+                response.set_content(m_body, "application/json; charset=utf-8");
+            });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        // stop() before the accept loop runs would be lost, so wait for it.
+        while (!m_server.is_running()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~AccountApi() {
+        m_server.stop();
+        m_thread.join();
+    }
+    std::wstring url() const {
+        return L"http://127.0.0.1:" + std::to_wstring(m_port) +
+               L"/api/v3/user/autologin/pro/ocr/ver/1.0.0.1/channel/10001";
+    }
+    void answer(std::string body) {
+        std::lock_guard lock(m_mutex);
+        m_body = std::move(body);
+    }
+    int requests() {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+    std::string userid() {
+        std::lock_guard lock(m_mutex);
+        return m_userid;
+    }
+    std::string token() {
+        std::lock_guard lock(m_mutex);
+        return m_token;
+    }
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    std::mutex m_mutex;
+    std::string m_body;
+    int m_requests = 0;
+    std::string m_userid;
+    std::string m_token;
+};
+
+std::string Record(const std::string& sp, const std::string& nickname) {
+    return "{\"sp\":" + sp + ",\"userid\":\"10042\",\"nickname\":\"" + nickname +
+           "\",\"mobile\":\"13800000000\",\"avatar\":\"\",\"hwusername\":\"u\","
+           "\"hwpassword\":\"p\",\"hwdomainname\":\"d\",\"hwregion\":\"r\","
+           "\"token\":\"fresh-token\"}";
+}
+
+std::string Reply(const std::string& code, const std::string& sp, const std::string& nickname) {
+    return "{\"code\":" + code + ",\"data\":" + Record(sp, nickname) + "}";
+}
+
+class AutoLoginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ResetSession(m_dir);
+        App().autoLoginApiUrl = m_api.url();
+    }
+
+    // One program start: restore, and handle 2153 as the main window does.
+    void Start() {
+        m_window = {};
+        RestoreSession(m_window);
+        for (WindowMessage message : m_window.sent) {
+            if (message == WM_KSOCR_AUTOLOGINREPLY) {
+                HandleAutoLoginReply(m_window);
+            }
+        }
+    }
+
+    void SaveOldSession() {
+        ASSERT_TRUE(WriteSessionFile(App().sessionFilePath, L"10042", L"old-token"));
+        m_savedFile = test::ReadFile(m_dir.file("ud"));
+    }
+
+    test::TempFolder m_dir;
+    AccountApi m_api;
+    test::RecordingAccountWindow m_window;
+    std::string m_savedFile;
+};
+
+TEST_F(AutoLoginTest, SavedSessionSignsInAndIsSavedWithTheFreshToken) {
+    SaveOldSession();
+    m_api.answer(Reply("\"200\"", "\"1.0\"", ""));
+    Start();
+    EXPECT_EQ(1, m_api.requests());
+    EXPECT_EQ("10042", m_api.userid());
+    EXPECT_EQ("old-token", m_api.token());
+    EXPECT_EQ(std::vector{WM_KSOCR_AUTOLOGINREPLY}, m_window.sent);
+    ASSERT_EQ(1u, m_window.signedIn.size());
+    EXPECT_EQ(L"13800000000", m_window.signedIn[0].first);  // empty nickname
+    EXPECT_EQ(1, m_window.signedIn[0].second);
+    EXPECT_TRUE(CurrentUser().loggedIn);
+    std::wstring userid, token;
+    ASSERT_TRUE(ReadSessionFile(App().sessionFilePath, userid, token));
+    EXPECT_EQ(L"fresh-token", token);
+}
+
+TEST_F(AutoLoginTest, RefusedRepliesLeaveUserSignedOutAndFileInPlace) {
+    const std::pair<const char*, std::string> replies[] = {
+        {"empty", ""},
+        {"error page", "<html>502 Bad Gateway</html>"},
+        {"numeric code", Reply("200", "\"1.0\"", "Lin")},
+        {"401", "{\"code\":\"401\",\"msg\":\"token expired\"}"},
+        {"sp 2.0", Reply("\"200\"", "\"2.0\"", "Lin")},
+    };
+    SaveOldSession();
+    for (const auto& [name, body] : replies) {
+        SCOPED_TRACE(name);
+        m_api.answer(body);
+        Start();
+        EXPECT_EQ(std::vector{WM_KSOCR_AUTOLOGINREPLY}, m_window.sent);
+        EXPECT_TRUE(m_window.signedIn.empty());
+        EXPECT_FALSE(CurrentUser().loggedIn);
+        EXPECT_EQ(m_savedFile, test::ReadFile(m_dir.file("ud")));
+    }
+    EXPECT_EQ(5, m_api.requests());
+}
+
+TEST_F(AutoLoginTest, UnreachableServerStillReportsAndKeepsTheFile) {
+    SaveOldSession();
+    App().autoLoginApiUrl = L"http://127.0.0.1:1/api/v3/user/autologin/pro/ocr/ver/1/channel/1";
+    Start();
+    EXPECT_EQ(std::vector{WM_KSOCR_AUTOLOGINREPLY}, m_window.sent);
+    EXPECT_EQ(L"", App().autoLoginReply.get());
+    EXPECT_FALSE(CurrentUser().loggedIn);
+    EXPECT_EQ(m_savedFile, test::ReadFile(m_dir.file("ud")));
+}
+
+TEST_F(AutoLoginTest, NoRequestWithoutAUsableFile) {
+    Start();  // no file at all
+    test::WriteFile(m_dir.file("ud"), "definitely not a session");
+    Start();
+    EXPECT_EQ(0, m_api.requests());
+    EXPECT_TRUE(m_window.sent.empty());
+    EXPECT_TRUE(test::FileExists(m_dir.file("ud")));
+}
+
+TEST_F(AutoLoginTest, AfterLogOutTheNextStartIsSignedOutWithoutRequest) {
+    SaveOldSession();
+    m_api.answer(Reply("\"200\"", "\"1.0\"", "Lin"));
+    Start();
+    ASSERT_TRUE(CurrentUser().loggedIn);
+    LogOut(m_window);
+    EXPECT_FALSE(test::FileExists(m_dir.file("ud")));
+
+    CurrentUser() = UserInfo{};  // a new process
+    Start();
+    EXPECT_EQ(1, m_api.requests());
+    EXPECT_TRUE(m_window.sent.empty());
+    EXPECT_FALSE(CurrentUser().loggedIn);
+}
+
+TEST_F(AutoLoginTest, UncheckedAutoLoginLeavesNothingForTheNextStart) {
+    RunSessionPageAction(m_window, L"autologinchk", L"0");
+    RunSessionPageAction(m_window, L"moblielogin", AnsiToWide(Record("\"1.0\"", "Lin")));
+    ASSERT_TRUE(CurrentUser().loggedIn);
+    EXPECT_FALSE(test::FileExists(m_dir.file("ud")));
+    CurrentUser() = UserInfo{};
+    SaveSession() = true;  // a new process
+    Start();
+    EXPECT_EQ(0, m_api.requests());
+    EXPECT_FALSE(CurrentUser().loggedIn);
+}
+
+}  // namespace
+}  // namespace kelsor

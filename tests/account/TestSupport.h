@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "account/AccountWindowPort.h"
+
+// Helpers shared by the account tests.
+namespace kelsor::test {
+
+// A fresh folder under /tmp, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+bool FileExists(const std::string& path);
+// Runs a shell command; returns its exit status.
+int Shell(const std::string& command);
+// Lower-case hexadecimal of the bytes of `text`.
+std::string Hex(const std::string& text);
+
+// Signed out, saveSession true, session file in `folder`.
+void ResetSession(const TempFolder& folder);
+
+// Records what the session asks of the main window.
+class RecordingAccountWindow : public AccountWindowPort {
+public:
+    void ShowSignedIn(const std::wstring& displayName, int placement) override;
+    void ShowSignedOut() override { ++signedOutShown; }
+    void SendMessage(WindowMessage message) override { sent.push_back(message); }
+    void PostMessage(WindowMessage message) override { posted.push_back(message); }
+    void CloseAccountWindow(AccountWindowKind kind) override { closed.push_back(kind); }
+
+    std::vector<std::pair<std::wstring, int>> signedIn;
+    int signedOutShown = 0;
+    std::vector<WindowMessage> sent;
+    std::vector<WindowMessage> posted;
+    std::vector<AccountWindowKind> closed;
+};
+
+}  // namespace kelsor::test

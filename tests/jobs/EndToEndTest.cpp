@@ -1,0 +1,107 @@
+// Three real pictures through the task runner, the cloud client and a
+// kelsor-server started here, over HTTPS with certificate verification.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "TestPictures.h"
+#include "app/AppContext.h"
+#include "app/TextConv.h"
+#include "cloud/HWOcrClientToken.h"
+#include "cloud/RecognizePictureText.h"
+#include "jobs/ConvertTaskMgr.h"
+#include "server/process/ServerProcess.h"
+
+namespace kelsor {
+namespace {
+
+std::wstring Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// Black text on white, rendered by ImageMagick; lines separated by "\n".
+bool RenderText(const std::string& text, const std::string& path) {
+    const std::string command =
+        "/usr/bin/convert -size 1000x240 xc:white -font DejaVu-Sans -pointsize 56 -fill black "
+        "-annotate +30+90 '" +
+        text + "' '" + path + "'";
+    return std::system(command.c_str()) == 0;
+}
+
+TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
+    test::ScratchFolder dir;
+    const std::string folder = WideToAnsi(dir.path());
+    server::ServerProcess process;
+    std::string error;
+    ASSERT_TRUE(process.Start(KELSOR_SERVER_EXE,
+                              {"--data", folder + "server", "--cloud-port", "0", "--account-port",
+                               "0", "--engine", "tesseract"},
+                              folder + "server.log", error))
+        << error;
+    server::DemoCloudUser demo;
+    ASSERT_TRUE(server::ReadDemoCloudUser(process.DemoUserPath(), demo));
+    ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(process.CloudPort())).c_str(),
+             1);
+    ::setenv("KELSOR_CLOUD_CA_FILE", process.CertificatePath().c_str(), 1);
+    InitCloudToken(Wide(demo.user), Wide(demo.password), Wide(demo.domain), Wide(demo.project));
+
+    const std::wstring source = dir.MakeFolder(L"pictures");
+    App().dataFolder = dir.MakeFolder(L"data");
+    App().useCustomOutputFolder = 0;
+    App().formatType = FormatPriority;
+    BatchSourceFolder() = source;
+    struct Case {
+        std::wstring name;
+        std::string text;      // as rendered
+        std::string expected;  // as the result file holds it
+    };
+    const std::vector<Case> cases = {
+        {L"first.png", "FIRST LINE HERE\\nSECOND LINE", "FIRST LINE HERE\r\nSECOND LINE"},
+        {L"second.jpg", "BATCH RUNNER TEST", "BATCH RUNNER TEST"},
+        {L"third.bmp", "THIRD PICTURE 42", "THIRD PICTURE 42"},
+    };
+
+    ConverCtrl ctrl;
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::vector<TaskStatus> finals;
+    ctrl.SetTaskEventHandler([&](const TaskStatus& status) {
+        if (status.state == Succeeded || status.state == Failed) {
+            std::lock_guard lock(mutex);
+            finals.push_back(status);
+            cv.notify_all();
+        }
+    });
+    std::vector<std::unique_ptr<BatchFileItem>> items;
+    ConvertTaskMgr mgr(&RecognizePictureText, &ctrl);
+    for (const Case& c : cases) {
+        auto item = std::make_unique<BatchFileItem>();
+        item->id = int(items.size()) + 1;
+        item->fileName = c.name;
+        item->sourcePath = source + c.name;
+        ASSERT_TRUE(RenderText(c.text, WideToAnsi(item->sourcePath)));
+        mgr.AddTask(*item);
+        items.push_back(std::move(item));
+    }
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::minutes(3), [&] {
+            return finals.size() == cases.size();
+        })) << process.Log();
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(finals[i].id, int(i) + 1);
+        EXPECT_EQ(finals[i].state, Succeeded) << process.Log();
+        EXPECT_EQ(test::ReadBytes(items[i]->outputPath), cases[i].expected);
+        EXPECT_FALSE(test::Exists(items[i]->tempPicturePath));
+    }
+    EXPECT_EQ(items[0]->outputPath, source + L"first.txt");
+}
+
+}  // namespace
+}  // namespace kelsor
