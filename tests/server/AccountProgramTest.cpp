@@ -126,3 +126,29 @@ TEST(AccountProgram, DemoSessionAndAddedUsersSignInAutomaticallyByHostName) {
     EXPECT_NE(site.find("KelsorOCR文字识别"), std::string::npos);
     EXPECT_NE(process.Log().find("demo account 13800000000"), std::string::npos);
 }
+
+#ifdef KELSOR_COMPANION_INSTALLER
+TEST(AccountProgram, ServesTheConverterInstallerBuiltWithIt) {
+    TempDir dir;
+    ServerProcess process;
+    std::string error;
+    ASSERT_TRUE(process.Start(
+        KELSOR_SERVER_EXE,
+        {"--data", dir.file("data"), "--cloud-port", "0", "--account-port", "0", "--engines", "1"},
+        dir.file("log.txt"), error))
+        << error;
+    EXPECT_NE(process.Log().find(std::string("companion installer ") + KELSOR_COMPANION_INSTALLER),
+              std::string::npos);
+    const std::string api = "http://api.kelsor.localhost:" + std::to_string(process.AccountPort());
+    const Json::Value soft =
+        ParseJson(Fetch(api + "/api/v3/soft/ocr/ver/1.0.0.1/channel/official"));
+    ASSERT_EQ(soft["code"], "200");
+    const std::string bytes = Fetch(soft["data"]["pdfdlurl"].asString());
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes, ReadBytes(KELSOR_COMPANION_INSTALLER));
+    EXPECT_EQ(bytes.substr(0, 4),
+              "\x7f"
+              "ELF");
+    EXPECT_EQ(soft["data"]["pdfmd5"].asString(), account::Md5Hex(bytes));
+}
+#endif
