@@ -93,7 +93,9 @@ std::optional<AccountUser> AccountService::EnsureDemoUser(std::string& error) {
 }
 
 bool AccountService::EnsureCloudCredentials(AccountUser& user, std::string& error) {
-    if (!user.cloudUser.empty()) {
+    // Credentials of another region (the server was started with another
+    // --region) would name a host the certificate does not cover: make new ones.
+    if (!user.cloudUser.empty() && user.cloudRegion == m_options.region) {
         return true;
     }
     // The random suffix keeps names apart even if an older database left

@@ -175,3 +175,37 @@ TEST(AccountHelpers, MobileNumbersAndPasswordLengths) {
     EXPECT_FALSE(account::IsMobileNumber("1380013800０"));
     EXPECT_EQ(account::Utf8Length("密码abc"), 5u);
 }
+
+TEST(AccountCloudCredentials, AreMadeOnceAndAgainWhenTheServerRegionChanges) {
+    TempDir dir;
+    const std::string database = dir.file("db.sqlite");
+    CloudUserStore cloudUsers;
+    std::string error;
+    ASSERT_TRUE(cloudUsers.Open(database, error)) << error;
+    ServerOptions north;
+    account::AccountService first(north, cloudUsers);
+    ASSERT_TRUE(first.Open(database, error)) << error;
+    auto user = first.Store().Create("", "13944440001", "", std::nullopt, "", error);
+    ASSERT_TRUE(user) << error;
+    EXPECT_TRUE(user->cloudUser.empty());  // not before the first sign-in
+    auto one = first.StartSession(user->userId, error);
+    auto two = first.StartSession(user->userId, error);
+    ASSERT_TRUE(one && two) << error;
+    EXPECT_EQ(one->user.cloudUser, two->user.cloudUser);
+    EXPECT_NE(one->token, two->token);
+    EXPECT_TRUE(
+        cloudUsers.Verify(one->user.cloudDomain, one->user.cloudUser, one->user.cloudPassword));
+
+    ServerOptions east;
+    east.region = "cn-east-3";
+    account::AccountService second(east, cloudUsers);
+    ASSERT_TRUE(second.Open(database, error)) << error;
+    auto moved = second.StartSession(user->userId, error);
+    ASSERT_TRUE(moved) << error;
+    EXPECT_EQ(moved->user.cloudRegion, "cn-east-3");
+    EXPECT_NE(moved->user.cloudUser, one->user.cloudUser);
+    const auto verified = cloudUsers.Verify(moved->user.cloudDomain, moved->user.cloudUser,
+                                            moved->user.cloudPassword);
+    ASSERT_TRUE(verified);
+    EXPECT_EQ(verified->projectName, "cn-east-3");
+}
