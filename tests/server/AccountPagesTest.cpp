@@ -169,13 +169,6 @@ TEST(AccountSmsCodes, ExpireReplaceAndAreUsedUpByWrongTries) {
     EXPECT_EQ(codes.Check("13900000001", "login", again, now), CodeCheck::Wrong);
 }
 
-TEST(AccountHelpers, MobileNumbersAndPasswordLengths) {
-    EXPECT_TRUE(account::IsMobileNumber("13800138000"));
-    EXPECT_FALSE(account::IsMobileNumber("03800138000"));
-    EXPECT_FALSE(account::IsMobileNumber("1380013800０"));
-    EXPECT_EQ(account::Utf8Length("密码abc"), 5u);
-}
-
 TEST(AccountCloudCredentials, AreMadeOnceAndAgainWhenTheServerRegionChanges) {
     TempDir dir;
     const std::string database = dir.file("db.sqlite");
