@@ -22,10 +22,11 @@ fi
 
 mkdir -p "$OUT"
 # Text lines only: colour escapes, separators and indentation removed.
-clean() { sed -e 's/\x1b\[[0-9;]*m//g' -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' "$@" \
+clean() { sed -e 's/\x1b\[[0-9;]*m//g' -e 's/\x1b//g' -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' "$@" \
   | grep -v -e '^%$' -e '^$'; }
 clean "$FORTUNES/tang300" >"$OUT/tang300.txt"
-clean "$FORTUNES/chinese" | awk 'length($0) >= 4 && n++ < 3000' >"$OUT/chinese.txt"
+# Lines of box-drawing tables are not text.
+clean "$FORTUNES/chinese" | LC_ALL=C.UTF-8 grep -v -P '[\x{2500}-\x{257F}]' | awk 'length($0) >= 4 && n++ < 3000' >"$OUT/chinese.txt"
 # Classical poetry and modern prose take turns.
 paste -d '\n' "$OUT/tang300.txt" "$OUT/chinese.txt" \
   | grep -v '^$' >"$OUT/zh.txt"

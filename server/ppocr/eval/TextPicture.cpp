@@ -43,6 +43,8 @@ std::u32string Normalised(const std::string& utf8) {
         }
         if (cp >= 0xFF01 && cp <= 0xFF5E) {
             cp -= 0xFEE0;  // full-width forms of ASCII
+        } else if (cp == 0x30FB) {
+            cp = 0x00B7;  // the two middle dots of Chinese typesetting
         }
         out.push_back(cp);
     }
