@@ -13,7 +13,7 @@ namespace kelsor::server::ppocr {
 struct DbSettings {
     float threshold = 0.3f;     // a pixel is text above this probability
     float boxThreshold = 0.6f;  // a region is kept when its mean probability is above this
-    float unclipRatio = 1.5f;   // how far a shrunk text region is grown back
+    float unclipRatio = 2.0f;   // how far a shrunk text region is grown back
     int maxCandidates = 1000;   // regions looked at, largest first
     float minSide = 3.0f;       // regions thinner than this (map pixels) are noise
 };

@@ -235,9 +235,9 @@ bool PpOcrEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock
                 error = "the recognition model returned an unexpected shape";
                 return false;
             }
-            const DecodedLine decoded =
-                GreedyCtcDecode(recResult[0].GetTensorData<float>(), static_cast<int>(outShape[1]),
-                                static_cast<int>(outShape[2]), m_runtime->labels);
+            const DecodedLine decoded = GreedyCtcDecode(
+                recResult[0].GetTensorData<float>(), static_cast<int>(outShape[1]),
+                static_cast<int>(outShape[2]), m_runtime->labels, m_settings.latinSpaceProbability);
             if (decoded.text.empty() || decoded.confidence < m_settings.minLineConfidence) {
                 continue;
             }
@@ -261,6 +261,10 @@ bool PpOcrEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock
         return false;
     }
     return true;
+}
+
+std::unique_ptr<RecognitionEngine> CreateDefaultPpOcrEngine(std::string& error) {
+    return PpOcrEngine::Create(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()), error);
 }
 
 bool PpOcrInstalled(std::string& reason) {

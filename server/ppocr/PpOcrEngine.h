@@ -26,6 +26,9 @@ struct PpOcrSettings {
     int recognitionMaxWidth = 3200;
     // Lines whose mean character probability is below this are dropped.
     double minLineConfidence = 0.5;
+    // A space between Latin words is kept when the model gave it this
+    // probability (0 = only where it is the most likely class).
+    float latinSpaceProbability = 0.1f;
 };
 
 class PpOcrEngine : public RecognitionEngine {
@@ -51,6 +54,10 @@ private:
     std::unique_ptr<Runtime> m_runtime;
     PpOcrSettings m_settings;
 };
+
+// One engine from the default model folder with the tuned settings; the
+// server's engine pool calls this once per pooled engine.
+std::unique_ptr<RecognitionEngine> CreateDefaultPpOcrEngine(std::string& error);
 
 // True when the model files and the runtime are in place for the default
 // engine; otherwise `reason` says what is missing.

@@ -18,7 +18,7 @@ std::vector<FontFace> Existing(std::vector<FontFace> faces) {
     return faces;
 }
 
-std::u32string Normalised(const std::string& utf8) {
+std::u32string Normalised(const std::string& utf8, bool keepSpaces) {
     std::u32string out;
     for (std::size_t i = 0; i < utf8.size();) {
         const unsigned char lead = static_cast<unsigned char>(utf8[i]);
@@ -39,6 +39,9 @@ std::u32string Normalised(const std::string& utf8) {
             cp = (cp << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
         }
         if (cp == U' ' || cp == U'\t' || cp == U'\n' || cp == U'\r' || cp == 0x3000) {
+            if (keepSpaces && !out.empty() && out.back() != U' ') {
+                out.push_back(U' ');
+            }
             continue;
         }
         if (cp >= 0xFF01 && cp <= 0xFF5E) {
@@ -47,6 +50,9 @@ std::u32string Normalised(const std::string& utf8) {
             cp = 0x00B7;  // the two middle dots of Chinese typesetting
         }
         out.push_back(cp);
+    }
+    if (!out.empty() && out.back() == U' ') {
+        out.pop_back();
     }
     return out;
 }
@@ -100,9 +106,10 @@ bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& fa
     return true;
 }
 
-ErrorCount CountErrors(const std::string& reference, const std::string& recognised) {
-    const std::u32string a = Normalised(reference);
-    const std::u32string b = Normalised(recognised);
+ErrorCount CountErrors(const std::string& reference, const std::string& recognised,
+                       bool keepSpaces) {
+    const std::u32string a = Normalised(reference, keepSpaces);
+    const std::u32string b = Normalised(recognised, keepSpaces);
     std::vector<long long> previous(b.size() + 1), current(b.size() + 1);
     for (std::size_t j = 0; j <= b.size(); ++j) {
         previous[j] = static_cast<long long>(j);

@@ -24,12 +24,14 @@ bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& fa
                        DecodedPicture& picture, std::string& error);
 
 // Character error rate parts: edit distance between the texts after white
-// space is removed and full-width ASCII forms are folded to ASCII, and the
-// length of the reference in characters.
+// space is removed (or, with `keepSpaces`, runs of it turned into one space
+// and line breaks into spaces) and full-width ASCII forms are folded to ASCII,
+// and the length of the reference in characters.
 struct ErrorCount {
     long long edits = 0;
     long long characters = 0;
 };
-ErrorCount CountErrors(const std::string& reference, const std::string& recognised);
+ErrorCount CountErrors(const std::string& reference, const std::string& recognised,
+                       bool keepSpaces = false);
 
 }  // namespace kelsor::server::ppocr
