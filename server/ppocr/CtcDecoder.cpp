@@ -29,8 +29,8 @@ float ClassProbability(const float* row, int classes, int best, int c) {
     return static_cast<float>(std::exp(static_cast<double>(row[c] - row[best])) / denominator);
 }
 
-// Letters, digits and ASCII punctuation: the characters between which a word
-// space is meaningful.
+// Letters, digits and ASCII punctuation: the characters next to which a word
+// space is meaningful (Chinese text itself has none).
 bool IsLatin(const std::string& label) {
     return label.size() == 1 && label[0] > ' ' && static_cast<unsigned char>(label[0]) < 0x7F;
 }
@@ -58,10 +58,10 @@ DecodedLine GreedyCtcDecode(const float* scores, int steps, int classes,
             gapSpace = std::max(gapSpace, ClassProbability(row, classes, best, space));
         }
         if (best != 0 && best != previous && best < static_cast<int>(labels.size())) {
-            // The model favours no space between Latin words more often than
-            // it should; a space it rated likely in the gap is kept.
+            // The model leaves out most spaces around Latin words; a space it
+            // rated likely in the gap is kept.
             if (recoverSpaces && lastEmitted > 0 && best != space && lastEmitted != space &&
-                IsLatin(labels[lastEmitted]) && IsLatin(labels[best]) &&
+                (IsLatin(labels[lastEmitted]) || IsLatin(labels[best])) &&
                 gapSpace >= latinSpaceProbability) {
                 line.text += ' ';
             }

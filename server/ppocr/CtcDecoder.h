@@ -15,8 +15,8 @@ struct DecodedLine {
 // that are not probabilities already (the model's last layer may be logits) are
 // turned into probabilities first. Repeats of a class collapse to one character
 // unless a blank separates them. Classes beyond `labels` are ignored.
-// With `latinSpaceProbability` above zero, a space is put between two Latin
-// characters when the space class (the last label, " ") reached that
+// With `latinSpaceProbability` above zero, a space is put between two
+// characters of which one is Latin (ASCII) when the space class (the last label, " ") reached that
 // probability in the blank frames between them.
 DecodedLine GreedyCtcDecode(const float* scores, int steps, int classes,
                             const std::vector<std::string>& labels,

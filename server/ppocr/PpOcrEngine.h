@@ -26,7 +26,7 @@ struct PpOcrSettings {
     int recognitionMaxWidth = 3200;
     // Lines whose mean character probability is below this are dropped.
     double minLineConfidence = 0.5;
-    // A space between Latin words is kept when the model gave it this
+    // A space next to a Latin word is kept when the model gave it this
     // probability (0 = only where it is the most likely class).
     float latinSpaceProbability = 0.1f;
 };

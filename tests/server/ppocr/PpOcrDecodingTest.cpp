@@ -58,21 +58,22 @@ TEST(PpOcrCtcDecode, ClassesBeyondTheLabelsAreIgnored) {
 }
 
 TEST(PpOcrCtcDecode, LikelySpacesBetweenLatinCharactersAreKept) {
-    const std::vector<std::string> labels = {"", "a", "b", "甲", " "};
+    const std::vector<std::string> labels = {"", "a", "b", "甲", "乙", " "};
     // a, a blank frame in which the space reached 0.3, b, a plain blank, a.
-    const std::vector<float> rows = {0.0f, 1.0f, 0.0f, 0.0f, 0.0f,  //
-                                     0.7f, 0.0f, 0.0f, 0.0f, 0.3f,  //
-                                     0.0f, 0.0f, 1.0f, 0.0f, 0.0f,  //
-                                     1.0f, 0.0f, 0.0f, 0.0f, 0.0f,  //
-                                     0.0f, 1.0f, 0.0f, 0.0f, 0.0f};
-    EXPECT_EQ(GreedyCtcDecode(rows.data(), 5, 5, labels).text, "aba");
-    EXPECT_EQ(GreedyCtcDecode(rows.data(), 5, 5, labels, 0.1f).text, "a ba");
-    EXPECT_EQ(GreedyCtcDecode(rows.data(), 5, 5, labels, 0.5f).text, "aba");
-    // Chinese characters are not spaced.
-    std::vector<float> chinese = rows;
-    chinese[1] = 0.0f;
-    chinese[3] = 1.0f;
-    EXPECT_EQ(GreedyCtcDecode(chinese.data(), 5, 5, labels, 0.1f).text, "甲ba");
+    const std::vector<float> rows = {0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f,  //
+                                     0.7f, 0.0f, 0.0f, 0.0f, 0.0f, 0.3f,  //
+                                     0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f,  //
+                                     1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,  //
+                                     0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    EXPECT_EQ(GreedyCtcDecode(rows.data(), 5, 6, labels).text, "aba");
+    EXPECT_EQ(GreedyCtcDecode(rows.data(), 5, 6, labels, 0.1f).text, "a ba");
+    EXPECT_EQ(GreedyCtcDecode(rows.data(), 5, 6, labels, 0.5f).text, "aba");
+    // Between Chinese and Latin too, but never inside Chinese text.
+    std::vector<float> mixed = rows;
+    std::swap(mixed[1], mixed[3]);
+    EXPECT_EQ(GreedyCtcDecode(mixed.data(), 5, 6, labels, 0.1f).text, "甲 ba");
+    std::swap(mixed[12 + 2], mixed[12 + 4]);
+    EXPECT_EQ(GreedyCtcDecode(mixed.data(), 5, 6, labels, 0.1f).text, "甲乙a");
 }
 
 TEST(PpOcrDbPostProcess, CornersAreOrderedClockwiseFromTopLeft) {
