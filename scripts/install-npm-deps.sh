@@ -32,7 +32,10 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "install-npm-deps: installing ${missing[*]}"
   [ -f "$DEST/package.json" ] || echo '{"private": true}' >"$DEST/package.json"
-  npm install --prefix "$DEST" --ignore-scripts --no-audit --no-fund "${missing[@]}"
+  # Without these packages the server still builds with Tesseract alone.
+  if ! npm install --prefix "$DEST" --ignore-scripts --no-audit --no-fund "${missing[@]}"; then
+    echo "install-npm-deps: npm install failed; the PP-OCR engine will not be built" >&2
+  fi
 else
   echo "install-npm-deps: all npm packages present"
 fi
