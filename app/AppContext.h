@@ -66,6 +66,35 @@ struct AppContext {
     SharedText autoLoginReply;
 };
 
+// What the context is built from: the folders the system reports and the
+// account service's host names. Tests give their own.
+struct StartupInputs {
+    std::wstring exeFolder;      // the program's folder, with its trailing "/"
+    std::wstring desktopFolder;  // without trailing "/"; empty when unknown
+    std::wstring appDataFolder;  // without trailing "/"; empty when unknown
+    std::wstring siteHost;
+    std::wstring webHost;
+    std::wstring apiHost;
+
+    // The running program's folder, the user's folders and the hosts, each
+    // host from its environment variable when set (KELSOR_SITE_HOST,
+    // KELSOR_WEB_HOST, KELSOR_API_HOST), else the local default.
+    static StartupInputs FromEnvironment();
+};
+
+inline constexpr const wchar_t* kDefaultSiteHost = L"www.kelsor.localhost:18080";
+inline constexpr const wchar_t* kDefaultWebHost = L"web.kelsor.localhost:18080";
+inline constexpr const wchar_t* kDefaultApiHost = L"api.kelsor.localhost:18080";
+inline constexpr const wchar_t* kBuiltInChannel = L"10001";
+
+// Puts every value back to its state before start-up (channel "10001").
+void ResetAppContext(AppContext& context);
+
+// Builds `context` from `inputs` in start-up order: folders, program paths,
+// version, work-file paths, URLs (with the channel held so far), then the
+// data folder and the settings file, whose channel is read last.
+void BuildAppContext(AppContext& context, const StartupInputs& inputs);
+
 // The one process-wide instance.
 AppContext& App();
 

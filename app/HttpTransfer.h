@@ -3,15 +3,23 @@
 #include <string>
 
 // Blocking HTTP helpers over libcurl's easy interface for the application
-// core and the account service. curl_global_init runs once at start-up.
+// core and the account service.
 namespace kelsor {
 
-// Fetches `url`; stores the body (code page -> wide, leading U+FEFF dropped)
-// in `text`. Returns libcurl's result code (0 = success, 2 = no handle).
+// libcurl's global initialisation. Call once at start-up before any thread
+// exists (the entry point and the tests do); later calls do nothing.
+void InitHttpGlobal();
+
+// Fetches `url` with 3-second connect and total time-outs; stores the body
+// (code page -> wide, one leading U+FEFF dropped) in `text`. Returns libcurl's
+// result code (0 = success, also for an HTTP error page; 2 = no handle, and
+// `text` is then untouched). No status check is made.
 int HttpGetText(std::wstring& text, const std::wstring& url);
 
-// Stores the body of `url` in the file `targetPath` (replaced). The caller
-// judges success from the file it finds afterwards.
+// Stores the body of `url` in the file `targetPath`, which is deleted and
+// created anew first; redirects are followed. When the file cannot be
+// created nothing is transferred. The caller judges success from the file it
+// finds afterwards.
 void HttpDownloadFile(const std::wstring& url, const std::wstring& targetPath);
 
 }  // namespace kelsor

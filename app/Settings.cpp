@@ -1,0 +1,43 @@
+#include "app/Settings.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/sys/Ini.h"
+#include "platform/sys/ShellFolders.h"
+
+namespace kelsor {
+namespace {
+
+// The value buffer of the settings reader holds 260 characters.
+constexpr size_t kValueBufferChars = 260;
+
+}  // namespace
+
+void PrepareSettingsFile(AppContext& c) {
+    c.configPath = c.dataFolder + L"/" + L"config.ini";
+    const std::string path = platform::ToNativePath(c.configPath);
+    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return;  // already there, or cannot be made
+    }
+    close(fd);
+    platform::WritePrivateProfileString(kSettingsSection, kSettingsChannelKey, kBuiltInChannel,
+                                        c.configPath);
+}
+
+void ReadSettingsChannel(AppContext& c) {
+    const std::string path = platform::ToNativePath(c.configPath);
+    if (c.configPath.empty() || access(path.c_str(), F_OK) != 0) {
+        return;
+    }
+    std::wstring value = platform::GetPrivateProfileString(kSettingsSection, kSettingsChannelKey,
+                                                           kBuiltInChannel, c.configPath);
+    value = value.substr(0, value.find(L'\0'));
+    if (value.size() > kValueBufferChars - 1) {
+        value.resize(kValueBufferChars - 1);
+    }
+    c.channel = value;
+}
+
+}  // namespace kelsor

@@ -1,0 +1,7 @@
+#include <cstdio>
+
+#include "app/Startup.h"
+
+int main() {
+    return kelsor::RunKelsorOCR(stdout);
+}

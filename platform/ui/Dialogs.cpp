@@ -1,0 +1,168 @@
+#include "platform/ui/Dialogs.h"
+
+#include <QFileDialog>
+#include <QTimer>
+#include <deque>
+#include <optional>
+
+#include "platform/ui/UiLog.h"
+#include "platform/ui/WindowImplBase.h"
+
+namespace kelsor::ui {
+
+namespace {
+
+// UI-thread state of the seam; only tests arm it.
+struct SeamState {
+    bool enabled = false;
+    std::deque<CDuiString> answers;
+    std::function<void(CWindowWnd&)> observer;
+    int unanswered = 0;
+    std::optional<std::vector<std::wstring>> nextFiles;
+    FileDialog::Request last;
+};
+
+SeamState& Seam() {
+    static SeamState state;
+    return state;
+}
+
+void Answer(CWindowWnd& wnd) {
+    SeamState& s = Seam();
+    if (s.observer)
+        s.observer(wnd);
+    if (s.answers.empty()) {
+        ++s.unanswered;
+        wnd.Close(0);
+        return;
+    }
+    const CDuiString name = s.answers.front();
+    s.answers.pop_front();
+    auto* skinned = dynamic_cast<WindowImplBase*>(&wnd);
+    if (name.empty() || skinned == nullptr || !skinned->ClickControl(name)) {
+        if (!name.empty())
+            qCWarning(lcKelsorUi) << "modal answer names no clickable control:"
+                                  << QString::fromStdWString(name);
+        wnd.Close(0);
+    }
+}
+
+QString QtFilter() {
+    // Qt separates patterns with spaces.
+    QString patterns = QString::fromWCharArray(kPictureFilterPattern);
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    return QStringLiteral("图片文件 (%1)").arg(patterns.trimmed());
+}
+
+std::optional<std::vector<std::wstring>> TakeNextFiles(FileDialog::Kind kind, HWND owner,
+                                                       const wchar_t* title) {
+    SeamState& s = Seam();
+    s.last = FileDialog::Request{
+        kind, title, kind == FileDialog::Kind::Folder ? L"" : kPictureFilterText,
+        kind == FileDialog::Kind::Folder ? L"" : kPictureFilterPattern, owner};
+    if (!s.nextFiles)
+        return std::nullopt;
+    auto out = std::move(s.nextFiles);
+    s.nextFiles.reset();
+    return out;
+}
+
+}  // namespace
+
+void ModalSeam::Enable() {
+    Seam().enabled = true;
+    CWindowWnd::SetModalHook(Answer);
+}
+
+void ModalSeam::Disable() {
+    SeamState& s = Seam();
+    s.enabled = false;
+    s.answers.clear();
+    s.observer = nullptr;
+    s.unanswered = 0;
+    s.nextFiles.reset();
+    CWindowWnd::SetModalHook(nullptr);
+}
+
+bool ModalSeam::IsEnabled() {
+    return Seam().enabled;
+}
+
+void ModalSeam::SetNextAnswer(const CDuiString& controlName) {
+    Seam().answers.push_back(controlName);
+}
+
+void ModalSeam::SetObserver(std::function<void(CWindowWnd&)> observer) {
+    Seam().observer = std::move(observer);
+}
+
+int ModalSeam::UnansweredCount() {
+    return Seam().unanswered;
+}
+
+int ModalSeam::PendingAnswers() {
+    return static_cast<int>(Seam().answers.size());
+}
+
+void FileDialog::SetNextFileNames(const std::vector<std::wstring>& names) {
+    Seam().nextFiles = names;
+}
+
+bool FileDialog::HasNextAnswer() {
+    return Seam().nextFiles.has_value();
+}
+
+FileDialog::Request FileDialog::LastRequest() {
+    return Seam().last;
+}
+
+std::wstring PickOnePicture(HWND owner) {
+    if (auto next = TakeNextFiles(FileDialog::Kind::OnePicture, owner, kPickOneTitle))
+        return next->empty() ? std::wstring() : next->front();
+    if (Seam().enabled) {
+        ++Seam().unanswered;
+        return {};
+    }
+    const QString path = QFileDialog::getOpenFileName(owner, QString::fromWCharArray(kPickOneTitle),
+                                                      QString(), QtFilter());
+    return path.toStdWString();
+}
+
+bool PickPictures(HWND owner, std::vector<std::wstring>& paths) {
+    std::vector<std::wstring> chosen;
+    if (auto next = TakeNextFiles(FileDialog::Kind::Pictures, owner, kPickManyTitle)) {
+        chosen = std::move(*next);
+    } else if (Seam().enabled) {
+        ++Seam().unanswered;
+    } else {
+        const QStringList files = QFileDialog::getOpenFileNames(
+            owner, QString::fromWCharArray(kPickManyTitle), QString(), QtFilter());
+        for (const QString& f : files)
+            chosen.push_back(f.toStdWString());
+    }
+    if (chosen.empty())
+        return false;
+    paths.insert(paths.end(), chosen.begin(), chosen.end());
+    return true;
+}
+
+bool PickFolder(HWND owner, std::wstring& folder) {
+    std::wstring chosen;
+    if (auto next = TakeNextFiles(FileDialog::Kind::Folder, owner, kPickFolderTitle)) {
+        if (!next->empty())
+            chosen = next->front();
+    } else if (Seam().enabled) {
+        ++Seam().unanswered;
+    } else {
+        chosen = QFileDialog::getExistingDirectory(owner, QString::fromWCharArray(kPickFolderTitle))
+                     .toStdWString();
+    }
+    if (chosen.empty())
+        return false;
+    if (chosen.back() != L'/')
+        chosen += L'/';
+    folder = chosen;
+    return true;
+}
+
+}  // namespace kelsor::ui

@@ -1,0 +1,398 @@
+#include "platform/ui/WindowImplBase.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/UiLog.h"
+
+namespace kelsor::ui {
+
+namespace {
+
+std::function<void(CWindowWnd&)>& ModalHook() {
+    static std::function<void(CWindowWnd&)> hook;
+    return hook;
+}
+
+// A window message carried through Qt's event queue.
+class MessageEvent : public QEvent {
+public:
+    static QEvent::Type TypeId() {
+        static const int id = QEvent::registerEventType();
+        return static_cast<QEvent::Type>(id);
+    }
+    MessageEvent(UINT msg, WPARAM w, LPARAM l) : QEvent(TypeId()), m_msg(msg), m_w(w), m_l(l) {}
+    UINT m_msg;
+    WPARAM m_w;
+    LPARAM m_l;
+};
+
+}  // namespace
+
+// The widget behind a window handle.
+class WindowHost : public QWidget {
+public:
+    WindowHost(CWindowWnd* owner, QWidget* parent, Qt::WindowFlags flags)
+        : QWidget(parent, flags), m_owner(owner) {}
+    ~WindowHost() override {
+        // Controls and child windows go first, as child windows are destroyed
+        // before their parent's final message; the owner may delete itself.
+        CWindowWnd* owner = m_owner;
+        m_owner = nullptr;
+        m_root = nullptr;
+        while (!children().isEmpty())
+            delete children().constFirst();
+        if (owner != nullptr)
+            owner->OnHostDestroyed();
+    }
+    void Detach() { m_owner = nullptr; }
+    void SetRoot(CControlUI* root) {
+        m_root = root;
+        if (root != nullptr)
+            root->setGeometry(rect());
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (m_owner != nullptr && m_owner->HostEvent(e))
+            return true;
+        if (e->type() == MessageEvent::TypeId()) {
+            auto* m = static_cast<MessageEvent*>(e);
+            if (m_owner != nullptr)
+                m_owner->HandleMessage(m->m_msg, m->m_w, m->m_l);
+            return true;
+        }
+        if (e->type() == QEvent::WindowDeactivate && m_owner != nullptr)
+            m_owner->HandleMessage(WM_KILLFOCUS, 0, 0);
+        return QWidget::event(e);
+    }
+    void resizeEvent(QResizeEvent*) override {
+        if (m_root != nullptr)
+            m_root->setGeometry(rect());
+        if (m_owner == nullptr)
+            return;
+        const QSize corner = m_owner->RoundCorner();
+        // The offscreen platform (tests, screenshots) has no window masks.
+        if (isWindow() && !corner.isEmpty() &&
+            QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            QPainterPath path;
+            path.addRoundedRect(QRectF(rect()), corner.width(), corner.height());
+            setMask(QRegion(path.toFillPolygon().toPolygon()));
+        }
+        m_owner->HandleMessage(WM_SIZE, 0, MakeLParam(width(), height()));
+    }
+    void paintEvent(QPaintEvent*) override {
+        if (m_owner == nullptr)
+            return;
+        const QColor bk = m_owner->BackgroundColor();
+        if (bk.isValid()) {
+            QPainter p(this);
+            p.fillRect(rect(), bk);
+        }
+    }
+    void closeEvent(QCloseEvent* e) override {
+        // A close from the system: the window handles WM_CLOSE and goes away
+        // with close code 0, as DefWindowProc would destroy it.
+        e->ignore();
+        if (m_owner != nullptr) {
+            m_owner->HandleMessage(WM_CLOSE, 0, 0);
+            if (m_owner != nullptr)
+                m_owner->Close(0);
+        }
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        if (m_owner != nullptr && isWindow() && e->button() == Qt::LeftButton) {
+            const QRect caption = m_owner->CaptionRect();
+            if (caption.contains(e->position().toPoint()) && windowHandle() != nullptr) {
+                windowHandle()->startSystemMove();
+                e->accept();
+                return;
+            }
+        }
+        QWidget::mousePressEvent(e);
+    }
+
+private:
+    CWindowWnd* m_owner;
+    CControlUI* m_root = nullptr;
+};
+
+struct CWindowWnd::ModalRun {
+    QEventLoop loop;
+    int code = 0;
+    bool done = false;
+};
+
+CWindowWnd::CWindowWnd() = default;
+
+CWindowWnd::~CWindowWnd() {
+    DestroyHost();
+}
+
+void CWindowWnd::DestroyHost() {
+    if (m_host != nullptr) {
+        WindowHost* host = m_host;
+        m_host = nullptr;
+        host->Detach();
+        delete host;
+    }
+}
+
+HWND CWindowWnd::GetHWND() const {
+    return m_host;
+}
+
+void CWindowWnd::SetModalHook(std::function<void(CWindowWnd&)> hook) {
+    ModalHook() = std::move(hook);
+}
+
+HWND CWindowWnd::Create(HWND parent, const CDuiString& name, UINT style, UINT exStyle, int x, int y,
+                        int cx, int cy) {
+    if (m_host != nullptr)
+        return m_host;
+    m_style = style;
+    m_exStyle = exStyle;
+    Qt::WindowFlags flags;
+    if ((style & WS_CHILD) == 0) {
+        flags = Qt::Window | Qt::FramelessWindowHint;
+        if (exStyle & WS_EX_TOOLWINDOW)
+            flags |= Qt::Tool;
+    }
+    m_host = new WindowHost(this, parent, flags);
+    m_host->setObjectName(QString::fromStdWString(GetWindowClassName()));
+    m_host->setWindowTitle(QString::fromStdWString(name));
+    m_host->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (OnCreate() != 0 || m_host == nullptr)
+        return m_host;
+    if (cx > 0 && cy > 0)
+        m_host->setGeometry(x, y, cx, cy);
+    else if (x != 0 || y != 0)
+        m_host->move(x, y);
+    if (style & WS_VISIBLE)
+        m_host->show();
+    return m_host;
+}
+
+void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
+    if (m_host == nullptr)
+        return;
+    m_host->setVisible(show);
+    if (show && takeFocus && m_host->isWindow()) {
+        m_host->raise();
+        m_host->activateWindow();
+    }
+}
+
+int CWindowWnd::ShowModal() {
+    if (m_host == nullptr)
+        return -1;
+    ModalRun run;
+    m_modal = &run;
+    m_host->setWindowModality(Qt::ApplicationModal);
+    m_host->show();
+    if (ModalHook()) {
+        // Answered from inside the loop, as a user would.
+        QPointer<QWidget> host = m_host;
+        QTimer::singleShot(0, m_host, [this, host] {
+            if (host)
+                ModalHook()(*this);
+        });
+    }
+    if (!run.done)
+        run.loop.exec(QEventLoop::DialogExec);
+    // The object may be gone by now (OnFinalMessage may delete it).
+    return run.code;
+}
+
+void CWindowWnd::Close(int code) {
+    m_closeCode = code;
+    if (m_host == nullptr)
+        return;
+    m_host->hide();
+    // Destroyed from the event queue, like a posted WM_CLOSE, so that a click
+    // handler that closes its own window returns first.
+    QPointer<QWidget> host = m_host;
+    QMetaObject::invokeMethod(
+        qApp,
+        [host] {
+            if (host)
+                delete host.data();
+        },
+        Qt::QueuedConnection);
+}
+
+void CWindowWnd::OnHostDestroyed() {
+    HWND old = m_host;
+    m_host = nullptr;
+    if (m_modal != nullptr) {
+        m_modal->code = m_closeCode;
+        m_modal->done = true;
+        m_modal->loop.quit();
+        m_modal = nullptr;
+    }
+    OnFinalMessage(old);
+}
+
+void CWindowWnd::CenterWindow() {
+    if (m_host == nullptr)
+        return;
+    QRect area;
+    if (QWidget* owner = m_host->parentWidget())
+        area = QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size());
+    else if (QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    const QSize s = m_host->frameGeometry().size();
+    m_host->move(area.left() + (area.width() - s.width()) / 2,
+                 area.top() + (area.height() - s.height()) / 2);
+}
+
+void CWindowWnd::SetIcon(UINT) {
+    if (m_host != nullptr)
+        m_host->setWindowIcon(QApplication::windowIcon());
+}
+
+LRESULT CWindowWnd::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (QThread::currentThread() == qApp->thread())
+        return HandleMessage(msg, wParam, lParam);
+    LRESULT result = 0;
+    QWidget* host = m_host;
+    if (host == nullptr)
+        return 0;
+    QMetaObject::invokeMethod(
+        host, [this, msg, wParam, lParam] { return HandleMessage(msg, wParam, lParam); },
+        Qt::BlockingQueuedConnection, &result);
+    return result;
+}
+
+bool CWindowWnd::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    QWidget* host = m_host;
+    if (host == nullptr)
+        return false;
+    QCoreApplication::postEvent(host, new MessageEvent(msg, wParam, lParam));
+    return true;
+}
+
+void CWindowWnd::MoveWindow(int x, int y, int cx, int cy) {
+    if (m_host != nullptr)
+        m_host->setGeometry(x, y, cx, cy);
+}
+
+void CWindowWnd::SetToolWindow(bool tool) {
+    if (m_host == nullptr || !m_host->isWindow())
+        return;
+    if (tool)
+        m_exStyle |= WS_EX_TOOLWINDOW;
+    else
+        m_exStyle &= ~WS_EX_TOOLWINDOW;
+    const bool shown = m_host->isVisible();
+    m_host->setWindowFlag(Qt::Tool, tool);  // hides the window
+    if (shown)
+        m_host->show();
+}
+
+QRect CWindowWnd::GetClientRect() const {
+    return m_host != nullptr ? m_host->rect() : QRect();
+}
+
+QRect CWindowWnd::GetWindowRect() const {
+    if (m_host == nullptr)
+        return QRect();
+    return QRect(m_host->mapToGlobal(QPoint(0, 0)), m_host->size());
+}
+
+QPoint CWindowWnd::ClientToScreen(const QPoint& p) const {
+    return m_host != nullptr ? m_host->mapToGlobal(p) : p;
+}
+
+LRESULT CWindowWnd::HandleMessage(UINT, WPARAM, LPARAM) {
+    return 0;
+}
+
+// ------------------------------------------------------------ WindowImplBase
+
+WindowImplBase::WindowImplBase() = default;
+
+WindowImplBase::~WindowImplBase() {
+    // The controls go before the manager they point to.
+    m_PaintManager.RemoveNotifier(this);
+    DestroyHost();
+}
+
+LRESULT WindowImplBase::OnCreate() {
+    HWND host = GetHWND();
+    m_PaintManager.Init(host);
+    if (GetResourceType() != UILIB_ZIPRESOURCE)
+        qCWarning(lcKelsorUi) << "layouts are read from the embedded archive only";
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(GetSkinFile(), CDuiString(), this, &m_PaintManager);
+    if (root == nullptr) {
+        qCWarning(lcKelsorUi) << "window" << QString::fromStdWString(GetWindowClassName())
+                              << "has no layout from" << QString::fromStdWString(GetSkinFile());
+    } else {
+        root->setParent(host);
+        m_PaintManager.AttachDialog(root);
+        static_cast<WindowHost*>(host)->SetRoot(root);
+        root->show();
+    }
+    const QSize size = m_PaintManager.GetInitSize();
+    if (!size.isEmpty())
+        host->resize(size);
+    m_PaintManager.AddNotifier(this);
+    InitWindow();
+    return 0;
+}
+
+LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_SYSCOMMAND) {
+        bool handled = false;
+        const LRESULT r = OnSysCommand(msg, wParam, lParam, handled);
+        if (handled)
+            return r;
+        if (wParam == SC_MINIMIZE && GetHWND() != nullptr)
+            GetHWND()->showMinimized();
+        else if (wParam == SC_CLOSE)
+            Close(0);
+        return 0;
+    }
+    return CWindowWnd::HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT WindowImplBase::OnSysCommand(UINT, WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    return 0;
+}
+
+bool WindowImplBase::ClickControl(const CDuiString& name) {
+    CControlUI* c = m_PaintManager.FindControl(name);
+    return c != nullptr && c->Activate();
+}
+
+QRect WindowImplBase::CaptionRect() const {
+    const QRect& c = m_PaintManager.Window().caption;
+    if (c.bottom() <= 0 || GetHWND() == nullptr)
+        return QRect();
+    // left, top, right inset from the edges; bottom is the band's height.
+    return QRect(QPoint(c.left(), c.top()),
+                 QPoint(GetHWND()->width() - 1 - c.right(), c.bottom() - 1));
+}
+
+QColor WindowImplBase::BackgroundColor() const {
+    const QColor& c = m_PaintManager.Window().bkColor;
+    return c.isValid() ? c : QColor(Qt::white);
+}
+
+QSize WindowImplBase::RoundCorner() const {
+    return m_PaintManager.Window().roundCorner;
+}
+
+}  // namespace kelsor::ui

@@ -1,0 +1,187 @@
+#include "server/CloudUserStore.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <openssl/sha.h>
+#include <sqlite3.h>
+
+#include <vector>
+
+namespace kelsor::server {
+namespace {
+
+constexpr std::size_t kSaltSize = 16;
+constexpr std::size_t kHashSize = 32;
+
+std::string Hex(const unsigned char* data, std::size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(size * 2);
+    for (std::size_t i = 0; i < size; ++i) {
+        out += digits[data[i] >> 4];
+        out += digits[data[i] & 0xF];
+    }
+    return out;
+}
+
+// Stable ids derived from names, so one domain or project has one id.
+std::string NameId(const std::string& kind, const std::string& name) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    const std::string text = kind + ":" + name;
+    SHA256(reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest);
+    return Hex(digest, 16);
+}
+
+std::vector<unsigned char> Pbkdf2(const std::string& password, const unsigned char* salt,
+                                  std::size_t saltSize, int iterations) {
+    std::vector<unsigned char> hash(kHashSize);
+    PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt,
+                      static_cast<int>(saltSize), iterations, EVP_sha256(),
+                      static_cast<int>(hash.size()), hash.data());
+    return hash;
+}
+
+std::string Column(sqlite3_stmt* statement, int index) {
+    const unsigned char* text = sqlite3_column_text(statement, index);
+    return text != nullptr ? reinterpret_cast<const char*>(text) : "";
+}
+
+struct Statement {
+    sqlite3_stmt* handle = nullptr;
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &handle, nullptr); }
+    ~Statement() { sqlite3_finalize(handle); }
+    void Bind(int index, const std::string& text) {
+        sqlite3_bind_text(handle, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void Bind(int index, const std::vector<unsigned char>& blob) {
+        sqlite3_bind_blob(handle, index, blob.data(), static_cast<int>(blob.size()),
+                          SQLITE_TRANSIENT);
+    }
+};
+
+}  // namespace
+
+std::string RandomHex(std::size_t size) {
+    std::vector<unsigned char> bytes(size);
+    RAND_bytes(bytes.data(), static_cast<int>(size));
+    return Hex(bytes.data(), size);
+}
+
+CloudUserStore::~CloudUserStore() {
+    sqlite3_close(m_db);
+}
+
+bool CloudUserStore::Open(const std::string& databasePath, std::string& error) {
+    std::lock_guard lock(m_mutex);
+    if (sqlite3_open_v2(databasePath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        error = "cannot open " + databasePath + ": " + sqlite3_errmsg(m_db);
+        return false;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    const char* schema =
+        "CREATE TABLE IF NOT EXISTS cloud_users ("
+        " domain TEXT NOT NULL, name TEXT NOT NULL, user_id TEXT NOT NULL,"
+        " salt BLOB NOT NULL, hash BLOB NOT NULL, iterations INTEGER NOT NULL,"
+        " project TEXT NOT NULL, PRIMARY KEY (domain, name))";
+    char* message = nullptr;
+    if (sqlite3_exec(m_db, schema, nullptr, nullptr, &message) != SQLITE_OK) {
+        error = std::string("cannot create the cloud user table: ") + (message ? message : "");
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+bool CloudUserStore::AddUser(const std::string& domainName, const std::string& userName,
+                             const std::string& password, const std::string& projectName,
+                             CloudUser& added, std::string& error) {
+    if (domainName.empty() || userName.empty() || password.empty() || projectName.empty()) {
+        error = "domain, user, password and project must not be empty";
+        return false;
+    }
+    std::vector<unsigned char> salt(kSaltSize);
+    RAND_bytes(salt.data(), static_cast<int>(salt.size()));
+    const std::vector<unsigned char> hash =
+        Pbkdf2(password, salt.data(), salt.size(), kHashIterations);
+    added = {domainName,  NameId("domain", domainName),
+             userName,    RandomHex(16),
+             projectName, NameId("project", domainName + "/" + projectName)};
+
+    std::lock_guard lock(m_mutex);
+    Statement insert(m_db,
+                     "INSERT INTO cloud_users (domain, name, user_id, salt, hash, iterations, "
+                     "project) VALUES (?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, domainName);
+    insert.Bind(2, userName);
+    insert.Bind(3, added.userId);
+    insert.Bind(4, salt);
+    insert.Bind(5, hash);
+    sqlite3_bind_int(insert.handle, 6, kHashIterations);
+    insert.Bind(7, projectName);
+    const int result = sqlite3_step(insert.handle);
+    if (result != SQLITE_DONE) {
+        error = result == SQLITE_CONSTRAINT
+                    ? "user " + userName + " already exists in domain " + domainName
+                    : std::string("cannot store the user: ") + sqlite3_errmsg(m_db);
+        return false;
+    }
+    return true;
+}
+
+bool CloudUserStore::HasUser(const std::string& domainName, const std::string& userName) {
+    std::lock_guard lock(m_mutex);
+    Statement query(m_db, "SELECT 1 FROM cloud_users WHERE domain = ? AND name = ?");
+    query.Bind(1, domainName);
+    query.Bind(2, userName);
+    return sqlite3_step(query.handle) == SQLITE_ROW;
+}
+
+std::optional<CloudUser> CloudUserStore::Verify(const std::string& domainName,
+                                                const std::string& userName,
+                                                const std::string& password) {
+    std::vector<unsigned char> salt, stored;
+    int iterations = kHashIterations;
+    CloudUser user;
+    {
+        std::lock_guard lock(m_mutex);
+        Statement query(m_db,
+                        "SELECT user_id, salt, hash, iterations, project FROM cloud_users "
+                        "WHERE domain = ? AND name = ?");
+        query.Bind(1, domainName);
+        query.Bind(2, userName);
+        if (sqlite3_step(query.handle) == SQLITE_ROW) {
+            user = {domainName,
+                    NameId("domain", domainName),
+                    userName,
+                    Column(query.handle, 0),
+                    Column(query.handle, 4),
+                    ""};
+            auto blob = [&](int index) {
+                const auto* data =
+                    static_cast<const unsigned char*>(sqlite3_column_blob(query.handle, index));
+                return std::vector<unsigned char>(data,
+                                                  data + sqlite3_column_bytes(query.handle, index));
+            };
+            salt = blob(1);
+            stored = blob(2);
+            iterations = sqlite3_column_int(query.handle, 3);
+        }
+    }
+    // An unknown user costs the same hash, so timing does not tell names apart.
+    const bool known = !stored.empty();
+    if (!known) {
+        salt.assign(kSaltSize, 0);
+    }
+    const std::vector<unsigned char> hash = Pbkdf2(password, salt.data(), salt.size(), iterations);
+    if (!known || hash.size() != stored.size() ||
+        CRYPTO_memcmp(hash.data(), stored.data(), hash.size()) != 0) {
+        return std::nullopt;
+    }
+    user.projectId = NameId("project", domainName + "/" + user.projectName);
+    return user;
+}
+
+}  // namespace kelsor::server

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+struct sqlite3;
+
+namespace kelsor::server {
+
+// A cloud (IAM) user as the identity service reports it.
+struct CloudUser {
+    std::string domainName;
+    std::string domainId;
+    std::string userName;
+    std::string userId;
+    std::string projectName;
+    std::string projectId;
+};
+
+// Cloud users in SQLite. Passwords are stored as salted PBKDF2-HMAC-SHA256
+// hashes, never as text. Safe to use from several threads.
+class CloudUserStore {
+public:
+    static constexpr int kHashIterations = 100000;
+
+    CloudUserStore() = default;
+    ~CloudUserStore();
+    CloudUserStore(const CloudUserStore&) = delete;
+    CloudUserStore& operator=(const CloudUserStore&) = delete;
+
+    bool Open(const std::string& databasePath, std::string& error);
+    // Adds a user; fails when the domain already has a user of that name.
+    bool AddUser(const std::string& domainName, const std::string& userName,
+                 const std::string& password, const std::string& projectName, CloudUser& added,
+                 std::string& error);
+    bool HasUser(const std::string& domainName, const std::string& userName);
+    // The user when domain, name and password match.
+    std::optional<CloudUser> Verify(const std::string& domainName, const std::string& userName,
+                                    const std::string& password);
+
+private:
+    sqlite3* m_db = nullptr;
+    std::mutex m_mutex;
+};
+
+// Lower-case hex of `size` random bytes.
+std::string RandomHex(std::size_t size);
+
+}  // namespace kelsor::server

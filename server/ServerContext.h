@@ -1,0 +1,23 @@
+#pragma once
+
+#include "server/CloudUserStore.h"
+#include "server/ServerOptions.h"
+#include "server/TokenStore.h"
+#include "server/engine/EnginePool.h"
+
+#include <string>
+
+namespace kelsor::server {
+
+// What route handlers share: options, data folder files and the stores. It
+// lives as long as the listeners.
+struct ServerContext {
+    ServerOptions options;
+    std::string databasePath;  // SQLite file in the data folder
+    std::string certPath;
+    CloudUserStore& cloudUsers;
+    TokenStore& tokens;
+    EnginePool& engines;
+};
+
+}  // namespace kelsor::server

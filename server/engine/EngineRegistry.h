@@ -1,0 +1,15 @@
+#pragma once
+
+#include "server/engine/EnginePool.h"
+
+#include <string>
+#include <vector>
+
+namespace kelsor::server {
+
+// The engines `--engine` can name. Returns false with `error` set for an
+// unknown name or one not available in this build.
+bool FindEngineFactory(const std::string& name, EngineFactory& factory, std::string& error);
+std::vector<std::string> AvailableEngines();
+
+}  // namespace kelsor::server

@@ -1,0 +1,158 @@
+#include "server/engine/TesseractEngine.h"
+
+#include "server/engine/CjkSpacing.h"
+
+#include <leptonica/allheaders.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelsor::server {
+namespace {
+
+// Lines lower than this (in pixels) are recognised far better when enlarged.
+constexpr int kSmallLineHeight = 24;
+constexpr int kTargetLineHeight = 40;
+constexpr double kMaxScale = 4.0;
+constexpr double kMaxScaledPixels = 40e6;
+
+struct PixDeleter {
+    void operator()(PIX* pix) const { pixDestroy(&pix); }
+};
+using PixPtr = std::unique_ptr<PIX, PixDeleter>;
+
+PixPtr ToPix(const DecodedPicture& picture) {
+    PixPtr pix(pixCreate(picture.width, picture.height, 32));
+    if (!pix) {
+        return nullptr;
+    }
+    l_uint32* row = pixGetData(pix.get());
+    const l_int32 wordsPerLine = pixGetWpl(pix.get());
+    const std::uint8_t* in = picture.rgb.data();
+    for (int y = 0; y < picture.height; ++y, row += wordsPerLine) {
+        for (int x = 0; x < picture.width; ++x, in += 3) {
+            composeRGBPixel(in[0], in[1], in[2], &row[x]);
+        }
+    }
+    return pix;
+}
+
+std::string TrimLine(const char* text) {
+    std::string line = text != nullptr ? text : "";
+    while (!line.empty() && (line.back() == '\n' || line.back() == ' ' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    std::size_t start = 0;
+    while (start < line.size() && line[start] == ' ') {
+        ++start;
+    }
+    return line.substr(start);
+}
+
+int MedianLineHeight(const std::vector<TextBlock>& lines) {
+    std::vector<int> heights;
+    for (const TextBlock& block : lines) {
+        heights.push_back(block.location[2][1] - block.location[0][1]);
+    }
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    return heights[heights.size() / 2];
+}
+
+}  // namespace
+
+TesseractEngine::TesseractEngine() : m_api(std::make_unique<tesseract::TessBaseAPI>()) {}
+
+TesseractEngine::~TesseractEngine() {
+    if (m_api) {
+        m_api->End();
+    }
+}
+
+std::unique_ptr<RecognitionEngine> TesseractEngine::Create(std::string& error) {
+    std::unique_ptr<TesseractEngine> engine(new TesseractEngine());
+    if (engine->m_api->Init(nullptr, kLanguages, tesseract::OEM_LSTM_ONLY) != 0) {
+        error = std::string("cannot load the Tesseract models ") + kLanguages;
+        return nullptr;
+    }
+    engine->m_api->SetVariable("debug_file", "/dev/null");
+    engine->m_api->SetPageSegMode(tesseract::PSM_AUTO);
+    return engine;
+}
+
+bool TesseractEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock>& lines,
+                                std::string& error) {
+    lines.clear();
+    if (!RecognizeScaled(picture, 1.0, lines, error)) {
+        return false;
+    }
+    double scale = 1.0;
+    if (!lines.empty()) {
+        const int median = MedianLineHeight(lines);
+        if (median < kSmallLineHeight) {
+            scale = std::min(kMaxScale, double(kTargetLineHeight) / std::max(median, 1));
+        }
+    } else if (picture.width <= 2000 && picture.height <= 2000) {
+        scale = 2.0;  // text too small to be found at all
+    }
+    const double pixels = double(picture.width) * picture.height;
+    scale = std::min(scale, std::sqrt(kMaxScaledPixels / pixels));
+    if (scale < 1.25) {
+        return true;
+    }
+    std::vector<TextBlock> scaled;
+    if (!RecognizeScaled(picture, scale, scaled, error)) {
+        return true;  // keep the lines of the first pass
+    }
+    if (!scaled.empty() || lines.empty()) {
+        lines = std::move(scaled);
+    }
+    return true;
+}
+
+bool TesseractEngine::RecognizeScaled(const DecodedPicture& picture, double scale,
+                                      std::vector<TextBlock>& lines, std::string& error) {
+    PixPtr pix = ToPix(picture);
+    if (pix && scale != 1.0) {
+        pix.reset(
+            pixScale(pix.get(), static_cast<l_float32>(scale), static_cast<l_float32>(scale)));
+    }
+    if (!pix) {
+        error = "cannot prepare the picture for recognition";
+        return false;
+    }
+    m_api->SetImage(pix.get());
+    if (m_api->Recognize(nullptr) != 0) {
+        m_api->Clear();
+        error = "Tesseract recognition failed";
+        return false;
+    }
+    std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
+    if (it) {
+        do {
+            std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
+            const std::string words = RemoveSpacesBetweenCjk(TrimLine(text.get()));
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (words.empty() ||
+                !it->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
+                continue;
+            }
+            auto unscale = [scale](int v) { return static_cast<int>(std::lround(v / scale)); };
+            left = unscale(left);
+            top = unscale(top);
+            right = unscale(right);
+            bottom = unscale(bottom);
+            TextBlock block;
+            block.words = words;
+            block.location = {{{left, top}, {right, top}, {right, bottom}, {left, bottom}}};
+            block.confidence =
+                std::clamp(it->Confidence(tesseract::RIL_TEXTLINE) / 100.0, 0.0, 1.0);
+            lines.push_back(std::move(block));
+        } while (it->Next(tesseract::RIL_TEXTLINE));
+    }
+    m_api->Clear();
+    return true;
+}
+
+}  // namespace kelsor::server

@@ -1,0 +1,156 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "../platform/TempDir.h"
+#include "app/HttpTransfer.h"
+#include "platform/sys/CodePage.h"
+
+using namespace kelsor;
+
+namespace {
+
+// A real HTTP server on a free loopback port for the length of one test.
+class LoopbackServer {
+public:
+    LoopbackServer() {
+        m_server.Get("/text", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("hello", "text/plain");
+        });
+        m_server.Get("/bom", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("\xef\xbb\xbf\xef\xbb\xbf{\"a\":1}", "application/json");
+        });
+        m_server.Get("/gbk", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("\xca\xb6\xb1\xf0", "text/plain");
+        });
+        m_server.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+            std::this_thread::sleep_for(std::chrono::seconds(4));
+            res.set_content("late", "text/plain");
+        });
+        m_server.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("<h1>not here</h1>", "text/html");
+        });
+        m_server.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("/file", 302);
+        });
+        m_server.Get("/file", [this](const httplib::Request&, httplib::Response& res) {
+            ++m_fileRequests;
+            res.set_content(std::string(100000, 'z') + "end", "application/octet-stream");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        // stop() only ends a server that is already running.
+        while (m_port > 0 && !m_server.is_running()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~LoopbackServer() {
+        m_server.stop();
+        m_thread.join();
+    }
+    std::wstring url(const std::string& path) const {
+        std::string url = "http://127.0.0.1:" + std::to_string(m_port) + path;
+        return std::wstring(url.begin(), url.end());
+    }
+    int port() const { return m_port; }
+    int fileRequests() const { return m_fileRequests; }
+
+private:
+    httplib::Server m_server;
+    int m_port = -1;
+    std::thread m_thread;
+    std::atomic<int> m_fileRequests{0};
+};
+
+class HttpTransfer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { InitHttpGlobal(); }
+    void SetUp() override {
+        ASSERT_GT(m_server.port(), 0);
+        ASSERT_TRUE(platform::SetCodePage("UTF-8"));
+    }
+    void TearDown() override { platform::SetCodePage(""); }
+    LoopbackServer m_server;
+};
+
+}  // namespace
+
+TEST_F(HttpTransfer, GetTextReturnsTheBody) {
+    std::wstring text = L"old";
+    EXPECT_EQ(HttpGetText(text, m_server.url("/text")), 0);
+    EXPECT_EQ(text, L"hello");
+}
+
+TEST_F(HttpTransfer, GetTextDropsOneByteOrderMarkAndNothingElse) {
+    std::wstring text;
+    EXPECT_EQ(HttpGetText(text, m_server.url("/bom")), 0);
+    EXPECT_EQ(text, L"\uFEFF{\"a\":1}");
+}
+
+TEST_F(HttpTransfer, GetTextConvertsFromTheCodePage) {
+    ASSERT_TRUE(platform::SetCodePage("GBK"));
+    std::wstring text;
+    EXPECT_EQ(HttpGetText(text, m_server.url("/gbk")), 0);
+    EXPECT_EQ(text, L"\u8bc6\u522b");
+}
+
+TEST_F(HttpTransfer, ErrorPageBodyComesBackAsSuccess) {
+    std::wstring text;
+    EXPECT_EQ(HttpGetText(text, m_server.url("/missing")), 0);
+    EXPECT_EQ(text, L"<h1>not here</h1>");
+}
+
+TEST_F(HttpTransfer, SlowServerTimesOutWithEmptyText) {
+    std::wstring text = L"old";
+    EXPECT_EQ(HttpGetText(text, m_server.url("/slow")), 28);  // CURLE_OPERATION_TIMEDOUT
+    EXPECT_EQ(text, L"");
+}
+
+TEST_F(HttpTransfer, RefusedConnectionReportsTheCurlCode) {
+    // A port that was free a moment ago: nobody listens there now.
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    close(fd);
+    const int port = ntohs(address.sin_port);
+    std::wstring text = L"old";
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
+    EXPECT_EQ(HttpGetText(text, std::wstring(url.begin(), url.end())), 7);  // CURLE_COULDNT_CONNECT
+    EXPECT_EQ(text, L"");
+}
+
+TEST_F(HttpTransfer, DownloadFollowsRedirectsAndReplacesTheFile) {
+    TempDir dir;
+    WriteFile(dir / "target.bin", std::string(300000, 'o'));  // longer than the new body
+    HttpDownloadFile(m_server.url("/moved"), dir.wide("target.bin"));
+    EXPECT_EQ(ReadFile(dir / "target.bin"), std::string(100000, 'z') + "end");
+    EXPECT_EQ(m_server.fileRequests(), 1);
+}
+
+TEST_F(HttpTransfer, DownloadIntoAMissingFolderTransfersNothing) {
+    TempDir dir;
+    HttpDownloadFile(m_server.url("/file"), dir.wide("missing/target.bin"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    EXPECT_EQ(m_server.fileRequests(), 0);
+}
+
+TEST_F(HttpTransfer, FailedDownloadLeavesAnEmptyFile) {
+    TempDir dir;
+    WriteFile(dir / "target.bin", "stale");
+    HttpDownloadFile(L"http://127.0.0.1:1/none", dir.wide("target.bin"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "target.bin"));
+    EXPECT_EQ(ReadFile(dir / "target.bin"), "");
+}

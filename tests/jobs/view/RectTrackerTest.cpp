@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <functional>
+
+#include "jobs/view/PictureView.h"
+#include "jobs/view/RectTracker.h"
+
+using namespace kelsor::jobs;
+
+namespace {
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint p, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(p), QPointF(widget->mapToGlobal(p)), button, buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+void MoveTo(QWidget* widget, QPoint p) {
+    SendMouse(widget, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+}
+
+void ReleaseAt(QWidget* widget, QPoint p) {
+    SendMouse(widget, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+}
+
+class RectTrackerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_owner.resize(400, 300);
+        auto* layout = new QVBoxLayout(&m_owner);
+        m_edit = new QLineEdit(&m_owner);
+        layout->addWidget(m_edit);
+        layout->addStretch();
+        m_owner.show();
+        m_edit->setFocus();
+        QCoreApplication::processEvents();
+    }
+
+    // Runs a tracking loop; `during` runs inside it, as the user would act.
+    bool Track(RectTrackerBase& tracker, int hit, QPoint from, std::function<void()> during) {
+        QTimer::singleShot(0, &m_owner, std::move(during));
+        return tracker.TrackDrag(hit, &m_owner, from.x(), from.y());
+    }
+
+    QWidget m_owner;
+    QLineEdit* m_edit = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RectTrackerTest, ResizeByHandleAndReleaseFlag) {
+    CXRectTracker tracker;
+    EXPECT_EQ(tracker.handleSize, 4);
+    EXPECT_EQ(tracker.minWidth, 8);
+    EXPECT_FALSE(tracker.released);
+    tracker.selection = {100, 100, 200, 200};
+    const bool changed = Track(tracker, 2, {200, 200}, [&] {
+        MoveTo(&m_owner, {215, 210});
+        MoveTo(&m_owner, {230, 220});
+        ReleaseAt(&m_owner, {230, 220});
+    });
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(tracker.selection, (TrackRect{100, 100, 230, 220}));
+    EXPECT_TRUE(tracker.released);
+    EXPECT_FALSE(tracker.finishing);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+}
+
+TEST_F(RectTrackerTest, EscapeAndRightButtonRestore) {
+    CXRectTracker tracker;
+    tracker.selection = {100, 100, 200, 200};
+    bool changed = Track(tracker, 8, {150, 150}, [&] {
+        MoveTo(&m_owner, {170, 160});
+        // Keys other than Esc are dropped, wherever the focus is.
+        QTest::keyClick(m_edit, Qt::Key_A);
+        EXPECT_EQ(tracker.selection, (TrackRect{120, 110, 220, 210}));
+        QTest::keyClick(m_edit, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(tracker.selection, (TrackRect{100, 100, 200, 200}));
+    EXPECT_TRUE(m_edit->text().isEmpty());
+    EXPECT_FALSE(tracker.released);
+    // Typing works again once the loop is over.
+    QTest::keyClick(m_edit, Qt::Key_B);
+    EXPECT_EQ(m_edit->text(), "b");
+
+    CViewRectTracker view;
+    view.selection = {100, 100, 200, 200};
+    changed = Track(view, 5, {200, 150}, [&] {
+        MoveTo(&m_owner, {260, 150});
+        SendMouse(&m_owner, QEvent::MouseButtonPress, {260, 150}, Qt::RightButton,
+                  Qt::LeftButton | Qt::RightButton);
+    });
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(view.selection, (TrackRect{100, 100, 200, 200}));
+}
+
+TEST_F(RectTrackerTest, ClicksWithoutMovingChangeNothing) {
+    CViewRectTracker tracker;
+    tracker.selection = {100, 100, 200, 200};
+    EXPECT_FALSE(Track(tracker, 2, {202, 202}, [&] { ReleaseAt(&m_owner, {202, 202}); }));
+    EXPECT_EQ(tracker.selection, (TrackRect{100, 100, 200, 200}));
+    // A rubber band that never moves stays empty, not minimum-sized.
+    tracker.selection = {50, 60, 50, 60};
+    EXPECT_FALSE(Track(tracker, 2, {50, 60}, [&] { ReleaseAt(&m_owner, {50, 60}); }));
+    EXPECT_EQ(tracker.selection, (TrackRect{50, 60, 50, 60}));
+    // Dragged past its start it inverts; a short move keeps the minimum.
+    EXPECT_TRUE(Track(tracker, 2, {50, 60}, [&] {
+        MoveTo(&m_owner, {20, 30});
+        ReleaseAt(&m_owner, {20, 30});
+    }));
+    EXPECT_EQ(tracker.selection, (TrackRect{50, 60, 20, 30}));
+    tracker.selection = {50, 60, 50, 60};
+    EXPECT_TRUE(Track(tracker, 2, {50, 60}, [&] {
+        MoveTo(&m_owner, {52, 61});
+        ReleaseAt(&m_owner, {52, 61});
+    }));
+    EXPECT_EQ(tracker.selection, (TrackRect{50, 60, 58, 68}));
+}
+
+TEST_F(RectTrackerTest, BoundsShiftTheRectangle) {
+    CXRectTracker tracker;
+    tracker.bounds = {0, 0, 1920, 1080};
+    tracker.selection = {1700, 300, 1900, 400};
+    EXPECT_TRUE(Track(tracker, 8, {1750, 350}, [&] {
+        MoveTo(&m_owner, {1850, 350});
+        ReleaseAt(&m_owner, {1850, 350});
+    }));
+    EXPECT_EQ(tracker.selection, (TrackRect{1720, 300, 1920, 400}));
+}
+
+TEST_F(RectTrackerTest, NoLoopWithoutTheCapture) {
+    CXRectTracker tracker;
+    tracker.selection = {10, 10, 50, 50};
+    QWidget other;
+    other.show();
+    other.grabMouse();
+    EXPECT_FALSE(tracker.TrackDrag(8, &m_owner, 20, 20));
+    other.releaseMouse();
+    QWidget hidden;
+    EXPECT_FALSE(tracker.TrackDrag(8, &hidden, 20, 20));
+    // Losing the capture mid-drag ends the loop like a release without a move.
+    EXPECT_FALSE(Track(tracker, 8, {20, 20}, [&] {
+        other.grabMouse();
+        MoveTo(&m_owner, {40, 40});
+        other.releaseMouse();
+    }));
+    EXPECT_EQ(tracker.selection, (TrackRect{10, 10, 50, 50}));
+}
+
+TEST(RectTrackerDrawing, FrameAndHandlesInTheTrackerColour) {
+    CViewRectTracker tracker;
+    tracker.selection = {20, 20, 30, 30};
+    QImage image(60, 60, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        tracker.DrawFrame(painter);
+    }
+    const QRgb blue = qRgb(46, 115, 228);
+    const QRgb white = qRgb(255, 255, 255);
+    // Outline from left-1 to right, top-1 to bottom.
+    EXPECT_EQ(image.pixel(25, 19), blue);
+    EXPECT_EQ(image.pixel(25, 30), blue);
+    EXPECT_EQ(image.pixel(19, 25), blue);
+    EXPECT_EQ(image.pixel(30, 25), blue);
+    EXPECT_EQ(image.pixel(25, 18), white);
+    EXPECT_EQ(image.pixel(25, 31), white);
+    EXPECT_EQ(image.pixel(25, 25), white);  // no fill
+    // Four-pixel corner handles, no middle handles at 10 x 10.
+    EXPECT_EQ(image.pixel(16, 16), blue);
+    EXPECT_EQ(image.pixel(15, 15), white);
+    EXPECT_EQ(image.pixel(33, 33), blue);
+    EXPECT_EQ(image.pixel(34, 34), white);
+    EXPECT_EQ(image.pixel(25, 17), white);
+
+    EXPECT_EQ(TrackerCursorFor({0, 0, 50, 50}, 0), Qt::SizeFDiagCursor);
+    EXPECT_EQ(TrackerCursorFor({50, 0, 0, 50}, 0), Qt::SizeBDiagCursor);
+    EXPECT_EQ(TrackerCursorFor({0, 0, 50, 50}, 5), Qt::SizeHorCursor);
+    EXPECT_EQ(TrackerCursorFor({0, 0, 50, 50}, 6), Qt::SizeVerCursor);
+    EXPECT_EQ(TrackerCursorFor({0, 0, 50, 50}, 8), Qt::SizeAllCursor);
+}
+
+TEST(PictureViewCutMode, RubberBandAndHandleDragThroughTheWidget) {
+    PictureView view;
+    view.resize(528, 451);
+    view.show();
+    view.SetMoveMode(false);
+    // Press away from any selection: a rubber band from the press point.
+    QTimer::singleShot(0, &view, [&] {
+        MoveTo(&view, {200, 150});
+        ReleaseAt(&view, {200, 150});
+    });
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(100, 80));
+    EXPECT_EQ(view.Tracker().selection, (TrackRect{100, 80, 200, 150}));
+    // Then the bottom-right handle, dragged further.
+    QTimer::singleShot(0, &view, [&] {
+        MoveTo(&view, {252, 181});
+        ReleaseAt(&view, {252, 181});
+    });
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(202, 152));
+    EXPECT_EQ(view.Tracker().selection, (TrackRect{100, 80, 250, 179}));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(252, 181));
+}
+
+TEST(PictureViewCutMode, SelectionIsDrawnOverThePicture) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A page-like picture: text lines on a light background with a border.
+    QImage page(900, 600, QImage::Format_RGB32);
+    page.fill(qRgb(250, 247, 238));
+    {
+        QPainter painter(&page);
+        painter.setPen(QPen(QColor(60, 90, 140), 6));
+        painter.drawRect(3, 3, 893, 593);
+        painter.setPen(Qt::black);
+        QFont font = painter.font();
+        font.setPixelSize(34);
+        painter.setFont(font);
+        for (int line = 0; line < 9; ++line) {
+            painter.drawText(40, 80 + line * 58,
+                             QString("Line %1: the quick brown fox").arg(line + 1));
+        }
+    }
+    const QString path = dir.filePath("page.png");
+    ASSERT_TRUE(page.save(path));
+
+    PictureView view;
+    view.resize(528, 451);
+    view.show();
+    ASSERT_TRUE(view.ShowPicture(path.toStdWString()));
+    view.FitToWidth();
+    view.SetMoveMode(false);
+    view.Tracker().selection = {60, 120, 400, 260};
+    view.SetSelectionShown(true);
+    const QImage shot = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb blue = qRgb(46, 115, 228);
+    EXPECT_EQ(shot.pixel(200, 119), blue);
+    EXPECT_EQ(shot.pixel(400, 200), blue);
+    EXPECT_EQ(shot.pixel(58, 118), blue);              // top-left handle
+    EXPECT_EQ(shot.pixel(5, 5), qRgb(255, 255, 255));  // above the fitted picture
+    EXPECT_NE(shot.pixel(200, 200), blue);
+    // KELSOR_VIEW_SCREENSHOT=<file.png> keeps the picture for a look.
+    const QString keep = qEnvironmentVariable("KELSOR_VIEW_SCREENSHOT");
+    if (!keep.isEmpty()) {
+        EXPECT_TRUE(shot.save(keep));
+    }
+}

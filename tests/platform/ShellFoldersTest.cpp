@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "TempDir.h"
+#include "platform/sys/ShellFolders.h"
+
+using namespace kelsor::platform;
+
+TEST(ShellFolders, FollowTheXdgRules) {
+    TempDir dir;
+    setenv("HOME", dir.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir / "data/").c_str(), 1);
+    EXPECT_EQ(GetShellFolder(kFolderAppData), dir.wide("data"));
+    EXPECT_EQ(GetShellFolder(kFolderPersonal), dir.wide());
+    EXPECT_EQ(GetShellFolder(kFolderDesktop), dir.wide("Desktop"));
+
+    // A relative XDG_DATA_HOME is ignored.
+    setenv("XDG_DATA_HOME", "relative", 1);
+    EXPECT_EQ(GetShellFolder(kFolderAppData), dir.wide(".local/share"));
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(GetShellFolder(kFolderAppData), dir.wide(".local/share"));
+
+    // The user's own desktop folder as xdg-user-dirs records it.
+    std::filesystem::create_directories(dir / "config");
+    WriteFile(dir / "config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
+    EXPECT_EQ(GetShellFolder(kFolderDesktop), dir.wide("Bureau"));
+    EXPECT_EQ(GetShellFolder(12345), L"");
+}
+
+TEST(ShellFolders, ProgramFolderEndsWithSeparator) {
+    const std::wstring folder = GetProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), L'/');
+    EXPECT_EQ(GetProgramPath().substr(0, folder.size()), folder);
+    EXPECT_TRUE(std::filesystem::exists(ToNativePath(GetProgramPath())));
+}

@@ -1,0 +1,124 @@
+#include "WebTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QWidget>
+
+#include "platform/web/WebEngine.h"
+#include "platform/web/WebView.h"
+
+namespace kelsor::platform::test {
+namespace {
+
+// One application and engine for the whole program, as in the client.
+class WebEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        // Offscreen and without the sandbox (which cannot start as root)
+        // unless the caller chose otherwise.
+        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty()
+                                       ? QByteArray("offscreen")
+                                       : qgetenv("QT_QPA_PLATFORM"));
+        if (!qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        }
+        if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS")) {
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+        }
+        PrepareWebEngineEnvironment();
+        static int argc = 1;
+        static char name[] = "platform_web_tests";
+        static char* argv[] = {name, nullptr};
+        m_app = new QApplication(argc, argv);
+        ASSERT_TRUE(WebInitialize());
+    }
+    void TearDown() override {
+        WebFinalize();
+        // Let the engine finish deleting its pages before the application goes.
+        Pump(50);
+        delete m_app;
+        m_app = nullptr;
+    }
+
+private:
+    QApplication* m_app = nullptr;
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WebEnvironment);
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& done, int deadlineMs) {
+    // A real event loop, as in the program; the condition is checked often.
+    QDeadlineTimer deadline(deadlineMs);
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || deadline.hasExpired()) {
+            loop.quit();
+        }
+    });
+    if (!done()) {
+        poll.start();
+        loop.exec();
+    }
+    return done();
+}
+
+void Pump(int ms) {
+    QDeadlineTimer deadline(ms);
+    WaitUntil([&] { return deadline.hasExpired(); }, ms + 1000);
+}
+
+// One request per connection: the engine keeps idle connections open, which
+// would hold the server's worker threads (and its stop) for the keep-alive time.
+LoopbackServer::LoopbackServer() {
+    m_server.set_keep_alive_max_count(1);
+}
+
+LoopbackServer::~LoopbackServer() {
+    m_server.stop();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void LoopbackServer::Start() {
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    while (!m_server.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+std::unique_ptr<QWidget> MakeHost(int width, int height) {
+    auto host = std::make_unique<QWidget>();
+    host->resize(width, height);
+    host->show();
+    return host;
+}
+
+std::wstring Evaluate(WebView* view, const std::wstring& script) {
+    auto* web = qobject_cast<QWebEngineView*>(view->HostWindow());
+    // Shared: a result arriving after the deadline must not write to a dead frame.
+    auto result = std::make_shared<std::optional<QString>>();
+    web->page()->runJavaScript(QString::fromStdWString(script), [result](const QVariant& value) {
+        *result =
+            value.isValid() && !value.isNull() ? value.toString() : QStringLiteral("<undefined>");
+    });
+    WaitUntil([&] { return result->has_value(); });
+    return result->value_or(QStringLiteral("<timeout>")).toStdWString();
+}
+
+}  // namespace kelsor::platform::test

@@ -1,0 +1,93 @@
+// The kelsor-server program itself: sub-command, refusals and start-up lines.
+#include "TempDir.h"
+#include "server/CloudUserStore.h"
+#include "server/process/ServerProcess.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <sys/wait.h>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace kelsor::server;
+using kelsor::testing::TempDir;
+
+namespace {
+
+int RunServer(const std::string& arguments, const std::string& output) {
+    const int status = std::system(
+        (std::string(KELSOR_SERVER_EXE) + " " + arguments + " >" + output + " 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+TEST(ServerProgram, AddCloudUserStoresAUserThatCanSignIn) {
+    TempDir dir;
+    const std::string out = dir.file("out.txt");
+    ASSERT_EQ(RunServer("add-cloud-user --data " + dir.file("data") +
+                            " --domain acme --user carol --password 'c@rol pw' --project cn-east-3",
+                        out),
+              0)
+        << Read(out);
+    EXPECT_NE(Read(out).find("added cloud user carol"), std::string::npos);
+    EXPECT_EQ(RunServer("add-cloud-user --data " + dir.file("data") +
+                            " --domain acme --user carol --password other",
+                        out),
+              1);
+    EXPECT_NE(Read(out).find("already exists"), std::string::npos);
+
+    CloudUserStore store;
+    std::string error;
+    ASSERT_TRUE(store.Open(dir.file("data") + "/kelsor-server.sqlite", error));
+    const auto user = store.Verify("acme", "carol", "c@rol pw");
+    ASSERT_TRUE(user);
+    EXPECT_EQ(user->projectName, "cn-east-3");
+}
+
+TEST(ServerProgram, RefusesBadCommandLinesAndUnavailableEngines) {
+    TempDir dir;
+    const std::string out = dir.file("out.txt");
+    EXPECT_EQ(RunServer("--cloud-port 0", out), 2);
+    EXPECT_NE(Read(out).find("--data"), std::string::npos);
+    EXPECT_EQ(RunServer("--data " + dir.path() + " --cloud-port abc", out), 2);
+    EXPECT_EQ(
+        RunServer("--data " + dir.path() + " --engine ppocr --cloud-port 0 --account-port 0", out),
+        1);
+    EXPECT_NE(Read(out).find("engine ppocr is not available"), std::string::npos);
+}
+
+TEST(ServerProgram, PrintsItsPortsCertificateAndDemoUserAndServesHealth) {
+    TempDir dir;
+    ServerProcess process;
+    std::string error;
+    ASSERT_TRUE(process.Start(
+        KELSOR_SERVER_EXE,
+        {"--data", dir.file("data"), "--cloud-port", "0", "--account-port", "0", "--engines", "1"},
+        dir.file("log.txt"), error))
+        << error;
+    EXPECT_GT(process.CloudPort(), 0);
+    EXPECT_GT(process.AccountPort(), 0);
+    EXPECT_EQ(process.CertificatePath(), dir.file("data") + "/cloud-cert.pem");
+    DemoCloudUser demo;
+    ASSERT_TRUE(ReadDemoCloudUser(process.DemoUserPath(), demo));
+    EXPECT_EQ(demo.project, "cn-north-4");
+    EXPECT_FALSE(demo.password.empty());
+
+    httplib::Client account("127.0.0.1", process.AccountPort());
+    auto health = account.Get("/healthz");
+    ASSERT_TRUE(health);
+    EXPECT_EQ(health->status, 200);
+    process.Stop();
+    EXPECT_NE(process.Log().find("kelsor-server: account GET /healthz 200"), std::string::npos);
+    EXPECT_NE(process.Log().find("kelsor-server: stopping"), std::string::npos);
+}

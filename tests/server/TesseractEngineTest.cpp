@@ -1,0 +1,83 @@
+#include "RenderText.h"
+#include "TempDir.h"
+#include "server/PictureDecoder.h"
+#include "server/engine/EngineRegistry.h"
+#include "server/engine/TesseractEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace kelsor::server;
+using kelsor::testing::TempDir;
+
+namespace {
+
+DecodedPicture Render(const std::vector<std::string>& lines, int pixelSize) {
+    TempDir dir;
+    const std::string path = dir.file("p.png");
+    EXPECT_TRUE(kelsor::testing::RenderTextPicture(lines, pixelSize, path));
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    DecodedPicture picture;
+    std::string message;
+    EXPECT_EQ(DecodePicture(bytes.str(), picture, message), PictureError::None) << message;
+    return picture;
+}
+
+std::vector<std::string> Words(const std::vector<TextBlock>& lines) {
+    std::vector<std::string> words;
+    for (const TextBlock& line : lines) {
+        words.push_back(line.words);
+    }
+    return words;
+}
+
+}  // namespace
+
+TEST(TesseractEngine, OneBlockPerLineInReadingOrderWithoutSpacesBetweenChinese) {
+    std::string error;
+    auto engine = TesseractEngine::Create(error);
+    ASSERT_TRUE(engine) << error;
+    const DecodedPicture picture = Render({"文字识别测试", "Hello World"}, 40);
+    std::vector<TextBlock> lines;
+    ASSERT_TRUE(engine->Recognize(picture, lines, error)) << error;
+    EXPECT_EQ(Words(lines), (std::vector<std::string>{"文字识别测试", "Hello World"}));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_LT(lines[0].location[2][1], lines[1].location[0][1] + 5);
+    EXPECT_LE(lines[0].location[2][0], picture.width);
+}
+
+TEST(TesseractEngine, SmallTextIsUpscaledAndLocationsStayInThePicture) {
+    std::string error;
+    auto engine = TesseractEngine::Create(error);
+    ASSERT_TRUE(engine) << error;
+    const DecodedPicture picture = Render({"Settings and Preferences"}, 12);
+    std::vector<TextBlock> lines;
+    ASSERT_TRUE(engine->Recognize(picture, lines, error)) << error;
+    EXPECT_EQ(Words(lines), (std::vector<std::string>{"Settings and Preferences"}));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_LE(lines[0].location[2][0], picture.width);
+    EXPECT_LE(lines[0].location[2][1], picture.height);
+}
+
+TEST(TesseractEngine, BlankPictureGivesNoLines) {
+    std::string error;
+    auto engine = TesseractEngine::Create(error);
+    ASSERT_TRUE(engine) << error;
+    DecodedPicture blank{200, 100, std::vector<std::uint8_t>(200 * 100 * 3, 255)};
+    std::vector<TextBlock> lines{TextBlock{}};
+    ASSERT_TRUE(engine->Recognize(blank, lines, error));
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST(EngineRegistry, NamesTesseractAndRefusesUnavailableEngines) {
+    EngineFactory factory;
+    std::string error;
+    EXPECT_TRUE(FindEngineFactory("tesseract", factory, error));
+    EXPECT_FALSE(FindEngineFactory("ppocr", factory, error));
+    EXPECT_NE(error.find("not available"), std::string::npos);
+    EXPECT_FALSE(FindEngineFactory("magic", factory, error));
+}
