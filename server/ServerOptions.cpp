@@ -21,12 +21,13 @@ bool ParseNumber(const std::string& text, T& value, T minimum, T maximum) {
 
 std::string ServerUsage() {
     return "usage: kelsor-server --data <dir> [--cloud-port <p>] [--account-port <p>]\n"
-           "                     [--token-ttl <seconds>] [--engine tesseract|ppocr]\n"
+           "                     [--token-ttl <seconds>] [--engine ppocr|tesseract]\n"
            "                     [--engines <n>] [--region <name>] [--bind <address>]\n"
            "                     [--url-timeout <seconds>]\n"
            "       kelsor-server add-cloud-user --data <dir> --domain <d> --user <u>\n"
            "                     --password <p|-> [--project <name>]\n"
-           "Port 0 chooses a free port; the chosen ports are printed.\n";
+           "Port 0 chooses a free port; the chosen ports are printed. The engine is\n"
+           "ppocr when its models are installed, tesseract otherwise.\n";
 }
 
 bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& options,
