@@ -126,6 +126,9 @@ bool KelsorServer::Start(std::string& error) {
         error = "cannot create the data folder " + m_options.dataDir;
         return false;
     }
+    if (m_options.engine.empty()) {
+        m_options.engine = DefaultEngineName(m_engineNote);
+    }
     EngineFactory factory;
     if (!FindEngineFactory(m_options.engine, factory, error) ||
         !EnsureCloudCertificate(m_options.dataDir, m_options.region, m_certificate, error)) {

@@ -21,7 +21,7 @@ bool ParseNumber(const std::string& text, T& value, T minimum, T maximum) {
 
 std::string ServerUsage() {
     return "usage: kelsor-server --data <dir> [--cloud-port <p>] [--account-port <p>]\n"
-           "                     [--token-ttl <seconds>] [--engine tesseract|ppocr]\n"
+           "                     [--token-ttl <seconds>] [--engine ppocr|tesseract]\n"
            "                     [--engines <n>] [--region <name>] [--bind <address>]\n"
            "                     [--url-timeout <seconds>] [--session-ttl <seconds>]\n"
            "                     [--www <dir>] [--companion-installer <file>]\n"
@@ -30,7 +30,8 @@ std::string ServerUsage() {
            "       kelsor-server add-user --data <dir> --mobile <m> [--nickname <n>]\n"
            "                     [--password <p|->] [--region <name>]\n"
            "       kelsor-server demo-session --data <dir> [--region <name>]\n"
-           "Port 0 chooses a free port; the chosen ports are printed.\n";
+           "Port 0 chooses a free port; the chosen ports are printed. The engine is\n"
+           "ppocr when its models are installed, tesseract otherwise.\n";
 }
 
 bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& options,

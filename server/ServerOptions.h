@@ -13,7 +13,7 @@ struct ServerOptions {
     int cloudPort = 18443;    // HTTPS: identity and OCR
     int accountPort = 18080;  // plain HTTP: the account service
     long tokenTtlSeconds = 24 * 60 * 60;
-    std::string engine = "tesseract";
+    std::string engine;           // empty: PP-OCR when installed, else Tesseract
     std::size_t engineCount = 0;  // 0 = one per core
     std::string region = "cn-north-4";
     long urlTimeoutSeconds = 10;

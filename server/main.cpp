@@ -107,6 +107,9 @@ int main(int argc, char** argv) {
     LogLine("demo cloud user file " + server.DemoUserPath());
     LogLine("engine " + context.engines.EngineName() + " x" +
             std::to_string(context.engines.Size()));
+    if (!server.EngineNote().empty()) {
+        LogLine("engine ppocr not used: " + server.EngineNote());
+    }
     LogLine("region " + options.region);
     LogLine("cloud https port " + std::to_string(server.CloudPort()));
     LogLine("account http port " + std::to_string(server.AccountPort()));
