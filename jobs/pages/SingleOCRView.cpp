@@ -113,6 +113,8 @@ QImage SingleOCRView::GrabUnderView() const {
     if (host == nullptr) {
         return QImage();
     }
+    // What is on screen must be the current frame, not one still queued.
+    host->repaint();
     QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen != nullptr ? screen->size() : ClientSize();
     const QRect area(host->mapToGlobal(QPoint(0, 0)), screenSize.expandedTo(ClientSize()));
