@@ -14,6 +14,7 @@
 #include "cloud/RecognizePictureText.h"
 #include "jobs/pages/PageButtons.h"
 #include "jobs/pages/SingleOCRView.h"
+#include "platform/ui/MainWindowRef.h"
 
 using namespace kelsor;
 using namespace kelsor::pagetest;
@@ -255,4 +256,13 @@ TEST_F(PageTest, AWorkerOutlivingItsPageLeavesItAlone) {
     release.set_value();
     ASSERT_TRUE(WaitFor([&] { return ended->load(); }));
     EXPECT_EQ(main->messages.back(), kStarted);
+}
+
+TEST_F(PageTest, ThePageGoesWithTheMainWindow) {
+    Choose(Picture(L"scan", L"w.png"));
+    ui::SetMainWindow(nullptr);
+    delete main;  // destroys the page's window, and the page deletes itself
+    main = nullptr;
+    page = nullptr;
+    EXPECT_EQ(jobs::GetSingleOCRPage(), nullptr);
 }
