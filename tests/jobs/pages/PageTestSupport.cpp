@@ -1,5 +1,6 @@
 #include "PageTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -58,6 +59,7 @@ ui::LRESULT MainWindowStub::HandleMessage(ui::UINT msg, ui::WPARAM w, ui::LPARAM
 
 PageFixture::PageFixture() {
     uitest::EnsureApp();
+    uitest::Warnings().clear();
     root = dir.path().toStdWString() + L"/";
     QDir(dir.path()).mkpath(QStringLiteral("data"));
     App().dataFolder = root + L"data/";
@@ -92,6 +94,8 @@ PageFixture::~PageFixture() {
     ui::ModalSeam::SetObserver({});
     ui::ModalSeam::Disable();
     QCoreApplication::processEvents();
+    // Every layout and image the page uses must load without a warning.
+    EXPECT_TRUE(uitest::Warnings().isEmpty()) << uitest::Warnings().join("\n").toStdString();
 }
 
 ui::CControlUI* PageFixture::Control(const wchar_t* name) const {

@@ -124,3 +124,20 @@ TEST_F(ViewTest, ZoomWorksInMoveModeOnly) {
     EXPECT_TRUE(page->ClickControl(L"adaptationbtn"));
     EXPECT_NEAR(view->Canvas().State().scale, 2.0, 0.001);  // 264 wide in 528
 }
+
+TEST_F(ViewTest, MoveModeDragsThePictureAndCutModeDoesNot) {
+    ShowTwoColourPicture();
+    const auto start = view->Canvas().State().placement;
+    Press(host, {200, 200});  // on the picture
+    MoveTo(host, {230, 190});
+    Release(host, {230, 190});
+    const auto moved = view->Canvas().State().placement;
+    EXPECT_EQ(moved.originX - start.originX, 30);
+    EXPECT_EQ(moved.originY - start.originY, -10);
+    EXPECT_FALSE(view->Canvas().State().dragging);
+
+    ASSERT_TRUE(page->ClickControl(L"cutbtn"));
+    Press(host, {200, 200});
+    Release(host, {200, 200});
+    EXPECT_EQ(view->Canvas().State().placement.originX, moved.originX);
+}
