@@ -36,9 +36,9 @@ public:
     }
 };
 
-// Runs Qt's events until `done` holds or about 10 s passed.
-inline bool WaitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000; ++i) {
+// Runs Qt's events until `done` holds or about `seconds` passed.
+inline bool WaitFor(const std::function<bool()>& done, int seconds = 10) {
+    for (int i = 0; i < seconds * 100; ++i) {
         if (done())
             return true;
         QApplication::processEvents(QEventLoop::AllEvents, 10);
