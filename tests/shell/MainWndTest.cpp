@@ -18,6 +18,9 @@
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
+#include "jobs/pages/SingleOCRView.h"
+#include "jobs/pages/SingleOCRWnd.h"
+#include "jobs/view/PictureCanvas.h"
 #include "platform/sys/Messages.h"
 #include "platform/ui/MainWindowRef.h"
 #include "shell/main/CMainMenuWnd.h"
@@ -394,21 +397,44 @@ TEST_F(MainWndTest, DroppedFolderOnTheSinglePageIsRefusedOtherPagesIgnoreDrops) 
     EXPECT_TRUE(notices.empty());
 }
 
-TEST_F(MainWndTest, WheelIsTakenOnlyOverThePictureArea) {
+TEST_F(MainWndTest, DroppedPictureGoesToTheSinglePageAndTheWheelZoomsItOverThePictureOnly) {
     RecordingMainWnd* w = Open();
     w->ShowWindow(true);
+    QImage picture(800, 400, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir / "a.png")));
+    w->DropFiles({dir.wide("a.png"), dir.wide("ignored.png")});
+    EXPECT_EQ(w->Count(WM_KSOCR_SINGLE_READY), 1);
+    EXPECT_TRUE(Control(*w, L"singleconvertbtn")->IsEnabled());
+    jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->CurrentPicture(), dir.wide("a.png"));
+    ASSERT_TRUE(page->IsMoveMode());
     QApplication::processEvents();
-    // Outside the picture rectangle and on the batch page the wheel does
-    // nothing: no page operation, no notice, no state change.
-    const QPoint outside = w->ClientToScreen({700, 300});
-    w->SendMessage(WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16,
-                   MakeLParam(outside.x(), outside.y()));
+    auto scale = [&] {
+        page->View()->Canvas().WaitForAnimation();
+        return page->View()->Canvas().State().scale;
+    };
+    const double before = scale();
+    auto wheel = [&](QPoint client, int delta) {
+        const QPoint screen = w->ClientToScreen(client);
+        w->SendMessage(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<std::uint16_t>(delta)) << 16,
+                       MakeLParam(screen.x(), screen.y()));
+    };
+    // Outside the picture rectangle (the result area, the band's edge): nothing.
+    wheel({700, 300}, 120);
+    wheel({22, 300}, 120);
+    EXPECT_EQ(scale(), before);
+    // Over the picture: one notch in zooms in.
+    wheel({300, 300}, 120);
+    const double notch = scale();
+    EXPECT_GT(notch, before);
+    const double zoomed = notch;
+    // Other pages: nothing.
     ASSERT_TRUE(w->ClickControl(L"batchocropt"));
-    const QPoint inside = w->ClientToScreen({300, 300});
-    w->SendMessage(WM_MOUSEWHEEL, static_cast<WPARAM>(0xFF88) << 16,
-                   MakeLParam(inside.x(), inside.y()));
-    EXPECT_EQ(w->CurrentPage(), 1);
-    EXPECT_TRUE(notices.size() == 1);  // only the start-up notice
+    wheel({300, 300}, 120);
+    EXPECT_EQ(scale(), zoomed);
+    EXPECT_EQ(notices.size(), 1u);  // only the start-up notice
 }
 
 TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {

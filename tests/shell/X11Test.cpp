@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QImage>
 #include <filesystem>
 
 #include "MainWndTestSupport.h"
 #include "X11TestSupport.h"
 #include "app/AppContext.h"
+#include "jobs/pages/SingleOCRView.h"
+#include "jobs/pages/SingleOCRWnd.h"
 #include "platform/ui/MainWindowRef.h"
 #include "shell/main/PageWindows.h"
 
@@ -71,6 +74,27 @@ TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     ASSERT_EQ(std::system("xdotool key 2 ctrl+3"), 0);  // other keys are not ours
     QApplication::processEvents();
     EXPECT_EQ(screen->CaptureRequests(), 1);
+
+    // A real wheel turn over the picture: the view under the pointer lets it
+    // through to the main window, which zooms the picture.
+    QImage picture(800, 400, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir / "a.png")));
+    w->DropFiles({dir.wide("a.png")});
+    w->ShowWindow(true);
+    jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
+    ASSERT_NE(page, nullptr);
+    auto scale = [&] {
+        page->View()->Canvas().WaitForAnimation();
+        return page->View()->Canvas().State().scale;
+    };
+    ASSERT_TRUE(WaitFor([&] { return w->GetHWND()->isVisible(); }));
+    const double before = scale();
+    const QPoint over = w->ClientToScreen({300, 300});
+    const std::string turn = "xdotool mousemove " + std::to_string(over.x()) + " " +
+                             std::to_string(over.y()) + " click 4";
+    ASSERT_EQ(std::system(turn.c_str()), 0);
+    EXPECT_TRUE(WaitFor([&] { return scale() > before; }));
 
     // Gone with the window.
     delete w;
