@@ -446,12 +446,17 @@ TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {
     EXPECT_EQ(screen->CaptureRequests(), 1);
 }
 
-TEST_F(MainWndTest, ConverterAnimationComesAndGoes) {
+TEST_F(MainWndTest, ConverterButtonComesBackWhenTheFetchWorkerEnds) {
+    // An empty digest vouches for nothing: no install, and the worker's
+    // message from its own thread brings the button back.
+    api.software(R"({"code":"200","data":{"sp":"1.0","pdfname":"c","pdfparam":"",)"
+                 R"("pdfdlurl":")" +
+                 api.avatarUrl() + R"(","pdfmd5":""}})");
     RecordingMainWnd* w = Open();
-    w->ShowConverterFetching();
+    ASSERT_TRUE(w->ClickControl(L"pdfconvertbtn"));
     EXPECT_FALSE(Control(*w, L"pdfconvertbtn")->IsVisible());
     EXPECT_TRUE(Control(*w, L"pdfconvertgif")->IsVisible());
-    w->SendMessage(WM_KSOCR_CONVERTERFETCHED);
+    EXPECT_TRUE(WaitFor([&] { return w->Count(WM_KSOCR_CONVERTERFETCHED) == 1; }));
     EXPECT_TRUE(Control(*w, L"pdfconvertbtn")->IsVisible());
     EXPECT_FALSE(Control(*w, L"pdfconvertgif")->IsVisible());
 }

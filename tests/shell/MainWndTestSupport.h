@@ -57,6 +57,10 @@ public:
                          ++m_requests;
                          response.set_content(m_body, "application/json; charset=utf-8");
                      });
+        m_server.Get(R"(/api/v3/soft/.*)", [this](const httplib::Request&, httplib::Response& r) {
+            std::lock_guard lock(m_mutex);
+            r.set_content(m_software, "application/json; charset=utf-8");
+        });
         m_server.Get("/avatar.png", [this](const httplib::Request&, httplib::Response& response) {
             std::lock_guard lock(m_mutex);
             response.set_content(m_avatar, "image/png");
@@ -78,6 +82,10 @@ public:
         std::lock_guard lock(m_mutex);
         m_body = std::move(body);
     }
+    void software(std::string body) {
+        std::lock_guard lock(m_mutex);
+        m_software = std::move(body);
+    }
     void avatar(std::string bytes) {
         std::lock_guard lock(m_mutex);
         m_avatar = std::move(bytes);
@@ -94,6 +102,7 @@ private:
     std::mutex m_mutex;
     std::string m_body;
     std::string m_avatar;
+    std::string m_software;
     int m_requests = 0;
 };
 
