@@ -25,11 +25,12 @@ namespace {
 
 using kelsor::server::RecognitionEngine;
 
-// Pictures of the error-rate set: line counts cycle 1, 3, 6, 10, so 12
-// pictures hold 60 lines of text; small enough for a bench run of minutes.
+// The error-rate set is the first 12 Chinese pictures of the evaluation set
+// (scripts/ppocr-eval.sh --pictures 12): line counts cycle 1, 3, 6, 10, so
+// they hold 60 lines of Tang poems and modern prose from Debian's fortunes-zh;
+// small enough for a bench run of minutes.
 constexpr int kErrorRatePictures = 12;
-// Tang poems from Debian's fortunes-zh: real text not written by us.
-constexpr const char* kChineseText = "/usr/share/games/fortunes/tang300";
+constexpr const char* kFortunesFolder = "/usr/share/games/fortunes";
 
 // The engine kelsor-server uses when started without --engine, and why when
 // it falls back to Tesseract.
@@ -105,20 +106,6 @@ BENCHMARK(BM_EndToEnd_DefaultEngine)->Unit(benchmark::kMillisecond)->Iterations(
 constexpr double kNotMeasured = std::numeric_limits<double>::quiet_NaN();
 
 #ifdef KELSOR_BENCH_HAVE_EVAL_SET
-// Poem lines only: titles and authors are coloured with escape sequences and
-// poems are separated by "%" lines.
-std::vector<std::string> ChineseLines() {
-    std::vector<std::string> lines;
-    for (std::string line : kelsor::server::ppocr::ReadTextLines(kChineseText)) {
-        line.erase(0, line.find_first_not_of(" \t"));
-        line.erase(line.find_last_not_of(" \t\r") + 1);
-        if (!line.empty() && line != "%" && line.find('\x1b') == std::string::npos) {
-            lines.push_back(line);
-        }
-    }
-    return lines;
-}
-
 // Character error rate (white space ignored) of the named engine on `set`, or
 // a negative value with `error`.
 double ErrorRate(const std::string& name, const std::vector<kelsor::server::ppocr::EvalSample>& set,
@@ -152,10 +139,11 @@ double DefaultVsTesseractErrorRate() {
             Default().reason.c_str());
         return kNotMeasured;
     }
-    const std::vector<std::string> text = ChineseLines();
+    const std::vector<std::string> text =
+        kelsor::server::ppocr::FortuneChineseText(kFortunesFolder);
     if (text.empty()) {
         std::printf("cer_default_vs_tesseract: not measured, no text in %s (package fortunes-zh)\n",
-                    kChineseText);
+                    kFortunesFolder);
         return kNotMeasured;
     }
     std::vector<kelsor::server::ppocr::EvalSample> set;

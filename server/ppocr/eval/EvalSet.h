@@ -19,6 +19,12 @@ struct EvalSample {
 // The non-empty lines of a text file.
 std::vector<std::string> ReadTextLines(const std::string& file);
 
+// The Chinese text of the evaluation set as scripts/ppocr-eval.sh prepares it
+// from Debian's fortunes-zh in `fortunesFolder`: the lines of the Tang poems
+// and of the modern prose in turn, colour escapes and indentation removed;
+// empty when the files are missing.
+std::vector<std::string> FortuneChineseText(const std::string& fortunesFolder);
+
 // Deterministic set: picture i takes the next lines of its language's text,
 // with the font, glyph height and line count cycling independently.
 // `perLanguage` pictures for each language whose text is not empty. Returns
