@@ -13,8 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -24,13 +24,6 @@
 namespace {
 
 using kelsor::server::RecognitionEngine;
-
-// The error-rate set is the first 12 Chinese pictures of the evaluation set
-// (scripts/ppocr-eval.sh --pictures 12): line counts cycle 1, 3, 6, 10, so
-// they hold 60 lines of Tang poems and modern prose from Debian's fortunes-zh;
-// small enough for a bench run of minutes.
-constexpr int kErrorRatePictures = 12;
-constexpr const char* kFortunesFolder = "/usr/share/games/fortunes";
 
 // The engine kelsor-server uses when started without --engine, and why when
 // it falls back to Tesseract.
@@ -106,6 +99,13 @@ BENCHMARK(BM_EndToEnd_DefaultEngine)->Unit(benchmark::kMillisecond)->Iterations(
 constexpr double kNotMeasured = std::numeric_limits<double>::quiet_NaN();
 
 #ifdef KELSOR_BENCH_HAVE_EVAL_SET
+// The error-rate set is the first 12 Chinese pictures of the evaluation set
+// (scripts/ppocr-eval.sh --pictures 12): line counts cycle 1, 3, 6, 10, so
+// they hold 60 lines of Tang poems and modern prose from Debian's fortunes-zh;
+// small enough for a bench run of minutes.
+constexpr int kErrorRatePictures = 12;
+constexpr const char* kFortunesFolder = "/usr/share/games/fortunes";
+
 // Character error rate (white space ignored) of the named engine on `set`, or
 // a negative value with `error`.
 double ErrorRate(const std::string& name, const std::vector<kelsor::server::ppocr::EvalSample>& set,
@@ -118,7 +118,7 @@ double ErrorRate(const std::string& name, const std::vector<kelsor::server::ppoc
     for (const auto& sample : set) {
         std::vector<kelsor::server::TextBlock> lines;
         std::string recognitionError;
-        // A failed picture counts with what it read (nothing): all its characters are errors.
+        // A picture the engine fails on counts with whatever it read.
         engine->Recognize(sample.picture, lines, recognitionError);
         const auto count =
             kelsor::server::ppocr::CountErrors(kelsor::server::ppocr::ReferenceText(sample),
