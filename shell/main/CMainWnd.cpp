@@ -26,6 +26,13 @@
 #include "shell/main/PageWindows.h"
 #include "shell/main/SinglePageLink.h"
 
+// The account windows join from their own library; until it is in the tree
+// the main window has none to open.
+#if __has_include("account/windows/AccountWindows.h")
+#include "account/windows/AccountWindows.h"
+#define KELSOR_HAS_ACCOUNT_WINDOWS 1
+#endif
+
 namespace kelsor::shell {
 
 using namespace kelsor::ui;
@@ -569,17 +576,23 @@ void CMainWnd::ShowSignedOut() {
 }
 
 void CMainWnd::CloseAccountWindow(AccountWindowKind kind) {
-    // No account window can be open until the account windows are built.
-    (void)kind;
+#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
+    account::CloseAccountWindow(kind);
+#else
+    (void)kind;  // no account window can be open
+#endif
 }
 
 void CMainWnd::OpenRegisterLoginWindow() {
-    // The register/login window is built with the account windows; until then
-    // signing in goes through the saved session.
+#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
+    account::OpenRegisterLoginWindow(this);
+#endif
 }
 
 void CMainWnd::OpenBindPhoneWindow() {
-    // Built with the account windows, like the register/login window.
+#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
+    account::OpenBindCellPhoneWindow(this);
+#endif
 }
 
 void CMainWnd::ShowConverterFetching() {

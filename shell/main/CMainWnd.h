@@ -87,8 +87,8 @@ private:
     void StartSingleRecognition();
     void StartScreenRecognition();
     void StartBatchList();
-    // The account windows are not part of this window's subsystem yet; these
-    // are the places that will create and run them.
+    // Each runs the account window modally (nothing while the account
+    // windows are not built in).
     void OpenRegisterLoginWindow();
     void OpenBindPhoneWindow();
 

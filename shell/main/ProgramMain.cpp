@@ -18,6 +18,11 @@
 #include "shell/main/CMainWnd.h"
 #include "skin/SkinData.h"
 
+#if __has_include("account/windows/ScriptBridge.h")
+#include "account/windows/ScriptBridge.h"
+#define KELSOR_HAS_ACCOUNT_WINDOWS 1
+#endif
+
 namespace kelsor::shell {
 namespace {
 
@@ -68,6 +73,10 @@ int RunKelsorOCR(int argc, char** argv) {
         QApplication application(argc, argv);
         relay.SetOpen(true);
         platform::WebInitialize();
+#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
+        // The account pages' "wkaction", answered for the account web host only.
+        account::BindScriptBridge();
+#endif
         skin::Install();
         ui::CPaintManagerUI::SetInstance(nullptr);
 

@@ -18,7 +18,9 @@
 // API with an avatar on loopback, and small waits that keep Qt running.
 namespace kelsor::shelltest {
 
-// The real main window, recording the custom messages that reach it.
+// The real main window, recording the custom messages that reach it. The
+// messages that open and close account windows are only recorded: those
+// windows are web pages with tests of their own.
 class RecordingMainWnd : public kelsor::shell::CMainWnd {
 public:
     std::vector<unsigned int> messages;
@@ -26,6 +28,8 @@ public:
                                       kelsor::ui::LPARAM l) override {
         if (msg >= 2125 && msg <= 2154)
             messages.push_back(msg);
+        if (msg == 2141 || msg == 2146 || msg == 2148 || msg == 2149 || msg == 2150)
+            return 0;
         return CMainWnd::HandleMessage(msg, w, l);
     }
     int Count(unsigned int msg) const {
