@@ -27,10 +27,9 @@
 #include "shell/main/SinglePageLink.h"
 
 // The account windows join from their own library; until it is in the tree
-// the main window has none to open.
-#if __has_include("account/windows/AccountWindows.h")
+// (KELSOR_HAS_ACCOUNT_WINDOWS, set by the build) the main window has none.
+#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
 #include "account/windows/AccountWindows.h"
-#define KELSOR_HAS_ACCOUNT_WINDOWS 1
 #endif
 
 namespace kelsor::shell {

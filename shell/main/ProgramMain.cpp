@@ -18,9 +18,8 @@
 #include "shell/main/CMainWnd.h"
 #include "skin/SkinData.h"
 
-#if __has_include("account/windows/ScriptBridge.h")
+#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
 #include "account/windows/ScriptBridge.h"
-#define KELSOR_HAS_ACCOUNT_WINDOWS 1
 #endif
 
 namespace kelsor::shell {
