@@ -10,10 +10,11 @@
 #include <filesystem>
 #include <thread>
 
-#include "../platform/TempDir.h"
+#include "TempFolder.h"
 #include "app/HttpTransfer.h"
 #include "platform/sys/CodePage.h"
 
+using namespace kelsor::test;
 using namespace kelsor;
 
 namespace {
@@ -133,24 +134,24 @@ TEST_F(HttpTransfer, RefusedConnectionReportsTheCurlCode) {
 }
 
 TEST_F(HttpTransfer, DownloadFollowsRedirectsAndReplacesTheFile) {
-    TempDir dir;
-    WriteFile(dir / "target.bin", std::string(300000, 'o'));  // longer than the new body
+    TempFolder dir;
+    WriteFile(dir.file("target.bin"), std::string(300000, 'o'));  // longer than the new body
     HttpDownloadFile(m_server.url("/moved"), dir.wide("target.bin"));
-    EXPECT_EQ(ReadFile(dir / "target.bin"), std::string(100000, 'z') + "end");
+    EXPECT_EQ(ReadFile(dir.file("target.bin")), std::string(100000, 'z') + "end");
     EXPECT_EQ(m_server.fileRequests(), 1);
 }
 
 TEST_F(HttpTransfer, DownloadIntoAMissingFolderTransfersNothing) {
-    TempDir dir;
+    TempFolder dir;
     HttpDownloadFile(m_server.url("/file"), dir.wide("missing/target.bin"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
     EXPECT_EQ(m_server.fileRequests(), 0);
 }
 
 TEST_F(HttpTransfer, FailedDownloadLeavesAnEmptyFile) {
-    TempDir dir;
-    WriteFile(dir / "target.bin", "stale");
+    TempFolder dir;
+    WriteFile(dir.file("target.bin"), "stale");
     HttpDownloadFile(L"http://127.0.0.1:1/none", dir.wide("target.bin"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "target.bin"));
-    EXPECT_EQ(ReadFile(dir / "target.bin"), "");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("target.bin")));
+    EXPECT_EQ(ReadFile(dir.file("target.bin")), "");
 }

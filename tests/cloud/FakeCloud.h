@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/Certificate.h"
 
 #include <httplib.h>
@@ -90,7 +90,7 @@ public:
     std::atomic<int> ocrRequests{0};
 
 private:
-    TempDir m_dir;
+    test::TempFolder m_dir;
     server::CertificateFiles m_files;
     std::unique_ptr<httplib::SSLServer> m_server;
     std::thread m_thread;

@@ -1,7 +1,7 @@
 // The whole road: a picture rendered here, recognised by a kelsor-server
 // started here, over HTTPS with certificate verification.
 #include "RenderText.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "cloud/HWOcrClientToken.h"
 #include "cloud/RecognizePictureText.h"
 #include "server/process/ServerProcess.h"
@@ -23,7 +23,7 @@ std::wstring Wide(const std::string& ascii) {
 }  // namespace
 
 TEST(Integration, ChineseAndEnglishLinesComeBackExactlyThroughTheLocalService) {
-    kelsor::testing::TempDir dir;
+    kelsor::test::TempFolder dir;
     server::ServerProcess process;
     std::string error;
     ASSERT_TRUE(process.Start(
@@ -39,7 +39,7 @@ TEST(Integration, ChineseAndEnglishLinesComeBackExactlyThroughTheLocalService) {
 
     const std::vector<std::string> lines = {"文字识别测试", "Hello World", "欢迎使用本软件"};
     const std::string picture = dir.file("lines.png");
-    ASSERT_TRUE(kelsor::testing::RenderTextPicture(lines, 48, picture));
+    ASSERT_TRUE(kelsor::test::RenderTextPicture(lines, 48, picture));
 
     CaptureStdout();
     InitCloudToken(Wide(demo.user), Wide(demo.password), Wide(demo.domain), Wide(demo.project));

@@ -2,7 +2,7 @@
 // registration, third-party stand-ins, phone binding, auto-login, software
 // information and the installer download.
 #include "AccountTestSupport.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/KelsorServer.h"
 #include "server/account/AccountApi.h"
 #include "server/account/AccountService.h"
@@ -15,6 +15,7 @@
 #include <thread>
 
 using namespace kelsor::server;
+using namespace kelsor::test;
 using namespace kelsor::testing;
 
 namespace {
@@ -28,9 +29,9 @@ struct Reply {
 class AccountApi : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = new TempDir;
+        s_dir = new TempFolder;
         s_installer = std::string("#!/bin/sh\necho installer\n") + std::string(3000, '\x7f');
-        WriteBytes(s_dir->file("installer"), s_installer);
+        WriteFile(s_dir->file("installer"), s_installer);
         ServerOptions options;
         options.dataDir = s_dir->file("data");
         options.cloudPort = 0;
@@ -136,7 +137,7 @@ protected:
         }
     }
 
-    static inline TempDir* s_dir = nullptr;
+    static inline TempFolder* s_dir = nullptr;
     static inline KelsorServer* s_server = nullptr;
     static inline std::string s_installer;
     static inline std::atomic<long> s_skew{0};
@@ -236,7 +237,7 @@ TEST_F(AccountApi, SoftwareInformationNamesTheInstallerAndItsDigest) {
 }
 
 TEST(AccountApiInstaller, AMissingInstallerIsAFailureReplyAndA404Download) {
-    TempDir dir;
+    TempFolder dir;
     ServerOptions options;
     options.companionInstaller = dir.file("none");
     CloudUserStore cloudUsers;

@@ -1,7 +1,7 @@
 // The account listener's web side: product site, account pages, static
 // files, avatars; and the pieces behind them (codes, avatar picture).
 #include "AccountTestSupport.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/account/AccountService.h"
 #include "server/account/AvatarPng.h"
 #include "server/account/SitePages.h"
@@ -14,6 +14,7 @@
 #include <thread>
 
 using namespace kelsor::server;
+using namespace kelsor::test;
 using namespace kelsor::testing;
 
 namespace {
@@ -22,7 +23,7 @@ namespace {
 class AccountPages : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = new TempDir;
+        s_dir = new TempFolder;
         s_cloudUsers = new CloudUserStore;
         s_service = std::make_shared<account::AccountService>(s_options, *s_cloudUsers);
         std::string error;
@@ -53,7 +54,7 @@ protected:
     }
 
     static inline ServerOptions s_options;
-    static inline TempDir* s_dir = nullptr;
+    static inline TempFolder* s_dir = nullptr;
     static inline CloudUserStore* s_cloudUsers = nullptr;
     static inline std::shared_ptr<account::AccountService> s_service;
     static inline httplib::Server* s_server = nullptr;
@@ -79,7 +80,7 @@ TEST_F(AccountPages, PagesAreServedAtTheirRoutesAsUtf8Html) {
         ASSERT_TRUE(result);
         EXPECT_EQ(result->status, 200);
         EXPECT_EQ(result->get_header_value("Content-Type"), "text/html; charset=utf-8");
-        EXPECT_EQ(result->body, ReadBytes(Www(file)));
+        EXPECT_EQ(result->body, ReadFile(Www(file)));
     }
     // A segment must not be empty, and the bind-phone page needs a user id.
     EXPECT_EQ(Get("/index/account/login/pro/ocr/ver//channel/official")->status, 404);
@@ -102,11 +103,11 @@ TEST_F(AccountPages, StaticFilesHaveTheirTypesAndNothingOutsideIsReachable) {
     ASSERT_TRUE(css);
     EXPECT_EQ(css->status, 200);
     EXPECT_EQ(css->get_header_value("Content-Type"), "text/css; charset=utf-8");
-    EXPECT_EQ(css->body, ReadBytes(Www("static/kelsor.css")));
+    EXPECT_EQ(css->body, ReadFile(Www("static/kelsor.css")));
     auto js = Get("/static/kelsor.js");
     ASSERT_TRUE(js);
     EXPECT_EQ(js->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
-    EXPECT_EQ(js->body, ReadBytes(Www("static/kelsor.js")));
+    EXPECT_EQ(js->body, ReadFile(Www("static/kelsor.js")));
 
     for (const char* path :
          {"/static/..", "/static/.", "/static/../pages/login.html",
@@ -170,7 +171,7 @@ TEST(AccountSmsCodes, ExpireReplaceAndAreUsedUpByWrongTries) {
 }
 
 TEST(AccountCloudCredentials, AreMadeOnceAndAgainWhenTheServerRegionChanges) {
-    TempDir dir;
+    TempFolder dir;
     const std::string database = dir.file("db.sqlite");
     CloudUserStore cloudUsers;
     std::string error;

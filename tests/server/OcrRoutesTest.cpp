@@ -1,7 +1,7 @@
 // The identity and OCR routes of an in-process kelsor-server, over HTTPS
 // with certificate verification.
 #include "RenderText.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/KelsorServer.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +15,10 @@
 #include <thread>
 
 using namespace kelsor::server;
-using kelsor::testing::TempDir;
+using kelsor::test::ReadFile;
+using kelsor::test::TempFolder;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string ToBase64(const std::string& bytes) {
     static const char a[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -63,7 +57,7 @@ std::string Compact(const Json::Value& value) {
 class OcrRoutes : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = new TempDir;
+        s_dir = new TempFolder;
         ServerOptions options;
         options.dataDir = s_dir->path();
         options.cloudPort = 0;
@@ -92,7 +86,7 @@ protected:
         s_webPort = s_web->bind_to_any_port("127.0.0.1");
         s_webThread = new std::thread([] { s_web->listen_after_bind(); });
         ASSERT_TRUE(
-            kelsor::testing::RenderTextPicture({"Hello Kelsor"}, 40, s_dir->file("hello.png")));
+            kelsor::test::RenderTextPicture({"Hello Kelsor"}, 40, s_dir->file("hello.png")));
     }
     static void TearDownTestSuite() {
         s_web->stop();
@@ -151,7 +145,7 @@ protected:
         return Ocr(Compact(body), token);
     }
 
-    static inline TempDir* s_dir = nullptr;
+    static inline TempFolder* s_dir = nullptr;
     static inline KelsorServer* s_server = nullptr;
     static inline httplib::Server* s_web = nullptr;
     static inline std::thread* s_webThread = nullptr;
@@ -243,7 +237,7 @@ TEST_F(OcrRoutes, RefusesMissingUnknownAndExpiredTokens) {
     EXPECT_EQ(unknown, 401);
     EXPECT_EQ(unknownReply["error_code"].asString().rfind("ModelArts.", 0), 0u);
 
-    TempDir dir;
+    TempFolder dir;
     ServerOptions options;
     options.dataDir = dir.path();
     options.cloudPort = 0;
@@ -295,7 +289,7 @@ TEST_F(OcrRoutes, BadInputGetsTheProviderErrorCodes) {
     EXPECT_EQ(code("{\"url\": \"" + web + "/slow.png\"}"), "AIS.0101");  // bounded in time
 
     for (const auto& [width, height] : {std::pair{14, 100}, {100, 14}, {8193, 20}}) {
-        ASSERT_TRUE(kelsor::testing::SaveBlankPicture(width, height, s_dir->file("odd.png")));
+        ASSERT_TRUE(kelsor::test::SaveBlankPicture(width, height, s_dir->file("odd.png")));
         EXPECT_EQ(OcrImage(ReadFile(s_dir->file("odd.png")), token).second["error_code"].asString(),
                   "AIS.0103")
             << width << "x" << height;

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-namespace kelsor::testing {
+namespace kelsor::test {
 namespace {
 
 void EnsureGuiApplication() {
@@ -58,4 +58,4 @@ bool SaveBlankPicture(int width, int height, const std::string& path) {
     return image.save(QString::fromStdString(path));
 }
 
-}  // namespace kelsor::testing
+}  // namespace kelsor::test
