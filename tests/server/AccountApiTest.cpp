@@ -2,6 +2,7 @@
 // registration, third-party stand-ins, phone binding, auto-login, software
 // information and the installer download.
 #include "AccountTestSupport.h"
+#include "LoopbackHttpServer.h"
 #include "TempFolder.h"
 #include "server/KelsorServer.h"
 #include "server/account/AccountApi.h"
@@ -242,15 +243,13 @@ TEST(AccountApiInstaller, AMissingInstallerIsAFailureReplyAndA404Download) {
     options.companionInstaller = dir.file("none");
     CloudUserStore cloudUsers;
     auto service = std::make_shared<account::AccountService>(options, cloudUsers);
-    httplib::Server server;
-    account::RegisterAccountApi(server, service, options);
-    const int port = server.bind_to_any_port("127.0.0.1");
-    std::thread thread([&] { server.listen_after_bind(); });
-    httplib::Client client("127.0.0.1", port);
+    LoopbackHttpServer server;
+    account::RegisterAccountApi(server.Http(), service, options);
+    ASSERT_TRUE(server.Start());
+    httplib::Client client("127.0.0.1", server.Port());
     auto info = client.Get("/api/v3/soft/ocr/ver/1/channel/x");
     auto download = client.Get("/download/KelsorPDFConverInst");
-    server.stop();
-    thread.join();
+    server.Stop();
     ASSERT_TRUE(info);
     EXPECT_EQ(ParseJson(info->body)["code"], "404");
     ASSERT_TRUE(download);

@@ -1,6 +1,7 @@
 // The account listener's web side: product site, account pages, static
 // files, avatars; and the pieces behind them (codes, avatar picture).
 #include "AccountTestSupport.h"
+#include "LoopbackHttpServer.h"
 #include "TempFolder.h"
 #include "server/account/AccountService.h"
 #include "server/account/AvatarPng.h"
@@ -30,15 +31,11 @@ protected:
         const std::string database = s_dir->file("db.sqlite");
         ASSERT_TRUE(s_cloudUsers->Open(database, error)) << error;
         ASSERT_TRUE(s_service->Open(database, error)) << error;
-        s_server = new httplib::Server;
-        account::RegisterSitePages(*s_server, s_service, s_options);
-        s_port = s_server->bind_to_any_port("127.0.0.1");
-        s_thread = new std::thread([] { s_server->listen_after_bind(); });
+        s_server = new LoopbackHttpServer;
+        account::RegisterSitePages(s_server->Http(), s_service, s_options);
+        ASSERT_TRUE(s_server->Start());
     }
     static void TearDownTestSuite() {
-        s_server->stop();
-        s_thread->join();
-        delete s_thread;
         delete s_server;
         s_service.reset();
         delete s_cloudUsers;
@@ -46,7 +43,7 @@ protected:
     }
 
     static httplib::Result Get(const std::string& path) {
-        httplib::Client client("127.0.0.1", s_port);
+        httplib::Client client("127.0.0.1", s_server->Port());
         return client.Get(path.c_str());
     }
     static std::string Www(const std::string& name) {
@@ -57,9 +54,7 @@ protected:
     static inline TempFolder* s_dir = nullptr;
     static inline CloudUserStore* s_cloudUsers = nullptr;
     static inline std::shared_ptr<account::AccountService> s_service;
-    static inline httplib::Server* s_server = nullptr;
-    static inline std::thread* s_thread = nullptr;
-    static inline int s_port = 0;
+    static inline LoopbackHttpServer* s_server = nullptr;
 };
 
 }  // namespace

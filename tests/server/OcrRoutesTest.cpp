@@ -1,5 +1,6 @@
 // The identity and OCR routes of an in-process kelsor-server, over HTTPS
 // with certificate verification.
+#include "LoopbackHttpServer.h"
 #include "RenderText.h"
 #include "TempFolder.h"
 #include "server/KelsorServer.h"
@@ -15,6 +16,7 @@
 #include <thread>
 
 using namespace kelsor::server;
+using kelsor::test::LoopbackHttpServer;
 using kelsor::test::ReadFile;
 using kelsor::test::TempFolder;
 
@@ -72,26 +74,22 @@ protected:
                                                            user, error));
         s_projectId = user.projectId;
         // A local web server for pictures given by url.
-        s_web = new httplib::Server;
-        s_web->Get("/slow.png", [](const httplib::Request&, httplib::Response& res) {
+        s_web = new LoopbackHttpServer;
+        s_web->Http().Get("/slow.png", [](const httplib::Request&, httplib::Response& res) {
             std::this_thread::sleep_for(std::chrono::seconds(4));
             res.set_content("late", "image/png");
         });
-        s_web->Get("/huge.png", [](const httplib::Request&, httplib::Response& res) {
+        s_web->Http().Get("/huge.png", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(std::string(11 * 1024 * 1024, 'x'), "image/png");
         });
-        s_web->Get("/text.png", [](const httplib::Request&, httplib::Response& res) {
+        s_web->Http().Get("/text.png", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(ReadFile(s_dir->file("hello.png")), "image/png");
         });
-        s_webPort = s_web->bind_to_any_port("127.0.0.1");
-        s_webThread = new std::thread([] { s_web->listen_after_bind(); });
+        ASSERT_TRUE(s_web->Start());
         ASSERT_TRUE(
             kelsor::test::RenderTextPicture({"Hello Kelsor"}, 40, s_dir->file("hello.png")));
     }
     static void TearDownTestSuite() {
-        s_web->stop();
-        s_webThread->join();
-        delete s_webThread;
         delete s_web;
         delete s_server;
         delete s_dir;
@@ -147,9 +145,7 @@ protected:
 
     static inline TempFolder* s_dir = nullptr;
     static inline KelsorServer* s_server = nullptr;
-    static inline httplib::Server* s_web = nullptr;
-    static inline std::thread* s_webThread = nullptr;
-    static inline int s_webPort = 0;
+    static inline LoopbackHttpServer* s_web = nullptr;
     static inline std::string s_projectId;
 };
 
@@ -208,7 +204,7 @@ TEST_F(OcrRoutes, RecognisesAPictureOnBothPathsAndFromAUrl) {
     EXPECT_EQ(Ocr(Compact(body), token, "/v2/0000/ocr/general-text").first, 403);
 
     Json::Value byUrl;
-    byUrl["url"] = "http://127.0.0.1:" + std::to_string(s_webPort) + "/text.png";
+    byUrl["url"] = s_web->Url("/text.png");
     const auto [status, reply] = Ocr(Compact(byUrl), token);
     ASSERT_EQ(status, 200);
     EXPECT_EQ(reply["result"]["words_block_list"][0]["words"].asString(), "Hello Kelsor");
@@ -283,7 +279,7 @@ TEST_F(OcrRoutes, BadInputGetsTheProviderErrorCodes) {
     EXPECT_EQ(code("{\"image\": \"%%%\"}"), "AIS.0102");
     EXPECT_EQ(code("{\"image\": \"" + ToBase64("just some text, no picture") + "\"}"), "AIS.0102");
     EXPECT_EQ(code("{\"image\": \"" + std::string(10 * 1024 * 1024 + 4, 'A') + "\"}"), "AIS.0103");
-    const std::string web = "http://127.0.0.1:" + std::to_string(s_webPort);
+    const std::string web = s_web->Url();
     EXPECT_EQ(code("{\"url\": \"" + web + "/huge.png\"}"), "AIS.0103");
     EXPECT_EQ(code("{\"url\": \"" + web + "/missing.png\"}"), "AIS.0101");
     EXPECT_EQ(code("{\"url\": \"" + web + "/slow.png\"}"), "AIS.0101");  // bounded in time
