@@ -9,20 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "LocalService.h"
 #include "TestPictures.h"
 #include "app/AppContext.h"
 #include "app/TextConv.h"
-#include "cloud/HWOcrClientToken.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/ConvertTaskMgr.h"
-#include "server/process/ServerProcess.h"
 
 namespace kelsor {
 namespace {
-
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
 
 // Black text on white, rendered by ImageMagick; lines separated by "\n".
 bool RenderText(const std::string& text, const std::string& path) {
@@ -36,19 +31,12 @@ bool RenderText(const std::string& text, const std::string& path) {
 TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
     test::ScratchFolder dir;
     const std::string folder = WideToAnsi(dir.path());
-    server::ServerProcess process;
+    test::LocalService service;
     std::string error;
-    ASSERT_TRUE(process.Start(KELSOR_SERVER_EXE,
-                              {"--data", folder + "server", "--cloud-port", "0", "--account-port",
-                               "0", "--engine", "tesseract"},
-                              folder + "server.log", error))
+    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, folder + "server", folder + "server.log",
+                              {"--engine", "tesseract"}, error))
         << error;
-    server::DemoCloudUser demo;
-    ASSERT_TRUE(server::ReadDemoCloudUser(process.DemoUserPath(), demo));
-    ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(process.CloudPort())).c_str(),
-             1);
-    ::setenv("KELSOR_CLOUD_CA_FILE", process.CertificatePath().c_str(), 1);
-    InitCloudToken(Wide(demo.user), Wide(demo.password), Wide(demo.domain), Wide(demo.project));
+    ASSERT_TRUE(service.SignInDemoUser());
 
     const std::wstring source = dir.MakeFolder(L"pictures");
     App().dataFolder = dir.MakeFolder(L"data");
@@ -92,11 +80,11 @@ TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
         std::unique_lock lock(mutex);
         ASSERT_TRUE(cv.wait_for(lock, std::chrono::minutes(3), [&] {
             return finals.size() == cases.size();
-        })) << process.Log();
+        })) << service.Log();
     }
     for (std::size_t i = 0; i < cases.size(); ++i) {
         EXPECT_EQ(finals[i].id, int(i) + 1);
-        EXPECT_EQ(finals[i].state, Succeeded) << process.Log();
+        EXPECT_EQ(finals[i].state, Succeeded) << service.Log();
         EXPECT_EQ(test::ReadBytes(items[i]->outputPath), cases[i].expected);
         EXPECT_FALSE(test::Exists(items[i]->tempPicturePath));
     }
