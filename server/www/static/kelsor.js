@@ -78,6 +78,26 @@ var Kelsor = (function () {
     element.classList.toggle("ok", !!ok);
   }
 
+  // Sends a form's request, one at a time: while it runs, `button` is
+  // disabled and send.busy() holds. `pending` (optional) is shown in `message`
+  // as progress, a failure replaces it; `done` gets the reply's data.
+  function sender(button, message) {
+    var busy = false;
+    function send(path, body, done, pending) {
+      busy = true;
+      button.disabled = true;
+      say(message, pending || "", !!pending);
+      api(path, body).then(done, function (error) {
+        say(message, error.message);
+      }).then(function () {
+        busy = false;
+        button.disabled = false;
+      });
+    }
+    send.busy = function () { return busy; };
+    return send;
+  }
+
   // Asks the site for a code for mobile and shows it in hint (the local
   // service sends no SMS). The button counts down before it can ask again.
   function requestCode(mobile, scene, button, hint, message, input) {
@@ -117,6 +137,7 @@ var Kelsor = (function () {
 
   return {
     action: action, pathValue: pathValue, appInfo: appInfo, pageUrl: pageUrl, api: api,
-    recordText: recordText, isMobile: isMobile, $: $, say: say, requestCode: requestCode
+    recordText: recordText, isMobile: isMobile, $: $, say: say, sender: sender,
+    requestCode: requestCode
   };
 })();
