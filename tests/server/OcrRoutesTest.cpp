@@ -1,5 +1,6 @@
 // The identity and OCR routes of an in-process kelsor-server, over HTTPS
 // with certificate verification.
+#include "AccountTestSupport.h"
 #include "LoopbackHttpServer.h"
 #include "RenderText.h"
 #include "TempFolder.h"
@@ -19,6 +20,8 @@ using namespace kelsor::server;
 using kelsor::test::LoopbackHttpServer;
 using kelsor::test::ReadFile;
 using kelsor::test::TempFolder;
+using kelsor::testing::CompactJson;
+using kelsor::testing::ParseJson;
 
 namespace {
 
@@ -39,21 +42,6 @@ std::string ToBase64(const std::string& bytes) {
         out += {a[v >> 18], a[(v >> 12) & 63], a[(v >> 6) & 63], '='};
     }
     return out;
-}
-
-Json::Value Parse(const std::string& text) {
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::unique_ptr<Json::CharReader>(builder.newCharReader())
-        ->parse(text.data(), text.data() + text.size(), &value, &errors);
-    return value;
-}
-
-std::string Compact(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    return Json::writeString(builder, value);
 }
 
 class OcrRoutes : public ::testing::Test {
@@ -112,7 +100,7 @@ protected:
         identity["password"]["user"]["name"] = user;
         identity["password"]["user"]["password"] = password;
         body["auth"]["scope"]["project"]["name"] = project;
-        return Compact(body);
+        return CompactJson(body);
     }
 
     std::string Token() {
@@ -134,13 +122,13 @@ protected:
         if (!res) {
             return {-1, Json::Value()};
         }
-        return {res->status, Parse(res->body)};
+        return {res->status, ParseJson(res->body)};
     }
 
     std::pair<int, Json::Value> OcrImage(const std::string& bytes, const std::string& token) {
         Json::Value body;
         body["image"] = ToBase64(bytes);
-        return Ocr(Compact(body), token);
+        return Ocr(CompactJson(body), token);
     }
 
     static inline TempFolder* s_dir = nullptr;
@@ -158,7 +146,7 @@ TEST_F(OcrRoutes, TokenRequestGivesTheTokenHeaderAndTheProjectBody) {
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 201);
     EXPECT_GE(res->get_header_value("X-Subject-Token").size(), 32u);
-    const Json::Value body = Parse(res->body);
+    const Json::Value body = ParseJson(res->body);
     EXPECT_EQ(body["token"]["project"]["name"].asString(), "cn-north-4");
     EXPECT_EQ(body["token"]["project"]["id"].asString(), s_projectId);
     EXPECT_EQ(body["token"]["methods"][0].asString(), "password");
@@ -175,7 +163,7 @@ TEST_F(OcrRoutes, TokenRequestRefusesWrongCredentialsAndMalformedBodies) {
         auto res = client->Post("/v3/auth/tokens", body, "application/json");
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 401) << body;
-        EXPECT_EQ(Parse(res->body)["error"]["code"].asInt(), 401);
+        EXPECT_EQ(ParseJson(res->body)["error"]["code"].asInt(), 401);
         EXPECT_TRUE(res->get_header_value("X-Subject-Token").empty());
     }
     for (const char* body : {"{\"auth\": ", "[1,2]", "{\"auth\":{}}", ""}) {
@@ -192,8 +180,8 @@ TEST_F(OcrRoutes, RecognisesAPictureOnBothPathsAndFromAUrl) {
     body["image"] = ToBase64(png);
     for (const std::string path :
          {std::string("/v1.0/ocr/general-text"), "/v2/" + s_projectId + "/ocr/general-text"}) {
-        const auto [status, reply] = Ocr(Compact(body), token, path);
-        ASSERT_EQ(status, 200) << Compact(reply);
+        const auto [status, reply] = Ocr(CompactJson(body), token, path);
+        ASSERT_EQ(status, 200) << CompactJson(reply);
         EXPECT_EQ(reply["result"]["direction"].asInt(), -1);
         EXPECT_EQ(reply["result"]["words_block_count"].asInt(), 1);
         const Json::Value& block = reply["result"]["words_block_list"][0];
@@ -201,11 +189,11 @@ TEST_F(OcrRoutes, RecognisesAPictureOnBothPathsAndFromAUrl) {
         EXPECT_EQ(block["location"].size(), 4u);
         EXPECT_GT(block["confidence"].asDouble(), 0.5);
     }
-    EXPECT_EQ(Ocr(Compact(body), token, "/v2/0000/ocr/general-text").first, 403);
+    EXPECT_EQ(Ocr(CompactJson(body), token, "/v2/0000/ocr/general-text").first, 403);
 
     Json::Value byUrl;
     byUrl["url"] = s_web->Url("/text.png");
-    const auto [status, reply] = Ocr(Compact(byUrl), token);
+    const auto [status, reply] = Ocr(CompactJson(byUrl), token);
     ASSERT_EQ(status, 200);
     EXPECT_EQ(reply["result"]["words_block_list"][0]["words"].asString(), "Hello Kelsor");
 }
@@ -218,7 +206,7 @@ TEST_F(OcrRoutes, AcceptsMimeLineBreaksAndEscapedLineEndsInTheBase64) {
     }
     Json::Value body;
     body["image"] = base64;  // the writer escapes CR LF as \r\n inside the string
-    const auto [status, reply] = Ocr(Compact(body), token);
+    const auto [status, reply] = Ocr(CompactJson(body), token);
     ASSERT_EQ(status, 200);
     EXPECT_EQ(reply["result"]["words_block_list"][0]["words"].asString(), "Hello Kelsor");
 }
@@ -226,10 +214,10 @@ TEST_F(OcrRoutes, AcceptsMimeLineBreaksAndEscapedLineEndsInTheBase64) {
 TEST_F(OcrRoutes, RefusesMissingUnknownAndExpiredTokens) {
     Json::Value body;
     body["image"] = ToBase64(ReadFile(s_dir->file("hello.png")));
-    auto [missing, missingReply] = Ocr(Compact(body), "");
+    auto [missing, missingReply] = Ocr(CompactJson(body), "");
     EXPECT_EQ(missing, 401);
     EXPECT_EQ(missingReply["error_code"].asString().rfind("ModelArts.", 0), 0u);
-    auto [unknown, unknownReply] = Ocr(Compact(body), "0123456789abcdef");
+    auto [unknown, unknownReply] = Ocr(CompactJson(body), "0123456789abcdef");
     EXPECT_EQ(unknown, 401);
     EXPECT_EQ(unknownReply["error_code"].asString().rfind("ModelArts.", 0), 0u);
 
@@ -254,10 +242,10 @@ TEST_F(OcrRoutes, RefusesMissingUnknownAndExpiredTokens) {
     ASSERT_EQ(tokenReply->status, 201);
     auto res = client.Post("/v1.0/ocr/general-text",
                            {{"X-Auth-Token", tokenReply->get_header_value("X-Subject-Token")}},
-                           Compact(body), "application/json");
+                           CompactJson(body), "application/json");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 401);
-    EXPECT_EQ(Parse(res->body)["error_code"].asString(), "ModelArts.0204");
+    EXPECT_EQ(ParseJson(res->body)["error_code"].asString(), "ModelArts.0204");
 }
 
 TEST_F(OcrRoutes, BadInputGetsTheProviderErrorCodes) {
@@ -299,7 +287,7 @@ TEST_F(OcrRoutes, UnknownPathsAndTheAccountListenerAnswerCleanly) {
     auto res = client->Get("/nowhere");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 404);
-    EXPECT_FALSE(Parse(res->body)["error_code"].asString().empty());
+    EXPECT_FALSE(ParseJson(res->body)["error_code"].asString().empty());
 
     httplib::Client account("127.0.0.1", s_server->AccountPort());
     auto health = account.Get("/healthz");
