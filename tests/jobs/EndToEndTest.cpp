@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "LocalService.h"
+#include "RenderText.h"
 #include "TestPictures.h"
 #include "app/AppContext.h"
 #include "app/TextConv.h"
@@ -18,15 +18,6 @@
 
 namespace kelsor {
 namespace {
-
-// Black text on white, rendered by ImageMagick; lines separated by "\n".
-bool RenderText(const std::string& text, const std::string& path) {
-    const std::string command =
-        "/usr/bin/convert -size 1000x240 xc:white -font DejaVu-Sans -pointsize 56 -fill black "
-        "-annotate +30+90 '" +
-        text + "' '" + path + "'";
-    return std::system(command.c_str()) == 0;
-}
 
 TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
     test::ScratchFolder dir;
@@ -45,13 +36,13 @@ TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
     BatchSourceFolder() = source;
     struct Case {
         std::wstring name;
-        std::string text;      // as rendered
-        std::string expected;  // as the result file holds it
+        std::vector<std::string> lines;  // as rendered
+        std::string expected;            // as the result file holds it
     };
     const std::vector<Case> cases = {
-        {L"first.png", "FIRST LINE HERE\\nSECOND LINE", "FIRST LINE HERE\r\nSECOND LINE"},
-        {L"second.jpg", "BATCH RUNNER TEST", "BATCH RUNNER TEST"},
-        {L"third.bmp", "THIRD PICTURE 42", "THIRD PICTURE 42"},
+        {L"first.png", {"FIRST LINE HERE", "SECOND LINE"}, "FIRST LINE HERE\r\nSECOND LINE"},
+        {L"second.jpg", {"BATCH RUNNER TEST"}, "BATCH RUNNER TEST"},
+        {L"third.bmp", {"THIRD PICTURE 42"}, "THIRD PICTURE 42"},
     };
 
     ConverCtrl ctrl;
@@ -72,7 +63,8 @@ TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
         item->id = int(items.size()) + 1;
         item->fileName = c.name;
         item->sourcePath = source + c.name;
-        ASSERT_TRUE(RenderText(c.text, WideToAnsi(item->sourcePath)));
+        ASSERT_TRUE(
+            test::RenderTextPicture(c.lines, 56, WideToAnsi(item->sourcePath), "DejaVu Sans"));
         mgr.AddTask(*item);
         items.push_back(std::move(item));
     }

@@ -25,9 +25,9 @@ void EnsureGuiApplication() {
 }  // namespace
 
 bool RenderTextPicture(const std::vector<std::string>& lines, int pixelSize,
-                       const std::string& path) {
+                       const std::string& path, const std::string& family) {
     EnsureGuiApplication();
-    QFont font("Noto Sans CJK SC");
+    QFont font(QString::fromStdString(family));
     font.setPixelSize(pixelSize);
     const QFontMetrics metrics(font);
     int width = 0;
