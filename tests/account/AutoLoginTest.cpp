@@ -18,13 +18,6 @@
 namespace kelsor {
 namespace {
 
-// libcurl's global set-up, once, before any test starts a thread.
-class HttpEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { InitHttpGlobal(); }
-};
-const auto* const kHttpEnvironment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);
-
 // A real account API on a free loopback port: it answers the auto-login call
 // with whatever body the test sets and records the user id and token asked.
 class AccountApi {

@@ -18,13 +18,6 @@
 namespace kelsor {
 namespace {
 
-// libcurl's global set-up, once, before any test starts a thread.
-class HttpEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { InitHttpGlobal(); }
-};
-const auto* const kHttpEnvironment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);
-
 using platform::RegistryRoot;
 
 // A real account API on a free loopback port serving the software
