@@ -98,6 +98,21 @@ var Kelsor = (function () {
     return send;
   }
 
+  // Sends a third-party authorisation (`body`) through `send`: a bound
+  // account then signs in with the program's action `login`, a new one first
+  // binds a phone number through `bind`.
+  function thirdAuth(send, message, body, login, bind) {
+    send("/api/v3/user/thirdauth", body, function (data) {
+      if (data.bound && data.user) {
+        say(message, "授权成功，正在登录…", true);
+        action("thirdlogin", login, recordText(data.user));
+      } else {
+        say(message, "授权成功，请绑定手机号", true);
+        action("registerlogin", bind, String(data.userid || ""));
+      }
+    }, "正在授权…");
+  }
+
   // Asks the site for a code for mobile and shows it in hint (the local
   // service sends no SMS). The button counts down before it can ask again.
   function requestCode(mobile, scene, button, hint, message, input) {
@@ -138,6 +153,6 @@ var Kelsor = (function () {
   return {
     action: action, pathValue: pathValue, appInfo: appInfo, pageUrl: pageUrl, api: api,
     recordText: recordText, isMobile: isMobile, $: $, say: say, sender: sender,
-    requestCode: requestCode
+    thirdAuth: thirdAuth, requestCode: requestCode
   };
 })();
