@@ -5,10 +5,13 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
-#include "../platform/TempDir.h"
+#include "TempFolder.h"
+
+using namespace kelsor::test;
 
 extern char** environ;
 
@@ -58,30 +61,31 @@ bool WaitForOutput(const std::string& path, const std::string& text) {
 }  // namespace
 
 TEST(Startup, SecondStartBringsTheFirstToFrontAndExitsZero) {
-    TempDir dir;
+    TempFolder dir;
     const std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + dir.path(),
-                                          "XDG_DATA_HOME=" + (dir / "data"),
+                                          "XDG_DATA_HOME=" + (dir.file("data")),
                                           "KELSOR_HOLD_SECONDS=60"};
-    pid_t first = StartProgram(env, dir / "first.out");
+    pid_t first = StartProgram(env, dir.file("first.out"));
     ASSERT_GT(first, 0);
-    ASSERT_TRUE(WaitForOutput(dir / "first.out", "KELSOR_HOLD_SECONDS"))
-        << ReadFile(dir / "first.out");
-    const std::string firstOut = ReadFile(dir / "first.out");
+    ASSERT_TRUE(WaitForOutput(dir.file("first.out"), "KELSOR_HOLD_SECONDS"))
+        << ReadFile(dir.file("first.out"));
+    const std::string firstOut = ReadFile(dir.file("first.out"));
     EXPECT_NE(firstOut.find("main window is not built yet"), std::string::npos);
     EXPECT_NE(firstOut.find("/channel/10001"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(dir / "data/KelsorOCR/config.ini"));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("data/KelsorOCR/config.ini")));
 
-    pid_t second = StartProgram(env, dir / "second.out");
+    pid_t second = StartProgram(env, dir.file("second.out"));
     ASSERT_GT(second, 0);
     EXPECT_EQ(WaitExitCode(second), 0);
-    EXPECT_NE(ReadFile(dir / "second.out").find("already running"), std::string::npos);
-    EXPECT_TRUE(WaitForOutput(dir / "first.out", "received message 2125"));
+    EXPECT_NE(ReadFile(dir.file("second.out")).find("already running"), std::string::npos);
+    EXPECT_TRUE(WaitForOutput(dir.file("first.out"), "received message 2125"));
 
     // The first instance dies without cleaning up; the next start is first.
     kill(first, SIGKILL);
     WaitExitCode(first);
-    pid_t third = StartProgram({"XDG_RUNTIME_DIR=" + dir.path(), "XDG_DATA_HOME=" + (dir / "data")},
-                               dir / "third.out");
+    pid_t third =
+        StartProgram({"XDG_RUNTIME_DIR=" + dir.path(), "XDG_DATA_HOME=" + (dir.file("data"))},
+                     dir.file("third.out"));
     EXPECT_EQ(WaitExitCode(third), 0);
-    EXPECT_NE(ReadFile(dir / "third.out").find("application context"), std::string::npos);
+    EXPECT_NE(ReadFile(dir.file("third.out")).find("application context"), std::string::npos);
 }
