@@ -68,8 +68,8 @@ std::string LineValue(const std::string& text, const std::string& key) {
 TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
     InitHttpGlobal();
     uitest::EnsureApp();
-    TempDir dir;
-    const std::string data = dir / "server";
+    kelsor::test::TempFolder dir;
+    const std::string data = dir.file("server");
     // The demo account's session, as scripts/run.sh makes it.
     const std::string session =
         RunCapture(std::string(KELSOR_SERVER_EXE) + " demo-session --data '" + data + "'");
@@ -80,21 +80,21 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
     ASSERT_TRUE(process.Start(KELSOR_SERVER_EXE,
                               {"--data", data, "--cloud-port", "0", "--account-port", "0",
                                "--engine", "tesseract", "--engines", "1"},
-                              dir / "server.log", error))
+                              dir.file("server.log"), error))
         << error;
     setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(process.CloudPort())).c_str(), 1);
     setenv("KELSOR_CLOUD_CA_FILE", process.CertificatePath().c_str(), 1);
-    fs::create_directories(dir / "fakebin");
-    WriteFile(dir / "fakebin/xdg-open",
-              "#!/bin/sh\necho \"$@\" >> '" + (dir / "opened.txt") + "'\n");
-    chmod((dir / "fakebin/xdg-open").c_str(), 0755);
+    fs::create_directories(dir.file("fakebin"));
+    kelsor::test::WriteFile(dir.file("fakebin/xdg-open"),
+                            "#!/bin/sh\necho \"$@\" >> '" + (dir.file("opened.txt")) + "'\n");
+    chmod((dir.file("fakebin/xdg-open")).c_str(), 0755);
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", ((dir / "fakebin") + ":" + path).c_str(), 1);
+    setenv("PATH", ((dir.file("fakebin")) + ":" + path).c_str(), 1);
 
     // The program's own file in the program folder gives the version that
     // the account service's URLs carry.
-    fs::create_directories(dir / "bin");
-    fs::copy_file(KELSOR_PROGRAM_PATH, dir / "bin/KelsorOCR");
+    fs::create_directories(dir.file("bin"));
+    fs::copy_file(KELSOR_PROGRAM_PATH, dir.file("bin/KelsorOCR"));
     const std::wstring account = L"kelsor.localhost:" + std::to_wstring(process.AccountPort());
     StartupInputs in;
     in.exeFolder = dir.wide("bin") + L"/";
@@ -122,8 +122,8 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
     EXPECT_EQ(w->PaintManager().FindControl(L"nickname")->GetText(), L"演示用户");
     EXPECT_GT(fs::file_size(WideToAnsi(App().avatarPath)), 0u);
 
-    fs::create_directories(dir / "scan");
-    const std::string picture = dir / "scan/page 1.png";
+    fs::create_directories(dir.file("scan"));
+    const std::string picture = dir.file("scan/page 1.png");
     ASSERT_TRUE(
         TextPicture({QStringLiteral("Hello World"), QStringLiteral("Recognition works fine")})
             .save(QString::fromStdString(picture)));
@@ -139,15 +139,18 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
     CControlUI* done = w->PaintManager().FindControl(L"singleconvertedbtn");
     ASSERT_TRUE(shelltest::WaitFor([&] { return done->IsVisible(); }, 180)) << process.Log();
     EXPECT_TRUE(notices.size() == 1) << "only the start-up notice";
-    EXPECT_EQ(ReadFile(dir / "scan/page 1.txt"), "Hello World\r\nRecognition works fine\r\n");
+    EXPECT_EQ(kelsor::test::ReadFile(dir.file("scan/page 1.txt")),
+              "Hello World\r\nRecognition works fine\r\n");
     EXPECT_EQ(page->PaintManager().FindControl(L"ocrtextarea")->GetText(),
               L"Hello World\nRecognition works fine");
     EXPECT_EQ(w->Count(2131), 1);
     EXPECT_EQ(w->Count(2132), 1);
 
     ASSERT_TRUE(w->ClickControl(L"singleconvertedbtn"));
-    EXPECT_TRUE(shelltest::WaitFor(
-        [&] { return ReadFile(dir / "opened.txt") == (dir / "scan/page 1.txt") + "\n"; }));
+    EXPECT_TRUE(shelltest::WaitFor([&] {
+        return kelsor::test::ReadFile(dir.file("opened.txt")) ==
+               (dir.file("scan/page 1.txt")) + "\n";
+    }));
 
     // For a person to look at: the main window with the picture and its text.
     QApplication::processEvents();

@@ -56,7 +56,7 @@ public:
 const auto* const kHttpEnvironment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);
 
 void WriteScript(const std::string& path, const std::string& body) {
-    WriteFile(path, "#!/bin/sh\n" + body + "\n");
+    kelsor::test::WriteFile(path, "#!/bin/sh\n" + body + "\n");
     chmod(path.c_str(), 0755);
 }
 
@@ -77,13 +77,14 @@ protected:
                     notices.push_back(text->GetText());
             }
         });
-        fs::create_directories(dir / "bin");
-        fs::create_directories(dir / "Desktop");
-        fs::create_directories(dir / "fakebin");
+        fs::create_directories(dir.file("bin"));
+        fs::create_directories(dir.file("Desktop"));
+        fs::create_directories(dir.file("fakebin"));
         // Documents, folders and pages "open" by leaving a line here.
-        WriteScript(dir / "fakebin/xdg-open", "echo \"$@\" >> '" + (dir / "opened.txt") + "'");
+        WriteScript(dir.file("fakebin/xdg-open"),
+                    "echo \"$@\" >> '" + (dir.file("opened.txt")) + "'");
         m_oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-        setenv("PATH", ((dir / "fakebin") + ":" + m_oldPath).c_str(), 1);
+        setenv("PATH", ((dir.file("fakebin")) + ":" + m_oldPath).c_str(), 1);
 
         StartupInputs in;
         in.exeFolder = dir.wide("bin") + L"/";
@@ -127,9 +128,9 @@ protected:
             R"(","hwusername":"n","hwpassword":"p","hwdomainname":"d","hwregion":"r","token":"t2"}})");
     }
 
-    std::string Opened() { return ReadFile(dir / "opened.txt"); }
+    std::string Opened() { return kelsor::test::ReadFile(dir.file("opened.txt")); }
 
-    TempDir dir;
+    kelsor::test::TempFolder dir;
     shelltest::AccountApi api;
     std::vector<std::wstring> notices;
     std::string m_oldPath;
@@ -168,7 +169,7 @@ TEST_F(MainWndTest, OutputOptionsSetTheSharedValues) {
     for (const wchar_t* name : {L"ocrdirpath", L"changedirpathbtn", L"opendirpathbtn"})
         EXPECT_TRUE(Control(*w, name)->IsEnabled()) << name;
 
-    fs::create_directories(dir / "out");
+    fs::create_directories(dir.file("out"));
     FileDialog::SetNextFileNames({dir.wide("out")});
     ASSERT_TRUE(w->ClickControl(L"changedirpathbtn"));
     EXPECT_EQ(FileDialog::LastRequest().kind, FileDialog::Kind::Folder);
@@ -177,10 +178,10 @@ TEST_F(MainWndTest, OutputOptionsSetTheSharedValues) {
     EXPECT_TRUE(Control<COptionUI>(*w, L"customdirradio")->IsSelected());
 
     ASSERT_TRUE(w->ClickControl(L"opendirpathbtn"));
-    EXPECT_TRUE(WaitFor([&] { return Opened() == (dir / "out/") + "\n"; })) << Opened();
+    EXPECT_TRUE(WaitFor([&] { return Opened() == (dir.file("out/")) + "\n"; })) << Opened();
 
     // A picked folder that has gone by the time it is opened does nothing.
-    fs::remove(dir / "out");
+    fs::remove(dir.file("out"));
     ASSERT_TRUE(w->ClickControl(L"opendirpathbtn"));
     // A cancelled picker changes nothing.
     FileDialog::SetNextFileNames({});
@@ -196,7 +197,7 @@ TEST_F(MainWndTest, OutputOptionsSetTheSharedValues) {
     ASSERT_TRUE(w->ClickControl(L"formatradio"));
     EXPECT_EQ(App().formatType.load(), 0);
     QApplication::processEvents();
-    EXPECT_EQ(Opened(), (dir / "out/") + "\n");
+    EXPECT_EQ(Opened(), (dir.file("out/")) + "\n");
 }
 
 TEST_F(MainWndTest, PageTabsSwitchPagesAndStartRows) {
@@ -273,7 +274,8 @@ TEST_F(MainWndTest, SavedSessionSignsInWithPictureAndMeasuredName) {
     auto* head = Control(*w, L"userhead");
     EXPECT_TRUE(head->IsVisible());
     EXPECT_EQ(head->GetBkImage().toStdWString(), App().avatarPath);
-    EXPECT_EQ(ReadFile(WideToAnsi(App().avatarPath)), shelltest::SquarePng(40, 0xFF2E86F0));
+    EXPECT_EQ(kelsor::test::ReadFile(WideToAnsi(App().avatarPath)),
+              shelltest::SquarePng(40, 0xFF2E86F0));
 
     auto* name = Control<CButtonUI>(*w, L"nickname");
     EXPECT_TRUE(name->IsVisible());
@@ -333,8 +335,8 @@ TEST_F(MainWndTest, UserCentreShowsTheMobileForAnEmptyNicknameAndLogsOut) {
 }
 
 TEST_F(MainWndTest, MainMenuOpensUnderItsButtonAndRunsItsActions) {
-    WriteScript(dir / "bin/KelsorOCRUpdate",
-                "echo \"updater:$*\" >> '" + (dir / "opened.txt") + "'");
+    WriteScript(dir.file("bin/KelsorOCRUpdate"),
+                "echo \"updater:$*\" >> '" + (dir.file("opened.txt")) + "'");
     RecordingMainWnd* w = Open();
     w->ShowWindow(true);
     // Started with no arguments at initialisation.
@@ -363,7 +365,8 @@ TEST_F(MainWndTest, MainMenuOpensUnderItsButtonAndRunsItsActions) {
 }
 
 TEST_F(MainWndTest, StatisticsProgramHearsOfTheStart) {
-    WriteScript(dir / "bin/KelsorOCRStats", "echo \"stats:$*\" >> '" + (dir / "opened.txt") + "'");
+    WriteScript(dir.file("bin/KelsorOCRStats"),
+                "echo \"stats:$*\" >> '" + (dir.file("opened.txt")) + "'");
     Open();
     EXPECT_TRUE(WaitFor([&] { return Opened() == "stats:-KSOCRStartUp\n"; })) << Opened();
 }
@@ -371,10 +374,10 @@ TEST_F(MainWndTest, StatisticsProgramHearsOfTheStart) {
 TEST_F(MainWndTest, DroppedFolderOnTheSinglePageIsRefusedOtherPagesIgnoreDrops) {
     RecordingMainWnd* w = Open();
     notices.clear();
-    fs::create_directories(dir / "pictures");
+    fs::create_directories(dir.file("pictures"));
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir / "pictures")),
-                  QUrl::fromLocalFile(QString::fromStdString(dir / "a.png"))});
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("pictures"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.file("a.png")))});
     ModalSeam::SetNextAnswer(L"msgconfirmbtn");
     // As a file manager's drag: entered, then dropped.
     QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -399,7 +402,7 @@ TEST_F(MainWndTest, DroppedPictureGoesToTheSinglePageAndTheWheelZoomsItOverThePi
     w->ShowWindow(true);
     QImage picture(800, 400, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
-    ASSERT_TRUE(picture.save(QString::fromStdString(dir / "a.png")));
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("a.png"))));
     w->DropFiles({dir.wide("a.png"), dir.wide("ignored.png")});
     EXPECT_EQ(w->Count(WM_KSOCR_SINGLE_READY), 1);
     EXPECT_TRUE(Control(*w, L"singleconvertbtn")->IsEnabled());
@@ -474,7 +477,7 @@ TEST_F(MainWndTest, CloseButtonDestroysTheWindowAndSystemCloseEndsTheModalRun) {
 }
 
 TEST(WriteSession, SavesTheDemoSessionLinesForTheNextStart) {
-    TempDir dir;
+    kelsor::test::TempFolder dir;
     const char* old = std::getenv("XDG_DATA_HOME");
     const std::string saved = old != nullptr ? old : "";
     setenv("XDG_DATA_HOME", dir.path().c_str(), 1);

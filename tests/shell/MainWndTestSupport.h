@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "../platform/TempDir.h"
+#include "TempFolder.h"
 #include "UiTestSupport.h"
 #include "shell/main/CMainWnd.h"
 

@@ -35,7 +35,7 @@ bool PrivateXRunning() {
     if (!PrivateXRunning()) \
         GTEST_SKIP() << "Xvfb cannot run here: no X server for the test";
 
-void BuildContextIn(const TempDir& dir) {
+void BuildContextIn(const kelsor::test::TempFolder& dir) {
     StartupInputs in;
     in.exeFolder = dir.wide("bin") + L"/";
     in.desktopFolder = dir.wide("Desktop");
@@ -54,7 +54,7 @@ shell::CMainWnd* OpenMainWindow() {
 
 TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     START_PRIVATE_X();
-    TempDir dir;
+    kelsor::test::TempFolder dir;
     BuildContextIn(dir);
     uitest::EnsureApp();
     ModalSeam::Enable();
@@ -79,7 +79,7 @@ TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     // through to the main window, which zooms the picture.
     QImage picture(800, 400, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
-    ASSERT_TRUE(picture.save(QString::fromStdString(dir / "a.png")));
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("a.png"))));
     w->DropFiles({dir.wide("a.png")});
     w->ShowWindow(true);
     jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
@@ -106,7 +106,7 @@ TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
 
 TEST(MainWndX11, CtrlTwoTakenByAnotherProgramIsReported) {
     START_PRIVATE_X();
-    TempDir dir;
+    kelsor::test::TempFolder dir;
     BuildContextIn(dir);
     xcb_connection_t* other = xcb_connect(nullptr, nullptr);
     ASSERT_EQ(xcb_connection_has_error(other), 0);
@@ -145,9 +145,9 @@ int StackIndex(xcb_connection_t* c, xcb_window_t window) {
     return index;
 }
 
-pid_t StartProgram(const TempDir& dir, const std::string& out) {
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (dir / "run"),
-                                    "XDG_DATA_HOME=" + (dir / "data"),
+pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out) {
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (dir.file("run")),
+                                    "XDG_DATA_HOME=" + (dir.file("data")),
                                     "KELSOR_API_HOST=127.0.0.1:1", "LANG=C.UTF-8"};
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0)
@@ -177,10 +177,10 @@ int WaitExit(pid_t pid) {
 
 TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     START_PRIVATE_X();
-    TempDir dir;
-    fs::create_directories(dir / "run");
-    chmod((dir / "run").c_str(), 0700);
-    pid_t first = StartProgram(dir, dir / "first.out");
+    kelsor::test::TempFolder dir;
+    fs::create_directories(dir.file("run"));
+    chmod((dir.file("run")).c_str(), 0700);
+    pid_t first = StartProgram(dir, dir.file("first.out"));
     ASSERT_GT(first, 0);
     xcb_window_t mainWindow = 0;
     for (int i = 0; i < 600 && mainWindow == 0; ++i) {
@@ -189,8 +189,8 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
         if (mainWindow == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    ASSERT_NE(mainWindow, 0u) << ReadFile(dir / "first.out");
-    EXPECT_TRUE(fs::exists(dir / "data/KelsorOCR/config.ini"));
+    ASSERT_NE(mainWindow, 0u) << kelsor::test::ReadFile(dir.file("first.out"));
+    EXPECT_TRUE(fs::exists(dir.file("data/KelsorOCR/config.ini")));
 
     // Another window covers it.
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
@@ -202,7 +202,7 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     xcb_flush(c);
     ASSERT_TRUE(WaitFor([&] { return StackIndex(c, cover) > StackIndex(c, mainWindow); }));
 
-    pid_t second = StartProgram(dir, dir / "second.out");
+    pid_t second = StartProgram(dir, dir.file("second.out"));
     ASSERT_GT(second, 0);
     EXPECT_EQ(WaitExit(second), 0);
     EXPECT_TRUE(WaitFor([&] { return StackIndex(c, mainWindow) > StackIndex(c, cover); }))
@@ -222,9 +222,11 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     if (ended == 0) {
         kill(first, SIGKILL);
         WaitExit(first);
-        FAIL() << "the close button did not end the program\n" << ReadFile(dir / "first.out");
+        FAIL() << "the close button did not end the program\n"
+               << kelsor::test::ReadFile(dir.file("first.out"));
     }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(dir / "first.out");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << kelsor::test::ReadFile(dir.file("first.out"));
     xcb_disconnect(c);
 }
 
