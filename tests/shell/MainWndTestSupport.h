@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackHttpServer.h"
 #include "TempFolder.h"
 #include "UiTestSupport.h"
 #include "shell/main/CMainWnd.h"
@@ -55,28 +56,24 @@ inline bool WaitFor(const std::function<bool()>& done, int seconds = 10) {
 class AccountApi {
 public:
     AccountApi() {
-        m_server.Get(R"(/api/v3/user/autologin/.*)",
-                     [this](const httplib::Request&, httplib::Response& response) {
-                         std::lock_guard lock(m_mutex);
-                         ++m_requests;
-                         response.set_content(m_body, "application/json; charset=utf-8");
-                     });
-        m_server.Get(R"(/api/v3/soft/.*)", [this](const httplib::Request&, httplib::Response& r) {
-            std::lock_guard lock(m_mutex);
-            r.set_content(m_software, "application/json; charset=utf-8");
-        });
-        m_server.Get("/avatar.png", [this](const httplib::Request&, httplib::Response& response) {
-            std::lock_guard lock(m_mutex);
-            response.set_content(m_avatar, "image/png");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~AccountApi() {
-        m_server.stop();
-        m_thread.join();
+        m_server.Http().Get(R"(/api/v3/user/autologin/.*)",
+                            [this](const httplib::Request&, httplib::Response& response) {
+                                std::lock_guard lock(m_mutex);
+                                ++m_requests;
+                                response.set_content(m_body, "application/json; charset=utf-8");
+                            });
+        m_server.Http().Get(R"(/api/v3/soft/.*)",
+                            [this](const httplib::Request&, httplib::Response& r) {
+                                std::lock_guard lock(m_mutex);
+                                r.set_content(m_software, "application/json; charset=utf-8");
+                            });
+        m_server.Http().Get("/avatar.png",
+                            [this](const httplib::Request&, httplib::Response& response) {
+                                std::lock_guard lock(m_mutex);
+                                response.set_content(m_avatar, "image/png");
+                            });
+        m_server.Start();
+        m_port = m_server.Port();
     }
     std::wstring host() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
     std::string avatarUrl() const {
@@ -100,14 +97,14 @@ public:
     }
 
 private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
     std::mutex m_mutex;
     std::string m_body;
     std::string m_avatar;
     std::string m_software;
     int m_requests = 0;
+    // Declared last: it stops before what its handlers use goes.
+    kelsor::test::LoopbackHttpServer m_server;
+    int m_port = 0;
 };
 
 // A PNG of a plain square, as the account service serves avatars.
