@@ -1,6 +1,8 @@
 #include "platform/ui/Dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTimer>
 #include <deque>
 #include <optional>
@@ -116,6 +118,27 @@ FileDialog::Request FileDialog::LastRequest() {
     return Seam().last;
 }
 
+namespace {
+
+// Like the system dialogs, the pickers open where the user last picked
+// something in this run, and in the home folder at first (never in the
+// program's working folder).
+QString& LastPickFolder() {
+    static QString folder;
+    return folder;
+}
+
+QString StartFolder() {
+    return LastPickFolder().isEmpty() ? QDir::homePath() : LastPickFolder();
+}
+
+void RememberPick(const QString& path, bool isFolder) {
+    if (!path.isEmpty())
+        LastPickFolder() = isFolder ? path : QFileInfo(path).absolutePath();
+}
+
+}  // namespace
+
 std::wstring PickOnePicture(HWND owner) {
     if (auto next = TakeNextFiles(FileDialog::Kind::OnePicture, owner, kPickOneTitle))
         return next->empty() ? std::wstring() : next->front();
@@ -124,7 +147,8 @@ std::wstring PickOnePicture(HWND owner) {
         return {};
     }
     const QString path = QFileDialog::getOpenFileName(owner, QString::fromWCharArray(kPickOneTitle),
-                                                      QString(), QtFilter());
+                                                      StartFolder(), QtFilter());
+    RememberPick(path, false);
     return path.toStdWString();
 }
 
@@ -136,7 +160,9 @@ bool PickPictures(HWND owner, std::vector<std::wstring>& paths) {
         ++Seam().unanswered;
     } else {
         const QStringList files = QFileDialog::getOpenFileNames(
-            owner, QString::fromWCharArray(kPickManyTitle), QString(), QtFilter());
+            owner, QString::fromWCharArray(kPickManyTitle), StartFolder(), QtFilter());
+        if (!files.isEmpty())
+            RememberPick(files.front(), false);
         for (const QString& f : files)
             chosen.push_back(f.toStdWString());
     }
@@ -154,8 +180,10 @@ bool PickFolder(HWND owner, std::wstring& folder) {
     } else if (Seam().enabled) {
         ++Seam().unanswered;
     } else {
-        chosen = QFileDialog::getExistingDirectory(owner, QString::fromWCharArray(kPickFolderTitle))
-                     .toStdWString();
+        const QString dir = QFileDialog::getExistingDirectory(
+            owner, QString::fromWCharArray(kPickFolderTitle), StartFolder());
+        RememberPick(dir, true);
+        chosen = dir.toStdWString();
     }
     if (chosen.empty())
         return false;
