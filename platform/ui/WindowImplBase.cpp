@@ -208,9 +208,15 @@ int CWindowWnd::ShowModal() {
                 ModalHook()(*this);
         });
     }
+    QPointer<QWidget> alive = m_host;
     if (!run.done)
         run.loop.exec(QEventLoop::DialogExec);
-    // The object may be gone by now (OnFinalMessage may delete it).
+    // The object may be gone by now (OnFinalMessage may delete it); while its
+    // window lives, so does the object. A run ended by quitting the
+    // application leaves the window up: forget the finished run so that a
+    // later close does not write into it.
+    if (alive && m_modal == &run)
+        m_modal = nullptr;
     return run.code;
 }
 
