@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <QDir>
 #include <QTimer>
 #include <QWidget>
 #include <filesystem>
@@ -116,6 +117,13 @@ TEST_F(AccountWindowsTest, LoadingAnimationUntilThePageIsReady) {
             EXPECT_TRUE(window->Loading()->IsVisible());
             EXPECT_FALSE(window->Web().view->IsShown());
         });
+    s.Then("painted", After(300), [] {
+        QDir().mkpath(KELSOR_SCREENSHOT_DIR);
+        EXPECT_TRUE(FindAccountWindow(Kind::RegisterLogin)
+                        ->GetHWND()
+                        ->grab()
+                        .save(QStringLiteral(KELSOR_SCREENSHOT_DIR "/registerlogin-loading.png")));
+    });
     int code = -1;
     EXPECT_EQ(s.Run([&] { code = OpenRegisterLoginWindow(m_main.get()); }), "");
     EXPECT_EQ(code, 1);  // closed by the driver's clean-up

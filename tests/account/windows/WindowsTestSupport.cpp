@@ -1,6 +1,7 @@
 #include "WindowsTestSupport.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QVariant>
@@ -10,6 +11,7 @@
 #include <map>
 #include <mutex>
 
+#include "account/Session.h"
 #include "account/UserInfo.h"
 #include "account/windows/AccountWindows.h"
 #include "account/windows/AccountWnd.h"
@@ -70,6 +72,10 @@ void TestMainWnd::CloseAccountWindow(AccountWindowKind kind) {
 
 ui::LRESULT TestMainWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) {
     handled.push_back(msg);
+    if (msg == WM_KSOCR_AUTOLOGINREPLY) {
+        HandleAutoLoginReply(*this);
+        return 0;
+    }
     if (RouteAccountWindowMessage(this, msg))
         return msg == WM_KSOCR_QQCLOSED ? 1 : 0;
     return ui::CWindowWnd::HandleMessage(msg, wParam, lParam);
@@ -141,6 +147,16 @@ std::string Scenario::Run(std::function<void()> start, int deadlineMs) {
     });
     loop.exec();
     return next < m_steps.size() ? m_steps[next].name : std::string();
+}
+
+// A condition that holds once `ms` have passed since it was first asked.
+std::function<bool()> After(int ms) {
+    auto clock = std::make_shared<QElapsedTimer>();
+    return [=] {
+        if (!clock->isValid())
+            clock->start();
+        return clock->elapsed() >= ms;
+    };
 }
 
 void ScriptResult::Settle() {

@@ -63,6 +63,9 @@ private:
     std::vector<Step> m_steps;
 };
 
+// A condition that holds once `ms` have passed since it was first asked.
+std::function<bool()> After(int ms);
+
 // The result of a script. When the script's own call closes the window, the
 // page goes before the engine returns the result; the answer of the script's
 // last wkaction call, recorded on the program's side, stands in for it.
