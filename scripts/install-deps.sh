@@ -33,3 +33,4 @@ if [ "${#missing[@]}" -gt 0 ]; then
 else
   echo "install-deps: all Debian packages present"
 fi
+bash "$(dirname "$0")/install-npm-deps.sh"

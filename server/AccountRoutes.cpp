@@ -1,11 +1,20 @@
 #include "server/AccountRoutes.h"
 
+#include "server/account/AccountApi.h"
+#include "server/account/SitePages.h"
+
 #include <httplib.h>
 
 namespace kelsor::server {
 
-void RegisterAccountRoutes(httplib::Server& /*server*/, ServerContext& /*context*/) {
-    // The account service adds its pages and API here.
+// One listener answers for the site, web and API hosts alike: the paths do
+// not overlap, so every host serves everything.
+void RegisterAccountRoutes(httplib::Server& server, ServerContext& context) {
+    if (!context.accounts) {
+        return;
+    }
+    account::RegisterAccountApi(server, context.accounts, context.options);
+    account::RegisterSitePages(server, context.accounts, context.options);
 }
 
 }  // namespace kelsor::server

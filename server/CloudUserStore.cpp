@@ -63,6 +63,25 @@ struct Statement {
 
 }  // namespace
 
+PasswordHash HashPassword(const std::string& password) {
+    PasswordHash result;
+    result.salt.resize(kSaltSize);
+    RAND_bytes(result.salt.data(), static_cast<int>(result.salt.size()));
+    result.hash = Pbkdf2(password, result.salt.data(), result.salt.size(), result.iterations);
+    return result;
+}
+
+bool CheckPassword(const std::string& password, const PasswordHash& stored) {
+    const bool known = !stored.hash.empty() && !stored.salt.empty() && stored.iterations > 0;
+    const std::vector<unsigned char> zeroSalt(kSaltSize, 0);
+    const std::vector<unsigned char>& salt = known ? stored.salt : zeroSalt;
+    const std::vector<unsigned char> hash =
+        Pbkdf2(password, salt.data(), salt.size(),
+               known ? stored.iterations : CloudUserStore::kHashIterations);
+    return known && hash.size() == stored.hash.size() &&
+           CRYPTO_memcmp(hash.data(), stored.hash.data(), hash.size()) == 0;
+}
+
 std::string RandomHex(std::size_t size) {
     std::vector<unsigned char> bytes(size);
     RAND_bytes(bytes.data(), static_cast<int>(size));

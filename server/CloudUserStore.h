@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -43,6 +44,18 @@ private:
     sqlite3* m_db = nullptr;
     std::mutex m_mutex;
 };
+
+// A salted PBKDF2-HMAC-SHA256 password hash, the form every stored password
+// of the service takes.
+struct PasswordHash {
+    std::vector<unsigned char> salt;
+    std::vector<unsigned char> hash;
+    int iterations = CloudUserStore::kHashIterations;
+};
+PasswordHash HashPassword(const std::string& password);
+// Constant-time comparison; an empty stored hash never matches but still
+// costs one hash, so timing does not tell missing passwords apart.
+bool CheckPassword(const std::string& password, const PasswordHash& stored);
 
 // Lower-case hex of `size` random bytes.
 std::string RandomHex(std::size_t size);

@@ -3,6 +3,7 @@
 #include "server/AccountRoutes.h"
 #include "server/CloudRoutes.h"
 #include "server/JsonReply.h"
+#include "server/account/AccountService.h"
 #include "server/engine/EngineRegistry.h"
 
 #include <httplib.h>
@@ -125,6 +126,9 @@ bool KelsorServer::Start(std::string& error) {
         error = "cannot create the data folder " + m_options.dataDir;
         return false;
     }
+    if (m_options.engine.empty()) {
+        m_options.engine = DefaultEngineName(m_engineNote);
+    }
     EngineFactory factory;
     if (!FindEngineFactory(m_options.engine, factory, error) ||
         !EnsureCloudCertificate(m_options.dataDir, m_options.region, m_certificate, error)) {
@@ -142,8 +146,12 @@ bool KelsorServer::Start(std::string& error) {
     if (!m_engines.Start(factory, count, error)) {
         return false;
     }
+    auto accounts = std::make_shared<account::AccountService>(m_options, m_cloudUsers);
+    if (!accounts->Open(databasePath, error) || !accounts->EnsureDemoUser(error)) {
+        return false;
+    }
     m_context.reset(new ServerContext{m_options, databasePath, m_certificate.certPath, m_cloudUsers,
-                                      *m_tokens, m_engines});
+                                      *m_tokens, m_engines, accounts});
 
     m_cloud = std::make_unique<httplib::SSLServer>(m_certificate.certPath.c_str(),
                                                    m_certificate.keyPath.c_str());

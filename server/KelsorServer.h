@@ -33,6 +33,8 @@ public:
     const std::string& CertificatePath() const { return m_certificate.certPath; }
     const std::string& DemoUserPath() const { return m_demoUserPath; }
     ServerContext& Context() { return *m_context; }
+    // Why the default engine fell back to Tesseract; empty otherwise.
+    const std::string& EngineNote() const { return m_engineNote; }
 
 private:
     bool EnsureDemoUser(std::string& error);
@@ -40,6 +42,7 @@ private:
     ServerOptions m_options;
     CertificateFiles m_certificate;
     std::string m_demoUserPath;
+    std::string m_engineNote;
     CloudUserStore m_cloudUsers;
     std::unique_ptr<TokenStore> m_tokens;
     EnginePool m_engines;

@@ -5,9 +5,14 @@
 #include "server/TokenStore.h"
 #include "server/engine/EnginePool.h"
 
+#include <memory>
 #include <string>
 
 namespace kelsor::server {
+
+namespace account {
+class AccountService;
+}
 
 // What route handlers share: options, data folder files and the stores. It
 // lives as long as the listeners.
@@ -18,6 +23,8 @@ struct ServerContext {
     CloudUserStore& cloudUsers;
     TokenStore& tokens;
     EnginePool& engines;
+    // The account service; the account listener serves it when set.
+    std::shared_ptr<account::AccountService> accounts;
 };
 
 }  // namespace kelsor::server

@@ -21,12 +21,17 @@ bool ParseNumber(const std::string& text, T& value, T minimum, T maximum) {
 
 std::string ServerUsage() {
     return "usage: kelsor-server --data <dir> [--cloud-port <p>] [--account-port <p>]\n"
-           "                     [--token-ttl <seconds>] [--engine tesseract|ppocr]\n"
+           "                     [--token-ttl <seconds>] [--engine ppocr|tesseract]\n"
            "                     [--engines <n>] [--region <name>] [--bind <address>]\n"
-           "                     [--url-timeout <seconds>]\n"
+           "                     [--url-timeout <seconds>] [--session-ttl <seconds>]\n"
+           "                     [--www <dir>] [--companion-installer <file>]\n"
            "       kelsor-server add-cloud-user --data <dir> --domain <d> --user <u>\n"
            "                     --password <p|-> [--project <name>]\n"
-           "Port 0 chooses a free port; the chosen ports are printed.\n";
+           "       kelsor-server add-user --data <dir> --mobile <m> [--nickname <n>]\n"
+           "                     [--password <p|->] [--region <name>]\n"
+           "       kelsor-server demo-session --data <dir> [--region <name>]\n"
+           "Port 0 chooses a free port; the chosen ports are printed. The engine is\n"
+           "ppocr when its models are installed, tesseract otherwise.\n";
 }
 
 bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& options,
@@ -58,6 +63,14 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
             options.bindHost = value;
         } else if (name == "--url-timeout") {
             ok = ParseNumber(value, options.urlTimeoutSeconds, 1L, 600L);
+        } else if (name == "--session-ttl") {
+            ok = ParseNumber(value, options.sessionTtlSeconds, 1L, 10L * 365 * 24 * 3600);
+        } else if (name == "--www") {
+            ok = !value.empty();
+            options.wwwDir = value;
+        } else if (name == "--companion-installer") {
+            ok = !value.empty();
+            options.companionInstaller = value;
         } else {
             error = "unknown option " + name;
             return false;

@@ -13,10 +13,13 @@ struct ServerOptions {
     int cloudPort = 18443;    // HTTPS: identity and OCR
     int accountPort = 18080;  // plain HTTP: the account service
     long tokenTtlSeconds = 24 * 60 * 60;
-    std::string engine = "tesseract";
+    std::string engine;           // empty: PP-OCR when installed, else Tesseract
     std::size_t engineCount = 0;  // 0 = one per core
     std::string region = "cn-north-4";
     long urlTimeoutSeconds = 10;
+    long sessionTtlSeconds = 30L * 24 * 60 * 60;  // account session tokens
+    std::string wwwDir;                           // empty: the pages of the source tree
+    std::string companionInstaller;               // empty: the installer built with the server
 };
 
 // Parses the options after the program name. Returns false with `error` set

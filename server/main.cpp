@@ -1,6 +1,9 @@
 // kelsor-server: the local identity, OCR and account service.
 #include "server/CloudUserStore.h"
 #include "server/KelsorServer.h"
+#include "server/account/AccountCommands.h"
+#include "server/account/AccountService.h"
+#include "server/account/CompanionInstaller.h"
 
 #include <curl/curl.h>
 
@@ -67,6 +70,12 @@ int main(int argc, char** argv) {
     if (!args.empty() && args.front() == "add-cloud-user") {
         return AddCloudUser({args.begin() + 1, args.end()});
     }
+    if (!args.empty() && args.front() == "add-user") {
+        return account::RunAddUser({args.begin() + 1, args.end()});
+    }
+    if (!args.empty() && args.front() == "demo-session") {
+        return account::RunDemoSession({args.begin() + 1, args.end()});
+    }
     if (!args.empty() && (args.front() == "--help" || args.front() == "-h")) {
         std::printf("%s", ServerUsage().c_str());
         return 0;
@@ -98,9 +107,15 @@ int main(int argc, char** argv) {
     LogLine("demo cloud user file " + server.DemoUserPath());
     LogLine("engine " + context.engines.EngineName() + " x" +
             std::to_string(context.engines.Size()));
+    if (!server.EngineNote().empty()) {
+        LogLine("engine ppocr not used: " + server.EngineNote());
+    }
     LogLine("region " + options.region);
     LogLine("cloud https port " + std::to_string(server.CloudPort()));
     LogLine("account http port " + std::to_string(server.AccountPort()));
+    LogLine(std::string("demo account ") + account::AccountService::kDemoMobile);
+    const std::string installer = account::CompanionInstallerPath(options);
+    LogLine("companion installer " + (installer.empty() ? std::string("none") : installer));
     LogLine("ready");
 
     int received = 0;

@@ -1,6 +1,9 @@
 #include "server/engine/EngineRegistry.h"
 
 #include "server/engine/TesseractEngine.h"
+#ifdef KELSOR_HAVE_PPOCR
+#include "server/ppocr/PpOcrEngine.h"
+#endif
 
 namespace kelsor::server {
 namespace {
@@ -13,7 +16,11 @@ struct EngineEntry {
 const std::vector<EngineEntry>& Engines() {
     static const std::vector<EngineEntry> engines = {
         {"tesseract", &TesseractEngine::Create},
+#ifdef KELSOR_HAVE_PPOCR
+        {"ppocr", &ppocr::CreateDefaultPpOcrEngine},
+#else
         {"ppocr", {}},
+#endif
     };
     return engines;
 }
@@ -43,6 +50,17 @@ std::vector<std::string> AvailableEngines() {
         }
     }
     return names;
+}
+
+std::string DefaultEngineName(std::string& reason) {
+#ifdef KELSOR_HAVE_PPOCR
+    if (ppocr::PpOcrInstalled(reason)) {
+        return "ppocr";
+    }
+#else
+    reason = "the PP-OCR engine is not built in";
+#endif
+    return "tesseract";
 }
 
 }  // namespace kelsor::server

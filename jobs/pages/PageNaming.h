@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// File names of the single-picture page: where a picture's folder ends and
+// what its result file is called.
+namespace kelsor::jobs {
+
+// The path up to and including its last "/"; empty when there is none.
+std::wstring FolderOfPath(const std::wstring& path);
+
+// The file name after the last "/" without its last extension:
+// "/scan/a.b.c.jpg" gives "a.b.c"; a name without a dot is kept whole.
+std::wstring BaseNameOfPath(const std::wstring& path);
+
+// The result file of recognising `picture`: the custom folder when it is in
+// use, otherwise the picture's own folder, then the base name and ".txt".
+std::wstring ResultPathFor(const std::wstring& picture, bool useCustomFolder,
+                           const std::wstring& customFolder);
+
+}  // namespace kelsor::jobs

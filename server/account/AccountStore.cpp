@@ -1,0 +1,349 @@
+#include "server/account/AccountStore.h"
+
+#include <openssl/crypto.h>
+#include <openssl/sha.h>
+#include <sqlite3.h>
+
+#include <ctime>
+#include <vector>
+
+namespace kelsor::server::account {
+namespace {
+
+// User ids are numbers counted up from here, so they look like account ids.
+constexpr std::int64_t kFirstIdBase = 10000000;
+
+struct Statement {
+    sqlite3_stmt* handle = nullptr;
+    Statement(sqlite3* db, const std::string& sql) {
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &handle, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(handle); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    void Bind(int index, const std::string& text) {
+        sqlite3_bind_text(handle, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    // Empty text is stored as NULL, so UNIQUE columns allow many empties.
+    void BindOrNull(int index, const std::string& text) {
+        if (text.empty()) {
+            sqlite3_bind_null(handle, index);
+        } else {
+            Bind(index, text);
+        }
+    }
+    void Bind(int index, const std::vector<unsigned char>& blob) {
+        sqlite3_bind_blob(handle, index, blob.data(), static_cast<int>(blob.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void Bind(int index, std::int64_t number) { sqlite3_bind_int64(handle, index, number); }
+    int Step() { return handle != nullptr ? sqlite3_step(handle) : SQLITE_ERROR; }
+    std::string Text(int index) {
+        const unsigned char* text = sqlite3_column_text(handle, index);
+        return text != nullptr ? reinterpret_cast<const char*>(text) : "";
+    }
+    std::vector<unsigned char> Blob(int index) {
+        const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(handle, index));
+        return data != nullptr
+                   ? std::vector<unsigned char>(data, data + sqlite3_column_bytes(handle, index))
+                   : std::vector<unsigned char>();
+    }
+};
+
+std::string TokenDigest(const std::string& token) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(token.data()), token.size(), digest);
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char byte : digest) {
+        out += digits[byte >> 4];
+        out += digits[byte & 0xF];
+    }
+    return out;
+}
+
+// Stored ids are numbers; anything else names no account.
+bool ParseUserId(const std::string& text, std::int64_t& id) {
+    if (text.empty() || text.size() > 18) {
+        return false;
+    }
+    id = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        id = id * 10 + (c - '0');
+    }
+    return true;
+}
+
+constexpr const char* kColumns =
+    "id, nickname, mobile, qq, wechat, pw_hash IS NOT NULL, cloud_domain, cloud_user, "
+    "cloud_password, cloud_region";
+
+AccountUser ReadUser(Statement& query) {
+    AccountUser user;
+    user.userId = std::to_string(sqlite3_column_int64(query.handle, 0));
+    user.nickname = query.Text(1);
+    user.mobile = query.Text(2);
+    user.qqId = query.Text(3);
+    user.wechatId = query.Text(4);
+    user.hasPassword = sqlite3_column_int(query.handle, 5) != 0;
+    user.cloudDomain = query.Text(6);
+    user.cloudUser = query.Text(7);
+    user.cloudPassword = query.Text(8);
+    user.cloudRegion = query.Text(9);
+    return user;
+}
+
+}  // namespace
+
+const char* ProviderColumn(Provider provider) {
+    return provider == Provider::QQ ? "qq" : "wechat";
+}
+
+AccountStore::~AccountStore() {
+    sqlite3_close(m_db);
+}
+
+bool AccountStore::Open(const std::string& databasePath, std::string& error) {
+    std::lock_guard lock(m_mutex);
+    if (sqlite3_open_v2(databasePath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        error = "cannot open " + databasePath + ": " + sqlite3_errmsg(m_db);
+        return false;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    const std::string schema =
+        "CREATE TABLE IF NOT EXISTS account_users ("
+        " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+        " nickname TEXT NOT NULL DEFAULT '',"
+        " mobile TEXT UNIQUE, qq TEXT UNIQUE, wechat TEXT UNIQUE,"
+        " pw_salt BLOB, pw_hash BLOB, pw_iterations INTEGER,"
+        " token_hash TEXT, token_expires INTEGER,"
+        " cloud_domain TEXT NOT NULL DEFAULT '', cloud_user TEXT NOT NULL DEFAULT '',"
+        " cloud_password TEXT NOT NULL DEFAULT '', cloud_region TEXT NOT NULL DEFAULT '',"
+        " created INTEGER NOT NULL);"
+        "INSERT INTO sqlite_sequence (name, seq) SELECT 'account_users', " +
+        std::to_string(kFirstIdBase) +
+        " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'account_users');";
+    char* message = nullptr;
+    if (sqlite3_exec(m_db, schema.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        error = std::string("cannot create the account table: ") + (message ? message : "");
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+std::optional<AccountUser> AccountStore::Create(const std::string& nickname,
+                                                const std::string& mobile,
+                                                const std::string& password,
+                                                std::optional<Provider> provider,
+                                                const std::string& providerId, std::string& error) {
+    PasswordHash hash;
+    if (!password.empty()) {
+        hash = HashPassword(password);  // slow: outside the lock
+    }
+    std::lock_guard lock(m_mutex);
+    Statement insert(m_db,
+                     "INSERT INTO account_users (nickname, mobile, qq, wechat, pw_salt, pw_hash, "
+                     "pw_iterations, created) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, nickname);
+    insert.BindOrNull(2, mobile);
+    insert.BindOrNull(3, provider == Provider::QQ ? providerId : "");
+    insert.BindOrNull(4, provider == Provider::WeChat ? providerId : "");
+    if (password.empty()) {
+        sqlite3_bind_null(insert.handle, 5);
+        sqlite3_bind_null(insert.handle, 6);
+        sqlite3_bind_null(insert.handle, 7);
+    } else {
+        insert.Bind(5, hash.salt);
+        insert.Bind(6, hash.hash);
+        insert.Bind(7, static_cast<std::int64_t>(hash.iterations));
+    }
+    insert.Bind(8, static_cast<std::int64_t>(std::time(nullptr)));
+    const int result = insert.Step();
+    if (result != SQLITE_DONE) {
+        error = result == SQLITE_CONSTRAINT
+                    ? "the mobile or third-party account is taken"
+                    : std::string("cannot store the account: ") + sqlite3_errmsg(m_db);
+        return std::nullopt;
+    }
+    AccountUser user;
+    user.userId = std::to_string(sqlite3_last_insert_rowid(m_db));
+    user.nickname = nickname;
+    user.mobile = mobile;
+    if (provider == Provider::QQ) {
+        user.qqId = providerId;
+    } else if (provider == Provider::WeChat) {
+        user.wechatId = providerId;
+    }
+    user.hasPassword = !password.empty();
+    return user;
+}
+
+std::optional<AccountUser> AccountStore::FindWhere(const char* condition,
+                                                   const std::string& value) {
+    std::lock_guard lock(m_mutex);
+    Statement query(m_db,
+                    std::string("SELECT ") + kColumns + " FROM account_users WHERE " + condition);
+    query.Bind(1, value);
+    if (query.Step() != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    return ReadUser(query);
+}
+
+std::optional<AccountUser> AccountStore::FindById(const std::string& userId) {
+    std::int64_t id = 0;
+    if (!ParseUserId(userId, id)) {
+        return std::nullopt;
+    }
+    return FindWhere("id = CAST(? AS INTEGER)", std::to_string(id));
+}
+
+std::optional<AccountUser> AccountStore::FindByMobile(const std::string& mobile) {
+    if (mobile.empty()) {
+        return std::nullopt;
+    }
+    return FindWhere("mobile = ?", mobile);
+}
+
+std::optional<AccountUser> AccountStore::FindByProvider(Provider provider,
+                                                        const std::string& providerId) {
+    if (providerId.empty()) {
+        return std::nullopt;
+    }
+    return FindWhere(provider == Provider::QQ ? "qq = ?" : "wechat = ?", providerId);
+}
+
+std::optional<AccountUser> AccountStore::CheckPassword(const std::string& mobile,
+                                                       const std::string& password) {
+    PasswordHash stored;
+    std::optional<AccountUser> user;
+    {
+        std::lock_guard lock(m_mutex);
+        Statement query(m_db, std::string("SELECT ") + kColumns +
+                                  ", pw_salt, pw_hash, pw_iterations FROM account_users "
+                                  "WHERE mobile = ?");
+        query.Bind(1, mobile);
+        if (!mobile.empty() && query.Step() == SQLITE_ROW) {
+            user = ReadUser(query);
+            stored.salt = query.Blob(10);
+            stored.hash = query.Blob(11);
+            stored.iterations = sqlite3_column_int(query.handle, 12);
+        }
+    }
+    if (!server::CheckPassword(password, stored)) {
+        return std::nullopt;
+    }
+    return user;
+}
+
+bool AccountStore::SetCloudCredentials(const std::string& userId, const std::string& domain,
+                                       const std::string& user, const std::string& password,
+                                       const std::string& region) {
+    std::lock_guard lock(m_mutex);
+    Statement update(m_db,
+                     "UPDATE account_users SET cloud_domain = ?, cloud_user = ?, "
+                     "cloud_password = ?, cloud_region = ? WHERE id = CAST(? AS INTEGER)");
+    update.Bind(1, domain);
+    update.Bind(2, user);
+    update.Bind(3, password);
+    update.Bind(4, region);
+    update.Bind(5, userId);
+    return update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
+}
+
+bool AccountStore::StoreToken(const std::string& userId, const std::string& token,
+                              std::int64_t expiresAt) {
+    std::lock_guard lock(m_mutex);
+    Statement update(m_db,
+                     "UPDATE account_users SET token_hash = ?, token_expires = ? "
+                     "WHERE id = CAST(? AS INTEGER)");
+    update.Bind(1, TokenDigest(token));
+    update.Bind(2, expiresAt);
+    update.Bind(3, userId);
+    return update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
+}
+
+TokenResult AccountStore::CheckToken(const std::string& userId, const std::string& token,
+                                     std::int64_t now) {
+    std::int64_t id = 0;
+    if (token.empty() || !ParseUserId(userId, id)) {
+        return TokenResult::Unknown;
+    }
+    std::lock_guard lock(m_mutex);
+    Statement query(m_db, "SELECT token_hash, token_expires FROM account_users WHERE id = ?");
+    query.Bind(1, id);
+    if (query.Step() != SQLITE_ROW) {
+        return TokenResult::Unknown;
+    }
+    const std::string stored = query.Text(0);
+    const std::string given = TokenDigest(token);
+    if (stored.size() != given.size() ||
+        CRYPTO_memcmp(stored.data(), given.data(), given.size()) != 0) {
+        return TokenResult::Unknown;
+    }
+    return sqlite3_column_int64(query.handle, 1) > now ? TokenResult::Valid : TokenResult::Expired;
+}
+
+bool AccountStore::BindMobile(const std::string& userId, const std::string& mobile,
+                              std::string& error) {
+    std::lock_guard lock(m_mutex);
+    Statement update(m_db,
+                     "UPDATE account_users SET mobile = ? WHERE id = CAST(? AS INTEGER) AND "
+                     "mobile IS NULL");
+    update.Bind(1, mobile);
+    update.Bind(2, userId);
+    const int result = update.Step();
+    if (result != SQLITE_DONE || sqlite3_changes(m_db) != 1) {
+        error = result == SQLITE_CONSTRAINT ? "the mobile is taken" : "the account cannot be bound";
+        return false;
+    }
+    return true;
+}
+
+bool AccountStore::MergeInto(const std::string& fromId, const std::string& intoId,
+                             std::string& error) {
+    std::lock_guard lock(m_mutex);
+    sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    std::string qq, wechat;
+    {
+        Statement query(m_db, "SELECT qq, wechat FROM account_users WHERE id = CAST(? AS INTEGER)");
+        query.Bind(1, fromId);
+        if (query.Step() != SQLITE_ROW) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            error = "no account " + fromId;
+            return false;
+        }
+        qq = query.Text(0);
+        wechat = query.Text(1);
+    }
+    // The ids are unique: free them on the old row before the new one takes them.
+    bool ok = true;
+    {
+        Statement remove(m_db, "DELETE FROM account_users WHERE id = CAST(? AS INTEGER)");
+        remove.Bind(1, fromId);
+        ok = remove.Step() == SQLITE_DONE;
+    }
+    if (ok) {
+        Statement update(m_db,
+                         "UPDATE account_users SET qq = COALESCE(?, qq), "
+                         "wechat = COALESCE(?, wechat) WHERE id = CAST(? AS INTEGER)");
+        update.BindOrNull(1, qq);
+        update.BindOrNull(2, wechat);
+        update.Bind(3, intoId);
+        ok = update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
+    }
+    if (!ok) {
+        error = std::string("cannot link the accounts: ") + sqlite3_errmsg(m_db);
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+    return sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+}  // namespace kelsor::server::account

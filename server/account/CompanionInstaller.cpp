@@ -1,0 +1,52 @@
+#include "server/account/CompanionInstaller.h"
+
+#include <openssl/evp.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace kelsor::server::account {
+
+std::string CompanionInstallerPath(const ServerOptions& options) {
+    if (!options.companionInstaller.empty()) {
+        return options.companionInstaller;
+    }
+#ifdef KELSOR_COMPANION_INSTALLER
+    return KELSOR_COMPANION_INSTALLER;
+#else
+    return {};
+#endif
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
+        error = path.empty() ? "no file given" : "no file " + path;
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (!in.good() && !in.eof()) {
+        error = "cannot read " + path;
+        return false;
+    }
+    bytes = content.str();
+    return true;
+}
+
+std::string Md5Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr);
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned int i = 0; i < size; ++i) {
+        out += digits[digest[i] >> 4];
+        out += digits[digest[i] & 0xF];
+    }
+    return out;
+}
+
+}  // namespace kelsor::server::account

@@ -1,0 +1,153 @@
+#include "server/ppocr/DbPostProcess.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <opencv2/imgproc.hpp>
+
+namespace kelsor::server::ppocr {
+
+namespace {
+
+// Mean probability inside the polygon, over its bounding box only (the full
+// map is far larger than a line).
+float MeanInside(const cv::Mat& probability, const std::array<cv::Point2f, 4>& corners) {
+    float minX = corners[0].x, maxX = corners[0].x, minY = corners[0].y, maxY = corners[0].y;
+    for (const auto& p : corners) {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    const int x0 = std::clamp(static_cast<int>(std::floor(minX)), 0, probability.cols - 1);
+    const int x1 = std::clamp(static_cast<int>(std::ceil(maxX)), 0, probability.cols - 1);
+    const int y0 = std::clamp(static_cast<int>(std::floor(minY)), 0, probability.rows - 1);
+    const int y1 = std::clamp(static_cast<int>(std::ceil(maxY)), 0, probability.rows - 1);
+    cv::Mat mask = cv::Mat::zeros(y1 - y0 + 1, x1 - x0 + 1, CV_8UC1);
+    std::vector<cv::Point> polygon;
+    for (const auto& p : corners) {
+        polygon.emplace_back(cvRound(p.x - x0), cvRound(p.y - y0));
+    }
+    cv::fillPoly(mask, std::vector<std::vector<cv::Point>>{polygon}, cv::Scalar(1));
+    const cv::Mat region = probability(cv::Rect(x0, y0, x1 - x0 + 1, y1 - y0 + 1));
+    return static_cast<float>(cv::mean(region, mask)[0]);
+}
+
+float ShortSide(const cv::RotatedRect& rect) {
+    return std::min(rect.size.width, rect.size.height);
+}
+
+}  // namespace
+
+std::array<cv::Point2f, 4> OrderedCorners(const cv::RotatedRect& rect) {
+    std::array<cv::Point2f, 4> points;
+    rect.points(points.data());
+    std::sort(points.begin(), points.end(),
+              [](const cv::Point2f& a, const cv::Point2f& b) { return a.x < b.x; });
+    // The two left-most points are the left edge, the upper of them top-left.
+    cv::Point2f topLeft = points[0], bottomLeft = points[1];
+    if (topLeft.y > bottomLeft.y) {
+        std::swap(topLeft, bottomLeft);
+    }
+    cv::Point2f topRight = points[2], bottomRight = points[3];
+    if (topRight.y > bottomRight.y) {
+        std::swap(topRight, bottomRight);
+    }
+    return {topLeft, topRight, bottomRight, bottomLeft};
+}
+
+cv::RotatedRect Unclip(const cv::RotatedRect& rect, float ratio) {
+    const float area = rect.size.area();
+    const float perimeter = 2.0f * (rect.size.width + rect.size.height);
+    if (perimeter <= 0.0f) {
+        return rect;
+    }
+    const float distance = area * ratio / perimeter;
+    return cv::RotatedRect(
+        rect.center,
+        cv::Size2f(rect.size.width + 2.0f * distance, rect.size.height + 2.0f * distance),
+        rect.angle);
+}
+
+std::vector<TextBox> FindTextBoxes(const cv::Mat& probability, const DbSettings& settings,
+                                   float scaleX, float scaleY, cv::Size pictureSize) {
+    std::vector<TextBox> boxes;
+    if (probability.empty() || probability.type() != CV_32FC1) {
+        return boxes;
+    }
+    cv::Mat bitmap = probability > settings.threshold;
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(bitmap, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
+    if (static_cast<int>(contours.size()) > settings.maxCandidates) {
+        std::partial_sort(
+            contours.begin(), contours.begin() + settings.maxCandidates, contours.end(),
+            [](const auto& a, const auto& b) { return cv::contourArea(a) > cv::contourArea(b); });
+        contours.resize(settings.maxCandidates);
+    }
+    const float maxX = static_cast<float>(std::max(pictureSize.width - 1, 0));
+    const float maxY = static_cast<float>(std::max(pictureSize.height - 1, 0));
+    for (const auto& contour : contours) {
+        if (contour.size() < 3) {
+            continue;
+        }
+        const cv::RotatedRect shrunk = cv::minAreaRect(contour);
+        if (ShortSide(shrunk) < settings.minSide) {
+            continue;
+        }
+        const float score = MeanInside(probability, OrderedCorners(shrunk));
+        if (score < settings.boxThreshold) {
+            continue;
+        }
+        const cv::RotatedRect grown = Unclip(shrunk, settings.unclipRatio);
+        if (ShortSide(grown) < settings.minSide + 2.0f) {
+            continue;
+        }
+        TextBox box;
+        box.score = score;
+        box.corners = OrderedCorners(grown);
+        for (auto& p : box.corners) {
+            p.x = std::clamp(std::round(p.x * scaleX), 0.0f, maxX);
+            p.y = std::clamp(std::round(p.y * scaleY), 0.0f, maxY);
+        }
+        boxes.push_back(box);
+    }
+    return boxes;
+}
+
+void SortReadingOrder(std::vector<TextBox>& boxes) {
+    auto top = [](const TextBox& b) { return std::min(b.corners[0].y, b.corners[1].y); };
+    auto bottom = [](const TextBox& b) { return std::max(b.corners[2].y, b.corners[3].y); };
+    auto left = [](const TextBox& b) { return std::min(b.corners[0].x, b.corners[3].x); };
+    std::stable_sort(boxes.begin(), boxes.end(), [&](const TextBox& a, const TextBox& b) {
+        return top(a) + bottom(a) < top(b) + bottom(b);
+    });
+    // Group into rows: a box joins the row when it overlaps the row's vertical
+    // span by more than half of the smaller height.
+    std::vector<TextBox> ordered;
+    ordered.reserve(boxes.size());
+    std::size_t start = 0;
+    while (start < boxes.size()) {
+        float rowTop = top(boxes[start]);
+        float rowBottom = bottom(boxes[start]);
+        std::size_t end = start + 1;
+        while (end < boxes.size()) {
+            const float overlap =
+                std::min(rowBottom, bottom(boxes[end])) - std::max(rowTop, top(boxes[end]));
+            const float smaller =
+                std::min(rowBottom - rowTop, bottom(boxes[end]) - top(boxes[end]));
+            if (smaller <= 0.0f || overlap <= 0.5f * smaller) {
+                break;
+            }
+            rowTop = std::min(rowTop, top(boxes[end]));
+            rowBottom = std::max(rowBottom, bottom(boxes[end]));
+            ++end;
+        }
+        std::stable_sort(boxes.begin() + start, boxes.begin() + end,
+                         [&](const TextBox& a, const TextBox& b) { return left(a) < left(b); });
+        ordered.insert(ordered.end(), boxes.begin() + start, boxes.begin() + end);
+        start = end;
+    }
+    boxes = std::move(ordered);
+}
+
+}  // namespace kelsor::server::ppocr

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+// Turning the detection model's probability map into text-line boxes
+// (differentiable-binarisation post-processing), and putting them in reading
+// order.
+namespace kelsor::server::ppocr {
+
+struct DbSettings {
+    float threshold = 0.3f;     // a pixel is text above this probability
+    float boxThreshold = 0.6f;  // a region is kept when its mean probability is above this
+    float unclipRatio = 2.0f;   // how far a shrunk text region is grown back
+    int maxCandidates = 1000;   // regions looked at, largest first
+    float minSide = 3.0f;       // regions thinner than this (map pixels) are noise
+};
+
+// A text line: corners top-left, top-right, bottom-right, bottom-left in
+// picture coordinates, and the mean probability inside it.
+struct TextBox {
+    std::array<cv::Point2f, 4> corners;
+    float score = 0.0f;
+};
+
+// Boxes found in `probability` (CV_32F, values 0..1). Map coordinates are scaled
+// by `scaleX`/`scaleY` into the picture and clamped to `pictureSize`.
+std::vector<TextBox> FindTextBoxes(const cv::Mat& probability, const DbSettings& settings,
+                                   float scaleX, float scaleY, cv::Size pictureSize);
+
+// The corners of a rotated rectangle as top-left, top-right, bottom-right,
+// bottom-left.
+std::array<cv::Point2f, 4> OrderedCorners(const cv::RotatedRect& rect);
+
+// A rectangle grown on every side by area * ratio / perimeter, which undoes the
+// shrinking the detection model was trained with.
+cv::RotatedRect Unclip(const cv::RotatedRect& rect, float ratio);
+
+// Top to bottom; boxes whose vertical extents mostly overlap form one row and
+// are read left to right.
+void SortReadingOrder(std::vector<TextBox>& boxes);
+
+}  // namespace kelsor::server::ppocr

@@ -1,0 +1,128 @@
+#include "server/ppocr/eval/TextPicture.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include <opencv2/freetype.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace kelsor::server::ppocr {
+
+namespace {
+
+std::vector<FontFace> Existing(std::vector<FontFace> faces) {
+    std::erase_if(faces, [](const FontFace& f) {
+        std::error_code ec;
+        return !std::filesystem::exists(f.file, ec);
+    });
+    return faces;
+}
+
+std::u32string Normalised(const std::string& utf8, bool keepSpaces) {
+    std::u32string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        char32_t cp = lead;
+        int extra = 0;
+        if (lead >= 0xF0) {
+            cp = lead & 0x07;
+            extra = 3;
+        } else if (lead >= 0xE0) {
+            cp = lead & 0x0F;
+            extra = 2;
+        } else if (lead >= 0xC0) {
+            cp = lead & 0x1F;
+            extra = 1;
+        }
+        ++i;
+        for (int k = 0; k < extra && i < utf8.size(); ++k, ++i) {
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+        }
+        if (cp == U' ' || cp == U'\t' || cp == U'\n' || cp == U'\r' || cp == 0x3000) {
+            if (keepSpaces && !out.empty() && out.back() != U' ') {
+                out.push_back(U' ');
+            }
+            continue;
+        }
+        if (cp >= 0xFF01 && cp <= 0xFF5E) {
+            cp -= 0xFEE0;  // full-width forms of ASCII
+        } else if (cp == 0x30FB) {
+            cp = 0x00B7;  // the two middle dots of Chinese typesetting
+        }
+        out.push_back(cp);
+    }
+    if (!out.empty() && out.back() == U' ') {
+        out.pop_back();
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<FontFace> ChineseFaces() {
+    const std::string noto = "/usr/share/fonts/opentype/noto/";
+    // Index 2 of the Noto CJK collections is the simplified-Chinese face.
+    return Existing({{noto + "NotoSansCJK-Regular.ttc", 2},
+                     {noto + "NotoSerifCJK-Regular.ttc", 2},
+                     {noto + "NotoSansCJK-Bold.ttc", 2},
+                     {noto + "NotoSerifCJK-Bold.ttc", 2}});
+}
+
+std::vector<FontFace> LatinFaces() {
+    const std::string dejavu = "/usr/share/fonts/truetype/dejavu/";
+    return Existing({{dejavu + "DejaVuSans.ttf", 0},
+                     {dejavu + "DejaVuSerif.ttf", 0},
+                     {"/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc", 2},
+                     {dejavu + "DejaVuSansMono.ttf", 0}});
+}
+
+bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& face, int pixelHeight,
+                       DecodedPicture& picture, std::string& error) {
+    try {
+        cv::Ptr<cv::freetype::FreeType2> font = cv::freetype::createFreeType2();
+        font->loadFontData(face.file, face.index);
+        const int margin = pixelHeight;
+        const int lineStep = pixelHeight * 3 / 2;
+        int width = 0;
+        for (const auto& line : lines) {
+            int baseline = 0;
+            width = std::max(width, font->getTextSize(line, pixelHeight, -1, &baseline).width);
+        }
+        const int w = width + 2 * margin;
+        const int h = static_cast<int>(lines.size()) * lineStep + 2 * margin;
+        cv::Mat canvas(h, w, CV_8UC3, cv::Scalar(255, 255, 255));
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const cv::Point origin(margin, margin + static_cast<int>(i) * lineStep);
+            font->putText(canvas, lines[i], origin, pixelHeight, cv::Scalar(0, 0, 0), -1,
+                          cv::LINE_AA, false);
+        }
+        picture.width = w;
+        picture.height = h;
+        picture.rgb.assign(canvas.data, canvas.data + static_cast<std::size_t>(w) * h * 3);
+    } catch (const cv::Exception& e) {
+        error = std::string("cannot render with ") + face.file + ": " + e.what();
+        return false;
+    }
+    return true;
+}
+
+ErrorCount CountErrors(const std::string& reference, const std::string& recognised,
+                       bool keepSpaces) {
+    const std::u32string a = Normalised(reference, keepSpaces);
+    const std::u32string b = Normalised(recognised, keepSpaces);
+    std::vector<long long> previous(b.size() + 1), current(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        previous[j] = static_cast<long long>(j);
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        current[0] = static_cast<long long>(i);
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const long long substitution = previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
+        }
+        std::swap(previous, current);
+    }
+    return {previous[b.size()], static_cast<long long>(a.size())};
+}
+
+}  // namespace kelsor::server::ppocr

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "server/engine/RecognitionEngine.h"
+
+// Pictures of known text for measuring and testing the recognition engines:
+// lines drawn with a real font (FreeType through OpenCV), black on white.
+namespace kelsor::server::ppocr {
+
+struct FontFace {
+    std::string file;  // .ttf/.otf/.ttc
+    int index = 0;     // face inside a collection
+};
+
+// The fonts of this machine the evaluation uses, as far as they are installed.
+std::vector<FontFace> ChineseFaces();
+std::vector<FontFace> LatinFaces();
+
+// Draws `lines` (UTF-8) one under the other with `pixelHeight` glyph height.
+// Returns false with `error` when the font cannot be loaded.
+bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& face, int pixelHeight,
+                       DecodedPicture& picture, std::string& error);
+
+// Character error rate parts: edit distance between the texts after white
+// space is removed (or, with `keepSpaces`, runs of it turned into one space
+// and line breaks into spaces) and full-width ASCII forms are folded to ASCII,
+// and the length of the reference in characters.
+struct ErrorCount {
+    long long edits = 0;
+    long long characters = 0;
+};
+ErrorCount CountErrors(const std::string& reference, const std::string& recognised,
+                       bool keepSpaces = false);
+
+}  // namespace kelsor::server::ppocr

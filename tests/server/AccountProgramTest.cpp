@@ -1,0 +1,154 @@
+// The kelsor-server program's account side: add-user and demo-session, and
+// a client's auto-login and installer download by host name through libcurl.
+#include "AccountTestSupport.h"
+#include "TempDir.h"
+#include "server/account/CompanionInstaller.h"
+#include "server/process/ServerProcess.h"
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cstdlib>
+#include <map>
+
+using namespace kelsor::server;
+using namespace kelsor::testing;
+
+namespace {
+
+int RunServer(const std::string& arguments, const std::string& output) {
+    const int status = std::system(
+        (std::string(KELSOR_SERVER_EXE) + " " + arguments + " >" + output + " 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// "name value" lines.
+std::map<std::string, std::string> Lines(const std::string& text) {
+    std::map<std::string, std::string> values;
+    std::istringstream in(text);
+    std::string name, value;
+    while (in >> name >> value) {
+        values[name] = value;
+    }
+    return values;
+}
+
+size_t Collect(char* data, size_t size, size_t count, void* out) {
+    static_cast<std::string*>(out)->append(data, size * count);
+    return size * count;
+}
+
+// GET through libcurl, which resolves *.localhost to loopback itself.
+std::string Fetch(const std::string& url) {
+    std::string body;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    const CURLcode code = curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    return code == CURLE_OK ? body : "";
+}
+
+}  // namespace
+
+TEST(AccountProgram, AddUserPrintsASessionAndRefusesBadInput) {
+    TempDir dir;
+    const std::string data = dir.file("data");
+    const std::string out = dir.file("out.txt");
+    ASSERT_EQ(RunServer("add-user --data " + data + " --mobile 13933330001 --nickname 'Ann Lee' " +
+                            "--password secret1",
+                        out),
+              0)
+        << ReadBytes(out);
+    const auto first = Lines(ReadBytes(out));
+    EXPECT_FALSE(first.at("userid").empty());
+    EXPECT_EQ(first.at("token").size(), 64u);
+    EXPECT_EQ(RunServer("add-user --data " + data + " --mobile 13933330001", out), 1);
+    EXPECT_EQ(RunServer("add-user --data " + data + " --mobile 123", out), 2);
+    EXPECT_EQ(RunServer("add-user --data " + data + " --mobile 13933330002 --password 12", out), 2);
+    EXPECT_EQ(RunServer("add-user --mobile 13933330002", out), 2);
+    EXPECT_EQ(RunServer("add-user --data " + data + " --mobile 13933330002 --bogus 1", out), 2);
+}
+
+TEST(AccountProgram, DemoSessionAndAddedUsersSignInAutomaticallyByHostName) {
+    TempDir dir;
+    const std::string data = dir.file("data");
+    const std::string out = dir.file("out.txt");
+    ASSERT_EQ(RunServer("demo-session --data " + data, out), 0) << ReadBytes(out);
+    const auto demo = Lines(ReadBytes(out));
+    ASSERT_EQ(RunServer("demo-session --data " + data, out), 0);
+    const auto demoAgain = Lines(ReadBytes(out));
+    EXPECT_EQ(demoAgain.at("userid"), demo.at("userid"));
+    EXPECT_NE(demoAgain.at("token"), demo.at("token"));
+    ASSERT_EQ(RunServer("add-user --data " + data + " --mobile 13933330003", out), 0);
+    const auto added = Lines(ReadBytes(out));
+
+    const std::string installer = dir.file("KelsorPDFConverInst");
+    WriteBytes(installer, "#!/bin/sh\nexit 0\n");
+    ServerProcess process;
+    std::string error;
+    ASSERT_TRUE(process.Start(KELSOR_SERVER_EXE,
+                              {"--data", data, "--cloud-port", "0", "--account-port", "0",
+                               "--engines", "1", "--companion-installer", installer},
+                              dir.file("log.txt"), error))
+        << error;
+    const std::string api = "http://api.kelsor.localhost:" + std::to_string(process.AccountPort());
+    const std::string prefix = api + "/api/v3/user/autologin/pro/ocr/ver/1.0.0.1/channel/official";
+
+    // The older demo token was replaced by the newer one.
+    EXPECT_EQ(ParseJson(Fetch(prefix + "/userid/" + demo.at("userid") + "/token/" +
+                              demo.at("token")))["code"],
+              "401");
+    const Json::Value reply = ParseJson(
+        Fetch(prefix + "/userid/" + demoAgain.at("userid") + "/token/" + demoAgain.at("token")));
+    ASSERT_EQ(reply["code"], "200") << process.Log();
+    EXPECT_TRUE(IsUserRecord(reply["data"]));
+    EXPECT_EQ(reply["data"]["mobile"], "13800000000");
+    EXPECT_FALSE(Fetch(reply["data"]["avatar"].asString()).empty());
+
+    const Json::Value user =
+        ParseJson(Fetch(prefix + "/userid/" + added.at("userid") + "/token/" + added.at("token")));
+    ASSERT_EQ(user["code"], "200");
+    EXPECT_EQ(user["data"]["mobile"], "13933330003");
+
+    const Json::Value soft =
+        ParseJson(Fetch(api + "/api/v3/soft/ocr/ver/1.0.0.1/channel/official"));
+    ASSERT_EQ(soft["code"], "200");
+    const std::string bytes = Fetch(soft["data"]["pdfdlurl"].asString());
+    EXPECT_EQ(bytes, ReadBytes(installer));
+    EXPECT_EQ(soft["data"]["pdfmd5"].asString(), account::Md5Hex(bytes));
+
+    const std::string site =
+        Fetch("http://www.kelsor.localhost:" + std::to_string(process.AccountPort()) + "/");
+    EXPECT_NE(site.find("KelsorOCR文字识别"), std::string::npos);
+    EXPECT_NE(process.Log().find("demo account 13800000000"), std::string::npos);
+}
+
+#ifdef KELSOR_COMPANION_INSTALLER
+TEST(AccountProgram, ServesTheConverterInstallerBuiltWithIt) {
+    TempDir dir;
+    ServerProcess process;
+    std::string error;
+    ASSERT_TRUE(process.Start(
+        KELSOR_SERVER_EXE,
+        {"--data", dir.file("data"), "--cloud-port", "0", "--account-port", "0", "--engines", "1"},
+        dir.file("log.txt"), error))
+        << error;
+    EXPECT_NE(process.Log().find(std::string("companion installer ") + KELSOR_COMPANION_INSTALLER),
+              std::string::npos);
+    const std::string api = "http://api.kelsor.localhost:" + std::to_string(process.AccountPort());
+    const Json::Value soft =
+        ParseJson(Fetch(api + "/api/v3/soft/ocr/ver/1.0.0.1/channel/official"));
+    ASSERT_EQ(soft["code"], "200");
+    const std::string bytes = Fetch(soft["data"]["pdfdlurl"].asString());
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes, ReadBytes(KELSOR_COMPANION_INSTALLER));
+    EXPECT_EQ(bytes.substr(0, 4),
+              "\x7f"
+              "ELF");
+    EXPECT_EQ(soft["data"]["pdfmd5"].asString(), account::Md5Hex(bytes));
+}
+#endif

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <httplib.h>
+#include <json/reader.h>
+#include <json/value.h>
+#include <json/writer.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+// Small helpers of the account service tests.
+namespace kelsor::testing {
+
+inline Json::Value ParseJson(const std::string& text) {
+    Json::Value value;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    std::unique_ptr<Json::CharReader>(builder.newCharReader())
+        ->parse(text.data(), text.data() + text.size(), &value, &errors);
+    return value;
+}
+
+inline std::string CompactJson(const Json::Value& value) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    return Json::writeString(builder, value);
+}
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The members the client reads from a user record, all strings.
+inline bool IsUserRecord(const Json::Value& record) {
+    for (const char* key : {"sp", "userid", "nickname", "mobile", "avatar", "hwusername",
+                            "hwpassword", "hwdomainname", "hwregion", "token"}) {
+        if (!record[key].isString()) {
+            return false;
+        }
+    }
+    return record["sp"].asString() == "1.0";
+}
+
+}  // namespace kelsor::testing

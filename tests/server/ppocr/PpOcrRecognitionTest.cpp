@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "server/ppocr/PpOcrEngine.h"
+#include "server/ppocr/eval/TextPicture.h"
+
+using namespace kelsor::server;
+using namespace kelsor::server::ppocr;
+
+namespace {
+
+struct Case {
+    std::vector<std::string> lines;
+    bool chinese = true;
+    std::size_t face = 0;
+    int pixelHeight = 24;
+};
+
+// Classical poems and English proverbs, in several faces, sizes and line counts.
+const std::vector<Case> kCases = {
+    {{"床前明月光，疑是地上霜。"}, true, 0, 24},
+    {{"白日依山尽，黄河入海流。", "欲穷千里目，更上一层楼。"}, true, 1, 32},
+    {{"春眠不觉晓，处处闻啼鸟。", "夜来风雨声，花落知多少。", "千山鸟飞绝，万径人踪灭。"},
+     true,
+     2,
+     20},
+    {{"独在异乡为异客，每逢佳节倍思亲。", "遥知兄弟登高处，遍插茱萸少一人。"}, true, 3, 18},
+    {{"Brevity is the soul of wit.", "All that glitters is not gold."}, false, 0, 20},
+    {{"Fortune favours the brave, 1597."}, false, 1, 28},
+};
+
+class PpOcrRecognition : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        s_engine = PpOcrEngine::Create(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()), error)
+                       .release();
+        ASSERT_NE(s_engine, nullptr) << error;
+    }
+    static void TearDownTestSuite() {
+        delete s_engine;
+        s_engine = nullptr;
+    }
+    static DecodedPicture Render(const Case& c) {
+        const auto faces = c.chinese ? ChineseFaces() : LatinFaces();
+        DecodedPicture picture;
+        std::string error;
+        EXPECT_FALSE(faces.empty());
+        EXPECT_TRUE(
+            RenderTextPicture(c.lines, faces[c.face % faces.size()], c.pixelHeight, picture, error))
+            << error;
+        return picture;
+    }
+    static PpOcrEngine* s_engine;
+};
+
+PpOcrEngine* PpOcrRecognition::s_engine = nullptr;
+
+std::string Joined(const std::vector<TextBlock>& lines) {
+    std::string text;
+    for (const auto& l : lines) {
+        text += l.words + "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST_F(PpOcrRecognition, RenderedSetStaysWithinTheErrorBound) {
+    ErrorCount total;
+    for (const Case& c : kCases) {
+        const DecodedPicture picture = Render(c);
+        std::vector<TextBlock> lines;
+        std::string error;
+        ASSERT_TRUE(s_engine->Recognize(picture, lines, error)) << error;
+        // One block per line, in reading order, each in its place.
+        ASSERT_EQ(lines.size(), c.lines.size()) << Joined(lines);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const ErrorCount lineErrors = CountErrors(c.lines[i], lines[i].words);
+            EXPECT_LE(lineErrors.edits * 4, lineErrors.characters)
+                << "expected " << c.lines[i] << " got " << lines[i].words;
+            EXPECT_GT(lines[i].confidence, 0.5);
+            EXPECT_LE(lines[i].confidence, 1.0);
+            const auto& loc = lines[i].location;
+            EXPECT_LT(loc[0][0], loc[1][0]);
+            EXPECT_LT(loc[0][1], loc[3][1]);
+            for (const auto& corner : loc) {
+                EXPECT_GE(corner[0], 0);
+                EXPECT_LT(corner[0], picture.width);
+                EXPECT_GE(corner[1], 0);
+                EXPECT_LT(corner[1], picture.height);
+            }
+            if (i > 0) {
+                EXPECT_GT(loc[0][1], lines[i - 1].location[0][1]);
+            }
+        }
+        std::string reference;
+        for (const auto& l : c.lines) {
+            reference += l + "\n";
+        }
+        const ErrorCount count = CountErrors(reference, Joined(lines));
+        total.edits += count.edits;
+        total.characters += count.characters;
+    }
+    // Measured at one error in about 180 characters.
+    EXPECT_LE(total.edits * 100, total.characters * 3)
+        << total.edits << " errors in " << total.characters << " characters";
+}
+
+TEST_F(PpOcrRecognition, EnginesOnSeparateThreadsAgreeWithOneThread) {
+    const DecodedPicture picture = Render(kCases[2]);
+    std::vector<TextBlock> expected;
+    std::string error;
+    ASSERT_TRUE(s_engine->Recognize(picture, expected, error)) << error;
+
+    auto second = PpOcrEngine::Create(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()), error);
+    ASSERT_NE(second, nullptr) << error;
+    std::vector<std::string> results(2);
+    std::vector<std::thread> threads;
+    RecognitionEngine* engines[2] = {s_engine, second.get()};
+    for (int t = 0; t < 2; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 3; ++round) {
+                std::vector<TextBlock> lines;
+                std::string threadError;
+                if (engines[t]->Recognize(picture, lines, threadError)) {
+                    results[t] = Joined(lines);
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(results[0], Joined(expected));
+    EXPECT_EQ(results[1], Joined(expected));
+}
+
+TEST_F(PpOcrRecognition, ReportsItsName) {
+    EXPECT_EQ(s_engine->Name(), "ppocr");
+    std::string reason;
+    EXPECT_TRUE(PpOcrInstalled(reason)) << reason;
+}
