@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ext/stdio_filebuf.h>
@@ -144,6 +145,10 @@ int main(int argc, char** argv) {
         values.push_back(ratio.compute());
     }
     for (std::size_t i = 0; i < ratios.size(); ++i) {
+        // NaN: not measured in this build or on this machine (the ratio said why).
+        if (std::isnan(values[i])) {
+            continue;
+        }
         std::printf("RATIO %s = %.3f\n", ratios[i].name.c_str(), values[i]);
     }
     std::fflush(stdout);

@@ -22,7 +22,8 @@ double BestSeconds(const std::string& benchmarkName, Clock clock);
 void RecordSample(const std::string& name, double seconds);
 double FastestSample(const std::string& name);
 
-// Registers a ratio to print at the end; lines print in ascending `order`.
+// Registers a ratio to print at the end; lines print in ascending `order`. A
+// ratio that computes NaN (not measured; it prints why) prints no line.
 void AddRatio(const std::string& name, std::function<double()> compute, int order = 0);
 
 // Where kelsor-bench keeps its temporary files.

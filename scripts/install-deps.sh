@@ -11,6 +11,7 @@ PACKAGES=(
   libfreeimage-dev libcrypto++-dev libjsoncpp-dev libevent-dev
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl libzip-dev zip libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
+  fortunes-zh fortunes-min
   fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils
 
 )

@@ -1,10 +1,11 @@
 #include "server/CloudUserStore.h"
 
+#include "server/SqlStatement.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
-#include <sqlite3.h>
 
 #include <vector>
 
@@ -42,25 +43,6 @@ std::vector<unsigned char> Pbkdf2(const std::string& password, const unsigned ch
     return hash;
 }
 
-std::string Column(sqlite3_stmt* statement, int index) {
-    const unsigned char* text = sqlite3_column_text(statement, index);
-    return text != nullptr ? reinterpret_cast<const char*>(text) : "";
-}
-
-struct Statement {
-    sqlite3_stmt* handle = nullptr;
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &handle, nullptr); }
-    ~Statement() { sqlite3_finalize(handle); }
-    void Bind(int index, const std::string& text) {
-        sqlite3_bind_text(handle, index, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT);
-    }
-    void Bind(int index, const std::vector<unsigned char>& blob) {
-        sqlite3_bind_blob(handle, index, blob.data(), static_cast<int>(blob.size()),
-                          SQLITE_TRANSIENT);
-    }
-};
-
 }  // namespace
 
 PasswordHash HashPassword(const std::string& password) {
@@ -94,24 +76,12 @@ CloudUserStore::~CloudUserStore() {
 
 bool CloudUserStore::Open(const std::string& databasePath, std::string& error) {
     std::lock_guard lock(m_mutex);
-    if (sqlite3_open_v2(databasePath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
-        error = "cannot open " + databasePath + ": " + sqlite3_errmsg(m_db);
-        return false;
-    }
-    sqlite3_busy_timeout(m_db, 5000);
     const char* schema =
         "CREATE TABLE IF NOT EXISTS cloud_users ("
         " domain TEXT NOT NULL, name TEXT NOT NULL, user_id TEXT NOT NULL,"
         " salt BLOB NOT NULL, hash BLOB NOT NULL, iterations INTEGER NOT NULL,"
         " project TEXT NOT NULL, PRIMARY KEY (domain, name))";
-    char* message = nullptr;
-    if (sqlite3_exec(m_db, schema, nullptr, nullptr, &message) != SQLITE_OK) {
-        error = std::string("cannot create the cloud user table: ") + (message ? message : "");
-        sqlite3_free(message);
-        return false;
-    }
-    return true;
+    return OpenDatabase(databasePath, schema, "cloud user table", m_db, error);
 }
 
 bool CloudUserStore::AddUser(const std::string& domainName, const std::string& userName,
@@ -121,26 +91,23 @@ bool CloudUserStore::AddUser(const std::string& domainName, const std::string& u
         error = "domain, user, password and project must not be empty";
         return false;
     }
-    std::vector<unsigned char> salt(kSaltSize);
-    RAND_bytes(salt.data(), static_cast<int>(salt.size()));
-    const std::vector<unsigned char> hash =
-        Pbkdf2(password, salt.data(), salt.size(), kHashIterations);
+    const PasswordHash hashed = HashPassword(password);
     added = {domainName,  NameId("domain", domainName),
              userName,    RandomHex(16),
              projectName, NameId("project", domainName + "/" + projectName)};
 
     std::lock_guard lock(m_mutex);
-    Statement insert(m_db,
-                     "INSERT INTO cloud_users (domain, name, user_id, salt, hash, iterations, "
-                     "project) VALUES (?, ?, ?, ?, ?, ?, ?)");
+    SqlStatement insert(m_db,
+                        "INSERT INTO cloud_users (domain, name, user_id, salt, hash, iterations, "
+                        "project) VALUES (?, ?, ?, ?, ?, ?, ?)");
     insert.Bind(1, domainName);
     insert.Bind(2, userName);
     insert.Bind(3, added.userId);
-    insert.Bind(4, salt);
-    insert.Bind(5, hash);
-    sqlite3_bind_int(insert.handle, 6, kHashIterations);
+    insert.Bind(4, hashed.salt);
+    insert.Bind(5, hashed.hash);
+    insert.Bind(6, static_cast<std::int64_t>(hashed.iterations));
     insert.Bind(7, projectName);
-    const int result = sqlite3_step(insert.handle);
+    const int result = insert.Step();
     if (result != SQLITE_DONE) {
         error = result == SQLITE_CONSTRAINT
                     ? "user " + userName + " already exists in domain " + domainName
@@ -152,51 +119,35 @@ bool CloudUserStore::AddUser(const std::string& domainName, const std::string& u
 
 bool CloudUserStore::HasUser(const std::string& domainName, const std::string& userName) {
     std::lock_guard lock(m_mutex);
-    Statement query(m_db, "SELECT 1 FROM cloud_users WHERE domain = ? AND name = ?");
+    SqlStatement query(m_db, "SELECT 1 FROM cloud_users WHERE domain = ? AND name = ?");
     query.Bind(1, domainName);
     query.Bind(2, userName);
-    return sqlite3_step(query.handle) == SQLITE_ROW;
+    return query.Step() == SQLITE_ROW;
 }
 
 std::optional<CloudUser> CloudUserStore::Verify(const std::string& domainName,
                                                 const std::string& userName,
                                                 const std::string& password) {
-    std::vector<unsigned char> salt, stored;
-    int iterations = kHashIterations;
+    PasswordHash stored;
     CloudUser user;
     {
         std::lock_guard lock(m_mutex);
-        Statement query(m_db,
-                        "SELECT user_id, salt, hash, iterations, project FROM cloud_users "
-                        "WHERE domain = ? AND name = ?");
+        SqlStatement query(m_db,
+                           "SELECT user_id, salt, hash, iterations, project FROM cloud_users "
+                           "WHERE domain = ? AND name = ?");
         query.Bind(1, domainName);
         query.Bind(2, userName);
-        if (sqlite3_step(query.handle) == SQLITE_ROW) {
-            user = {domainName,
-                    NameId("domain", domainName),
-                    userName,
-                    Column(query.handle, 0),
-                    Column(query.handle, 4),
-                    ""};
-            auto blob = [&](int index) {
-                const auto* data =
-                    static_cast<const unsigned char*>(sqlite3_column_blob(query.handle, index));
-                return std::vector<unsigned char>(data,
-                                                  data + sqlite3_column_bytes(query.handle, index));
-            };
-            salt = blob(1);
-            stored = blob(2);
-            iterations = sqlite3_column_int(query.handle, 3);
+        if (query.Step() == SQLITE_ROW) {
+            user = {domainName,    NameId("domain", domainName),
+                    userName,      query.Text(0),
+                    query.Text(4), ""};
+            stored.salt = query.Blob(1);
+            stored.hash = query.Blob(2);
+            stored.iterations = sqlite3_column_int(query.handle, 3);
         }
     }
     // An unknown user costs the same hash, so timing does not tell names apart.
-    const bool known = !stored.empty();
-    if (!known) {
-        salt.assign(kSaltSize, 0);
-    }
-    const std::vector<unsigned char> hash = Pbkdf2(password, salt.data(), salt.size(), iterations);
-    if (!known || hash.size() != stored.size() ||
-        CRYPTO_memcmp(hash.data(), stored.data(), hash.size()) != 0) {
+    if (!CheckPassword(password, stored)) {
         return std::nullopt;
     }
     user.projectId = NameId("project", domainName + "/" + user.projectName);

@@ -1,8 +1,9 @@
 #include "server/account/AccountStore.h"
 
+#include "server/SqlStatement.h"
+
 #include <openssl/crypto.h>
 #include <openssl/sha.h>
-#include <sqlite3.h>
 
 #include <ctime>
 #include <vector>
@@ -13,43 +14,7 @@ namespace {
 // User ids are numbers counted up from here, so they look like account ids.
 constexpr std::int64_t kFirstIdBase = 10000000;
 
-struct Statement {
-    sqlite3_stmt* handle = nullptr;
-    Statement(sqlite3* db, const std::string& sql) {
-        sqlite3_prepare_v2(db, sql.c_str(), -1, &handle, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(handle); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    void Bind(int index, const std::string& text) {
-        sqlite3_bind_text(handle, index, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT);
-    }
-    // Empty text is stored as NULL, so UNIQUE columns allow many empties.
-    void BindOrNull(int index, const std::string& text) {
-        if (text.empty()) {
-            sqlite3_bind_null(handle, index);
-        } else {
-            Bind(index, text);
-        }
-    }
-    void Bind(int index, const std::vector<unsigned char>& blob) {
-        sqlite3_bind_blob(handle, index, blob.data(), static_cast<int>(blob.size()),
-                          SQLITE_TRANSIENT);
-    }
-    void Bind(int index, std::int64_t number) { sqlite3_bind_int64(handle, index, number); }
-    int Step() { return handle != nullptr ? sqlite3_step(handle) : SQLITE_ERROR; }
-    std::string Text(int index) {
-        const unsigned char* text = sqlite3_column_text(handle, index);
-        return text != nullptr ? reinterpret_cast<const char*>(text) : "";
-    }
-    std::vector<unsigned char> Blob(int index) {
-        const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(handle, index));
-        return data != nullptr
-                   ? std::vector<unsigned char>(data, data + sqlite3_column_bytes(handle, index))
-                   : std::vector<unsigned char>();
-    }
-};
+using Statement = SqlStatement;
 
 std::string TokenDigest(const std::string& token) {
     unsigned char digest[SHA256_DIGEST_LENGTH];
@@ -109,12 +74,6 @@ AccountStore::~AccountStore() {
 
 bool AccountStore::Open(const std::string& databasePath, std::string& error) {
     std::lock_guard lock(m_mutex);
-    if (sqlite3_open_v2(databasePath.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
-        error = "cannot open " + databasePath + ": " + sqlite3_errmsg(m_db);
-        return false;
-    }
-    sqlite3_busy_timeout(m_db, 5000);
     const std::string schema =
         "CREATE TABLE IF NOT EXISTS account_users ("
         " id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -128,13 +87,7 @@ bool AccountStore::Open(const std::string& databasePath, std::string& error) {
         "INSERT INTO sqlite_sequence (name, seq) SELECT 'account_users', " +
         std::to_string(kFirstIdBase) +
         " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'account_users');";
-    char* message = nullptr;
-    if (sqlite3_exec(m_db, schema.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        error = std::string("cannot create the account table: ") + (message ? message : "");
-        sqlite3_free(message);
-        return false;
-    }
-    return true;
+    return OpenDatabase(databasePath, schema, "account table", m_db, error);
 }
 
 std::optional<AccountUser> AccountStore::Create(const std::string& nickname,

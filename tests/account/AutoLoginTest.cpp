@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "LoopbackHttpServer.h"
 #include "TestSupport.h"
 #include "account/Session.h"
 #include "account/SessionFile.h"
@@ -17,19 +18,12 @@
 namespace kelsor {
 namespace {
 
-// libcurl's global set-up, once, before any test starts a thread.
-class HttpEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { InitHttpGlobal(); }
-};
-const auto* const kHttpEnvironment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);
-
 // A real account API on a free loopback port: it answers the auto-login call
 // with whatever body the test sets and records the user id and token asked.
 class AccountApi {
 public:
     AccountApi() {
-        m_server.Get(
+        m_server.Http().Get(
             R"(/api/v3/user/autologin/pro/ocr/ver/([^/]*)/channel/([^/]*)/userid/([^/]+)/token/([^/]+))",
             [this](const httplib::Request& request, httplib::Response& response) {
                 std::lock_guard lock(m_mutex);
@@ -38,19 +32,10 @@ public:
                 m_token = request.matches[4];
                 response.set_content(m_body, "application/json; charset=utf-8");
             });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        // stop() before the accept loop runs would be lost, so wait for it.
-        while (!m_server.is_running()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    ~AccountApi() {
-        m_server.stop();
-        m_thread.join();
+        m_server.Start();
     }
     std::wstring url() const {
-        return L"http://127.0.0.1:" + std::to_wstring(m_port) +
+        return L"http://127.0.0.1:" + std::to_wstring(m_server.Port()) +
                L"/api/v3/user/autologin/pro/ocr/ver/1.0.0.1/channel/10001";
     }
     void answer(std::string body) {
@@ -71,14 +56,12 @@ public:
     }
 
 private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
     std::mutex m_mutex;
     std::string m_body;
     int m_requests = 0;
     std::string m_userid;
     std::string m_token;
+    test::LoopbackHttpServer m_server;  // last: stops before the state above goes
 };
 
 std::string Record(const std::string& sp, const std::string& nickname) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "LocalService.h"
 #include "TestSupport.h"
 #include "account/Session.h"
 #include "account/SessionFile.h"
@@ -15,7 +16,6 @@
 #include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/HWOcrClientToken.h"
-#include "server/process/ServerProcess.h"
 
 namespace kelsor {
 namespace {
@@ -58,14 +58,9 @@ protected:
         ASSERT_FALSE(m_token.empty()) << session;
 
         std::string error;
-        ASSERT_TRUE(m_server.Start(KELSOR_SERVER_EXE,
-                                   {"--data", data, "--cloud-port", "0", "--account-port", "0",
-                                    "--engine", "tesseract", "--engines", "1"},
-                                   m_dir.file("server.log"), error))
+        ASSERT_TRUE(m_server.Start(KELSOR_SERVER_EXE, data, m_dir.file("server.log"),
+                                   {"--engine", "tesseract", "--engines", "1"}, error))
             << error;
-        ::setenv("KELSOR_CLOUD_DOMAIN",
-                 (".localhost:" + std::to_string(m_server.CloudPort())).c_str(), 1);
-        ::setenv("KELSOR_CLOUD_CA_FILE", m_server.CertificatePath().c_str(), 1);
         App().autoLoginApiUrl = L"http://api.kelsor.localhost:" +
                                 std::to_wstring(m_server.AccountPort()) +
                                 L"/api/v3/user/autologin/pro/ocr/ver/1.0.0.1/channel/10001";
@@ -86,7 +81,7 @@ protected:
     }
 
     test::TempFolder m_dir;
-    server::ServerProcess m_server;
+    test::LocalService m_server;
     test::RecordingAccountWindow m_window;
     std::string m_userid;
     std::string m_token;

@@ -3,30 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "TempFolder.h"
 #include "account/AccountWindowPort.h"
 
 // Helpers shared by the account tests.
 namespace kelsor::test {
 
-// A fresh folder under /tmp, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
-
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& content);
-bool FileExists(const std::string& path);
-// Runs a shell command; returns its exit status.
-int Shell(const std::string& command);
 // Lower-case hexadecimal of the bytes of `text`.
 std::string Hex(const std::string& text);
 

@@ -2,23 +2,24 @@
 
 #include <filesystem>
 
-#include "../platform/TempDir.h"
+#include "TempFolder.h"
 #include "app/AppContext.h"
 #include "app/Settings.h"
 
+using namespace kelsor::test;
 using namespace kelsor;
 
 namespace {
 
 // A program folder holding a copy of the built program under `name`.
-std::wstring ProgramFolderWith(const TempDir& dir, const std::string& name) {
-    std::filesystem::create_directories(dir / "bin");
-    std::filesystem::copy_file(KELSOR_PROGRAM_PATH, dir / ("bin/" + name),
+std::wstring ProgramFolderWith(const TempFolder& dir, const std::string& name) {
+    std::filesystem::create_directories(dir.file("bin"));
+    std::filesystem::copy_file(KELSOR_PROGRAM_PATH, dir.file("bin/" + name),
                                std::filesystem::copy_options::overwrite_existing);
     return dir.wide("bin/");
 }
 
-StartupInputs InputsIn(const TempDir& dir, const std::string& programName = "KelsorOCR") {
+StartupInputs InputsIn(const TempFolder& dir, const std::string& programName = "KelsorOCR") {
     StartupInputs in;
     in.exeFolder = ProgramFolderWith(dir, programName);
     in.desktopFolder = dir.wide("Desktop");
@@ -32,13 +33,13 @@ StartupInputs InputsIn(const TempDir& dir, const std::string& programName = "Kel
 }  // namespace
 
 TEST(AppContext, FirstStartCreatesTheDataFolderAndSettingsFile) {
-    TempDir dir;
+    TempFolder dir;
     AppContext c;
     BuildAppContext(c, InputsIn(dir));
 
     EXPECT_EQ(c.dataFolder, dir.wide("deep/data/home/KelsorOCR/"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "deep/data/home/KelsorOCR"));
-    EXPECT_EQ(ReadFile(dir / "deep/data/home/KelsorOCR/config.ini"),
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("deep/data/home/KelsorOCR")));
+    EXPECT_EQ(ReadFile(dir.file("deep/data/home/KelsorOCR/config.ini")),
               "[KSOCRInfo]\nchannel=10001\n");
     EXPECT_EQ(c.channel, L"10001");
 
@@ -70,9 +71,9 @@ TEST(AppContext, FirstStartCreatesTheDataFolderAndSettingsFile) {
 }
 
 TEST(AppContext, ChannelFromTheFileDoesNotReachTheUrls) {
-    TempDir dir;
-    std::filesystem::create_directories(dir / "deep/data/home/KelsorOCR");
-    WriteFile(dir / "deep/data/home/KelsorOCR/config.ini", "[KSOCRInfo]\nchannel=20555\n");
+    TempFolder dir;
+    std::filesystem::create_directories(dir.file("deep/data/home/KelsorOCR"));
+    WriteFile(dir.file("deep/data/home/KelsorOCR/config.ini"), "[KSOCRInfo]\nchannel=20555\n");
     AppContext c;
     BuildAppContext(c, InputsIn(dir));
     EXPECT_EQ(c.channel, L"20555");
@@ -80,23 +81,23 @@ TEST(AppContext, ChannelFromTheFileDoesNotReachTheUrls) {
     EXPECT_NE(c.autoLoginApiUrl.find(L"/channel/10001"), std::wstring::npos);
     EXPECT_EQ(c.loginPageUrl.find(L"20555"), std::wstring::npos);
     // The existing file is not rewritten.
-    EXPECT_EQ(ReadFile(dir / "deep/data/home/KelsorOCR/config.ini"),
+    EXPECT_EQ(ReadFile(dir.file("deep/data/home/KelsorOCR/config.ini")),
               "[KSOCRInfo]\nchannel=20555\n");
 
     // Rebuilding after a reset starts from the built-in channel again.
-    std::filesystem::remove(dir / "deep/data/home/KelsorOCR/config.ini");
+    std::filesystem::remove(dir.file("deep/data/home/KelsorOCR/config.ini"));
     ResetAppContext(c);
     EXPECT_TRUE(c.dataFolder.empty());
     BuildAppContext(c, InputsIn(dir));
     EXPECT_EQ(c.channel, L"10001");
-    EXPECT_EQ(ReadFile(dir / "deep/data/home/KelsorOCR/config.ini"),
+    EXPECT_EQ(ReadFile(dir.file("deep/data/home/KelsorOCR/config.ini")),
               "[KSOCRInfo]\nchannel=10001\n");
 }
 
 TEST(AppContext, EmptyChannelStaysEmptyAndMissingKeyGivesTheDefault) {
-    TempDir dir;
-    const std::string config = dir / "deep/data/home/KelsorOCR/config.ini";
-    std::filesystem::create_directories(dir / "deep/data/home/KelsorOCR");
+    TempFolder dir;
+    const std::string config = dir.file("deep/data/home/KelsorOCR/config.ini");
+    std::filesystem::create_directories(dir.file("deep/data/home/KelsorOCR"));
     WriteFile(config, "[KSOCRInfo]\nchannel=\n");
     AppContext c;
     BuildAppContext(c, InputsIn(dir));
@@ -110,32 +111,32 @@ TEST(AppContext, EmptyChannelStaysEmptyAndMissingKeyGivesTheDefault) {
 }
 
 TEST(AppContext, UnwritableDataFolderKeepsTheBuiltInChannel) {
-    TempDir dir;
+    TempFolder dir;
     StartupInputs in = InputsIn(dir);
-    WriteFile(dir / "blocker", "a file where a folder should be");
+    WriteFile(dir.file("blocker"), "a file where a folder should be");
     in.appDataFolder = dir.wide("blocker");
     AppContext c;
     BuildAppContext(c, in);
     EXPECT_EQ(c.channel, L"10001");
-    EXPECT_FALSE(std::filesystem::exists(dir / "blocker/KelsorOCR"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("blocker/KelsorOCR")));
 }
 
 TEST(AppContext, RenamedProgramFileHasNoVersion) {
-    TempDir dir;
+    TempFolder dir;
     AppContext c;
     BuildAppContext(c, InputsIn(dir, "KelsorOCR-renamed"));
     EXPECT_EQ(c.versionText, L"");
     EXPECT_EQ(c.loginPageUrl, L"http://web.test/index/account/login/pro/ocr/ver//channel/10001");
 
     // A file by the right name but without the version note has none either.
-    std::filesystem::copy_file("/bin/true", dir / "bin/KelsorOCR");
+    std::filesystem::copy_file("/bin/true", dir.file("bin/KelsorOCR"));
     AppContext d;
     BuildAppContext(d, InputsIn(dir, "KelsorOCR-renamed"));
     EXPECT_EQ(d.versionText, L"");
 }
 
 TEST(AppContext, UnknownFoldersStayRelativeNeverRoot) {
-    TempDir dir;
+    TempFolder dir;
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     StartupInputs in = InputsIn(dir);
     in.desktopFolder.clear();
@@ -144,7 +145,7 @@ TEST(AppContext, UnknownFoldersStayRelativeNeverRoot) {
     BuildAppContext(c, in);
     EXPECT_EQ(c.desktopFolder, L"");
     EXPECT_EQ(c.dataFolder, L"KelsorOCR/");
-    EXPECT_TRUE(std::filesystem::exists(dir / "KelsorOCR/config.ini"));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("KelsorOCR/config.ini")));
 }
 
 TEST(AppContext, HostsComeFromTheEnvironmentOrTheLocalDefaults) {

@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "../platform/TempDir.h"
+#include "LoopbackHttpServer.h"
+#include "TempFolder.h"
 #include "app/HttpTransfer.h"
 #include "platform/sys/CodePage.h"
 
+using namespace kelsor::test;
 using namespace kelsor;
 
 namespace {
@@ -22,53 +24,42 @@ namespace {
 class LoopbackServer {
 public:
     LoopbackServer() {
-        m_server.Get("/text", [](const httplib::Request&, httplib::Response& res) {
+        m_server.Http().Get("/text", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("hello", "text/plain");
         });
-        m_server.Get("/bom", [](const httplib::Request&, httplib::Response& res) {
+        m_server.Http().Get("/bom", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("\xef\xbb\xbf\xef\xbb\xbf{\"a\":1}", "application/json");
         });
-        m_server.Get("/gbk", [](const httplib::Request&, httplib::Response& res) {
+        m_server.Http().Get("/gbk", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("\xca\xb6\xb1\xf0", "text/plain");
         });
-        m_server.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+        m_server.Http().Get("/slow", [](const httplib::Request&, httplib::Response& res) {
             std::this_thread::sleep_for(std::chrono::seconds(4));
             res.set_content("late", "text/plain");
         });
-        m_server.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+        m_server.Http().Get("/missing", [](const httplib::Request&, httplib::Response& res) {
             res.status = 404;
             res.set_content("<h1>not here</h1>", "text/html");
         });
-        m_server.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+        m_server.Http().Get("/moved", [](const httplib::Request&, httplib::Response& res) {
             res.set_redirect("/file", 302);
         });
-        m_server.Get("/file", [this](const httplib::Request&, httplib::Response& res) {
+        m_server.Http().Get("/file", [this](const httplib::Request&, httplib::Response& res) {
             ++m_fileRequests;
             res.set_content(std::string(100000, 'z') + "end", "application/octet-stream");
         });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        // stop() only ends a server that is already running.
-        while (m_port > 0 && !m_server.is_running()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    ~LoopbackServer() {
-        m_server.stop();
-        m_thread.join();
+        m_server.Start();
     }
     std::wstring url(const std::string& path) const {
-        std::string url = "http://127.0.0.1:" + std::to_string(m_port) + path;
+        const std::string url = m_server.Url(path);
         return std::wstring(url.begin(), url.end());
     }
-    int port() const { return m_port; }
+    int port() const { return m_server.Port(); }
     int fileRequests() const { return m_fileRequests; }
 
 private:
-    httplib::Server m_server;
-    int m_port = -1;
-    std::thread m_thread;
     std::atomic<int> m_fileRequests{0};
+    LoopbackHttpServer m_server;  // last: stops before the counter goes
 };
 
 class HttpTransfer : public ::testing::Test {
@@ -133,24 +124,24 @@ TEST_F(HttpTransfer, RefusedConnectionReportsTheCurlCode) {
 }
 
 TEST_F(HttpTransfer, DownloadFollowsRedirectsAndReplacesTheFile) {
-    TempDir dir;
-    WriteFile(dir / "target.bin", std::string(300000, 'o'));  // longer than the new body
+    TempFolder dir;
+    WriteFile(dir.file("target.bin"), std::string(300000, 'o'));  // longer than the new body
     HttpDownloadFile(m_server.url("/moved"), dir.wide("target.bin"));
-    EXPECT_EQ(ReadFile(dir / "target.bin"), std::string(100000, 'z') + "end");
+    EXPECT_EQ(ReadFile(dir.file("target.bin")), std::string(100000, 'z') + "end");
     EXPECT_EQ(m_server.fileRequests(), 1);
 }
 
 TEST_F(HttpTransfer, DownloadIntoAMissingFolderTransfersNothing) {
-    TempDir dir;
+    TempFolder dir;
     HttpDownloadFile(m_server.url("/file"), dir.wide("missing/target.bin"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
     EXPECT_EQ(m_server.fileRequests(), 0);
 }
 
 TEST_F(HttpTransfer, FailedDownloadLeavesAnEmptyFile) {
-    TempDir dir;
-    WriteFile(dir / "target.bin", "stale");
+    TempFolder dir;
+    WriteFile(dir.file("target.bin"), "stale");
     HttpDownloadFile(L"http://127.0.0.1:1/none", dir.wide("target.bin"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "target.bin"));
-    EXPECT_EQ(ReadFile(dir / "target.bin"), "");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("target.bin")));
+    EXPECT_EQ(ReadFile(dir.file("target.bin")), "");
 }

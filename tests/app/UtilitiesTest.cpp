@@ -5,9 +5,10 @@
 #include <regex>
 #include <set>
 
-#include "../platform/TempDir.h"
+#include "TempFolder.h"
 #include "app/Utilities.h"
 
+using namespace kelsor::test;
 using namespace kelsor;
 
 TEST(SizeText, EveryUnitBoundary) {
@@ -25,8 +26,8 @@ TEST(SizeText, EveryUnitBoundary) {
 }
 
 TEST(FileSize, RegularFilesOnly) {
-    TempDir dir;
-    WriteFile(dir / "f.bin", std::string(1234, 'x'));
+    TempFolder dir;
+    WriteFile(dir.file("f.bin"), std::string(1234, 'x'));
     EXPECT_EQ(GetFileSize(dir.wide("f.bin")), 1234.0);
     EXPECT_EQ(GetFileSize(dir.wide("missing")), 0.0);
     EXPECT_EQ(GetFileSize(dir.wide()), 0.0);
@@ -41,16 +42,16 @@ TEST(TimeStampName, HasTheFileNameFormat) {
 }
 
 TEST(FolderScan, StopsAtOneHundredPicturesAcrossSubfolders) {
-    TempDir dir;
+    TempFolder dir;
     const char* extensions[] = {".png", ".jpg", ".jpeg", ".bmp", ".gif", ".tif", ".tiff"};
     for (int i = 0; i < 150; ++i) {
-        const std::string sub = dir / ("sub" + std::to_string(i % 5));
+        const std::string sub = dir.file("sub" + std::to_string(i % 5));
         std::filesystem::create_directories(sub + "/deeper");
         const std::string folder = i % 3 == 0 ? sub + "/deeper" : sub;
         WriteFile(folder + "/p" + std::to_string(i) + extensions[i % 7], "x");
         WriteFile(folder + "/note" + std::to_string(i) + ".txt", "x");
     }
-    WriteFile(dir / "noextension", "x");
+    WriteFile(dir.file("noextension"), "x");
 
     std::vector<std::wstring> paths;
     ASSERT_TRUE(ScanFolderForPictures(dir.wide(), paths));
@@ -67,9 +68,9 @@ TEST(FolderScan, StopsAtOneHundredPicturesAcrossSubfolders) {
 }
 
 TEST(FolderScan, UpperCaseExtensionsAndMissingFoldersYieldNothing) {
-    TempDir dir;
-    WriteFile(dir / "PHOTO.PNG", "x");
-    WriteFile(dir / "scan.Jpg", "x");
+    TempFolder dir;
+    WriteFile(dir.file("PHOTO.PNG"), "x");
+    WriteFile(dir.file("scan.Jpg"), "x");
     std::vector<std::wstring> paths;
     EXPECT_FALSE(ScanFolderForPictures(dir.wide(), paths));
     EXPECT_TRUE(paths.empty());
@@ -78,11 +79,11 @@ TEST(FolderScan, UpperCaseExtensionsAndMissingFoldersYieldNothing) {
 }
 
 TEST(FolderScan, LinkedFoldersAreNotEnteredButLinkedPicturesAreTaken) {
-    TempDir dir;
-    std::filesystem::create_directory(dir / "a");
-    WriteFile(dir / "a/one.png", "x");
-    std::filesystem::create_directory_symlink(dir.path(), dir / "a/loop");
-    std::filesystem::create_symlink(dir / "a/one.png", dir / "link.png");
+    TempFolder dir;
+    std::filesystem::create_directory(dir.file("a"));
+    WriteFile(dir.file("a/one.png"), "x");
+    std::filesystem::create_directory_symlink(dir.path(), dir.file("a/loop"));
+    std::filesystem::create_symlink(dir.file("a/one.png"), dir.file("link.png"));
     std::vector<std::wstring> paths;
     ASSERT_TRUE(ScanFolderForPictures(dir.wide(), paths));
     std::sort(paths.begin(), paths.end());

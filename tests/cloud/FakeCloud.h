@@ -1,6 +1,7 @@
 #pragma once
 
-#include "TempDir.h"
+#include "LoopbackHttpServer.h"
+#include "TempFolder.h"
 #include "server/Certificate.h"
 
 #include <httplib.h>
@@ -23,42 +24,36 @@ public:
     explicit FakeCloud(int port = 0) {
         std::string error;
         server::EnsureCloudCertificate(m_dir.path(), "cn-north-4", m_files, error);
-        m_server =
-            std::make_unique<httplib::SSLServer>(m_files.certPath.c_str(), m_files.keyPath.c_str());
-        m_server->Post("/v3/auth/tokens",
-                       [this](const httplib::Request& req, httplib::Response& res) {
-                           ++tokenRequests;
-                           {
-                               std::lock_guard lock(m_mutex);
-                               lastTokenBody = req.body;
-                               lastTokenContentType = req.get_header_value("Content-Type");
-                           }
-                           onToken(req, res);
-                       });
-        m_server->Post("/v1.0/ocr/general-text",
-                       [this](const httplib::Request& req, httplib::Response& res) {
-                           ++ocrRequests;
-                           {
-                               std::lock_guard lock(m_mutex);
-                               lastOcrBody = req.body;
-                               lastOcrToken = req.get_header_value("X-Auth-Token");
-                           }
-                           onOcr(req, res);
-                       });
-        m_port = port == 0 ? m_server->bind_to_any_port("127.0.0.1")
-                           : (m_server->bind_to_port("127.0.0.1", port) ? port : -1);
-        m_thread = std::thread([this] { m_server->listen_after_bind(); });
-    }
-    ~FakeCloud() {
-        m_server->stop();
-        m_thread.join();
+        m_server = std::make_unique<test::LoopbackHttpServer>(std::make_unique<httplib::SSLServer>(
+            m_files.certPath.c_str(), m_files.keyPath.c_str()));
+        m_server->Http().Post("/v3/auth/tokens",
+                              [this](const httplib::Request& req, httplib::Response& res) {
+                                  ++tokenRequests;
+                                  {
+                                      std::lock_guard lock(m_mutex);
+                                      lastTokenBody = req.body;
+                                      lastTokenContentType = req.get_header_value("Content-Type");
+                                  }
+                                  onToken(req, res);
+                              });
+        m_server->Http().Post("/v1.0/ocr/general-text",
+                              [this](const httplib::Request& req, httplib::Response& res) {
+                                  ++ocrRequests;
+                                  {
+                                      std::lock_guard lock(m_mutex);
+                                      lastOcrBody = req.body;
+                                      lastOcrToken = req.get_header_value("X-Auth-Token");
+                                  }
+                                  onOcr(req, res);
+                              });
+        m_server->Start(port);
     }
 
-    int port() const { return m_port; }
+    int port() const { return m_server->Port(); }
     const std::string& certPath() const { return m_files.certPath; }
     // Points the cloud client at this server and trusts its certificate.
     void UseForClient() const {
-        ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(m_port)).c_str(), 1);
+        ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(port())).c_str(), 1);
         ::setenv("KELSOR_CLOUD_CA_FILE", m_files.certPath.c_str(), 1);
     }
     std::string ocrBody() {
@@ -90,13 +85,12 @@ public:
     std::atomic<int> ocrRequests{0};
 
 private:
-    TempDir m_dir;
+    test::TempFolder m_dir;
     server::CertificateFiles m_files;
-    std::unique_ptr<httplib::SSLServer> m_server;
-    std::thread m_thread;
-    int m_port = -1;
     std::mutex m_mutex;
     std::string lastTokenBody, lastTokenContentType, lastOcrBody, lastOcrToken;
+    // Last: stops before the state its handlers use goes.
+    std::unique_ptr<test::LoopbackHttpServer> m_server;
 };
 
 }  // namespace kelsor::testing

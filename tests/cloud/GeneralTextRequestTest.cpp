@@ -12,16 +12,13 @@
 #include <vector>
 
 using namespace kelsor;
+using kelsor::test::TempFolder;
+using kelsor::test::WriteFile;
 using kelsor::testing::FakeCloud;
-using kelsor::testing::TempDir;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
 namespace {
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // A client holding token "tok" for region cn-north-4.
 void PrepareClient(HWOcrClientToken& client, FakeCloud& cloud) {
@@ -53,7 +50,7 @@ TEST(GeneralTextRequest, SendsTheStyledBodyTheTwoHeadersAndWrapsTheReply) {
     FakeCloud cloud;
     HWOcrClientToken client;
     PrepareClient(client, cloud);
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir.file("p.jpg"), std::string(58, 'a'));
     std::string printed;
     const std::string envelope = Recognize(client, dir.file("p.jpg"), &printed);
@@ -77,7 +74,7 @@ TEST(GeneralTextRequest, EmptyAndMissingPicturesGoOutAsEmptyImage) {
     FakeCloud cloud;
     HWOcrClientToken client;
     PrepareClient(client, cloud);
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir.file("empty.jpg"), "");
     for (const std::string& path : {dir.file("empty.jpg"), dir.file("missing.jpg")}) {
         Recognize(client, path);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CompanionTestSupport.h"
+#include "LoopbackHttpServer.h"
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
@@ -17,13 +18,6 @@
 namespace kelsor {
 namespace {
 
-// libcurl's global set-up, once, before any test starts a thread.
-class HttpEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { InitHttpGlobal(); }
-};
-const auto* const kHttpEnvironment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);
-
 using platform::RegistryRoot;
 
 // A real account API on a free loopback port serving the software
@@ -31,30 +25,21 @@ using platform::RegistryRoot;
 class SoftwareApi {
 public:
     explicit SoftwareApi(std::string installer) : m_installer(std::move(installer)) {
-        m_server.Get(R"(/api/v3/soft/ocr/ver/([^/]*)/channel/([^/]*))",
-                     [this](const httplib::Request&, httplib::Response& response) {
-                         std::lock_guard lock(m_mutex);
-                         ++m_requests;
-                         response.set_content(m_info, "application/json; charset=utf-8");
-                     });
-        m_server.Get("/download/KelsorPDFConverInst",
-                     [this](const httplib::Request&, httplib::Response& response) {
-                         std::lock_guard lock(m_mutex);
-                         ++m_requests;
-                         response.set_content(m_installer, "application/octet-stream");
-                     });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        // stop() before the accept loop runs would be lost, so wait for it.
-        while (!m_server.is_running()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        m_server.Http().Get(R"(/api/v3/soft/ocr/ver/([^/]*)/channel/([^/]*))",
+                            [this](const httplib::Request&, httplib::Response& response) {
+                                std::lock_guard lock(m_mutex);
+                                ++m_requests;
+                                response.set_content(m_info, "application/json; charset=utf-8");
+                            });
+        m_server.Http().Get("/download/KelsorPDFConverInst",
+                            [this](const httplib::Request&, httplib::Response& response) {
+                                std::lock_guard lock(m_mutex);
+                                ++m_requests;
+                                response.set_content(m_installer, "application/octet-stream");
+                            });
+        m_server.Start();
     }
-    ~SoftwareApi() {
-        m_server.stop();
-        m_thread.join();
-    }
-    std::wstring base() const { return L"http://127.0.0.1:" + std::to_wstring(m_port); }
+    std::wstring base() const { return L"http://127.0.0.1:" + std::to_wstring(m_server.Port()); }
     void answer(std::string info) {
         std::lock_guard lock(m_mutex);
         m_info = std::move(info);
@@ -65,13 +50,11 @@ public:
     }
 
 private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
     std::mutex m_mutex;
     std::string m_installer;
     std::string m_info;
     int m_requests = 0;
+    test::LoopbackHttpServer m_server;  // last: stops before the state above goes
 };
 
 class RecordingConverterWindow : public ConverterWindowPort {

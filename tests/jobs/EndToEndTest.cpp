@@ -3,52 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "LocalService.h"
+#include "RenderText.h"
 #include "TestPictures.h"
 #include "app/AppContext.h"
 #include "app/TextConv.h"
-#include "cloud/HWOcrClientToken.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/ConvertTaskMgr.h"
-#include "server/process/ServerProcess.h"
 
 namespace kelsor {
 namespace {
 
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
-// Black text on white, rendered by ImageMagick; lines separated by "\n".
-bool RenderText(const std::string& text, const std::string& path) {
-    const std::string command =
-        "/usr/bin/convert -size 1000x240 xc:white -font DejaVu-Sans -pointsize 56 -fill black "
-        "-annotate +30+90 '" +
-        text + "' '" + path + "'";
-    return std::system(command.c_str()) == 0;
-}
-
 TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
     test::ScratchFolder dir;
     const std::string folder = WideToAnsi(dir.path());
-    server::ServerProcess process;
+    test::LocalService service;
     std::string error;
-    ASSERT_TRUE(process.Start(KELSOR_SERVER_EXE,
-                              {"--data", folder + "server", "--cloud-port", "0", "--account-port",
-                               "0", "--engine", "tesseract"},
-                              folder + "server.log", error))
+    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, folder + "server", folder + "server.log",
+                              {"--engine", "tesseract"}, error))
         << error;
-    server::DemoCloudUser demo;
-    ASSERT_TRUE(server::ReadDemoCloudUser(process.DemoUserPath(), demo));
-    ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(process.CloudPort())).c_str(),
-             1);
-    ::setenv("KELSOR_CLOUD_CA_FILE", process.CertificatePath().c_str(), 1);
-    InitCloudToken(Wide(demo.user), Wide(demo.password), Wide(demo.domain), Wide(demo.project));
+    ASSERT_TRUE(service.SignInDemoUser());
 
     const std::wstring source = dir.MakeFolder(L"pictures");
     App().dataFolder = dir.MakeFolder(L"data");
@@ -57,13 +36,13 @@ TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
     BatchSourceFolder() = source;
     struct Case {
         std::wstring name;
-        std::string text;      // as rendered
-        std::string expected;  // as the result file holds it
+        std::vector<std::string> lines;  // as rendered
+        std::string expected;            // as the result file holds it
     };
     const std::vector<Case> cases = {
-        {L"first.png", "FIRST LINE HERE\\nSECOND LINE", "FIRST LINE HERE\r\nSECOND LINE"},
-        {L"second.jpg", "BATCH RUNNER TEST", "BATCH RUNNER TEST"},
-        {L"third.bmp", "THIRD PICTURE 42", "THIRD PICTURE 42"},
+        {L"first.png", {"FIRST LINE HERE", "SECOND LINE"}, "FIRST LINE HERE\r\nSECOND LINE"},
+        {L"second.jpg", {"BATCH RUNNER TEST"}, "BATCH RUNNER TEST"},
+        {L"third.bmp", {"THIRD PICTURE 42"}, "THIRD PICTURE 42"},
     };
 
     ConverCtrl ctrl;
@@ -84,7 +63,8 @@ TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
         item->id = int(items.size()) + 1;
         item->fileName = c.name;
         item->sourcePath = source + c.name;
-        ASSERT_TRUE(RenderText(c.text, WideToAnsi(item->sourcePath)));
+        ASSERT_TRUE(
+            test::RenderTextPicture(c.lines, 56, WideToAnsi(item->sourcePath), "DejaVu Sans"));
         mgr.AddTask(*item);
         items.push_back(std::move(item));
     }
@@ -92,11 +72,11 @@ TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
         std::unique_lock lock(mutex);
         ASSERT_TRUE(cv.wait_for(lock, std::chrono::minutes(3), [&] {
             return finals.size() == cases.size();
-        })) << process.Log();
+        })) << service.Log();
     }
     for (std::size_t i = 0; i < cases.size(); ++i) {
         EXPECT_EQ(finals[i].id, int(i) + 1);
-        EXPECT_EQ(finals[i].state, Succeeded) << process.Log();
+        EXPECT_EQ(finals[i].state, Succeeded) << service.Log();
         EXPECT_EQ(test::ReadBytes(items[i]->outputPath), cases[i].expected);
         EXPECT_FALSE(test::Exists(items[i]->tempPicturePath));
     }

@@ -2,11 +2,12 @@
 
 #include <filesystem>
 
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "platform/sys/FileVersion.h"
 #include "platform/sys/Process.h"
 #include "platform/sys/ShellFolders.h"
 
+using namespace kelsor::test;
 using namespace kelsor::platform;
 
 // This test program carries the note 7.8.9.10 (see CMakeLists.txt).
@@ -17,32 +18,32 @@ TEST(FileVersion, ReadsTheNoteFromTheFileOnDisk) {
     EXPECT_EQ(version, (FileVersion{7, 8, 9, 10}));
 
     // The note travels with the file's content, whatever its name.
-    TempDir dir;
-    std::filesystem::copy_file(self, dir / "renamed");
+    TempFolder dir;
+    std::filesystem::copy_file(self, dir.file("renamed"));
     version = {};
-    ASSERT_TRUE(ReadFileVersion(dir / "renamed", version));
+    ASSERT_TRUE(ReadFileVersion(dir.file("renamed"), version));
     EXPECT_EQ(version, (FileVersion{7, 8, 9, 10}));
 }
 
 TEST(FileVersion, FilesWithoutTheNoteHaveNoVersion) {
-    TempDir dir;
+    TempFolder dir;
     FileVersion version{};
     EXPECT_FALSE(ReadFileVersion("/bin/true", version));  // ELF with other notes
-    EXPECT_FALSE(ReadFileVersion(dir / "missing", version));
-    WriteFile(dir / "text", "not an ELF file");
-    EXPECT_FALSE(ReadFileVersion(dir / "text", version));
-    WriteFile(dir / "empty", "");
-    EXPECT_FALSE(ReadFileVersion(dir / "empty", version));
+    EXPECT_FALSE(ReadFileVersion(dir.file("missing"), version));
+    WriteFile(dir.file("text"), "not an ELF file");
+    EXPECT_FALSE(ReadFileVersion(dir.file("text"), version));
+    WriteFile(dir.file("empty"), "");
+    EXPECT_FALSE(ReadFileVersion(dir.file("empty"), version));
     // A cut-off program file is read without running off its end.
     std::string head = ReadFile(ToNativePath(GetProgramPath())).substr(0, 200);
-    WriteFile(dir / "truncated", head);
-    EXPECT_FALSE(ReadFileVersion(dir / "truncated", version));
+    WriteFile(dir.file("truncated"), head);
+    EXPECT_FALSE(ReadFileVersion(dir.file("truncated"), version));
 }
 
 // Stripping symbols keeps the note (it is part of the loaded program, like a
 // resource); removing the note section removes the version.
 TEST(FileVersion, SurvivesStripButNotRemovalOfTheNote) {
-    TempDir dir;
+    TempFolder dir;
     const std::wstring self = GetProgramPath();
     StartOptions wait;
     wait.wait = true;
@@ -52,7 +53,7 @@ TEST(FileVersion, SurvivesStripButNotRemovalOfTheNote) {
             .exitCode,
         0);
     FileVersion version{};
-    EXPECT_TRUE(ReadFileVersion(dir / "stripped", version));
+    EXPECT_TRUE(ReadFileVersion(dir.file("stripped"), version));
     EXPECT_EQ(version, (FileVersion{7, 8, 9, 10}));
 
     ASSERT_EQ(
@@ -60,5 +61,5 @@ TEST(FileVersion, SurvivesStripButNotRemovalOfTheNote) {
                      {L"--remove-section", L".note.kelsor.version", self, dir.wide("bare")}, wait)
             .exitCode,
         0);
-    EXPECT_FALSE(ReadFileVersion(dir / "bare", version));
+    EXPECT_FALSE(ReadFileVersion(dir.file("bare"), version));
 }

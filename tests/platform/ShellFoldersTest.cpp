@@ -3,16 +3,17 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "platform/sys/ShellFolders.h"
 
+using namespace kelsor::test;
 using namespace kelsor::platform;
 
 TEST(ShellFolders, FollowTheXdgRules) {
-    TempDir dir;
+    TempFolder dir;
     setenv("HOME", dir.path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (dir / "data/").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir.file("config")).c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir.file("data/")).c_str(), 1);
     EXPECT_EQ(GetShellFolder(kFolderAppData), dir.wide("data"));
     EXPECT_EQ(GetShellFolder(kFolderPersonal), dir.wide());
     EXPECT_EQ(GetShellFolder(kFolderDesktop), dir.wide("Desktop"));
@@ -24,8 +25,8 @@ TEST(ShellFolders, FollowTheXdgRules) {
     EXPECT_EQ(GetShellFolder(kFolderAppData), dir.wide(".local/share"));
 
     // The user's own desktop folder as xdg-user-dirs records it.
-    std::filesystem::create_directories(dir / "config");
-    WriteFile(dir / "config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
+    std::filesystem::create_directories(dir.file("config"));
+    WriteFile(dir.file("config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
     EXPECT_EQ(GetShellFolder(kFolderDesktop), dir.wide("Bureau"));
     EXPECT_EQ(GetShellFolder(12345), L"");
 }

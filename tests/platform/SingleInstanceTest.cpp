@@ -10,10 +10,11 @@
 #include <mutex>
 #include <vector>
 
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "platform/sys/Messages.h"
 #include "platform/sys/SingleInstance.h"
 
+using namespace kelsor::test;
 using namespace kelsor::platform;
 using Role = SingleInstanceGuard::Role;
 
@@ -54,11 +55,11 @@ void MakeStaleSocket(const std::string& path) {
 // The lock belongs to an open file, so two guards in one process behave like
 // two processes.
 TEST(SingleInstance, SecondStartDeliversBringToFront) {
-    TempDir dir;
+    TempFolder dir;
     Inbox inbox;
     SingleInstanceGuard first(L"KelsorOCRMutex", dir.wide());
     ASSERT_EQ(first.Acquire(inbox.handler()), Role::kFirst);
-    EXPECT_EQ(first.lockPath(), dir / "KelsorOCRMutex.lock");
+    EXPECT_EQ(first.lockPath(), dir.file("KelsorOCRMutex.lock"));
 
     SingleInstanceGuard second(L"KelsorOCRMutex", dir.wide());
     ASSERT_EQ(second.Acquire(nullptr), Role::kSecond);
@@ -68,9 +69,9 @@ TEST(SingleInstance, SecondStartDeliversBringToFront) {
 }
 
 TEST(SingleInstance, LeftoversOfACrashDoNotBlockTheNextStart) {
-    TempDir dir;
-    WriteFile(dir / "KelsorOCRMutex.lock", "");
-    MakeStaleSocket(dir / "KelsorOCRMutex.sock");
+    TempFolder dir;
+    WriteFile(dir.file("KelsorOCRMutex.lock"), "");
+    MakeStaleSocket(dir.file("KelsorOCRMutex.sock"));
 
     Inbox inbox;
     {
@@ -87,14 +88,14 @@ TEST(SingleInstance, LeftoversOfACrashDoNotBlockTheNextStart) {
 }
 
 TEST(SingleInstance, NobodyListeningIsReportedNotAwaitedForever) {
-    TempDir dir;
-    MakeStaleSocket(dir / "KelsorOCRMutex.sock");
+    TempFolder dir;
+    MakeStaleSocket(dir.file("KelsorOCRMutex.sock"));
     SingleInstanceGuard lone(L"KelsorOCRMutex", dir.wide());
     EXPECT_FALSE(lone.SendToFirst(2125, 200));
 }
 
 TEST(SingleInstance, LongFolderUsesAnAbstractSocketAndMissingFoldersAreMade) {
-    TempDir dir;
+    TempFolder dir;
     std::string deep = dir.path();
     while (deep.size() < 150) {
         deep += "/nested-folder";

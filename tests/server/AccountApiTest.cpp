@@ -2,7 +2,8 @@
 // registration, third-party stand-ins, phone binding, auto-login, software
 // information and the installer download.
 #include "AccountTestSupport.h"
-#include "TempDir.h"
+#include "LoopbackHttpServer.h"
+#include "TempFolder.h"
 #include "server/KelsorServer.h"
 #include "server/account/AccountApi.h"
 #include "server/account/AccountService.h"
@@ -15,6 +16,7 @@
 #include <thread>
 
 using namespace kelsor::server;
+using namespace kelsor::test;
 using namespace kelsor::testing;
 
 namespace {
@@ -28,9 +30,9 @@ struct Reply {
 class AccountApi : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = new TempDir;
+        s_dir = new TempFolder;
         s_installer = std::string("#!/bin/sh\necho installer\n") + std::string(3000, '\x7f');
-        WriteBytes(s_dir->file("installer"), s_installer);
+        WriteFile(s_dir->file("installer"), s_installer);
         ServerOptions options;
         options.dataDir = s_dir->file("data");
         options.cloudPort = 0;
@@ -136,7 +138,7 @@ protected:
         }
     }
 
-    static inline TempDir* s_dir = nullptr;
+    static inline TempFolder* s_dir = nullptr;
     static inline KelsorServer* s_server = nullptr;
     static inline std::string s_installer;
     static inline std::atomic<long> s_skew{0};
@@ -236,20 +238,18 @@ TEST_F(AccountApi, SoftwareInformationNamesTheInstallerAndItsDigest) {
 }
 
 TEST(AccountApiInstaller, AMissingInstallerIsAFailureReplyAndA404Download) {
-    TempDir dir;
+    TempFolder dir;
     ServerOptions options;
     options.companionInstaller = dir.file("none");
     CloudUserStore cloudUsers;
     auto service = std::make_shared<account::AccountService>(options, cloudUsers);
-    httplib::Server server;
-    account::RegisterAccountApi(server, service, options);
-    const int port = server.bind_to_any_port("127.0.0.1");
-    std::thread thread([&] { server.listen_after_bind(); });
-    httplib::Client client("127.0.0.1", port);
+    LoopbackHttpServer server;
+    account::RegisterAccountApi(server.Http(), service, options);
+    ASSERT_TRUE(server.Start());
+    httplib::Client client("127.0.0.1", server.Port());
     auto info = client.Get("/api/v3/soft/ocr/ver/1/channel/x");
     auto download = client.Get("/download/KelsorPDFConverInst");
-    server.stop();
-    thread.join();
+    server.Stop();
     ASSERT_TRUE(info);
     EXPECT_EQ(ParseJson(info->body)["code"], "404");
     ASSERT_TRUE(download);

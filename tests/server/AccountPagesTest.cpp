@@ -1,7 +1,8 @@
 // The account listener's web side: product site, account pages, static
 // files, avatars; and the pieces behind them (codes, avatar picture).
 #include "AccountTestSupport.h"
-#include "TempDir.h"
+#include "LoopbackHttpServer.h"
+#include "TempFolder.h"
 #include "server/account/AccountService.h"
 #include "server/account/AvatarPng.h"
 #include "server/account/SitePages.h"
@@ -14,6 +15,7 @@
 #include <thread>
 
 using namespace kelsor::server;
+using namespace kelsor::test;
 using namespace kelsor::testing;
 
 namespace {
@@ -22,22 +24,18 @@ namespace {
 class AccountPages : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = new TempDir;
+        s_dir = new TempFolder;
         s_cloudUsers = new CloudUserStore;
         s_service = std::make_shared<account::AccountService>(s_options, *s_cloudUsers);
         std::string error;
         const std::string database = s_dir->file("db.sqlite");
         ASSERT_TRUE(s_cloudUsers->Open(database, error)) << error;
         ASSERT_TRUE(s_service->Open(database, error)) << error;
-        s_server = new httplib::Server;
-        account::RegisterSitePages(*s_server, s_service, s_options);
-        s_port = s_server->bind_to_any_port("127.0.0.1");
-        s_thread = new std::thread([] { s_server->listen_after_bind(); });
+        s_server = new LoopbackHttpServer;
+        account::RegisterSitePages(s_server->Http(), s_service, s_options);
+        ASSERT_TRUE(s_server->Start());
     }
     static void TearDownTestSuite() {
-        s_server->stop();
-        s_thread->join();
-        delete s_thread;
         delete s_server;
         s_service.reset();
         delete s_cloudUsers;
@@ -45,7 +43,7 @@ protected:
     }
 
     static httplib::Result Get(const std::string& path) {
-        httplib::Client client("127.0.0.1", s_port);
+        httplib::Client client("127.0.0.1", s_server->Port());
         return client.Get(path.c_str());
     }
     static std::string Www(const std::string& name) {
@@ -53,12 +51,10 @@ protected:
     }
 
     static inline ServerOptions s_options;
-    static inline TempDir* s_dir = nullptr;
+    static inline TempFolder* s_dir = nullptr;
     static inline CloudUserStore* s_cloudUsers = nullptr;
     static inline std::shared_ptr<account::AccountService> s_service;
-    static inline httplib::Server* s_server = nullptr;
-    static inline std::thread* s_thread = nullptr;
-    static inline int s_port = 0;
+    static inline LoopbackHttpServer* s_server = nullptr;
 };
 
 }  // namespace
@@ -79,7 +75,7 @@ TEST_F(AccountPages, PagesAreServedAtTheirRoutesAsUtf8Html) {
         ASSERT_TRUE(result);
         EXPECT_EQ(result->status, 200);
         EXPECT_EQ(result->get_header_value("Content-Type"), "text/html; charset=utf-8");
-        EXPECT_EQ(result->body, ReadBytes(Www(file)));
+        EXPECT_EQ(result->body, ReadFile(Www(file)));
     }
     // A segment must not be empty, and the bind-phone page needs a user id.
     EXPECT_EQ(Get("/index/account/login/pro/ocr/ver//channel/official")->status, 404);
@@ -102,11 +98,11 @@ TEST_F(AccountPages, StaticFilesHaveTheirTypesAndNothingOutsideIsReachable) {
     ASSERT_TRUE(css);
     EXPECT_EQ(css->status, 200);
     EXPECT_EQ(css->get_header_value("Content-Type"), "text/css; charset=utf-8");
-    EXPECT_EQ(css->body, ReadBytes(Www("static/kelsor.css")));
+    EXPECT_EQ(css->body, ReadFile(Www("static/kelsor.css")));
     auto js = Get("/static/kelsor.js");
     ASSERT_TRUE(js);
     EXPECT_EQ(js->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
-    EXPECT_EQ(js->body, ReadBytes(Www("static/kelsor.js")));
+    EXPECT_EQ(js->body, ReadFile(Www("static/kelsor.js")));
 
     for (const char* path :
          {"/static/..", "/static/.", "/static/../pages/login.html",
@@ -170,7 +166,7 @@ TEST(AccountSmsCodes, ExpireReplaceAndAreUsedUpByWrongTries) {
 }
 
 TEST(AccountCloudCredentials, AreMadeOnceAndAgainWhenTheServerRegionChanges) {
-    TempDir dir;
+    TempFolder dir;
     const std::string database = dir.file("db.sqlite");
     CloudUserStore cloudUsers;
     std::string error;

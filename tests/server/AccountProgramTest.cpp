@@ -1,7 +1,7 @@
 // The kelsor-server program's account side: add-user and demo-session, and
 // a client's auto-login and installer download by host name through libcurl.
 #include "AccountTestSupport.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/account/CompanionInstaller.h"
 #include "server/process/ServerProcess.h"
 
@@ -13,6 +13,7 @@
 #include <map>
 
 using namespace kelsor::server;
+using namespace kelsor::test;
 using namespace kelsor::testing;
 
 namespace {
@@ -55,15 +56,15 @@ std::string Fetch(const std::string& url) {
 }  // namespace
 
 TEST(AccountProgram, AddUserPrintsASessionAndRefusesBadInput) {
-    TempDir dir;
+    TempFolder dir;
     const std::string data = dir.file("data");
     const std::string out = dir.file("out.txt");
     ASSERT_EQ(RunServer("add-user --data " + data + " --mobile 13933330001 --nickname 'Ann Lee' " +
                             "--password secret1",
                         out),
               0)
-        << ReadBytes(out);
-    const auto first = Lines(ReadBytes(out));
+        << ReadFile(out);
+    const auto first = Lines(ReadFile(out));
     EXPECT_FALSE(first.at("userid").empty());
     EXPECT_EQ(first.at("token").size(), 64u);
     EXPECT_EQ(RunServer("add-user --data " + data + " --mobile 13933330001", out), 1);
@@ -74,20 +75,20 @@ TEST(AccountProgram, AddUserPrintsASessionAndRefusesBadInput) {
 }
 
 TEST(AccountProgram, DemoSessionAndAddedUsersSignInAutomaticallyByHostName) {
-    TempDir dir;
+    TempFolder dir;
     const std::string data = dir.file("data");
     const std::string out = dir.file("out.txt");
-    ASSERT_EQ(RunServer("demo-session --data " + data, out), 0) << ReadBytes(out);
-    const auto demo = Lines(ReadBytes(out));
+    ASSERT_EQ(RunServer("demo-session --data " + data, out), 0) << ReadFile(out);
+    const auto demo = Lines(ReadFile(out));
     ASSERT_EQ(RunServer("demo-session --data " + data, out), 0);
-    const auto demoAgain = Lines(ReadBytes(out));
+    const auto demoAgain = Lines(ReadFile(out));
     EXPECT_EQ(demoAgain.at("userid"), demo.at("userid"));
     EXPECT_NE(demoAgain.at("token"), demo.at("token"));
     ASSERT_EQ(RunServer("add-user --data " + data + " --mobile 13933330003", out), 0);
-    const auto added = Lines(ReadBytes(out));
+    const auto added = Lines(ReadFile(out));
 
     const std::string installer = dir.file("KelsorPDFConverInst");
-    WriteBytes(installer, "#!/bin/sh\nexit 0\n");
+    WriteFile(installer, "#!/bin/sh\nexit 0\n");
     ServerProcess process;
     std::string error;
     ASSERT_TRUE(process.Start(KELSOR_SERVER_EXE,
@@ -118,7 +119,7 @@ TEST(AccountProgram, DemoSessionAndAddedUsersSignInAutomaticallyByHostName) {
         ParseJson(Fetch(api + "/api/v3/soft/ocr/ver/1.0.0.1/channel/official"));
     ASSERT_EQ(soft["code"], "200");
     const std::string bytes = Fetch(soft["data"]["pdfdlurl"].asString());
-    EXPECT_EQ(bytes, ReadBytes(installer));
+    EXPECT_EQ(bytes, ReadFile(installer));
     EXPECT_EQ(soft["data"]["pdfmd5"].asString(), account::Md5Hex(bytes));
 
     const std::string site =
@@ -129,7 +130,7 @@ TEST(AccountProgram, DemoSessionAndAddedUsersSignInAutomaticallyByHostName) {
 
 #ifdef KELSOR_COMPANION_INSTALLER
 TEST(AccountProgram, ServesTheConverterInstallerBuiltWithIt) {
-    TempDir dir;
+    TempFolder dir;
     ServerProcess process;
     std::string error;
     ASSERT_TRUE(process.Start(
@@ -145,7 +146,7 @@ TEST(AccountProgram, ServesTheConverterInstallerBuiltWithIt) {
     ASSERT_EQ(soft["code"], "200");
     const std::string bytes = Fetch(soft["data"]["pdfdlurl"].asString());
     ASSERT_FALSE(bytes.empty());
-    EXPECT_EQ(bytes, ReadBytes(KELSOR_COMPANION_INSTALLER));
+    EXPECT_EQ(bytes, ReadFile(KELSOR_COMPANION_INSTALLER));
     EXPECT_EQ(bytes.substr(0, 4),
               "\x7f"
               "ELF");

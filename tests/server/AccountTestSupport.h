@@ -5,9 +5,7 @@
 #include <json/value.h>
 #include <json/writer.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 // Small helpers of the account service tests.
@@ -26,17 +24,6 @@ inline std::string CompactJson(const Json::Value& value) {
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "";
     return Json::writeString(builder, value);
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // The members the client reads from a user record, all strings.

@@ -1,4 +1,4 @@
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/Certificate.h"
 #include "server/CloudUserStore.h"
 #include "server/ServerOptions.h"
@@ -11,10 +11,10 @@
 #include <sstream>
 
 using namespace kelsor::server;
-using kelsor::testing::TempDir;
+using kelsor::test::TempFolder;
 
 TEST(Certificate, CoversTheRegionHostsLocalhostAndLoopbackAndIsKeptAcrossStarts) {
-    TempDir dir;
+    TempFolder dir;
     CertificateFiles files;
     std::string error;
     ASSERT_TRUE(EnsureCloudCertificate(dir.path(), "cn-north-4", files, error)) << error;
@@ -36,7 +36,7 @@ TEST(Certificate, CoversTheRegionHostsLocalhostAndLoopbackAndIsKeptAcrossStarts)
 }
 
 TEST(CloudUserStore, VerifiesOnlyTheRightDomainNameAndPasswordAndStoresNoPlainPassword) {
-    TempDir dir;
+    TempFolder dir;
     CloudUserStore store;
     std::string error;
     ASSERT_TRUE(store.Open(dir.file("db.sqlite"), error)) << error;

@@ -1,7 +1,9 @@
 // The identity and OCR routes of an in-process kelsor-server, over HTTPS
 // with certificate verification.
+#include "AccountTestSupport.h"
+#include "LoopbackHttpServer.h"
 #include "RenderText.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/KelsorServer.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +17,13 @@
 #include <thread>
 
 using namespace kelsor::server;
-using kelsor::testing::TempDir;
+using kelsor::test::LoopbackHttpServer;
+using kelsor::test::ReadFile;
+using kelsor::test::TempFolder;
+using kelsor::testing::CompactJson;
+using kelsor::testing::ParseJson;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string ToBase64(const std::string& bytes) {
     static const char a[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -45,25 +44,10 @@ std::string ToBase64(const std::string& bytes) {
     return out;
 }
 
-Json::Value Parse(const std::string& text) {
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::unique_ptr<Json::CharReader>(builder.newCharReader())
-        ->parse(text.data(), text.data() + text.size(), &value, &errors);
-    return value;
-}
-
-std::string Compact(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    return Json::writeString(builder, value);
-}
-
 class OcrRoutes : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = new TempDir;
+        s_dir = new TempFolder;
         ServerOptions options;
         options.dataDir = s_dir->path();
         options.cloudPort = 0;
@@ -78,26 +62,22 @@ protected:
                                                            user, error));
         s_projectId = user.projectId;
         // A local web server for pictures given by url.
-        s_web = new httplib::Server;
-        s_web->Get("/slow.png", [](const httplib::Request&, httplib::Response& res) {
+        s_web = new LoopbackHttpServer;
+        s_web->Http().Get("/slow.png", [](const httplib::Request&, httplib::Response& res) {
             std::this_thread::sleep_for(std::chrono::seconds(4));
             res.set_content("late", "image/png");
         });
-        s_web->Get("/huge.png", [](const httplib::Request&, httplib::Response& res) {
+        s_web->Http().Get("/huge.png", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(std::string(11 * 1024 * 1024, 'x'), "image/png");
         });
-        s_web->Get("/text.png", [](const httplib::Request&, httplib::Response& res) {
+        s_web->Http().Get("/text.png", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(ReadFile(s_dir->file("hello.png")), "image/png");
         });
-        s_webPort = s_web->bind_to_any_port("127.0.0.1");
-        s_webThread = new std::thread([] { s_web->listen_after_bind(); });
+        ASSERT_TRUE(s_web->Start());
         ASSERT_TRUE(
-            kelsor::testing::RenderTextPicture({"Hello Kelsor"}, 40, s_dir->file("hello.png")));
+            kelsor::test::RenderTextPicture({"Hello Kelsor"}, 40, s_dir->file("hello.png")));
     }
     static void TearDownTestSuite() {
-        s_web->stop();
-        s_webThread->join();
-        delete s_webThread;
         delete s_web;
         delete s_server;
         delete s_dir;
@@ -120,7 +100,7 @@ protected:
         identity["password"]["user"]["name"] = user;
         identity["password"]["user"]["password"] = password;
         body["auth"]["scope"]["project"]["name"] = project;
-        return Compact(body);
+        return CompactJson(body);
     }
 
     std::string Token() {
@@ -142,20 +122,18 @@ protected:
         if (!res) {
             return {-1, Json::Value()};
         }
-        return {res->status, Parse(res->body)};
+        return {res->status, ParseJson(res->body)};
     }
 
     std::pair<int, Json::Value> OcrImage(const std::string& bytes, const std::string& token) {
         Json::Value body;
         body["image"] = ToBase64(bytes);
-        return Ocr(Compact(body), token);
+        return Ocr(CompactJson(body), token);
     }
 
-    static inline TempDir* s_dir = nullptr;
+    static inline TempFolder* s_dir = nullptr;
     static inline KelsorServer* s_server = nullptr;
-    static inline httplib::Server* s_web = nullptr;
-    static inline std::thread* s_webThread = nullptr;
-    static inline int s_webPort = 0;
+    static inline LoopbackHttpServer* s_web = nullptr;
     static inline std::string s_projectId;
 };
 
@@ -168,7 +146,7 @@ TEST_F(OcrRoutes, TokenRequestGivesTheTokenHeaderAndTheProjectBody) {
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 201);
     EXPECT_GE(res->get_header_value("X-Subject-Token").size(), 32u);
-    const Json::Value body = Parse(res->body);
+    const Json::Value body = ParseJson(res->body);
     EXPECT_EQ(body["token"]["project"]["name"].asString(), "cn-north-4");
     EXPECT_EQ(body["token"]["project"]["id"].asString(), s_projectId);
     EXPECT_EQ(body["token"]["methods"][0].asString(), "password");
@@ -185,7 +163,7 @@ TEST_F(OcrRoutes, TokenRequestRefusesWrongCredentialsAndMalformedBodies) {
         auto res = client->Post("/v3/auth/tokens", body, "application/json");
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 401) << body;
-        EXPECT_EQ(Parse(res->body)["error"]["code"].asInt(), 401);
+        EXPECT_EQ(ParseJson(res->body)["error"]["code"].asInt(), 401);
         EXPECT_TRUE(res->get_header_value("X-Subject-Token").empty());
     }
     for (const char* body : {"{\"auth\": ", "[1,2]", "{\"auth\":{}}", ""}) {
@@ -202,8 +180,8 @@ TEST_F(OcrRoutes, RecognisesAPictureOnBothPathsAndFromAUrl) {
     body["image"] = ToBase64(png);
     for (const std::string path :
          {std::string("/v1.0/ocr/general-text"), "/v2/" + s_projectId + "/ocr/general-text"}) {
-        const auto [status, reply] = Ocr(Compact(body), token, path);
-        ASSERT_EQ(status, 200) << Compact(reply);
+        const auto [status, reply] = Ocr(CompactJson(body), token, path);
+        ASSERT_EQ(status, 200) << CompactJson(reply);
         EXPECT_EQ(reply["result"]["direction"].asInt(), -1);
         EXPECT_EQ(reply["result"]["words_block_count"].asInt(), 1);
         const Json::Value& block = reply["result"]["words_block_list"][0];
@@ -211,11 +189,11 @@ TEST_F(OcrRoutes, RecognisesAPictureOnBothPathsAndFromAUrl) {
         EXPECT_EQ(block["location"].size(), 4u);
         EXPECT_GT(block["confidence"].asDouble(), 0.5);
     }
-    EXPECT_EQ(Ocr(Compact(body), token, "/v2/0000/ocr/general-text").first, 403);
+    EXPECT_EQ(Ocr(CompactJson(body), token, "/v2/0000/ocr/general-text").first, 403);
 
     Json::Value byUrl;
-    byUrl["url"] = "http://127.0.0.1:" + std::to_string(s_webPort) + "/text.png";
-    const auto [status, reply] = Ocr(Compact(byUrl), token);
+    byUrl["url"] = s_web->Url("/text.png");
+    const auto [status, reply] = Ocr(CompactJson(byUrl), token);
     ASSERT_EQ(status, 200);
     EXPECT_EQ(reply["result"]["words_block_list"][0]["words"].asString(), "Hello Kelsor");
 }
@@ -228,7 +206,7 @@ TEST_F(OcrRoutes, AcceptsMimeLineBreaksAndEscapedLineEndsInTheBase64) {
     }
     Json::Value body;
     body["image"] = base64;  // the writer escapes CR LF as \r\n inside the string
-    const auto [status, reply] = Ocr(Compact(body), token);
+    const auto [status, reply] = Ocr(CompactJson(body), token);
     ASSERT_EQ(status, 200);
     EXPECT_EQ(reply["result"]["words_block_list"][0]["words"].asString(), "Hello Kelsor");
 }
@@ -236,14 +214,14 @@ TEST_F(OcrRoutes, AcceptsMimeLineBreaksAndEscapedLineEndsInTheBase64) {
 TEST_F(OcrRoutes, RefusesMissingUnknownAndExpiredTokens) {
     Json::Value body;
     body["image"] = ToBase64(ReadFile(s_dir->file("hello.png")));
-    auto [missing, missingReply] = Ocr(Compact(body), "");
+    auto [missing, missingReply] = Ocr(CompactJson(body), "");
     EXPECT_EQ(missing, 401);
     EXPECT_EQ(missingReply["error_code"].asString().rfind("ModelArts.", 0), 0u);
-    auto [unknown, unknownReply] = Ocr(Compact(body), "0123456789abcdef");
+    auto [unknown, unknownReply] = Ocr(CompactJson(body), "0123456789abcdef");
     EXPECT_EQ(unknown, 401);
     EXPECT_EQ(unknownReply["error_code"].asString().rfind("ModelArts.", 0), 0u);
 
-    TempDir dir;
+    TempFolder dir;
     ServerOptions options;
     options.dataDir = dir.path();
     options.cloudPort = 0;
@@ -264,10 +242,10 @@ TEST_F(OcrRoutes, RefusesMissingUnknownAndExpiredTokens) {
     ASSERT_EQ(tokenReply->status, 201);
     auto res = client.Post("/v1.0/ocr/general-text",
                            {{"X-Auth-Token", tokenReply->get_header_value("X-Subject-Token")}},
-                           Compact(body), "application/json");
+                           CompactJson(body), "application/json");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 401);
-    EXPECT_EQ(Parse(res->body)["error_code"].asString(), "ModelArts.0204");
+    EXPECT_EQ(ParseJson(res->body)["error_code"].asString(), "ModelArts.0204");
 }
 
 TEST_F(OcrRoutes, BadInputGetsTheProviderErrorCodes) {
@@ -289,13 +267,13 @@ TEST_F(OcrRoutes, BadInputGetsTheProviderErrorCodes) {
     EXPECT_EQ(code("{\"image\": \"%%%\"}"), "AIS.0102");
     EXPECT_EQ(code("{\"image\": \"" + ToBase64("just some text, no picture") + "\"}"), "AIS.0102");
     EXPECT_EQ(code("{\"image\": \"" + std::string(10 * 1024 * 1024 + 4, 'A') + "\"}"), "AIS.0103");
-    const std::string web = "http://127.0.0.1:" + std::to_string(s_webPort);
+    const std::string web = s_web->Url();
     EXPECT_EQ(code("{\"url\": \"" + web + "/huge.png\"}"), "AIS.0103");
     EXPECT_EQ(code("{\"url\": \"" + web + "/missing.png\"}"), "AIS.0101");
     EXPECT_EQ(code("{\"url\": \"" + web + "/slow.png\"}"), "AIS.0101");  // bounded in time
 
     for (const auto& [width, height] : {std::pair{14, 100}, {100, 14}, {8193, 20}}) {
-        ASSERT_TRUE(kelsor::testing::SaveBlankPicture(width, height, s_dir->file("odd.png")));
+        ASSERT_TRUE(kelsor::test::SaveBlankPicture(width, height, s_dir->file("odd.png")));
         EXPECT_EQ(OcrImage(ReadFile(s_dir->file("odd.png")), token).second["error_code"].asString(),
                   "AIS.0103")
             << width << "x" << height;
@@ -309,7 +287,7 @@ TEST_F(OcrRoutes, UnknownPathsAndTheAccountListenerAnswerCleanly) {
     auto res = client->Get("/nowhere");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 404);
-    EXPECT_FALSE(Parse(res->body)["error_code"].asString().empty());
+    EXPECT_FALSE(ParseJson(res->body)["error_code"].asString().empty());
 
     httplib::Client account("127.0.0.1", s_server->AccountPort());
     auto health = account.Get("/healthz");

@@ -1,5 +1,5 @@
 // The kelsor-server program itself: sub-command, refusals and start-up lines.
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/CloudUserStore.h"
 #include "server/process/ServerProcess.h"
 
@@ -12,7 +12,7 @@
 #include <sstream>
 
 using namespace kelsor::server;
-using kelsor::testing::TempDir;
+using kelsor::test::TempFolder;
 
 namespace {
 
@@ -32,7 +32,7 @@ std::string Read(const std::string& path) {
 }  // namespace
 
 TEST(ServerProgram, AddCloudUserStoresAUserThatCanSignIn) {
-    TempDir dir;
+    TempFolder dir;
     const std::string out = dir.file("out.txt");
     ASSERT_EQ(RunServer("add-cloud-user --data " + dir.file("data") +
                             " --domain acme --user carol --password 'c@rol pw' --project cn-east-3",
@@ -55,7 +55,7 @@ TEST(ServerProgram, AddCloudUserStoresAUserThatCanSignIn) {
 }
 
 TEST(ServerProgram, RefusesBadCommandLinesAndUnavailableEngines) {
-    TempDir dir;
+    TempFolder dir;
     const std::string out = dir.file("out.txt");
     EXPECT_EQ(RunServer("--cloud-port 0", out), 2);
     EXPECT_NE(Read(out).find("--data"), std::string::npos);
@@ -67,7 +67,7 @@ TEST(ServerProgram, RefusesBadCommandLinesAndUnavailableEngines) {
 }
 
 TEST(ServerProgram, PrintsItsPortsCertificateAndDemoUserAndServesHealth) {
-    TempDir dir;
+    TempFolder dir;
     ServerProcess process;
     std::string error;
     ASSERT_TRUE(process.Start(

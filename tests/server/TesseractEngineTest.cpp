@@ -1,5 +1,5 @@
 #include "RenderText.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "server/PictureDecoder.h"
 #include "server/engine/EngineRegistry.h"
 #include "server/engine/TesseractEngine.h"
@@ -11,14 +11,14 @@
 #include <sstream>
 
 using namespace kelsor::server;
-using kelsor::testing::TempDir;
+using kelsor::test::TempFolder;
 
 namespace {
 
 DecodedPicture Render(const std::vector<std::string>& lines, int pixelSize) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.file("p.png");
-    EXPECT_TRUE(kelsor::testing::RenderTextPicture(lines, pixelSize, path));
+    EXPECT_TRUE(kelsor::test::RenderTextPicture(lines, pixelSize, path));
     std::ifstream in(path, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();

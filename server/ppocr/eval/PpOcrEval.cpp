@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -19,6 +18,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "server/ppocr/PpOcrEngine.h"
+#include "server/ppocr/eval/EvalSet.h"
 #include "server/ppocr/eval/TextPicture.h"
 
 using namespace kelsor::server;
@@ -33,12 +33,6 @@ double ThreadSeconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
-
-struct Sample {
-    std::string language;
-    std::vector<std::string> lines;
-    DecodedPicture picture;
-};
 
 // Tesseract through its own API, as the server's fallback engine runs it.
 class TesseractEngine : public RecognitionEngine {
@@ -62,50 +56,6 @@ public:
 private:
     tesseract::TessBaseAPI m_api;
 };
-
-std::vector<std::string> ReadLines(const std::string& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty()) {
-            lines.push_back(line);
-        }
-    }
-    return lines;
-}
-
-// Deterministic set: picture i takes the next lines of its language's text,
-// with the font, glyph height and line count cycling independently.
-std::vector<Sample> BuildSet(const std::map<std::string, std::vector<std::string>>& texts,
-                             int perLanguage) {
-    static const int heights[] = {16, 20, 24, 32, 40};
-    static const int lineCounts[] = {1, 3, 6, 10};
-    std::vector<Sample> set;
-    for (const auto& [language, text] : texts) {
-        if (text.empty()) {
-            continue;
-        }
-        const auto faces = language == "zh" ? ChineseFaces() : LatinFaces();
-        std::size_t next = 0;
-        for (int i = 0; i < perLanguage; ++i) {
-            Sample sample;
-            sample.language = language;
-            const int count = lineCounts[i % 4];
-            for (int k = 0; k < count; ++k) {
-                sample.lines.push_back(text[next++ % text.size()]);
-            }
-            std::string error;
-            if (!RenderTextPicture(sample.lines, faces[i % faces.size()], heights[i % 5],
-                                   sample.picture, error)) {
-                std::cerr << error << "\n";
-                std::exit(2);
-            }
-            set.push_back(std::move(sample));
-        }
-    }
-    return set;
-}
 
 int Usage() {
     std::cerr << "usage: kelsor-ppocr-eval --zh FILE --en FILE [--pictures N per language]\n"
@@ -136,7 +86,7 @@ int main(int argc, char** argv) {
         }
         const std::string value = argv[++i];
         if (arg == "--zh" || arg == "--en") {
-            texts[arg.substr(2)] = ReadLines(value);
+            texts[arg.substr(2)] = ReadTextLines(value);
         } else if (arg == "--pictures") {
             perLanguage = std::atoi(value.c_str());
         } else if (arg == "--engines") {
@@ -166,7 +116,11 @@ int main(int argc, char** argv) {
     if (texts.empty() || perLanguage <= 0) {
         return Usage();
     }
-    const std::vector<Sample> set = BuildSet(texts, perLanguage);
+    std::vector<EvalSample> set;
+    if (std::string error; !BuildEvaluationSet(texts, perLanguage, set, error)) {
+        std::cerr << error << "\n";
+        return 2;
+    }
     if (!dump.empty()) {
         for (std::size_t i = 0; i < set.size(); ++i) {
             const auto& p = set[i].picture;
@@ -208,7 +162,7 @@ int main(int argc, char** argv) {
         std::map<std::string, ErrorCount> spacedErrors;
         std::map<std::string, int> pictures;
         for (std::size_t i = 0; i < set.size(); ++i) {
-            const Sample& sample = set[i];
+            const EvalSample& sample = set[i];
             std::vector<TextBlock> lines;
             std::string error;
             const auto start = std::chrono::steady_clock::now();
@@ -218,13 +172,8 @@ int main(int argc, char** argv) {
             seconds[sample.language] +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             ++pictures[sample.language];
-            std::string reference, recognised;
-            for (const auto& l : sample.lines) {
-                reference += l + "\n";
-            }
-            for (const auto& l : lines) {
-                recognised += l.words + "\n";
-            }
+            const std::string reference = ReferenceText(sample);
+            const std::string recognised = RecognisedText(lines);
             if (!ok) {
                 std::cerr << name << ": picture " << i << ": " << error << "\n";
             }

@@ -78,6 +78,41 @@ var Kelsor = (function () {
     element.classList.toggle("ok", !!ok);
   }
 
+  // Sends a form's request, one at a time: while it runs, `button` is
+  // disabled and send.busy() holds. `pending` (optional) is shown in `message`
+  // as progress, a failure replaces it; `done` gets the reply's data.
+  function sender(button, message) {
+    var busy = false;
+    function send(path, body, done, pending) {
+      busy = true;
+      button.disabled = true;
+      say(message, pending || "", !!pending);
+      api(path, body).then(done, function (error) {
+        say(message, error.message);
+      }).then(function () {
+        busy = false;
+        button.disabled = false;
+      });
+    }
+    send.busy = function () { return busy; };
+    return send;
+  }
+
+  // Sends a third-party authorisation (`body`) through `send`: a bound
+  // account then signs in with the program's action `login`, a new one first
+  // binds a phone number through `bind`.
+  function thirdAuth(send, message, body, login, bind) {
+    send("/api/v3/user/thirdauth", body, function (data) {
+      if (data.bound && data.user) {
+        say(message, "授权成功，正在登录…", true);
+        action("thirdlogin", login, recordText(data.user));
+      } else {
+        say(message, "授权成功，请绑定手机号", true);
+        action("registerlogin", bind, String(data.userid || ""));
+      }
+    }, "正在授权…");
+  }
+
   // Asks the site for a code for mobile and shows it in hint (the local
   // service sends no SMS). The button counts down before it can ask again.
   function requestCode(mobile, scene, button, hint, message, input) {
@@ -117,6 +152,7 @@ var Kelsor = (function () {
 
   return {
     action: action, pathValue: pathValue, appInfo: appInfo, pageUrl: pageUrl, api: api,
-    recordText: recordText, isMobile: isMobile, $: $, say: say, requestCode: requestCode
+    recordText: recordText, isMobile: isMobile, $: $, say: say, sender: sender,
+    thirdAuth: thirdAuth, requestCode: requestCode
   };
 })();

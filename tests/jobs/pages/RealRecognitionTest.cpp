@@ -8,19 +8,14 @@
 #include <QPainter>
 #include <cstdlib>
 
+#include "LocalService.h"
 #include "PageTestSupport.h"
 #include "app/AppContext.h"
-#include "cloud/HWOcrClientToken.h"
-#include "server/process/ServerProcess.h"
 
 using namespace kelsor;
 using namespace kelsor::pagetest;
 
 namespace {
-
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
 
 QImage TextPicture(const std::vector<QString>& lines) {
     QImage image(900, 110 + 90 * static_cast<int>(lines.size()), QImage::Format_RGB32);
@@ -44,19 +39,12 @@ class RealRecognitionTest : public ::testing::Test, public PageFixture {};
 
 TEST_F(RealRecognitionTest, PictureToTextThroughTheLocalService) {
     const std::string data = QString::fromStdWString(root).toStdString();
-    server::ServerProcess process;
+    test::LocalService service;
     std::string error;
-    ASSERT_TRUE(process.Start(KELSOR_SERVER_EXE,
-                              {"--data", data + "server", "--cloud-port", "0", "--account-port",
-                               "0", "--engine", "tesseract"},
-                              data + "server.log", error))
+    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, data + "server", data + "server.log",
+                              {"--engine", "tesseract"}, error))
         << error;
-    server::DemoCloudUser demo;
-    ASSERT_TRUE(server::ReadDemoCloudUser(process.DemoUserPath(), demo));
-    ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(process.CloudPort())).c_str(),
-             1);
-    ::setenv("KELSOR_CLOUD_CA_FILE", process.CertificatePath().c_str(), 1);
-    InitCloudToken(Wide(demo.user), Wide(demo.password), Wide(demo.domain), Wide(demo.project));
+    ASSERT_TRUE(service.SignInDemoUser());
 
     const std::wstring picture = Folder(L"scan") + L"page 1.png";
     ASSERT_TRUE(SavePicture(
@@ -66,11 +54,11 @@ TEST_F(RealRecognitionTest, PictureToTextThroughTheLocalService) {
     ASSERT_TRUE(page->ClickControl(L"singleselectpicbtn"));
     ASSERT_TRUE(page->ClickControl(L"adaptationbtn"));
     page->StartRecognition();
-    ASSERT_TRUE(WaitForMessage(2132, 180)) << process.Log();
+    ASSERT_TRUE(WaitForMessage(2132, 180)) << service.Log();
     EXPECT_TRUE(notices.empty());
 
     const std::string expected = "Hello World\r\nRecognition works fine\r\n";
-    EXPECT_EQ(ReadBytes(root + L"scan/page 1.txt"), expected) << process.Log();
+    EXPECT_EQ(ReadBytes(root + L"scan/page 1.txt"), expected) << service.Log();
     EXPECT_EQ(Control(L"ocrtextarea")->GetText(), L"Hello World\nRecognition works fine");
     EXPECT_EQ(main->messages, (std::vector<unsigned>{2130, 2131, 2132}));
 

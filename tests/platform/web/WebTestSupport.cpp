@@ -84,22 +84,7 @@ void Pump(int ms) {
 // One request per connection: the engine keeps idle connections open, which
 // would hold the server's worker threads (and its stop) for the keep-alive time.
 LoopbackServer::LoopbackServer() {
-    m_server.set_keep_alive_max_count(1);
-}
-
-LoopbackServer::~LoopbackServer() {
-    m_server.stop();
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
-}
-
-void LoopbackServer::Start() {
-    m_port = m_server.bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    while (!m_server.is_running()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    Http().set_keep_alive_max_count(1);
 }
 
 std::unique_ptr<QWidget> MakeHost(int width, int height) {

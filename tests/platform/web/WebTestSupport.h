@@ -3,12 +3,11 @@
 // initialised for the whole test program, waiting on the event loop, and a
 // loopback HTTP server.
 
-#include <httplib.h>
-
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
+
+#include "LoopbackHttpServer.h"
 
 class QWidget;
 
@@ -24,19 +23,10 @@ bool WaitUntil(const std::function<bool()>& done, int deadlineMs = 30000);
 // Lets the event loop run for a while (for "nothing happens" checks).
 void Pump(int ms);
 
-// A cpp-httplib server on 127.0.0.1 at a free port, stopped on destruction.
-class LoopbackServer {
+// A loopback server that answers one request per connection (see LoopbackServer()).
+class LoopbackServer : public kelsor::test::LoopbackHttpServer {
 public:
     LoopbackServer();
-    ~LoopbackServer();
-    httplib::Server& Http() { return m_server; }
-    void Start();
-    int Port() const { return m_port; }
-
-private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
 };
 
 // A top-level host widget of the given size, shown offscreen.

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-namespace kelsor::testing {
+namespace kelsor::test {
 namespace {
 
 void EnsureGuiApplication() {
@@ -25,9 +25,9 @@ void EnsureGuiApplication() {
 }  // namespace
 
 bool RenderTextPicture(const std::vector<std::string>& lines, int pixelSize,
-                       const std::string& path) {
+                       const std::string& path, const std::string& family) {
     EnsureGuiApplication();
-    QFont font("Noto Sans CJK SC");
+    QFont font(QString::fromStdString(family));
     font.setPixelSize(pixelSize);
     const QFontMetrics metrics(font);
     int width = 0;
@@ -58,4 +58,4 @@ bool SaveBlankPicture(int width, int height, const std::string& path) {
     return image.save(QString::fromStdString(path));
 }
 
-}  // namespace kelsor::testing
+}  // namespace kelsor::test

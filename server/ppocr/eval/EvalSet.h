@@ -1,0 +1,40 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "server/engine/RecognitionEngine.h"
+
+// The evaluation set of the recognition engines: pictures rendered from lines
+// of real text with their ground truth, the same set for every engine.
+namespace kelsor::server::ppocr {
+
+struct EvalSample {
+    std::string language;  // "zh" or "en": picks the fonts
+    std::vector<std::string> lines;
+    DecodedPicture picture;
+};
+
+// The non-empty lines of a text file.
+std::vector<std::string> ReadTextLines(const std::string& file);
+
+// The Chinese text of the evaluation set as scripts/ppocr-eval.sh prepares it
+// from Debian's fortunes-zh in `fortunesFolder`: the lines of the Tang poems
+// and of the modern prose in turn, colour escapes and indentation removed;
+// empty when the files are missing.
+std::vector<std::string> FortuneChineseText(const std::string& fortunesFolder);
+
+// Deterministic set: picture i takes the next lines of its language's text,
+// with the font, glyph height and line count cycling independently.
+// `perLanguage` pictures for each language whose text is not empty. Returns
+// false with `error` when a font cannot be loaded.
+bool BuildEvaluationSet(const std::map<std::string, std::vector<std::string>>& texts,
+                        int perLanguage, std::vector<EvalSample>& set, std::string& error);
+
+// The ground truth and the recognised lines as text, one line each, for
+// CountErrors.
+std::string ReferenceText(const EvalSample& sample);
+std::string RecognisedText(const std::vector<TextBlock>& lines);
+
+}  // namespace kelsor::server::ppocr

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QPoint>
+
+#include "platform/ui/UiLib.h"
+
+// The main menu popup under the main window's menu button: check for
+// updates, the product site, the about page. Created once, hidden; hides
+// itself on every click and whenever it loses the focus.
+namespace kelsor::shell {
+
+class CMainMenuWnd : public ui::WindowImplBase {
+public:
+    CMainMenuWnd() = default;
+
+    // Moves the menu's top-left corner to `screenPos` (size and stacking
+    // unchanged), shows it and gives it the focus.
+    void ShowAt(const QPoint& screenPos);
+
+    ui::LRESULT HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
+
+protected:
+    ui::CDuiString GetWindowClassName() const override { return L"MainMenuWnd"; }
+    ui::CDuiString GetSkinFolder() override { return L""; }
+    ui::CDuiString GetSkinFile() override { return L"mainmenuwnd.xml"; }
+    void OnClick(ui::TNotifyUI& msg) override;
+    void OnFinalMessage(ui::HWND) override { delete this; }
+};
+
+}  // namespace kelsor::shell

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <istream>
+
+// The desktop program's entry sequence.
+namespace kelsor::shell {
+
+// Runs KelsorOCR: code page and libcurl set-up, the single-instance guard (a
+// later start asks the running one to come to the front and returns 0), the
+// application context, the web engine and the UI layer, then the main window
+// "KelsorOCR文字识别" centred and modal until it is closed; finally the web
+// engine is shut down. Returns the exit code: 0 in every case.
+int RunKelsorOCR(int argc, char** argv);
+
+// `KelsorOCR --write-session`: reads "userid <id>" and "token <token>" lines
+// (what kelsor-server's demo-session prints) from `input` and saves them as
+// the session file of the data folder, so the next start signs in by
+// itself. Returns 0 when the file was written, 2 on incomplete input, 1 when
+// it could not be written.
+int WriteSessionFromInput(std::istream& input);
+
+}  // namespace kelsor::shell

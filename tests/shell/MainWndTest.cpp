@@ -1,0 +1,498 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QBuffer>
+#include <QDropEvent>
+#include <QImage>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "MainWndTestSupport.h"
+#include "account/SessionFile.h"
+#include "account/UserInfo.h"
+#include "app/AppContext.h"
+#include "app/HttpTransfer.h"
+#include "app/TextConv.h"
+#include "jobs/pages/SingleOCRView.h"
+#include "jobs/pages/SingleOCRWnd.h"
+#include "jobs/view/PictureCanvas.h"
+#include "platform/sys/Messages.h"
+#include "platform/ui/MainWindowRef.h"
+#include "shell/main/CMainMenuWnd.h"
+#include "shell/main/CUserCenterInfoWnd.h"
+#include "shell/main/PageWindows.h"
+#include "shell/main/ProgramMain.h"
+
+using namespace kelsor;
+using namespace kelsor::ui;
+using kelsor::shelltest::RecordingMainWnd;
+using kelsor::shelltest::WaitFor;
+namespace fs = std::filesystem;
+
+namespace kelsor::shelltest {
+std::string SquarePng(int size, unsigned int argb) {
+    QImage img(size, size, QImage::Format_ARGB32);
+    img.fill(argb);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+}  // namespace kelsor::shelltest
+
+namespace {
+
+// libcurl's global set-up, once, before any test starts a thread.
+class HttpEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { InitHttpGlobal(); }
+};
+const auto* const kHttpEnvironment = ::testing::AddGlobalTestEnvironment(new HttpEnvironment);
+
+void WriteScript(const std::string& path, const std::string& body) {
+    kelsor::test::WriteFile(path, "#!/bin/sh\n" + body + "\n");
+    chmod(path.c_str(), 0755);
+}
+
+template <typename T = CControlUI>
+T* Control(WindowImplBase& w, const wchar_t* name) {
+    return dynamic_cast<T*>(w.PaintManager().FindControl(name));
+}
+
+class MainWndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        uitest::EnsureApp();
+        uitest::Warnings().clear();
+        ModalSeam::Enable();
+        ModalSeam::SetObserver([this](CWindowWnd& wnd) {
+            if (auto* dlg = dynamic_cast<WindowImplBase*>(&wnd)) {
+                if (CControlUI* text = dlg->PaintManager().FindControl(L"msgtext"))
+                    notices.push_back(text->GetText());
+            }
+        });
+        fs::create_directories(dir.file("bin"));
+        fs::create_directories(dir.file("Desktop"));
+        fs::create_directories(dir.file("fakebin"));
+        // Documents, folders and pages "open" by leaving a line here.
+        WriteScript(dir.file("fakebin/xdg-open"),
+                    "echo \"$@\" >> '" + (dir.file("opened.txt")) + "'");
+        m_oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        setenv("PATH", ((dir.file("fakebin")) + ":" + m_oldPath).c_str(), 1);
+
+        StartupInputs in;
+        in.exeFolder = dir.wide("bin") + L"/";
+        in.desktopFolder = dir.wide("Desktop");
+        in.appDataFolder = dir.wide("data");
+        in.siteHost = L"site.test";
+        in.webHost = api.host();
+        in.apiHost = api.host();
+        ResetAppContext(App());
+        BuildAppContext(App(), in);
+        CurrentUser() = UserInfo{};
+        SaveSession() = true;
+        api.avatar(shelltest::SquarePng(40, 0xFF2E86F0));
+    }
+    void TearDown() override {
+        if (CWindowWnd* main = GetMainWindow())
+            delete main;
+        QApplication::processEvents();
+        setenv("PATH", m_oldPath.c_str(), 1);
+        EXPECT_EQ(ModalSeam::UnansweredCount(), 0);
+        EXPECT_TRUE(uitest::Warnings().isEmpty()) << uitest::Warnings().join("\n").toStdString();
+        ModalSeam::Disable();
+    }
+
+    // The main window as the program creates it. Offscreen there is no X
+    // server to grab Ctrl+2 on, so its notice comes first and is answered.
+    RecordingMainWnd* Open() {
+        ModalSeam::SetNextAnswer(L"msgconfirmbtn");
+        auto* w = new RecordingMainWnd();
+        w->Create(nullptr, L"KelsorOCR文字识别", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE);
+        QApplication::processEvents();
+        EXPECT_EQ(ModalSeam::PendingAnswers(), 0);
+        return w;
+    }
+
+    void SignInBySession(const std::string& nickname, const std::string& mobile) {
+        ASSERT_TRUE(WriteSessionFile(App().sessionFilePath, L"u1", L"t1"));
+        api.answer(
+            R"({"code":"200","data":{"sp":"1.0","userid":"u1","nickname":")" + nickname +
+            R"(","mobile":")" + mobile + R"(","avatar":")" + api.avatarUrl() +
+            R"(","hwusername":"n","hwpassword":"p","hwdomainname":"d","hwregion":"r","token":"t2"}})");
+    }
+
+    std::string Opened() { return kelsor::test::ReadFile(dir.file("opened.txt")); }
+
+    kelsor::test::TempFolder dir;
+    shelltest::AccountApi api;
+    std::vector<std::wstring> notices;
+    std::string m_oldPath;
+};
+
+TEST_F(MainWndTest, StartsOnTheSinglePageWithTheSourceFolderOptionAndNoHotKeyOffscreen) {
+    RecordingMainWnd* w = Open();
+    ASSERT_EQ(notices, std::vector<std::wstring>{L"ctrl + 2 被占用！"});
+    EXPECT_FALSE(w->HotKeyRegistered());
+    EXPECT_EQ(GetMainWindow(), w);
+    EXPECT_EQ(w->GetClientRect().size(), QSize(1120, 720));
+    EXPECT_EQ(w->CurrentPage(), 0);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(w->Page(i), nullptr);
+        EXPECT_EQ(w->Page(i)->GetHWND()->geometry(), QRect(1, 94, 1118, 535));
+        EXPECT_EQ(w->Page(i)->GetHWND()->isVisibleTo(w->GetHWND()), i == 0);
+    }
+    EXPECT_EQ(App().useCustomOutputFolder.load(), 0);
+    EXPECT_EQ(Control(*w, L"ocrdirpath")->GetText(), dir.wide("Desktop") + L"/");
+    for (const wchar_t* name : {L"ocrdirpath", L"changedirpathbtn", L"opendirpathbtn"})
+        EXPECT_FALSE(Control(*w, name)->IsEnabled()) << name;
+    EXPECT_FALSE(Control(*w, L"singleconvertbtn")->IsEnabled());
+    EXPECT_TRUE(Control(*w, L"loginbtn")->IsVisible());
+    EXPECT_FALSE(Control(*w, L"userhead")->IsVisible());
+    EXPECT_FALSE(w->MainMenu()->GetHWND()->isVisible());
+    EXPECT_FALSE(w->UserCenter()->GetHWND()->isVisible());
+    // No session file: no auto-login request.
+    EXPECT_EQ(api.requests(), 0);
+    EXPECT_EQ(w->Count(WM_KSOCR_AUTOLOGINREPLY), 0);
+}
+
+TEST_F(MainWndTest, OutputOptionsSetTheSharedValues) {
+    RecordingMainWnd* w = Open();
+    ASSERT_TRUE(w->ClickControl(L"customdirradio"));
+    EXPECT_EQ(App().useCustomOutputFolder.load(), 1);
+    for (const wchar_t* name : {L"ocrdirpath", L"changedirpathbtn", L"opendirpathbtn"})
+        EXPECT_TRUE(Control(*w, name)->IsEnabled()) << name;
+
+    fs::create_directories(dir.file("out"));
+    FileDialog::SetNextFileNames({dir.wide("out")});
+    ASSERT_TRUE(w->ClickControl(L"changedirpathbtn"));
+    EXPECT_EQ(FileDialog::LastRequest().kind, FileDialog::Kind::Folder);
+    EXPECT_EQ(App().customOutputFolder.get(), dir.wide("out") + L"/");
+    EXPECT_EQ(Control(*w, L"ocrdirpath")->GetText(), dir.wide("out") + L"/");
+    EXPECT_TRUE(Control<COptionUI>(*w, L"customdirradio")->IsSelected());
+
+    ASSERT_TRUE(w->ClickControl(L"opendirpathbtn"));
+    EXPECT_TRUE(WaitFor([&] { return Opened() == (dir.file("out/")) + "\n"; })) << Opened();
+
+    // A picked folder that has gone by the time it is opened does nothing.
+    fs::remove(dir.file("out"));
+    ASSERT_TRUE(w->ClickControl(L"opendirpathbtn"));
+    // A cancelled picker changes nothing.
+    FileDialog::SetNextFileNames({});
+    ASSERT_TRUE(w->ClickControl(L"changedirpathbtn"));
+    EXPECT_EQ(App().customOutputFolder.get(), dir.wide("out") + L"/");
+
+    ASSERT_TRUE(w->ClickControl(L"sourcedirradio"));
+    EXPECT_EQ(App().useCustomOutputFolder.load(), 0);
+    EXPECT_FALSE(Control(*w, L"changedirpathbtn")->IsEnabled());
+
+    ASSERT_TRUE(w->ClickControl(L"editradio"));
+    EXPECT_EQ(App().formatType.load(), 1);
+    ASSERT_TRUE(w->ClickControl(L"formatradio"));
+    EXPECT_EQ(App().formatType.load(), 0);
+    QApplication::processEvents();
+    EXPECT_EQ(Opened(), (dir.file("out/")) + "\n");
+}
+
+TEST_F(MainWndTest, PageTabsSwitchPagesAndStartRows) {
+    RecordingMainWnd* w = Open();
+    auto* ocrTab = Control<CTabLayoutUI>(*w, L"OCRTabModule");
+    auto* convertTab = Control<CTabLayoutUI>(*w, L"ConvertTabModule");
+    const std::pair<const wchar_t*, int> tabs[] = {
+        {L"batchocropt", 1}, {L"screenocropt", 2}, {L"singleocropt", 0}};
+    for (const auto& [option, index] : tabs) {
+        SCOPED_TRACE(index);
+        ASSERT_TRUE(w->ClickControl(option));
+        EXPECT_EQ(w->CurrentPage(), index);
+        EXPECT_EQ(ocrTab->GetCurSel(), index);
+        EXPECT_EQ(convertTab->GetCurSel(), index);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(w->Page(i)->GetHWND()->isVisibleTo(w->GetHWND()), i == index);
+    }
+}
+
+TEST_F(MainWndTest, PageMessagesDriveTheStartRows) {
+    RecordingMainWnd* w = Open();
+    const struct {
+        unsigned int first;
+        const wchar_t *start, *running, *done;
+    } rows[] = {{WM_KSOCR_SINGLE_NOPICTURE, L"singleconvertbtn", L"singleconverting",
+                 L"singleconvertedbtn"},
+                {WM_KSOCR_SCREEN_NOPICTURE, L"screenconvertbtn", L"screenconverting",
+                 L"screenconvertedbtn"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        auto look = [&] {
+            return std::array<bool, 4>{
+                Control(*w, row.start)->IsVisible(), Control(*w, row.start)->IsEnabled(),
+                Control(*w, row.running)->IsVisible(), Control(*w, row.done)->IsVisible()};
+        };
+        w->SendMessage(row.first + 1);
+        EXPECT_EQ(look(), (std::array<bool, 4>{true, true, false, false}));
+        w->SendMessage(row.first + 2);
+        EXPECT_EQ(look(), (std::array<bool, 4>{false, false, true, false}));
+        w->SendMessage(row.first + 3);
+        EXPECT_EQ(look(), (std::array<bool, 4>{false, false, false, true}));
+        w->SendMessage(row.first);
+        EXPECT_EQ(look(), (std::array<bool, 4>{true, false, false, false}));
+    }
+    w->SendMessage(WM_KSOCR_BATCH_ENABLESTART);
+    EXPECT_TRUE(Control(*w, L"batchconvertbtn")->IsEnabled());
+    w->SendMessage(WM_KSOCR_BATCH_DISABLESTART);
+    EXPECT_FALSE(Control(*w, L"batchconvertbtn")->IsEnabled());
+    // Posted messages arrive the same way.
+    w->PostMessage(WM_KSOCR_BATCH_ENABLESTART);
+    EXPECT_TRUE(WaitFor([&] { return Control(*w, L"batchconvertbtn")->IsEnabled(); }));
+}
+
+TEST_F(MainWndTest, StartWhileSignedOutAsksForTheSignInWindow) {
+    RecordingMainWnd* w = Open();
+    w->SendMessage(WM_KSOCR_SINGLE_READY);
+    ASSERT_TRUE(w->ClickControl(L"singleconvertbtn"));
+    EXPECT_EQ(w->Count(WM_KSOCR_OPENLOGIN), 1);
+    // The start did not go through: the row still offers the start.
+    EXPECT_TRUE(Control(*w, L"singleconvertbtn")->IsVisible());
+    w->SendMessage(WM_KSOCR_SCREEN_READY);
+    ASSERT_TRUE(w->ClickControl(L"screenconvertbtn"));
+    EXPECT_EQ(w->Count(WM_KSOCR_OPENLOGIN), 2);
+}
+
+TEST_F(MainWndTest, SavedSessionSignsInWithPictureAndMeasuredName) {
+    SignInBySession("测试用户", "13900000000");
+    RecordingMainWnd* w = Open();
+    EXPECT_EQ(api.requests(), 1);
+    EXPECT_EQ(w->Count(WM_KSOCR_AUTOLOGINREPLY), 1);
+    ASSERT_TRUE(CurrentUser().loggedIn);
+    EXPECT_FALSE(Control(*w, L"loginbtn")->IsVisible());
+    EXPECT_FALSE(Control(*w, L"loginicobtn")->IsVisible());
+    auto* head = Control(*w, L"userhead");
+    EXPECT_TRUE(head->IsVisible());
+    EXPECT_EQ(head->GetBkImage().toStdWString(), App().avatarPath);
+    EXPECT_EQ(kelsor::test::ReadFile(WideToAnsi(App().avatarPath)),
+              shelltest::SquarePng(40, 0xFF2E86F0));
+
+    auto* name = Control<CButtonUI>(*w, L"nickname");
+    EXPECT_TRUE(name->IsVisible());
+    EXPECT_EQ(name->GetText(), L"测试用户");
+    const QSize text =
+        CRenderEngine::GetTextSize(&w->PaintManager(), L"测试用户", name->GetFont(), 0);
+    EXPECT_EQ(name->GetFixedWidth(),
+              text.width() + name->GetTextPadding().left() + name->GetTextPadding().right());
+
+    // Laid out, the transparent button lies exactly over the picture.
+    w->ShowWindow(true);
+    QApplication::processEvents();
+    auto* button = Control(*w, L"userheadbtn");
+    EXPECT_TRUE(button->IsVisible());
+    EXPECT_EQ(button->GetPos(), head->GetPos());
+    // The reply's token was saved for the next start.
+    std::wstring userid, token;
+    ASSERT_TRUE(ReadSessionFile(App().sessionFilePath, userid, token));
+    EXPECT_EQ(token, L"t2");
+}
+
+TEST_F(MainWndTest, UserCentreShowsTheMobileForAnEmptyNicknameAndLogsOut) {
+    SignInBySession("", "13900000000");
+    RecordingMainWnd* w = Open();
+    ASSERT_TRUE(CurrentUser().loggedIn);
+    EXPECT_EQ(Control(*w, L"nickname")->GetText(), L"13900000000");
+    w->ShowWindow(true);
+    QApplication::processEvents();
+
+    ASSERT_TRUE(w->ClickControl(L"nickname"));
+    kelsor::shell::CUserCenterInfoWnd* centre = w->UserCenter();
+    ASSERT_TRUE(centre->GetHWND()->isVisible());
+    EXPECT_EQ(centre->GetWindowRect().topLeft(), w->ClientToScreen({746, 81}));
+    EXPECT_EQ(centre->GetWindowRect().size(), QSize(260, 144));
+    EXPECT_EQ(Control(*centre, L"nickname")->GetText(), L"13900000000");
+    EXPECT_EQ(Control(*centre, L"userhead")->GetBkImage().toStdWString(), App().avatarPath);
+
+    ASSERT_TRUE(centre->ClickControl(L"logoutbtn"));
+    EXPECT_EQ(w->Count(WM_KSOCR_LOGGEDOUT), 1);
+    EXPECT_FALSE(CurrentUser().loggedIn);
+    EXPECT_TRUE(CurrentUser().userid.empty());
+    EXPECT_FALSE(fs::exists(WideToAnsi(App().sessionFilePath)));
+    EXPECT_TRUE(Control(*w, L"loginbtn")->IsVisible());
+    EXPECT_FALSE(Control(*w, L"userhead")->IsVisible());
+    EXPECT_FALSE(Control(*w, L"userheadbtn")->IsVisible());
+    EXPECT_FALSE(Control(*w, L"nickname")->IsVisible());
+    EXPECT_TRUE(Control(*w, L"nickname")->GetText().empty());
+    // It stays until it loses the focus.
+    EXPECT_TRUE(centre->GetHWND()->isVisible());
+    centre->SendMessage(WM_KILLFOCUS);
+    EXPECT_FALSE(centre->GetHWND()->isVisible());
+
+    // Signed out again, a start asks for the sign-in window.
+    w->SendMessage(WM_KSOCR_SINGLE_READY);
+    ASSERT_TRUE(w->ClickControl(L"singleconvertbtn"));
+    EXPECT_EQ(w->Count(WM_KSOCR_OPENLOGIN), 1);
+}
+
+TEST_F(MainWndTest, MainMenuOpensUnderItsButtonAndRunsItsActions) {
+    WriteScript(dir.file("bin/KelsorOCRUpdate"),
+                "echo \"updater:$*\" >> '" + (dir.file("opened.txt")) + "'");
+    RecordingMainWnd* w = Open();
+    w->ShowWindow(true);
+    // Started with no arguments at initialisation.
+    EXPECT_TRUE(WaitFor([&] { return Opened() == "updater:\n"; })) << Opened();
+
+    kelsor::shell::CMainMenuWnd* menu = w->MainMenu();
+    const std::pair<const wchar_t*, std::string> actions[] = {
+        {L"checkupdatebtn", "updater:-KSOCRMAINMENU\n"},
+        {L"officialsitebtn", "http://site.test\n"},
+        {L"aboutusbtn", "http://site.test/about\n"}};
+    std::string expected = Opened();
+    for (const auto& [button, line] : actions) {
+        SCOPED_TRACE(QString::fromWCharArray(button).toStdString());
+        ASSERT_TRUE(w->ClickControl(L"menubtn"));
+        ASSERT_TRUE(menu->GetHWND()->isVisible());
+        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(102, 105)));
+        ASSERT_TRUE(menu->ClickControl(button));
+        EXPECT_FALSE(menu->GetHWND()->isVisible());
+        expected += line;
+        EXPECT_TRUE(WaitFor([&] { return Opened() == expected; })) << Opened();
+    }
+    // Focus loss hides it.
+    ASSERT_TRUE(w->ClickControl(L"menubtn"));
+    menu->SendMessage(WM_KILLFOCUS);
+    EXPECT_FALSE(menu->GetHWND()->isVisible());
+}
+
+TEST_F(MainWndTest, StatisticsProgramHearsOfTheStart) {
+    WriteScript(dir.file("bin/KelsorOCRStats"),
+                "echo \"stats:$*\" >> '" + (dir.file("opened.txt")) + "'");
+    Open();
+    EXPECT_TRUE(WaitFor([&] { return Opened() == "stats:-KSOCRStartUp\n"; })) << Opened();
+}
+
+TEST_F(MainWndTest, DroppedFolderOnTheSinglePageIsRefusedOtherPagesIgnoreDrops) {
+    RecordingMainWnd* w = Open();
+    notices.clear();
+    fs::create_directories(dir.file("pictures"));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("pictures"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.file("a.png")))});
+    ModalSeam::SetNextAnswer(L"msgconfirmbtn");
+    // As a file manager's drag: entered, then dropped.
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->GetHWND(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->GetHWND(), &drop);
+    EXPECT_EQ(notices, std::vector<std::wstring>{L"很抱歉，不支持拖入文件夹！"});
+    // Nothing else changed: the page still has no picture.
+    EXPECT_FALSE(Control(*w, L"singleconvertbtn")->IsEnabled());
+
+    notices.clear();
+    for (const wchar_t* tab : {L"batchocropt", L"screenocropt"}) {
+        ASSERT_TRUE(w->ClickControl(tab));
+        w->DropFiles({dir.wide("pictures")});
+    }
+    EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(MainWndTest, DroppedPictureGoesToTheSinglePageAndTheWheelZoomsItOverThePictureOnly) {
+    RecordingMainWnd* w = Open();
+    w->ShowWindow(true);
+    QImage picture(800, 400, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("a.png"))));
+    w->DropFiles({dir.wide("a.png"), dir.wide("ignored.png")});
+    EXPECT_EQ(w->Count(WM_KSOCR_SINGLE_READY), 1);
+    EXPECT_TRUE(Control(*w, L"singleconvertbtn")->IsEnabled());
+    jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->CurrentPicture(), dir.wide("a.png"));
+    ASSERT_TRUE(page->IsMoveMode());
+    QApplication::processEvents();
+    auto scale = [&] {
+        page->View()->Canvas().WaitForAnimation();
+        return page->View()->Canvas().State().scale;
+    };
+    const double before = scale();
+    auto wheel = [&](QPoint client, int delta) {
+        const QPoint screen = w->ClientToScreen(client);
+        w->SendMessage(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<std::uint16_t>(delta)) << 16,
+                       MakeLParam(screen.x(), screen.y()));
+    };
+    // Outside the picture rectangle (the result area, the band's edge): nothing.
+    wheel({700, 300}, 120);
+    wheel({22, 300}, 120);
+    EXPECT_EQ(scale(), before);
+    // Over the picture: one notch in zooms in.
+    wheel({300, 300}, 120);
+    const double notch = scale();
+    EXPECT_GT(notch, before);
+    const double zoomed = notch;
+    // Other pages: nothing.
+    ASSERT_TRUE(w->ClickControl(L"batchocropt"));
+    wheel({300, 300}, 120);
+    EXPECT_EQ(scale(), zoomed);
+    EXPECT_EQ(notices.size(), 1u);  // only the start-up notice
+}
+
+TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {
+    RecordingMainWnd* w = Open();
+    kelsor::shell::ScreenOCRWnd* screen = kelsor::shell::GetScreenOCRPage();
+    ASSERT_NE(screen, nullptr);
+    w->SendMessage(WM_HOTKEY, 10000, 0);
+    w->SendMessage(WM_HOTKEY, 10001, 0);  // some other hot key
+    EXPECT_EQ(screen->CaptureRequests(), 1);
+}
+
+TEST_F(MainWndTest, ConverterButtonComesBackWhenTheFetchWorkerEnds) {
+    // An empty digest vouches for nothing: no install, and the worker's
+    // message from its own thread brings the button back.
+    api.software(R"({"code":"200","data":{"sp":"1.0","pdfname":"c","pdfparam":"",)"
+                 R"("pdfdlurl":")" +
+                 api.avatarUrl() + R"(","pdfmd5":""}})");
+    RecordingMainWnd* w = Open();
+    ASSERT_TRUE(w->ClickControl(L"pdfconvertbtn"));
+    EXPECT_FALSE(Control(*w, L"pdfconvertbtn")->IsVisible());
+    EXPECT_TRUE(Control(*w, L"pdfconvertgif")->IsVisible());
+    EXPECT_TRUE(WaitFor([&] { return w->Count(WM_KSOCR_CONVERTERFETCHED) == 1; }));
+    EXPECT_TRUE(Control(*w, L"pdfconvertbtn")->IsVisible());
+    EXPECT_FALSE(Control(*w, L"pdfconvertgif")->IsVisible());
+}
+
+TEST_F(MainWndTest, CloseButtonDestroysTheWindowAndSystemCloseEndsTheModalRun) {
+    RecordingMainWnd* w = Open();
+    ASSERT_TRUE(w->ClickControl(L"closebtn"));
+    EXPECT_TRUE(WaitFor([] { return GetMainWindow() == nullptr; }));
+
+    RecordingMainWnd* second = Open();
+    ModalSeam::Disable();  // the main window's own modal run is not a dialog
+    second->PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(second->ShowModal(), 0);
+    // The quit ended the run; the window is left to the end of the process.
+    EXPECT_EQ(GetMainWindow(), second);
+    EXPECT_NE(second->GetHWND(), nullptr);
+    ModalSeam::Enable();
+}
+
+TEST(WriteSession, SavesTheDemoSessionLinesForTheNextStart) {
+    kelsor::test::TempFolder dir;
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    std::istringstream incomplete("userid 42\n");
+    EXPECT_EQ(kelsor::shell::WriteSessionFromInput(incomplete), 2);
+    std::istringstream input("userid 42\ntoken abc-def\n");
+    EXPECT_EQ(kelsor::shell::WriteSessionFromInput(input), 0);
+    std::wstring userid, token;
+    ASSERT_TRUE(ReadSessionFile(dir.wide("KelsorOCR/ud"), userid, token));
+    EXPECT_EQ(userid, L"42");
+    EXPECT_EQ(token, L"abc-def");
+    if (old != nullptr)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QImage>
+#include <filesystem>
+
+#include "MainWndTestSupport.h"
+#include "X11TestSupport.h"
+#include "app/AppContext.h"
+#include "jobs/pages/SingleOCRView.h"
+#include "jobs/pages/SingleOCRWnd.h"
+#include "platform/ui/MainWindowRef.h"
+#include "shell/main/PageWindows.h"
+
+// The hot key and the second start need a real X server: each test runs
+// its own Xvfb.
+using namespace kelsor;
+using namespace kelsor::ui;
+using kelsor::shelltest::Capture;
+using kelsor::shelltest::GrabCtrl2;
+using kelsor::shelltest::WaitFor;
+namespace fs = std::filesystem;
+
+namespace {
+
+// One server for the whole test process (the application keeps its
+// connection to the first).
+bool PrivateXRunning() {
+    static kelsor::shelltest::PrivateXServer server;
+    static const bool running = server.Start();
+    return running;
+}
+
+#define START_PRIVATE_X()   \
+    if (!PrivateXRunning()) \
+        GTEST_SKIP() << "Xvfb cannot run here: no X server for the test";
+
+void BuildContextIn(const kelsor::test::TempFolder& dir) {
+    StartupInputs in;
+    in.exeFolder = dir.wide("bin") + L"/";
+    in.desktopFolder = dir.wide("Desktop");
+    in.appDataFolder = dir.wide("data");
+    in.siteHost = in.webHost = in.apiHost = L"127.0.0.1:1";
+    ResetAppContext(App());
+    BuildAppContext(App(), in);
+}
+
+shell::CMainWnd* OpenMainWindow() {
+    auto* w = new shell::CMainWnd();
+    w->Create(nullptr, L"KelsorOCR文字识别", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE);
+    QApplication::processEvents();
+    return w;
+}
+
+TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
+    START_PRIVATE_X();
+    kelsor::test::TempFolder dir;
+    BuildContextIn(dir);
+    uitest::EnsureApp();
+    ModalSeam::Enable();
+    shell::CMainWnd* w = OpenMainWindow();
+    ASSERT_TRUE(w->HotKeyRegistered());
+    EXPECT_EQ(ModalSeam::UnansweredCount(), 0);  // no notice
+
+    // While the window lives no other program gets the key.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(other), 0);
+    EXPECT_FALSE(GrabCtrl2(other));
+
+    ASSERT_EQ(std::system("xdotool key ctrl+2"), 0);
+    shell::ScreenOCRWnd* screen = shell::GetScreenOCRPage();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return screen->CaptureRequests() == 1; }));
+    ASSERT_EQ(std::system("xdotool key 2 ctrl+3"), 0);  // other keys are not ours
+    QApplication::processEvents();
+    EXPECT_EQ(screen->CaptureRequests(), 1);
+
+    // A real wheel turn over the picture: the view under the pointer lets it
+    // through to the main window, which zooms the picture.
+    QImage picture(800, 400, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("a.png"))));
+    w->DropFiles({dir.wide("a.png")});
+    w->ShowWindow(true);
+    jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
+    ASSERT_NE(page, nullptr);
+    auto scale = [&] {
+        page->View()->Canvas().WaitForAnimation();
+        return page->View()->Canvas().State().scale;
+    };
+    ASSERT_TRUE(WaitFor([&] { return w->GetHWND()->isVisible(); }));
+    const double before = scale();
+    const QPoint over = w->ClientToScreen({300, 300});
+    const std::string turn = "xdotool mousemove " + std::to_string(over.x()) + " " +
+                             std::to_string(over.y()) + " click 4";
+    ASSERT_EQ(std::system(turn.c_str()), 0);
+    EXPECT_TRUE(WaitFor([&] { return scale() > before; }));
+
+    // Gone with the window.
+    delete w;
+    QApplication::processEvents();
+    EXPECT_TRUE(GrabCtrl2(other));
+    xcb_disconnect(other);
+    ModalSeam::Disable();
+}
+
+TEST(MainWndX11, CtrlTwoTakenByAnotherProgramIsReported) {
+    START_PRIVATE_X();
+    kelsor::test::TempFolder dir;
+    BuildContextIn(dir);
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(other), 0);
+    ASSERT_TRUE(GrabCtrl2(other));
+
+    uitest::EnsureApp();
+    ModalSeam::Enable();
+    std::vector<std::wstring> notices;
+    ModalSeam::SetObserver([&](CWindowWnd& wnd) {
+        auto& dlg = dynamic_cast<WindowImplBase&>(wnd);
+        notices.push_back(dlg.PaintManager().FindControl(L"msgtext")->GetText());
+    });
+    ModalSeam::SetNextAnswer(L"msgconfirmbtn");
+    shell::CMainWnd* w = OpenMainWindow();
+    EXPECT_FALSE(w->HotKeyRegistered());
+    EXPECT_EQ(notices, std::vector<std::wstring>{L"ctrl + 2 被占用！"});
+    // The window works on without the key; the other program keeps it.
+    EXPECT_NE(w->Page(2), nullptr);
+    delete w;
+    xcb_disconnect(other);
+    ModalSeam::SetObserver(nullptr);
+    ModalSeam::Disable();
+}
+
+// Stacking position of `window` among the root's children (bottom first).
+int StackIndex(xcb_connection_t* c, xcb_window_t window) {
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+    int index = -1;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+        if (children[i] == window)
+            index = i;
+    }
+    std::free(tree);
+    return index;
+}
+
+pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out) {
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (dir.file("run")),
+                                    "XDG_DATA_HOME=" + (dir.file("data")),
+                                    "KELSOR_API_HOST=127.0.0.1:1", "LANG=C.UTF-8"};
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0)
+            env.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::string program = KELSOR_PROGRAM_PATH;
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+int WaitExit(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
+    START_PRIVATE_X();
+    kelsor::test::TempFolder dir;
+    fs::create_directories(dir.file("run"));
+    chmod((dir.file("run")).c_str(), 0700);
+    pid_t first = StartProgram(dir, dir.file("first.out"));
+    ASSERT_GT(first, 0);
+    xcb_window_t mainWindow = 0;
+    for (int i = 0; i < 600 && mainWindow == 0; ++i) {
+        const std::string id = Capture("xdotool search --name '^KelsorOCR文字识别$' 2>/dev/null");
+        mainWindow = static_cast<xcb_window_t>(std::strtoul(id.c_str(), nullptr, 10));
+        if (mainWindow == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_NE(mainWindow, 0u) << kelsor::test::ReadFile(dir.file("first.out"));
+    EXPECT_TRUE(fs::exists(dir.file("data/KelsorOCR/config.ini")));
+
+    // Another window covers it.
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t cover = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, cover, screen->root, 0, 0, 1280, 900, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    xcb_map_window(c, cover);
+    xcb_flush(c);
+    ASSERT_TRUE(WaitFor([&] { return StackIndex(c, cover) > StackIndex(c, mainWindow); }));
+
+    pid_t second = StartProgram(dir, dir.file("second.out"));
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(WaitExit(second), 0);
+    EXPECT_TRUE(WaitFor([&] { return StackIndex(c, mainWindow) > StackIndex(c, cover); }))
+        << "the running window did not come to the front";
+
+    // Its close button ends the program with code 0.
+    const std::string click =
+        "xdotool mousemove --window " + std::to_string(mainWindow) + " 1097 19 click 1";
+    ASSERT_EQ(std::system(click.c_str()), 0);
+    pid_t ended = 0;
+    int status = 0;
+    for (int i = 0; i < 300 && ended == 0; ++i) {
+        ended = waitpid(first, &status, WNOHANG);
+        if (ended == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (ended == 0) {
+        kill(first, SIGKILL);
+        WaitExit(first);
+        FAIL() << "the close button did not end the program\n"
+               << kelsor::test::ReadFile(dir.file("first.out"));
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << kelsor::test::ReadFile(dir.file("first.out"));
+    xcb_disconnect(c);
+}
+
+}  // namespace
