@@ -26,11 +26,7 @@
 #include "shell/main/PageWindows.h"
 #include "shell/main/SinglePageLink.h"
 
-// The account windows join from their own library; until it is in the tree
-// (KELSOR_HAS_ACCOUNT_WINDOWS, set by the build) the main window has none.
-#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
 #include "account/windows/AccountWindows.h"
-#endif
 
 namespace kelsor::shell {
 
@@ -575,23 +571,15 @@ void CMainWnd::ShowSignedOut() {
 }
 
 void CMainWnd::CloseAccountWindow(AccountWindowKind kind) {
-#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
     account::CloseAccountWindow(kind);
-#else
-    (void)kind;  // no account window can be open
-#endif
 }
 
 void CMainWnd::OpenRegisterLoginWindow() {
-#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
     account::OpenRegisterLoginWindow(this);
-#endif
 }
 
 void CMainWnd::OpenBindPhoneWindow() {
-#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
     account::OpenBindCellPhoneWindow(this);
-#endif
 }
 
 void CMainWnd::ShowConverterFetching() {

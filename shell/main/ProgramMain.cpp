@@ -18,9 +18,7 @@
 #include "shell/main/CMainWnd.h"
 #include "skin/SkinData.h"
 
-#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
 #include "account/windows/ScriptBridge.h"
-#endif
 
 namespace kelsor::shell {
 namespace {
@@ -72,10 +70,8 @@ int RunKelsorOCR(int argc, char** argv) {
         QApplication application(argc, argv);
         relay.SetOpen(true);
         platform::WebInitialize();
-#ifdef KELSOR_HAS_ACCOUNT_WINDOWS
         // The account pages' "wkaction", answered for the account web host only.
         account::BindScriptBridge();
-#endif
         skin::Install();
         ui::CPaintManagerUI::SetInstance(nullptr);
 
