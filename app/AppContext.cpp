@@ -113,7 +113,7 @@ void ResetAppContext(AppContext& c) {
 }
 
 void BuildAppContext(AppContext& c, const StartupInputs& in) {
-    // The batch task manager joins here once the jobs subsystem provides it.
+    // The batch task manager (jobs) is started by the entry point just before.
     c.formatType = 0;
     c.useCustomOutputFolder = 0;
 

@@ -110,4 +110,10 @@ void ConvertTaskMgr::RunTask(const std::shared_ptr<ConvertTask>& task) {
     }
 }
 
+ConvertTaskMgr& ProcessTaskManager() {
+    // Never freed: detached task threads may still run while the process ends.
+    static ConvertTaskMgr* manager = new ConvertTaskMgr();
+    return *manager;
+}
+
 }  // namespace kelsor

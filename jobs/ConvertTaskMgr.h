@@ -67,4 +67,9 @@ private:
     std::atomic<bool> m_wakeOnFinish{true};
 };
 
+// The process-wide manager, created with its worker on first use; the entry
+// point makes that the first step of the start-up. It lives for the whole
+// run: tasks still queued at exit are dropped with the process.
+ConvertTaskMgr& ProcessTaskManager();
+
 }  // namespace kelsor

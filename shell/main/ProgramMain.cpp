@@ -7,9 +7,11 @@
 #include <string>
 
 #include "account/SessionFile.h"
+#include "account/windows/ScriptBridge.h"
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
+#include "jobs/ConvertTaskMgr.h"
 #include "platform/sys/Messages.h"
 #include "platform/sys/SingleInstance.h"
 #include "platform/ui/MainWindowRef.h"
@@ -17,8 +19,6 @@
 #include "platform/web/WebEngine.h"
 #include "shell/main/CMainWnd.h"
 #include "skin/SkinData.h"
-
-#include "account/windows/ScriptBridge.h"
 
 namespace kelsor::shell {
 namespace {
@@ -64,6 +64,8 @@ int RunKelsorOCR(int argc, char** argv) {
         return 0;
     }
 
+    // The batch task manager and its worker come first, then the context.
+    ProcessTaskManager();
     BuildAppContext(App(), StartupInputs::FromEnvironment());
     platform::PrepareWebEngineEnvironment();
     {
