@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the picture fuzzer into tests/jobs/fuzz_corpus/.
+"""Writes the picture fuzzer's seed corpus into tests/jobs/fuzz_corpus/.
 
 Small malformed pictures: truncated PNG/JPEG/GIF/BMP/TIFF files, headers that
 claim huge dimensions, an empty file, a PNG named .jpg, and a few valid small

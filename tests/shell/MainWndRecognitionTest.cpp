@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QFont>
-#include <QPainter>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "MainWndTestSupport.h"
+#include "RenderText.h"
 #include "account/SessionFile.h"
 #include "account/UserInfo.h"
 #include "app/AppContext.h"
@@ -25,22 +24,6 @@ using namespace kelsor::ui;
 namespace fs = std::filesystem;
 
 namespace {
-
-QImage TextPicture(const std::vector<QString>& lines) {
-    QImage image(900, 110 + 90 * static_cast<int>(lines.size()), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(52);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    int y = 110;
-    for (const QString& line : lines) {
-        painter.drawText(40, y, line);
-        y += 90;
-    }
-    return image;
-}
 
 std::string RunCapture(const std::string& command) {
     std::string out;
@@ -124,9 +107,9 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
 
     fs::create_directories(dir.file("scan"));
     const std::string picture = dir.file("scan/page 1.png");
-    ASSERT_TRUE(
-        TextPicture({QStringLiteral("Hello World"), QStringLiteral("Recognition works fine")})
-            .save(QString::fromStdString(picture)));
+    ASSERT_TRUE(test::LargeTextPicture(
+                    {QStringLiteral("Hello World"), QStringLiteral("Recognition works fine")})
+                    .save(QString::fromStdString(picture)));
     FileDialog::SetNextFileNames({AnsiToWide(picture)});
     auto* page = dynamic_cast<WindowImplBase*>(w->Page(0));
     ASSERT_NE(page, nullptr);

@@ -58,4 +58,21 @@ bool SaveBlankPicture(int width, int height, const std::string& path) {
     return image.save(QString::fromStdString(path));
 }
 
+QImage LargeTextPicture(const std::vector<QString>& lines) {
+    EnsureGuiApplication();
+    QImage image(900, 110 + 90 * static_cast<int>(lines.size()), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(52);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    int y = 110;
+    for (const QString& line : lines) {
+        painter.drawText(40, y, line);
+        y += 90;
+    }
+    return image;
+}
+
 }  // namespace kelsor::test

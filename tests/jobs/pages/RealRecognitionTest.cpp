@@ -4,34 +4,17 @@
 // Also leaves a screenshot of the finished page for a person to look at.
 #include <gtest/gtest.h>
 
-#include <QFont>
-#include <QPainter>
 #include <cstdlib>
 
 #include "LocalService.h"
 #include "PageTestSupport.h"
+#include "RenderText.h"
 #include "app/AppContext.h"
 
 using namespace kelsor;
 using namespace kelsor::pagetest;
 
 namespace {
-
-QImage TextPicture(const std::vector<QString>& lines) {
-    QImage image(900, 110 + 90 * static_cast<int>(lines.size()), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(52);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    int y = 110;
-    for (const QString& line : lines) {
-        painter.drawText(40, y, line);
-        y += 90;
-    }
-    return image;
-}
 
 class RealRecognitionTest : public ::testing::Test, public PageFixture {};
 
@@ -47,9 +30,9 @@ TEST_F(RealRecognitionTest, PictureToTextThroughTheLocalService) {
     ASSERT_TRUE(service.SignInDemoUser());
 
     const std::wstring picture = Folder(L"scan") + L"page 1.png";
-    ASSERT_TRUE(SavePicture(
-        TextPicture({QStringLiteral("Hello World"), QStringLiteral("Recognition works fine")}),
-        picture));
+    ASSERT_TRUE(SavePicture(test::LargeTextPicture({QStringLiteral("Hello World"),
+                                                    QStringLiteral("Recognition works fine")}),
+                            picture));
     ui::FileDialog::SetNextFileNames({picture});
     ASSERT_TRUE(page->ClickControl(L"singleselectpicbtn"));
     ASSERT_TRUE(page->ClickControl(L"adaptationbtn"));
