@@ -19,14 +19,14 @@ fi
 
 mkdir -p "$DEST"
 missing=()
-for spec in "${PACKAGES[@]}"; do
-  name="${spec%@*}"
-  version="${spec##*@}"
+for pkg in "${PACKAGES[@]}"; do
+  name="${pkg%@*}"
+  version="${pkg##*@}"
   manifest="$DEST/node_modules/$name/package.json"
   if [ -f "$manifest" ] && grep -q "\"version\": *\"$version\"" "$manifest"; then
     continue
   fi
-  missing+=("$spec")
+  missing+=("$pkg")
 done
 
 if [ "${#missing[@]}" -gt 0 ]; then

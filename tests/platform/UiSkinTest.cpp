@@ -141,18 +141,18 @@ void CollectImages(const MarkupNode& node, std::vector<std::pair<QString, qint64
 }  // namespace
 
 TEST_F(UiSkin, EveryLayoutLoadsWithoutWarningsAndHoldsItsControls) {
-    for (const LayoutSpec& spec : Layouts()) {
-        SCOPED_TRACE(QString::fromWCharArray(spec.file).toStdString());
+    for (const LayoutSpec& layout : Layouts()) {
+        SCOPED_TRACE(QString::fromWCharArray(layout.file).toStdString());
         Warnings().clear();
-        LayoutWindow w(spec.file);
+        LayoutWindow w(layout.file);
         w.Create(nullptr, L"t", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE, 0);
         ASSERT_NE(w.GetHWND(), nullptr);
         w.GetHWND()->show();
         QCoreApplication::processEvents();
-        EXPECT_EQ(w.PaintManager().GetInitSize(), spec.size);
-        EXPECT_EQ(w.GetHWND()->size(), spec.size);
+        EXPECT_EQ(w.PaintManager().GetInitSize(), layout.size);
+        EXPECT_EQ(w.GetHWND()->size(), layout.size);
         ASSERT_NE(w.PaintManager().GetRoot(), nullptr);
-        for (const Expected& e : spec.controls) {
+        for (const Expected& e : layout.controls) {
             SCOPED_TRACE(e.name);
             CControlUI* c = w.PaintManager().FindControl(QString::fromUtf8(e.name).toStdWString());
             ASSERT_NE(c, nullptr);
