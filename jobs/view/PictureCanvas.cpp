@@ -160,25 +160,40 @@ QImage PictureCanvas::Render(const QImage& picture, QSize size, QRect target) {
     return frame;
 }
 
+CanvasFrame PictureCanvas::NextFrame(int originX, int originY, int drawnWidth, int drawnHeight,
+                                     double scale) {
+    CanvasFrame frame;
+    frame.originX = originX;
+    frame.originY = originY;
+    frame.drawnWidth = drawnWidth;
+    frame.drawnHeight = drawnHeight;
+    frame.scale = scale;
+    frame.serial = ++m_nextSerial;
+    return frame;
+}
+
+void PictureCanvas::RenderFrame(CanvasFrame& frame, QSize size) const {
+    if (!size.isEmpty()) {
+        frame.image =
+            Render(m_picture, size,
+                   QRect(frame.originX, frame.originY, frame.drawnWidth, frame.drawnHeight));
+    }
+}
+
 void PictureCanvas::Paint(QSize viewSize) {
     CanvasFrame frame;
     {
         std::lock_guard lock(m_mutex);
         CentreIfUnplaced(m_state.placement, viewSize.width(), viewSize.height());
-        frame.serial = ++m_nextSerial;
-        if (m_state.loaded) {
-            frame.originX = m_state.placement.originX;
-            frame.originY = m_state.placement.originY;
-            frame.drawnWidth = DrawnExtent(m_state.imageWidth, m_state.scale);
-            frame.drawnHeight = DrawnExtent(m_state.imageHeight, m_state.scale);
-            frame.scale = m_state.scale;
-        }
+        frame = m_state.loaded
+                    ? NextFrame(m_state.placement.originX, m_state.placement.originY,
+                                DrawnExtent(m_state.imageWidth, m_state.scale),
+                                DrawnExtent(m_state.imageHeight, m_state.scale), m_state.scale)
+                    : NextFrame(0, 0, 0, 0, 0.0);
     }
     // With nothing decoded the view shows its plain background.
-    if (!m_picture.isNull() && !viewSize.isEmpty()) {
-        frame.image =
-            Render(m_picture, viewSize,
-                   QRect(frame.originX, frame.originY, frame.drawnWidth, frame.drawnHeight));
+    if (!m_picture.isNull()) {
+        RenderFrame(frame, viewSize);
     }
     Publish(std::move(frame));
 }
@@ -195,18 +210,10 @@ void PictureCanvas::FitToWidth(QSize viewSize) {
         m_state.placement = fit.placement;
         m_state.scale = fit.scale;
         m_state.shownScale = fit.scale;
-        frame.originX = fit.placement.originX;
-        frame.originY = fit.placement.originY;
-        frame.drawnWidth = fit.placement.shownWidth;
-        frame.drawnHeight = fit.placement.shownHeight;
-        frame.scale = fit.scale;
-        frame.serial = ++m_nextSerial;
+        frame = NextFrame(fit.placement.originX, fit.placement.originY, fit.placement.shownWidth,
+                          fit.placement.shownHeight, fit.scale);
     }
-    if (!viewSize.isEmpty()) {
-        frame.image =
-            Render(m_picture, viewSize,
-                   QRect(frame.originX, frame.originY, frame.drawnWidth, frame.drawnHeight));
-    }
+    RenderFrame(frame, viewSize);
     Publish(std::move(frame));
 }
 
@@ -250,21 +257,14 @@ void PictureCanvas::RunAnimation(ZoomDirection direction) {
             AnimationStep(direction, m_state.shownScale, m_state.placement, m_state.imageWidth,
                           m_state.imageHeight);
             ++m_animationFrames;
-            frame.originX = m_state.placement.originX;
-            frame.originY = m_state.placement.originY;
-            frame.drawnWidth = m_state.placement.shownWidth;
-            frame.drawnHeight = m_state.placement.shownHeight;
-            frame.scale = m_state.shownScale;
-            frame.serial = ++m_nextSerial;
+            frame = NextFrame(m_state.placement.originX, m_state.placement.originY,
+                              m_state.placement.shownWidth, m_state.placement.shownHeight,
+                              m_state.shownScale);
             size = QSize(m_state.canvasWidth, m_state.canvasHeight);
         }
         // Rendering happens outside the lock so that the UI thread is never
         // kept waiting for a frame; the picture cannot change meanwhile.
-        if (!size.isEmpty()) {
-            frame.image =
-                Render(m_picture, size,
-                       QRect(frame.originX, frame.originY, frame.drawnWidth, frame.drawnHeight));
-        }
+        RenderFrame(frame, size);
         // Only the newest frame waits for the UI thread; a slow UI skips
         // frames rather than queueing them all.
         bool post = false;
@@ -333,19 +333,12 @@ void PictureCanvas::DragTo(QPoint point, QRect clipBox) {
         }
         m_state.placement.originX = point.x() - m_dragOffsetX;
         m_state.placement.originY = point.y() - m_dragOffsetY;
-        frame.originX = m_state.placement.originX;
-        frame.originY = m_state.placement.originY;
-        frame.drawnWidth = DrawnExtent(m_state.imageWidth, m_state.shownScale);
-        frame.drawnHeight = DrawnExtent(m_state.imageHeight, m_state.shownScale);
-        frame.scale = m_state.shownScale;
-        frame.serial = ++m_nextSerial;
+        frame = NextFrame(m_state.placement.originX, m_state.placement.originY,
+                          DrawnExtent(m_state.imageWidth, m_state.shownScale),
+                          DrawnExtent(m_state.imageHeight, m_state.shownScale), m_state.shownScale);
         size = QSize(m_state.canvasWidth, m_state.canvasHeight);
     }
-    if (!size.isEmpty()) {
-        frame.image =
-            Render(m_picture, size,
-                   QRect(frame.originX, frame.originY, frame.drawnWidth, frame.drawnHeight));
-    }
+    RenderFrame(frame, size);
     Publish(std::move(frame));
 }
 

@@ -96,6 +96,10 @@ private:
     void Publish(CanvasFrame frame);
     void DeliverPending();
     static QImage Render(const QImage& picture, QSize size, QRect target);
+    // A frame with the next serial (call under m_mutex).
+    CanvasFrame NextFrame(int originX, int originY, int drawnWidth, int drawnHeight, double scale);
+    // Draws the picture into `frame` at its geometry on a canvas of `size`.
+    void RenderFrame(CanvasFrame& frame, QSize size) const;
 
     mutable std::mutex m_mutex;  // guards everything below but m_animation
     CanvasState m_state;
