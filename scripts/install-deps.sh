@@ -12,7 +12,7 @@ PACKAGES=(
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl libzip-dev zip libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
   fortunes-zh fortunes-min
-  fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils
+  fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils python3
 
 )
 

@@ -3,10 +3,10 @@
 #include <QWidget>
 
 #include "app/AppContext.h"
+#include "notices/CommonDlg.h"
 #include "platform/sys/Messages.h"
 #include "platform/ui/MainWindowRef.h"
 #include "platform/web/WebView.h"
-#include "shell/CommonDlg.h"
 
 namespace kelsor::account {
 
@@ -60,7 +60,7 @@ void CAccountWnd::CentreOverParent() {
         return;
     }
     const QRect client(owner->mapToGlobal(QPoint(0, 0)), owner->size());
-    self->move(shell::CommonDlg::CentredPosition(client, self->size()));
+    self->move(notices::CommonDlg::CentredPosition(client, self->size()));
 }
 
 QRect CAccountWnd::ViewRect(const QSize& client) const {

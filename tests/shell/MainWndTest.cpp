@@ -18,15 +18,15 @@
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
-#include "jobs/pages/SingleOCRView.h"
-#include "jobs/pages/SingleOCRWnd.h"
 #include "jobs/view/PictureCanvas.h"
+#include "pages/PageWindows.h"
+#include "pages/SingleOCRView.h"
+#include "pages/SingleOCRWnd.h"
 #include "platform/sys/Messages.h"
 #include "platform/ui/MainWindowRef.h"
-#include "shell/main/CMainMenuWnd.h"
-#include "shell/main/CUserCenterInfoWnd.h"
-#include "shell/main/PageWindows.h"
-#include "shell/main/ProgramMain.h"
+#include "shell/CMainMenuWnd.h"
+#include "shell/CUserCenterInfoWnd.h"
+#include "shell/ProgramMain.h"
 
 using namespace kelsor;
 using namespace kelsor::ui;
@@ -439,7 +439,7 @@ TEST_F(MainWndTest, DroppedPictureGoesToTheSinglePageAndTheWheelZoomsItOverThePi
 
 TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {
     RecordingMainWnd* w = Open();
-    kelsor::shell::ScreenOCRWnd* screen = kelsor::shell::GetScreenOCRPage();
+    kelsor::jobs::ScreenOCRWnd* screen = kelsor::jobs::GetScreenOCRPage();
     ASSERT_NE(screen, nullptr);
     w->SendMessage(WM_HOTKEY, 10000, 0);
     w->SendMessage(WM_HOTKEY, 10001, 0);  // some other hot key

@@ -13,7 +13,7 @@
 #include "LoopbackHttpServer.h"
 #include "TempFolder.h"
 #include "UiTestSupport.h"
-#include "shell/main/CMainWnd.h"
+#include "shell/CMainWnd.h"
 
 // Shared by the main window tests: a recording main window, a real account
 // API with an avatar on loopback, and small waits that keep Qt running.

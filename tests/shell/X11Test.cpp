@@ -7,10 +7,10 @@
 #include "MainWndTestSupport.h"
 #include "X11TestSupport.h"
 #include "app/AppContext.h"
-#include "jobs/pages/SingleOCRView.h"
-#include "jobs/pages/SingleOCRWnd.h"
+#include "pages/PageWindows.h"
+#include "pages/SingleOCRView.h"
+#include "pages/SingleOCRWnd.h"
 #include "platform/ui/MainWindowRef.h"
-#include "shell/main/PageWindows.h"
 
 // The hot key and the second start need a real X server: each test runs
 // its own Xvfb.
@@ -68,7 +68,7 @@ TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     EXPECT_FALSE(GrabCtrl2(other));
 
     ASSERT_EQ(std::system("xdotool key ctrl+2"), 0);
-    shell::ScreenOCRWnd* screen = shell::GetScreenOCRPage();
+    jobs::ScreenOCRWnd* screen = jobs::GetScreenOCRPage();
     ASSERT_NE(screen, nullptr);
     EXPECT_TRUE(WaitFor([&] { return screen->CaptureRequests() == 1; }));
     ASSERT_EQ(std::system("xdotool key 2 ctrl+3"), 0);  // other keys are not ours

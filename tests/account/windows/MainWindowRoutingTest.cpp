@@ -15,10 +15,10 @@
 #include "account/windows/AccountWindows.h"
 #include "account/windows/AccountWnd.h"
 #include "app/AppContext.h"
+#include "notices/CommonDlg.h"
 #include "platform/ui/MainWindowRef.h"
 #include "platform/web/WebView.h"
-#include "shell/CommonDlg.h"
-#include "shell/main/CMainWnd.h"
+#include "shell/CMainWnd.h"
 
 namespace kelsor::account::test {
 namespace {
@@ -53,7 +53,7 @@ protected:
         // Offscreen there is no X server to grab Ctrl+2 on: its notice is
         // confirmed; the account windows run as they are.
         ui::CWindowWnd::SetModalHook([](ui::CWindowWnd& window) {
-            if (dynamic_cast<shell::CommonDlg*>(&window) != nullptr)
+            if (dynamic_cast<notices::CommonDlg*>(&window) != nullptr)
                 window.Close(1);
         });
         m_main = new shell::CMainWnd();

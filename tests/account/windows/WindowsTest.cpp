@@ -16,9 +16,9 @@
 #include "account/windows/AccountWnd.h"
 #include "account/windows/WebWindow.h"
 #include "app/AppContext.h"
+#include "notices/CommonDlg.h"
 #include "platform/ui/MainWindowRef.h"
 #include "platform/web/WebView.h"
-#include "shell/CommonDlg.h"
 
 namespace kelsor::account::test {
 namespace {
@@ -68,7 +68,7 @@ protected:
         // Centred over the main window's client area; the owner is disabled
         // while the window runs, the window itself is not.
         QWidget* owner = m_main->GetHWND();
-        EXPECT_EQ(host->pos(), shell::CommonDlg::CentredPosition(
+        EXPECT_EQ(host->pos(), notices::CommonDlg::CentredPosition(
                                    QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size()), size));
         EXPECT_FALSE(owner->isEnabled());
         EXPECT_TRUE(host->isEnabled());

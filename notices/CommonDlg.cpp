@@ -1,0 +1,157 @@
+#include "notices/CommonDlg.h"
+
+#include <QApplication>
+#include <QThread>
+#include <QWidget>
+#include <atomic>
+
+#include "platform/ui/Controls.h"
+
+namespace kelsor::notices {
+
+using namespace kelsor::ui;
+
+namespace {
+
+// Written by the dialog's buttons on the UI thread, read by the show
+// operations on the raising thread after the modal run.
+std::atomic<int> g_result{0};
+
+// Runs `show` on the UI thread and waits for it when called from a worker.
+int OnUiThread(const std::function<int()>& show) {
+    if (QThread::currentThread() == qApp->thread())
+        return show();
+    int result = 0;
+    QMetaObject::invokeMethod(qApp, show, Qt::BlockingQueuedConnection, &result);
+    return result;
+}
+
+}  // namespace
+
+CommonDlg::CommonDlg(HWND parent) : m_parent(parent) {}
+
+int CommonDlg::Result() {
+    return g_result.load();
+}
+
+void CommonDlg::SetResult(int result) {
+    g_result.store(result);
+}
+
+QPoint CommonDlg::CentredPosition(const QRect& parentClient, const QSize& dialog) {
+    // Integer division as the rule is written: a larger dialog moves up/left.
+    return QPoint(parentClient.left() + (parentClient.width() - dialog.width()) / 2,
+                  parentClient.top() + (parentClient.height() - dialog.height()) / 2);
+}
+
+void CommonDlg::InitWindow() {
+    m_tab = dynamic_cast<CTabLayoutUI*>(m_PaintManager.FindControl(L"commondlgTabModule"));
+    m_title = dynamic_cast<CLabelUI*>(m_PaintManager.FindControl(L"msgtitle"));
+    m_text = dynamic_cast<CLabelUI*>(m_PaintManager.FindControl(L"msgtext"));
+    m_ynTitle = dynamic_cast<CLabelUI*>(m_PaintManager.FindControl(L"msgyntitle"));
+    m_ynText = dynamic_cast<CLabelUI*>(m_PaintManager.FindControl(L"msgyntext"));
+    m_ynCancel = dynamic_cast<CButtonUI*>(m_PaintManager.FindControl(L"msgyncancelbtn"));
+    m_ynConfirm = dynamic_cast<CButtonUI*>(m_PaintManager.FindControl(L"msgynconfirmbtn"));
+}
+
+void CommonDlg::OnClick(TNotifyUI& msg) {
+    if (msg.pSender == nullptr)
+        return;
+    const CDuiString name = msg.pSender->GetName();
+    if (name == L"msgconfirmbtn" || name == L"msgynconfirmbtn") {
+        SetResult(0);
+        Close(1);
+    } else if (name == L"msgyncancelbtn") {
+        SetResult(1);
+        Close(1);
+    }
+}
+
+void CommonDlg::CentreOverParent() {
+    HWND self = GetHWND();
+    if (self == nullptr)
+        return;
+    if (m_parent == nullptr) {
+        CenterWindow();
+        return;
+    }
+    const QRect client(m_parent->mapToGlobal(QPoint(0, 0)), m_parent->size());
+    self->move(CentredPosition(client, self->size()));
+}
+
+void CommonDlg::ShowInformation(const std::wstring& title, const std::wstring& text) {
+    if (m_title != nullptr && !title.empty())
+        m_title->SetText(title);
+    if (m_text != nullptr)
+        m_text->SetText(text);
+    if (m_tab != nullptr)
+        m_tab->SelectItem(0);
+    CentreOverParent();
+    ShowModal();
+}
+
+void CommonDlg::ShowQuestion(const std::wstring& title, const std::wstring& text,
+                             const std::wstring& cancelText, const std::wstring& confirmText) {
+    if (m_ynTitle != nullptr && !title.empty())
+        m_ynTitle->SetText(title);
+    if (m_ynText != nullptr)
+        m_ynText->SetText(text);
+    if (m_ynCancel != nullptr)
+        m_ynCancel->SetText(cancelText);
+    if (m_ynConfirm != nullptr)
+        m_ynConfirm->SetText(confirmText);
+    if (m_tab != nullptr)
+        m_tab->SelectItem(1);
+    CentreOverParent();
+    ShowModal();
+}
+
+int CommonDlg::ShowInfo(HWND parent, const std::wstring& title, const std::wstring& text) {
+    return OnUiThread([=] {
+        CommonDlg dlg(parent);
+        // No task-bar button: a tool window owned by the parent.
+        dlg.Create(parent, L"CommonDlg", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW);
+        dlg.ShowInformation(title, text);
+        return Result();
+    });
+}
+
+int CommonDlg::ShowYesNo(HWND parent, const std::wstring& title, const std::wstring& text,
+                         const std::wstring& cancelText, const std::wstring& confirmText) {
+    return OnUiThread([=] {
+        CommonDlg dlg(parent);
+        dlg.Create(parent, L"CommonDlg", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW);
+        dlg.ShowQuestion(title, text, cancelText, confirmText);
+        return Result();
+    });
+}
+
+int CommonDlg::ShowUnsupportedFormat(HWND parent) {
+    return ShowInfo(parent, L"", notice::kUnsupportedFormat);
+}
+int CommonDlg::ShowDamagedFile(HWND parent) {
+    return ShowInfo(parent, L"", notice::kDamagedFile);
+}
+int CommonDlg::ShowFolderDropped(HWND parent) {
+    return ShowInfo(parent, L"", notice::kFolderDropped);
+}
+int CommonDlg::ShowOpenFailed(HWND parent) {
+    return ShowInfo(parent, L"", notice::kOpenFailed);
+}
+int CommonDlg::ShowListFinished(HWND parent) {
+    return ShowInfo(parent, L"", notice::kListFinished);
+}
+int CommonDlg::ShowRecognitionFailed(HWND parent) {
+    return ShowInfo(parent, L"", notice::kRecognitionFailed);
+}
+int CommonDlg::ShowHotKeyTaken(HWND parent) {
+    return ShowInfo(parent, L"", notice::kHotKeyTaken);
+}
+int CommonDlg::ShowListFull(HWND parent) {
+    return ShowInfo(parent, L"", notice::kListFull);
+}
+int CommonDlg::ShowTasksRunning(HWND parent) {
+    return ShowInfo(parent, L"", notice::kTasksRunning);
+}
+
+}  // namespace kelsor::notices

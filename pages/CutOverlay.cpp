@@ -1,0 +1,56 @@
+#include "pages/CutOverlay.h"
+
+#include <QPainter>
+#include <algorithm>
+
+#include "jobs/view/RectTracker.h"
+
+namespace kelsor::jobs {
+
+std::vector<QRect> DimBands(QSize area, const TrackRect& selection) {
+    const int w = area.width();
+    const int h = area.height();
+    if (selection.Width() == 0 || selection.Height() == 0) {
+        return {QRect(0, 0, w, h)};
+    }
+    const int x1 = std::min(selection.left, selection.right);
+    const int x2 = std::max(selection.left, selection.right);
+    const int y1 = std::min(selection.top, selection.bottom);
+    const int y2 = std::max(selection.top, selection.bottom);
+    std::vector<QRect> bands;
+    if (y1 > 0) {
+        bands.emplace_back(0, 0, w, std::min(y1, h));
+    }
+    if (y2 < h) {
+        bands.emplace_back(0, std::max(y2, 0), w, h - std::max(y2, 0));
+    }
+    // The side parts span only the selection's rows inside the area.
+    const int top = std::max(y1, 0);
+    const int bottom = std::min(y2, h);
+    if (bottom > top) {
+        if (x1 > 0) {
+            bands.emplace_back(0, top, std::min(x1, w), bottom - top);
+        }
+        if (x2 < w) {
+            bands.emplace_back(std::max(x2, 0), top, w - std::max(x2, 0), bottom - top);
+        }
+    }
+    return bands;
+}
+
+void PaintCutOverlay(QPainter& painter, const QImage& grab, QSize area, const TrackRect& selection,
+                     int alpha, const RectTrackerBase& tracker) {
+    painter.fillRect(QRect(QPoint(0, 0), area), Qt::white);
+    if (!grab.isNull()) {
+        painter.drawImage(QPoint(0, 0), grab, QRect(QPoint(0, 0), area));
+    }
+    const QColor dim(0, 0, 0, alpha);
+    for (const QRect& band : DimBands(area, selection)) {
+        painter.fillRect(band, dim);
+    }
+    if (!selection.IsAllZero()) {
+        tracker.DrawFrame(painter);
+    }
+}
+
+}  // namespace kelsor::jobs

@@ -1,0 +1,48 @@
+#include "shell/CMainMenuWnd.h"
+
+#include <QWidget>
+#include <filesystem>
+
+#include "app/AppContext.h"
+#include "app/TextConv.h"
+#include "platform/sys/Process.h"
+
+namespace kelsor::shell {
+
+namespace {
+
+bool IsFile(const std::wstring& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(WideToAnsi(path), ec);
+}
+
+}  // namespace
+
+void CMainMenuWnd::ShowAt(const QPoint& screenPos) {
+    if (GetHWND() == nullptr)
+        return;
+    GetHWND()->move(screenPos);
+    ShowWindow(true, true);
+}
+
+ui::LRESULT CMainMenuWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) {
+    if (msg == ui::WM_KILLFOCUS)
+        ShowWindow(false);
+    return WindowImplBase::HandleMessage(msg, wParam, lParam);
+}
+
+void CMainMenuWnd::OnClick(ui::TNotifyUI& msg) {
+    const ui::CDuiString name = msg.pSender != nullptr ? msg.pSender->GetName() : L"";
+    if (name == L"checkupdatebtn") {
+        if (IsFile(App().updaterPath))
+            platform::StartProgram(App().updaterPath, {L"-KSOCRMAINMENU"});
+    } else if (name == L"officialsitebtn") {
+        platform::OpenWithDesktop(App().homePageUrl);
+    } else if (name == L"aboutusbtn") {
+        platform::OpenWithDesktop(App().aboutPageUrl);
+    }
+    if (GetHWND() != nullptr)
+        ShowWindow(false);
+}
+
+}  // namespace kelsor::shell

@@ -1,0 +1,143 @@
+// The image view inside the real page: cut mode driven with mouse events.
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QTimer>
+
+#include "PageTestSupport.h"
+#include "app/AppContext.h"
+#include "pages/SingleOCRView.h"
+
+using namespace kelsor;
+using namespace kelsor::pagetest;
+using kelsor::jobs::TrackRect;
+
+namespace {
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint p, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(p), QPointF(widget->mapToGlobal(p)), button, buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+void Press(QWidget* w, QPoint p) {
+    SendMouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+}
+void MoveTo(QWidget* w, QPoint p) {
+    SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+}
+void Release(QWidget* w, QPoint p) {
+    SendMouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+}
+
+class ViewTest : public ::testing::Test, public PageFixture {
+protected:
+    // A 264 x 226 picture, red left and blue right, shown centred at natural
+    // size at (132, 112) of the 528 x 451 view.
+    void ShowTwoColourPicture() {
+        const std::wstring path = Folder(L"pics") + L"halves.png";
+        ASSERT_TRUE(SavePicture(TwoColourPicture(264, 226, Qt::red, Qt::blue), path));
+        page->SetPicture(path);
+        view = page->View();
+        host = view->GetHWND();
+        ASSERT_TRUE(WaitFor([&] { return !view->Canvas().LatestFrame().image.isNull(); }));
+    }
+    jobs::SingleOCRView* view = nullptr;
+    QWidget* host = nullptr;
+};
+
+bool Near(QRgb a, QColor b) {
+    return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
+           std::abs(qBlue(a) - b.blue()) < 40;
+}
+
+}  // namespace
+
+TEST_F(ViewTest, ClickInCutModeSelectsTheWholeViewAndCutsTheDisplayedPixels) {
+    ShowTwoColourPicture();
+    ASSERT_TRUE(page->ClickControl(L"cutbtn"));
+    EXPECT_FALSE(view->IsMoveMode());
+    EXPECT_FALSE(view->OverlayShown());
+    Press(host, {50, 50});
+    EXPECT_EQ(view->Tracker().selection, (TrackRect{0, 0, 528, 451}));
+    EXPECT_TRUE(view->OverlayShown());
+    Release(host, {50, 50});
+    EXPECT_FALSE(view->OverlayShown());
+
+    const std::wstring cut = root + L"cut.jpg";
+    view->SaveCut(cut);
+    const QImage image(QString::fromStdWString(cut));
+    ASSERT_EQ(image.size(), QSize(528, 451));
+    EXPECT_TRUE(Near(image.pixel(10, 10), Qt::white));
+    EXPECT_TRUE(Near(image.pixel(150, 130), Qt::red));
+    EXPECT_TRUE(Near(image.pixel(370, 320), Qt::blue));
+}
+
+TEST_F(ViewTest, RubberBandStartsAfterTwoPixelsAndCutsFromTheScreenGrab) {
+    // The grab holds the screen beyond the view too: green left of x 200,
+    // black from there on.
+    jobs::SingleOCRView::SetScreenGrabber([](const QRect& area) {
+        return TwoColourPicture(400, area.height(), Qt::green, Qt::black)
+            .copy(0, 0, area.width(), area.height());
+    });
+    ShowTwoColourPicture();
+    ASSERT_TRUE(page->ClickControl(L"cutbtn"));
+    Press(host, {100, 100});
+    MoveTo(host, {101, 101});  // one pixel: still the whole view
+    EXPECT_EQ(view->Tracker().selection, (TrackRect{0, 0, 528, 451}));
+    QTimer::singleShot(0, host, [&] {
+        MoveTo(host, {200, 180});
+        MoveTo(host, {300, 250});
+        Release(host, {300, 250});
+    });
+    MoveTo(host, {103, 103});  // two pixels from the last point: the band runs
+    EXPECT_EQ(view->Tracker().selection, (TrackRect{101, 101, 300, 250}));
+    // The band's loop took the button-up: the overlay stays on.
+    EXPECT_TRUE(view->OverlayShown());
+
+    const std::wstring cut = root + L"band.jpg";
+    view->SaveCut(cut);
+    const QImage image(QString::fromStdWString(cut));
+    ASSERT_EQ(image.size(), QSize(199, 149));
+    EXPECT_TRUE(Near(image.pixel(20, 20), Qt::green));
+    EXPECT_TRUE(Near(image.pixel(180, 20), Qt::black));
+
+    // Back to move mode: the cut is cleared and a save writes nothing.
+    ASSERT_TRUE(page->ClickControl(L"movebtn"));
+    EXPECT_TRUE(view->Tracker().selection.IsAllZero());
+    view->SaveCut(cut);
+    EXPECT_FALSE(Exists(cut));
+}
+
+TEST_F(ViewTest, ZoomWorksInMoveModeOnly) {
+    ShowTwoColourPicture();
+    const double before = view->Canvas().State().scale;
+    ASSERT_TRUE(page->ClickControl(L"cutbtn"));
+    page->ZoomAt(QPoint(300, 300), 120);
+    EXPECT_TRUE(page->ClickControl(L"zoominbtn"));
+    EXPECT_DOUBLE_EQ(view->Canvas().State().scale, before);
+
+    ASSERT_TRUE(page->ClickControl(L"movebtn"));
+    page->ZoomAt(QPoint(300, 300), 120);
+    view->Canvas().WaitForAnimation();
+    EXPECT_GT(view->Canvas().State().scale, before);
+    EXPECT_TRUE(page->ClickControl(L"adaptationbtn"));
+    EXPECT_NEAR(view->Canvas().State().scale, 2.0, 0.001);  // 264 wide in 528
+}
+
+TEST_F(ViewTest, MoveModeDragsThePictureAndCutModeDoesNot) {
+    ShowTwoColourPicture();
+    const auto start = view->Canvas().State().placement;
+    Press(host, {200, 200});  // on the picture
+    MoveTo(host, {230, 190});
+    Release(host, {230, 190});
+    const auto moved = view->Canvas().State().placement;
+    EXPECT_EQ(moved.originX - start.originX, 30);
+    EXPECT_EQ(moved.originY - start.originY, -10);
+    EXPECT_FALSE(view->Canvas().State().dragging);
+
+    ASSERT_TRUE(page->ClickControl(L"cutbtn"));
+    Press(host, {200, 200});
+    Release(host, {200, 200});
+    EXPECT_EQ(view->Canvas().State().placement.originX, moved.originX);
+}
