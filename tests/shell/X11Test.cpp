@@ -7,7 +7,7 @@
 #include "MainWndTestSupport.h"
 #include "X11TestSupport.h"
 #include "app/AppContext.h"
-#include "pages/PageWindows.h"
+#include "pages/ScreenOCRWnd.h"
 #include "pages/SingleOCRView.h"
 #include "pages/SingleOCRWnd.h"
 #include "platform/ui/MainWindowRef.h"

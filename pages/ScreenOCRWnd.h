@@ -5,26 +5,8 @@
 
 #include "platform/ui/UiLib.h"
 
-// The batch and screen pages as far as they exist: each loads its layout and
-// shows it in its empty state; their lists, captures and recognitions join
-// later. Both delete themselves when their window is gone, like every page.
+// The screen page: loads its layout and shows it in its empty state.
 namespace kelsor::jobs {
-
-class BatchOCRWnd : public ui::WindowImplBase {
-public:
-    BatchOCRWnd();
-    ~BatchOCRWnd() override;
-
-protected:
-    ui::CDuiString GetWindowClassName() const override { return L"BatchOCRWnd"; }
-    ui::CDuiString GetSkinFolder() override { return L""; }
-    ui::CDuiString GetSkinFile() override { return L"batchocrwnd.xml"; }
-    void InitWindow() override;
-    void OnFinalMessage(ui::HWND) override { delete this; }
-};
-
-// The process-wide batch page, null while none exists.
-BatchOCRWnd* GetBatchOCRPage();
 
 class ScreenOCRWnd : public ui::WindowImplBase {
 public:
