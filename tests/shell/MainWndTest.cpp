@@ -4,7 +4,9 @@
 #include <QBuffer>
 #include <QDropEvent>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <array>
@@ -20,6 +22,7 @@
 #include "app/TextConv.h"
 #include "jobs/view/PictureCanvas.h"
 #include "pages/BatchOCRWnd.h"
+#include "pages/ScreenGrab.h"
 #include "pages/ScreenOCRWnd.h"
 #include "pages/SingleOCRView.h"
 #include "pages/SingleOCRWnd.h"
@@ -442,9 +445,28 @@ TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {
     RecordingMainWnd* w = Open();
     kelsor::jobs::ScreenOCRWnd* screen = kelsor::jobs::GetScreenOCRPage();
     ASSERT_NE(screen, nullptr);
+    QImage still(640, 480, QImage::Format_RGB32);
+    still.fill(Qt::gray);
+    kelsor::jobs::SetScreenGrabber([still] {
+        return kelsor::jobs::ScreenGrab{still, QRect(0, 0, 640, 480)};
+    });
+    // The capture runs inside the message; Esc on its window ends it.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&poll] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == QLatin1String("ScreenShotWndClass") && top->isVisible()) {
+                poll.stop();
+                QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(top, &esc);
+            }
+        }
+    });
+    poll.start(10);
     w->SendMessage(WM_HOTKEY, 10000, 0);
     w->SendMessage(WM_HOTKEY, 10001, 0);  // some other hot key
-    EXPECT_EQ(screen->CaptureRequests(), 1);
+    kelsor::jobs::SetScreenGrabber({});
+    EXPECT_EQ(screen->CapturesRun(), 1);
+    EXPECT_TRUE(w->GetHWND()->isVisible());
 }
 
 TEST_F(MainWndTest, ConverterButtonComesBackWhenTheFetchWorkerEnds) {
