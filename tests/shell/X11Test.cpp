@@ -24,18 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One server for the whole test process (the application keeps its
-// connection to the first).
-bool PrivateXRunning() {
-    static kelsor::shelltest::PrivateXServer server;
-    static const bool running = server.Start();
-    return running;
-}
-
-#define START_PRIVATE_X()   \
-    if (!PrivateXRunning()) \
-        GTEST_SKIP() << "Xvfb cannot run here: no X server for the test";
-
 void BuildContextIn(const kelsor::test::TempFolder& dir) {
     StartupInputs in;
     in.exeFolder = dir.wide("bin") + L"/";
