@@ -114,9 +114,8 @@ protected:
     }
 
     // The main window as the program creates it. Offscreen there is no X
-    // server to grab Ctrl+2 on, so its notice comes first and is answered.
+    // server to grab Ctrl+2 on: no hot key, and no notice claiming it taken.
     RecordingMainWnd* Open() {
-        ModalSeam::SetNextAnswer(L"msgconfirmbtn");
         auto* w = new RecordingMainWnd();
         w->Create(nullptr, L"KelsorOCR文字识别", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE);
         QApplication::processEvents();
@@ -142,7 +141,7 @@ protected:
 
 TEST_F(MainWndTest, StartsOnTheSinglePageWithTheSourceFolderOptionAndNoHotKeyOffscreen) {
     RecordingMainWnd* w = Open();
-    ASSERT_EQ(notices, std::vector<std::wstring>{L"ctrl + 2 被占用！"});
+    EXPECT_TRUE(notices.empty());
     EXPECT_FALSE(w->HotKeyRegistered());
     EXPECT_EQ(GetMainWindow(), w);
     EXPECT_EQ(w->GetClientRect().size(), QSize(1120, 720));
@@ -438,7 +437,7 @@ TEST_F(MainWndTest, DroppedPictureGoesToTheSinglePageAndTheWheelZoomsItOverThePi
     ASSERT_TRUE(w->ClickControl(L"batchocropt"));
     wheel({300, 300}, 120);
     EXPECT_EQ(scale(), zoomed);
-    EXPECT_EQ(notices.size(), 1u);  // only the start-up notice
+    EXPECT_TRUE(notices.empty());
 }
 
 TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {
