@@ -2,6 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+#include <algorithm>
+
 #include "account/UserInfo.h"
 #include "app/TextConv.h"
 #include "jobs/BatchFileItem.h"
@@ -46,6 +51,10 @@ void BatchList::Attach(ui::CPaintManagerUI& pm, ui::CListUI* list, ui::HWND owne
     m_list = list;
     m_owner = owner;
     m_nextSerial = 1;
+    if (auto* scroll = list != nullptr ? list->findChild<QScrollArea*>() : nullptr) {
+        QObject::connect(scroll->verticalScrollBar(), &QScrollBar::valueChanged, list,
+                         [this] { BuildRowsInView(); });
+    }
 }
 
 void BatchList::AddRows() {
@@ -56,15 +65,56 @@ void BatchList::AddRows() {
         if (item->shown) {
             continue;
         }
-        Entry entry{BuildBatchRow(*m_pm, *item, m_nextSerial), RowState::NotRecognised};
-        m_list->AddAt(entry.controls.row, m_list->GetCount());
+        Entry entry;
+        entry.element = MakeBatchRow();
+        entry.element->SetTag(static_cast<std::uintptr_t>(id));
+        entry.serial = m_nextSerial++;
+        m_list->AddAt(entry.element, m_list->GetCount());
         item->shown = true;
         item->listElementTag = id;
         m_rows[id] = entry;
-        ++m_nextSerial;
     }
+    BuildRowsInViewSoon();
     if (m_store.Size() >= BatchFileStore::kCapacity) {
         CommonDlg::ShowListFull(MainWindowHandle(m_owner));
+    }
+}
+
+void BatchList::Build(int id, Entry& entry) {
+    const BatchFileItem* item = m_store.Find(id);
+    if (entry.controls.row != nullptr || item == nullptr) {
+        return;
+    }
+    entry.controls = FillBatchRow(entry.element, *item, entry.serial);
+    ShowRowState(entry.controls, entry.state);
+    entry.controls.progress->SetValue(entry.progress);
+}
+
+void BatchList::BuildRowsInView() {
+    auto* scroll = m_list != nullptr ? m_list->findChild<QScrollArea*>() : nullptr;
+    if (scroll == nullptr || !m_list->IsVisible()) {
+        return;
+    }
+    const int top = scroll->verticalScrollBar()->value();
+    const int bottom = top + std::max(scroll->viewport()->height(), m_list->height());
+    for (int i = 0; i < m_list->GetCount(); ++i) {
+        ui::CControlUI* element = m_list->GetItemAt(i);
+        const QRect place = element->geometry();
+        if (place.bottom() < top || place.top() > bottom) {
+            continue;
+        }
+        const int id = static_cast<int>(element->GetTag());
+        if (Entry* entry = FindEntry(id)) {
+            Build(id, *entry);
+        }
+    }
+}
+
+void BatchList::BuildRowsInViewSoon() {
+    // After the event loop has laid the list out; a list that is gone by
+    // then takes the call with it.
+    if (m_list != nullptr) {
+        QTimer::singleShot(0, m_list, [this] { BuildRowsInView(); });
     }
 }
 
@@ -81,9 +131,13 @@ BatchList::Entry* BatchList::FindEntry(int id) {
     return it == m_rows.end() ? nullptr : &it->second;
 }
 
-const BatchRowControls* BatchList::Row(int id) const {
-    const auto it = m_rows.find(id);
-    return it == m_rows.end() ? nullptr : &it->second.controls;
+const BatchRowControls* BatchList::Row(int id) {
+    Entry* entry = FindEntry(id);
+    if (entry == nullptr) {
+        return nullptr;
+    }
+    Build(id, *entry);
+    return entry->controls.row != nullptr ? &entry->controls : nullptr;
 }
 
 RowState BatchList::StateOf(int id) const {
@@ -109,7 +163,16 @@ int BatchList::IdOfRowControl(ui::CControlUI* control) const {
 
 void BatchList::SetState(Entry& entry, RowState state) {
     entry.state = state;
-    ShowRowState(entry.controls, state);
+    if (entry.controls.row != nullptr) {
+        ShowRowState(entry.controls, state);
+    }
+}
+
+void BatchList::SetProgress(Entry& entry, int value) {
+    entry.progress = value;
+    if (entry.controls.progress != nullptr) {
+        entry.controls.progress->SetValue(value);
+    }
 }
 
 bool BatchList::SignedIn() const {
@@ -185,10 +248,12 @@ void BatchList::Remove(int id) {
 
 void BatchList::EraseRow(int id) {
     if (Entry* entry = FindEntry(id); entry != nullptr && m_list != nullptr) {
-        m_list->Remove(entry->controls.row);
+        m_list->Remove(entry->element);
     }
     m_rows.erase(id);
     m_store.Erase(id);
+    // Rows below move up into view.
+    BuildRowsInViewSoon();
 }
 
 void BatchList::EmptyCheck() {
@@ -227,23 +292,22 @@ void BatchList::OnTaskEvent(const TaskStatus& status) {
     if (entry == nullptr) {
         return;
     }
-    ui::CProgressUI* progress = entry->controls.progress;
     switch (status.state) {
         case Running:
             // Whatever happened to earlier tasks, a running row shows its bar.
             if (entry->state != RowState::Running) {
                 SetState(*entry, RowState::Running);
             }
-            progress->SetValue(status.progress);
+            SetProgress(*entry, status.progress);
             break;
         case Succeeded:
             SetState(*entry, RowState::Done);
-            progress->SetValue(100);
+            SetProgress(*entry, 100);
             item->state = Succeeded;
             break;
         case Failed:
             SetState(*entry, RowState::Failed);
-            progress->SetValue(0);
+            SetProgress(*entry, 0);
             item->state = Failed;
             break;
         default:

@@ -54,19 +54,30 @@ public:
 
     int RowCount() const { return static_cast<int>(m_rows.size()); }
     int NextSerial() const { return m_nextSerial; }
-    // The row of the item with this id, or null.
-    const BatchRowControls* Row(int id) const;
+    // The row of the item with this id (built now if it was not yet), or
+    // null.
+    const BatchRowControls* Row(int id);
     // The display state of that row (NotRecognised when there is none).
     RowState StateOf(int id) const;
 
 private:
     struct Entry {
-        BatchRowControls controls;
+        ui::CListContainerElementUI* element = nullptr;
+        int serial = 0;
         RowState state = RowState::NotRecognised;
+        int progress = 0;
+        BatchRowControls controls;  // empty until the row is built
     };
 
     Entry* FindEntry(int id);
+    // Gives the row its controls, showing its state, unless it has them.
+    void Build(int id, Entry& entry);
+    // Builds the rows in the list's view: after changes, once the layout has
+    // settled, and whenever the list scrolls.
+    void BuildRowsInView();
+    void BuildRowsInViewSoon();
     void SetState(Entry& entry, RowState state);
+    void SetProgress(Entry& entry, int value);
     void Queue(BatchFileItem& item, Entry& entry);
     void EraseRow(int id);
     void EmptyCheck();
@@ -78,7 +89,9 @@ private:
     ui::CPaintManagerUI* m_pm = nullptr;
     ui::CListUI* m_list = nullptr;
     ui::HWND m_owner = nullptr;
-    // The rows by the item's list element tag (its id).
+    // The rows by the item's list element tag (its id). A row gets its
+    // controls when it first comes into view (or is asked for), so adding a
+    // hundred pictures builds the few rows on show only.
     std::map<int, Entry> m_rows;
     int m_nextSerial = 1;
 };

@@ -1,5 +1,6 @@
 #include "pages/BatchListRow.h"
 
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -99,17 +100,12 @@ ui::CButtonUI* MakeAction(ui::CContainerUI* cell, const wchar_t* name, const wch
     return button;
 }
 
-ui::CListContainerElementUI* MakeRowElement(ui::CPaintManagerUI& pm) {
-    ui::CDialogBuilder builder;
-    auto* row = dynamic_cast<ui::CListContainerElementUI*>(
-        builder.Create(L"listItem.xml", {}, nullptr, &pm));
-    if (row == nullptr) {
-        // The layout is part of the program; without it the row still works.
-        row = new ui::CListContainerElementUI;
-        row->SetName(L"new_node");
-        row->SetFixedHeight(40);
-    }
-    return row;
+// The row element of the layout file, read once: rows are made by the
+// hundred and each would otherwise parse the file again.
+const ui::MarkupNode* RowMarkup() {
+    static const std::optional<ui::MarkupNode> layout =
+        ui::LoadLayout(QStringLiteral("listItem.xml"));
+    return layout ? layout->Child(QStringLiteral("ListContainerElement")) : nullptr;
 }
 
 void FillStatusCell(ui::CContainerUI* cell, BatchRowControls& out) {
@@ -135,9 +131,24 @@ RowLook RowLookFor(RowState state) {
     return index >= 0 && index < static_cast<int>(std::size(kLooks)) ? kLooks[index] : kLooks[1];
 }
 
-BatchRowControls BuildBatchRow(ui::CPaintManagerUI& pm, const BatchFileItem& item, int serial) {
+ui::CListContainerElementUI* MakeBatchRow() {
+    auto* row = new ui::CListContainerElementUI;
+    if (const ui::MarkupNode* markup = RowMarkup()) {
+        for (const auto& [name, value] : markup->attributes) {
+            row->SetAttribute(name.toStdWString(), value.toStdWString());
+        }
+    } else {
+        // The layout is part of the program; without it the row still works.
+        row->SetName(L"new_node");
+        row->SetFixedHeight(40);
+    }
+    return row;
+}
+
+BatchRowControls FillBatchRow(ui::CListContainerElementUI* row, const BatchFileItem& item,
+                              int serial) {
     BatchRowControls out;
-    out.row = MakeRowElement(pm);
+    out.row = row;
     ui::CContainerUI* cells[kColumns] = {};
     for (auto*& cell : cells) {
         cell = new ui::CHorizontalLayoutUI;

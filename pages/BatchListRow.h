@@ -51,10 +51,15 @@ struct BatchRowControls {
     ui::CButtonUI* remove = nullptr;
 };
 
-// Builds the row "new_node" for `item` with `serial` as its serial number:
-// one cell per column of the list header (nine), in display state 1 (not
-// recognised). The row belongs to nobody yet: add it to the list.
-BatchRowControls BuildBatchRow(ui::CPaintManagerUI& pm, const BatchFileItem& item, int serial);
+// The row "new_node" of "listItem.xml", still without cells: what the list
+// holds for a row that has not come into view yet.
+ui::CListContainerElementUI* MakeBatchRow();
+
+// Gives `row` one cell per column of the list header (nine) and fills them
+// for `item`, with `serial` as its serial number, in display state 1 (not
+// recognised).
+BatchRowControls FillBatchRow(ui::CListContainerElementUI* row, const BatchFileItem& item,
+                              int serial);
 
 // Shows `state` on the row's controls.
 void ShowRowState(const BatchRowControls& row, RowState state);
