@@ -397,8 +397,11 @@ void CMainWnd::DropFiles(const std::vector<std::wstring>& paths) {
         else
             single_page::SetPicture(first);
     }
-    // The batch page takes drops once its list can add pictures; the screen
-    // page's picture only ever comes from a capture.
+    if (m_page == kBatchPage) {
+        if (BatchOCRWnd* batchPage = jobs::GetBatchOCRPage())
+            batchPage->AddDroppedPaths(paths);
+    }
+    // The screen page's picture only ever comes from a capture.
 }
 
 void CMainWnd::OnMouseWheel(WPARAM wParam, LPARAM lParam) {
@@ -534,7 +537,8 @@ void CMainWnd::StartScreenRecognition() {
 }
 
 void CMainWnd::StartBatchList() {
-    // The batch list is not built yet; its start joins with the batch page.
+    if (BatchOCRWnd* batchPage = jobs::GetBatchOCRPage())
+        batchPage->StartAll();
 }
 
 // --------------------------------------------------------------- accounts

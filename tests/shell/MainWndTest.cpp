@@ -20,6 +20,7 @@
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
+#include "jobs/BatchFileItem.h"
 #include "jobs/view/PictureCanvas.h"
 #include "pages/BatchOCRWnd.h"
 #include "pages/ScreenGrab.h"
@@ -398,6 +399,28 @@ TEST_F(MainWndTest, DroppedFolderOnTheSinglePageIsRefusedOtherPagesIgnoreDrops) 
         w->DropFiles({dir.wide("pictures")});
     }
     EXPECT_TRUE(notices.empty());
+    EXPECT_TRUE(ProcessBatchStore().Empty());
+}
+
+TEST_F(MainWndTest, DropsOnTheBatchPageAddPicturesAndItsStartButtonStartsTheList) {
+    RecordingMainWnd* w = Open();
+    notices.clear();
+    fs::create_directories(dir.file("pictures/sub"));
+    for (const char* name : {"pictures/sub/x.png", "c.png", "a.png", "b.png"})
+        kelsor::test::WriteFile(dir.file(name), shelltest::SquarePng(8, 0xFF000000));
+    ASSERT_TRUE(w->ClickControl(L"batchocropt"));
+    w->DropFiles({dir.wide("pictures"), dir.wide("c.png")});
+    w->DropFiles({dir.wide("c.png"), dir.wide("a.png"), dir.wide("b.png")});
+    std::vector<std::wstring> names;
+    for (const auto& [id, item] : ProcessBatchStore().All())
+        names.push_back(item->fileName);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"x.png", L"c.png", L"a.png", L"b.png"}));
+    EXPECT_TRUE(Control(*w, L"batchconvertbtn")->IsEnabled());
+    // Signed out, the start button asks for the register/login window.
+    ASSERT_TRUE(w->ClickControl(L"batchconvertbtn"));
+    EXPECT_EQ(w->Count(WM_KSOCR_OPENLOGIN), 1);
+    EXPECT_TRUE(notices.empty());
+    ProcessBatchStore().Clear();
 }
 
 TEST_F(MainWndTest, DroppedPictureGoesToTheSinglePageAndTheWheelZoomsItOverThePictureOnly) {
