@@ -2,7 +2,6 @@
 
 #include <QUrl>
 #include <algorithm>
-#include <cwctype>
 
 #include "account/windows/ScriptBridge.h"
 #include "platform/sys/Messages.h"
@@ -13,13 +12,11 @@
 namespace kelsor::account {
 namespace {
 
-constexpr std::wstring_view kFilePrefix = L"file:///";
-
-bool StartsWithNoCase(const std::wstring& text, std::wstring_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    return std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); });
+bool IsWebAddress(const std::wstring& url) {
+    const QUrl parsed(QString::fromStdWString(url), QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    return parsed.isValid() && !parsed.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 // The page finished loading: every live window of the view learns it
@@ -123,20 +120,15 @@ void UnregisterWebView(WebWindow& web) {
     web.title.clear();
 }
 
-std::wstring DesktopOpenTarget(const std::wstring& url) {
-    if (!StartsWithNoCase(url, kFilePrefix))
-        return url;
-    // "file:///C:/x" leaves "C:/x" on Windows; here local paths are rooted at
-    // "/", which the eight characters also took away. The engine hands the URL
-    // percent-encoded, the opener wants the file's own name.
-    const std::wstring path = L"/" + url.substr(kFilePrefix.size());
-    return QUrl::fromPercentEncoding(QString::fromStdWString(path).toUtf8()).toStdWString();
-}
-
 platform::WebView* ChooseViewForRequest(platform::WebView* view, const std::wstring& url,
                                         const std::wstring& targetName) {
+    // Only web addresses leave the view: a local file or another scheme
+    // handed to the desktop would run whatever the desktop opens it with.
+    if (!IsWebAddress(url)) {
+        return nullptr;
+    }
     if (targetName.empty() || targetName == L"_blank") {
-        platform::OpenWithDesktop(DesktopOpenTarget(url));
+        platform::OpenWithDesktop(url);
         return nullptr;
     }
     if (targetName == L"wontOpen")
