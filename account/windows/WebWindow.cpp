@@ -7,6 +7,7 @@
 #include "platform/sys/Messages.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/WindowImplBase.h"
+#include "platform/web/WebEngine.h"
 #include "platform/web/WebView.h"
 
 namespace kelsor::account {
@@ -68,6 +69,16 @@ std::vector<WebViewBinding> WebViewRegistry::LiveEntries(const platform::WebView
 }
 
 bool CreateWebView(WebWindow& web, ui::CWindowWnd& window, int x, int y, int width, int height) {
+    // Most runs never show a web page: the engine (a whole browser) starts
+    // with the first account window rather than with the program.
+    if (!platform::WebInitialize()) {
+        web.view = nullptr;
+        web.hostWindow = nullptr;
+        return false;
+    }
+    // Bound before the first page loads, and renewed with every view: the
+    // binding is global to the engine.
+    BindScriptBridge();
     web.view = platform::WebView::Create(window.GetHWND(), x, y, width, height);
     if (web.view == nullptr) {
         web.hostWindow = nullptr;
@@ -89,8 +100,6 @@ bool CreateWebView(WebWindow& web, ui::CWindowWnd& window, int x, int y, int wid
     web.view->OnTitleChanged(
         [](platform::WebView* view, const std::wstring& title) { view->SetWindowTitle(title); });
     web.view->OnCreateView(&ChooseViewForRequest);
-    // The binding is global to the engine and renewed with every view.
-    BindScriptBridge();
     return true;
 }
 

@@ -165,6 +165,24 @@ pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out) 
     return rc == 0 ? pid : -1;
 }
 
+// Whether `pid` has a child that is one of the web engine's helper processes
+// (they start with the engine's profile).
+bool HasWebEngineHelper(pid_t pid) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;  // not a process
+        const std::string stat = kelsor::test::ReadFile(entry.path().string() + "/stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos || stat.find("QtWebEngine") > close)
+            continue;
+        // After the name: the state, then the parent's id.
+        if (std::atoi(stat.c_str() + close + 4) == pid)
+            return true;
+    }
+    return false;
+}
+
 int WaitExit(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
@@ -203,6 +221,9 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     EXPECT_EQ(WaitExit(second), 0);
     EXPECT_TRUE(WaitFor([&] { return StackIndex(c, mainWindow) > StackIndex(c, cover); }))
         << "the running window did not come to the front";
+
+    // A start that opened no account window has not started the web engine.
+    EXPECT_FALSE(HasWebEngineHelper(first));
 
     // Its close button ends the program with code 0.
     const std::string click =
