@@ -14,6 +14,7 @@
 #include "platform/sys/Messages.h"
 #include "platform/sys/SingleInstance.h"
 #include "platform/ui/MainWindowRef.h"
+#include "platform/ui/QtTranslations.h"
 #include "platform/ui/UiLib.h"
 #include "platform/web/WebEngine.h"
 #include "shell/CMainWnd.h"
@@ -71,6 +72,7 @@ int RunKelsorOCR(int argc, char** argv) {
     platform::PrepareWebEngineEnvironment();
     {
         QApplication application(argc, argv);
+        ui::InstallQtTranslations(application);  // Qt's own pickers and buttons
         relay.SetOpen(true);
         skin::Install();
         ui::CPaintManagerUI::SetInstance(nullptr);

@@ -1,5 +1,7 @@
 #include "server/account/CompanionInstaller.h"
 
+#include "server/InstallPaths.h"
+
 #include <openssl/evp.h>
 
 #include <filesystem>
@@ -11,6 +13,9 @@ namespace kelsor::server::account {
 std::string CompanionInstallerPath(const ServerOptions& options) {
     if (!options.companionInstaller.empty()) {
         return options.companionInstaller;
+    }
+    if (std::string installed = InstalledLibexecPath("KelsorPDFConverInst"); !installed.empty()) {
+        return installed;
     }
 #ifdef KELSOR_COMPANION_INSTALLER
     return KELSOR_COMPANION_INSTALLER;
