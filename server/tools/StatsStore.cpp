@@ -54,12 +54,11 @@ StatsBatchResult StatsStore::Record(const Json::Value& events) {
         }
         SqlStatement insert(m_db,
                             "INSERT OR IGNORE INTO stat_events (id, event, time, version, channel,"
-                            " install_id, received) VALUES (?, ?, ?, ?, ?, ?, ?)");
-        int column = 1;
-        for (const char* key : {"id", "event", "time", "version", "channel", "installid"}) {
-            insert.Bind(column++, event[key].asString());
-        }
-        insert.Bind(column, static_cast<std::int64_t>(now));
+                            " install_id, received) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                            event["id"].asString(), event["event"].asString(),
+                            event["time"].asString(), event["version"].asString(),
+                            event["channel"].asString(), event["installid"].asString(),
+                            static_cast<std::int64_t>(now));
         if (insert.Step() != SQLITE_DONE) {
             ++result.rejected;
         } else if (sqlite3_changes(m_db) == 0) {
@@ -76,7 +75,7 @@ std::map<std::string, long long> StatsStore::CountsByEvent() {
     std::lock_guard lock(m_mutex);
     SqlStatement query(m_db, "SELECT event, COUNT(*) FROM stat_events GROUP BY event");
     while (query.Step() == SQLITE_ROW) {
-        counts[query.Text(0)] = sqlite3_column_int64(query.handle, 1);
+        counts[query.Text(0)] = query.Int64(1);
     }
     return counts;
 }
@@ -84,7 +83,7 @@ std::map<std::string, long long> StatsStore::CountsByEvent() {
 long long StatsStore::Installations() {
     std::lock_guard lock(m_mutex);
     SqlStatement query(m_db, "SELECT COUNT(DISTINCT install_id) FROM stat_events");
-    return query.Step() == SQLITE_ROW ? sqlite3_column_int64(query.handle, 0) : 0;
+    return query.Step() == SQLITE_ROW ? query.Int64(0) : 0;
 }
 
 }  // namespace kelsor::server::tools
