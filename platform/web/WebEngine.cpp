@@ -38,6 +38,7 @@ struct EngineState {
     std::map<std::wstring, Binding> functions;
     std::vector<std::wstring> origins;
     std::vector<WebViewImpl*> views;
+    QOpenGLContext* shareContext = nullptr;  // made when the engine started
 };
 
 EngineState& State() {
@@ -73,16 +74,29 @@ QOpenGLContext* PlaceholderShareContext() {
     return placeholder;
 }
 
+// Goes with the application, while its platform still exists.
+void ReleaseShareContext() {
+    QOpenGLContext*& context = State().shareContext;
+    if (qt_gl_global_share_context() == context) {
+        qt_gl_set_global_share_context(nullptr);
+    }
+    delete context;
+    context = nullptr;
+}
+
 // The real shared context, made when the engine starts: the engine's views
 // and the widgets hosting them draw through it.
 void ShareOpenGLContexts() {
     QOpenGLContext* current = qt_gl_global_share_context();
-    if (current == nullptr || current == PlaceholderShareContext()) {
-        auto* context = new QOpenGLContext(QCoreApplication::instance());
-        context->setFormat(QSurfaceFormat::defaultFormat());
-        context->create();
-        qt_gl_set_global_share_context(context);
+    if (current != nullptr && current != PlaceholderShareContext()) {
+        return;  // the application's own, or the one made at an earlier start
     }
+    auto* context = new QOpenGLContext();
+    context->setFormat(QSurfaceFormat::defaultFormat());
+    context->create();
+    State().shareContext = context;
+    qt_gl_set_global_share_context(context);
+    qAddPostRoutine(ReleaseShareContext);
 }
 
 }  // namespace

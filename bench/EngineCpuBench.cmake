@@ -1,0 +1,7 @@
+# The default engine's processor time per picture against Tesseract's, with
+# its stage profile (included from bench/CMakeLists.txt).
+target_sources(kelsor-bench PRIVATE EngineCpuBench.cpp)
+if(TARGET kelsor_server_ppocr AND TARGET kelsor_ppocr_textpicture)
+    target_link_libraries(kelsor-bench PRIVATE kelsor_server_ppocr kelsor_ppocr_textpicture)
+    target_compile_definitions(kelsor-bench PRIVATE KELSOR_BENCH_HAVE_PPOCR=1)
+endif()

@@ -1,0 +1,163 @@
+// Processor time per picture of the default recognition engine against
+// Tesseract on the same rendered pictures of Chinese text, in turns, in one
+// process; and where the default engine's time goes (decoding the picture
+// file, detection, post-processing, recognition).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+#include "BenchSupport.h"
+#include "ServiceFixture.h"
+#include "server/PictureDecoder.h"
+#include "server/engine/EngineRegistry.h"
+#ifdef KELSOR_BENCH_HAVE_PPOCR
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "server/ppocr/PpOcrEngine.h"
+#include "server/ppocr/eval/EvalSet.h"
+#endif
+
+namespace {
+
+constexpr double kNotMeasured = std::numeric_limits<double>::quiet_NaN();
+
+#ifdef KELSOR_BENCH_HAVE_PPOCR
+using kelsor::server::RecognitionEngine;
+namespace ppocr = kelsor::server::ppocr;
+
+// The first pictures of the evaluation set's Chinese half (1, 3, 6 and 10
+// lines in turn), as in the error-rate ratio.
+constexpr int kPictures = 12;
+constexpr int kPasses = 2;
+constexpr const char* kFortunesFolder = "/usr/share/games/fortunes";
+
+struct EngineCpu {
+    double ppocr = 0.0;      // seconds per picture, the faster pass
+    double tesseract = 0.0;  // the same
+    double decode = 0.0;     // decoding the pictures' PNG files, per picture
+    ppocr::PpOcrStageTimes stages;
+    std::string error;
+};
+
+EngineCpu& Measured() {
+    static EngineCpu measured;
+    return measured;
+}
+
+std::unique_ptr<RecognitionEngine> Create(const std::string& name, std::string& error) {
+    kelsor::server::EngineFactory factory;
+    return kelsor::server::FindEngineFactory(name, factory, error) ? factory(error) : nullptr;
+}
+
+// Processor seconds per picture of one pass of `engine` over `set`.
+double Pass(RecognitionEngine& engine, const std::vector<ppocr::EvalSample>& set) {
+    const double before = kelsor::bench::OwnCpuSeconds();
+    for (const auto& sample : set) {
+        std::vector<kelsor::server::TextBlock> lines;
+        std::string ignored;
+        engine.Recognize(sample.picture, lines, ignored);
+        benchmark::DoNotOptimize(lines.data());
+    }
+    return (kelsor::bench::OwnCpuSeconds() - before) / static_cast<double>(set.size());
+}
+
+// What the service does before the engine: the picture file decoded.
+double DecodeSeconds(const std::vector<ppocr::EvalSample>& set) {
+    double total = 0.0;
+    for (const auto& sample : set) {
+        const auto& p = sample.picture;
+        cv::Mat rgb(p.height, p.width, CV_8UC3, const_cast<std::uint8_t*>(p.rgb.data()));
+        cv::Mat bgr;
+        cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+        std::vector<unsigned char> png;
+        cv::imencode(".png", bgr, png);
+        const std::string bytes(png.begin(), png.end());
+        kelsor::server::DecodedPicture decoded;
+        std::string error;
+        const double before = kelsor::bench::OwnCpuSeconds();
+        kelsor::server::DecodePicture(bytes, decoded, error);
+        total += kelsor::bench::OwnCpuSeconds() - before;
+    }
+    return total / static_cast<double>(set.size());
+}
+
+void BM_EngineCpuPerPicture(benchmark::State& state) {
+    EngineCpu& measured = Measured();
+    std::string reason;
+    if (kelsor::server::DefaultEngineName(reason) != "ppocr") {
+        measured.error = "the default engine is not ppocr (" + reason + ")";
+        state.SkipWithError(measured.error.c_str());
+        return;
+    }
+    std::vector<ppocr::EvalSample> set;
+    const auto text = ppocr::FortuneChineseText(kFortunesFolder);
+    if (text.empty() ||
+        !ppocr::BuildEvaluationSet({{"zh", text}}, kPictures, set, measured.error)) {
+        if (measured.error.empty())
+            measured.error = std::string("no text in ") + kFortunesFolder + " (fortunes-zh)";
+        state.SkipWithError(measured.error.c_str());
+        return;
+    }
+    auto own = Create("ppocr", measured.error);
+    auto tesseract = own ? Create("tesseract", measured.error) : nullptr;
+    if (!own || !tesseract) {
+        state.SkipWithError(measured.error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        std::vector<kelsor::server::TextBlock> warm;
+        own->Recognize(set.front().picture, warm, reason);  // first-run allocations
+        tesseract->Recognize(set.front().picture, warm, reason);
+        const ppocr::PpOcrStageTimes before = dynamic_cast<ppocr::PpOcrEngine&>(*own).StageTimes();
+        measured.ppocr = measured.tesseract = std::numeric_limits<double>::max();
+        for (int pass = 0; pass < kPasses; ++pass) {
+            measured.ppocr = std::min(measured.ppocr, Pass(*own, set));
+            measured.tesseract = std::min(measured.tesseract, Pass(*tesseract, set));
+        }
+        const ppocr::PpOcrStageTimes& after = dynamic_cast<ppocr::PpOcrEngine&>(*own).StageTimes();
+        measured.stages = {after.detection - before.detection,
+                           after.postProcessing - before.postProcessing,
+                           after.recognition - before.recognition, after.lines - before.lines,
+                           after.pictures - before.pictures};
+        measured.decode = DecodeSeconds(set);
+    }
+}
+
+BENCHMARK(BM_EngineCpuPerPicture)->Unit(benchmark::kSecond)->Iterations(1);
+
+double PpOcrCpuVsTesseract() {
+    const EngineCpu& m = Measured();
+    if (m.stages.pictures == 0 || m.tesseract <= 0) {
+        std::printf("ppocr_cpu_vs_tesseract: not measured%s%s\n", m.error.empty() ? "" : ", ",
+                    m.error.c_str());
+        return kNotMeasured;
+    }
+    const double pictures = static_cast<double>(m.stages.pictures);
+    std::printf(
+        "cpu per picture (%d Chinese pictures, faster of %d passes): ppocr %.3f s, "
+        "tesseract %.3f s\n",
+        kPictures, kPasses, m.ppocr, m.tesseract);
+    std::printf(
+        "ppocr per picture: decode %.4f s, detection %.4f s, post-processing %.4f s, "
+        "recognition %.4f s (%.1f lines)\n",
+        m.decode, m.stages.detection / pictures, m.stages.postProcessing / pictures,
+        m.stages.recognition / pictures, static_cast<double>(m.stages.lines) / pictures);
+    return m.ppocr / m.tesseract;
+}
+#else
+double PpOcrCpuVsTesseract() {
+    std::printf(
+        "ppocr_cpu_vs_tesseract: not measured, the PP-OCR engine is not built "
+        "(run scripts/install-npm-deps.sh)\n");
+    return kNotMeasured;
+}
+#endif
+
+[[maybe_unused]] const bool g_ratio =
+    (kelsor::bench::AddRatio("ppocr_cpu_vs_tesseract", PpOcrCpuVsTesseract, 104), true);
+
+}  // namespace
