@@ -15,23 +15,11 @@
 #include "pages/PageControls.h"
 #include "platform/sys/Messages.h"
 #include "platform/sys/Process.h"
-#include "platform/ui/MainWindowRef.h"
 
 namespace kelsor::jobs {
 namespace {
 
 using notices::CommonDlg;
-
-void TellMainWindow(ui::UINT message) {
-    if (ui::CWindowWnd* main = ui::GetMainWindow()) {
-        main->SendMessage(message, 0, 0);
-    }
-}
-
-ui::HWND MainWindowHandle(ui::HWND fallback) {
-    ui::CWindowWnd* main = ui::GetMainWindow();
-    return main != nullptr ? main->GetHWND() : fallback;
-}
 
 bool Exists(const std::wstring& path) {
     struct stat info {};

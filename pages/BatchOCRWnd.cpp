@@ -15,7 +15,6 @@
 #include "pages/PageControls.h"
 #include "pages/PageNaming.h"
 #include "platform/sys/Messages.h"
-#include "platform/ui/MainWindowRef.h"
 
 namespace kelsor::jobs {
 namespace {
@@ -23,17 +22,6 @@ namespace {
 using notices::CommonDlg;
 
 BatchOCRWnd* g_batchPage = nullptr;
-
-ui::HWND MainWindowHandle(ui::HWND fallback) {
-    ui::CWindowWnd* main = ui::GetMainWindow();
-    return main != nullptr ? main->GetHWND() : fallback;
-}
-
-void TellMainWindow(ui::UINT message) {
-    if (ui::CWindowWnd* main = ui::GetMainWindow()) {
-        main->SendMessage(message, 0, 0);
-    }
-}
 
 bool IsExistingFile(const std::wstring& path) {
     struct stat info {};

@@ -1,10 +1,22 @@
 #include "pages/PageControls.h"
 
+#include "platform/ui/MainWindowRef.h"
+
 namespace kelsor::jobs {
 
 void SetControlVisible(ui::CPaintManagerUI& pm, const wchar_t* name, bool visible) {
     if (ui::CControlUI* c = pm.FindControl(name))
         c->SetVisible(visible);
+}
+
+void TellMainWindow(ui::UINT message) {
+    if (ui::CWindowWnd* main = ui::GetMainWindow())
+        main->SendMessage(message, 0, 0);
+}
+
+ui::HWND MainWindowHandle(ui::HWND fallback) {
+    ui::CWindowWnd* main = ui::GetMainWindow();
+    return main != nullptr ? main->GetHWND() : fallback;
 }
 
 }  // namespace kelsor::jobs
