@@ -167,7 +167,7 @@ bool BatchList::SignedIn() const {
     if (CurrentUser().loggedIn) {
         return true;
     }
-    TellMainWindow(WM_KSOCR_OPENLOGIN);
+    SendPageMessage(WM_KSOCR_OPENLOGIN);
     return false;
 }
 
@@ -251,7 +251,7 @@ void BatchList::EmptyCheck() {
     m_nextSerial = 1;
     SetControlVisible(*m_pm, L"batchselectpicbtn", true);
     m_list->SetVisible(false);
-    TellMainWindow(WM_KSOCR_BATCH_DISABLESTART);
+    SendPageMessage(WM_KSOCR_BATCH_DISABLESTART);
 }
 
 void BatchList::Open(const std::wstring& path) const {

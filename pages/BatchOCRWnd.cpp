@@ -181,7 +181,7 @@ void BatchOCRWnd::AddPaths(const std::vector<std::wstring>& paths) {
         BatchSourceFolder() = FolderOfPath(paths.front());
     }
     ShowFilled(true);
-    TellMainWindow(WM_KSOCR_BATCH_ENABLESTART);
+    SendPageMessage(WM_KSOCR_BATCH_ENABLESTART);
     m_list.AddRows();
 }
 
@@ -193,7 +193,7 @@ void BatchOCRWnd::ClearList() {
     m_list.RemoveAllRows();
     m_list.Store().Clear();
     ShowFilled(false);
-    TellMainWindow(WM_KSOCR_BATCH_DISABLESTART);
+    SendPageMessage(WM_KSOCR_BATCH_DISABLESTART);
 }
 
 }  // namespace kelsor::jobs

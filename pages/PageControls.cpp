@@ -9,7 +9,17 @@ void SetControlVisible(ui::CPaintManagerUI& pm, const wchar_t* name, bool visibl
         c->SetVisible(visible);
 }
 
-void TellMainWindow(ui::UINT message) {
+void ShowControl(ui::CControlUI* control, bool visible) {
+    if (control != nullptr)
+        control->SetVisible(visible);
+}
+
+void EnableControl(ui::CControlUI* control, bool enabled) {
+    if (control != nullptr)
+        control->SetEnabled(enabled);
+}
+
+void SendPageMessage(ui::UINT message) {
     if (ui::CWindowWnd* main = ui::GetMainWindow())
         main->SendMessage(message, 0, 0);
 }
