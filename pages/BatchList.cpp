@@ -15,6 +15,7 @@
 #include "pages/PageControls.h"
 #include "platform/sys/Messages.h"
 #include "platform/sys/Process.h"
+#include "platform/ui/MainWindowRef.h"
 
 namespace kelsor::jobs {
 namespace {
@@ -31,6 +32,11 @@ bool Startable(int state) {
 }
 
 }  // namespace
+
+ui::HWND MainWindowHandle(ui::HWND fallback) {
+    ui::CWindowWnd* main = ui::GetMainWindow();
+    return main != nullptr ? main->GetHWND() : fallback;
+}
 
 BatchList::BatchList(BatchFileStore& store) : m_store(store), m_tasks(&ProcessTaskManager()) {}
 

@@ -24,9 +24,4 @@ void SendPageMessage(ui::UINT message) {
         main->SendMessage(message, 0, 0);
 }
 
-ui::HWND MainWindowHandle(ui::HWND fallback) {
-    ui::CWindowWnd* main = ui::GetMainWindow();
-    return main != nullptr ? main->GetHWND() : fallback;
-}
-
 }  // namespace kelsor::jobs

@@ -15,7 +15,4 @@ void EnableControl(ui::CControlUI* control, bool enabled);
 // one.
 void SendPageMessage(ui::UINT message);
 
-// The main window's handle as the parent of a notice; `fallback` without one.
-ui::HWND MainWindowHandle(ui::HWND fallback);
-
 }  // namespace kelsor::jobs
