@@ -22,17 +22,6 @@ namespace {
 
 using notices::CommonDlg;
 
-void TellMainWindow(ui::UINT message) {
-    if (ui::CWindowWnd* main = ui::GetMainWindow()) {
-        main->SendMessage(message, 0, 0);
-    }
-}
-
-ui::HWND MainWindowHandle(ui::HWND fallback) {
-    ui::CWindowWnd* main = ui::GetMainWindow();
-    return main != nullptr ? main->GetHWND() : fallback;
-}
-
 bool Exists(const std::wstring& path) {
     struct stat info {};
     return !path.empty() && ::stat(WideToAnsi(path).c_str(), &info) == 0;
@@ -43,6 +32,11 @@ bool Startable(int state) {
 }
 
 }  // namespace
+
+ui::HWND MainWindowHandle(ui::HWND fallback) {
+    ui::CWindowWnd* main = ui::GetMainWindow();
+    return main != nullptr ? main->GetHWND() : fallback;
+}
 
 BatchList::BatchList(BatchFileStore& store) : m_store(store), m_tasks(&ProcessTaskManager()) {}
 
@@ -179,7 +173,7 @@ bool BatchList::SignedIn() const {
     if (CurrentUser().loggedIn) {
         return true;
     }
-    TellMainWindow(WM_KSOCR_OPENLOGIN);
+    SendPageMessage(WM_KSOCR_OPENLOGIN);
     return false;
 }
 
@@ -263,7 +257,7 @@ void BatchList::EmptyCheck() {
     m_nextSerial = 1;
     SetControlVisible(*m_pm, L"batchselectpicbtn", true);
     m_list->SetVisible(false);
-    TellMainWindow(WM_KSOCR_BATCH_DISABLESTART);
+    SendPageMessage(WM_KSOCR_BATCH_DISABLESTART);
 }
 
 void BatchList::Open(const std::wstring& path) const {

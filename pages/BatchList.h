@@ -96,4 +96,7 @@ private:
     int m_nextSerial = 1;
 };
 
+// The main window's handle as the parent of a notice; `fallback` without one.
+ui::HWND MainWindowHandle(ui::HWND fallback);
+
 }  // namespace kelsor::jobs

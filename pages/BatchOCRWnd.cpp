@@ -15,7 +15,6 @@
 #include "pages/PageControls.h"
 #include "pages/PageNaming.h"
 #include "platform/sys/Messages.h"
-#include "platform/ui/MainWindowRef.h"
 
 namespace kelsor::jobs {
 namespace {
@@ -23,17 +22,6 @@ namespace {
 using notices::CommonDlg;
 
 BatchOCRWnd* g_batchPage = nullptr;
-
-ui::HWND MainWindowHandle(ui::HWND fallback) {
-    ui::CWindowWnd* main = ui::GetMainWindow();
-    return main != nullptr ? main->GetHWND() : fallback;
-}
-
-void TellMainWindow(ui::UINT message) {
-    if (ui::CWindowWnd* main = ui::GetMainWindow()) {
-        main->SendMessage(message, 0, 0);
-    }
-}
 
 bool IsExistingFile(const std::wstring& path) {
     struct stat info {};
@@ -193,7 +181,7 @@ void BatchOCRWnd::AddPaths(const std::vector<std::wstring>& paths) {
         BatchSourceFolder() = FolderOfPath(paths.front());
     }
     ShowFilled(true);
-    TellMainWindow(WM_KSOCR_BATCH_ENABLESTART);
+    SendPageMessage(WM_KSOCR_BATCH_ENABLESTART);
     m_list.AddRows();
 }
 
@@ -205,7 +193,7 @@ void BatchOCRWnd::ClearList() {
     m_list.RemoveAllRows();
     m_list.Store().Clear();
     ShowFilled(false);
-    TellMainWindow(WM_KSOCR_BATCH_DISABLESTART);
+    SendPageMessage(WM_KSOCR_BATCH_DISABLESTART);
 }
 
 }  // namespace kelsor::jobs
