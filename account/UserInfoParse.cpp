@@ -49,8 +49,7 @@ int ParseAutoLoginReply(const std::wstring& text, UserInfo& user) {
     if (StringMember(root, "code") != "200") {
         return ParseBadCode;
     }
-    const Json::Value* data = root.find("data", "data" + 4);
-    return StoreRecord(data ? *data : Json::Value(), user);
+    return StoreRecord(JsonMember(root, "data"), user);
 }
 
 }  // namespace kelsor

@@ -28,16 +28,19 @@ bool ParseJsonObject(const std::string& text, Json::Value& root) {
     return true;
 }
 
-std::string StringMember(const Json::Value& object, const char* key) {
+const Json::Value& JsonMember(const Json::Value& value, const char* key) {
+    static const Json::Value null;
     // operator[] on a non-object throws in jsoncpp, so test the type first.
-    if (!object.isObject()) {
-        return {};
+    if (!value.isObject()) {
+        return null;
     }
-    const Json::Value* member = object.find(key, key + std::char_traits<char>::length(key));
-    if (!member || !member->isString()) {
-        return {};
-    }
-    return member->asString();
+    const Json::Value* member = value.find(key, key + std::char_traits<char>::length(key));
+    return member != nullptr ? *member : null;
+}
+
+std::string StringMember(const Json::Value& object, const char* key) {
+    const Json::Value& member = JsonMember(object, key);
+    return member.isString() ? member.asString() : std::string();
 }
 
 }  // namespace kelsor

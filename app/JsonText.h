@@ -13,6 +13,10 @@ namespace kelsor {
 // reader allows (jsoncpp throws there; nothing escapes from here).
 bool ParseJsonObject(const std::string& text, Json::Value& root);
 
+// The member `key` of `value` when `value` is an object that has it;
+// otherwise null.
+const Json::Value& JsonMember(const Json::Value& value, const char* key);
+
 // The member `key` of `object` when `object` is an object and the member is a
 // JSON string; otherwise empty.
 std::string StringMember(const Json::Value& object, const char* key);

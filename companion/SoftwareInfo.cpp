@@ -27,9 +27,7 @@ int ParseSoftwareInfo(const std::wstring& text, SoftwareInfo& info) {
     if (StringMember(root, "code") != "200") {
         return 2;
     }
-    const Json::Value* data = root.find("data", "data" + 4);
-    const Json::Value empty;
-    const Json::Value& record = data ? *data : empty;
+    const Json::Value& record = JsonMember(root, "data");
     if (StringMember(record, "sp") != "1.0") {
         return 3;
     }

@@ -31,7 +31,9 @@ CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DKELSOR_FUZZ=ON -DKELS
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 
 all_targets() {
-    ninja -C "$BUILD_DIR" -t targets all | sed -n 's/^\([A-Za-z0-9_]*_fuzzer\): phony$/\1/p' | sort -u
+    # Ninja's phony target per executable; its helper targets start with "cmake_".
+    ninja -C "$BUILD_DIR" -t targets all | sed -n 's/^\([A-Za-z0-9_]*_fuzzer\): phony$/\1/p' |
+        grep -v '^cmake_' | sort -u
 }
 
 if [[ "$TARGET" == list ]]; then
