@@ -21,6 +21,13 @@ namespace {
 constexpr const char* kDemoDomain = "kelsor-demo";
 constexpr const char* kDemoUser = "kelsor-demo";
 constexpr std::size_t kMaxPayload = 64 * 1024 * 1024;
+// Each open connection holds a worker while it is served (a recognition
+// waits for a free engine there, a new TLS connection is handshaken there):
+// with the HTTP layer's 8 workers the ninth client's handshake waited for a
+// recognition and timed out. Enough workers for many clients at once.
+constexpr std::size_t kWorkers = 64;
+// Requests per kept-alive connection before it is closed.
+constexpr std::size_t kRequestsPerConnection = 100;
 
 // Checked before any body is read. The HTTP layer would inflate a gzip or
 // brotli body without bound (a small request becomes gigabytes), take a
@@ -77,6 +84,8 @@ void InstallCommonHandlers(httplib::Server& server, const char* listener) {
                     std::to_string(response.status));
         });
     server.set_payload_max_length(kMaxPayload);
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    server.set_keep_alive_max_count(kRequestsPerConnection);
     server.set_tcp_nodelay(true);  // replies are small writes; do not wait for ACKs
     server.set_read_timeout(30);
     server.set_write_timeout(30);
