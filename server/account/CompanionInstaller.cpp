@@ -1,6 +1,7 @@
 #include "server/account/CompanionInstaller.h"
 
 #include "server/HexText.h"
+#include "server/InstallPaths.h"
 
 #include <openssl/evp.h>
 
@@ -13,6 +14,9 @@ namespace kelsor::server::account {
 std::string CompanionInstallerPath(const ServerOptions& options) {
     if (!options.companionInstaller.empty()) {
         return options.companionInstaller;
+    }
+    if (std::string installed = InstalledLibexecPath("KelsorPDFConverInst"); !installed.empty()) {
+        return installed;
     }
 #ifdef KELSOR_COMPANION_INSTALLER
     return KELSOR_COMPANION_INSTALLER;

@@ -26,6 +26,9 @@ void Press(QWidget* w, QPoint p) {
 void MoveTo(QWidget* w, QPoint p) {
     SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
 }
+void Hover(QWidget* w, QPoint p) {
+    SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton);
+}
 void Release(QWidget* w, QPoint p) {
     SendMouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
 }
@@ -92,8 +95,17 @@ TEST_F(ViewTest, RubberBandStartsAfterTwoPixelsAndCutsFromTheScreenGrab) {
     });
     MoveTo(host, {103, 103});  // two pixels from the last point: the band runs
     EXPECT_EQ(view->Tracker().selection, (TrackRect{101, 101, 300, 250}));
-    // The band's loop took the button-up: the overlay stays on.
+    // The band's loop took the button-up: the overlay stays on, and the
+    // handles show their sizing cursors at once.
     EXPECT_TRUE(view->OverlayShown());
+    Hover(host, {300, 175});
+    EXPECT_EQ(host->cursor().shape(), Qt::SizeHorCursor);
+    Hover(host, {300, 250});
+    EXPECT_EQ(host->cursor().shape(), Qt::SizeFDiagCursor);
+    Hover(host, {200, 175});
+    EXPECT_EQ(host->cursor().shape(), Qt::SizeAllCursor);
+    Hover(host, {400, 400});
+    EXPECT_EQ(host->cursor().shape(), Qt::ArrowCursor);
 
     const std::wstring cut = root + L"band.jpg";
     view->SaveCut(cut);
