@@ -232,6 +232,7 @@ void BM_ServiceLoad(benchmark::State& state) {
 
     Tally tally;
     double seconds = 0.0;
+    const double cpuBefore = bench::ProcessCpuSeconds(process.Pid());
     for (auto _ : state) {
         std::mutex mutex;
         const auto start = Clock::now();
@@ -260,9 +261,13 @@ void BM_ServiceLoad(benchmark::State& state) {
     }
     const double recognitions =
         static_cast<double>(tally.latencies[Recognition].size()) / std::max(seconds, 1e-9);
+    // How many cores the service got on average: below the engine count, other
+    // work on the machine held it back rather than the service itself.
+    const double cores = (bench::ProcessCpuSeconds(process.Pid()) - cpuBefore) / seconds;
     std::fprintf(stderr,
-                 "load %d engine(s): %d requests, %d errors, %d lost, %.2f recognitions/s\n",
-                 engines, requests, errors, lost, recognitions);
+                 "load %d engine(s): %d requests, %d errors, %d lost, %.2f recognitions/s, "
+                 "service on %.2f cores\n",
+                 engines, requests, errors, lost, recognitions, cores);
     state.counters["requests"] = requests;
     state.counters["errors"] = errors;
     state.counters["lost"] = lost;
