@@ -136,8 +136,8 @@ std::string TokenBody(const server::DemoCloudUser& demo) {
     return WriteJson(body);
 }
 
-// One client: a token first, then recognitions with an auto-login and a new
-// token now and then, until the time or its request budget is up.
+// One client: a token, then recognitions with an auto-login between every
+// two and a new token now and then, until the time or its budget is up.
 void RunClient(const LoadSetup& setup, Session session, Clock::time_point end, Tally& tally,
                std::mutex& mutex) {
     httplib::SSLClient cloud("localhost", setup.process.CloudPort());
@@ -151,9 +151,10 @@ void RunClient(const LoadSetup& setup, Session session, Clock::time_point end, T
     Tally own;
     std::string token;
     for (int i = 0; i < kMaxRequestsPerClient && Clock::now() < end; ++i) {
-        const Kind kind = token.empty() || i % 10 == 9 ? Token
-                          : i % 5 == 4                 ? AutoLogin
-                                                       : Recognition;
+        // Token first, an auto-login next, then mostly recognitions.
+        const Kind kind = token.empty() || i % 12 == 11 ? Token
+                          : i % 3 == 1                  ? AutoLogin
+                                                        : Recognition;
         const auto start = Clock::now();
         httplib::Result result =
             kind == Token ? cloud.Post("/v3/auth/tokens", setup.tokenBody, "application/json")
