@@ -141,10 +141,11 @@ bool UseService(const std::string& label, const std::vector<std::string>& engine
 }
 
 double ServiceCpuSeconds() {
-    if (!Current().process) {
-        return 0.0;
-    }
-    std::ifstream stat("/proc/" + std::to_string(Current().process->Pid()) + "/stat");
+    return Current().process ? ProcessCpuSeconds(Current().process->Pid()) : 0.0;
+}
+
+double ProcessCpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     // Fields after the command name (which ends with ')'): utime and stime are the 12th and 13th.
     std::istringstream fields(text.substr(text.rfind(')') + 2));

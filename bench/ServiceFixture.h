@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ bool UseService(const std::string& label, const std::vector<std::string>& engine
 
 // CPU seconds used so far by the service in use.
 double ServiceCpuSeconds();
+// CPU seconds used so far by another process (all threads); 0 when it is gone.
+double ProcessCpuSeconds(pid_t pid);
 
 // The benchmark body of RecognizePictureText on BenchPicture() through the
 // service `label`: records the wall time of each recognition as sample

@@ -9,6 +9,7 @@
 #include <httplib.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,14 @@ namespace {
 constexpr const char* kDemoDomain = "kelsor-demo";
 constexpr const char* kDemoUser = "kelsor-demo";
 constexpr std::size_t kMaxPayload = 64 * 1024 * 1024;
+// Each open connection holds a worker while it is served (a recognition
+// waits for a free engine there, a new TLS connection is handshaken there):
+// with the HTTP layer's 8 workers the ninth client's handshake waited for a
+// recognition and timed out. Enough workers for many clients at once.
+constexpr std::size_t kWorkers = 64;
+constexpr int kBacklog = 256;
+// Requests per kept-alive connection before it is closed.
+constexpr std::size_t kRequestsPerConnection = 100;
 
 // Checked before any body is read. The HTTP layer would inflate a gzip or
 // brotli body without bound (a small request becomes gigabytes), take a
@@ -77,6 +86,8 @@ void InstallCommonHandlers(httplib::Server& server, const char* listener) {
                     std::to_string(response.status));
         });
     server.set_payload_max_length(kMaxPayload);
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    server.set_keep_alive_max_count(kRequestsPerConnection);
     server.set_tcp_nodelay(true);  // replies are small writes; do not wait for ACKs
     server.set_read_timeout(30);
     server.set_write_timeout(30);
@@ -91,11 +102,22 @@ bool WritePrivateFile(const std::string& path, const std::string& text) {
     return ::close(fd) == 0 && ok;
 }
 
+// The HTTP layer listens with a backlog of 5: when many clients connect at
+// once the kernel drops their SYNs and each waits a second or more before it
+// tries again. Listening again on the bound socket raises the backlog.
 int Bind(httplib::Server& server, const std::string& host, int port) {
-    if (port == 0) {
-        return server.bind_to_any_port(host);
+    auto listening = std::make_shared<int>(-1);
+    server.set_socket_options([listening](socket_t sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        *listening = sock;
+    });
+    const int bound =
+        port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
+    if (bound > 0 && *listening >= 0) {
+        ::listen(*listening, kBacklog);
     }
-    return server.bind_to_port(host, port) ? port : -1;
+    return bound;
 }
 
 }  // namespace

@@ -14,7 +14,12 @@ enum class PictureError {
 };
 
 constexpr int kMinPictureSide = 15;
+#ifdef KELSOR_SERVER_PICTURE_MAX_SIDE
+// Fuzzing builds lower it so that inputs claiming large pictures stay cheap.
+constexpr int kMaxPictureSide = KELSOR_SERVER_PICTURE_MAX_SIDE;
+#else
 constexpr int kMaxPictureSide = 8192;
+#endif
 
 // JPEG, PNG, BMP, TIFF, GIF or WebP bytes to RGB. The size is checked from
 // the header before anything is decoded.

@@ -6,6 +6,7 @@
 #include "TempFolder.h"
 #include "server/CloudUserStore.h"
 #include "server/KelsorServer.h"
+#include "server/PictureDecoder.h"
 #include "server/TokenStore.h"
 #include "server/account/AccountStore.h"
 #include "server/account/SmsCodes.h"
@@ -216,6 +217,24 @@ TEST_F(HostileInput, WithoutRandomBytesNoTokenSaltOrCodeIsHandedOut) {
     }
     EXPECT_TRUE(RandomHex(16));
     EXPECT_TRUE(tokens.Issue(user));
+}
+
+// Found by the picture fuzzer: the GIF reader allocates each frame at the
+// size of its own descriptor, whatever the header's screen size says.
+TEST(PictureDecoder, RefusesGifFramesLargerThanTheLimitsBeforeDecoding) {
+    std::string gif("GIF89a\x18\x00\x12\x00\x00\x00\x00", 13);           // a 24 x 18 screen
+    gif += std::string("\x2c\x00\x00\x00\x00\x40\x9c\x40\x9c\x00", 10);  // 40000 x 40000
+    gif += std::string("\x02\x02\x4c\x01\x00\x3b", 6);
+    DecodedPicture picture;
+    std::string message;
+    EXPECT_EQ(DecodePicture(gif, picture, message), PictureError::SizeOutOfRange);
+    // Many frames within the side limit add up past one largest picture.
+    std::string frames("GIF89a\x18\x00\x12\x00\x00\x00\x00", 13);
+    for (int i = 0; i < 3; ++i) {
+        frames += std::string("\x2c\x00\x00\x00\x00\x00\x20\x00\x20\x00\x02\x02\x4c\x01\x00", 15);
+    }
+    frames += ";";
+    EXPECT_EQ(DecodePicture(frames, picture, message), PictureError::SizeOutOfRange);
 }
 
 // A COMMIT that fails (a reader holds the file past the busy timeout) must
