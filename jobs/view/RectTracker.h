@@ -33,9 +33,6 @@ public:
     void DrawFrame(QPainter& painter) const;
     int LocatePoint(int x, int y) const;
     TrackRect HandleBox(int handle) const;
-    // Sets the sizing/move cursor for the mouse position over `window`;
-    // false (and no cursor set) when the mouse is on nothing.
-    bool ApplyCursor(QWidget* window) const;
     // Runs the modal tracking loop while the left button is held. Returns
     // whether the rectangle changed; Esc and the right button restore it.
     bool TrackDrag(int hit, QWidget* window, int x, int y);
@@ -59,12 +56,12 @@ int TrackerHandleSize();
 // callers treat as "none".
 Qt::CursorShape TrackerCursorFor(const TrackRect& selection, int hit);
 
-class CViewRectTracker : public RectTrackerBase {
+class CViewRectTracker final : public RectTrackerBase {
 public:
     CViewRectTracker();
 };
 
-class CXRectTracker : public RectTrackerBase {
+class CXRectTracker final : public RectTrackerBase {
 public:
     CXRectTracker();
     // Set when a tracking loop ended with the left button released.

@@ -15,22 +15,6 @@ QString MarkupNode::Attribute(const QString& name, const QString& fallback) cons
     return fallback;
 }
 
-bool MarkupNode::HasAttribute(const QString& name) const {
-    for (const auto& attr : attributes) {
-        if (attr.first == name)
-            return true;
-    }
-    return false;
-}
-
-const MarkupNode* MarkupNode::Child(const QString& tag) const {
-    for (const auto& c : children) {
-        if (c.tag == tag)
-            return &c;
-    }
-    return nullptr;
-}
-
 std::optional<MarkupNode> ParseMarkup(const QByteArray& xml, QString* error) {
     QXmlStreamReader reader(xml);
     std::vector<MarkupNode> stack;
