@@ -24,38 +24,25 @@ namespace kelsor::ui {
 
 // The value form of the layouts for each type a setter takes.
 template <class T>
-std::optional<T> ParseValue(const QString& value);
-template <>
-inline std::optional<QString> ParseValue(const QString& value) {
-    return value;
-}
-template <>
-inline std::optional<CDuiString> ParseValue(const QString& value) {
-    return value.toStdWString();
-}
-template <>
-inline std::optional<bool> ParseValue(const QString& value) {
-    return ParseBool(value);
-}
-template <>
-inline std::optional<int> ParseValue(const QString& value) {
-    return ParseInt(value);
-}
-template <>
-inline std::optional<QColor> ParseValue(const QString& value) {
-    return ParseColor(value);
-}
-template <>
-inline std::optional<QMargins> ParseValue(const QString& value) {
-    return ParseMargins(value);
-}
-template <>
-inline std::optional<QSize> ParseValue(const QString& value) {
-    return ParseSize(value);
-}
-template <>
-inline std::optional<QRect> ParseValue(const QString& value) {
-    return ParseLtrb(value);
+std::optional<T> ParseValue(const QString& value) {
+    if constexpr (std::is_same_v<T, QString>)
+        return value;
+    else if constexpr (std::is_same_v<T, CDuiString>)
+        return value.toStdWString();
+    else if constexpr (std::is_same_v<T, bool>)
+        return ParseBool(value);
+    else if constexpr (std::is_same_v<T, int>)
+        return ParseInt(value);
+    else if constexpr (std::is_same_v<T, QColor>)
+        return ParseColor(value);
+    else if constexpr (std::is_same_v<T, QMargins>)
+        return ParseMargins(value);
+    else if constexpr (std::is_same_v<T, QSize>)
+        return ParseSize(value);
+    else if constexpr (std::is_same_v<T, QRect>)
+        return ParseLtrb(value);
+    else
+        static_assert(!sizeof(T*), "the layouts have no value form for this type");
 }
 
 template <class C>

@@ -6,13 +6,11 @@
 
 #include "platform/ui/Attributes.h"
 #include "platform/ui/Containers.h"
-#include "platform/ui/Edits.h"
-#include "platform/ui/Labels.h"
-#include "platform/ui/Lists.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/PaintManager.h"
-#include "platform/ui/Pictures.h"
 #include "platform/ui/SkinArchive.h"
 #include "platform/ui/UiLog.h"
+#include "platform/ui/Widgets.h"
 
 namespace kelsor::ui {
 

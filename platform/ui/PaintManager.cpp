@@ -7,7 +7,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 
-#include "platform/ui/Labels.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/Markup.h"
 #include "platform/ui/NotifyPump.h"
 #include "platform/ui/SkinArchive.h"

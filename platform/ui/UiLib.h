@@ -18,14 +18,11 @@
 // widget (paint, mouse, drops) in HostEvent. Modal windows and pickers answer
 // from ModalSeam / FileDialog in tests.
 #include "platform/ui/Containers.h"
-#include "platform/ui/Control.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/DialogBuilder.h"
 #include "platform/ui/Dialogs.h"
-#include "platform/ui/Edits.h"
-#include "platform/ui/Labels.h"
-#include "platform/ui/Lists.h"
 #include "platform/ui/NotifyPump.h"
 #include "platform/ui/PaintManager.h"
-#include "platform/ui/Pictures.h"
 #include "platform/ui/UiTypes.h"
+#include "platform/ui/Widgets.h"
 #include "platform/ui/WindowImplBase.h"

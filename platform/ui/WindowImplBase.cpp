@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "platform/ui/Control.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/UiLog.h"
 
 namespace kelsor::ui {
