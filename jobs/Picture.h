@@ -34,7 +34,6 @@ public:
     bool IsValid() const { return m_bitmap != nullptr; }
     int Width() const;
     int Height() const;
-    int BitsPerPixel() const;
     // True for pictures of at most 8 bits whose every palette entry is grey.
     bool IsGrayScale() const;
     // Raises the colour depth to 24 bits; transparent parts land on white.
