@@ -16,7 +16,7 @@
 #include <memory>
 #include <sstream>
 
-#include "account/JsonText.h"
+#include "app/JsonText.h"
 #include "app/TextConv.h"
 
 namespace kelsor {
@@ -123,12 +123,12 @@ bool ReadSessionFile(const std::wstring& path, std::wstring& userid, std::wstrin
         return false;
     }
     Json::Value root;
-    if (!account::ParseJsonObject(WideToAnsi(AnsiToWide(*plaintext)), root) ||
-        account::StringMember(root, "sp") != "1.0") {
+    if (!ParseJsonObject(WideToAnsi(AnsiToWide(*plaintext)), root) ||
+        StringMember(root, "sp") != "1.0") {
         return false;
     }
-    std::wstring readUser = AnsiToWide(account::StringMember(root, "userid"));
-    std::wstring readToken = AnsiToWide(account::StringMember(root, "token"));
+    std::wstring readUser = AnsiToWide(StringMember(root, "userid"));
+    std::wstring readToken = AnsiToWide(StringMember(root, "token"));
     if (readUser.empty() || readToken.empty()) {
         return false;
     }

@@ -1,6 +1,6 @@
 #include "account/UserInfoParse.h"
 
-#include "account/JsonText.h"
+#include "app/JsonText.h"
 #include "app/TextConv.h"
 
 namespace kelsor {
@@ -14,13 +14,11 @@ enum ParseResult : int {
 };
 
 int StoreRecord(const Json::Value& record, UserInfo& user) {
-    user.sp = AnsiToWide(account::StringMember(record, "sp"));
+    user.sp = AnsiToWide(StringMember(record, "sp"));
     if (user.sp != L"1.0") {
         return ParseBadVersion;
     }
-    auto take = [&record](const char* key) {
-        return AnsiToWide(account::StringMember(record, key));
-    };
+    auto take = [&record](const char* key) { return AnsiToWide(StringMember(record, key)); };
     user.userid = take("userid");
     user.nickname = take("nickname");
     user.mobile = take("mobile");
@@ -37,7 +35,7 @@ int StoreRecord(const Json::Value& record, UserInfo& user) {
 
 int ParseUserInfo(const std::wstring& text, UserInfo& user) {
     Json::Value root;
-    if (!account::ParseJsonObject(WideToAnsi(text), root)) {
+    if (!ParseJsonObject(WideToAnsi(text), root)) {
         return ParseNotJson;
     }
     return StoreRecord(root, user);
@@ -45,10 +43,10 @@ int ParseUserInfo(const std::wstring& text, UserInfo& user) {
 
 int ParseAutoLoginReply(const std::wstring& text, UserInfo& user) {
     Json::Value root;
-    if (!account::ParseJsonObject(WideToAnsi(text), root)) {
+    if (!ParseJsonObject(WideToAnsi(text), root)) {
         return ParseNotJson;
     }
-    if (account::StringMember(root, "code") != "200") {
+    if (StringMember(root, "code") != "200") {
         return ParseBadCode;
     }
     const Json::Value* data = root.find("data", "data" + 4);

@@ -71,6 +71,13 @@ size_t AppendToString(char* data, size_t size, size_t count, void* target) {
 
 }  // namespace
 
+void ApplyTransferLimits(CURL* handle) {
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
+}
+
 void InitHttpGlobal() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
@@ -83,6 +90,7 @@ int HttpGetText(std::wstring& text, const std::wstring& url) {
         return CURLE_FAILED_INIT;
     }
     std::string body;
+    ApplyTransferLimits(handle);
     curl_easy_setopt(handle, CURLOPT_URL, narrowUrl.c_str());
     curl_easy_setopt(handle, CURLOPT_READFUNCTION, nullptr);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendToString);
@@ -114,8 +122,12 @@ void HttpDownloadFile(const std::wstring& url, const std::wstring& targetPath) {
         return;
     }
     curl_easy_setopt(transfer.handle, CURLOPT_NOSIGNAL, 1L);
+    ApplyTransferLimits(transfer.handle);
     curl_easy_setopt(transfer.handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(transfer.handle, CURLOPT_SSL_VERIFYPEER, 0L);
+    // The installer's digest checks its content, but the avatar has no such
+    // check: an https download must come from the host it names.
+    curl_easy_setopt(transfer.handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(transfer.handle, CURLOPT_SSL_VERIFYHOST, 2L);
     // No overall limit (a large file may take long), but a server that stops
     // sending altogether must not hold the caller for ever.
     curl_easy_setopt(transfer.handle, CURLOPT_CONNECTTIMEOUT, 30L);

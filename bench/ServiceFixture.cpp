@@ -5,6 +5,7 @@
 #include "cloud/RecognizePictureText.h"
 #include "server/process/ServerProcess.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -71,13 +72,21 @@ bool StartService(const std::string& label, const std::vector<std::string>& engi
 
 }  // namespace
 
+void EnsureGuiApp() {
+    if (QCoreApplication::instance() != nullptr) {
+        return;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "kelsor-bench";
+    static char* argv[] = {name, nullptr};
+    // Widgets, as the batch page's benchmarks build real windows.
+    static QApplication app(argc, argv);
+}
+
 const std::string& BenchPicture() {
     static const std::string path = [] {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "kelsor-bench";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
+        EnsureGuiApp();
         QFont font("Noto Sans CJK SC");
         font.setPixelSize(40);
         const QFontMetrics metrics(font);

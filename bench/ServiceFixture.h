@@ -10,6 +10,10 @@
 // CPU-time measures of both processes.
 namespace kelsor::bench {
 
+// The process's application object (widgets, offscreen unless a platform is
+// set), created on first use.
+void EnsureGuiApp();
+
 // The picture the end-to-end and engine benchmarks recognise (a PNG file):
 // text large enough that the service does not upscale it, so both sides do
 // the same recognition work.

@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 
+#include "app/HttpTransfer.h"
+
 namespace kelsor {
 namespace {
 
@@ -75,6 +77,7 @@ std::string CloudCaFile() {
 }
 
 void ApplyCloudTls(CURL* handle) {
+    ApplyTransferLimits(handle);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
     // libcurl loads nothing itself; the cached store is put in place instead.

@@ -16,7 +16,8 @@ std::string CloudDomainSuffix();
 // The configured CA file, or empty when none is configured or found.
 std::string CloudCaFile();
 // Peer and host verification on, trusting the system's CAs plus the
-// configured CA file.
+// configured CA file; the program's transfer limits (HTTP/1.1: the token
+// header is matched by its exact case, which HTTP/2 would lower).
 void ApplyCloudTls(CURL* handle);
 
 }  // namespace kelsor

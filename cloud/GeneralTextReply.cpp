@@ -2,10 +2,9 @@
 
 #include "cloud/RecognizePictureText.h"
 
-#include <json/reader.h>
 #include <json/value.h>
 
-#include <memory>
+#include "app/JsonText.h"
 
 namespace kelsor {
 namespace {
@@ -25,15 +24,8 @@ const Json::Value& Member(const Json::Value& value, const char* key) {
 bool ParseGeneralTextReply(int formatType, std::string& text, const std::string& envelope) {
     const std::string separator = formatType == FormatPriority ? "\r\n" : "";
     Json::Value root;
-    Json::CharReaderBuilder builder;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    try {
-        if (!reader->parse(envelope.data(), envelope.data() + envelope.size(), &root, &errors)) {
-            return false;
-        }
-    } catch (const std::exception&) {
-        return false;  // nested deeper than the reader allows
+    if (!ParseJsonObject(envelope, root)) {
+        return false;
     }
     const Json::Value& status = Member(root, "status");
     if (!status.isInt() || status.asInt() != 200) {

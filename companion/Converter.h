@@ -22,6 +22,11 @@ std::wstring FindInstalledConverter();
 // when the file is missing or cannot be read.
 std::wstring FileMd5(const std::wstring& path);
 
+// Downloads `url` into `target` (replaced) and tells whether the file's MD5
+// equals `digest`, in either case. An empty digest never vouches for a file.
+bool DownloadWithDigestCheck(const std::wstring& url, const std::wstring& target,
+                             const std::wstring& digest);
+
 // Runs the installer at installerPath hidden with `parameters` and waits for
 // it. False when the file is missing or could not be started.
 bool RunInstallerAndWait(const std::wstring& parameters);

@@ -24,6 +24,13 @@ std::wstring AsciiLower(std::wstring text) {
 
 }  // namespace
 
+bool DownloadWithDigestCheck(const std::wstring& url, const std::wstring& target,
+                             const std::wstring& digest) {
+    HttpDownloadFile(url, target);
+    // An empty digest never vouches for a file, whatever was downloaded.
+    return !digest.empty() && AsciiLower(FileMd5(target)) == AsciiLower(digest);
+}
+
 void OnConverterButtonClick(ConverterWindowPort& window) {
     std::wstring converter = FindInstalledConverter();
     if (!converter.empty() && companion::IsRegularFile(converter)) {
@@ -45,11 +52,8 @@ void RunConverterWorker(ConverterWindowPort& window) {
     if (ParseSoftwareInfo(reply, info) != 0) {
         return;
     }
-    const std::wstring& installer = App().installerPath;  // replaced by the download
-    HttpDownloadFile(info.downloadUrl, installer);
-    std::wstring digest = FileMd5(installer);
-    // An empty digest never vouches for a file, whatever was downloaded.
-    if (!info.digest.empty() && AsciiLower(digest) == AsciiLower(info.digest)) {
+    // The installer at installerPath is replaced by the download.
+    if (DownloadWithDigestCheck(info.downloadUrl, App().installerPath, info.digest)) {
         RunInstallerAndWait(info.parameters);
     }
     window.SendMessage(WM_KSOCR_CONVERTERFETCHED);

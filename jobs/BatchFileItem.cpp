@@ -1,6 +1,64 @@
 #include "jobs/BatchFileItem.h"
 
+#include <utility>
+
 namespace kelsor {
+
+int NextBatchItemId() {
+    static int lastId = 0;
+    return ++lastId;
+}
+
+BatchFileItem* BatchFileStore::Find(int id) const {
+    const auto it = m_items.find(id);
+    return it == m_items.end() ? nullptr : it->second.get();
+}
+
+std::vector<BatchFileItem*> BatchFileStore::Fill(
+    std::vector<std::unique_ptr<BatchFileItem>>& items) {
+    std::vector<BatchFileItem*> taken;
+    auto next = items.begin();
+    for (; next != items.end() && m_items.size() < kCapacity; ++next) {
+        BatchFileItem* item = next->get();
+        m_items.emplace(item->id, std::move(*next));
+        taken.push_back(item);
+    }
+    items.erase(items.begin(), next);
+    return taken;
+}
+
+bool BatchFileStore::Erase(int id) {
+    return m_items.erase(id) != 0;
+}
+
+bool BatchFileStore::IsClaimedByOther(const BatchFileItem& item, const std::wstring& path) const {
+    for (const auto& [id, other] : m_items) {
+        if (other.get() != &item && other->outputPath == path &&
+            other->sourcePath != item.sourcePath) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::wstring BatchFileStore::OutputPathFor(const BatchFileItem& item, std::wstring folder,
+                                           const std::wstring& baseName) const {
+    if (folder.empty()) {
+        const auto slash = item.sourcePath.rfind(L'/');
+        folder =
+            slash == std::wstring::npos ? std::wstring() : item.sourcePath.substr(0, slash + 1);
+    }
+    std::wstring path = folder + baseName + L".txt";
+    for (int n = 2; IsClaimedByOther(item, path); ++n) {
+        path = folder + baseName + L" (" + std::to_wstring(n) + L").txt";
+    }
+    return path;
+}
+
+BatchFileStore& ProcessBatchStore() {
+    static BatchFileStore store;
+    return store;
+}
 
 std::wstring& BatchSourceFolder() {
     static std::wstring folder;

@@ -33,7 +33,7 @@ void ConvertTask::Prepare(BatchFileItem& item) {
                                           ? App().customOutputFolder.get()
                                           : BatchSourceFolder();
     item.tempPicturePath = App().dataFolder + base + L".jpg";
-    item.outputPath = outputFolder + base + L".txt";
+    item.outputPath = ProcessBatchStore().OutputPathFor(item, outputFolder, base);
 
     m_sourcePath = item.sourcePath;
     m_tempPath = item.tempPicturePath;

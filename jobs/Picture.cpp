@@ -81,6 +81,16 @@ void Picture::Reset(FIBITMAP* bitmap) {
         FreeImage_Unload(m_bitmap);
     }
     m_bitmap = bitmap;
+    if (bitmap == nullptr) {
+        m_format = ImageFormatUnknown;
+    }
+}
+
+FIBITMAP* Picture::TakeBitmap() {
+    FIBITMAP* bitmap = m_bitmap;
+    m_bitmap = nullptr;
+    m_format = ImageFormatUnknown;
+    return bitmap;
 }
 
 bool Picture::Load(const std::wstring& path, int formatCode) {
@@ -151,6 +161,7 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
         dib = standard;
     }
     Reset(dib);
+    m_format = format;
     return true;
 }
 

@@ -32,6 +32,9 @@ public:
     bool CreateFromPixels(const PixelBuffer& pixels);
 
     bool IsValid() const { return m_bitmap != nullptr; }
+    // The format the loaded file's signature named (ImageFormat codes);
+    // ImageFormatUnknown for pictures made from pixels or none at all.
+    int Format() const { return m_format; }
     int Width() const;
     int Height() const;
     // True for pictures of at most 8 bits whose every palette entry is grey.
@@ -46,11 +49,15 @@ public:
     // replaced only when the encoding succeeded.
     bool Save(const std::wstring& path, int formatCode) const;
     void Release();
+    // Hands the decoded bitmap to the caller, who unloads it; the picture is
+    // empty afterwards. Null when there is none.
+    FIBITMAP* TakeBitmap();
 
 private:
     void Reset(FIBITMAP* bitmap);
 
     FIBITMAP* m_bitmap = nullptr;
+    int m_format = 0;  // ImageFormatUnknown
     int m_jpegQuality = kDefaultJpegQuality;
 };
 

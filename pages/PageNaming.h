@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 
 // File names of the single-picture page: where a picture's folder ends and
@@ -17,5 +18,15 @@ std::wstring BaseNameOfPath(const std::wstring& path);
 // use, otherwise the picture's own folder, then the base name and ".txt".
 std::wstring ResultPathFor(const std::wstring& picture, bool useCustomFolder,
                            const std::wstring& customFolder);
+
+// The screen page's result name for a local time: "%Y-%m-%d_%H-%M-%S.txt".
+std::wstring TimeStampedResultName(const std::tm& local);
+
+// Where the screen page writes its results: the custom folder when it is in
+// use, otherwise the desktop folder. A folder that is not known (empty or
+// not absolute) gives way to the next one and finally to `homeFolder`, so a
+// result never lands relative to the working folder. Ends with "/".
+std::wstring ScreenResultFolder(bool useCustomFolder, const std::wstring& customFolder,
+                                const std::wstring& desktopFolder, const std::wstring& homeFolder);
 
 }  // namespace kelsor::jobs

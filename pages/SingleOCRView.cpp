@@ -87,6 +87,12 @@ void SingleOCRView::ShowPicture(const std::wstring& path) {
     PaintPicture();
 }
 
+void SingleOCRView::ShowPicture(Picture& decoded) {
+    m_canvas.LoadPicture(decoded);
+    ShowWindow(true, false);
+    PaintPicture();
+}
+
 void SingleOCRView::PaintPicture() {
     m_canvas.Paint(ClientSize());
     if (QWidget* h = GetHWND()) {
@@ -253,8 +259,11 @@ void SingleOCRView::OnMove(QPoint p) {
         }
         return;
     }
+    // The cursor follows the handles whether or not the overlay flag is on:
+    // after a rubber band or a handle drag the tracker's loop took the
+    // button-up, so the flag stays set while the user already hovers.
+    UpdateCursor(p);
     if (m_overlayShown == 0) {
-        UpdateCursor(p);
         return;
     }
     const bool beyondThreshold =

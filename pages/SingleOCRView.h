@@ -30,6 +30,8 @@ public:
 
     // Loads the picture, shows the view and paints it.
     void ShowPicture(const std::wstring& path);
+    // The same with a picture decoded already (taken over, left empty).
+    void ShowPicture(Picture& decoded);
     // Paints the canvas's current frame.
     void PaintPicture();
     void EnterCutMode();

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QWidget>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -10,6 +11,7 @@
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/FileIo.h"
+#include "jobs/Picture.h"
 #include "jobs/PictureUtils.h"
 #include "notices/CommonDlg.h"
 #include "pages/PageButtons.h"
@@ -33,6 +35,14 @@ SingleOCRWnd*& PagePointer() {
 std::wstring& ResultPathValue() {
     static std::wstring path;
     return path;
+}
+
+// The work and cut files are the process's own: one recognition at a time
+// uses them, so that a later one never converts over or deletes the file an
+// earlier one is still sending.
+std::mutex& WorkFilesMutex() {
+    static std::mutex mutex;
+    return mutex;
 }
 
 bool FileExists(const std::wstring& path) {
@@ -71,6 +81,11 @@ struct SingleOCRWnd::Liveness {
 // Everything a worker needs, taken on the UI thread when it starts, so that
 // later changes on the page do not reach a running recognition.
 struct SingleOCRWnd::Job {
+    // The page's run counter and this run's number: a run the page has moved
+    // on from (a new picture, a mode change, a reset) no longer counts.
+    std::shared_ptr<std::atomic<unsigned>> currentRun;
+    unsigned run = 0;
+    bool IsCurrent() const { return currentRun->load() == run; }
     std::wstring picture;
     std::wstring workFile;
     std::wstring cutFile;
@@ -90,11 +105,13 @@ std::wstring GetSingleResultPath() {
 
 SingleOCRWnd::SingleOCRWnd()
     : m_recognizer(&kelsor::RecognizePictureText),
+      m_currentRun(std::make_shared<std::atomic<unsigned>>(0)),
       m_liveness(std::make_shared<Liveness>(Liveness{this})) {
     PagePointer() = this;
 }
 
 SingleOCRWnd::~SingleOCRWnd() {
+    ++*m_currentRun;  // a worker still running leaves its result unwritten
     m_liveness.reset();
     if (PagePointer() == this) {
         PagePointer() = nullptr;
@@ -190,19 +207,22 @@ void SingleOCRWnd::SetPicture(const std::wstring& path) {
     if (!FileExists(path)) {
         return;
     }
-    switch (CheckPictureFile(path)) {
-        case PictureUnsupported:
-            notices::CommonDlg::ShowUnsupportedFormat(GetHWND());
-            return;
-        case PictureDamaged:
-            notices::CommonDlg::ShowDamagedFile(GetHWND());
-            return;
-        default:
-            break;
+    const std::int8_t check = CheckPictureFile(path);
+    if (check == PictureUnsupported) {
+        notices::CommonDlg::ShowUnsupportedFormat(GetHWND());
+        return;
     }
+    // Decoded once, by the decoder and within the limits the conversion
+    // uses: a picture that claims more than they allow is a damaged file.
+    Picture decoded;
+    if (check != PictureAccepted || !decoded.Load(path, ImageFormatFromExtension(path))) {
+        notices::CommonDlg::ShowDamagedFile(GetHWND());
+        return;
+    }
+    LeaveRecognition();
     m_currentPicture = path;
     m_pictureFolder = FolderOfPath(path);
-    m_view->ShowPicture(path);
+    m_view->ShowPicture(decoded);
     if (m_cutMode != 0) {
         SwitchToMoveMode();
     }
@@ -221,7 +241,17 @@ void SingleOCRWnd::ShowPictureState() {
     m_deleteButton->ShowWindow(true, false);
 }
 
+void SingleOCRWnd::LeaveRecognition() {
+    ++*m_currentRun;
+    if (m_recognising) {
+        m_recognising = false;
+        SetVisible(m_convertingGif, false);
+        SetPictureButtonsEnabled(true);
+    }
+}
+
 void SingleOCRWnd::SwitchToMoveMode() {
+    LeaveRecognition();
     SetVisible(m_waitOcr, true);
     SetVisible(m_textArea, false);
     SetEnabled(m_moveButton, false);
@@ -234,6 +264,7 @@ void SingleOCRWnd::SwitchToMoveMode() {
 }
 
 void SingleOCRWnd::SwitchToCutMode() {
+    LeaveRecognition();
     SetVisible(m_waitOcr, true);
     SetVisible(m_textArea, false);
     SetEnabled(m_cutButton, false);
@@ -245,6 +276,7 @@ void SingleOCRWnd::SwitchToCutMode() {
 }
 
 void SingleOCRWnd::Reset() {
+    LeaveRecognition();
     SetVisible(m_waitOcr, true);
     SetVisible(m_convertingGif, false);
     SetVisible(m_textArea, false);
@@ -298,7 +330,10 @@ void SingleOCRWnd::StartRecognition() {
     TellMainWindow(WM_KSOCR_SINGLE_RECOGNISING);
     m_view->SaveCut(app.singleCutPicturePath);
 
-    Job job{m_currentPicture,
+    m_recognising = true;
+    Job job{m_currentRun,
+            ++*m_currentRun,
+            m_currentPicture,
             app.singleWorkPicturePath,
             app.singleCutPicturePath,
             ResultPathValue(),
@@ -309,25 +344,37 @@ void SingleOCRWnd::StartRecognition() {
 }
 
 void SingleOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
-    // A conversion that fails must not leave an earlier picture's work file
-    // to be recognised in its place.
-    RemoveFile(job.workFile);
-    ConvertPictureToJpeg(100, job.picture, job.workFile);
-    const std::wstring& source = job.useCut ? job.cutFile : job.workFile;
-    const std::string text = job.recognize ? job.recognize(job.formatType, source) : std::string();
-    if (text.empty()) {
-        RunOnUiThread([&liveness] {
-            if (auto alive = liveness.lock()) {
-                alive->page->FailRecognition();
-            }
-        });
-        return;
+    std::string text;
+    {
+        std::lock_guard lock(WorkFilesMutex());
+        if (!job.IsCurrent()) {
+            return;  // the page moved on while this run waited
+        }
+        // A conversion that fails must not leave an earlier picture's work
+        // file to be recognised in its place.
+        RemoveFile(job.workFile);
+        ConvertPictureToJpeg(100, job.picture, job.workFile);
+        const std::wstring& source = job.useCut ? job.cutFile : job.workFile;
+        text = job.recognize ? job.recognize(job.formatType, source) : std::string();
+        if (!job.IsCurrent()) {
+            return;
+        }
+        // A result file that cannot be written still leaves the text on show.
+        if (!text.empty()) {
+            WriteResultTextFile(job.resultPath, text + "\r\n");
+        }
     }
-    // A result file that cannot be written still leaves the text on show.
-    WriteResultTextFile(job.resultPath, text + "\r\n");
     const std::wstring wide = AnsiToWide(text);
-    RunOnUiThread([&liveness, &wide] {
-        if (auto alive = liveness.lock()) {
+    RunOnUiThread([&liveness, &wide, &job] {
+        auto alive = liveness.lock();
+        // Checked again on the UI thread, where the page changes runs.
+        if (!alive || !job.IsCurrent()) {
+            return;
+        }
+        alive->page->m_recognising = false;
+        if (wide.empty()) {
+            alive->page->FailRecognition();
+        } else {
             alive->page->ShowResult(wide);
         }
     });

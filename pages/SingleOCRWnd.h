@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,7 +38,9 @@ public:
     // empty path) is ignored.
     void SetPicture(const std::wstring& path);
     // Recognises the current picture (or the cut in cut mode) on a new
-    // detached worker thread; nothing without a picture.
+    // detached worker thread; nothing without a picture. A new picture, a
+    // mode change or a reset leaves a running recognition behind: its result
+    // is dropped and it touches neither the page nor the work files again.
     void StartRecognition();
     // Back to "no picture".
     void Reset();
@@ -75,6 +78,9 @@ private:
     static void RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness);
 
     void ShowPictureState();
+    // Ends the recognising state, if any, and makes every running
+    // recognition stale.
+    void LeaveRecognition();
     void ShowResult(const std::wstring& text);
     void FailRecognition();
     void SetPictureButtonsEnabled(bool enabled);
@@ -99,6 +105,9 @@ private:
     std::wstring m_currentPicture;
     std::wstring m_pictureFolder;
     Recognizer m_recognizer;
+    bool m_recognising = false;
+    // Counts runs; shared with the workers, which compare their own number.
+    std::shared_ptr<std::atomic<unsigned>> m_currentRun;
     // Workers hold a weak reference: a page that is gone is left alone.
     std::shared_ptr<Liveness> m_liveness;
 };

@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR="${KELSOR_BUILD_DIR:-build}"
 JOBS="${KELSOR_JOBS:-$(nproc)}"
-cmake -S . -B "$BUILD_DIR" -G Ninja "$@" >/dev/null
+cmake -S . -B "$BUILD_DIR" -G Ninja "$@"
 cmake --build "$BUILD_DIR" --parallel "$JOBS"

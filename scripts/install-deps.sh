@@ -13,7 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
   fortunes-zh fortunes-min
   fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils python3
-
+  npm qt6-translations-l10n desktop-file-utils appstream
 )
 
 SUDO=""

@@ -12,9 +12,12 @@ PACKAGES=(
   "com.github.asus4.onnxruntime@0.4.9"
 )
 
+# The engine is the server's default: without it recognition quietly falls
+# back to Tesseract, so a missing npm is an error, not a note.
 if ! command -v npm >/dev/null 2>&1; then
-  echo "install-npm-deps: npm not found; the PP-OCR engine will not be built" >&2
-  exit 0
+  echo "install-npm-deps: npm not found (Debian package npm, see scripts/install-deps.sh);" \
+    "the PP-OCR engine cannot be installed" >&2
+  exit 1
 fi
 
 mkdir -p "$DEST"
@@ -32,9 +35,9 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "install-npm-deps: installing ${missing[*]}"
   [ -f "$DEST/package.json" ] || echo '{"private": true}' >"$DEST/package.json"
-  # Without these packages the server still builds with Tesseract alone.
   if ! npm install --prefix "$DEST" --ignore-scripts --no-audit --no-fund "${missing[@]}"; then
-    echo "install-npm-deps: npm install failed; the PP-OCR engine will not be built" >&2
+    echo "install-npm-deps: npm install failed; the PP-OCR engine cannot be built" >&2
+    exit 1
   fi
 else
   echo "install-npm-deps: all npm packages present"

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the picture fuzzer's seed corpus into tests/jobs/fuzz_corpus/.
+"""Writes the picture fuzzer's seed corpus into tests/jobs/fuzz/picture_corpus/.
 
 Small malformed pictures: truncated PNG/JPEG/GIF/BMP/TIFF files, headers that
 claim huge dimensions, an empty file, a PNG named .jpg, and a few valid small
@@ -18,7 +18,7 @@ import tempfile
 import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "tests", "jobs", "fuzz_corpus")
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "tests", "jobs", "fuzz", "picture_corpus")
 
 
 def chunk(kind, data):

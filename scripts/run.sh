@@ -5,13 +5,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh
+bash scripts/build.sh -DKELSOR_REQUIRE_PPOCR=ON
 BUILD_DIR="${KELSOR_BUILD_DIR:-build}"
 export OMP_THREAD_LIMIT=1
+source scripts/chinese-locale.sh
 DATA_HOME="${XDG_DATA_HOME:-$HOME/.local/share}"
 SERVER_DATA="$DATA_HOME/kelsor-server"
 SERVER="$BUILD_DIR/server/kelsor-server"
-CLIENT="$BUILD_DIR/app/KelsorOCR"
+CLIENT="$BUILD_DIR/shell/KelsorOCR"
 
 # The client's default hosts name the server's default ports; a server that
 # answers there is the one to use.
@@ -26,6 +27,8 @@ if ! listening 18080 || ! listening 18443; then
     done
     grep -q "kelsor-server: ready" "$SERVER_DATA/server.log" ||
         { echo "run: kelsor-server did not start; see $SERVER_DATA/server.log" >&2; exit 1; }
+    # Which engine recognises (and why not PP-OCR, when it falls back).
+    grep "^kelsor-server: engine" "$SERVER_DATA/server.log" | sed 's/^kelsor-server:/run: kelsor-server/'
 fi
 
 # Without a saved session the client would start signed out: save one of the

@@ -1,5 +1,6 @@
 #include "server/AccountRoutes.h"
 
+#include "server/ToolRoutes.h"
 #include "server/account/AccountApi.h"
 #include "server/account/SitePages.h"
 
@@ -13,6 +14,7 @@ void RegisterAccountRoutes(httplib::Server& server, ServerContext& context) {
     if (!context.accounts) {
         return;
     }
+    RegisterToolRoutes(server, context);  // before the API's catch-all
     account::RegisterAccountApi(server, context.accounts, context.options);
     account::RegisterSitePages(server, context.accounts, context.options);
 }

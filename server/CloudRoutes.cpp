@@ -1,102 +1,74 @@
 #include "server/CloudRoutes.h"
 
-#include "server/Base64Decode.h"
 #include "server/JsonReply.h"
 #include "server/PictureDecoder.h"
+#include "server/RequestBodies.h"
 #include "server/UrlFetcher.h"
 
 #include <httplib.h>
 
 #include <cmath>
-#include <cstring>
 
 namespace kelsor::server {
 namespace {
-
-constexpr std::size_t kMaxBase64Size = 10 * 1024 * 1024;
 
 // Identity errors look like the provider's: {"error": {code, message, title}}.
 void SetIdentityError(httplib::Response& response, int status, const std::string& message) {
     Json::Value body;
     body["error"]["code"] = status;
     body["error"]["message"] = message;
-    body["error"]["title"] = status == 401 ? "Unauthorized" : "Bad Request";
+    body["error"]["title"] = status == 401   ? "Unauthorized"
+                             : status == 500 ? "Internal Server Error"
+                                             : "Bad Request";
     SetJson(response, status, body);
-}
-
-bool StringAt(const Json::Value& object, std::initializer_list<const char*> path,
-              std::string& out) {
-    const Json::Value* value = &object;
-    for (const char* key : path) {
-        if (!value->isObject()) {
-            return false;
-        }
-        value = value->find(key, key + std::strlen(key));
-        if (value == nullptr) {
-            return false;
-        }
-    }
-    if (!value->isString()) {
-        return false;
-    }
-    out = value->asString();
-    return true;
 }
 
 void HandleTokenRequest(ServerContext& context, const httplib::Request& request,
                         httplib::Response& response) {
-    Json::Value body;
-    if (!ParseJsonObject(request.body, body)) {
-        SetIdentityError(response, 400, "The request body is not valid JSON.");
-        return;
+    TokenRequest token;
+    switch (ReadTokenRequest(request.body, token)) {
+        case TokenBodyError::None:
+            break;
+        case TokenBodyError::NotJson:
+            SetIdentityError(response, 400, "The request body is not valid JSON.");
+            return;
+        case TokenBodyError::Incomplete:
+            SetIdentityError(response, 400,
+                             "The request must use the password method with user, domain name "
+                             "and a project scope.");
+            return;
     }
-    std::string domain, user, password, project;
-    const Json::Value& methods = body["auth"].isObject() && body["auth"]["identity"].isObject()
-                                     ? body["auth"]["identity"]["methods"]
-                                     : Json::Value::nullSingleton();
-    bool passwordMethod = false;
-    if (methods.isArray()) {
-        for (const Json::Value& method : methods) {
-            passwordMethod =
-                passwordMethod || (method.isString() && method.asString() == "password");
-        }
-    }
-    if (!passwordMethod ||
-        !StringAt(body, {"auth", "identity", "password", "user", "domain", "name"}, domain) ||
-        !StringAt(body, {"auth", "identity", "password", "user", "name"}, user) ||
-        !StringAt(body, {"auth", "identity", "password", "user", "password"}, password) ||
-        !StringAt(body, {"auth", "scope", "project", "name"}, project)) {
-        SetIdentityError(response, 400,
-                         "The request must use the password method with user, domain name and "
-                         "a project scope.");
-        return;
-    }
-    const std::optional<CloudUser> found = context.cloudUsers.Verify(domain, user, password);
+    const std::optional<CloudUser> found =
+        context.cloudUsers.Verify(token.domain, token.user, token.password);
     if (!found) {
         SetIdentityError(response, 401, "The username or password is wrong.");
         return;
     }
-    if (found->projectName != project) {
-        SetIdentityError(response, 401, "The user has no access to project " + project + ".");
+    if (found->projectName != token.project) {
+        SetIdentityError(response, 401, "The user has no access to project " + token.project + ".");
         return;
     }
-    const IssuedToken issued = context.tokens.Issue(*found);
+    const std::optional<IssuedToken> issued = context.tokens.Issue(*found);
+    if (!issued) {
+        SetIdentityError(response, 500, "No token can be issued now.");
+        return;
+    }
     Json::Value reply;
-    Json::Value& token = reply["token"];
-    token["expires_at"] = IsoTime(issued.expiresAt);
-    token["issued_at"] = IsoTime(issued.issuedAt);
-    token["methods"].append("password");
-    token["project"]["name"] = found->projectName;
-    token["project"]["id"] = found->projectId;
-    token["project"]["domain"]["name"] = found->domainName;
-    token["project"]["domain"]["id"] = found->domainId;
-    token["user"]["name"] = found->userName;
-    token["user"]["id"] = found->userId;
-    token["user"]["domain"]["name"] = found->domainName;
-    token["user"]["domain"]["id"] = found->domainId;
-    token["catalog"] = Json::Value(Json::arrayValue);
+    Json::Value& issuedToken = reply["token"];
+    issuedToken["expires_at"] = IsoTime(issued->expiresAt);
+    issuedToken["issued_at"] = IsoTime(issued->issuedAt);
+    issuedToken["methods"].append("password");
+    issuedToken["project"]["name"] = found->projectName;
+    issuedToken["project"]["id"] = found->projectId;
+    issuedToken["project"]["domain"]["name"] = found->domainName;
+    issuedToken["project"]["domain"]["id"] = found->domainId;
+    issuedToken["user"]["name"] = found->userName;
+    issuedToken["user"]["id"] = found->userId;
+    issuedToken["user"]["domain"]["name"] = found->domainName;
+    issuedToken["user"]["domain"]["id"] = found->domainId;
+    issuedToken["catalog"] = Json::Value(Json::arrayValue);
     SetJson(response, 201, reply);
-    response.set_header("X-Subject-Token", issued.token);
+    response.set_header("X-Subject-Token", issued->token);
 }
 
 // Token check of the OCR routes; false when the response is already set.
@@ -125,38 +97,22 @@ bool Authorise(ServerContext& context, const httplib::Request& request, httplib:
 }
 
 // The picture bytes of the request body; false when the response is set.
-bool PictureBytes(ServerContext& context, const Json::Value& body, httplib::Response& response,
+bool PictureBytes(ServerContext& context, const std::string& body, httplib::Response& response,
                   std::string& bytes) {
-    const bool hasImage = body.isMember("image");
-    const bool hasUrl = body.isMember("url");
-    if (hasImage == hasUrl) {
-        SetProviderError(response, 400, "AIS.0101",
-                         "The request must hold exactly one of image and url.");
+    PictureSource source;
+    std::string message;
+    const PictureBodyError error = ReadPictureSource(body, source, message);
+    if (error != PictureBodyError::None) {
+        SetProviderError(response, 400, ProviderCode(error), message);
         return false;
     }
-    const Json::Value& value = hasImage ? body["image"] : body["url"];
-    if (!value.isString() || value.asString().empty()) {
-        SetProviderError(
-            response, 400, "AIS.0101",
-            std::string("The ") + (hasImage ? "image" : "url") + " must be a non-empty string.");
-        return false;
-    }
-    if (hasImage) {
-        const std::string& text = value.asString();
-        if (text.size() > kMaxBase64Size) {
-            SetProviderError(response, 400, "AIS.0103", "The Base64 image is larger than 10 MB.");
-            return false;
-        }
-        if (!Base64Decode(text, bytes)) {
-            SetProviderError(response, 400, "AIS.0102", "The image is not valid Base64.");
-            return false;
-        }
+    if (source.url.empty()) {
+        bytes = std::move(source.bytes);
         return true;
     }
-    std::string message;
     FetchLimits limits;
     limits.timeoutSeconds = context.options.urlTimeoutSeconds;
-    switch (FetchUrl(value.asString(), limits, bytes, message)) {
+    switch (FetchUrl(source.url, limits, bytes, message)) {
         case FetchResult::Ok:
             return true;
         case FetchResult::TooLarge:
@@ -175,13 +131,8 @@ void HandleGeneralText(ServerContext& context, const httplib::Request& request,
     if (!Authorise(context, request, response, pathProjectId)) {
         return;
     }
-    Json::Value body;
-    if (!ParseJsonObject(request.body, body)) {
-        SetProviderError(response, 400, "AIS.0101", "The request body is not a JSON object.");
-        return;
-    }
     std::string bytes;
-    if (!PictureBytes(context, body, response, bytes)) {
+    if (!PictureBytes(context, request.body, response, bytes)) {
         return;
     }
     DecodedPicture picture;

@@ -1,5 +1,6 @@
 #include "server/CloudUserStore.h"
 
+#include "server/HexText.h"
 #include "server/SqlStatement.h"
 
 #include <openssl/crypto.h>
@@ -15,23 +16,12 @@ namespace {
 constexpr std::size_t kSaltSize = 16;
 constexpr std::size_t kHashSize = 32;
 
-std::string Hex(const unsigned char* data, std::size_t size) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(size * 2);
-    for (std::size_t i = 0; i < size; ++i) {
-        out += digits[data[i] >> 4];
-        out += digits[data[i] & 0xF];
-    }
-    return out;
-}
-
 // Stable ids derived from names, so one domain or project has one id.
 std::string NameId(const std::string& kind, const std::string& name) {
     unsigned char digest[SHA256_DIGEST_LENGTH];
     const std::string text = kind + ":" + name;
     SHA256(reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest);
-    return Hex(digest, 16);
+    return HexText(digest, 16);
 }
 
 std::vector<unsigned char> Pbkdf2(const std::string& password, const unsigned char* salt,
@@ -45,10 +35,12 @@ std::vector<unsigned char> Pbkdf2(const std::string& password, const unsigned ch
 
 }  // namespace
 
-PasswordHash HashPassword(const std::string& password) {
+std::optional<PasswordHash> HashPassword(const std::string& password) {
     PasswordHash result;
     result.salt.resize(kSaltSize);
-    RAND_bytes(result.salt.data(), static_cast<int>(result.salt.size()));
+    if (RAND_bytes(result.salt.data(), static_cast<int>(result.salt.size())) != 1) {
+        return std::nullopt;
+    }
     result.hash = Pbkdf2(password, result.salt.data(), result.salt.size(), result.iterations);
     return result;
 }
@@ -64,10 +56,12 @@ bool CheckPassword(const std::string& password, const PasswordHash& stored) {
            CRYPTO_memcmp(hash.data(), stored.hash.data(), hash.size()) == 0;
 }
 
-std::string RandomHex(std::size_t size) {
+std::optional<std::string> RandomHex(std::size_t size) {
     std::vector<unsigned char> bytes(size);
-    RAND_bytes(bytes.data(), static_cast<int>(size));
-    return Hex(bytes.data(), size);
+    if (RAND_bytes(bytes.data(), static_cast<int>(size)) != 1) {
+        return std::nullopt;
+    }
+    return HexText(bytes.data(), size);
 }
 
 CloudUserStore::~CloudUserStore() {
@@ -91,22 +85,22 @@ bool CloudUserStore::AddUser(const std::string& domainName, const std::string& u
         error = "domain, user, password and project must not be empty";
         return false;
     }
-    const PasswordHash hashed = HashPassword(password);
+    const std::optional<PasswordHash> hashed = HashPassword(password);
+    const std::optional<std::string> userId = RandomHex(16);
+    if (!hashed || !userId) {
+        error = "no random bytes for the user's salt and id";
+        return false;
+    }
     added = {domainName,  NameId("domain", domainName),
-             userName,    RandomHex(16),
+             userName,    *userId,
              projectName, NameId("project", domainName + "/" + projectName)};
 
     std::lock_guard lock(m_mutex);
     SqlStatement insert(m_db,
                         "INSERT INTO cloud_users (domain, name, user_id, salt, hash, iterations, "
-                        "project) VALUES (?, ?, ?, ?, ?, ?, ?)");
-    insert.Bind(1, domainName);
-    insert.Bind(2, userName);
-    insert.Bind(3, added.userId);
-    insert.Bind(4, hashed.salt);
-    insert.Bind(5, hashed.hash);
-    insert.Bind(6, static_cast<std::int64_t>(hashed.iterations));
-    insert.Bind(7, projectName);
+                        "project) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                        domainName, userName, added.userId, hashed->salt, hashed->hash,
+                        hashed->iterations, projectName);
     const int result = insert.Step();
     if (result != SQLITE_DONE) {
         error = result == SQLITE_CONSTRAINT
@@ -119,9 +113,8 @@ bool CloudUserStore::AddUser(const std::string& domainName, const std::string& u
 
 bool CloudUserStore::HasUser(const std::string& domainName, const std::string& userName) {
     std::lock_guard lock(m_mutex);
-    SqlStatement query(m_db, "SELECT 1 FROM cloud_users WHERE domain = ? AND name = ?");
-    query.Bind(1, domainName);
-    query.Bind(2, userName);
+    SqlStatement query(m_db, "SELECT 1 FROM cloud_users WHERE domain = ? AND name = ?", domainName,
+                       userName);
     return query.Step() == SQLITE_ROW;
 }
 
@@ -134,16 +127,15 @@ std::optional<CloudUser> CloudUserStore::Verify(const std::string& domainName,
         std::lock_guard lock(m_mutex);
         SqlStatement query(m_db,
                            "SELECT user_id, salt, hash, iterations, project FROM cloud_users "
-                           "WHERE domain = ? AND name = ?");
-        query.Bind(1, domainName);
-        query.Bind(2, userName);
+                           "WHERE domain = ? AND name = ?",
+                           domainName, userName);
         if (query.Step() == SQLITE_ROW) {
             user = {domainName,    NameId("domain", domainName),
                     userName,      query.Text(0),
                     query.Text(4), ""};
             stored.salt = query.Blob(1);
             stored.hash = query.Blob(2);
-            stored.iterations = sqlite3_column_int(query.handle, 3);
+            stored.iterations = static_cast<int>(query.Int64(3));
         }
     }
     // An unknown user costs the same hash, so timing does not tell names apart.

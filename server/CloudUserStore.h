@@ -23,7 +23,12 @@ struct CloudUser {
 // hashes, never as text. Safe to use from several threads.
 class CloudUserStore {
 public:
+#ifdef KELSOR_SERVER_HASH_ITERATIONS
+    // Fuzzing builds lower the cost so that sign-in bodies stay cheap to try.
+    static constexpr int kHashIterations = KELSOR_SERVER_HASH_ITERATIONS;
+#else
     static constexpr int kHashIterations = 100000;
+#endif
 
     CloudUserStore() = default;
     ~CloudUserStore();
@@ -31,7 +36,8 @@ public:
     CloudUserStore& operator=(const CloudUserStore&) = delete;
 
     bool Open(const std::string& databasePath, std::string& error);
-    // Adds a user; fails when the domain already has a user of that name.
+    // Adds a user; fails when the domain already has a user of that name or
+    // when no random salt or id can be had.
     bool AddUser(const std::string& domainName, const std::string& userName,
                  const std::string& password, const std::string& projectName, CloudUser& added,
                  std::string& error);
@@ -52,12 +58,14 @@ struct PasswordHash {
     std::vector<unsigned char> hash;
     int iterations = CloudUserStore::kHashIterations;
 };
-PasswordHash HashPassword(const std::string& password);
+// Nothing when no random salt can be had: never a predictable one.
+std::optional<PasswordHash> HashPassword(const std::string& password);
 // Constant-time comparison; an empty stored hash never matches but still
 // costs one hash, so timing does not tell missing passwords apart.
 bool CheckPassword(const std::string& password, const PasswordHash& stored);
 
-// Lower-case hex of `size` random bytes.
-std::string RandomHex(std::size_t size);
+// Lower-case hex of `size` random bytes; nothing when the system cannot
+// provide them (tokens, codes and salts fail closed, never predictable).
+std::optional<std::string> RandomHex(std::size_t size);
 
 }  // namespace kelsor::server

@@ -22,6 +22,31 @@ constexpr const char* kDemoDomain = "kelsor-demo";
 constexpr const char* kDemoUser = "kelsor-demo";
 constexpr std::size_t kMaxPayload = 64 * 1024 * 1024;
 
+// Checked before any body is read. The HTTP layer would inflate a gzip or
+// brotli body without bound (a small request becomes gigabytes), take a
+// chunked body of any length past the payload limit, and answer overlapping
+// byte ranges with as many copies of a file. No client of the service
+// compresses or chunks requests or asks for several ranges.
+httplib::Server::HandlerResponse RefuseUnsafeHeaders(const httplib::Request& request,
+                                                     httplib::Response& response) {
+    for (std::size_t i = 0; i < request.get_header_value_count("Content-Encoding"); ++i) {
+        if (request.get_header_value("Content-Encoding", i) != "identity") {
+            SetProviderError(response, 415, "APIG.0415",
+                             "Compressed request bodies are not accepted.");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+    }
+    if (request.has_header("Transfer-Encoding")) {
+        SetProviderError(response, 411, "APIG.0411", "The request body needs a Content-Length.");
+        return httplib::Server::HandlerResponse::Handled;
+    }
+    if (request.get_header_value("Range").find(',') != std::string::npos) {
+        SetProviderError(response, 416, "APIG.0416", "Only a single byte range can be requested.");
+        return httplib::Server::HandlerResponse::Handled;
+    }
+    return httplib::Server::HandlerResponse::Unhandled;
+}
+
 void InstallCommonHandlers(httplib::Server& server, const char* listener) {
     server.Get("/healthz", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("ok\n", "text/plain");
@@ -45,6 +70,7 @@ void InstallCommonHandlers(httplib::Server& server, const char* listener) {
         [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
             SetProviderError(response, 500, "AIS.0105", "Internal error.");
         });
+    server.set_pre_routing_handler(RefuseUnsafeHeaders);
     server.set_logger(
         [listener](const httplib::Request& request, const httplib::Response& response) {
             LogLine(std::string(listener) + " " + request.method + " " + request.path + " " +
@@ -101,15 +127,19 @@ bool KelsorServer::EnsureDemoUser(std::string& error) {
     if (m_cloudUsers.HasUser(kDemoDomain, kDemoUser)) {
         return true;
     }
-    const std::string password = RandomHex(12);
+    const std::optional<std::string> password = RandomHex(12);
+    if (!password) {
+        error = "no random bytes for the demo user's password";
+        return false;
+    }
     CloudUser user;
-    if (!m_cloudUsers.AddUser(kDemoDomain, kDemoUser, password, m_options.region, user, error)) {
+    if (!m_cloudUsers.AddUser(kDemoDomain, kDemoUser, *password, m_options.region, user, error)) {
         return false;
     }
     Json::Value file;
     file["domain"] = user.domainName;
     file["user"] = user.userName;
-    file["password"] = password;
+    file["password"] = *password;
     file["project"] = user.projectName;
     file["project_id"] = user.projectId;
     if (!WritePrivateFile(m_demoUserPath, WriteJson(file) + "\n")) {

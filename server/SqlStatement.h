@@ -3,30 +3,80 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 // Small helpers over the SQLite C API shared by the service's stores.
 namespace kelsor::server {
 
-// A prepared statement, finalised when it goes. A statement that failed to
-// prepare steps to SQLITE_ERROR.
-struct SqlStatement {
-    sqlite3_stmt* handle = nullptr;
-    SqlStatement(sqlite3* db, const std::string& sql);
-    ~SqlStatement() { sqlite3_finalize(handle); }
+// Text bound as NULL when empty, so UNIQUE columns allow many empties.
+struct OrNull {
+    const std::string& text;
+};
+// Binds NULL; so does an empty std::optional.
+struct SqlNull {};
+
+// A prepared statement with its parameters, finalised when it goes. The
+// values given after the SQL bind to ?1, ?2, … in order. A statement that
+// failed to prepare or to bind a value steps to that error and never runs.
+class SqlStatement {
+public:
+    template <typename... Values>
+    SqlStatement(sqlite3* db, const std::string& sql, const Values&... values) {
+        m_result = sqlite3_prepare_v2(db, sql.c_str(), -1, &m_handle, nullptr);
+        int index = 0;
+        (BindAt(++index, values), ...);
+    }
+    ~SqlStatement() { sqlite3_finalize(m_handle); }
     SqlStatement(const SqlStatement&) = delete;
     SqlStatement& operator=(const SqlStatement&) = delete;
 
-    void Bind(int index, const std::string& text);
-    // Empty text is stored as NULL, so UNIQUE columns allow many empties.
-    void BindOrNull(int index, const std::string& text);
-    void Bind(int index, const std::vector<unsigned char>& blob);
-    void Bind(int index, std::int64_t number) { sqlite3_bind_int64(handle, index, number); }
-    int Step() { return handle != nullptr ? sqlite3_step(handle) : SQLITE_ERROR; }
-    // Column values of the current row; NULL reads as empty.
+    // SQLITE_ROW, SQLITE_DONE or the error code.
+    int Step();
+    // Column values of the current row; NULL reads as empty or 0.
     std::string Text(int index);
     std::vector<unsigned char> Blob(int index);
+    std::int64_t Int64(int index) { return sqlite3_column_int64(m_handle, index); }
+
+private:
+    void BindAt(int index, const std::string& text);
+    void BindAt(int index, const char* text) { BindAt(index, std::string(text)); }
+    void BindAt(int index, OrNull value);
+    void BindAt(int index, SqlNull);
+    void BindAt(int index, const std::vector<unsigned char>& blob);
+    void BindAt(int index, std::int64_t number);
+    void BindAt(int index, int number) { BindAt(index, static_cast<std::int64_t>(number)); }
+    template <typename T>
+    void BindAt(int index, const std::optional<T>& value) {
+        if (value) {
+            BindAt(index, *value);
+        } else {
+            BindAt(index, SqlNull{});
+        }
+    }
+    void Check(int result);
+
+    sqlite3_stmt* m_handle = nullptr;
+    int m_result = SQLITE_OK;  // the first failure of prepare or bind
+};
+
+// A write transaction (BEGIN IMMEDIATE) rolled back unless committed. When
+// BEGIN fails nothing may run; when COMMIT fails the writes are rolled back,
+// so no transaction is ever left open on the connection.
+class SqlTransaction {
+public:
+    explicit SqlTransaction(sqlite3* db);
+    ~SqlTransaction();
+    SqlTransaction(const SqlTransaction&) = delete;
+    SqlTransaction& operator=(const SqlTransaction&) = delete;
+
+    bool Begun() const { return m_open; }
+    bool Commit();
+
+private:
+    sqlite3* m_db;
+    bool m_open = false;
 };
 
 // Opens (creating it if need be) the database at `path` with a busy timeout

@@ -13,9 +13,13 @@ std::string IsoTime(std::chrono::system_clock::time_point time) {
     return buffer;
 }
 
-IssuedToken TokenStore::Issue(const CloudUser& user) {
+std::optional<IssuedToken> TokenStore::Issue(const CloudUser& user) {
+    std::optional<std::string> token = RandomHex(32);
+    if (!token) {
+        return std::nullopt;
+    }
     const auto now = std::chrono::system_clock::now();
-    IssuedToken issued{RandomHex(32), user, now, now + m_ttl};
+    IssuedToken issued{std::move(*token), user, now, now + m_ttl};
     std::lock_guard lock(m_mutex);
     if (m_tokens.size() >= 1024) {
         PurgeExpired(now);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -23,7 +24,8 @@ enum class TokenCheck { Missing, Unknown, Expired, Valid };
 class TokenStore {
 public:
     explicit TokenStore(std::chrono::seconds ttl) : m_ttl(ttl) {}
-    IssuedToken Issue(const CloudUser& user);
+    // Nothing when no random token can be had.
+    std::optional<IssuedToken> Issue(const CloudUser& user);
     TokenCheck Check(const std::string& token, IssuedToken& found);
 
 private:

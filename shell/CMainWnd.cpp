@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWidget>
+#include <cstdio>
 #include <filesystem>
 
 #include "account/Session.h"
@@ -146,8 +147,13 @@ void CMainWnd::InitWindow() {
 void CMainWnd::RegisterHotKey() {
     const GlobalHotKey::Result result = m_hotKey.RegisterCtrl2(
         [this] { PostMessage(WM_HOTKEY, static_cast<WPARAM>(kScreenCaptureHotKeyId), 0); });
-    if (result != GlobalHotKey::Result::kRegistered)
+    if (result == GlobalHotKey::Result::kTaken) {
         CommonDlg::ShowHotKeyTaken(GetHWND());
+    } else if (result == GlobalHotKey::Result::kNoX11) {
+        // Nobody holds the key: there is no X server to hold it on. No
+        // notice fits that, so the log says it and the program works on.
+        std::fprintf(stderr, "KelsorOCR: no X server: no hot key Ctrl+2, no screen capture\n");
+    }
 }
 
 void CMainWnd::FindControls() {
@@ -391,8 +397,11 @@ void CMainWnd::DropFiles(const std::vector<std::wstring>& paths) {
         else
             single_page::SetPicture(first);
     }
-    // The batch page takes drops once its list can add pictures; the screen
-    // page's picture only ever comes from a capture.
+    if (m_page == kBatchPage) {
+        if (BatchOCRWnd* batchPage = jobs::GetBatchOCRPage())
+            batchPage->AddDroppedPaths(paths);
+    }
+    // The screen page's picture only ever comes from a capture.
 }
 
 void CMainWnd::OnMouseWheel(WPARAM wParam, LPARAM lParam) {
@@ -528,7 +537,8 @@ void CMainWnd::StartScreenRecognition() {
 }
 
 void CMainWnd::StartBatchList() {
-    // The batch list is not built yet; its start joins with the batch page.
+    if (BatchOCRWnd* batchPage = jobs::GetBatchOCRPage())
+        batchPage->StartAll();
 }
 
 // --------------------------------------------------------------- accounts

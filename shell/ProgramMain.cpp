@@ -7,7 +7,6 @@
 #include <string>
 
 #include "account/SessionFile.h"
-#include "account/windows/ScriptBridge.h"
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
@@ -15,6 +14,7 @@
 #include "platform/sys/Messages.h"
 #include "platform/sys/SingleInstance.h"
 #include "platform/ui/MainWindowRef.h"
+#include "platform/ui/QtTranslations.h"
 #include "platform/ui/UiLib.h"
 #include "platform/web/WebEngine.h"
 #include "shell/CMainWnd.h"
@@ -67,13 +67,13 @@ int RunKelsorOCR(int argc, char** argv) {
     // The batch task manager and its worker come first, then the context.
     ProcessTaskManager();
     BuildAppContext(App(), StartupInputs::FromEnvironment());
+    // Only the environment is prepared here; the engine itself starts with the
+    // first account window.
     platform::PrepareWebEngineEnvironment();
     {
         QApplication application(argc, argv);
+        ui::InstallQtTranslations(application);  // Qt's own pickers and buttons
         relay.SetOpen(true);
-        platform::WebInitialize();
-        // The account pages' "wkaction", answered for the account web host only.
-        account::BindScriptBridge();
         skin::Install();
         ui::CPaintManagerUI::SetInstance(nullptr);
 
@@ -89,7 +89,7 @@ int RunKelsorOCR(int argc, char** argv) {
             delete mainWindow;
 
         relay.SetOpen(false);
-        platform::WebFinalize();
+        platform::WebFinalize();  // nothing to do when no account window was opened
     }
     return 0;
 }

@@ -2,24 +2,22 @@
 
 #include <QUrl>
 #include <algorithm>
-#include <cwctype>
 
 #include "account/windows/ScriptBridge.h"
 #include "platform/sys/Messages.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/WindowImplBase.h"
+#include "platform/web/WebEngine.h"
 #include "platform/web/WebView.h"
 
 namespace kelsor::account {
 namespace {
 
-constexpr std::wstring_view kFilePrefix = L"file:///";
-
-bool StartsWithNoCase(const std::wstring& text, std::wstring_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    return std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); });
+bool IsWebAddress(const std::wstring& url) {
+    const QUrl parsed(QString::fromStdWString(url), QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    return parsed.isValid() && !parsed.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 // The page finished loading: every live window of the view learns it
@@ -71,6 +69,16 @@ std::vector<WebViewBinding> WebViewRegistry::LiveEntries(const platform::WebView
 }
 
 bool CreateWebView(WebWindow& web, ui::CWindowWnd& window, int x, int y, int width, int height) {
+    // Most runs never show a web page: the engine (a whole browser) starts
+    // with the first account window rather than with the program.
+    if (!platform::WebInitialize()) {
+        web.view = nullptr;
+        web.hostWindow = nullptr;
+        return false;
+    }
+    // Bound before the first page loads, and renewed with every view: the
+    // binding is global to the engine.
+    BindScriptBridge();
     web.view = platform::WebView::Create(window.GetHWND(), x, y, width, height);
     if (web.view == nullptr) {
         web.hostWindow = nullptr;
@@ -92,8 +100,6 @@ bool CreateWebView(WebWindow& web, ui::CWindowWnd& window, int x, int y, int wid
     web.view->OnTitleChanged(
         [](platform::WebView* view, const std::wstring& title) { view->SetWindowTitle(title); });
     web.view->OnCreateView(&ChooseViewForRequest);
-    // The binding is global to the engine and renewed with every view.
-    BindScriptBridge();
     return true;
 }
 
@@ -123,20 +129,15 @@ void UnregisterWebView(WebWindow& web) {
     web.title.clear();
 }
 
-std::wstring DesktopOpenTarget(const std::wstring& url) {
-    if (!StartsWithNoCase(url, kFilePrefix))
-        return url;
-    // "file:///C:/x" leaves "C:/x" on Windows; here local paths are rooted at
-    // "/", which the eight characters also took away. The engine hands the URL
-    // percent-encoded, the opener wants the file's own name.
-    const std::wstring path = L"/" + url.substr(kFilePrefix.size());
-    return QUrl::fromPercentEncoding(QString::fromStdWString(path).toUtf8()).toStdWString();
-}
-
 platform::WebView* ChooseViewForRequest(platform::WebView* view, const std::wstring& url,
                                         const std::wstring& targetName) {
+    // Only web addresses leave the view: a local file or another scheme
+    // handed to the desktop would run whatever the desktop opens it with.
+    if (!IsWebAddress(url)) {
+        return nullptr;
+    }
     if (targetName.empty() || targetName == L"_blank") {
-        platform::OpenWithDesktop(DesktopOpenTarget(url));
+        platform::OpenWithDesktop(url);
         return nullptr;
     }
     if (targetName == L"wontOpen")

@@ -68,13 +68,11 @@ void RegisterWebView(WebWindow& web, ui::CWindowWnd& window);
 void UnregisterWebView(WebWindow& web);
 
 // The navigation policy for a page's request to open a window: the view that
-// shall load `url`, or null. Empty and "_blank" go to the desktop opener (a
-// "file:///" URL, any case, as its local path); "wontOpen" opens nothing;
-// "_self" and every other name navigate in place.
+// shall load `url`, or null. Only http and https URLs are taken: empty and
+// "_blank" go to the desktop opener; "wontOpen" opens nothing; "_self" and
+// every other name navigate in place. Any other URL (a local file too) opens
+// nothing.
 platform::WebView* ChooseViewForRequest(platform::WebView* view, const std::wstring& url,
                                         const std::wstring& targetName);
-
-// What the desktop opener is given for a "_blank" URL.
-std::wstring DesktopOpenTarget(const std::wstring& url);
 
 }  // namespace kelsor::account

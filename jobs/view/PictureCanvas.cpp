@@ -2,12 +2,14 @@
 
 #include <FreeImage.h>
 
-#include <QFile>
 #include <QObject>
 #include <QPainter>
 #include <QString>
 
 #include <utility>
+
+#include "jobs/Picture.h"
+#include "jobs/PictureFormat.h"
 
 namespace kelsor::jobs {
 namespace {
@@ -37,11 +39,11 @@ FIBITMAP* To32Bits(FIBITMAP* dib) {
     return converted;
 }
 
-PictureKind KindOf(FREE_IMAGE_FORMAT format) {
+PictureKind KindOf(int format) {
     switch (format) {
-        case FIF_ICO:
+        case ImageFormatIco:
             return PictureKind::Ico;
-        case FIF_PNG:
+        case ImageFormatPng:
             return PictureKind::Png;
         default:
             return PictureKind::Other;
@@ -86,26 +88,21 @@ void PictureCanvas::ReleasePicture() {
 }
 
 bool PictureCanvas::LoadPicture(const std::wstring& path) {
+    Picture decoded;
+    decoded.Load(path, ImageFormatFromExtension(path));
+    return LoadPicture(decoded);
+}
+
+bool PictureCanvas::LoadPicture(Picture& decoded) {
     // The animation reads the picture's rows: it must end first.
     StopAnimation();
     ReleasePicture();
-    // File names are passed to the system in its file-name encoding.
-    const QByteArray name = QFile::encodeName(QString::fromStdWString(path));
-    if (name.isEmpty()) {
+    const int format = decoded.Format();
+    FIBITMAP* taken = decoded.TakeBitmap();
+    if (taken == nullptr) {
         return false;
     }
-    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(name.constData(), 0);
-    if (format == FIF_UNKNOWN) {
-        format = FreeImage_GetFIFFromFilename(name.constData());
-    }
-    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) {
-        return false;
-    }
-    FIBITMAP* loaded = FreeImage_Load(format, name.constData(), 0);
-    if (loaded == nullptr) {
-        return false;
-    }
-    FIBITMAP* dib = To32Bits(loaded);
+    FIBITMAP* dib = To32Bits(taken);
     if (dib == nullptr) {
         return false;
     }

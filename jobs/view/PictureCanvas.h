@@ -18,6 +18,10 @@
 struct FIBITMAP;
 class QObject;
 
+namespace kelsor {
+class Picture;
+}
+
 namespace kelsor::jobs {
 
 // Kinds of picture drawn with their alpha channel (others are drawn opaque).
@@ -62,9 +66,13 @@ public:
     PictureCanvas(const PictureCanvas&) = delete;
     PictureCanvas& operator=(const PictureCanvas&) = delete;
 
-    // Decodes the picture; on success it is shown at natural size, centred
-    // at the next Paint. Returns whether a picture is loaded.
+    // Decodes the picture through the program's one guarded decoder (its
+    // formats and size limits); on success it is shown at natural size,
+    // centred at the next Paint. Returns whether a picture is loaded.
     bool LoadPicture(const std::wstring& path);
+    // The same with a picture decoded already; takes its bitmap over (the
+    // picture is left empty).
+    bool LoadPicture(Picture& decoded);
     // The view's client size, set once after the view is created.
     void SetCanvasSize(QSize size);
     // Renders at the current placement and target scale (centring a picture

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -190,6 +191,16 @@ void RectTrackerBase::DrawFrame(QPainter& painter) const {
         }
     }
     painter.restore();
+}
+
+bool RectTrackerBase::ApplyCursor(QWidget* window) const {
+    const QPoint p = window->mapFromGlobal(QCursor::pos());
+    const int hit = LocatePoint(p.x(), p.y());
+    if (hit == kHitNothing) {
+        return false;
+    }
+    window->setCursor(TrackerCursorFor(selection, hit));
+    return true;
 }
 
 bool RectTrackerBase::TrackDrag(int hit, QWidget* window, int x, int y) {

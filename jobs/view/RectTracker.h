@@ -33,6 +33,9 @@ public:
     void DrawFrame(QPainter& painter) const;
     int LocatePoint(int x, int y) const;
     TrackRect HandleBox(int handle) const;
+    // Sets the sizing/move cursor for the mouse position over `window`;
+    // false (and no cursor set) when the mouse is on nothing.
+    bool ApplyCursor(QWidget* window) const;
     // Runs the modal tracking loop while the left button is held. Returns
     // whether the rectangle changed; Esc and the right button restore it.
     bool TrackDrag(int hit, QWidget* window, int x, int y);

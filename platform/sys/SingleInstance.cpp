@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 
+#include "platform/sys/Messages.h"
 #include "platform/sys/ShellFolders.h"
 
 namespace kelsor::platform {
@@ -196,12 +197,15 @@ void SingleInstanceGuard::Listen() {
             continue;
         }
         SetTimeouts(client, 1000);
-        // Only our own user may talk to us.
+        // Only our own user may talk to us, and only to bring the window to
+        // the front: any other number would reach the main window as one of
+        // its own messages.
         ucred peer{};
         socklen_t peerLength = sizeof(peer);
         std::uint32_t message = 0;
         if (getsockopt(client, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) == 0 &&
-            peer.uid == getuid() && ReadAll(client, &message, sizeof(message))) {
+            peer.uid == getuid() && ReadAll(client, &message, sizeof(message)) &&
+            message == WM_KSOCR_BRINGTOFRONT) {
             if (m_handler) {
                 m_handler(message);
             }

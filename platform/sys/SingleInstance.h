@@ -16,8 +16,10 @@ namespace kelsor::platform {
 
 class SingleInstanceGuard {
 public:
-    // Called on the guard's listener thread for every message received; the
-    // receiver hands it on to its own thread (e.g. posts it to the UI queue).
+    // Called on the guard's listener thread for every message received (only
+    // 2125, "bring to front", is taken; anything else is dropped unanswered);
+    // the receiver hands it on to its own thread (e.g. posts it to the UI
+    // queue).
     using MessageHandler = std::function<void(unsigned int message)>;
 
     enum class Role {
@@ -37,7 +39,7 @@ public:
 
     // As a second instance: delivers `message` to the first one. Retries for
     // up to `timeoutMs` while the first instance is still starting. Returns
-    // whether the first instance confirmed it.
+    // whether the first instance took it.
     bool SendToFirst(unsigned int message, int timeoutMs = 3000);
 
     const std::string& lockPath() const { return m_lockPath; }

@@ -15,6 +15,14 @@ QString MarkupNode::Attribute(const QString& name, const QString& fallback) cons
     return fallback;
 }
 
+const MarkupNode* MarkupNode::Child(const QString& childTag) const {
+    for (const auto& c : children) {
+        if (c.tag == childTag)
+            return &c;
+    }
+    return nullptr;
+}
+
 std::optional<MarkupNode> ParseMarkup(const QByteArray& xml, QString* error) {
     QXmlStreamReader reader(xml);
     std::vector<MarkupNode> stack;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -13,6 +14,13 @@
 
 #include "platform/web/BridgeProtocol.h"
 #include "platform/web/WebViewHost.h"
+
+// Qt's process-wide OpenGL context that the engine's views share (exported by
+// Qt GUI; Qt WebEngine sets it through these same functions).
+QT_BEGIN_NAMESPACE
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
+QT_END_NAMESPACE
 
 namespace kelsor::platform {
 namespace {
@@ -56,12 +64,36 @@ void InstallPageScript() {
     scripts.insert(script);
 }
 
+// Stands in for the shared OpenGL context until the engine starts. Qt
+// WebEngine makes a real one as the application starts unless one is set, and
+// making it (software OpenGL on most machines here) costs tens of megabytes
+// and a good part of the start-up, for a program that may never show a page.
+QOpenGLContext* PlaceholderShareContext() {
+    static QOpenGLContext* const placeholder = new QOpenGLContext();
+    return placeholder;
+}
+
+// The real shared context, made when the engine starts: the engine's views
+// and the widgets hosting them draw through it.
+void ShareOpenGLContexts() {
+    QOpenGLContext* current = qt_gl_global_share_context();
+    if (current == nullptr || current == PlaceholderShareContext()) {
+        auto* context = new QOpenGLContext(QCoreApplication::instance());
+        context->setFormat(QSurfaceFormat::defaultFormat());
+        context->create();
+        qt_gl_set_global_share_context(context);
+    }
+}
+
 }  // namespace
 
 void PrepareWebEngineEnvironment() {
     if (geteuid() == 0) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
         setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 0);
+    }
+    if (QCoreApplication::instance() == nullptr && qt_gl_global_share_context() == nullptr) {
+        qt_gl_set_global_share_context(PlaceholderShareContext());
     }
     // The engine shares OpenGL contexts with the widgets; must precede QApplication.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -76,6 +108,7 @@ bool WebInitialize() {
         return false;
     }
     state.initialized = true;
+    ShareOpenGLContexts();
     InstallPageScript();
     return true;
 }

@@ -24,11 +24,13 @@ using ScriptFunction =
 // through the engine's environment variables; values already set are kept.
 void PrepareWebEngineEnvironment();
 
-// Once after the QApplication exists and before the first view; false when
-// there is no application object. A second call does nothing and returns true.
+// Starts the engine (its profile and page script): after the QApplication
+// exists and before the first view; false when there is no application
+// object. The engine is a whole browser, so a program calls this only when it
+// is about to show a page. A second call does nothing and returns true.
 bool WebInitialize();
 // Once at the end of the run: destroys the remaining views and drops the
-// bindings.
+// bindings. Does nothing when the engine was never started.
 void WebFinalize();
 bool WebIsInitialized();
 

@@ -23,7 +23,8 @@ using DocumentReadyCallback = std::function<void(WebView* view)>;
 using TitleChangedCallback = std::function<void(WebView* view, const std::wstring& title)>;
 // The page asks for a new window (window.open or a link with a target). The
 // answer is the view that shall load the URL: the same view navigates in
-// place, another view loads it, null opens nothing here.
+// place, another view loads it, null opens nothing here. Only pages of the
+// trusted origins (WebSetTrustedOrigins) are asked; others open nothing.
 using CreateViewCallback =
     std::function<WebView*(WebView* view, const std::wstring& url, const std::wstring& targetName)>;
 

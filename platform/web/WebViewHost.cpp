@@ -15,18 +15,22 @@ bool BridgePage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg
         return AnswerCall(securityOrigin, defaultValue, result);
     }
     if (msg == QLatin1String(bridge::kOpenMarker)) {
-        return AnswerOpen(defaultValue, result);
+        return AnswerOpen(securityOrigin, defaultValue, result);
     }
     // The account pages never ask the user for text; a stray prompt is declined
     // rather than popping a dialog over the account window.
     return false;
 }
 
-bool BridgePage::AnswerCall(const QUrl& securityOrigin, const QString& payload, QString* result) {
+bool BridgePage::Trusted(const QUrl& securityOrigin) const {
     // Both the calling frame and the page must come from a trusted origin: every
-    // page gets the injected functions, whichever site it comes from.
-    if (m_owner == nullptr || !WebIsTrustedOrigin(securityOrigin.toString().toStdWString()) ||
-        !WebIsTrustedOrigin(url().toString().toStdWString())) {
+    // page gets the injected script, whichever site it comes from.
+    return WebIsTrustedOrigin(securityOrigin.toString().toStdWString()) &&
+           WebIsTrustedOrigin(url().toString().toStdWString());
+}
+
+bool BridgePage::AnswerCall(const QUrl& securityOrigin, const QString& payload, QString* result) {
+    if (m_owner == nullptr || !Trusted(securityOrigin)) {
         return false;
     }
     const auto call = bridge::ParseCall(payload.toStdWString());
@@ -45,10 +49,12 @@ bool BridgePage::AnswerCall(const QUrl& securityOrigin, const QString& payload, 
     return true;
 }
 
-bool BridgePage::AnswerOpen(const QString& payload, QString* result) {
+bool BridgePage::AnswerOpen(const QUrl& securityOrigin, const QString& payload, QString* result) {
     const auto request = bridge::ParseOpenRequest(payload.toStdWString());
     bool here = false;
-    if (m_owner != nullptr && request) {
+    // Other sites' pages open nothing: their links could hand anything to
+    // the desktop.
+    if (m_owner != nullptr && request && Trusted(securityOrigin)) {
         WebViewImpl::CallbackScope scope(m_owner);
         here = m_owner->DecideOpen(request->url, request->targetName);
     }
@@ -77,9 +83,12 @@ WebViewImpl::WebViewImpl(QWidget* parent)
     // keyboard) arrive here without a frame name and count as "_blank".
     connect(m_page, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest& request) {
-                const std::wstring url = request.requestedUrl().toString().toStdWString();
+                if (!WebIsTrustedOrigin(url().toString().toStdWString())) {
+                    return;  // the same rule as for the script's requests
+                }
+                const std::wstring target = request.requestedUrl().toString().toStdWString();
                 CallbackScope scope(this);
-                if (DecideOpen(url, L"_blank")) {
+                if (DecideOpen(target, L"_blank")) {
                     load(request.requestedUrl());
                 }
             });

@@ -23,8 +23,10 @@ protected:
                           const QString& defaultValue, QString* result) override;
 
 private:
+    // The calling frame and the page both come from a trusted origin.
+    bool Trusted(const QUrl& securityOrigin) const;
     bool AnswerCall(const QUrl& securityOrigin, const QString& payload, QString* result);
-    bool AnswerOpen(const QString& payload, QString* result);
+    bool AnswerOpen(const QUrl& securityOrigin, const QString& payload, QString* result);
 
     WebViewImpl* m_owner;
 };

@@ -16,22 +16,6 @@ void SetReply(httplib::Response& response, const ApiReply& reply) {
     response.set_content(WriteJson(reply.ToJson()), "application/json; charset=utf-8");
 }
 
-using Action = ApiReply (AccountService::*)(const Json::Value&, const std::string&);
-
-// A POST endpoint taking a JSON object body.
-void PostJson(httplib::Server& server, const char* path, std::shared_ptr<AccountService> service,
-              Action action) {
-    server.Post(path,
-                [service, action](const httplib::Request& request, httplib::Response& response) {
-                    Json::Value body;
-                    if (!ParseJsonObject(request.body, body)) {
-                        SetReply(response, ApiReply::Failure("400", "请求格式不正确"));
-                        return;
-                    }
-                    SetReply(response, ((*service).*action)(body, RequestOrigin(request)));
-                });
-}
-
 ApiReply SoftwareInfo(const ServerOptions& options, const std::string& origin) {
     std::string bytes, error;
     if (!ReadWholeFile(CompanionInstallerPath(options), bytes, error)) {
@@ -48,6 +32,27 @@ ApiReply SoftwareInfo(const ServerOptions& options, const std::string& origin) {
 
 }  // namespace
 
+ApiReply AnswerApiPost(AccountService& service, ApiCall call, const std::string& body,
+                       const std::string& origin) {
+    Json::Value json;
+    if (!ParseJsonObject(body, json)) {
+        return ApiReply::Failure("400", "请求格式不正确");
+    }
+    switch (call) {
+        case ApiCall::SmsCode:
+            return service.RequestCode(json);
+        case ApiCall::Login:
+            return service.Login(json, origin);
+        case ApiCall::Register:
+            return service.Register(json, origin);
+        case ApiCall::ThirdAuth:
+            return service.ThirdAuth(json, origin);
+        case ApiCall::BindPhone:
+            return service.BindPhone(json, origin);
+    }
+    return ApiReply::Failure("404", "接口不存在");
+}
+
 std::string RequestOrigin(const httplib::Request& request) {
     static const std::regex kHost(R"((\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9.-]{1,253})(:[0-9]{1,5})?)");
     const std::string host = request.get_header_value("Host");
@@ -59,17 +64,19 @@ std::string RequestOrigin(const httplib::Request& request) {
 
 void RegisterAccountApi(httplib::Server& server, std::shared_ptr<AccountService> service,
                         const ServerOptions& options) {
-    PostJson(server, "/api/v3/user/login", service, &AccountService::Login);
-    PostJson(server, "/api/v3/user/register", service, &AccountService::Register);
-    PostJson(server, "/api/v3/user/thirdauth", service, &AccountService::ThirdAuth);
-    PostJson(server, "/api/v3/user/bindphone", service, &AccountService::BindPhone);
-    server.Post("/api/v3/user/smscode",
-                [service](const httplib::Request& request, httplib::Response& response) {
-                    Json::Value body;
-                    SetReply(response, ParseJsonObject(request.body, body)
-                                           ? service->RequestCode(body)
-                                           : ApiReply::Failure("400", "请求格式不正确"));
-                });
+    const std::pair<const char*, ApiCall> posts[] = {
+        {"/api/v3/user/smscode", ApiCall::SmsCode},
+        {"/api/v3/user/login", ApiCall::Login},
+        {"/api/v3/user/register", ApiCall::Register},
+        {"/api/v3/user/thirdauth", ApiCall::ThirdAuth},
+        {"/api/v3/user/bindphone", ApiCall::BindPhone},
+    };
+    for (const auto& [path, call] : posts) {
+        server.Post(path, [service, call = call](const httplib::Request& request,
+                                                 httplib::Response& response) {
+            SetReply(response, AnswerApiPost(*service, call, request.body, RequestOrigin(request)));
+        });
+    }
     server.Get(
         R"(/api/v3/user/autologin/pro/ocr/ver/[^/]+/channel/[^/]+/userid/([^/]+)/token/([^/]+))",
         [service](const httplib::Request& request, httplib::Response& response) {

@@ -19,6 +19,14 @@ namespace kelsor::server::account {
 void RegisterAccountApi(httplib::Server& server, std::shared_ptr<AccountService> service,
                         const ServerOptions& options);
 
+// The JSON endpoints taking a POST body.
+enum class ApiCall { SmsCode, Login, Register, ThirdAuth, BindPhone };
+
+// The reply to `body` posted to one of them: a failure for a body that is not
+// a JSON object (whatever its depth or size), else the service's answer.
+ApiReply AnswerApiPost(AccountService& service, ApiCall call, const std::string& body,
+                       const std::string& origin);
+
 // "http://" + the Host the caller used, when it is a plain host name or
 // address with an optional port; else the listener's loopback address.
 std::string RequestOrigin(const httplib::Request& request);

@@ -100,19 +100,25 @@ bool AccountService::EnsureCloudCredentials(AccountUser& user, std::string& erro
     }
     // The random suffix keeps names apart even if an older database left
     // cloud users behind.
-    const std::string name = "ocr-" + user.userId + "-" + RandomHex(3);
-    const std::string password = RandomHex(16);
-    CloudUser cloud;
-    if (!m_cloudUsers.AddUser(kCloudDomain, name, password, m_options.region, cloud, error)) {
+    const std::optional<std::string> suffix = RandomHex(3);
+    const std::optional<std::string> password = RandomHex(16);
+    if (!suffix || !password) {
+        error = "no random bytes for the cloud credentials";
         return false;
     }
-    if (!m_store.SetCloudCredentials(user.userId, kCloudDomain, name, password, m_options.region)) {
+    const std::string name = "ocr-" + user.userId + "-" + *suffix;
+    CloudUser cloud;
+    if (!m_cloudUsers.AddUser(kCloudDomain, name, *password, m_options.region, cloud, error)) {
+        return false;
+    }
+    if (!m_store.SetCloudCredentials(user.userId, kCloudDomain, name, *password,
+                                     m_options.region)) {
         error = "cannot store the cloud credentials of account " + user.userId;
         return false;
     }
     user.cloudDomain = kCloudDomain;
     user.cloudUser = name;
-    user.cloudPassword = password;
+    user.cloudPassword = *password;
     user.cloudRegion = m_options.region;
     return true;
 }
@@ -126,7 +132,12 @@ std::optional<Session> AccountService::StartSession(const std::string& userId, s
     if (!EnsureCloudCredentials(*user, error)) {
         return std::nullopt;
     }
-    Session session{*user, RandomHex(32)};
+    std::optional<std::string> token = RandomHex(32);
+    if (!token) {
+        error = "no random bytes for a session token";
+        return std::nullopt;
+    }
+    Session session{*user, std::move(*token)};
     if (!m_store.StoreToken(userId, session.token, Seconds(Now()) + m_options.sessionTtlSeconds)) {
         error = "cannot store the session of account " + userId;
         return std::nullopt;
@@ -189,8 +200,12 @@ ApiReply AccountService::RequestCode(const Json::Value& body) {
     if (scene == "register" && m_store.FindByMobile(mobile)) {
         return ApiReply::Failure(kBadRequest, "该手机号已注册，请直接登录");
     }
+    const std::optional<std::string> code = m_codes.Issue(mobile, scene, Now());
+    if (!code) {
+        return ServerFailure("no random bytes for a verification code");
+    }
     ApiReply reply;
-    reply.data["smscode"] = m_codes.Issue(mobile, scene, Now());
+    reply.data["smscode"] = *code;
     return reply;
 }
 

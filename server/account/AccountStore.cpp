@@ -1,5 +1,6 @@
 #include "server/account/AccountStore.h"
 
+#include "server/HexText.h"
 #include "server/SqlStatement.h"
 
 #include <openssl/crypto.h>
@@ -14,18 +15,10 @@ namespace {
 // User ids are numbers counted up from here, so they look like account ids.
 constexpr std::int64_t kFirstIdBase = 10000000;
 
-using Statement = SqlStatement;
-
 std::string TokenDigest(const std::string& token) {
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(token.data()), token.size(), digest);
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char byte : digest) {
-        out += digits[byte >> 4];
-        out += digits[byte & 0xF];
-    }
-    return out;
+    return HexText(digest, sizeof digest);
 }
 
 // Stored ids are numbers; anything else names no account.
@@ -47,14 +40,14 @@ constexpr const char* kColumns =
     "id, nickname, mobile, qq, wechat, pw_hash IS NOT NULL, cloud_domain, cloud_user, "
     "cloud_password, cloud_region";
 
-AccountUser ReadUser(Statement& query) {
+AccountUser ReadUser(SqlStatement& query) {
     AccountUser user;
-    user.userId = std::to_string(sqlite3_column_int64(query.handle, 0));
+    user.userId = std::to_string(query.Int64(0));
     user.nickname = query.Text(1);
     user.mobile = query.Text(2);
     user.qqId = query.Text(3);
     user.wechatId = query.Text(4);
-    user.hasPassword = sqlite3_column_int(query.handle, 5) != 0;
+    user.hasPassword = query.Int64(5) != 0;
     user.cloudDomain = query.Text(6);
     user.cloudUser = query.Text(7);
     user.cloudPassword = query.Text(8);
@@ -63,10 +56,6 @@ AccountUser ReadUser(Statement& query) {
 }
 
 }  // namespace
-
-const char* ProviderColumn(Provider provider) {
-    return provider == Provider::QQ ? "qq" : "wechat";
-}
 
 AccountStore::~AccountStore() {
     sqlite3_close(m_db);
@@ -95,28 +84,27 @@ std::optional<AccountUser> AccountStore::Create(const std::string& nickname,
                                                 const std::string& password,
                                                 std::optional<Provider> provider,
                                                 const std::string& providerId, std::string& error) {
-    PasswordHash hash;
+    std::optional<PasswordHash> hash;
     if (!password.empty()) {
         hash = HashPassword(password);  // slow: outside the lock
+        if (!hash) {
+            error = "no random salt for the password";
+            return std::nullopt;
+        }
     }
+    const std::string qq = provider == Provider::QQ ? providerId : "";
+    const std::string wechat = provider == Provider::WeChat ? providerId : "";
     std::lock_guard lock(m_mutex);
-    Statement insert(m_db,
-                     "INSERT INTO account_users (nickname, mobile, qq, wechat, pw_salt, pw_hash, "
-                     "pw_iterations, created) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    insert.Bind(1, nickname);
-    insert.BindOrNull(2, mobile);
-    insert.BindOrNull(3, provider == Provider::QQ ? providerId : "");
-    insert.BindOrNull(4, provider == Provider::WeChat ? providerId : "");
-    if (password.empty()) {
-        sqlite3_bind_null(insert.handle, 5);
-        sqlite3_bind_null(insert.handle, 6);
-        sqlite3_bind_null(insert.handle, 7);
-    } else {
-        insert.Bind(5, hash.salt);
-        insert.Bind(6, hash.hash);
-        insert.Bind(7, static_cast<std::int64_t>(hash.iterations));
-    }
-    insert.Bind(8, static_cast<std::int64_t>(std::time(nullptr)));
+    // Without a password the three password columns stay NULL.
+    SqlStatement insert(
+        m_db,
+        "INSERT INTO account_users (nickname, mobile, qq, wechat, pw_salt, pw_hash, "
+        "pw_iterations, created) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+        nickname, OrNull{mobile}, OrNull{qq}, OrNull{wechat},
+        hash ? std::optional(hash->salt) : std::nullopt,
+        hash ? std::optional(hash->hash) : std::nullopt,
+        hash ? std::optional(hash->iterations) : std::nullopt,
+        static_cast<std::int64_t>(std::time(nullptr)));
     const int result = insert.Step();
     if (result != SQLITE_DONE) {
         error = result == SQLITE_CONSTRAINT
@@ -140,9 +128,8 @@ std::optional<AccountUser> AccountStore::Create(const std::string& nickname,
 std::optional<AccountUser> AccountStore::FindWhere(const char* condition,
                                                    const std::string& value) {
     std::lock_guard lock(m_mutex);
-    Statement query(m_db,
-                    std::string("SELECT ") + kColumns + " FROM account_users WHERE " + condition);
-    query.Bind(1, value);
+    SqlStatement query(
+        m_db, std::string("SELECT ") + kColumns + " FROM account_users WHERE " + condition, value);
     if (query.Step() != SQLITE_ROW) {
         return std::nullopt;
     }
@@ -178,15 +165,16 @@ std::optional<AccountUser> AccountStore::CheckPassword(const std::string& mobile
     std::optional<AccountUser> user;
     {
         std::lock_guard lock(m_mutex);
-        Statement query(m_db, std::string("SELECT ") + kColumns +
-                                  ", pw_salt, pw_hash, pw_iterations FROM account_users "
-                                  "WHERE mobile = ?");
-        query.Bind(1, mobile);
+        SqlStatement query(m_db,
+                           std::string("SELECT ") + kColumns +
+                               ", pw_salt, pw_hash, pw_iterations FROM account_users "
+                               "WHERE mobile = ?",
+                           mobile);
         if (!mobile.empty() && query.Step() == SQLITE_ROW) {
             user = ReadUser(query);
             stored.salt = query.Blob(10);
             stored.hash = query.Blob(11);
-            stored.iterations = sqlite3_column_int(query.handle, 12);
+            stored.iterations = static_cast<int>(query.Int64(12));
         }
     }
     if (!server::CheckPassword(password, stored)) {
@@ -199,26 +187,20 @@ bool AccountStore::SetCloudCredentials(const std::string& userId, const std::str
                                        const std::string& user, const std::string& password,
                                        const std::string& region) {
     std::lock_guard lock(m_mutex);
-    Statement update(m_db,
-                     "UPDATE account_users SET cloud_domain = ?, cloud_user = ?, "
-                     "cloud_password = ?, cloud_region = ? WHERE id = CAST(? AS INTEGER)");
-    update.Bind(1, domain);
-    update.Bind(2, user);
-    update.Bind(3, password);
-    update.Bind(4, region);
-    update.Bind(5, userId);
+    SqlStatement update(m_db,
+                        "UPDATE account_users SET cloud_domain = ?, cloud_user = ?, "
+                        "cloud_password = ?, cloud_region = ? WHERE id = CAST(? AS INTEGER)",
+                        domain, user, password, region, userId);
     return update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
 }
 
 bool AccountStore::StoreToken(const std::string& userId, const std::string& token,
                               std::int64_t expiresAt) {
     std::lock_guard lock(m_mutex);
-    Statement update(m_db,
-                     "UPDATE account_users SET token_hash = ?, token_expires = ? "
-                     "WHERE id = CAST(? AS INTEGER)");
-    update.Bind(1, TokenDigest(token));
-    update.Bind(2, expiresAt);
-    update.Bind(3, userId);
+    SqlStatement update(m_db,
+                        "UPDATE account_users SET token_hash = ?, token_expires = ? "
+                        "WHERE id = CAST(? AS INTEGER)",
+                        TokenDigest(token), expiresAt, userId);
     return update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
 }
 
@@ -229,8 +211,8 @@ TokenResult AccountStore::CheckToken(const std::string& userId, const std::strin
         return TokenResult::Unknown;
     }
     std::lock_guard lock(m_mutex);
-    Statement query(m_db, "SELECT token_hash, token_expires FROM account_users WHERE id = ?");
-    query.Bind(1, id);
+    SqlStatement query(m_db, "SELECT token_hash, token_expires FROM account_users WHERE id = ?",
+                       id);
     if (query.Step() != SQLITE_ROW) {
         return TokenResult::Unknown;
     }
@@ -240,17 +222,16 @@ TokenResult AccountStore::CheckToken(const std::string& userId, const std::strin
         CRYPTO_memcmp(stored.data(), given.data(), given.size()) != 0) {
         return TokenResult::Unknown;
     }
-    return sqlite3_column_int64(query.handle, 1) > now ? TokenResult::Valid : TokenResult::Expired;
+    return query.Int64(1) > now ? TokenResult::Valid : TokenResult::Expired;
 }
 
 bool AccountStore::BindMobile(const std::string& userId, const std::string& mobile,
                               std::string& error) {
     std::lock_guard lock(m_mutex);
-    Statement update(m_db,
-                     "UPDATE account_users SET mobile = ? WHERE id = CAST(? AS INTEGER) AND "
-                     "mobile IS NULL");
-    update.Bind(1, mobile);
-    update.Bind(2, userId);
+    SqlStatement update(m_db,
+                        "UPDATE account_users SET mobile = ? WHERE id = CAST(? AS INTEGER) AND "
+                        "mobile IS NULL",
+                        mobile, userId);
     const int result = update.Step();
     if (result != SQLITE_DONE || sqlite3_changes(m_db) != 1) {
         error = result == SQLITE_CONSTRAINT ? "the mobile is taken" : "the account cannot be bound";
@@ -262,13 +243,16 @@ bool AccountStore::BindMobile(const std::string& userId, const std::string& mobi
 bool AccountStore::MergeInto(const std::string& fromId, const std::string& intoId,
                              std::string& error) {
     std::lock_guard lock(m_mutex);
-    sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    SqlTransaction transaction(m_db);
+    if (!transaction.Begun()) {
+        error = std::string("cannot link the accounts: ") + sqlite3_errmsg(m_db);
+        return false;
+    }
     std::string qq, wechat;
     {
-        Statement query(m_db, "SELECT qq, wechat FROM account_users WHERE id = CAST(? AS INTEGER)");
-        query.Bind(1, fromId);
+        SqlStatement query(
+            m_db, "SELECT qq, wechat FROM account_users WHERE id = CAST(? AS INTEGER)", fromId);
         if (query.Step() != SQLITE_ROW) {
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             error = "no account " + fromId;
             return false;
         }
@@ -276,27 +260,20 @@ bool AccountStore::MergeInto(const std::string& fromId, const std::string& intoI
         wechat = query.Text(1);
     }
     // The ids are unique: free them on the old row before the new one takes them.
-    bool ok = true;
-    {
-        Statement remove(m_db, "DELETE FROM account_users WHERE id = CAST(? AS INTEGER)");
-        remove.Bind(1, fromId);
-        ok = remove.Step() == SQLITE_DONE;
-    }
+    bool ok = SqlStatement(m_db, "DELETE FROM account_users WHERE id = CAST(? AS INTEGER)", fromId)
+                  .Step() == SQLITE_DONE;
     if (ok) {
-        Statement update(m_db,
-                         "UPDATE account_users SET qq = COALESCE(?, qq), "
-                         "wechat = COALESCE(?, wechat) WHERE id = CAST(? AS INTEGER)");
-        update.BindOrNull(1, qq);
-        update.BindOrNull(2, wechat);
-        update.Bind(3, intoId);
+        SqlStatement update(m_db,
+                            "UPDATE account_users SET qq = COALESCE(?, qq), "
+                            "wechat = COALESCE(?, wechat) WHERE id = CAST(? AS INTEGER)",
+                            OrNull{qq}, OrNull{wechat}, intoId);
         ok = update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
     }
-    if (!ok) {
+    if (!ok || !transaction.Commit()) {
         error = std::string("cannot link the accounts: ") + sqlite3_errmsg(m_db);
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
     }
-    return sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    return true;
 }
 
 }  // namespace kelsor::server::account

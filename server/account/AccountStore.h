@@ -75,6 +75,4 @@ private:
     std::mutex m_mutex;
 };
 
-const char* ProviderColumn(Provider provider);
-
 }  // namespace kelsor::server::account

@@ -1,5 +1,8 @@
 #include "server/account/CompanionInstaller.h"
 
+#include "server/HexText.h"
+#include "server/InstallPaths.h"
+
 #include <openssl/evp.h>
 
 #include <filesystem>
@@ -11,6 +14,9 @@ namespace kelsor::server::account {
 std::string CompanionInstallerPath(const ServerOptions& options) {
     if (!options.companionInstaller.empty()) {
         return options.companionInstaller;
+    }
+    if (std::string installed = InstalledLibexecPath("KelsorPDFConverInst"); !installed.empty()) {
+        return installed;
     }
 #ifdef KELSOR_COMPANION_INSTALLER
     return KELSOR_COMPANION_INSTALLER;
@@ -40,13 +46,7 @@ std::string Md5Hex(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr);
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < size; ++i) {
-        out += digits[digest[i] >> 4];
-        out += digits[digest[i] & 0xF];
-    }
-    return out;
+    return HexText(digest, size);
 }
 
 }  // namespace kelsor::server::account

@@ -1,5 +1,7 @@
 #include "server/account/SitePages.h"
 
+#include "server/InstallPaths.h"
+
 #include "server/account/AvatarPng.h"
 #include "server/account/CompanionInstaller.h"
 #include "server/account/PageTemplate.h"
@@ -69,6 +71,9 @@ void ServeFile(httplib::Response& response, const std::string& path, const std::
 std::string WwwFolder(const ServerOptions& options) {
     if (!options.wwwDir.empty()) {
         return options.wwwDir;
+    }
+    if (std::string installed = InstalledSharePath("www"); !installed.empty()) {
+        return installed;
     }
 #ifdef KELSOR_SERVER_WWW_DIR
     return KELSOR_SERVER_WWW_DIR;

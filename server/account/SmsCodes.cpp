@@ -5,9 +5,12 @@
 
 namespace kelsor::server::account {
 
-std::string SmsCodes::Issue(const std::string& mobile, const std::string& scene, TimePoint now) {
+std::optional<std::string> SmsCodes::Issue(const std::string& mobile, const std::string& scene,
+                                           TimePoint now) {
     unsigned char bytes[4];
-    RAND_bytes(bytes, sizeof bytes);
+    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+        return std::nullopt;
+    }
     const std::uint32_t value = (std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
                                  std::uint32_t{bytes[2]} << 8 | bytes[3]) %
                                 1000000;

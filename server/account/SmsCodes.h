@@ -3,6 +3,7 @@
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace kelsor::server::account {
@@ -18,8 +19,9 @@ public:
     static constexpr std::chrono::minutes kLifetime{10};
     static constexpr int kMaxWrongTries = 5;
 
-    // A fresh six-digit code.
-    std::string Issue(const std::string& mobile, const std::string& scene, TimePoint now);
+    // A fresh six-digit code; nothing when no random bytes can be had.
+    std::optional<std::string> Issue(const std::string& mobile, const std::string& scene,
+                                     TimePoint now);
     // Checks without using the code up.
     CodeCheck Check(const std::string& mobile, const std::string& scene, const std::string& code,
                     TimePoint now);

@@ -1,5 +1,7 @@
 #include "server/ppocr/PpOcrModels.h"
 
+#include "server/InstallPaths.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +32,9 @@ std::string DefaultPpOcrModelFolder() {
     const char* fromEnv = std::getenv("KELSOR_PPOCR_MODELS");
     if (fromEnv != nullptr && *fromEnv != '\0') {
         return fromEnv;
+    }
+    if (std::string installed = InstalledSharePath("models"); !installed.empty()) {
+        return installed;
     }
     return KELSOR_PPOCR_MODEL_DIR;
 }

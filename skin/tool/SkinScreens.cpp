@@ -349,6 +349,11 @@ void SmallWindowShots(const QString& dir) {
         Save(*w, dir, QStringLiteral("commondlg_question"));
     }
     {
+        auto w = Open(L"updatewnd.xml");
+        w->As<CLabelUI>(L"updatetext")->SetText(L"发现新版本 1.2.0.0");
+        Save(*w, dir, QStringLiteral("updatewnd"));
+    }
+    {
         auto w = Open(L"mainmenuwnd.xml");
         Save(*w, dir, QStringLiteral("mainmenuwnd"));
     }

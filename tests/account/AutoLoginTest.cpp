@@ -83,6 +83,8 @@ TEST_F(AutoLoginTest, RefusedRepliesLeaveUserSignedOutAndFileInPlace) {
         {"numeric code", Reply("200", "\"1.0\"", "Lin")},
         {"401", "{\"code\":\"401\",\"msg\":\"token expired\"}"},
         {"sp 2.0", Reply("\"200\"", "\"2.0\"", "Lin")},
+        {"nested too deep",
+         "{\"code\":\"200\",\"data\":" + std::string(5000, '[') + std::string(5000, ']') + "}"},
     };
     SaveOldSession();
     for (const auto& [name, body] : replies) {
@@ -94,7 +96,7 @@ TEST_F(AutoLoginTest, RefusedRepliesLeaveUserSignedOutAndFileInPlace) {
         EXPECT_FALSE(CurrentUser().loggedIn);
         EXPECT_EQ(m_savedFile, test::ReadFile(m_dir.file("ud")));
     }
-    EXPECT_EQ(5, m_api.AutoLoginCalls());
+    EXPECT_EQ(6, m_api.AutoLoginCalls());
 }
 
 TEST_F(AutoLoginTest, UnreachableServerStillReportsAndKeepsTheFile) {

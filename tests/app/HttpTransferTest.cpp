@@ -14,6 +14,7 @@
 #include "TempFolder.h"
 #include "app/HttpTransfer.h"
 #include "platform/sys/CodePage.h"
+#include "server/Certificate.h"
 
 using namespace kelsor::test;
 using namespace kelsor;
@@ -44,6 +45,17 @@ public:
         m_server.Http().Get("/moved", [](const httplib::Request&, httplib::Response& res) {
             res.set_redirect("/file", 302);
         });
+        // A chain of ten redirects before the body.
+        m_server.Http().Get(R"(/hop/(\d+))",
+                            [this](const httplib::Request& req, httplib::Response& res) {
+                                ++m_hopRequests;
+                                const int hop = std::stoi(req.matches[1]);
+                                if (hop < 10) {
+                                    res.set_redirect("/hop/" + std::to_string(hop + 1), 302);
+                                } else {
+                                    res.set_content("far", "text/plain");
+                                }
+                            });
         m_server.Http().Get("/file", [this](const httplib::Request&, httplib::Response& res) {
             ++m_fileRequests;
             res.set_content(std::string(100000, 'z') + "end", "application/octet-stream");
@@ -56,9 +68,11 @@ public:
     }
     int port() const { return m_server.Port(); }
     int fileRequests() const { return m_fileRequests; }
+    int hopRequests() const { return m_hopRequests; }
 
 private:
     std::atomic<int> m_fileRequests{0};
+    std::atomic<int> m_hopRequests{0};
     LoopbackHttpServer m_server;  // last: stops before the counter goes
 };
 
@@ -144,4 +158,42 @@ TEST_F(HttpTransfer, FailedDownloadLeavesAnEmptyFile) {
     HttpDownloadFile(L"http://127.0.0.1:1/none", dir.wide("target.bin"));
     EXPECT_TRUE(std::filesystem::exists(dir.file("target.bin")));
     EXPECT_EQ(ReadFile(dir.file("target.bin")), "");
+}
+
+TEST_F(HttpTransfer, DownloadFollowsAtMostFiveRedirects) {
+    TempFolder dir;
+    HttpDownloadFile(m_server.url("/hop/0"), dir.wide("target.bin"));
+    EXPECT_EQ(ReadFile(dir.file("target.bin")), "");
+    EXPECT_EQ(m_server.hopRequests(), 6);  // the first request and five redirects
+}
+
+TEST_F(HttpTransfer, OnlyHttpAndHttpsAreFetched) {
+    TempFolder dir;
+    WriteFile(dir.file("secret.txt"), "local");
+    const std::string fileUrl = "file://" + dir.file("secret.txt");
+    HttpDownloadFile(std::wstring(fileUrl.begin(), fileUrl.end()), dir.wide("target.bin"));
+    EXPECT_EQ(ReadFile(dir.file("target.bin")), "");
+    std::wstring text = L"old";
+    EXPECT_NE(HttpGetText(text, std::wstring(fileUrl.begin(), fileUrl.end())), 0);
+    EXPECT_EQ(text, L"");
+}
+
+// A server whose certificate nobody vouches for gets nothing stored.
+TEST_F(HttpTransfer, HttpsDownloadNeedsATrustedCertificate) {
+    TempFolder dir;
+    server::CertificateFiles files;
+    std::string error;
+    ASSERT_TRUE(server::EnsureCloudCertificate(dir.path(), "cn-north-4", files, error)) << error;
+    LoopbackHttpServer tls(
+        std::make_unique<httplib::SSLServer>(files.certPath.c_str(), files.keyPath.c_str()));
+    std::atomic<int> requests{0};
+    tls.Http().Get("/avatar.png", [&requests](const httplib::Request&, httplib::Response& res) {
+        ++requests;
+        res.set_content("picture", "image/png");
+    });
+    ASSERT_TRUE(tls.Start());
+    const std::string url = "https://127.0.0.1:" + std::to_string(tls.Port()) + "/avatar.png";
+    HttpDownloadFile(std::wstring(url.begin(), url.end()), dir.wide("avatar.png"));
+    EXPECT_EQ(ReadFile(dir.file("avatar.png")), "");
+    EXPECT_EQ(requests, 0);
 }

@@ -5,6 +5,7 @@
 #include "server/Certificate.h"
 
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -33,6 +34,7 @@ public:
                                       std::lock_guard lock(m_mutex);
                                       lastTokenBody = req.body;
                                       lastTokenContentType = req.get_header_value("Content-Type");
+                                      lastTokenVersion = req.version;
                                   }
                                   onToken(req, res);
                               });
@@ -50,6 +52,13 @@ public:
     }
 
     int port() const { return m_server->Port(); }
+    // From now on the server chooses HTTP/2 during the TLS handshake whenever
+    // a client offers it, as many real identity hosts do. It cannot speak
+    // HTTP/2 itself, so such a client gets no usable answer.
+    void PreferHttp2() {
+        auto& tls = dynamic_cast<httplib::SSLServer&>(m_server->Http());
+        SSL_CTX_set_alpn_select_cb(tls.ssl_context(), &SelectHttp2, nullptr);
+    }
     const std::string& certPath() const { return m_files.certPath; }
     // Points the cloud client at this server and trusts its certificate.
     void UseForClient() const {
@@ -68,6 +77,10 @@ public:
         std::lock_guard lock(m_mutex);
         return lastTokenBody;
     }
+    std::string tokenVersion() {
+        std::lock_guard lock(m_mutex);
+        return lastTokenVersion;
+    }
     std::string tokenContentType() {
         std::lock_guard lock(m_mutex);
         return lastTokenContentType;
@@ -85,10 +98,22 @@ public:
     std::atomic<int> ocrRequests{0};
 
 private:
+    static int SelectHttp2(SSL*, const unsigned char** out, unsigned char* outLength,
+                           const unsigned char* offered, unsigned int offeredLength, void*) {
+        static const unsigned char kServerOrder[] = "\x02h2\x08http/1.1";
+        unsigned char* chosen = nullptr;
+        if (SSL_select_next_proto(&chosen, outLength, kServerOrder, sizeof kServerOrder - 1,
+                                  offered, offeredLength) != OPENSSL_NPN_NEGOTIATED) {
+            return SSL_TLSEXT_ERR_NOACK;
+        }
+        *out = chosen;
+        return SSL_TLSEXT_ERR_OK;
+    }
+
     test::TempFolder m_dir;
     server::CertificateFiles m_files;
     std::mutex m_mutex;
-    std::string lastTokenBody, lastTokenContentType, lastOcrBody, lastOcrToken;
+    std::string lastTokenBody, lastTokenContentType, lastOcrBody, lastOcrToken, lastTokenVersion;
     // Last: stops before the state its handlers use goes.
     std::unique_ptr<test::LoopbackHttpServer> m_server;
 };

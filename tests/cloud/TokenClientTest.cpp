@@ -63,6 +63,22 @@ TEST(TokenClient, TakesTheExactCaseHeaderWithoutItsLineEndAndSendsTheBodyAsDescr
               R"("scope": {"project": {"name": "cn-north-4"}}}})");
 }
 
+// HTTP/2 would bring the header name in lower case; the requests keep to
+// HTTP/1.1 even when the host offers HTTP/2.
+TEST(TokenClient, RequestsGoOutAsHttp11WhenTheHostOffersHttp2) {
+    FakeCloud cloud;
+    cloud.UseForClient();
+    cloud.PreferHttp2();
+    HWOcrClientToken client;
+    client.SetAuthInfo("user", "pass", "domain", "cn-north-4");
+    CaptureStdout();
+    client.get_token();
+    GetCapturedStdout();
+    EXPECT_EQ(client.GetToken(), "token-1");
+    EXPECT_EQ(cloud.tokenVersion(), "HTTP/1.1");
+    EXPECT_EQ(cloud.tokenRequests, 1);
+}
+
 TEST(TokenClient, LowerCaseHeaderIsNotTaken) {
     FakeCloud cloud;
     cloud.UseForClient();

@@ -129,13 +129,14 @@ TEST_F(ConverterFlowTest, RefusedReplyEndsSilentlyWithoutDownload) {
         "<html>503</html>",
         "{\"code\":200,\"data\":{\"sp\":\"1.0\",\"pdfdlurl\":\"x\"}}",
         "{\"code\":\"200\",\"data\":{\"sp\":\"0.9\",\"pdfdlurl\":\"x\"}}",
+        "{\"code\":\"200\",\"data\":" + std::string(5000, '[') + std::string(5000, ']') + "}",
     };
     for (const auto& reply : replies) {
         m_api.AnswerSoftware(reply);
         RunConverterWorker(m_window);
     }
     EXPECT_TRUE(m_window.sent().empty());
-    EXPECT_EQ(4, m_api.SoftwareCalls());  // the information only, never a download
+    EXPECT_EQ(5, m_api.SoftwareCalls());  // the information only, never a download
     EXPECT_FALSE(test::FileExists(m_data.file("KelsorPDFConverInst")));
 }
 

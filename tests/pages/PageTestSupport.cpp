@@ -38,7 +38,7 @@ bool Exists(const std::wstring& path) {
 }
 
 ui::LRESULT MainWindowStub::HandleMessage(ui::UINT msg, ui::WPARAM w, ui::LPARAM l) {
-    if (msg >= 2129 && msg <= 2132) {
+    if (msg >= 2129 && msg <= 2141) {
         messages.push_back(msg);
         return 0;
     }

@@ -12,6 +12,7 @@
 using namespace kelsor;
 using namespace kelsor::pagetest;
 using kelsor::jobs::TrackRect;
+using kelsor::test::HoverAt;
 using kelsor::test::MoveTo;
 using kelsor::test::PressAt;
 using kelsor::test::ReleaseAt;
@@ -80,8 +81,17 @@ TEST_F(ViewTest, RubberBandStartsAfterTwoPixelsAndCutsFromTheScreenGrab) {
     });
     MoveTo(host, {103, 103});  // two pixels from the last point: the band runs
     EXPECT_EQ(view->Tracker().selection, (TrackRect{101, 101, 300, 250}));
-    // The band's loop took the button-up: the overlay stays on.
+    // The band's loop took the button-up: the overlay stays on, and the
+    // handles show their sizing cursors at once.
     EXPECT_TRUE(view->OverlayShown());
+    HoverAt(host, {300, 175});
+    EXPECT_EQ(host->cursor().shape(), Qt::SizeHorCursor);
+    HoverAt(host, {300, 250});
+    EXPECT_EQ(host->cursor().shape(), Qt::SizeFDiagCursor);
+    HoverAt(host, {200, 175});
+    EXPECT_EQ(host->cursor().shape(), Qt::SizeAllCursor);
+    HoverAt(host, {400, 400});
+    EXPECT_EQ(host->cursor().shape(), Qt::ArrowCursor);
 
     const std::wstring cut = root + L"band.jpg";
     view->SaveCut(cut);

@@ -2,6 +2,7 @@
 // injected recognition (the real one runs in RealRecognitionTest).
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QMouseEvent>
 #include <QTimer>
 #include <atomic>
@@ -156,6 +157,71 @@ TEST_F(PageTest, RefusedFilesGetTheirNoticeAndChangeNothing) {
     EXPECT_EQ(page->CurrentPicture(), good);
     EXPECT_TRUE(PictureState());
     EXPECT_EQ(ui::ModalSeam::UnansweredCount(), 0);
+}
+
+// Pictures whose headers claim more than the decoder's limits are refused as
+// damaged files before anything is decoded for the view.
+TEST_F(PageTest, APictureBeyondTheDecoderLimitsIsADamagedFile) {
+    const std::wstring good = Picture(L"good", L"ok.png");
+    page->SetPicture(good);
+    const std::wstring folder = Folder(L"bombs");
+    const wchar_t* bombs[] = {L"huge.png", L"huge-screen.gif", L"huge.tif"};
+    for (const wchar_t* name : bombs) {
+        ASSERT_TRUE(QFile::copy(
+            QString::fromStdWString(std::wstring(KELSOR_PICTURE_CORPUS_DIR L"/") + name),
+            QString::fromStdWString(folder + name)));
+        // Picked as a user does with a picture on show: the upload button.
+        ui::ModalSeam::SetNextAnswer(L"msgconfirmbtn");
+        ui::FileDialog::SetNextFileNames({folder + name});
+        ASSERT_TRUE(page->UploadButton()->ClickControl(L"uploadbtn"));
+    }
+    EXPECT_EQ(notices, std::vector<std::wstring>(std::size(bombs), L"很抱歉，该文件已损坏！"));
+    EXPECT_EQ(page->CurrentPicture(), good);
+    EXPECT_TRUE(PictureState());
+    EXPECT_EQ(page->View()->Canvas().State().imageWidth, 300);
+}
+
+// A new picture during a recognition leaves that recognition behind: its late
+// failure neither resets the page nor speaks, and the next recognition, of
+// the new picture, gets the work files to itself.
+TEST_F(PageTest, ARecognitionLeftBehindNeverTouchesThePage) {
+    Choose(Picture(L"scan", L"first.png"));
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    struct Sentinel {
+        std::shared_ptr<std::atomic<bool>> flag;
+        ~Sentinel() { *flag = true; }
+    };
+    auto sentinel = std::shared_ptr<Sentinel>(new Sentinel{ended});
+    // The first picture (300 wide) fails, late; the second (120 wide) gives
+    // its text when its work file is whole.
+    page->SetRecognizer([released, sentinel](int, const std::wstring& picture) {
+        const int width = QImage(QString::fromStdWString(picture)).width();
+        if (width == 300) {
+            released.wait();
+        }
+        return width == 120 ? std::string("second") : std::string();
+    });
+    sentinel.reset();
+    page->StartRecognition();
+    const std::wstring next = Folder(L"scan") + L"next.png";
+    ASSERT_TRUE(SavePicture(TwoColourPicture(120, 80, Qt::white, Qt::black), next));
+    page->SetPicture(next);
+    EXPECT_TRUE(PictureState());
+    EXPECT_FALSE(Visible(L"covertinggif"));
+    EXPECT_TRUE(page->UploadButton()->Button()->IsEnabled());
+    page->StartRecognition();
+    page->SetRecognizer(nullptr);  // the workers hold the last copies
+    release.set_value();
+    ASSERT_TRUE(WaitFor([&] { return ended->load(); }));
+
+    EXPECT_EQ(main->messages, (std::vector<unsigned>{kReady, kStarted, kReady, kStarted, kDone}));
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(page->CurrentPicture(), next);
+    EXPECT_EQ(Control(L"ocrtextarea")->GetText(), L"second");
+    EXPECT_EQ(ReadBytes(root + L"scan/next.txt"), "second\r\n");
+    EXPECT_FALSE(Exists(root + L"scan/first.txt"));
 }
 
 TEST_F(PageTest, EmptyRecognitionResetsThePageAndSaysSo) {

@@ -66,6 +66,13 @@ TEST(SingleInstance, SecondStartDeliversBringToFront) {
     EXPECT_TRUE(second.SendToFirst(kelsor::WM_KSOCR_BRINGTOFRONT));
     EXPECT_TRUE(second.SendToFirst(kelsor::WM_KSOCR_BRINGTOFRONT));
     EXPECT_EQ(inbox.waitFor(2), (std::vector<unsigned int>{2125, 2125}));
+
+    // Any other number would pass for one of the main window's own messages.
+    for (unsigned int other : {0u, 2124u, 2141u, 2152u, 0xFFFFFFFFu}) {
+        EXPECT_FALSE(second.SendToFirst(other)) << other;
+    }
+    EXPECT_TRUE(second.SendToFirst(kelsor::WM_KSOCR_BRINGTOFRONT));
+    EXPECT_EQ(inbox.waitFor(3), (std::vector<unsigned int>{2125, 2125, 2125}));
 }
 
 TEST(SingleInstance, LeftoversOfACrashDoNotBlockTheNextStart) {

@@ -174,7 +174,7 @@ TEST(AccountAvatar, IsAValidPngWithATransparentCornerAndAWhiteFigure) {
 TEST(AccountSmsCodes, ExpireReplaceAndAreUsedUpByWrongTries) {
     account::SmsCodes codes;
     const auto now = std::chrono::system_clock::now();
-    const std::string code = codes.Issue("13900000001", "login", now);
+    const std::string code = codes.Issue("13900000001", "login", now).value();
     using account::CodeCheck;
     EXPECT_EQ(codes.Check("13900000001", "register", code, now), CodeCheck::Wrong);
     EXPECT_EQ(codes.Check("13900000002", "login", code, now), CodeCheck::Wrong);
@@ -184,7 +184,7 @@ TEST(AccountSmsCodes, ExpireReplaceAndAreUsedUpByWrongTries) {
               CodeCheck::Expired);
     EXPECT_EQ(codes.Check("13900000001", "login", code, now), CodeCheck::Wrong);  // dropped
 
-    const std::string again = codes.Issue("13900000001", "login", now);
+    const std::string again = codes.Issue("13900000001", "login", now).value();
     codes.Consume("13900000001", "login");
     EXPECT_EQ(codes.Check("13900000001", "login", again, now), CodeCheck::Wrong);
 }

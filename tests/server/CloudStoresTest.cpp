@@ -62,8 +62,8 @@ TEST(CloudUserStore, VerifiesOnlyTheRightDomainNameAndPasswordAndStoresNoPlainPa
 TEST(TokenStore, TokensAreRandomAndExpire) {
     CloudUser user{"d", "did", "u", "uid", "p", "pid"};
     TokenStore store(std::chrono::seconds(3600));
-    const IssuedToken a = store.Issue(user);
-    const IssuedToken b = store.Issue(user);
+    const IssuedToken a = store.Issue(user).value();
+    const IssuedToken b = store.Issue(user).value();
     EXPECT_NE(a.token, b.token);
     EXPECT_GE(a.token.size(), 32u);
     IssuedToken found;
@@ -73,7 +73,7 @@ TEST(TokenStore, TokensAreRandomAndExpire) {
     EXPECT_EQ(store.Check("nope", found), TokenCheck::Unknown);
 
     TokenStore expiring(std::chrono::seconds(0));
-    EXPECT_EQ(expiring.Check(expiring.Issue(user).token, found), TokenCheck::Expired);
+    EXPECT_EQ(expiring.Check(expiring.Issue(user)->token, found), TokenCheck::Expired);
 }
 
 TEST(ServerOptions, ParsesPortsAndRejectsBadValues) {

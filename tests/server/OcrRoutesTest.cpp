@@ -178,7 +178,7 @@ TEST_F(OcrRoutes, RecognisesAPictureOnBothPathsAndFromAUrl) {
     const std::string png = ReadFile(s_dir->file("hello.png"));
     Json::Value body;
     body["image"] = ToBase64(png);
-    for (const std::string path :
+    for (const std::string& path :
          {std::string("/v1.0/ocr/general-text"), "/v2/" + s_projectId + "/ocr/general-text"}) {
         const auto [status, reply] = Ocr(CompactJson(body), token, path);
         ASSERT_EQ(status, 200) << CompactJson(reply);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include "MainWndTestSupport.h"
 #include "X11TestSupport.h"
@@ -19,24 +20,11 @@
 // its own Xvfb.
 using namespace kelsor;
 using namespace kelsor::ui;
-using kelsor::shelltest::Capture;
 using kelsor::shelltest::GrabCtrl2;
 using kelsor::shelltest::WaitFor;
 namespace fs = std::filesystem;
 
 namespace {
-
-// One server for the whole test process (the application keeps its
-// connection to the first).
-bool PrivateXRunning() {
-    static kelsor::shelltest::PrivateXServer server;
-    static const bool running = server.Start();
-    return running;
-}
-
-#define START_PRIVATE_X()   \
-    if (!PrivateXRunning()) \
-        GTEST_SKIP() << "Xvfb cannot run here: no X server for the test";
 
 void BuildContextIn(const kelsor::test::TempFolder& dir) {
     StartupInputs in;
@@ -70,13 +58,20 @@ TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     ASSERT_EQ(xcb_connection_has_error(other), 0);
     EXPECT_FALSE(GrabCtrl2(other));
 
-    ASSERT_EQ(std::system("xdotool key ctrl+2"), 0);
+    // Ctrl+2 starts a capture; Esc ends it.
     jobs::ScreenOCRWnd* screen = jobs::GetScreenOCRPage();
     ASSERT_NE(screen, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return screen->CaptureRequests() == 1; }));
+    std::thread user([] {
+        std::system(
+            "timeout 30 xdotool search --sync --name '^ScreenShotWnd$' >/dev/null; "
+            "xdotool key Escape");
+    });
+    ASSERT_EQ(std::system("xdotool key ctrl+2"), 0);
+    EXPECT_TRUE(WaitFor([&] { return screen->CapturesRun() == 1 && !screen->IsCapturing(); }));
+    user.join();
     ASSERT_EQ(std::system("xdotool key 2 ctrl+3"), 0);  // other keys are not ours
     QApplication::processEvents();
-    EXPECT_EQ(screen->CaptureRequests(), 1);
+    EXPECT_EQ(screen->CapturesRun(), 1);
 
     // A real wheel turn over the picture: the view under the pointer lets it
     // through to the main window, which zooms the picture.
@@ -172,6 +167,24 @@ pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out) 
     return rc == 0 ? pid : -1;
 }
 
+// Whether `pid` has a child that is one of the web engine's helper processes
+// (they start with the engine's profile).
+bool HasWebEngineHelper(pid_t pid) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;  // not a process
+        const std::string stat = kelsor::test::ReadFile(entry.path().string() + "/stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos || stat.find("QtWebEngine") > close)
+            continue;
+        // After the name: the state, then the parent's id.
+        if (std::atoi(stat.c_str() + close + 4) == pid)
+            return true;
+    }
+    return false;
+}
+
 int WaitExit(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
@@ -232,6 +245,9 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     EXPECT_EQ(WaitExit(second), 0);
     EXPECT_TRUE(WaitFor([&] { return StackIndex(c, mainWindow) > StackIndex(c, cover); }))
         << "the running window did not come to the front";
+
+    // A start that opened no account window has not started the web engine.
+    EXPECT_FALSE(HasWebEngineHelper(first));
 
     // Its close button ends the program with code 0.
     const QPoint close = LayoutControlCentre(L"mainwnd.xml", "closebtn");

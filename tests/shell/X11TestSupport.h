@@ -69,6 +69,18 @@ private:
     pid_t m_pid = -1;
 };
 
+// One server for the whole test process (the application keeps its
+// connection to the first).
+inline bool PrivateXRunning() {
+    static PrivateXServer server;
+    static const bool running = server.Start();
+    return running;
+}
+
+#define START_PRIVATE_X()                      \
+    if (!kelsor::shelltest::PrivateXRunning()) \
+        GTEST_SKIP() << "Xvfb cannot run here: no X server for the test";
+
 // Another X client's grab of Ctrl+2 (plain, as a program that owns the key
 // would make it). False when the server refused it.
 inline bool GrabCtrl2(xcb_connection_t* c) {

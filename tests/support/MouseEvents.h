@@ -25,6 +25,11 @@ inline void MoveTo(QWidget* widget, QPoint p) {
     SendMouse(widget, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
 }
 
+// A move with no button held.
+inline void HoverAt(QWidget* widget, QPoint p) {
+    SendMouse(widget, QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton);
+}
+
 inline void ReleaseAt(QWidget* widget, QPoint p) {
     SendMouse(widget, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
 }

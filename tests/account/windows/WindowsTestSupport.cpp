@@ -24,13 +24,13 @@
 
 namespace kelsor::account::test {
 
-// Every page is titled with its own path; "/links" carries the links of the
-// navigation tests, "/calls" asks wkaction on load.
+// Every page is titled with its own path; a path ending in "/links" carries
+// the links of the navigation tests, "/calls" asks wkaction on load.
 void ServeTestPages(httplib::Server& http) {
     http.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
         std::string body = "<!doctype html><html><head><meta charset=utf-8><title>" + req.path +
                            "</title></head><body><p>" + req.path + "</p>";
-        if (req.path == "/links") {
+        if (req.path.ends_with("/links")) {
             body +=
                 "<a id=blankfile target=_blank href='FILE:///tmp/kelsor%20x.txt'>f</a>"
                 "<a id=blankweb target=_blank href='http://127.0.0.1:9/doc'>w</a>"

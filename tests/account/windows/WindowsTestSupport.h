@@ -86,8 +86,8 @@ std::wstring WkCall(const std::vector<std::wstring>& args);
 // The account window of that kind showing a page titled `title`.
 platform::WebView* ViewOn(AccountWindowKind kind, const std::wstring& title);
 
-// Serves pages titled with their own path; "/links" carries the links of the
-// navigation tests.
+// Serves pages titled with their own path; a path ending in "/links" carries
+// the links of the navigation tests.
 void ServeTestPages(httplib::Server& http);
 
 // Prepares the process once: skin archive, App() texts and URLs for `origin`,

@@ -2,11 +2,7 @@
 // text. Each input is written to a file named ".jpg" (so a PNG or any other
 // picture arrives misnamed, as users' files do) and run through all three.
 //
-// Build and run (see scripts/fuzz-pictures.sh):
-//   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKELSOR_FUZZ=ON
-//   cmake --build build-fuzz --target jobs_picture_fuzzer
-//   build-fuzz/tests/jobs/jobs_picture_fuzzer -max_total_time=600 \
-//       /tmp/picture-corpus tests/jobs/fuzz_corpus
+// Build and run: scripts/fuzz.sh jobs_picture_fuzzer [seconds].
 #include <unistd.h>
 
 #include <cstddef>

@@ -1,10 +1,11 @@
-#include "account/JsonText.h"
+#include "app/JsonText.h"
 
 #include <json/reader.h>
 
+#include <exception>
 #include <memory>
 
-namespace kelsor::account {
+namespace kelsor {
 
 bool ParseJsonObject(const std::string& text, Json::Value& root) {
     if (text.empty() || text.front() != '{') {
@@ -15,9 +16,13 @@ bool ParseJsonObject(const std::string& text, Json::Value& root) {
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value parsed;
     std::string errors;
-    if (!reader->parse(text.data(), text.data() + text.size(), &parsed, &errors) ||
-        !parsed.isObject()) {
-        return false;
+    try {
+        if (!reader->parse(text.data(), text.data() + text.size(), &parsed, &errors) ||
+            !parsed.isObject()) {
+            return false;
+        }
+    } catch (const std::exception&) {
+        return false;  // e.g. nested beyond the reader's stack limit
     }
     root = std::move(parsed);
     return true;
@@ -35,4 +40,4 @@ std::string StringMember(const Json::Value& object, const char* key) {
     return member->asString();
 }
 
-}  // namespace kelsor::account
+}  // namespace kelsor

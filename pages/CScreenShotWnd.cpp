@@ -1,0 +1,308 @@
+#include "pages/CScreenShotWnd.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+#include <QWindow>
+#include <cstdio>
+#include <cstdlib>
+
+#include "jobs/PictureUtils.h"
+#include "pages/CaptureGeometry.h"
+#include "pages/CutOverlay.h"
+#include "pages/ScreenGrab.h"
+#include "pages/ScreenShotToolWnd.h"
+#include "platform/sys/Messages.h"
+
+namespace kelsor::jobs {
+namespace {
+
+constexpr int kCaptureDimAlpha = 80;
+const QColor kLabelColor(46, 52, 61, 128);
+
+// A window that has just been shown may not be viewable yet, and X refuses
+// a keyboard grab on it until it is.
+void GrabKeyboardWhenShown(QWidget* host) {
+    for (int i = 0; i < 50; ++i) {
+        QWindow* window = host->windowHandle();
+        if (window != nullptr && window->isExposed()) {
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    }
+    host->grabKeyboard();
+}
+
+}  // namespace
+
+CScreenShotWnd::CScreenShotWnd() = default;
+
+CScreenShotWnd::~CScreenShotWnd() {
+    m_toolbar.reset();
+}
+
+ui::LRESULT CScreenShotWnd::OnCreate() {
+    QWidget* host = GetHWND();
+    // Over every panel, with or without a window manager.
+    host->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                         Qt::X11BypassWindowManagerHint);
+    host->setAttribute(Qt::WA_OpaquePaintEvent);
+    host->setMouseTracking(true);
+    host->setCursor(Qt::ArrowCursor);
+    return 0;
+}
+
+int CScreenShotWnd::RunCapture(const std::wstring& target) {
+    m_result = 0;
+    if (!SetUp(target)) {
+        return m_result;
+    }
+    Show();
+    QEventLoop loop;
+    m_loop = &loop;
+    if (!m_ended) {
+        loop.exec();
+    }
+    m_loop = nullptr;
+    // Out of every handler now: the windows can go.
+    if (QWidget* host = GetHWND()) {
+        host->releaseKeyboard();
+    }
+    m_toolbar.reset();
+    DestroyHost();
+    return m_result;
+}
+
+bool CScreenShotWnd::SetUp(const std::wstring& target) {
+    m_target = target;
+    ScreenGrab grab = GrabPrimaryScreen();
+    if (grab.image.isNull() || grab.geometry.isEmpty()) {
+        std::fprintf(stderr, "KelsorOCR: screen capture: the screen could not be read\n");
+        return false;
+    }
+    m_grab = std::move(grab.image);
+    m_screenGeometry = grab.geometry;
+    m_screenRect = TrackRect{0, 0, m_screenGeometry.width(), m_screenGeometry.height()};
+    m_pendingRect = m_screenRect;
+    m_tracker = CXRectTracker();
+    m_tracker.bounds = m_screenRect;
+    if (Create(nullptr, L"ScreenShotWnd", ui::WS_POPUP, 0) == nullptr) {
+        return false;
+    }
+    m_toolbar = std::make_unique<ScreenShotToolWnd>(*this);
+    m_toolbar->Create(GetHWND(), L"ScreenShotToolWnd", ui::UI_WNDSTYLE_DIALOG & ~ui::WS_VISIBLE,
+                      ui::WS_EX_TOOLWINDOW);
+    m_toolbar->ShowWindow(false, false);
+    return true;
+}
+
+void CScreenShotWnd::Show() {
+    QWidget* host = GetHWND();
+    host->setGeometry(m_screenGeometry);
+    host->show();
+    host->raise();
+    host->activateWindow();
+    GrabKeyboardWhenShown(host);
+}
+
+QSize CScreenShotWnd::ScreenSize() const {
+    return m_screenGeometry.size();
+}
+
+QSize CScreenShotWnd::SavedSize() const {
+    const TrackRect clipped = ClipSelection(m_tracker.selection, ScreenSize());
+    return DeviceCropRect(clipped, m_grab.devicePixelRatio(), m_grab.size()).size();
+}
+
+bool CScreenShotWnd::ToolbarShown() const {
+    return m_toolbar != nullptr && m_toolbar->GetHWND() != nullptr &&
+           m_toolbar->GetHWND()->isVisible();
+}
+
+ui::LRESULT CScreenShotWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) {
+    if (msg == WM_KSOCR_CAPTURE_CANCEL) {
+        Cancel();
+        return 0;
+    }
+    if (msg == WM_KSOCR_CAPTURE_FINISH) {
+        Finish();
+        return 0;
+    }
+    return CWindowWnd::HandleMessage(msg, wParam, lParam);
+}
+
+bool CScreenShotWnd::HostEvent(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Paint:
+            Paint();
+            return true;
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+                Cancel();
+            }
+            return true;
+        case QEvent::MouseButtonPress:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                OnPress(static_cast<QMouseEvent*>(event)->position().toPoint());
+            }
+            return true;
+        case QEvent::MouseMove:
+            OnMove(static_cast<QMouseEvent*>(event)->position().toPoint());
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                m_buttonDown = 0;
+                m_firstDragPending = 0;
+            }
+            return true;
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                Finish();
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CScreenShotWnd::OnPress(QPoint p) {
+    QWidget* host = GetHWND();
+    m_lastPoint = p;
+    const TrackRect& selection = m_tracker.selection;
+    if (selection.Width() != 0 && selection.Height() != 0) {
+        const int hit = m_tracker.LocatePoint(p.x(), p.y());
+        if (hit != kHitNothing) {
+            m_tracker.TrackDrag(hit, host, p.x(), p.y());
+        }
+    }
+    if (!m_pendingRect.IsAllZero()) {
+        // The first press takes the whole screen; a drag replaces it.
+        m_tracker.selection = m_pendingRect;
+        host->repaint();
+        m_firstDragPending = 1;
+        m_pendingRect = TrackRect{};
+    }
+    m_buttonDown = 1;
+    PlaceToolbar();
+}
+
+void CScreenShotWnd::OnMove(QPoint p) {
+    QWidget* host = GetHWND();
+    const bool beyondThreshold =
+        std::abs(p.x() - m_lastPoint.x()) > 1 || std::abs(p.y() - m_lastPoint.y()) > 1;
+    if (beyondThreshold && m_buttonDown != 0 && m_firstDragPending != 0) {
+        m_tracker.selection =
+            TrackRect{m_lastPoint.x(), m_lastPoint.y(), m_lastPoint.x(), m_lastPoint.y()};
+        m_tracker.TrackDrag(2, host, m_lastPoint.x(), m_lastPoint.y());
+        m_firstDragPending = 0;
+    }
+    m_lastPoint = p;
+    const bool onSelection = m_tracker.selection.Width() != 0 &&
+                             m_tracker.selection.Height() != 0 && m_tracker.ApplyCursor(host);
+    if (!onSelection) {
+        host->setCursor(Qt::ArrowCursor);
+    }
+    host->repaint();
+    PlaceToolbar();
+}
+
+void CScreenShotWnd::Paint() {
+    QWidget* host = GetHWND();
+    QPainter painter(host);
+    const QSize area = ScreenSize();
+    // The grab carries its device pixel ratio: drawn at the logical size.
+    painter.drawImage(QPoint(0, 0), m_grab);
+    const QColor dim(0, 0, 0, kCaptureDimAlpha);
+    for (const QRect& band : DimBands(area, m_tracker.selection)) {
+        painter.fillRect(band, dim);
+    }
+    if (!m_tracker.selection.IsAllZero()) {
+        m_tracker.DrawFrame(painter);
+    }
+    if (m_buttonDown != 0) {
+        PaintSizeLabel(painter);
+    }
+}
+
+void CScreenShotWnd::PaintSizeLabel(QPainter& painter) const {
+    const QRect box(SizeLabelPosition(m_tracker.selection), kSizeLabelBox);
+    painter.fillRect(box, kLabelColor);
+    QFont font;
+    // The program's face where it is installed, else a CJK face that is.
+    font.setFamilies({QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSize(10);
+    font.setWeight(QFont::Normal);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    const QSize saved = SavedSize();
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("%1 x %2").arg(saved.width()).arg(saved.height()));
+}
+
+void CScreenShotWnd::PlaceToolbar() {
+    if (!m_tracker.released || m_toolbar == nullptr || m_ended) {
+        return;
+    }
+    const QPoint at =
+        m_screenGeometry.topLeft() + ToolbarPosition(m_tracker.selection, ScreenSize());
+    m_toolbar->MoveWindow(at.x(), at.y(), kCaptureToolbarSize.width(),
+                          kCaptureToolbarSize.height());
+    m_toolbar->ShowWindow(true, false);
+    m_toolbar->GetHWND()->raise();
+}
+
+void CScreenShotWnd::Cancel() {
+    End(0);
+}
+
+void CScreenShotWnd::Finish() {
+    End(SaveSelection() ? 1 : 0);
+}
+
+bool CScreenShotWnd::SaveSelection() {
+    const TrackRect clipped = ClipSelection(m_tracker.selection, ScreenSize());
+    const QRect crop = DeviceCropRect(clipped, m_grab.devicePixelRatio(), m_grab.size());
+    if (crop.isEmpty() || m_target.empty()) {
+        return false;  // nothing selected: as a cancel, the target untouched
+    }
+    // Written beside the target and moved over it in one step, so that the
+    // target is either the new capture or still the one before.
+    const QString target = QString::fromStdWString(m_target);
+    const QString part = target + QStringLiteral(".part");
+    QFile::remove(part);
+    const PixelBuffer buffer{m_grab.constBits(), m_grab.width(), m_grab.height(),
+                             static_cast<int>(m_grab.bytesPerLine())};
+    SaveBitmapRegionAsJpeg(buffer, crop.left(), crop.top(), crop.right() + 1, crop.bottom() + 1,
+                           part.toStdWString());
+    if (!QFile::exists(part)) {
+        return false;
+    }
+    // rename() replaces the old file in one step.
+    return std::rename(QFile::encodeName(part).constData(),
+                       QFile::encodeName(target).constData()) == 0 &&
+           QFile::exists(target);
+}
+
+void CScreenShotWnd::End(int result) {
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    m_result = result;
+    if (m_toolbar != nullptr) {
+        m_toolbar->ShowWindow(false, false);
+    }
+    if (QWidget* host = GetHWND()) {
+        host->releaseKeyboard();
+        host->hide();
+    }
+    if (m_loop != nullptr) {
+        m_loop->quit();
+    }
+}
+
+}  // namespace kelsor::jobs

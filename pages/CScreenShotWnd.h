@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <memory>
+#include <string>
+
+#include "jobs/view/RectTracker.h"
+#include "platform/ui/UiLib.h"
+
+class QEventLoop;
+class QPainter;
+
+namespace kelsor::jobs {
+
+class ScreenShotToolWnd;
+
+// The full-screen capture: a still picture of the primary screen, dimmed
+// outside the selection, with the selection's size above it and a toolbar
+// (cancel, finish) below it. The first press selects the whole screen; a
+// drag from there draws the one rubber band of the capture, which the
+// handles then move and resize. Esc, "退出截图" and a finish without a
+// selection cancel; a double click or "完成截图" finishes.
+//
+// The window is frameless, stays on top, bypasses the window manager and
+// holds the keyboard while it runs (Esc works without focus). UI thread only.
+class CScreenShotWnd : public ui::CWindowWnd {
+public:
+    CScreenShotWnd();
+    ~CScreenShotWnd() override;
+
+    // Grabs the screen, shows the window and runs a nested event loop until
+    // the capture ends. On a finish the selected pixels (at the screen's
+    // device resolution) are written to `target` as a JPEG. Returns 1 when
+    // `target` was written, else 0; `target` is never touched otherwise.
+    int RunCapture(const std::wstring& target);
+    int Result() const { return m_result; }
+
+    // While it runs (tests look at these).
+    const CXRectTracker& Tracker() const { return m_tracker; }
+    // Size of the pixels a finish would write now, as the label shows it.
+    QSize SavedSize() const;
+    ScreenShotToolWnd* Toolbar() const { return m_toolbar.get(); }
+    bool ToolbarShown() const;
+
+    ui::LRESULT HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
+
+protected:
+    ui::CDuiString GetWindowClassName() const override { return L"ScreenShotWndClass"; }
+    ui::LRESULT OnCreate() override;
+    bool HostEvent(QEvent* event) override;
+
+private:
+    bool SetUp(const std::wstring& target);
+    void Show();
+    void Paint();
+    void PaintSizeLabel(QPainter& painter) const;
+    void PlaceToolbar();
+    void OnPress(QPoint p);
+    void OnMove(QPoint p);
+    void Cancel();
+    void Finish();
+    void End(int result);
+    bool SaveSelection();
+    QSize ScreenSize() const;
+
+    int m_buttonDown = 0;
+    int m_firstDragPending = 0;
+    QPoint m_lastPoint;
+    int m_result = 0;
+    // The grab in device pixels and the screen's logical geometry.
+    QImage m_grab;
+    QRect m_screenGeometry;
+    TrackRect m_screenRect;
+    TrackRect m_pendingRect;
+    CXRectTracker m_tracker;
+    std::unique_ptr<ScreenShotToolWnd> m_toolbar;
+    std::wstring m_target;
+    QEventLoop* m_loop = nullptr;
+    bool m_ended = false;
+};
+
+}  // namespace kelsor::jobs

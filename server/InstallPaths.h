@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+// Where an installed kelsor-server finds its shared files: the program lives
+// in <prefix>/bin, its pages and models in <prefix>/share/kelsorocr and the
+// converter installer with the client in <prefix>/libexec/kelsorocr. A
+// server run from the build tree finds neither and uses the source tree.
+namespace kelsor::server {
+
+// `relative` inside <prefix>/share/kelsorocr, or empty when this program is
+// not installed that way (the path does not exist).
+std::string InstalledSharePath(const std::string& relative);
+// `relative` inside <prefix>/libexec/kelsorocr, or empty likewise.
+std::string InstalledLibexecPath(const std::string& relative);
+
+}  // namespace kelsor::server

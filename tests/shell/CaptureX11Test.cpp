@@ -1,0 +1,236 @@
+// Screen capture as a user makes it: Ctrl+2 on a real X server (Xvfb) over a
+// window of known content, a drag, a double click, and the screen page of
+// the real main window recognising the capture through a kelsor-server.
+// Built twice: once as is, once run with QT_SCALE_FACTOR=2.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QWidget>
+#include <QWindow>
+#include <filesystem>
+#include <thread>
+
+#include "LocalService.h"
+#include "MainWndTestSupport.h"
+#include "X11TestSupport.h"
+#include "account/UserInfo.h"
+#include "app/AppContext.h"
+#include "app/TextConv.h"
+#include "pages/ScreenOCRWnd.h"
+#include "pages/SingleOCRView.h"
+
+using namespace kelsor;
+using namespace kelsor::ui;
+using kelsor::shelltest::WaitFor;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Logical pixels per device pixel of the run (QT_SCALE_FACTOR).
+int Scale() {
+    const int scale = qEnvironmentVariableIntValue("QT_SCALE_FACTOR");
+    return scale > 0 ? scale : 1;
+}
+
+// Blocks above a line of Chinese text, all inside the rectangle
+// (100, 100)-(300, 250) that the tests capture.
+class KnownContent : public QWidget {
+public:
+    KnownContent() {
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        setGeometry(0, 0, 400, 300);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        p.fillRect(100, 100, 100, 50, Qt::red);
+        p.fillRect(200, 100, 100, 50, Qt::blue);
+        QFont font(QStringLiteral("Noto Sans CJK SC"));
+        font.setPixelSize(40);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(QRect(100, 160, 200, 80), Qt::AlignCenter, QStringLiteral("文字识别"));
+    }
+};
+
+bool Near(QRgb a, QColor b) {
+    return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
+           std::abs(qBlue(a) - b.blue()) < 40;
+}
+
+// Device pixel position of a logical point, as xdotool wants it.
+std::string At(int x, int y) {
+    return std::to_string(x * Scale()) + " " + std::to_string(y * Scale());
+}
+
+// Runs the user's part of a capture from its own thread while the test's
+// thread serves the capture's loop: waits for the capture window, then runs
+// `steps` (shell commands).
+std::thread User(std::string steps) {
+    return std::thread([steps] {
+        const std::string script =
+            "timeout 30 xdotool search --sync --onlyvisible --name '^ScreenShotWnd$' "
+            ">/dev/null && sleep 0.3 && " +
+            steps;
+        std::system(script.c_str());
+    });
+}
+
+std::string Drag(QPoint from, QPoint to, const std::string& midway = "true") {
+    const QPoint mid = (from + to) / 2;
+    return "xdotool mousemove " + At(from.x(), from.y()) + " mousedown 1 mousemove " +
+           At(mid.x(), mid.y()) + " && sleep 0.2 && xdotool mousemove " + At(to.x(), to.y()) +
+           " && sleep 0.2 && " + midway + " && xdotool mouseup 1 && sleep 0.3";
+}
+
+std::string DoubleClick(QPoint p) {
+    return " && xdotool mousemove " + At(p.x(), p.y()) + " click --repeat 2 --delay 80 1";
+}
+
+class CaptureX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        START_PRIVATE_X();
+        fs::create_directories(dir.file("Desktop"));
+        StartupInputs in;
+        in.exeFolder = dir.wide("bin") + L"/";
+        in.desktopFolder = dir.wide("Desktop");
+        in.appDataFolder = dir.wide("data");
+        in.siteHost = in.webHost = in.apiHost = L"127.0.0.1:1";
+        ResetAppContext(App());
+        BuildAppContext(App(), in);
+        fs::create_directories(WideToAnsi(App().dataFolder));
+        uitest::EnsureApp();
+        ModalSeam::Enable();
+        content = std::make_unique<KnownContent>();
+        content->show();
+        // The main window lies over part of the rectangle the test captures.
+        main = new shelltest::RecordingMainWnd();
+        main->Create(nullptr, L"KelsorOCR文字识别", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE);
+        main->GetHWND()->move(150, 120);
+        main->ShowWindow(true);
+        ASSERT_TRUE(WaitFor([&] {
+            return content->windowHandle()->isExposed() &&
+                   main->GetHWND()->windowHandle()->isExposed();
+        }));
+        ASSERT_TRUE(main->HotKeyRegistered());
+        page = jobs::GetScreenOCRPage();
+        ASSERT_NE(page, nullptr);
+    }
+    void TearDown() override {
+        delete main;
+        content.reset();
+        ModalSeam::Disable();
+    }
+
+    // Ctrl+2, then the user's `steps`; true once the capture has ended.
+    bool CaptureWith(const std::string& steps) {
+        const int before = page->CapturesRun();
+        std::thread user = User(steps);
+        const bool pressed = std::system("xdotool key ctrl+2") == 0;
+        const bool ended =
+            WaitFor([&] { return page->CapturesRun() > before && !page->IsCapturing(); },
+                    std::chrono::seconds(60));
+        user.join();
+        return pressed && ended;
+    }
+    QImage Captured() const { return QImage(QString::fromStdWString(App().screenWorkPicturePath)); }
+
+    kelsor::test::TempFolder dir;
+    std::unique_ptr<KnownContent> content;
+    shelltest::RecordingMainWnd* main = nullptr;
+    jobs::ScreenOCRWnd* page = nullptr;
+};
+
+#ifdef KELSOR_SCALED_RUN
+// The scaled run's tests need names of their own.
+class CaptureX11ScaledBy2 : public CaptureX11 {};
+#define CAPTURE_SUITE CaptureX11ScaledBy2
+#else
+#define CAPTURE_SUITE CaptureX11
+
+TEST_F(CAPTURE_SUITE, CtrlTwoDragAndDoubleClickGiveTheRectangleItsTextAndAFileOnTheDesktop) {
+    kelsor::test::LocalService service;
+    std::string error;
+    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, dir.file("server"), dir.file("server.log"),
+                              {"--engines", "1"}, error))
+        << error;
+    ASSERT_TRUE(service.SignInDemoUser());
+    CurrentUser().loggedIn = true;
+    const std::string shot = std::string(KELSOR_SCREENSHOT_DIR) + "/capture_mid_drag.png";
+    // Mid-drag a picture is taken, and a second Ctrl+2 starts nothing.
+    ASSERT_TRUE(CaptureWith(
+        Drag({100, 100}, {300, 250}, "import -window root '" + shot + "' && xdotool key ctrl+2") +
+        DoubleClick({200, 175})));
+    EXPECT_EQ(page->CapturesRun(), 1);
+
+    const QImage jpeg = Captured();
+    ASSERT_EQ(jpeg.size(), QSize(200, 150));
+    EXPECT_TRUE(Near(jpeg.pixel(50, 25), Qt::red));
+    // Where the main window lay: the blue block under it, not the window.
+    EXPECT_TRUE(Near(jpeg.pixel(150, 25), Qt::blue));
+    EXPECT_TRUE(Near(jpeg.pixel(150, 45), Qt::blue));
+    EXPECT_TRUE(Near(jpeg.pixel(5, 140), Qt::white));
+    // The main window is back, on the screen page, with the picture.
+    EXPECT_TRUE(main->GetHWND()->isVisible());
+    EXPECT_EQ(main->CurrentPage(), 2);
+    EXPECT_TRUE(page->GetHWND()->isVisible());
+    EXPECT_TRUE(page->View()->GetHWND()->isVisible());
+    EXPECT_EQ(main->Count(2136), 1);
+
+    ASSERT_TRUE(main->ClickControl(L"screenconvertbtn"));
+    CControlUI* done = main->PaintManager().FindControl(L"screenconvertedbtn");
+    ASSERT_TRUE(WaitFor([&] { return done->IsVisible() || main->Count(2135) > 0; },
+                        std::chrono::seconds(180)));
+    ASSERT_TRUE(done->IsVisible()) << "the recognition failed\n" << service.Log();
+    const std::wstring text = page->PaintManager().FindControl(L"ocrtextarea")->GetText();
+    EXPECT_NE(text.find(L"文字识别"), std::wstring::npos) << WideToAnsi(text);
+    std::vector<fs::path> results;
+    for (const auto& entry : fs::directory_iterator(dir.file("Desktop")))
+        results.push_back(entry.path());
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.txt$)")
+                    .match(QString::fromStdString(results[0].filename().string()))
+                    .hasMatch())
+        << results[0];
+    QString expected = QString::fromStdWString(text);
+    expected.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    EXPECT_EQ(kelsor::test::ReadFile(results[0].string()), expected.toStdString() + "\r\n");
+
+    // For a person to look at: the screen page with its result.
+    QApplication::processEvents();
+    std::system(
+        ("import -window root '" + std::string(KELSOR_SCREENSHOT_DIR) + "/screen_page_result.png'")
+            .c_str());
+}
+#endif
+
+TEST_F(CAPTURE_SUITE, EscapeWritesNothingAndAnInvertedDragCapturesTheSamePixels) {
+    ASSERT_TRUE(CaptureWith("xdotool key Escape"));
+    EXPECT_FALSE(fs::exists(WideToAnsi(App().screenWorkPicturePath)));
+    EXPECT_EQ(main->Count(2136), 0);
+    EXPECT_TRUE(main->GetHWND()->isVisible());
+
+    ASSERT_TRUE(CaptureWith(Drag({100, 100}, {300, 250}) + DoubleClick({200, 175})));
+    const QImage forward = Captured();
+    ASSERT_EQ(forward.size(), QSize(200, 150) * Scale());
+    EXPECT_TRUE(Near(forward.pixel(50 * Scale(), 25 * Scale()), Qt::red));
+    EXPECT_TRUE(Near(forward.pixel(150 * Scale(), 25 * Scale()), Qt::blue));
+
+    ASSERT_TRUE(CaptureWith(Drag({300, 250}, {100, 100}) + DoubleClick({200, 175})));
+    const QImage inverted = Captured();
+    ASSERT_EQ(inverted.size(), forward.size());
+    int differing = 0;
+    for (int y = 0; y < forward.height(); ++y) {
+        for (int x = 0; x < forward.width(); ++x)
+            differing += Near(forward.pixel(x, y), inverted.pixel(x, y)) ? 0 : 1;
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(page->CapturesRun(), 3);
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#include "ToolsTestSupport.h"
+
+#include <json/reader.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include "tools/ToolHttp.h"
+
+namespace kelsor::tooltest {
+
+ToolsFixture::ToolsFixture(const test::TempFolder& folder) : m_folder(folder) {
+    std::filesystem::create_directories(folder.file("runtime"));
+    // The programs of this process and its children: their data, lock and
+    // the account service all belong to the test.
+    setenv("XDG_DATA_HOME", folder.file("data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", folder.file("runtime").c_str(), 1);
+}
+
+bool ToolsFixture::StartServer(std::string& error) {
+    m_service = std::make_unique<test::LocalService>();
+    if (!m_service->Start(KELSOR_SERVER_EXE, serverData(), m_folder.file("server.log"),
+                          {"--engine", "tesseract", "--engines", "1"}, error))
+        return false;
+    m_accountPort = m_service->AccountPort();
+    setenv("KELSOR_API_HOST", apiHost().c_str(), 1);
+    return true;
+}
+
+void ToolsFixture::StopServer() {
+    m_service.reset();
+    m_accountPort = 1;
+    setenv("KELSOR_API_HOST", apiHost().c_str(), 1);
+}
+
+std::string ToolsFixture::apiHost() const {
+    return "api.kelsor.localhost:" + std::to_string(m_accountPort);
+}
+
+int ToolsFixture::Run(const std::string& program, const std::string& arguments,
+                      std::string& output) const {
+    const std::string outputFile = m_folder.file("output.txt");
+    const int status = test::Shell("KELSOR_API_HOST=" + apiHost() + " '" + KELSOR_PROGRAM_FOLDER +
+                                   program + "' " + arguments + " >'" + outputFile + "' 2>&1");
+    output = test::ReadFile(outputFile);
+    return status;
+}
+
+Json::Value ToolsFixture::Get(const std::string& path) const {
+    Json::Value reply;
+    std::string error;
+    tools::FetchJson("http://" + apiHost() + path, nullptr, reply, error);
+    return reply;
+}
+
+int ToolsFixture::Requests(const std::string& prefix) const {
+    std::istringstream log(test::ReadFile(m_folder.file("server.log")));
+    int count = 0;
+    for (std::string line; std::getline(log, line);)
+        count += line.find("account GET " + prefix) != std::string::npos ||
+                 line.find("account POST " + prefix) != std::string::npos;
+    return count;
+}
+
+}  // namespace kelsor::tooltest

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <json/value.h>
+
+#include <memory>
+#include <string>
+
+#include "LocalService.h"
+#include "TempFolder.h"
+
+namespace kelsor::tooltest {
+
+// A kelsor-server on free ports (Tesseract, one engine: nothing is
+// recognised here) with its data in `folder`/server, and the environment
+// the sibling programs read pointed at it and at `folder`.
+class ToolsFixture {
+public:
+    explicit ToolsFixture(const test::TempFolder& folder);
+    bool StartServer(std::string& error);
+    void StopServer();
+
+    // Runs a program of the client's folder with `arguments` and this
+    // fixture's environment; returns its exit status, output in `output`.
+    int Run(const std::string& program, const std::string& arguments, std::string& output) const;
+    // GET of the account listener's `path`, parsed ("code" must be "200").
+    Json::Value Get(const std::string& path) const;
+    // Requests the server logged for paths that start with `prefix`.
+    int Requests(const std::string& prefix) const;
+
+    std::string apiHost() const;
+    std::string dataFolder() const { return m_folder.file("data/KelsorOCR/"); }
+    std::string serverData() const { return m_folder.file("server"); }
+
+private:
+    const test::TempFolder& m_folder;
+    std::unique_ptr<test::LocalService> m_service;
+    int m_accountPort = 1;  // a closed port until the server runs
+};
+
+}  // namespace kelsor::tooltest

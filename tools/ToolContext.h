@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+// What the two sibling programs share with the client: the application
+// context (data folder, channel, version) built the way the client builds it,
+// and the account service's API address.
+namespace kelsor::tools {
+
+// Builds App() from the environment. The version is the client's (the
+// KelsorOCR file beside this program), else this program's own.
+void BuildToolContext(const std::wstring& ownName);
+
+// "http://" + the API host (KELSOR_API_HOST or the local default).
+std::wstring ApiBase();
+
+}  // namespace kelsor::tools
