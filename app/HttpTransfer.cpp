@@ -12,13 +12,6 @@
 namespace kelsor {
 namespace {
 
-// Receives the download's progress; the hook exists, nothing uses it yet.
-class ProgressSink {
-public:
-    virtual ~ProgressSink() = default;
-    virtual void OnProgress(void* context, double total, double now) = 0;
-};
-
 enum TransferMode : int { kToFile = 1, kToMemory = 2, kToMemoryToo = 3 };
 
 // One download: the easy handle, the target file and where received data goes.
@@ -28,8 +21,6 @@ struct FileTransfer {
     int result = 0;
     std::string body;
     int mode = 0;
-    void* progressContext = nullptr;
-    ProgressSink* progressSink = nullptr;
 
     FileTransfer() : handle(curl_easy_init()) {}
     ~FileTransfer() {
@@ -70,16 +61,6 @@ struct FileTransfer {
 
     static size_t WriteCallback(char* data, size_t size, size_t count, void* self) {
         return static_cast<FileTransfer*>(self)->Write(data, size * count);
-    }
-
-    static int ProgressCallback(void* self, curl_off_t total, curl_off_t now, curl_off_t,
-                                curl_off_t) {
-        auto* transfer = static_cast<FileTransfer*>(self);
-        if (transfer->progressSink != nullptr) {
-            transfer->progressSink->OnProgress(
-                transfer->progressContext, static_cast<double>(total), static_cast<double>(now));
-        }
-        return 0;
     }
 };
 
@@ -141,9 +122,6 @@ void HttpDownloadFile(const std::wstring& url, const std::wstring& targetPath) {
         return;
     }
     curl_easy_setopt(transfer.handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(transfer.handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(transfer.handle, CURLOPT_XFERINFOFUNCTION, &FileTransfer::ProgressCallback);
-    curl_easy_setopt(transfer.handle, CURLOPT_XFERINFODATA, &transfer);
     ApplyTransferLimits(transfer.handle);
     curl_easy_setopt(transfer.handle, CURLOPT_FOLLOWLOCATION, 1L);
     // The installer's digest checks its content, but the avatar has no such

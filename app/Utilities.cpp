@@ -146,36 +146,4 @@ bool ScanFolderForPictures(const std::wstring& folder, std::vector<std::wstring>
     return count > 0;
 }
 
-bool SplitMultiSelection(std::wstring_view result, size_t fileNameOffset,
-                         std::vector<std::wstring>& paths) {
-    if (fileNameOffset == 0 || fileNameOffset >= result.size()) {
-        return false;
-    }
-    // The folder part is taken whole, however long: a path cut to a fixed
-    // buffer would name files that do not exist.
-    std::wstring folder(result.substr(0, fileNameOffset));
-    folder = folder.substr(0, folder.find(L'\0'));
-    if (folder.empty()) {
-        return false;
-    }
-    if (folder.back() != L'/') {
-        folder += L'/';
-    }
-    size_t added = 0;
-    size_t pos = fileNameOffset;
-    while (pos < result.size()) {
-        size_t end = result.find(L'\0', pos);
-        if (end == std::wstring_view::npos) {
-            end = result.size();
-        }
-        if (end == pos) {
-            break;  // the empty name ends the list
-        }
-        paths.push_back(folder + std::wstring(result.substr(pos, end - pos)));
-        ++added;
-        pos = end + 1;
-    }
-    return added > 0;
-}
-
 }  // namespace kelsor

@@ -36,12 +36,4 @@ std::wstring GetSizeText(double bytes);
 // `paths`; true when at least one picture was collected.
 bool ScanFolderForPictures(const std::wstring& folder, std::vector<std::wstring>& paths);
 
-// Splits a multi-selection result of the picture dialog: the folder part (the
-// first `fileNameOffset` characters, up to a NUL) and then the NUL-separated
-// names, ended by an empty name or the end of `result`. Appends
-// folder + "/" + name for each; false when the result is malformed or
-// names no file.
-bool SplitMultiSelection(std::wstring_view result, size_t fileNameOffset,
-                         std::vector<std::wstring>& paths);
-
 }  // namespace kelsor

@@ -4,7 +4,7 @@ add_executable(kelsor-bare-window BareQtWindow.cpp)
 target_link_libraries(kelsor-bare-window PRIVATE kelsor::options Qt6::Widgets)
 
 target_sources(kelsor-bench PRIVATE DesktopSession.cpp StartupBench.cpp)
-target_link_libraries(kelsor-bench PRIVATE PkgConfig::KELSOR_XCB)
+target_link_libraries(kelsor-bench PRIVATE PkgConfig::XCB)
 target_compile_definitions(kelsor-bench PRIVATE
     KELSOR_PROGRAM_PATH="$<TARGET_FILE:KelsorOCR>"
     KELSOR_BARE_WINDOW_PATH="$<TARGET_FILE:kelsor-bare-window>")

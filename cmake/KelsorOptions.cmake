@@ -12,8 +12,10 @@ add_library(kelsor_options INTERFACE)
 add_library(kelsor::options ALIAS kelsor_options)
 target_compile_features(kelsor_options INTERFACE cxx_std_20)
 set(CMAKE_CXX_EXTENSIONS OFF)
+# The same warnings for C and C++; C++ adds the checks of class design.
 target_compile_options(kelsor_options INTERFACE
-    $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wpedantic -Wno-unused-parameter>
+    -Wall -Wextra -Wpedantic -Wshadow -Wformat=2
+    $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>
     $<$<BOOL:${KELSOR_WERROR}>:-Werror>)
 target_compile_definitions(kelsor_options INTERFACE
     QT_DISABLE_DEPRECATED_BEFORE=0x060000

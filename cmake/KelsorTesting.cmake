@@ -1,4 +1,3 @@
-find_package(GTest REQUIRED)
 include(GoogleTest)
 
 # kelsor_add_gtest(<subsystem> <target> SOURCES ... LIBS ... [ENV VAR=value ...]

@@ -201,10 +201,6 @@ int Picture::Height() const {
     return m_bitmap ? static_cast<int>(FreeImage_GetHeight(m_bitmap)) : 0;
 }
 
-int Picture::BitsPerPixel() const {
-    return m_bitmap ? static_cast<int>(FreeImage_GetBPP(m_bitmap)) : 0;
-}
-
 bool Picture::IsGrayScale() const {
     if (m_bitmap == nullptr || FreeImage_GetBPP(m_bitmap) > 8) {
         return false;

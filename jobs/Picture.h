@@ -37,7 +37,6 @@ public:
     int Format() const { return m_format; }
     int Width() const;
     int Height() const;
-    int BitsPerPixel() const;
     // True for pictures of at most 8 bits whose every palette entry is grey.
     bool IsGrayScale() const;
     // Raises the colour depth to 24 bits; transparent parts land on white.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <optional>
+#include <utility>
 
 #include "jobs/PictureFormat.h"
 
@@ -153,6 +156,47 @@ bool GifDimensions(const Bytes& b, PictureDimensions& d) {
     return false;
 }
 
+// The first value of the IFD entry at `entry` of type `type` when that is
+// SHORT or LONG (nothing for other types); false when the entry or its value
+// lies past the end of the file.
+bool TiffEntryValue(const Bytes& b, std::size_t entry, bool big, std::uint32_t type,
+                    std::optional<std::uint32_t>& value) {
+    value.reset();
+    std::uint32_t valueCount = 0;
+    if (!b.u32(entry + 4, big, valueCount)) {
+        return false;
+    }
+    const std::uint32_t unit = type == 3 ? 2 : type == 4 ? 4 : 0;
+    if (unit == 0) {
+        return true;
+    }
+    // Values sit in the entry itself when they fit in its four bytes,
+    // elsewhere at the offset it holds; the first one counts.
+    std::size_t at = entry + 8;
+    if (std::uint64_t(valueCount) * unit > 4) {
+        std::uint32_t offset = 0;
+        if (!b.u32(entry + 8, big, offset)) {
+            return false;
+        }
+        at = offset;
+    }
+    std::uint32_t v = 0;
+    if (!(unit == 2 ? b.u16(at, big, v) : b.u32(at, big, v))) {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+struct TiffLayout {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t tileWidth = 0;
+    std::uint32_t tileHeight = 0;
+    std::uint32_t samples = 1;
+    std::uint32_t bits = 1;
+};
+
 bool TiffDimensions(const Bytes& b, PictureDimensions& d) {
     const bool big = b.equals(0, "MM", 2);
     std::uint32_t magic = 0;
@@ -161,12 +205,11 @@ bool TiffDimensions(const Bytes& b, PictureDimensions& d) {
     if (!b.u16(2, big, magic) || magic != 42 || !b.u32(4, big, ifd) || !b.u16(ifd, big, count)) {
         return false;
     }
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint32_t tileWidth = 0;
-    std::uint32_t tileHeight = 0;
-    std::uint32_t samples = 1;
-    std::uint32_t bits = 1;
+    static constexpr std::pair<std::uint32_t, std::uint32_t TiffLayout::*> kTags[] = {
+        {256, &TiffLayout::width},   {257, &TiffLayout::height},    {258, &TiffLayout::bits},
+        {277, &TiffLayout::samples}, {322, &TiffLayout::tileWidth}, {323, &TiffLayout::tileHeight},
+    };
+    TiffLayout layout;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::size_t entry = std::size_t(ifd) + 2 + 12 * std::size_t(i);
         std::uint32_t tag = 0;
@@ -174,56 +217,24 @@ bool TiffDimensions(const Bytes& b, PictureDimensions& d) {
         if (!b.u16(entry, big, tag) || !b.u16(entry + 2, big, type)) {
             return false;
         }
-        if (tag != 256 && tag != 257 && tag != 258 && tag != 277 && tag != 322 && tag != 323) {
+        const auto* field = std::find_if(std::begin(kTags), std::end(kTags),
+                                         [tag](const auto& known) { return known.first == tag; });
+        if (field == std::end(kTags)) {
             continue;
         }
-        std::uint32_t valueCount = 0;
-        if (!b.u32(entry + 4, big, valueCount)) {
-            return false;
-        }
-        // SHORT and LONG values sit in the entry itself when they fit in its
-        // four bytes, elsewhere at the offset it holds; the first one counts.
-        std::size_t at = entry + 8;
-        const std::uint32_t unit = type == 3 ? 2 : type == 4 ? 4 : 0;
-        if (unit == 0) {
-            continue;
-        }
-        if (std::uint64_t(valueCount) * unit > 4) {
-            std::uint32_t offset = 0;
-            if (!b.u32(entry + 8, big, offset)) {
-                return false;
-            }
-            at = offset;
-        }
-        std::uint32_t value = 0;
-        if (!(unit == 2 ? b.u16(at, big, value) : b.u32(at, big, value))) {
+        std::optional<std::uint32_t> value;
+        if (!TiffEntryValue(b, entry, big, type, value)) {
             return false;
         }
         // A tag may appear more than once; decoders differ in which one they
         // take, so the largest value of each counts.
-        switch (tag) {
-            case 256:
-                width = std::max(width, value);
-                break;
-            case 257:
-                height = std::max(height, value);
-                break;
-            case 258:
-                bits = std::max(bits, value);
-                break;
-            case 277:
-                samples = std::max(samples, value);
-                break;
-            case 322:
-                tileWidth = std::max(tileWidth, value);
-                break;
-            case 323:
-                tileHeight = std::max(tileHeight, value);
-                break;
-            default:
-                break;
+        if (value) {
+            std::uint32_t& kept = layout.*(field->second);
+            kept = std::max(kept, *value);
         }
     }
+    const std::uint32_t bits = layout.bits;
+    const std::uint32_t samples = layout.samples;
     // Only sample layouts of real pictures: up to five samples (CMYK with
     // alpha), power-of-two sizes, and whole bytes once there are several
     // samples. The decoder asserts on some of the others.
@@ -232,12 +243,12 @@ bool TiffDimensions(const Bytes& b, PictureDimensions& d) {
     if (samples == 0 || samples > 5 || !bitsOk || (samples > 1 && bits < 8)) {
         return false;
     }
-    if ((tileWidth != 0 || tileHeight != 0) &&
-        !DimensionsWithinLimits(PictureDimensions{tileWidth, tileHeight})) {
+    if ((layout.tileWidth != 0 || layout.tileHeight != 0) &&
+        !DimensionsWithinLimits(PictureDimensions{layout.tileWidth, layout.tileHeight})) {
         return false;
     }
-    d.width = width;
-    d.height = height;
+    d.width = layout.width;
+    d.height = layout.height;
     return true;
 }
 

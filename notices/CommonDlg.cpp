@@ -5,8 +5,6 @@
 #include <QWidget>
 #include <atomic>
 
-#include "platform/ui/Controls.h"
-
 namespace kelsor::notices {
 
 using namespace kelsor::ui;

@@ -90,30 +90,6 @@ CAccountWnd* FindAccountWindow(AccountWindowKind kind) {
     return IsOpen(window) ? window : nullptr;
 }
 
-bool RouteAccountWindowMessage(ui::CWindowWnd* mainWindow, ui::UINT msg) {
-    switch (msg) {
-        case WM_KSOCR_OPENLOGIN:
-            OpenRegisterLoginWindow(mainWindow);
-            return true;
-        case WM_KSOCR_QQCLOSED:
-            CloseAccountWindow(AccountWindowKind::QQLogin);
-            OpenRegisterLoginWindow(mainWindow);
-            return true;
-        case WM_KSOCR_WECHATCLOSED:
-            CloseAccountWindow(AccountWindowKind::WeChatLogin);
-            OpenRegisterLoginWindow(mainWindow);
-            return true;
-        case WM_KSOCR_OPENBINDPHONE:
-            OpenBindCellPhoneWindow(mainWindow);
-            return true;
-        case WM_KSOCR_BINDPHONECLOSED:
-            CloseAccountWindow(AccountWindowKind::BindCellPhone);
-            return true;
-        default:
-            return false;
-    }
-}
-
 AccountWindowPort& MainWindowPort() {
     if (auto* port = dynamic_cast<AccountWindowPort*>(ui::GetMainWindow()))
         return *port;

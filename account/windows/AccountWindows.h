@@ -32,12 +32,6 @@ void CloseAccountWindow(AccountWindowKind kind);
 // The open window of that kind, or null.
 CAccountWnd* FindAccountWindow(AccountWindowKind kind);
 
-// The main window's handling of the account messages: 2141 opens the
-// register/login window; 2146 and 2148 close the QQ or WeChat window and open
-// the register/login window; 2149 opens the bind-phone window; 2150 closes
-// it. True when `msg` is one of these.
-bool RouteAccountWindowMessage(ui::CWindowWnd* mainWindow, ui::UINT msg);
-
 // The main window as the session sees it: the main window itself when it
 // implements AccountWindowPort; otherwise a stand-in that delivers messages
 // to it, closes windows here and shows nothing.

@@ -59,12 +59,12 @@ int TrackerHandleSize();
 // callers treat as "none".
 Qt::CursorShape TrackerCursorFor(const TrackRect& selection, int hit);
 
-class CViewRectTracker : public RectTrackerBase {
+class CViewRectTracker final : public RectTrackerBase {
 public:
     CViewRectTracker();
 };
 
-class CXRectTracker : public RectTrackerBase {
+class CXRectTracker final : public RectTrackerBase {
 public:
     CXRectTracker();
     // Set when a tracking loop ended with the left button released.

@@ -1,12 +1,14 @@
+#include "platform/ui/Containers.h"
+
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <algorithm>
 
-#include "platform/ui/Controls.h"
-#include "platform/ui/Markup.h"
-#include "platform/ui/PaintManager.h"
+#include "platform/ui/Attributes.h"
+#include "platform/ui/Hover.h"
 #include "platform/ui/SkinScrollBar.h"
 
 namespace kelsor::ui {
@@ -14,22 +16,15 @@ namespace kelsor::ui {
 // -------------------------------------------------------------- CContainerUI
 
 bool CContainerUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("inset")) {
-        const auto m = ParseMargins(value);
-        if (!m)
-            return false;
-        SetInset(*m);
-    } else if (name == QLatin1String("childpadding")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        SetChildPadding(*v);
-    } else if (name == QLatin1String("vscrollbar") || name == QLatin1String("hscrollbar")) {
-        return ParseBool(value).has_value();  // only lists scroll
-    } else {
-        return CControlUI::ApplyAttribute(name, value);
-    }
-    return true;
+    static const AttributeTable<CContainerUI> kTable = {
+        {QStringLiteral("inset"), attr::Call(&CContainerUI::SetInset)},
+        {QStringLiteral("childpadding"), attr::Call(&CContainerUI::SetChildPadding)},
+        {QStringLiteral("vscrollbar"), attr::Ignored<bool>()},  // only lists scroll
+        {QStringLiteral("hscrollbar"), attr::Ignored<bool>()},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
+    return CControlUI::ApplyAttribute(name, value);
 }
 
 void CContainerUI::SetManager(CPaintManagerUI* manager) {
@@ -130,15 +125,14 @@ void CContainerUI::showEvent(QShowEvent*) {
 // -------------------------------------------------------------- CTabLayoutUI
 
 bool CTabLayoutUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("selectedid")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        m_curSel = *v;
-        for (int i = 0; i < GetCount(); ++i)
-            GetItemAt(i)->SetVisible(i == m_curSel);
-        return true;
-    }
+    static const AttributeTable<CTabLayoutUI> kTable = {
+        {QStringLiteral("selectedid"), attr::Parsed<int>([](CTabLayoutUI& tab, int index) {
+             tab.m_curSel = index;
+             tab.ShowSelected();
+         })},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
     return CContainerUI::ApplyAttribute(name, value);
 }
 
@@ -154,8 +148,7 @@ bool CTabLayoutUI::AddAt(CControlUI* control, int index) {
     control->SetVisible(show);
     if (!CContainerUI::AddAt(control, index))
         return false;
-    for (int i = 0; i < GetCount(); ++i)
-        GetItemAt(i)->SetVisible(i == m_curSel);
+    ShowSelected();
     return true;
 }
 
@@ -163,29 +156,26 @@ bool CTabLayoutUI::SelectItem(int index) {
     if (index < 0 || index >= GetCount())
         return false;
     m_curSel = index;
-    for (int i = 0; i < GetCount(); ++i)
-        GetItemAt(i)->SetVisible(i == index);
+    ShowSelected();
     Arrange();
     return true;
+}
+
+void CTabLayoutUI::ShowSelected() {
+    for (int i = 0; i < GetCount(); ++i)
+        GetItemAt(i)->SetVisible(i == m_curSel);
 }
 
 // --------------------------------------------------------- CListHeaderItemUI
 
 bool CListHeaderItemUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("dragable")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        m_dragable = *b;
-        return true;
-    }
-    if (name == QLatin1String("sepwidth")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        m_sepWidth = *v;
-        return true;
-    }
+    // Columns keep the widths of the markup: dragging is not offered.
+    static const AttributeTable<CListHeaderItemUI> kTable = {
+        {QStringLiteral("dragable"), attr::Ignored<bool>()},
+        {QStringLiteral("sepwidth"), attr::Ignored<int>()},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
     return CButtonUI::ApplyAttribute(name, value);
 }
 
@@ -245,16 +235,9 @@ void CListContainerElementUI::PaintBorder(QPainter& p) {
         p.fillRect(QRect(0, height() - 1, width(), 1), list->ItemLineColor());
 }
 
-void CListContainerElementUI::enterEvent(QEnterEvent* event) {
-    m_hot = true;
-    update();
-    QWidget::enterEvent(event);
-}
-
-void CListContainerElementUI::leaveEvent(QEvent* event) {
-    m_hot = false;
-    update();
-    QWidget::leaveEvent(event);
+bool CListContainerElementUI::event(QEvent* e) {
+    TrackHover(*this, *e, m_hot);
+    return CHorizontalLayoutUI::event(e);
 }
 
 void CListContainerElementUI::mousePressEvent(QMouseEvent* event) {
@@ -280,43 +263,32 @@ CListUI::CListUI()
 }
 
 bool CListUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("header")) {
-        if (value == QLatin1String("hidden")) {
-            m_showHeader = false;
-        } else {
-            const auto b = ParseBool(value);
-            if (!b)
-                return false;
-            m_showHeader = *b;
-        }
-        m_header->SetVisible(m_showHeader);
-        Arrange();
-        return true;
-    }
-    if (name == QLatin1String("itemhotbkcolor") || name == QLatin1String("itemselectedbkcolor") ||
-        name == QLatin1String("itemlinecolor") || name == QLatin1String("itembkcolor")) {
-        const auto c = ParseColor(value);
-        if (!c)
-            return false;
-        if (name == QLatin1String("itemhotbkcolor"))
-            m_itemHotBk = *c;
-        else if (name == QLatin1String("itemselectedbkcolor"))
-            m_itemSelectedBk = *c;
-        else if (name == QLatin1String("itemlinecolor"))
-            m_itemLine = *c;
-        else
-            m_itemBk = *c;
-        update();
-        return true;
-    }
-    if (name == QLatin1String("vscrollbar")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        m_scroll->setVerticalScrollBarPolicy(*b ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        return true;
-    }
+    static const AttributeTable<CListUI> kTable = {
+        {QStringLiteral("header"), &CListUI::SetHeaderShown},
+        {QStringLiteral("itemhotbkcolor"), attr::Field(&CListUI::m_itemHotBk)},
+        {QStringLiteral("itemselectedbkcolor"), attr::Field(&CListUI::m_itemSelectedBk)},
+        {QStringLiteral("itemlinecolor"), attr::Field(&CListUI::m_itemLine)},
+        {QStringLiteral("itembkcolor"), attr::Field(&CListUI::m_itemBk)},
+        {QStringLiteral("vscrollbar"), attr::Parsed<bool>([](CListUI& list, bool shown) {
+             list.m_scroll->setVerticalScrollBarPolicy(shown ? Qt::ScrollBarAsNeeded
+                                                             : Qt::ScrollBarAlwaysOff);
+         })},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
     return CVerticalLayoutUI::ApplyAttribute(name, value);
+}
+
+bool CListUI::SetHeaderShown(CListUI& list, const QString& value) {
+    // "hidden" or a boolean.
+    const auto shown =
+        value == QLatin1String("hidden") ? std::optional<bool>(false) : ParseBool(value);
+    if (!shown)
+        return false;
+    list.m_showHeader = *shown;
+    list.m_header->SetVisible(*shown);
+    list.Arrange();
+    return true;
 }
 
 void CListUI::SetManager(CPaintManagerUI* manager) {
@@ -383,7 +355,7 @@ std::vector<int> CListUI::HeaderWidths() const {
     return widths;
 }
 
-void CListUI::SelectRow(CListContainerElementUI* row) {
+void CListUI::SelectRow(const CControlUI* row) {
     for (int i = 0; i < GetCount(); ++i) {
         if (auto* r = dynamic_cast<CListContainerElementUI*>(GetItemAt(i)))
             r->Select(r == row);

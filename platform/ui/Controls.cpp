@@ -2,26 +2,18 @@
 
 #include <QEnterEvent>
 #include <QFontMetrics>
+#include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
-#include "platform/ui/Markup.h"
+#include "platform/ui/Attributes.h"
+#include "platform/ui/Containers.h"
+#include "platform/ui/Hover.h"
 #include "platform/ui/PaintManager.h"
 #include "platform/ui/UiLog.h"
 
 namespace kelsor::ui {
-
-namespace {
-QString Q(const CDuiString& s) {
-    return QString::fromStdWString(s);
-}
-CDuiString W(const QString& s) {
-    return s.toStdWString();
-}
-}  // namespace
-
-// ---------------------------------------------------------------- CControlUI
 
 CControlUI::CControlUI() {
     setAttribute(Qt::WA_NoSystemBackground);
@@ -31,7 +23,7 @@ CControlUI::~CControlUI() = default;
 
 void CControlUI::SetName(const CDuiString& name) {
     m_name = name;
-    setObjectName(Q(name));
+    setObjectName(ToQString(name));
 }
 
 void CControlUI::SetText(const CDuiString& text) {
@@ -42,11 +34,11 @@ void CControlUI::SetText(const CDuiString& text) {
 }
 
 CDuiString CControlUI::GetToolTip() const {
-    return W(toolTip());
+    return toolTip().toStdWString();
 }
 
 void CControlUI::SetToolTip(const CDuiString& tip) {
-    setToolTip(Q(tip));
+    setToolTip(ToQString(tip));
 }
 
 void CControlUI::SetVisible(bool visible) {
@@ -169,102 +161,57 @@ void CControlUI::SetBkImage(const QString& image) {
 }
 
 void CControlUI::SetAttribute(const CDuiString& name, const CDuiString& value) {
-    if (!ApplyAttribute(Q(name), Q(value))) {
-        qCWarning(lcKelsorUi) << "unsupported attribute" << Q(name) << "=" << Q(value) << "on"
-                              << GetClass() << Q(m_name);
+    if (!ApplyAttribute(ToQString(name), ToQString(value))) {
+        qCWarning(lcKelsorUi) << "unsupported attribute" << ToQString(name) << "="
+                              << ToQString(value) << "on" << GetClass() << ToQString(m_name);
     }
 }
 
 bool CControlUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("name")) {
-        SetName(W(value));
-    } else if (name == QLatin1String("text")) {
-        SetText(W(value));
-    } else if (name == QLatin1String("tooltip")) {
-        SetToolTip(W(value));
-    } else if (name == QLatin1String("visible")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetVisible(*b);
-    } else if (name == QLatin1String("enabled")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetEnabled(*b);
-    } else if (name == QLatin1String("mouse")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetMouseEnabled(*b);
-    } else if (name == QLatin1String("cursor")) {
-        if (value == QLatin1String("hand"))
-            setCursor(Qt::PointingHandCursor);
-        else if (value == QLatin1String("arrow"))
-            setCursor(Qt::ArrowCursor);
-        else if (value == QLatin1String("ibeam"))
-            setCursor(Qt::IBeamCursor);
-        else
-            return false;
-    } else if (name == QLatin1String("width")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        SetFixedWidth(*v);
-    } else if (name == QLatin1String("height")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        SetFixedHeight(*v);
-    } else if (name == QLatin1String("padding")) {
-        const auto m = ParseMargins(value);
-        if (!m)
-            return false;
-        SetPadding(*m);
-    } else if (name == QLatin1String("float")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetFloat(*b);
-    } else if (name == QLatin1String("pos")) {
-        const auto m = ParseMargins(value);
-        if (!m)
-            return false;
-        SetFloatPos(QRect(QPoint(m->left(), m->top()), QPoint(m->right() - 1, m->bottom() - 1)));
-        if (m->right() > m->left())
-            m_fixedWidth = m->right() - m->left();
-        if (m->bottom() > m->top())
-            m_fixedHeight = m->bottom() - m->top();
-    } else if (name == QLatin1String("bkcolor")) {
-        const auto c = ParseColor(value);
-        if (!c)
-            return false;
-        SetBkColor(*c);
-    } else if (name == QLatin1String("bkimage")) {
-        SetBkImage(value);
-    } else if (name == QLatin1String("bordercolor")) {
-        const auto c = ParseColor(value);
-        if (!c)
-            return false;
-        m_borderColor = *c;
-    } else if (name == QLatin1String("bordersize")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        m_borderSize = *v;
-    } else if (name == QLatin1String("borderround")) {
-        const auto s = ParseSize(value);
-        if (!s)
-            return false;
-        m_borderRound = *s;
-    } else if (name == QLatin1String("userdata")) {
-        SetUserData(W(value));
-    } else if (name == QLatin1String("virtualwnd")) {
-        SetVirtualWnd(W(value));
-    } else {
+    static const AttributeTable<CControlUI> kTable = {
+        {QStringLiteral("name"), attr::Call(&CControlUI::SetName)},
+        {QStringLiteral("text"), attr::Call(&CControlUI::SetText)},
+        {QStringLiteral("tooltip"), attr::Call(&CControlUI::SetToolTip)},
+        {QStringLiteral("userdata"), attr::Call(&CControlUI::SetUserData)},
+        {QStringLiteral("virtualwnd"), attr::Call(&CControlUI::SetVirtualWnd)},
+        {QStringLiteral("visible"), attr::Call(&CControlUI::SetVisible)},
+        {QStringLiteral("enabled"), attr::Call(&CControlUI::SetEnabled)},
+        {QStringLiteral("mouse"), attr::Call(&CControlUI::SetMouseEnabled)},
+        {QStringLiteral("cursor"), &CControlUI::SetCursorName},
+        {QStringLiteral("width"), attr::Call(&CControlUI::SetFixedWidth)},
+        {QStringLiteral("height"), attr::Call(&CControlUI::SetFixedHeight)},
+        {QStringLiteral("padding"), attr::Call(&CControlUI::SetPadding)},
+        {QStringLiteral("float"), attr::Call(&CControlUI::SetFloat)},
+        {QStringLiteral("pos"), attr::Parsed<QRect>(&CControlUI::SetMarkupPos)},
+        {QStringLiteral("bkcolor"), attr::Call(&CControlUI::SetBkColor)},
+        {QStringLiteral("bkimage"), attr::Call(&CControlUI::SetBkImage)},
+        {QStringLiteral("bordercolor"), attr::Field(&CControlUI::m_borderColor)},
+        {QStringLiteral("bordersize"), attr::Field(&CControlUI::m_borderSize)},
+        {QStringLiteral("borderround"), attr::Field(&CControlUI::m_borderRound)},
+    };
+    return kTable.Apply(*this, name, value).value_or(false);
+}
+
+bool CControlUI::SetCursorName(CControlUI& control, const QString& name) {
+    static const QHash<QString, Qt::CursorShape> kShapes = {
+        {QStringLiteral("hand"), Qt::PointingHandCursor},
+        {QStringLiteral("arrow"), Qt::ArrowCursor},
+        {QStringLiteral("ibeam"), Qt::IBeamCursor},
+    };
+    const auto it = kShapes.constFind(name);
+    if (it == kShapes.constEnd())
         return false;
-    }
+    control.setCursor(*it);
     return true;
+}
+
+void CControlUI::SetMarkupPos(CControlUI& control, const QRect& pos) {
+    // "l,t,r,b" also gives the size when right and bottom lie past left and top.
+    control.SetFloatPos(pos);
+    if (pos.width() > 0)
+        control.m_fixedWidth = pos.width();
+    if (pos.height() > 0)
+        control.m_fixedHeight = pos.height();
 }
 
 QFont CControlUI::ResolveFont(int index) const {
@@ -318,73 +265,61 @@ void CControlUI::PaintBorder(QPainter& p) {
         p.drawRect(r);
 }
 
-// ------------------------------------------------------------------ CLabelUI
+namespace {
+
+// A text-style attribute: each word of the attribute clears some style bits
+// and sets others; any other word is refused.
+struct StyleChange {
+    UINT clear = 0;
+    UINT set = 0;
+};
+
+AttributeTable<CLabelUI>::Setter StyleWords(QHash<QString, StyleChange> words) {
+    return [words = std::move(words)](CLabelUI& label, const QString& value) {
+        const auto it = words.constFind(value);
+        if (it == words.constEnd())
+            return false;
+        label.SetTextStyle((label.GetTextStyle() & ~it->clear) | it->set);
+        return true;
+    };
+}
+
+// "multiline" and "wordbreak": wrapped lines, or one line.
+AttributeTable<CLabelUI>::Setter MultilineWords() {
+    return StyleWords({{QStringLiteral("true"), {DT_SINGLELINE, DT_WORDBREAK}},
+                       {QStringLiteral("false"), {DT_WORDBREAK, DT_SINGLELINE}}});
+}
+
+}  // namespace
 
 bool CLabelUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("font")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        SetFont(*v);
-    } else if (name == QLatin1String("align")) {
-        UINT s = m_textStyle & ~(DT_LEFT | DT_CENTER | DT_RIGHT);
-        if (value == QLatin1String("left"))
-            s |= DT_LEFT;
-        else if (value == QLatin1String("center"))
-            s |= DT_CENTER;
-        else if (value == QLatin1String("right"))
-            s |= DT_RIGHT;
-        else if (value == QLatin1String("top"))
-            s &= ~(DT_VCENTER | DT_BOTTOM);
-        else if (value == QLatin1String("bottom"))
-            s = (s & ~DT_VCENTER) | DT_BOTTOM;
-        else
-            return false;
-        SetTextStyle(s);
-    } else if (name == QLatin1String("valign")) {
-        UINT s = m_textStyle & ~(DT_VCENTER | DT_BOTTOM);
-        if (value == QLatin1String("vcenter") || value == QLatin1String("center"))
-            s |= DT_VCENTER;
-        else if (value == QLatin1String("bottom"))
-            s |= DT_BOTTOM;
-        else if (value != QLatin1String("top"))
-            return false;
-        SetTextStyle(s);
-    } else if (name == QLatin1String("endellipsis")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetTextStyle(*b ? (m_textStyle | DT_END_ELLIPSIS) : (m_textStyle & ~DT_END_ELLIPSIS));
-    } else if (name == QLatin1String("multiline") || name == QLatin1String("wordbreak")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetTextStyle(*b ? ((m_textStyle & ~DT_SINGLELINE) | DT_WORDBREAK)
-                        : ((m_textStyle | DT_SINGLELINE) & ~DT_WORDBREAK));
-    } else if (name == QLatin1String("textpadding")) {
-        const auto m = ParseMargins(value);
-        if (!m)
-            return false;
-        SetTextPadding(*m);
-    } else if (name == QLatin1String("textcolor")) {
-        const auto c = ParseColor(value);
-        if (!c)
-            return false;
-        SetTextColor(*c);
-    } else if (name == QLatin1String("disabledtextcolor")) {
-        const auto c = ParseColor(value);
-        if (!c)
-            return false;
-        m_disabledTextColor = *c;
-    } else if (name == QLatin1String("autocalcwidth")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetAutoCalcWidth(*b);
-    } else {
-        return CControlUI::ApplyAttribute(name, value);
-    }
-    return true;
+    constexpr UINT kHorizontal = DT_LEFT | DT_CENTER | DT_RIGHT;
+    constexpr UINT kVertical = DT_VCENTER | DT_BOTTOM;
+    static const AttributeTable<CLabelUI> kTable = {
+        {QStringLiteral("font"), attr::Call(&CLabelUI::SetFont)},
+        {QStringLiteral("align"),
+         StyleWords({{QStringLiteral("left"), {kHorizontal, DT_LEFT}},
+                     {QStringLiteral("center"), {kHorizontal, DT_CENTER}},
+                     {QStringLiteral("right"), {kHorizontal, DT_RIGHT}},
+                     {QStringLiteral("top"), {kHorizontal | kVertical, 0}},
+                     {QStringLiteral("bottom"), {kHorizontal | DT_VCENTER, DT_BOTTOM}}})},
+        {QStringLiteral("valign"), StyleWords({{QStringLiteral("vcenter"), {kVertical, DT_VCENTER}},
+                                               {QStringLiteral("center"), {kVertical, DT_VCENTER}},
+                                               {QStringLiteral("bottom"), {kVertical, DT_BOTTOM}},
+                                               {QStringLiteral("top"), {kVertical, 0}}})},
+        {QStringLiteral("endellipsis"),
+         StyleWords({{QStringLiteral("true"), {0, DT_END_ELLIPSIS}},
+                     {QStringLiteral("false"), {DT_END_ELLIPSIS, 0}}})},
+        {QStringLiteral("multiline"), MultilineWords()},
+        {QStringLiteral("wordbreak"), MultilineWords()},
+        {QStringLiteral("textpadding"), attr::Call(&CLabelUI::SetTextPadding)},
+        {QStringLiteral("textcolor"), attr::Call(&CLabelUI::SetTextColor)},
+        {QStringLiteral("disabledtextcolor"), attr::Field(&CLabelUI::m_disabledTextColor)},
+        {QStringLiteral("autocalcwidth"), attr::Call(&CLabelUI::SetAutoCalcWidth)},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
+    return CControlUI::ApplyAttribute(name, value);
 }
 
 void CLabelUI::SetText(const CDuiString& text) {
@@ -453,7 +388,7 @@ void CLabelUI::PaintTextWith(QPainter& p, const QColor& color) {
         flags |= Qt::AlignBottom;
     else
         flags |= Qt::AlignTop;
-    QString text = Q(m_text);
+    QString text = ToQString(m_text);
     if (m_textStyle & DT_WORDBREAK) {
         flags |= Qt::TextWordWrap;
     } else if (m_textStyle & DT_END_ELLIPSIS) {
@@ -469,34 +404,20 @@ CButtonUI::CButtonUI() {
 }
 
 bool CButtonUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("normalimage")) {
-        m_normalImage = value;
-    } else if (name == QLatin1String("hotimage")) {
-        m_hotImage = value;
-    } else if (name == QLatin1String("pushedimage")) {
-        m_pushedImage = value;
-    } else if (name == QLatin1String("disabledimage")) {
-        m_disabledImage = value;
-    } else if (name == QLatin1String("foreimage")) {
-        m_foreImage = value;
-    } else if (name == QLatin1String("hotforeimage")) {
-        m_hotForeImage = value;
-    } else if (name == QLatin1String("hottextcolor") || name == QLatin1String("pushedtextcolor") ||
-               name == QLatin1String("hotbkcolor")) {
-        const auto c = ParseColor(value);
-        if (!c)
-            return false;
-        if (name == QLatin1String("hottextcolor"))
-            m_hotTextColor = *c;
-        else if (name == QLatin1String("pushedtextcolor"))
-            m_pushedTextColor = *c;
-        else
-            m_hotBkColor = *c;
-    } else {
-        return CLabelUI::ApplyAttribute(name, value);
-    }
-    update();
-    return true;
+    static const AttributeTable<CButtonUI> kTable = {
+        {QStringLiteral("normalimage"), attr::Field(&CButtonUI::m_normalImage)},
+        {QStringLiteral("hotimage"), attr::Field(&CButtonUI::m_hotImage)},
+        {QStringLiteral("pushedimage"), attr::Field(&CButtonUI::m_pushedImage)},
+        {QStringLiteral("disabledimage"), attr::Field(&CButtonUI::m_disabledImage)},
+        {QStringLiteral("foreimage"), attr::Field(&CButtonUI::m_foreImage)},
+        {QStringLiteral("hotforeimage"), attr::Field(&CButtonUI::m_hotForeImage)},
+        {QStringLiteral("hottextcolor"), attr::Field(&CButtonUI::m_hotTextColor)},
+        {QStringLiteral("pushedtextcolor"), attr::Field(&CButtonUI::m_pushedTextColor)},
+        {QStringLiteral("hotbkcolor"), attr::Field(&CButtonUI::m_hotBkColor)},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
+    return CLabelUI::ApplyAttribute(name, value);
 }
 
 bool CButtonUI::Activate() {
@@ -539,16 +460,9 @@ void CButtonUI::PaintText(QPainter& p) {
     PaintTextWith(p, CurrentTextColor());
 }
 
-void CButtonUI::enterEvent(QEnterEvent* event) {
-    m_hot = true;
-    update();
-    QWidget::enterEvent(event);
-}
-
-void CButtonUI::leaveEvent(QEvent* event) {
-    m_hot = false;
-    update();
-    QWidget::leaveEvent(event);
+bool CButtonUI::event(QEvent* e) {
+    TrackHover(*this, *e, m_hot);
+    return CLabelUI::event(e);
 }
 
 void CButtonUI::mousePressEvent(QMouseEvent* event) {
@@ -576,28 +490,18 @@ void CButtonUI::mouseReleaseEvent(QMouseEvent* event) {
 // ----------------------------------------------------------------- COptionUI
 
 bool COptionUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("group")) {
-        m_group = W(value);
-    } else if (name == QLatin1String("selected")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        Selected(*b, false);
-    } else if (name == QLatin1String("selectedimage")) {
-        m_selectedImage = value;
-    } else if (name == QLatin1String("selectedhotimage")) {
-        m_selectedHotImage = value;
-    } else if (name == QLatin1String("selectedtextcolor") ||
-               name == QLatin1String("selectedbkcolor")) {
-        const auto c = ParseColor(value);
-        if (!c)
-            return false;
-        (name == QLatin1String("selectedtextcolor") ? m_selectedTextColor : m_selectedBkColor) = *c;
-    } else {
-        return CButtonUI::ApplyAttribute(name, value);
-    }
-    update();
-    return true;
+    static const AttributeTable<COptionUI> kTable = {
+        {QStringLiteral("group"), attr::Field(&COptionUI::m_group)},
+        {QStringLiteral("selected"),
+         attr::Parsed<bool>([](COptionUI& option, bool on) { option.Selected(on, false); })},
+        {QStringLiteral("selectedimage"), attr::Field(&COptionUI::m_selectedImage)},
+        {QStringLiteral("selectedhotimage"), attr::Field(&COptionUI::m_selectedHotImage)},
+        {QStringLiteral("selectedtextcolor"), attr::Field(&COptionUI::m_selectedTextColor)},
+        {QStringLiteral("selectedbkcolor"), attr::Field(&COptionUI::m_selectedBkColor)},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
+    return CButtonUI::ApplyAttribute(name, value);
 }
 
 bool COptionUI::Activate() {
@@ -648,26 +552,16 @@ QColor COptionUI::CurrentTextColor() const {
 // --------------------------------------------------------------- CProgressUI
 
 bool CProgressUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("value") || name == QLatin1String("min") ||
-        name == QLatin1String("max")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        if (name == QLatin1String("value"))
-            SetValue(*v);
-        else if (name == QLatin1String("min"))
-            m_min = *v;
-        else
-            m_max = *v;
-    } else if (name == QLatin1String("foreimage")) {
-        m_foreImage = value;
-    } else if (name == QLatin1String("hor")) {
-        return ParseBool(value).has_value();  // horizontal bars only
-    } else {
-        return CLabelUI::ApplyAttribute(name, value);
-    }
-    update();
-    return true;
+    static const AttributeTable<CProgressUI> kTable = {
+        {QStringLiteral("value"), attr::Call(&CProgressUI::SetValue)},
+        {QStringLiteral("min"), attr::Field(&CProgressUI::m_min)},
+        {QStringLiteral("max"), attr::Field(&CProgressUI::m_max)},
+        {QStringLiteral("foreimage"), attr::Field(&CProgressUI::m_foreImage)},
+        {QStringLiteral("hor"), attr::Ignored<bool>()},  // horizontal bars only
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
+    return CLabelUI::ApplyAttribute(name, value);
 }
 
 void CProgressUI::SetValue(int value) {

@@ -6,22 +6,19 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
-#include <memory>
-#include <vector>
+#include <cstdint>
 
 #include "platform/ui/LayoutRules.h"
 #include "platform/ui/UiTypes.h"
 
 class QPainter;
-class QMovie;
-class QLineEdit;
-class QPlainTextEdit;
-class QScrollArea;
 
-// The skinned controls. Every control is a QWidget that paints itself from
-// the skin (colours, images by reference, text with a font of the window's
-// font table); containers place their children with the rules of
-// LayoutRules.h rather than with Qt layouts, so sizes read as in the markup.
+// The skinned controls: the base control and the text controls built on it
+// (label, button, option, progress bar). Every control is a QWidget that
+// paints itself from the skin (colours, images by reference, text with a font
+// of the window's font table); containers (Containers.h) place their
+// children with the rules of LayoutRules.h rather than with Qt layouts, so
+// sizes read as in the markup. Editors and pictures are in Widgets.h.
 namespace kelsor::ui {
 
 class CPaintManagerUI;
@@ -52,7 +49,7 @@ public:
     void SetMouseEnabled(bool enabled);
 
     CDuiString GetUserData() const { return m_userData; }
-    void SetUserData(const CDuiString& data) { m_userData = data; }
+    void SetUserData(const CDuiString& userData) { m_userData = userData; }
     std::uintptr_t GetTag() const { return m_tag; }
     void SetTag(std::uintptr_t tag) { m_tag = tag; }
     // The virtual window of the nearest control (this one or an ancestor)
@@ -106,11 +103,14 @@ protected:
     // state images, text, border.
     virtual void PaintBkColor(QPainter& p);
     virtual void PaintBkImage(QPainter& p);
-    virtual void PaintStatusImage(QPainter& p) {}
-    virtual void PaintText(QPainter& p) {}
+    virtual void PaintStatusImage(QPainter&) {}
+    virtual void PaintText(QPainter&) {}
     virtual void PaintBorder(QPainter& p);
     bool DrawImage(QPainter& p, const QString& image, const QRect& rect = QRect());
     QFont ResolveFont(int index) const;
+    // Setters of the attribute table beside the plain member setters.
+    static bool SetCursorName(CControlUI& control, const QString& name);
+    static void SetMarkupPos(CControlUI& control, const QRect& pos);
 
     CPaintManagerUI* m_manager = nullptr;
     CDuiString m_name;
@@ -176,8 +176,7 @@ public:
 protected:
     void PaintStatusImage(QPainter& p) override;
     void PaintText(QPainter& p) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
+    bool event(QEvent* e) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     virtual QString CurrentImage() const;
@@ -227,238 +226,6 @@ protected:
     int m_max = 100;
     int m_value = 0;
     QString m_foreImage;
-};
-
-class CContainerUI : public CControlUI {
-public:
-    QString GetClass() const override { return QStringLiteral("Container"); }
-    bool ApplyAttribute(const QString& name, const QString& value) override;
-    void SetManager(CPaintManagerUI* manager) override;
-
-    virtual bool Add(CControlUI* control);
-    virtual bool AddAt(CControlUI* control, int index);
-    virtual bool Remove(CControlUI* control);
-    virtual void RemoveAll();
-    virtual int GetCount() const { return static_cast<int>(m_items.size()); }
-    virtual CControlUI* GetItemAt(int index) const;
-    virtual int GetItemIndex(CControlUI* control) const;
-
-    QMargins GetInset() const { return m_inset; }
-    void SetInset(const QMargins& inset);
-    int GetChildPadding() const { return m_childPadding; }
-    void SetChildPadding(int padding);
-
-    // Places the children by the container's rule.
-    virtual void Arrange();
-
-protected:
-    virtual LayoutKind Kind() const { return LayoutKind::Stack; }
-    static void Discard(CControlUI* control);
-    virtual std::vector<LayoutItem> CollectItems() const;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-    std::vector<CControlUI*> m_items;
-    QMargins m_inset;
-    int m_childPadding = 0;
-};
-
-class CVerticalLayoutUI : public CContainerUI {
-public:
-    QString GetClass() const override { return QStringLiteral("VerticalLayout"); }
-
-protected:
-    LayoutKind Kind() const override { return LayoutKind::Vertical; }
-};
-
-class CHorizontalLayoutUI : public CContainerUI {
-public:
-    QString GetClass() const override { return QStringLiteral("HorizontalLayout"); }
-
-protected:
-    LayoutKind Kind() const override { return LayoutKind::Horizontal; }
-};
-
-class CTabLayoutUI : public CContainerUI {
-public:
-    QString GetClass() const override { return QStringLiteral("TabLayout"); }
-    bool ApplyAttribute(const QString& name, const QString& value) override;
-    bool Add(CControlUI* control) override;
-    bool AddAt(CControlUI* control, int index) override;
-    int GetCurSel() const { return m_curSel; }
-    // Shows item `index` and hides the others; false for an index out of range.
-    bool SelectItem(int index);
-    bool SelectItem(CControlUI* control) { return SelectItem(GetItemIndex(control)); }
-
-private:
-    int m_curSel = 0;
-};
-
-// An animated GIF from the skin, playing while the control is shown.
-class CGifAnimUI : public CControlUI {
-public:
-    CGifAnimUI();
-    ~CGifAnimUI() override;
-    QString GetClass() const override { return QStringLiteral("GifAnim"); }
-    bool ApplyAttribute(const QString& name, const QString& value) override;
-    void SetVisible(bool visible = true) override;
-    void PlayGif();
-    void StopGif();
-    bool IsPlaying() const;
-    int FrameCount() const;
-
-protected:
-    void PaintBkImage(QPainter& p) override;
-
-private:
-    void LoadMovie();
-    std::unique_ptr<QMovie> m_movie;
-    std::unique_ptr<class QBuffer> m_buffer;
-    QByteArray m_bytes;
-    bool m_autoPlay = true;
-};
-
-// A round picture (the user's avatar): the background image clipped to a
-// circle, with a default image while none is set.
-class CHeadIconUI : public CButtonUI {
-public:
-    QString GetClass() const override { return QStringLiteral("HeadIcon"); }
-    bool ApplyAttribute(const QString& name, const QString& value) override;
-
-protected:
-    void PaintBkImage(QPainter& p) override;
-    void PaintStatusImage(QPainter& p) override {}
-
-private:
-    QString m_defaultImage;
-    bool m_autoPenColor = false;
-    QColor m_penColor = QColor(0xE5, 0xE5, 0xE5);
-};
-
-class CEditUI : public CLabelUI {
-public:
-    CEditUI();
-    QString GetClass() const override { return QStringLiteral("Edit"); }
-    bool ApplyAttribute(const QString& name, const QString& value) override;
-    CDuiString GetText() const override;
-    void SetText(const CDuiString& text) override;
-    void SetEnabled(bool enabled = true) override;
-    void SetReadOnly(bool readOnly);
-    bool IsReadOnly() const;
-    void SetManager(CPaintManagerUI* manager) override;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void PaintStatusImage(QPainter& p) override;
-    void PaintText(QPainter& p) override {}
-    void ApplyLook();
-
-private:
-    QLineEdit* m_edit;
-    QString m_normalImage, m_hotImage, m_disabledImage;
-};
-
-class CRichEditUI : public CLabelUI {
-public:
-    CRichEditUI();
-    QString GetClass() const override { return QStringLiteral("RichEdit"); }
-    bool ApplyAttribute(const QString& name, const QString& value) override;
-    CDuiString GetText() const override;
-    void SetText(const CDuiString& text) override;
-    void SetReadOnly(bool readOnly);
-    bool IsReadOnly() const;
-    void SetManager(CPaintManagerUI* manager) override;
-    QPlainTextEdit* Editor() const { return m_edit; }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void PaintText(QPainter& p) override {}
-    void ApplyLook();
-
-private:
-    QPlainTextEdit* m_edit;
-};
-
-class CListUI;
-
-class CListHeaderItemUI : public CButtonUI {
-public:
-    QString GetClass() const override { return QStringLiteral("ListHeaderItem"); }
-    bool ApplyAttribute(const QString& name, const QString& value) override;
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override {}
-    void mouseReleaseEvent(QMouseEvent* event) override {}
-
-private:
-    bool m_dragable = true;
-    int m_sepWidth = 0;
-};
-
-class CListHeaderUI : public CHorizontalLayoutUI {
-public:
-    QString GetClass() const override { return QStringLiteral("ListHeader"); }
-};
-
-// One row of a list; its children are the cells, sized by the header items.
-class CListContainerElementUI : public CHorizontalLayoutUI {
-public:
-    QString GetClass() const override { return QStringLiteral("ListContainerElement"); }
-    CListUI* GetOwner() const;
-    void SetOwner(CListUI* owner) { m_owner = owner; }
-    bool IsSelected() const { return m_selected; }
-    void Select(bool selected);
-
-protected:
-    std::vector<LayoutItem> CollectItems() const override;
-    void PaintBkColor(QPainter& p) override;
-    void PaintBorder(QPainter& p) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-
-private:
-    CListUI* m_owner = nullptr;
-    bool m_hot = false;
-    bool m_selected = false;
-};
-
-// A list: a header and a scrolling body of rows. Add/AddAt/Remove/GetItemAt
-// work on the rows; the header is kept apart.
-class CListUI : public CVerticalLayoutUI {
-public:
-    CListUI();
-    QString GetClass() const override { return QStringLiteral("List"); }
-    bool ApplyAttribute(const QString& name, const QString& value) override;
-    void SetManager(CPaintManagerUI* manager) override;
-
-    bool Add(CControlUI* control) override;
-    bool AddAt(CControlUI* control, int index) override;
-    bool Remove(CControlUI* control) override;
-    void RemoveAll() override;
-    int GetCount() const override;
-    CControlUI* GetItemAt(int index) const override;
-    int GetItemIndex(CControlUI* control) const override;
-
-    CListHeaderUI* GetHeader() const { return m_header; }
-    // Widths of the header items (0 for a hidden item), for the row cells.
-    std::vector<int> HeaderWidths() const;
-
-    QColor ItemHotBkColor() const { return m_itemHotBk; }
-    QColor ItemSelectedBkColor() const { return m_itemSelectedBk; }
-    QColor ItemLineColor() const { return m_itemLine; }
-    QColor ItemBkColor() const { return m_itemBk; }
-    void SelectRow(CListContainerElementUI* row);
-    void Arrange() override;
-
-private:
-    void LayoutBody();
-
-    CListHeaderUI* m_header;
-    QScrollArea* m_scroll;
-    CVerticalLayoutUI* m_body;
-    QColor m_itemHotBk, m_itemSelectedBk, m_itemLine, m_itemBk;
-    bool m_showHeader = true;
 };
 
 }  // namespace kelsor::ui

@@ -4,10 +4,13 @@
 #include <functional>
 #include <map>
 
+#include "platform/ui/Attributes.h"
+#include "platform/ui/Containers.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/PaintManager.h"
 #include "platform/ui/SkinArchive.h"
 #include "platform/ui/UiLog.h"
+#include "platform/ui/Widgets.h"
 
 namespace kelsor::ui {
 
@@ -47,13 +50,6 @@ const std::map<QString, Factory>& TagTable() {
 constexpr int kMaxIncludeDepth = 8;
 
 }  // namespace
-
-QStringList CDialogBuilder::SupportedTags() {
-    QStringList tags;
-    for (const auto& entry : TagTable())
-        tags << entry.first;
-    return tags;
-}
 
 bool CDialogBuilder::IsStructuralTag(const QString& tag) {
     return tag == QLatin1String("Window") || tag == QLatin1String("Include") ||
@@ -118,60 +114,27 @@ CControlUI* CDialogBuilder::Create(const CDuiString& xml, const CDuiString&,
 }
 
 void CDialogBuilder::ApplyWindowAttributes(const MarkupNode& window) {
-    WindowAttributes& w = m_manager->Window();
+    using W = WindowAttributes;
+    static const AttributeTable<W> kTable = {
+        {QStringLiteral("size"), attr::Field(&W::size)},
+        // The drag band's right and bottom are inside it.
+        {QStringLiteral("caption"), attr::Parsed<QMargins>([](W& w, const QMargins& m) {
+             w.caption = QRect(QPoint(m.left(), m.top()), QPoint(m.right(), m.bottom()));
+         })},
+        {QStringLiteral("roundcorner"), attr::Field(&W::roundCorner)},
+        {QStringLiteral("mininfo"), attr::Field(&W::minInfo)},
+        {QStringLiteral("showshadow"), attr::Field(&W::showShadow)},
+        {QStringLiteral("shadowsize"), attr::Field(&W::shadowSize)},
+        {QStringLiteral("shadowdarkness"), attr::Field(&W::shadowDarkness)},
+        {QStringLiteral("shadowsharpness"), attr::Field(&W::shadowSharpness)},
+        {QStringLiteral("shadowposition"), attr::Parsed<QSize>([](W& w, const QSize& s) {
+             w.shadowOffset = QPoint(s.width(), s.height());
+         })},
+        {QStringLiteral("shadowcolor"), attr::Field(&W::shadowColor)},
+        {QStringLiteral("bkcolor"), attr::Field(&W::bkColor)},
+    };
     for (const auto& [name, value] : window.attributes) {
-        bool ok = true;
-        if (name == QLatin1String("size")) {
-            const auto s = ParseSize(value);
-            ok = s.has_value();
-            if (s)
-                w.size = *s;
-        } else if (name == QLatin1String("caption")) {
-            const auto m = ParseMargins(value);
-            ok = m.has_value();
-            if (m)
-                w.caption = QRect(QPoint(m->left(), m->top()), QPoint(m->right(), m->bottom()));
-        } else if (name == QLatin1String("roundcorner")) {
-            const auto s = ParseSize(value);
-            ok = s.has_value();
-            if (s)
-                w.roundCorner = *s;
-        } else if (name == QLatin1String("mininfo")) {
-            const auto s = ParseSize(value);
-            ok = s.has_value();
-            if (s)
-                w.minInfo = *s;
-        } else if (name == QLatin1String("showshadow")) {
-            const auto b = ParseBool(value);
-            ok = b.has_value();
-            if (b)
-                w.showShadow = *b;
-        } else if (name == QLatin1String("shadowsize") || name == QLatin1String("shadowdarkness") ||
-                   name == QLatin1String("shadowsharpness")) {
-            const auto v = ParseInt(value);
-            ok = v.has_value();
-            if (v) {
-                if (name == QLatin1String("shadowsize"))
-                    w.shadowSize = *v;
-                else if (name == QLatin1String("shadowdarkness"))
-                    w.shadowDarkness = *v;
-                else
-                    w.shadowSharpness = *v;
-            }
-        } else if (name == QLatin1String("shadowposition")) {
-            const auto s = ParseSize(value);
-            ok = s.has_value();
-            if (s)
-                w.shadowOffset = QPoint(s->width(), s->height());
-        } else if (name == QLatin1String("shadowcolor") || name == QLatin1String("bkcolor")) {
-            const auto c = ParseColor(value);
-            ok = c.has_value();
-            if (c)
-                (name == QLatin1String("bkcolor") ? w.bkColor : w.shadowColor) = *c;
-        } else {
-            ok = false;
-        }
-        if (!ok)
+        if (!kTable.Apply(m_manager->Window(), name, value).value_or(false))
             qCWarning(lcKelsorUi) << m_file << "line" << window.line
                                   << ": unsupported Window attribute" << name << "=" << value;
     }
@@ -236,7 +199,7 @@ CControlUI* CDialogBuilder::BuildNode(const MarkupNode& node, CContainerUI* pare
             return nullptr;
         }
         auto flag = [&](const char* name) {
-            return node.Attribute(QLatin1String(name)) == QLatin1String("true");
+            return ParseBool(node.Attribute(QLatin1String(name))).value_or(false);
         };
         for (const auto& attr : node.attributes) {
             static const QStringList known = {"id",        "name",   "size",    "bold",

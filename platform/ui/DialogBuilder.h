@@ -33,9 +33,8 @@ public:
                        IDialogBuilderCallback* callback = nullptr,
                        CPaintManagerUI* manager = nullptr, CControlUI* parent = nullptr);
 
-    // The control tags of the table (Window, Include, Font and Default are
-    // handled by the builder itself).
-    static QStringList SupportedTags();
+    // Window, Include, Font and Default: the tags the builder handles itself
+    // rather than through its table of controls.
     static bool IsStructuralTag(const QString& tag);
 
 private:

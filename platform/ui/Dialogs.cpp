@@ -110,10 +110,6 @@ void FileDialog::SetNextFileNames(const std::vector<std::wstring>& names) {
     Seam().nextFiles = names;
 }
 
-bool FileDialog::HasNextAnswer() {
-    return Seam().nextFiles.has_value();
-}
-
 FileDialog::Request FileDialog::LastRequest() {
     return Seam().last;
 }

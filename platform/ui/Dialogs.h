@@ -50,7 +50,6 @@ public:
     // The next picker returns these full paths (in this order) without
     // showing; an empty list means the user cancelled.
     static void SetNextFileNames(const std::vector<std::wstring>& names);
-    static bool HasNextAnswer();
     // What the last picker was asked to show.
     static Request LastRequest();
 };

@@ -8,8 +8,12 @@ namespace {
 std::atomic<CWindowWnd*> g_mainWindow{nullptr};
 }  // namespace
 
-CWindowWnd* GetMainWindow() { return g_mainWindow.load(); }
+CWindowWnd* GetMainWindow() {
+    return g_mainWindow.load();
+}
 
-void SetMainWindow(CWindowWnd* window) { g_mainWindow.store(window); }
+void SetMainWindow(CWindowWnd* window) {
+    g_mainWindow.store(window);
+}
 
 }  // namespace kelsor::ui

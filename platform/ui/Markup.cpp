@@ -15,17 +15,9 @@ QString MarkupNode::Attribute(const QString& name, const QString& fallback) cons
     return fallback;
 }
 
-bool MarkupNode::HasAttribute(const QString& name) const {
-    for (const auto& attr : attributes) {
-        if (attr.first == name)
-            return true;
-    }
-    return false;
-}
-
-const MarkupNode* MarkupNode::Child(const QString& tag) const {
+const MarkupNode* MarkupNode::Child(const QString& childTag) const {
     for (const auto& c : children) {
-        if (c.tag == tag)
+        if (c.tag == childTag)
             return &c;
     }
     return nullptr;

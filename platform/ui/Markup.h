@@ -22,9 +22,8 @@ struct MarkupNode {
 
     // The value of an attribute, or `fallback` when it is absent.
     QString Attribute(const QString& name, const QString& fallback = QString()) const;
-    bool HasAttribute(const QString& name) const;
     // The first child with this tag, or null.
-    const MarkupNode* Child(const QString& tag) const;
+    const MarkupNode* Child(const QString& childTag) const;
 };
 
 // Parses layout XML into a tree. On malformed XML returns nothing and sets

@@ -30,8 +30,8 @@ public:
 protected:
     // The message map; returns true when a handler took the notification.
     virtual bool HandleNotify(TNotifyUI& msg);
-    virtual void OnClick(TNotifyUI& msg) {}
-    virtual void OnSelectChanged(TNotifyUI& msg) {}
+    virtual void OnClick(TNotifyUI&) {}
+    virtual void OnSelectChanged(TNotifyUI&) {}
 
 private:
     std::map<CDuiString, CNotifyPump*> m_virtualWnds;

@@ -91,7 +91,7 @@ public:
 
     // Message filtering inside the program's own modal loops; Qt delivers
     // input itself, so nothing is taken here.
-    bool TranslateMessage(void* msg) { return false; }
+    bool TranslateMessage(void*) { return false; }
 
     // Maps a markup font family to one that is installed ("微软雅黑" and other
     // Windows families fall back to the CJK face).

@@ -19,8 +19,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
+    bool event(QEvent* e) override;
 
 private:
     CPaintManagerUI* m_manager = nullptr;

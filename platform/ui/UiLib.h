@@ -17,10 +17,12 @@
 // Custom messages arrive in HandleMessage; raw Qt events of the window's
 // widget (paint, mouse, drops) in HostEvent. Modal windows and pickers answer
 // from ModalSeam / FileDialog in tests.
+#include "platform/ui/Containers.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/DialogBuilder.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/NotifyPump.h"
 #include "platform/ui/PaintManager.h"
 #include "platform/ui/UiTypes.h"
+#include "platform/ui/Widgets.h"
 #include "platform/ui/WindowImplBase.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <string>
 
@@ -50,6 +51,11 @@ inline constexpr UINT DT_BOTTOM = 0x0008;
 inline constexpr UINT DT_WORDBREAK = 0x0010;
 inline constexpr UINT DT_SINGLELINE = 0x0020;
 inline constexpr UINT DT_END_ELLIPSIS = 0x8000;
+
+// The layer's wide text as Qt text.
+inline QString ToQString(const CDuiString& text) {
+    return QString::fromStdWString(text);
+}
 
 inline LPARAM MakeLParam(int low, int high) {
     return static_cast<LPARAM>((static_cast<std::uint32_t>(high & 0xFFFF) << 16) |

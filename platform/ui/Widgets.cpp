@@ -1,3 +1,5 @@
+#include "platform/ui/Widgets.h"
+
 #include <QBuffer>
 #include <QLineEdit>
 #include <QMovie>
@@ -5,27 +7,16 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QStyleOptionSlider>
+#include <algorithm>
 
-#include "platform/ui/Controls.h"
-#include "platform/ui/Markup.h"
+#include "platform/ui/Attributes.h"
+#include "platform/ui/Hover.h"
 #include "platform/ui/PaintManager.h"
 #include "platform/ui/SkinArchive.h"
 #include "platform/ui/SkinScrollBar.h"
 #include "platform/ui/UiLog.h"
 
 namespace kelsor::ui {
-
-namespace {
-QString Q(const CDuiString& s) {
-    return QString::fromStdWString(s);
-}
-
-QString TextColorCss(const QColor& c) {
-    return c.name(QColor::HexArgb);
-}
-}  // namespace
-
-// ------------------------------------------------------------- SkinScrollBar
 
 SkinScrollBar::SkinScrollBar(Qt::Orientation orientation, QWidget* parent)
     : QScrollBar(orientation, parent) {
@@ -68,19 +59,10 @@ void SkinScrollBar::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(thumb, 3, 3);
 }
 
-void SkinScrollBar::enterEvent(QEnterEvent* event) {
-    m_hot = true;
-    update();
-    QScrollBar::enterEvent(event);
+bool SkinScrollBar::event(QEvent* e) {
+    TrackHover(*this, *e, m_hot);
+    return QScrollBar::event(e);
 }
-
-void SkinScrollBar::leaveEvent(QEvent* event) {
-    m_hot = false;
-    update();
-    QScrollBar::leaveEvent(event);
-}
-
-// ---------------------------------------------------------------- CGifAnimUI
 
 CGifAnimUI::CGifAnimUI() = default;
 CGifAnimUI::~CGifAnimUI() {
@@ -89,19 +71,17 @@ CGifAnimUI::~CGifAnimUI() {
 }
 
 bool CGifAnimUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("bkimage")) {
-        SetBkImage(value);
-        LoadMovie();
-        return true;
-    }
-    if (name == QLatin1String("autoplay") || name == QLatin1String("autosize")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        if (name == QLatin1String("autoplay"))
-            m_autoPlay = *b;
-        return true;
-    }
+    static const AttributeTable<CGifAnimUI> kTable = {
+        {QStringLiteral("bkimage"),
+         attr::Parsed<QString>([](CGifAnimUI& gif, const QString& image) {
+             gif.SetBkImage(image);
+             gif.LoadMovie();
+         })},
+        {QStringLiteral("autoplay"), attr::Field(&CGifAnimUI::m_autoPlay)},
+        {QStringLiteral("autosize"), attr::Ignored<bool>()},  // drawn at its own size
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
     return CControlUI::ApplyAttribute(name, value);
 }
 
@@ -150,10 +130,6 @@ bool CGifAnimUI::IsPlaying() const {
     return m_movie && m_movie->state() == QMovie::Running;
 }
 
-int CGifAnimUI::FrameCount() const {
-    return m_movie ? m_movie->frameCount() : 0;
-}
-
 void CGifAnimUI::PaintBkImage(QPainter& p) {
     if (!m_movie)
         return;
@@ -166,28 +142,16 @@ void CGifAnimUI::PaintBkImage(QPainter& p) {
     p.drawPixmap(r, frame);
 }
 
-// --------------------------------------------------------------- CHeadIconUI
+// ---------------------------------------------------------------- CHeadIconUI
 
 bool CHeadIconUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("defaultimage")) {
-        m_defaultImage = value;
-        update();
-        return true;
-    }
-    if (name == QLatin1String("autopencolor")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        m_autoPenColor = *b;
-        return true;
-    }
-    if (name == QLatin1String("pencolor")) {
-        const auto c = ParseColor(value);
-        if (!c)
-            return false;
-        m_penColor = *c;
-        return true;
-    }
+    static const AttributeTable<CHeadIconUI> kTable = {
+        {QStringLiteral("defaultimage"), attr::Field(&CHeadIconUI::m_defaultImage)},
+        {QStringLiteral("autopencolor"), attr::Field(&CHeadIconUI::m_autoPenColor)},
+        {QStringLiteral("pencolor"), attr::Field(&CHeadIconUI::m_penColor)},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
     return CButtonUI::ApplyAttribute(name, value);
 }
 
@@ -208,7 +172,13 @@ void CHeadIconUI::PaintBkImage(QPainter& p) {
     }
 }
 
-// ------------------------------------------------------------------- CEditUI
+namespace {
+
+QString TextColorCss(const QColor& c) {
+    return c.name(QColor::HexArgb);
+}
+
+}  // namespace
 
 CEditUI::CEditUI() : m_edit(new QLineEdit(this)) {
     m_edit->setFrame(false);
@@ -217,34 +187,18 @@ CEditUI::CEditUI() : m_edit(new QLineEdit(this)) {
 }
 
 bool CEditUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("readonly")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetReadOnly(*b);
-        return true;
-    }
-    if (name == QLatin1String("normalimage") || name == QLatin1String("hotimage") ||
-        name == QLatin1String("disabledimage") || name == QLatin1String("focusedimage")) {
-        if (name == QLatin1String("normalimage"))
-            m_normalImage = value;
-        else if (name == QLatin1String("hotimage") || name == QLatin1String("focusedimage"))
-            m_hotImage = value;
-        else
-            m_disabledImage = value;
-        update();
-        return true;
-    }
-    if (name == QLatin1String("nativebkcolor")) {
-        return ParseColor(value).has_value();
-    }
-    if (name == QLatin1String("maxchar")) {
-        const auto v = ParseInt(value);
-        if (!v)
-            return false;
-        m_edit->setMaxLength(*v);
-        return true;
-    }
+    static const AttributeTable<CEditUI> kTable = {
+        {QStringLiteral("readonly"), attr::Call(&CEditUI::SetReadOnly)},
+        {QStringLiteral("normalimage"), attr::Field(&CEditUI::m_normalImage)},
+        {QStringLiteral("hotimage"), attr::Field(&CEditUI::m_hotImage)},
+        {QStringLiteral("focusedimage"), attr::Field(&CEditUI::m_hotImage)},
+        {QStringLiteral("disabledimage"), attr::Field(&CEditUI::m_disabledImage)},
+        {QStringLiteral("nativebkcolor"), attr::Ignored<QColor>()},
+        {QStringLiteral("maxchar"),
+         attr::Parsed<int>([](CEditUI& edit, int length) { edit.m_edit->setMaxLength(length); })},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
     const bool ok = CLabelUI::ApplyAttribute(name, value);
     ApplyLook();
     return ok;
@@ -256,7 +210,7 @@ CDuiString CEditUI::GetText() const {
 
 void CEditUI::SetText(const CDuiString& text) {
     m_text = text;
-    m_edit->setText(Q(text));
+    m_edit->setText(ToQString(text));
     m_edit->setCursorPosition(0);
 }
 
@@ -312,30 +266,24 @@ CRichEditUI::CRichEditUI() : m_edit(new QPlainTextEdit(this)) {
 }
 
 bool CRichEditUI::ApplyAttribute(const QString& name, const QString& value) {
-    if (name == QLatin1String("readonly")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        SetReadOnly(*b);
-        return true;
-    }
-    if (name == QLatin1String("vscrollbar") || name == QLatin1String("autovscroll")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        if (name == QLatin1String("vscrollbar"))
-            m_edit->setVerticalScrollBarPolicy(*b ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        return true;
-    }
-    if (name == QLatin1String("multiline") || name == QLatin1String("wantreturn") ||
-        name == QLatin1String("rich") || name == QLatin1String("hscrollbar")) {
-        const auto b = ParseBool(value);
-        if (!b)
-            return false;
-        if (name == QLatin1String("multiline") && !*b)
-            m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-        return true;
-    }
+    static const AttributeTable<CRichEditUI> kTable = {
+        {QStringLiteral("readonly"), attr::Call(&CRichEditUI::SetReadOnly)},
+        {QStringLiteral("vscrollbar"), attr::Parsed<bool>([](CRichEditUI& edit, bool shown) {
+             edit.m_edit->setVerticalScrollBarPolicy(shown ? Qt::ScrollBarAsNeeded
+                                                           : Qt::ScrollBarAlwaysOff);
+         })},
+        {QStringLiteral("multiline"), attr::Parsed<bool>([](CRichEditUI& edit, bool multiline) {
+             if (!multiline)
+                 edit.m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+         })},
+        // The box always scrolls by itself, takes Return and holds plain text.
+        {QStringLiteral("autovscroll"), attr::Ignored<bool>()},
+        {QStringLiteral("wantreturn"), attr::Ignored<bool>()},
+        {QStringLiteral("rich"), attr::Ignored<bool>()},
+        {QStringLiteral("hscrollbar"), attr::Ignored<bool>()},
+    };
+    if (const auto taken = kTable.Apply(*this, name, value))
+        return *taken;
     const bool ok = CLabelUI::ApplyAttribute(name, value);
     ApplyLook();
     return ok;
@@ -348,7 +296,7 @@ CDuiString CRichEditUI::GetText() const {
 void CRichEditUI::SetText(const CDuiString& text) {
     m_text = text;
     // CR LF line ends show as one break.
-    QString t = Q(text);
+    QString t = ToQString(text);
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_edit->setPlainText(t);
 }

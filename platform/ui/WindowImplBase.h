@@ -61,13 +61,13 @@ public:
 
 protected:
     virtual CDuiString GetWindowClassName() const = 0;
-    virtual void OnFinalMessage(HWND hwnd) {}
+    virtual void OnFinalMessage(HWND) {}
     // Runs once the handle exists, before the window is shown.
     virtual LRESULT OnCreate() { return 0; }
     // Raw Qt events of the window's own widget, before the layer handles
     // them (the place for what WM_PAINT, mouse or drop handlers do on
     // Windows). Return true to consume the event.
-    virtual bool HostEvent(QEvent* event) { return false; }
+    virtual bool HostEvent(QEvent*) { return false; }
     // Drag band of a top-level window in client coordinates; none by default.
     virtual QRect CaptionRect() const { return QRect(); }
     virtual QColor BackgroundColor() const { return QColor(); }
@@ -103,7 +103,7 @@ public:
     ~WindowImplBase() override;
 
     void Notify(TNotifyUI& msg) override { NotifyPump(msg); }
-    CControlUI* CreateControl(const CDuiString& className) override { return nullptr; }
+    CControlUI* CreateControl(const CDuiString&) override { return nullptr; }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     CPaintManagerUI& PaintManager() { return m_PaintManager; }

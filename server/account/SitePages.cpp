@@ -4,6 +4,7 @@
 
 #include "server/account/AvatarPng.h"
 #include "server/account/CompanionInstaller.h"
+#include "server/account/PageTemplate.h"
 
 #include <httplib.h>
 
@@ -119,10 +120,15 @@ void RegisterSitePages(httplib::Server& server, std::shared_ptr<AccountService> 
         {"/index/account/bindphone/pro/ocr/ver/[^/]+/channel/[^/]+/uid/[^/]+", "bindphone.html"},
     };
     for (const auto& [pattern, file] : pages) {
-        const std::string path = www + "/pages/" + file;
-        server.Get(pattern, [path](const httplib::Request&, httplib::Response& response) {
+        server.Get(pattern, [www, page = std::string(file)](const httplib::Request&,
+                                                            httplib::Response& response) {
             response.set_header("Cache-Control", "no-cache");
-            ServeFile(response, path, kHtml);
+            std::optional<std::string> html = AssemblePage(www, page);
+            if (!html) {
+                response.status = 404;  // the error handler writes the body
+                return;
+            }
+            response.set_content(std::move(*html), kHtml);
         });
     }
     // The pattern keeps names to one path segment; a leading dot would still

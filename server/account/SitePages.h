@@ -12,8 +12,8 @@ class Server;
 namespace kelsor::server::account {
 
 // The web side of the account listener: the product site ("/", "/about"),
-// the account pages and their static files from the www folder, and the
-// users' pictures.
+// the account pages (assembled from the www folder's pages and their shared
+// parts) with their static files, and the users' pictures.
 void RegisterSitePages(httplib::Server& server, std::shared_ptr<AccountService> service,
                        const ServerOptions& options);
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "LoopbackHttpServer.h"
+#include "StandInAccountApi.h"
 #include "TestSupport.h"
 #include "account/Session.h"
 #include "account/SessionFile.h"
@@ -17,52 +17,6 @@
 
 namespace kelsor {
 namespace {
-
-// A real account API on a free loopback port: it answers the auto-login call
-// with whatever body the test sets and records the user id and token asked.
-class AccountApi {
-public:
-    AccountApi() {
-        m_server.Http().Get(
-            R"(/api/v3/user/autologin/pro/ocr/ver/([^/]*)/channel/([^/]*)/userid/([^/]+)/token/([^/]+))",
-            [this](const httplib::Request& request, httplib::Response& response) {
-                std::lock_guard lock(m_mutex);
-                ++m_requests;
-                m_userid = request.matches[3];
-                m_token = request.matches[4];
-                response.set_content(m_body, "application/json; charset=utf-8");
-            });
-        m_server.Start();
-    }
-    std::wstring url() const {
-        return L"http://127.0.0.1:" + std::to_wstring(m_server.Port()) +
-               L"/api/v3/user/autologin/pro/ocr/ver/1.0.0.1/channel/10001";
-    }
-    void answer(std::string body) {
-        std::lock_guard lock(m_mutex);
-        m_body = std::move(body);
-    }
-    int requests() {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-    std::string userid() {
-        std::lock_guard lock(m_mutex);
-        return m_userid;
-    }
-    std::string token() {
-        std::lock_guard lock(m_mutex);
-        return m_token;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::string m_body;
-    int m_requests = 0;
-    std::string m_userid;
-    std::string m_token;
-    test::LoopbackHttpServer m_server;  // last: stops before the state above goes
-};
 
 std::string Record(const std::string& sp, const std::string& nickname) {
     return "{\"sp\":" + sp + ",\"userid\":\"10042\",\"nickname\":\"" + nickname +
@@ -79,7 +33,8 @@ class AutoLoginTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::ResetSession(m_dir);
-        App().autoLoginApiUrl = m_api.url();
+        App().autoLoginApiUrl =
+            m_api.Base() + L"/api/v3/user/autologin/pro/ocr/ver/1.0.0.1/channel/10001";
     }
 
     // One program start: restore, and handle 2153 as the main window does.
@@ -99,18 +54,18 @@ protected:
     }
 
     test::TempFolder m_dir;
-    AccountApi m_api;
+    test::StandInAccountApi m_api;
     test::RecordingAccountWindow m_window;
     std::string m_savedFile;
 };
 
 TEST_F(AutoLoginTest, SavedSessionSignsInAndIsSavedWithTheFreshToken) {
     SaveOldSession();
-    m_api.answer(Reply("\"200\"", "\"1.0\"", ""));
+    m_api.AnswerAutoLogin(Reply("\"200\"", "\"1.0\"", ""));
     Start();
-    EXPECT_EQ(1, m_api.requests());
-    EXPECT_EQ("10042", m_api.userid());
-    EXPECT_EQ("old-token", m_api.token());
+    EXPECT_EQ(1, m_api.AutoLoginCalls());
+    EXPECT_EQ("10042", m_api.LastUserId());
+    EXPECT_EQ("old-token", m_api.LastToken());
     EXPECT_EQ(std::vector{WM_KSOCR_AUTOLOGINREPLY}, m_window.sent);
     ASSERT_EQ(1u, m_window.signedIn.size());
     EXPECT_EQ(L"13800000000", m_window.signedIn[0].first);  // empty nickname
@@ -134,14 +89,14 @@ TEST_F(AutoLoginTest, RefusedRepliesLeaveUserSignedOutAndFileInPlace) {
     SaveOldSession();
     for (const auto& [name, body] : replies) {
         SCOPED_TRACE(name);
-        m_api.answer(body);
+        m_api.AnswerAutoLogin(body);
         Start();
         EXPECT_EQ(std::vector{WM_KSOCR_AUTOLOGINREPLY}, m_window.sent);
         EXPECT_TRUE(m_window.signedIn.empty());
         EXPECT_FALSE(CurrentUser().loggedIn);
         EXPECT_EQ(m_savedFile, test::ReadFile(m_dir.file("ud")));
     }
-    EXPECT_EQ(6, m_api.requests());
+    EXPECT_EQ(6, m_api.AutoLoginCalls());
 }
 
 TEST_F(AutoLoginTest, UnreachableServerStillReportsAndKeepsTheFile) {
@@ -158,14 +113,14 @@ TEST_F(AutoLoginTest, NoRequestWithoutAUsableFile) {
     Start();  // no file at all
     test::WriteFile(m_dir.file("ud"), "definitely not a session");
     Start();
-    EXPECT_EQ(0, m_api.requests());
+    EXPECT_EQ(0, m_api.AutoLoginCalls());
     EXPECT_TRUE(m_window.sent.empty());
     EXPECT_TRUE(test::FileExists(m_dir.file("ud")));
 }
 
 TEST_F(AutoLoginTest, AfterLogOutTheNextStartIsSignedOutWithoutRequest) {
     SaveOldSession();
-    m_api.answer(Reply("\"200\"", "\"1.0\"", "Lin"));
+    m_api.AnswerAutoLogin(Reply("\"200\"", "\"1.0\"", "Lin"));
     Start();
     ASSERT_TRUE(CurrentUser().loggedIn);
     LogOut(m_window);
@@ -173,7 +128,7 @@ TEST_F(AutoLoginTest, AfterLogOutTheNextStartIsSignedOutWithoutRequest) {
 
     CurrentUser() = UserInfo{};  // a new process
     Start();
-    EXPECT_EQ(1, m_api.requests());
+    EXPECT_EQ(1, m_api.AutoLoginCalls());
     EXPECT_TRUE(m_window.sent.empty());
     EXPECT_FALSE(CurrentUser().loggedIn);
 }
@@ -186,7 +141,7 @@ TEST_F(AutoLoginTest, UncheckedAutoLoginLeavesNothingForTheNextStart) {
     CurrentUser() = UserInfo{};
     SaveSession() = true;  // a new process
     Start();
-    EXPECT_EQ(0, m_api.requests());
+    EXPECT_EQ(0, m_api.AutoLoginCalls());
     EXPECT_FALSE(CurrentUser().loggedIn);
 }
 

@@ -89,37 +89,3 @@ TEST(FolderScan, LinkedFoldersAreNotEnteredButLinkedPicturesAreTaken) {
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::wstring>{dir.wide("a/one.png"), dir.wide("link.png")}));
 }
-
-TEST(MultiSelection, SplitsFolderAndNames) {
-    using namespace std::string_literals;
-    std::vector<std::wstring> paths;
-    // Several files: folder, NUL, names, NUL, NUL.
-    const std::wstring several = L"/home/u/pics\0a.png\0b c.jpg\0\0"s;
-    ASSERT_TRUE(SplitMultiSelection(several, 13, paths));
-    EXPECT_EQ(paths, (std::vector<std::wstring>{L"/home/u/pics/a.png", L"/home/u/pics/b c.jpg"}));
-
-    // One file: the full path, the offset pointing at its name.
-    paths.clear();
-    ASSERT_TRUE(SplitMultiSelection(L"/home/u/pics/only.png\0\0"s, 13, paths));
-    EXPECT_EQ(paths, (std::vector<std::wstring>{L"/home/u/pics/only.png"}));
-
-    // Files in the root folder keep a single separator.
-    paths.clear();
-    ASSERT_TRUE(SplitMultiSelection(L"/\0x.gif\0\0"s, 2, paths));
-    EXPECT_EQ(paths, (std::vector<std::wstring>{L"/x.gif"}));
-}
-
-TEST(MultiSelection, LongFolderIsKeptWholeAndBadResultsAreRefused) {
-    using namespace std::string_literals;
-    const std::wstring folder = L"/" + std::wstring(300, L'f');
-    std::vector<std::wstring> paths;
-    ASSERT_TRUE(SplitMultiSelection(folder + L"\0a.png\0\0"s, folder.size() + 1, paths));
-    EXPECT_EQ(paths, (std::vector<std::wstring>{folder + L"/a.png"}));
-
-    paths.clear();
-    EXPECT_FALSE(SplitMultiSelection(L"/x\0\0"s, 3, paths));    // no names
-    EXPECT_FALSE(SplitMultiSelection(L"/x\0a\0"s, 50, paths));  // offset past the end
-    EXPECT_FALSE(SplitMultiSelection(L"\0a\0"s, 1, paths));     // no folder
-    EXPECT_FALSE(SplitMultiSelection(L"", 0, paths));
-    EXPECT_TRUE(paths.empty());
-}

@@ -1,6 +1,5 @@
 #include "CompanionTestSupport.h"
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,21 +13,14 @@ bool IsExecutable(const std::string& path) {
 
 bool WaitForFile(const std::string& path) {
     // A bound for a stuck run, not a speed check.
-    for (int i = 0; i < 600; ++i) {
-        if (FileExists(path)) {
-            return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!FileExists(path)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return false;
-}
-
-ScopedRegistry::ScopedRegistry() {
-    ::setenv("KELSOR_REGISTRY_DIR", m_folder.path().c_str(), 1);
-}
-
-ScopedRegistry::~ScopedRegistry() {
-    ::unsetenv("KELSOR_REGISTRY_DIR");
+    return true;
 }
 
 }  // namespace kelsor::test

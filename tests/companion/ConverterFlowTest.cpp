@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "CompanionTestSupport.h"
-#include "LoopbackHttpServer.h"
+#include "StandInAccountApi.h"
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
@@ -19,43 +19,6 @@ namespace kelsor {
 namespace {
 
 using platform::RegistryRoot;
-
-// A real account API on a free loopback port serving the software
-// information and the installer bytes; it counts every request.
-class SoftwareApi {
-public:
-    explicit SoftwareApi(std::string installer) : m_installer(std::move(installer)) {
-        m_server.Http().Get(R"(/api/v3/soft/ocr/ver/([^/]*)/channel/([^/]*))",
-                            [this](const httplib::Request&, httplib::Response& response) {
-                                std::lock_guard lock(m_mutex);
-                                ++m_requests;
-                                response.set_content(m_info, "application/json; charset=utf-8");
-                            });
-        m_server.Http().Get("/download/KelsorPDFConverInst",
-                            [this](const httplib::Request&, httplib::Response& response) {
-                                std::lock_guard lock(m_mutex);
-                                ++m_requests;
-                                response.set_content(m_installer, "application/octet-stream");
-                            });
-        m_server.Start();
-    }
-    std::wstring base() const { return L"http://127.0.0.1:" + std::to_wstring(m_server.Port()); }
-    void answer(std::string info) {
-        std::lock_guard lock(m_mutex);
-        m_info = std::move(info);
-    }
-    int requests() {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::string m_installer;
-    std::string m_info;
-    int m_requests = 0;
-    test::LoopbackHttpServer m_server;  // last: stops before the state above goes
-};
 
 class RecordingConverterWindow : public ConverterWindowPort {
 public:
@@ -103,11 +66,10 @@ std::string Upper(std::string text) {
 
 class ConverterFlowTest : public ::testing::Test {
 protected:
-    ConverterFlowTest() : m_api(test::ReadFile(KELSOR_INSTALLER_BINARY)) {}
-
     void SetUp() override {
+        m_api.ServeInstaller(test::ReadFile(KELSOR_INSTALLER_BINARY));
         App().installerPath = AnsiToWide(m_data.file("KelsorPDFConverInst"));
-        App().softwareInfoApiUrl = m_api.base() + L"/api/v3/soft/ocr/ver/1.0.0.1/channel/10001";
+        App().softwareInfoApiUrl = m_api.Base() + L"/api/v3/soft/ocr/ver/1.0.0.1/channel/10001";
         // The statistics program leaves a mark with its argument.
         App().statsPath = AnsiToWide(m_data.file("KelsorOCRStats"));
         test::WriteFile(m_data.file("KelsorOCRStats"),
@@ -118,7 +80,7 @@ protected:
     std::string Info(const std::string& digest) {
         return "{\"code\":\"200\",\"data\":{\"sp\":\"1.0\",\"pdfname\":\"KelsorPDFConver\","
                "\"pdfparam\":\"/S /D=" +
-               m_target + "\",\"pdfdlurl\":\"" + WideToAnsi(m_api.base()) +
+               m_target + "\",\"pdfdlurl\":\"" + WideToAnsi(m_api.Base()) +
                "/download/KelsorPDFConverInst\",\"pdfmd5\":\"" + digest + "\"}}";
     }
 
@@ -128,13 +90,13 @@ protected:
 
     test::ScopedRegistry m_registry;
     test::TempFolder m_data;
-    SoftwareApi m_api;
+    test::StandInAccountApi m_api;
     RecordingConverterWindow m_window;
     std::string m_target;
 };
 
 TEST_F(ConverterFlowTest, UpperCaseDigestMatchesAndInstalls) {
-    m_api.answer(Info(Upper(Md5Of(KELSOR_INSTALLER_BINARY))));
+    m_api.AnswerSoftware(Info(Upper(Md5Of(KELSOR_INSTALLER_BINARY))));
     OnConverterButtonClick(m_window);
     EXPECT_EQ(1, m_window.fetching());
     EXPECT_EQ(std::vector{WM_KSOCR_CONVERTERFETCHED}, m_window.WaitForMessage());
@@ -143,14 +105,14 @@ TEST_F(ConverterFlowTest, UpperCaseDigestMatchesAndInstalls) {
     EXPECT_TRUE(test::IsExecutable(m_target + "/KelsorPDFConver"));
     ASSERT_TRUE(test::WaitForFile(m_data.file("stats.mark")));
     EXPECT_EQ("-KSOCRPDFDL\n", test::ReadFile(m_data.file("stats.mark")));
-    EXPECT_EQ(2, m_api.requests());
+    EXPECT_EQ(2, m_api.SoftwareCalls());
 }
 
 TEST_F(ConverterFlowTest, EmptyOrWrongDigestInstallsNothingButRestoresTheButton) {
     for (const std::string digest : {"", "0123456789abcdef0123456789abcdef"}) {
         SCOPED_TRACE(digest);
         RecordingConverterWindow window;
-        m_api.answer(Info(digest));
+        m_api.AnswerSoftware(Info(digest));
         RunConverterWorker(window);
         EXPECT_EQ(std::vector{WM_KSOCR_CONVERTERFETCHED}, window.sent());
         EXPECT_FALSE(Installed());
@@ -170,11 +132,11 @@ TEST_F(ConverterFlowTest, RefusedReplyEndsSilentlyWithoutDownload) {
         "{\"code\":\"200\",\"data\":" + std::string(5000, '[') + std::string(5000, ']') + "}",
     };
     for (const auto& reply : replies) {
-        m_api.answer(reply);
+        m_api.AnswerSoftware(reply);
         RunConverterWorker(m_window);
     }
     EXPECT_TRUE(m_window.sent().empty());
-    EXPECT_EQ(5, m_api.requests());  // the information only, never a download
+    EXPECT_EQ(5, m_api.SoftwareCalls());  // the information only, never a download
     EXPECT_FALSE(test::FileExists(m_data.file("KelsorPDFConverInst")));
 }
 
@@ -187,7 +149,7 @@ TEST_F(ConverterFlowTest, InstalledConverterStartsDirectly) {
     OnConverterButtonClick(m_window);
     ASSERT_TRUE(test::WaitForFile(m_data.file("converter.mark")));
     EXPECT_EQ(0, m_window.fetching());
-    EXPECT_EQ(0, m_api.requests());
+    EXPECT_EQ(0, m_api.SoftwareCalls());
     EXPECT_FALSE(test::FileExists(m_data.file("stats.mark")));
     EXPECT_TRUE(m_window.sent().empty());
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <thread>
 
+#include "EventWaits.h"
 #include "UiTestSupport.h"
 #include "notices/CommonDlg.h"
 
@@ -143,8 +144,7 @@ TEST_F(CommonDlgTest, ANoticeFromAWorkerThreadRunsOnTheUiThread) {
         result = CommonDlg::ShowRecognitionFailed(nullptr);
         done = true;
     });
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(kelsor::test::WaitFor([&] { return done.load(); }));
     worker.join();
     EXPECT_EQ(result, 0);
     EXPECT_EQ(seen.text, notice::kRecognitionFailed);

@@ -174,7 +174,7 @@ protected:
         return static_cast<int>(std::count(main->messages.begin(), main->messages.end(), message));
     }
     bool WaitForState(int id, RowState state, int seconds = 120) const {
-        return WaitFor([&] { return List().StateOf(id) == state; }, seconds);
+        return WaitFor([&] { return List().StateOf(id) == state; }, std::chrono::seconds(seconds));
     }
 
     QTemporaryDir dir;
@@ -468,7 +468,8 @@ TEST_F(BatchPageTest, ListRunsThroughTheServiceRowByRow) {
     EXPECT_EQ(List().Row(removed), nullptr);
 
     gate->Open();
-    ASSERT_TRUE(WaitFor([&] { return tasks->TaskCount() == 0; }, 120)) << service.Log();
+    ASSERT_TRUE(WaitFor([&] { return tasks->TaskCount() == 0; }, std::chrono::seconds(120)))
+        << service.Log();
     ASSERT_TRUE(WaitForState(failed, RowState::Failed)) << service.Log();
     EXPECT_EQ(List().StateOf(held), RowState::Done);
     EXPECT_EQ(List().StateOf(waiting), RowState::Done);

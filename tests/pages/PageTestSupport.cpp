@@ -16,18 +16,6 @@
 
 namespace kelsor::pagetest {
 
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    QDeadlineTimer deadline(seconds * 1000);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
 bool SavePicture(const QImage& image, const std::wstring& path) {
     return image.save(QString::fromStdWString(path));
 }
@@ -116,7 +104,7 @@ bool PageFixture::ViewVisible() const {
     return page->View()->GetHWND() != nullptr && page->View()->GetHWND()->isVisible();
 }
 
-bool PageFixture::WaitForMessage(unsigned message, int seconds) {
+bool PageFixture::WaitForMessage(unsigned message, std::chrono::milliseconds within) {
     return WaitFor(
         [&] {
             for (unsigned m : main->messages) {
@@ -126,7 +114,7 @@ bool PageFixture::WaitForMessage(unsigned message, int seconds) {
             }
             return false;
         },
-        seconds);
+        within);
 }
 
 std::wstring PageFixture::Folder(const std::wstring& name) const {

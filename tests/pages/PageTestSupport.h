@@ -3,10 +3,12 @@
 #include <QColor>
 #include <QImage>
 #include <QTemporaryDir>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "EventWaits.h"
 #include "UiTestSupport.h"
 #include "pages/SingleOCRWnd.h"
 
@@ -14,8 +16,8 @@
 // messages and every notice shown.
 namespace kelsor::pagetest {
 
-// Processes events until `done` holds or `seconds` pass; returns `done()`.
-bool WaitFor(const std::function<bool()>& done, int seconds = 30);
+using test::RunEventsFor;
+using test::WaitFor;
 
 // Writes a picture; the format follows the extension.
 bool SavePicture(const QImage& image, const std::wstring& path);
@@ -49,7 +51,8 @@ public:
     bool Enabled(const wchar_t* name) const;
     bool ViewVisible() const;
     // Waits for the page's "done" or "no picture" message after a start.
-    bool WaitForMessage(unsigned message, int seconds = 30);
+    bool WaitForMessage(unsigned message,
+                        std::chrono::milliseconds within = std::chrono::seconds(30));
     std::wstring Folder(const std::wstring& name) const;
 
     QTemporaryDir dir;

@@ -37,7 +37,7 @@ TEST_F(RealRecognitionTest, PictureToTextThroughTheLocalService) {
     ASSERT_TRUE(page->ClickControl(L"singleselectpicbtn"));
     ASSERT_TRUE(page->ClickControl(L"adaptationbtn"));
     page->StartRecognition();
-    ASSERT_TRUE(WaitForMessage(2132, 180)) << service.Log();
+    ASSERT_TRUE(WaitForMessage(2132, std::chrono::minutes(3))) << service.Log();
     EXPECT_TRUE(notices.empty());
 
     const std::string expected = "Hello World\r\nRecognition works fine\r\n";
@@ -46,7 +46,7 @@ TEST_F(RealRecognitionTest, PictureToTextThroughTheLocalService) {
     EXPECT_EQ(main->messages, (std::vector<unsigned>{2130, 2131, 2132}));
 
     // For a person to look at: the page with its picture and text.
-    WaitFor([] { return false; }, 1);
+    RunEventsFor(std::chrono::seconds(1));
     const QString shot = QStringLiteral(KELSOR_SCREENSHOT_DIR "/single_page.png");
     EXPECT_TRUE(main->GetHWND()->grab().save(shot));
 }

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include "MouseEvents.h"
 #include "PageTestSupport.h"
 #include "app/AppContext.h"
 #include "pages/SingleOCRView.h"
@@ -11,27 +12,12 @@
 using namespace kelsor;
 using namespace kelsor::pagetest;
 using kelsor::jobs::TrackRect;
+using kelsor::test::HoverAt;
+using kelsor::test::MoveTo;
+using kelsor::test::PressAt;
+using kelsor::test::ReleaseAt;
 
 namespace {
-
-void SendMouse(QWidget* widget, QEvent::Type type, QPoint p, Qt::MouseButton button,
-               Qt::MouseButtons buttons) {
-    QMouseEvent event(type, QPointF(p), QPointF(widget->mapToGlobal(p)), button, buttons,
-                      Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-void Press(QWidget* w, QPoint p) {
-    SendMouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
-}
-void MoveTo(QWidget* w, QPoint p) {
-    SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
-}
-void Hover(QWidget* w, QPoint p) {
-    SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton);
-}
-void Release(QWidget* w, QPoint p) {
-    SendMouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
-}
 
 class ViewTest : public ::testing::Test, public PageFixture {
 protected:
@@ -61,10 +47,10 @@ TEST_F(ViewTest, ClickInCutModeSelectsTheWholeViewAndCutsTheDisplayedPixels) {
     ASSERT_TRUE(page->ClickControl(L"cutbtn"));
     EXPECT_FALSE(view->IsMoveMode());
     EXPECT_FALSE(view->OverlayShown());
-    Press(host, {50, 50});
+    PressAt(host, {50, 50});
     EXPECT_EQ(view->Tracker().selection, (TrackRect{0, 0, 528, 451}));
     EXPECT_TRUE(view->OverlayShown());
-    Release(host, {50, 50});
+    ReleaseAt(host, {50, 50});
     EXPECT_FALSE(view->OverlayShown());
 
     const std::wstring cut = root + L"cut.jpg";
@@ -85,26 +71,26 @@ TEST_F(ViewTest, RubberBandStartsAfterTwoPixelsAndCutsFromTheScreenGrab) {
     });
     ShowTwoColourPicture();
     ASSERT_TRUE(page->ClickControl(L"cutbtn"));
-    Press(host, {100, 100});
+    PressAt(host, {100, 100});
     MoveTo(host, {101, 101});  // one pixel: still the whole view
     EXPECT_EQ(view->Tracker().selection, (TrackRect{0, 0, 528, 451}));
     QTimer::singleShot(0, host, [&] {
         MoveTo(host, {200, 180});
         MoveTo(host, {300, 250});
-        Release(host, {300, 250});
+        ReleaseAt(host, {300, 250});
     });
     MoveTo(host, {103, 103});  // two pixels from the last point: the band runs
     EXPECT_EQ(view->Tracker().selection, (TrackRect{101, 101, 300, 250}));
     // The band's loop took the button-up: the overlay stays on, and the
     // handles show their sizing cursors at once.
     EXPECT_TRUE(view->OverlayShown());
-    Hover(host, {300, 175});
+    HoverAt(host, {300, 175});
     EXPECT_EQ(host->cursor().shape(), Qt::SizeHorCursor);
-    Hover(host, {300, 250});
+    HoverAt(host, {300, 250});
     EXPECT_EQ(host->cursor().shape(), Qt::SizeFDiagCursor);
-    Hover(host, {200, 175});
+    HoverAt(host, {200, 175});
     EXPECT_EQ(host->cursor().shape(), Qt::SizeAllCursor);
-    Hover(host, {400, 400});
+    HoverAt(host, {400, 400});
     EXPECT_EQ(host->cursor().shape(), Qt::ArrowCursor);
 
     const std::wstring cut = root + L"band.jpg";
@@ -140,16 +126,16 @@ TEST_F(ViewTest, ZoomWorksInMoveModeOnly) {
 TEST_F(ViewTest, MoveModeDragsThePictureAndCutModeDoesNot) {
     ShowTwoColourPicture();
     const auto start = view->Canvas().State().placement;
-    Press(host, {200, 200});  // on the picture
+    PressAt(host, {200, 200});  // on the picture
     MoveTo(host, {230, 190});
-    Release(host, {230, 190});
+    ReleaseAt(host, {230, 190});
     const auto moved = view->Canvas().State().placement;
     EXPECT_EQ(moved.originX - start.originX, 30);
     EXPECT_EQ(moved.originY - start.originY, -10);
     EXPECT_FALSE(view->Canvas().State().dragging);
 
     ASSERT_TRUE(page->ClickControl(L"cutbtn"));
-    Press(host, {200, 200});
-    Release(host, {200, 200});
+    PressAt(host, {200, 200});
+    ReleaseAt(host, {200, 200});
     EXPECT_EQ(view->Canvas().State().placement.originX, moved.originX);
 }

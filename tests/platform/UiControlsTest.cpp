@@ -8,6 +8,7 @@
 #include <atomic>
 #include <thread>
 
+#include "EventWaits.h"
 #include "UiTestSupport.h"
 #include "platform/sys/Messages.h"
 
@@ -229,8 +230,7 @@ TEST_F(UiControls, SendMessageFromAWorkerRunsOnTheUiThreadAndWaits) {
         result = w->SendMessage(kelsor::WM_KSOCR_SINGLE_DONE);
         finished = true;
     });
-    while (!finished)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(kelsor::test::WaitFor([&] { return finished.load(); }));
     worker.join();
     EXPECT_TRUE(onUiThread);
     EXPECT_EQ(result, 7);

@@ -5,6 +5,7 @@
 #include "TempFolder.h"
 #include "server/account/AccountService.h"
 #include "server/account/AvatarPng.h"
+#include "server/account/PageTemplate.h"
 #include "server/account/SitePages.h"
 #include "server/account/SmsCodes.h"
 
@@ -12,6 +13,8 @@
 #include <httplib.h>
 #include <QImage>
 
+#include <filesystem>
+#include <optional>
 #include <thread>
 
 using namespace kelsor::server;
@@ -61,25 +64,46 @@ protected:
 
 TEST_F(AccountPages, PagesAreServedAtTheirRoutesAsUtf8Html) {
     const std::pair<const char*, const char*> routes[] = {
-        {"/index/index/blank", "pages/blank.html"},
-        {"/index/account/login/pro/ocr/ver/1.0.0.1/channel/official", "pages/login.html"},
-        {"/index/account/qqlogin/pro/ocr/ver/1.0.0.1/channel/official", "pages/qqlogin.html"},
-        {"/index/account/wechatlogin/pro/ocr/ver/1.0.0.1/channel/official",
-         "pages/wechatlogin.html"},
-        {"/index/account/bindphone/pro/ocr/ver/1.0.0.1/channel/official/uid/10000001",
-         "pages/bindphone.html"},
+        {"/index/index/blank", ""},
+        {"/index/account/login/pro/ocr/ver/1.0.0.1/channel/official", "注册登录"},
+        {"/index/account/qqlogin/pro/ocr/ver/1.0.0.1/channel/official", "QQ登录"},
+        {"/index/account/wechatlogin/pro/ocr/ver/1.0.0.1/channel/official", "微信登录"},
+        {"/index/account/bindphone/pro/ocr/ver/1.0.0.1/channel/official/uid/10000001", "绑定手机"},
     };
-    for (const auto& [route, file] : routes) {
+    for (const auto& [route, title] : routes) {
         SCOPED_TRACE(route);
         auto result = Get(route);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->status, 200);
         EXPECT_EQ(result->get_header_value("Content-Type"), "text/html; charset=utf-8");
-        EXPECT_EQ(result->body, ReadFile(Www(file)));
+        EXPECT_EQ(result->body.rfind("<!doctype html>", 0), 0u);
+        EXPECT_NE(result->body.find("<title>" + std::string(title) + "</title>"),
+                  std::string::npos);
+        EXPECT_EQ(result->body.find("<!--#"), std::string::npos);  // every shared part put in
     }
     // A segment must not be empty, and the bind-phone page needs a user id.
     EXPECT_EQ(Get("/index/account/login/pro/ocr/ver//channel/official")->status, 404);
     EXPECT_EQ(Get("/index/account/bindphone/pro/ocr/ver/1/channel/x/uid/")->status, 404);
+}
+
+TEST(PageTemplate, PartsAreFilledInAndBadPartLinesRefuseThePage) {
+    TempFolder www;
+    std::filesystem::create_directories(www.file("pages"));
+    std::filesystem::create_directories(www.file("parts"));
+    WriteFile(www.file("parts/head.html"), "<title>{{title}}</title>\n");
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"<!--#part \"head.html\" title=\"A\" -->\n<p>", "<title>A</title>\n<p>"},
+        {"<p>\n<!--#part \"head.html\" -->\n", "<p>\n<title>{{title}}</title>\n"},
+        {"<!--#part \"missing.html\" -->\n", std::nullopt},
+        {"<!--#part \"../pages/p.html\" -->\n", std::nullopt},
+        {"<!--#part head.html -->\n", std::nullopt},
+    };
+    for (const auto& [page, expected] : cases) {
+        SCOPED_TRACE(page);
+        WriteFile(www.file("pages/p.html"), page);
+        EXPECT_EQ(account::AssemblePage(www.path(), "p.html"), expected);
+    }
+    EXPECT_EQ(account::AssemblePage(www.path(), "none.html"), std::nullopt);
 }
 
 TEST_F(AccountPages, TheProductSiteHasAChineseHomeAndAboutPage) {

@@ -97,7 +97,7 @@ TEST(BatchEndToEndX11, AFolderOfPicturesBecomesTextFiles) {
             }
             return true;
         },
-        300))
+        std::chrono::minutes(5)))
         << service.Log();
     // Results go to the folder of the first picture the scan found.
     const std::string results = WideToAnsi(BatchSourceFolder());

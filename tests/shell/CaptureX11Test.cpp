@@ -133,7 +133,8 @@ protected:
         std::thread user = User(steps);
         const bool pressed = std::system("xdotool key ctrl+2") == 0;
         const bool ended =
-            WaitFor([&] { return page->CapturesRun() > before && !page->IsCapturing(); }, 60);
+            WaitFor([&] { return page->CapturesRun() > before && !page->IsCapturing(); },
+                    std::chrono::seconds(60));
         user.join();
         return pressed && ended;
     }
@@ -183,7 +184,8 @@ TEST_F(CAPTURE_SUITE, CtrlTwoDragAndDoubleClickGiveTheRectangleItsTextAndAFileOn
 
     ASSERT_TRUE(main->ClickControl(L"screenconvertbtn"));
     CControlUI* done = main->PaintManager().FindControl(L"screenconvertedbtn");
-    ASSERT_TRUE(WaitFor([&] { return done->IsVisible() || main->Count(2135) > 0; }, 180));
+    ASSERT_TRUE(WaitFor([&] { return done->IsVisible() || main->Count(2135) > 0; },
+                        std::chrono::seconds(180)));
     ASSERT_TRUE(done->IsVisible()) << "the recognition failed\n" << service.Log();
     const std::wstring text = page->PaintManager().FindControl(L"ocrtextarea")->GetText();
     EXPECT_NE(text.find(L"文字识别"), std::wstring::npos) << WideToAnsi(text);

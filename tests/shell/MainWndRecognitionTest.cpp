@@ -25,17 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string RunCapture(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p) != nullptr)
-            out += buffer;
-        pclose(p);
-    }
-    return out;
-}
-
 std::string LineValue(const std::string& text, const std::string& key) {
     std::istringstream in(text);
     std::string line;
@@ -54,8 +43,8 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
     kelsor::test::TempFolder dir;
     const std::string data = dir.file("server");
     // The demo account's session, as scripts/run.sh makes it.
-    const std::string session =
-        RunCapture(std::string(KELSOR_SERVER_EXE) + " demo-session --data '" + data + "'");
+    const std::string session = kelsor::test::ShellOutput(std::string(KELSOR_SERVER_EXE) +
+                                                          " demo-session --data '" + data + "'");
     ASSERT_FALSE(LineValue(session, "token").empty()) << session;
 
     server::ServerProcess process;
@@ -115,7 +104,7 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
             HttpGetText(counts, L"http://" + in.apiHost + L"/api/v3/stats/ocr/counts");
             return counts.find(L"\"startup\":1") != std::wstring::npos;
         },
-        60))
+        std::chrono::minutes(1)))
         << WideToAnsi(counts);
     EXPECT_EQ(w->PaintManager().FindControl(L"nickname")->GetText(), L"演示用户");
     EXPECT_GT(fs::file_size(WideToAnsi(App().avatarPath)), 0u);
@@ -135,7 +124,8 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
     ASSERT_TRUE(w->ClickControl(L"singleconvertbtn"));
     EXPECT_TRUE(w->PaintManager().FindControl(L"singleconverting")->IsVisible());
     CControlUI* done = w->PaintManager().FindControl(L"singleconvertedbtn");
-    ASSERT_TRUE(shelltest::WaitFor([&] { return done->IsVisible(); }, 180)) << process.Log();
+    ASSERT_TRUE(shelltest::WaitFor([&] { return done->IsVisible(); }, std::chrono::minutes(3)))
+        << process.Log();
     EXPECT_TRUE(notices.empty());
     EXPECT_EQ(kelsor::test::ReadFile(dir.file("scan/page 1.txt")),
               "Hello World\r\nRecognition works fine\r\n");

@@ -96,13 +96,13 @@ protected:
         in.desktopFolder = dir.wide("Desktop");
         in.appDataFolder = dir.wide("data");
         in.siteHost = L"site.test";
-        in.webHost = api.host();
-        in.apiHost = api.host();
+        in.webHost = api.Host();
+        in.apiHost = api.Host();
         ResetAppContext(App());
         BuildAppContext(App(), in);
         CurrentUser() = UserInfo{};
         SaveSession() = true;
-        api.avatar(shelltest::SquarePng(40, 0xFF2E86F0));
+        api.ServeAvatar(shelltest::SquarePng(40, 0xFF2E86F0));
     }
     void TearDown() override {
         if (CWindowWnd* main = GetMainWindow())
@@ -126,16 +126,16 @@ protected:
 
     void SignInBySession(const std::string& nickname, const std::string& mobile) {
         ASSERT_TRUE(WriteSessionFile(App().sessionFilePath, L"u1", L"t1"));
-        api.answer(
+        api.AnswerAutoLogin(
             R"({"code":"200","data":{"sp":"1.0","userid":"u1","nickname":")" + nickname +
-            R"(","mobile":")" + mobile + R"(","avatar":")" + api.avatarUrl() +
+            R"(","mobile":")" + mobile + R"(","avatar":")" + api.AvatarUrl() +
             R"(","hwusername":"n","hwpassword":"p","hwdomainname":"d","hwregion":"r","token":"t2"}})");
     }
 
     std::string Opened() { return kelsor::test::ReadFile(dir.file("opened.txt")); }
 
     kelsor::test::TempFolder dir;
-    shelltest::AccountApi api;
+    kelsor::test::StandInAccountApi api;
     std::vector<std::wstring> notices;
     std::string m_oldPath;
 };
@@ -162,7 +162,7 @@ TEST_F(MainWndTest, StartsOnTheSinglePageWithTheSourceFolderOptionAndNoHotKeyOff
     EXPECT_FALSE(w->MainMenu()->GetHWND()->isVisible());
     EXPECT_FALSE(w->UserCenter()->GetHWND()->isVisible());
     // No session file: no auto-login request.
-    EXPECT_EQ(api.requests(), 0);
+    EXPECT_EQ(api.AutoLoginCalls(), 0);
     EXPECT_EQ(w->Count(WM_KSOCR_AUTOLOGINREPLY), 0);
 }
 
@@ -270,7 +270,7 @@ TEST_F(MainWndTest, StartWhileSignedOutAsksForTheSignInWindow) {
 TEST_F(MainWndTest, SavedSessionSignsInWithPictureAndMeasuredName) {
     SignInBySession("测试用户", "13900000000");
     RecordingMainWnd* w = Open();
-    EXPECT_EQ(api.requests(), 1);
+    EXPECT_EQ(api.AutoLoginCalls(), 1);
     EXPECT_EQ(w->Count(WM_KSOCR_AUTOLOGINREPLY), 1);
     ASSERT_TRUE(CurrentUser().loggedIn);
     EXPECT_FALSE(Control(*w, L"loginbtn")->IsVisible());
@@ -494,9 +494,9 @@ TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {
 TEST_F(MainWndTest, ConverterButtonComesBackWhenTheFetchWorkerEnds) {
     // An empty digest vouches for nothing: no install, and the worker's
     // message from its own thread brings the button back.
-    api.software(R"({"code":"200","data":{"sp":"1.0","pdfname":"c","pdfparam":"",)"
-                 R"("pdfdlurl":")" +
-                 api.avatarUrl() + R"(","pdfmd5":""}})");
+    api.AnswerSoftware(R"({"code":"200","data":{"sp":"1.0","pdfname":"c","pdfparam":"",)"
+                       R"("pdfdlurl":")" +
+                       api.AvatarUrl() + R"(","pdfmd5":""}})");
     RecordingMainWnd* w = Open();
     ASSERT_TRUE(w->ClickControl(L"pdfconvertbtn"));
     EXPECT_FALSE(Control(*w, L"pdfconvertbtn")->IsVisible());

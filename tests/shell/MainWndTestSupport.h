@@ -10,7 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "LoopbackHttpServer.h"
+#include "EventWaits.h"
+#include "StandInAccountApi.h"
 #include "TempFolder.h"
 #include "UiTestSupport.h"
 #include "shell/CMainWnd.h"
@@ -41,71 +42,7 @@ public:
     }
 };
 
-// Runs Qt's events until `done` holds or about `seconds` passed.
-inline bool WaitFor(const std::function<bool()>& done, int seconds = 10) {
-    for (int i = 0; i < seconds * 100; ++i) {
-        if (done())
-            return true;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
-
-// The account API's auto-login call and the avatar picture.
-class AccountApi {
-public:
-    AccountApi() {
-        m_server.Http().Get(R"(/api/v3/user/autologin/.*)",
-                            [this](const httplib::Request&, httplib::Response& response) {
-                                std::lock_guard lock(m_mutex);
-                                ++m_requests;
-                                response.set_content(m_body, "application/json; charset=utf-8");
-                            });
-        m_server.Http().Get(R"(/api/v3/soft/.*)",
-                            [this](const httplib::Request&, httplib::Response& r) {
-                                std::lock_guard lock(m_mutex);
-                                r.set_content(m_software, "application/json; charset=utf-8");
-                            });
-        m_server.Http().Get("/avatar.png",
-                            [this](const httplib::Request&, httplib::Response& response) {
-                                std::lock_guard lock(m_mutex);
-                                response.set_content(m_avatar, "image/png");
-                            });
-        m_server.Start();
-        m_port = m_server.Port();
-    }
-    std::wstring host() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
-    std::string avatarUrl() const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + "/avatar.png";
-    }
-    void answer(std::string body) {
-        std::lock_guard lock(m_mutex);
-        m_body = std::move(body);
-    }
-    void software(std::string body) {
-        std::lock_guard lock(m_mutex);
-        m_software = std::move(body);
-    }
-    void avatar(std::string bytes) {
-        std::lock_guard lock(m_mutex);
-        m_avatar = std::move(bytes);
-    }
-    int requests() {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::string m_body;
-    std::string m_avatar;
-    std::string m_software;
-    int m_requests = 0;
-    // Declared last: it stops before what its handlers use goes.
-    kelsor::test::LoopbackHttpServer m_server;
-    int m_port = 0;
-};
+using kelsor::test::WaitFor;
 
 // A PNG of a plain square, as the account service serves avatars.
 std::string SquarePng(int size, unsigned int argb);

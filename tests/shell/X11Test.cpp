@@ -3,6 +3,8 @@
 
 #include <QImage>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "MainWndTestSupport.h"
@@ -12,12 +14,12 @@
 #include "pages/SingleOCRView.h"
 #include "pages/SingleOCRWnd.h"
 #include "platform/ui/MainWindowRef.h"
+#include "skin/SkinData.h"
 
 // The hot key and the second start need a real X server: each test runs
 // its own Xvfb.
 using namespace kelsor;
 using namespace kelsor::ui;
-using kelsor::shelltest::Capture;
 using kelsor::shelltest::GrabCtrl2;
 using kelsor::shelltest::WaitFor;
 namespace fs = std::filesystem;
@@ -189,6 +191,26 @@ int WaitExit(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// The centre of the control `name` in a layout of the skin, in the
+// coordinates of its window.
+QPoint LayoutControlCentre(const wchar_t* layout, const char* name) {
+    kelsor::skin::Install();
+    std::function<std::optional<QRect>(const kelsor::ui::MarkupNode&)> find =
+        [&](const kelsor::ui::MarkupNode& node) -> std::optional<QRect> {
+        if (node.Attribute("name") == QLatin1String(name))
+            return kelsor::ui::ParseLtrb(node.Attribute("pos"));
+        for (const auto& child : node.children) {
+            if (auto pos = find(child))
+                return pos;
+        }
+        return std::nullopt;
+    };
+    const auto tree = kelsor::ui::LoadLayout(QString::fromWCharArray(layout));
+    const std::optional<QRect> pos = tree ? find(*tree) : std::nullopt;
+    EXPECT_TRUE(pos) << name << " has no position in the layout";
+    return pos ? pos->center() : QPoint();
+}
+
 TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     START_PRIVATE_X();
     kelsor::test::TempFolder dir;
@@ -197,12 +219,14 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     pid_t first = StartProgram(dir, dir.file("first.out"));
     ASSERT_GT(first, 0);
     xcb_window_t mainWindow = 0;
-    for (int i = 0; i < 600 && mainWindow == 0; ++i) {
-        const std::string id = Capture("xdotool search --name '^KelsorOCR文字识别$' 2>/dev/null");
-        mainWindow = static_cast<xcb_window_t>(std::strtoul(id.c_str(), nullptr, 10));
-        if (mainWindow == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    WaitFor(
+        [&] {
+            const std::string id = kelsor::test::ShellOutput(
+                "xdotool search --name '^KelsorOCR文字识别$' 2>/dev/null");
+            mainWindow = static_cast<xcb_window_t>(std::strtoul(id.c_str(), nullptr, 10));
+            return mainWindow != 0;
+        },
+        std::chrono::minutes(1));
     ASSERT_NE(mainWindow, 0u) << kelsor::test::ReadFile(dir.file("first.out"));
     EXPECT_TRUE(fs::exists(dir.file("data/KelsorOCR/config.ini")));
 
@@ -226,16 +250,19 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     EXPECT_FALSE(HasWebEngineHelper(first));
 
     // Its close button ends the program with code 0.
-    const std::string click =
-        "xdotool mousemove --window " + std::to_string(mainWindow) + " 1097 19 click 1";
+    const QPoint close = LayoutControlCentre(L"mainwnd.xml", "closebtn");
+    const std::string click = "xdotool mousemove --window " + std::to_string(mainWindow) + " " +
+                              std::to_string(close.x()) + " " + std::to_string(close.y()) +
+                              " click 1";
     ASSERT_EQ(std::system(click.c_str()), 0);
     pid_t ended = 0;
     int status = 0;
-    for (int i = 0; i < 300 && ended == 0; ++i) {
-        ended = waitpid(first, &status, WNOHANG);
-        if (ended == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    WaitFor(
+        [&] {
+            ended = waitpid(first, &status, WNOHANG);
+            return ended != 0;
+        },
+        std::chrono::seconds(30));
     if (ended == 0) {
         kill(first, SIGKILL);
         WaitExit(first);

@@ -104,16 +104,4 @@ inline bool GrabCtrl2(xcb_connection_t* c) {
     return granted;
 }
 
-// Output of a shell command.
-inline std::string Capture(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, p) != nullptr)
-            out += buffer;
-        pclose(p);
-    }
-    return out;
-}
-
 }  // namespace kelsor::shelltest

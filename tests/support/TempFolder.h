@@ -29,5 +29,7 @@ void WriteFile(const std::string& path, const std::string& content, int mode = -
 bool FileExists(const std::string& path);
 // Runs a shell command; returns its exit status (-1 when it did not exit).
 int Shell(const std::string& command);
+// Runs a shell command; returns what it wrote to its standard output.
+std::string ShellOutput(const std::string& command);
 
 }  // namespace kelsor::test

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <filesystem>
 
+#include "EventWaits.h"
 #include "ToolsTestSupport.h"
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
@@ -24,13 +25,7 @@ namespace fs = std::filesystem;
 using tools::UpdateAnswer;
 using tooltest::ToolsFixture;
 
-bool WaitFor(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 60000)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using test::WaitFor;
 
 TEST(CompareVersions, NumbersCompareOneByOne) {
     struct Case {

@@ -113,6 +113,38 @@ var Kelsor = (function () {
     }, "正在授权…");
   }
 
+  // Runs a page's own script with the element lookup and appInfo().
+  function page(script) {
+    script($, appInfo());
+  }
+
+  // The QQ and WeChat pages: the form authorises the account typed in when
+  // `options.valid` accepts it (with the nickname, where the page asks for
+  // one); "back" closes the page for the phone sign-in. Returns appInfo().
+  function thirdAuthPage(options) {
+    var info = appInfo();
+    var send = sender($("authorize"), $("message"));
+    $("product").textContent = info.product;
+    $("form").addEventListener("submit", function (event) {
+      event.preventDefault();
+      if (send.busy()) return;
+      var account = $("account").value.trim();
+      if (!options.valid(account)) {
+        say($("message"), options.invalid);
+        return;
+      }
+      thirdAuth(send, $("message"), {
+        provider: options.provider, account: account,
+        nickname: $("nickname") ? $("nickname").value.trim() : "",
+        ver: info.ver, channel: info.channel
+      }, options.login, options.bind);
+    });
+    $("back").addEventListener("click", function () {
+      action("thirdlogin", options.close);
+    });
+    return info;
+  }
+
   // Asks the site for a code for mobile and shows it in hint (the local
   // service sends no SMS). The button counts down before it can ask again.
   function requestCode(mobile, scene, button, hint, message, input) {
@@ -153,6 +185,6 @@ var Kelsor = (function () {
   return {
     action: action, pathValue: pathValue, appInfo: appInfo, pageUrl: pageUrl, api: api,
     recordText: recordText, isMobile: isMobile, $: $, say: say, sender: sender,
-    thirdAuth: thirdAuth, requestCode: requestCode
+    thirdAuth: thirdAuth, page: page, thirdAuthPage: thirdAuthPage, requestCode: requestCode
   };
 })();

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "../../platform/web/WebTestSupport.h"
+#include "WebTestSupport.h"
 #include "WindowsTestSupport.h"
 #include "account/UserInfo.h"
 #include "account/windows/AccountWindows.h"
@@ -442,7 +442,7 @@ TEST_F(BridgeTest, UnregisteredViewGetsUndefined) {
     platform::WebView* view = platform::WebView::Create(host.get(), 1, 30, 320, 440);
     ASSERT_NE(view, nullptr);
     view->LoadUrl(Login());
-    ASSERT_TRUE(platform::test::WaitUntil([&] { return view->PageTitle() == kLoginPath; }));
+    ASSERT_TRUE(platform::test::WaitFor([&] { return view->PageTitle() == kLoginPath; }));
     EXPECT_EQ(platform::test::Evaluate(view, WkCall({L"app", L"ver"})), L"<undefined>");
     view->Destroy();
 }

@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <filesystem>
 
-#include "../../platform/web/WebTestSupport.h"
+#include "WebTestSupport.h"
 #include "WindowsTestSupport.h"
 #include "account/UserInfo.h"
 #include "account/windows/AccountWindows.h"

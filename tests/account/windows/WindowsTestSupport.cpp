@@ -72,13 +72,29 @@ void TestMainWnd::CloseAccountWindow(AccountWindowKind kind) {
 
 ui::LRESULT TestMainWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) {
     handled.push_back(msg);
-    if (msg == WM_KSOCR_AUTOLOGINREPLY) {
-        HandleAutoLoginReply(*this);
-        return 0;
+    // As the program's main window routes them.
+    switch (msg) {
+        case WM_KSOCR_AUTOLOGINREPLY:
+            HandleAutoLoginReply(*this);
+            return 0;
+        case WM_KSOCR_OPENLOGIN:
+            OpenRegisterLoginWindow(this);
+            return 0;
+        case WM_KSOCR_QQCLOSED:
+        case WM_KSOCR_WECHATCLOSED:
+            account::CloseAccountWindow(msg == WM_KSOCR_QQCLOSED ? AccountWindowKind::QQLogin
+                                                                 : AccountWindowKind::WeChatLogin);
+            OpenRegisterLoginWindow(this);
+            return msg == WM_KSOCR_QQCLOSED ? 1 : 0;
+        case WM_KSOCR_OPENBINDPHONE:
+            OpenBindCellPhoneWindow(this);
+            return 0;
+        case WM_KSOCR_BINDPHONECLOSED:
+            account::CloseAccountWindow(AccountWindowKind::BindCellPhone);
+            return 0;
+        default:
+            return ui::CWindowWnd::HandleMessage(msg, wParam, lParam);
     }
-    if (RouteAccountWindowMessage(this, msg))
-        return msg == WM_KSOCR_QQCLOSED ? 1 : 0;
-    return ui::CWindowWnd::HandleMessage(msg, wParam, lParam);
 }
 
 Scenario& Scenario::Then(std::string name, std::function<bool()> ready, std::function<void()> act) {
@@ -112,8 +128,9 @@ void CloseAll() {
 }  // namespace
 
 std::string Scenario::Run(std::function<void()> start, int deadlineMs) {
+    constexpr qint64 kQuietMs = 200;
     std::size_t next = 0;
-    int quietTicks = 0;
+    QElapsedTimer quiet;  // how long no account window has been open
     bool finished = false;
     QDeadlineTimer deadline(deadlineMs);
     QEventLoop loop;
@@ -130,11 +147,15 @@ std::string Scenario::Run(std::function<void()> start, int deadlineMs) {
             return;
         }
         // Done or out of time: unwind every modal loop, then stop once
-        // nothing has been open for a few ticks (posted openings included).
+        // nothing has been open for a while (posted openings included).
         if (AnyAccountWindowOpen()) {
-            quietTicks = 0;
+            quiet.invalidate();
             CloseAll();
-        } else if (++quietTicks >= 20 && !finished) {
+            return;
+        }
+        if (!quiet.isValid())
+            quiet.start();
+        if (quiet.elapsed() >= kQuietMs && !finished) {
             finished = true;
             tick.stop();
             loop.quit();

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "jobs/view/PictureCanvas.h"
-#include "jobs/view/PictureView.h"
 
 using namespace kelsor::jobs;
 
@@ -265,52 +264,4 @@ TEST_F(PictureCanvasTest, LoadingOrDestroyingStopsARunningAnimation) {
     canvas->ZoomBy(QPoint(), 160 * 200);
     canvas.reset();  // joins the animation; its queued frames are dropped
     QCoreApplication::processEvents();
-}
-
-TEST_F(PictureCanvasTest, ViewShowsFramesAndForwardsDrags) {
-    PictureView view;
-    view.resize(kView);
-    view.show();
-    std::vector<CanvasFrame> frames;
-    bool offThread = false;
-    view.SetFrameObserver([&](const CanvasFrame& frame) {
-        offThread |= QThread::currentThread() != qApp->thread();
-        frames.push_back(frame);
-    });
-    ASSERT_TRUE(view.ShowPicture(WPath("wide.bmp")));
-    view.FitToWidth();
-    view.ZoomIn();
-    Drain(view.Canvas());
-    ASSERT_FALSE(frames.empty());
-    EXPECT_FALSE(offThread);
-    // From 0.264 towards 0.324 in steps of 0.01f: seven frames, ending at
-    // about 0.334.
-    EXPECT_EQ(view.Canvas().AnimationFrameCount(), 7u);
-    const CanvasFrame last = frames.back();
-    EXPECT_NEAR(last.scale, 0.334, 1e-6);
-    EXPECT_EQ(last.drawnWidth, 667);
-    EXPECT_EQ(last.drawnHeight, 333);
-    EXPECT_NEAR(last.originX + last.drawnWidth / 2.0, 264.0, 1.0);
-    EXPECT_NEAR(last.originY + last.drawnHeight / 2.0, 225.0, 1.0);
-    // What the widget paints is that frame.
-    const QImage shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(shown.pixel(264, 225), last.image.pixel(264, 225));
-    EXPECT_EQ(shown.pixel(5, 5), qRgb(255, 255, 255));
-
-    // A drag with the mouse moves the picture by the mouse's distance.
-    const int x0 = view.Canvas().State().placement.originX;
-    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(264, 225));
-    EXPECT_TRUE(view.Canvas().State().dragging);
-    QTest::mouseMove(&view, QPoint(284, 235));
-    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(284, 235));
-    EXPECT_FALSE(view.Canvas().State().dragging);
-    EXPECT_EQ(view.Canvas().State().placement.originX, x0 + 20);
-    EXPECT_EQ(frames.back().originX, x0 + 20);
-
-    // No zooming in cut mode.
-    view.SetMoveMode(false);
-    view.ZoomOut();
-    view.FitToWidth();
-    EXPECT_FALSE(view.Canvas().State().animating);
-    EXPECT_NEAR(view.Canvas().State().scale, 0.324, 1e-9);
 }

@@ -5,34 +5,22 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <functional>
 
-#include "jobs/view/PictureView.h"
+#include "MouseEvents.h"
 #include "jobs/view/RectTracker.h"
 
 using namespace kelsor::jobs;
 
 namespace {
 
-void SendMouse(QWidget* widget, QEvent::Type type, QPoint p, Qt::MouseButton button,
-               Qt::MouseButtons buttons) {
-    QMouseEvent event(type, QPointF(p), QPointF(widget->mapToGlobal(p)), button, buttons,
-                      Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
-void MoveTo(QWidget* widget, QPoint p) {
-    SendMouse(widget, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
-}
-
-void ReleaseAt(QWidget* widget, QPoint p) {
-    SendMouse(widget, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
-}
+using kelsor::test::MoveTo;
+using kelsor::test::ReleaseAt;
+using kelsor::test::SendMouse;
 
 class RectTrackerTest : public ::testing::Test {
 protected:
@@ -190,70 +178,4 @@ TEST(RectTrackerDrawing, FrameAndHandlesInTheTrackerColour) {
     EXPECT_EQ(TrackerCursorFor({0, 0, 50, 50}, 5), Qt::SizeHorCursor);
     EXPECT_EQ(TrackerCursorFor({0, 0, 50, 50}, 6), Qt::SizeVerCursor);
     EXPECT_EQ(TrackerCursorFor({0, 0, 50, 50}, 8), Qt::SizeAllCursor);
-}
-
-TEST(PictureViewCutMode, RubberBandAndHandleDragThroughTheWidget) {
-    PictureView view;
-    view.resize(528, 451);
-    view.show();
-    view.SetMoveMode(false);
-    // Press away from any selection: a rubber band from the press point.
-    QTimer::singleShot(0, &view, [&] {
-        MoveTo(&view, {200, 150});
-        ReleaseAt(&view, {200, 150});
-    });
-    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(100, 80));
-    EXPECT_EQ(view.Tracker().selection, (TrackRect{100, 80, 200, 150}));
-    // Then the bottom-right handle, dragged further.
-    QTimer::singleShot(0, &view, [&] {
-        MoveTo(&view, {252, 181});
-        ReleaseAt(&view, {252, 181});
-    });
-    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(202, 152));
-    EXPECT_EQ(view.Tracker().selection, (TrackRect{100, 80, 250, 179}));
-    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(252, 181));
-}
-
-TEST(PictureViewCutMode, SelectionIsDrawnOverThePicture) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    // A page-like picture: text lines on a light background with a border.
-    QImage page(900, 600, QImage::Format_RGB32);
-    page.fill(qRgb(250, 247, 238));
-    {
-        QPainter painter(&page);
-        painter.setPen(QPen(QColor(60, 90, 140), 6));
-        painter.drawRect(3, 3, 893, 593);
-        painter.setPen(Qt::black);
-        QFont font = painter.font();
-        font.setPixelSize(34);
-        painter.setFont(font);
-        for (int line = 0; line < 9; ++line) {
-            painter.drawText(40, 80 + line * 58,
-                             QString("Line %1: the quick brown fox").arg(line + 1));
-        }
-    }
-    const QString path = dir.filePath("page.png");
-    ASSERT_TRUE(page.save(path));
-
-    PictureView view;
-    view.resize(528, 451);
-    view.show();
-    ASSERT_TRUE(view.ShowPicture(path.toStdWString()));
-    view.FitToWidth();
-    view.SetMoveMode(false);
-    view.Tracker().selection = {60, 120, 400, 260};
-    view.SetSelectionShown(true);
-    const QImage shot = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRgb blue = qRgb(46, 115, 228);
-    EXPECT_EQ(shot.pixel(200, 119), blue);
-    EXPECT_EQ(shot.pixel(400, 200), blue);
-    EXPECT_EQ(shot.pixel(58, 118), blue);              // top-left handle
-    EXPECT_EQ(shot.pixel(5, 5), qRgb(255, 255, 255));  // above the fitted picture
-    EXPECT_NE(shot.pixel(200, 200), blue);
-    // KELSOR_VIEW_SCREENSHOT=<file.png> keeps the picture for a look.
-    const QString keep = qEnvironmentVariable("KELSOR_VIEW_SCREENSHOT");
-    if (!keep.isEmpty()) {
-        EXPECT_TRUE(shot.save(keep));
-    }
 }

@@ -80,7 +80,7 @@ protected:
     void LoadAndWait(const std::wstring& url) {
         const int before = m_ready;
         m_view->LoadUrl(url);
-        ASSERT_TRUE(WaitUntil([&] { return m_ready > before; })) << "page did not load";
+        ASSERT_TRUE(WaitFor([&] { return m_ready > before; })) << "page did not load";
     }
 
     std::wstring Trusted(const std::wstring& path) { return m_origin + path; }
@@ -156,10 +156,10 @@ TEST_F(WebViewTest, PagesFromOtherOriginsGetUndefinedAndChangeNothing) {
 
 TEST_F(WebViewTest, DocumentReadyAndTitleCallbacksFire) {
     LoadAndWait(Trusted(L"/bridge"));
-    ASSERT_TRUE(WaitUntil([&] { return !m_titles.empty() && m_titles.back() == L"桥接测试"; }));
+    ASSERT_TRUE(WaitFor([&] { return !m_titles.empty() && m_titles.back() == L"桥接测试"; }));
     EXPECT_EQ(m_view->PageTitle(), L"桥接测试");
     Evaluate(m_view, L"document.title = '新标题'");
-    EXPECT_TRUE(WaitUntil([&] { return m_titles.back() == L"新标题"; }));
+    EXPECT_TRUE(WaitFor([&] { return m_titles.back() == L"新标题"; }));
 
     // A page that fails to load is not reported ready.
     auto* page = qobject_cast<QWebEngineView*>(m_view->HostWindow())->page();
@@ -171,7 +171,7 @@ TEST_F(WebViewTest, DocumentReadyAndTitleCallbacksFire) {
     const std::wstring deadUrl = L"http://127.0.0.1:" + std::to_wstring(closed.Port()) + L"/x";
     closed.Http().stop();
     m_view->LoadUrl(deadUrl);
-    ASSERT_TRUE(WaitUntil([&] { return failed; }));
+    ASSERT_TRUE(WaitFor([&] { return failed; }));
     EXPECT_EQ(m_ready, before);
 }
 
@@ -184,7 +184,7 @@ TEST_F(WebViewTest, WindowRequestsAskTheCreateViewPolicy) {
     LoadAndWait(Trusted(L"/bridge"));
 
     Evaluate(m_view, L"document.getElementById('blank').click()");
-    ASSERT_TRUE(WaitUntil([&] { return asked.size() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return asked.size() == 1; }));
     EXPECT_EQ(asked[0], std::make_pair(Trusted(L"/second"), std::wstring(L"_blank")));
 
     EXPECT_EQ(Evaluate(m_view, L"String(window.open('/second', 'wontOpen'))"), L"null");
@@ -195,7 +195,7 @@ TEST_F(WebViewTest, WindowRequestsAskTheCreateViewPolicy) {
 
     // A form with a target reaches the policy through the engine itself.
     Evaluate(m_view, L"document.getElementById('submit').click()");
-    ASSERT_TRUE(WaitUntil([&] { return asked.size() == 4; }));
+    ASSERT_TRUE(WaitFor([&] { return asked.size() == 4; }));
     EXPECT_EQ(asked[3].second, L"_blank");
     EXPECT_NE(asked[3].first.find(L"/second"), std::wstring::npos);
     EXPECT_NE(m_view->Url().find(L"/bridge"), std::wstring::npos);
@@ -210,14 +210,14 @@ TEST_F(WebViewTest, WindowRequestsAskTheCreateViewPolicy) {
         return name == L"elsewhere" ? elsewhere : m_view;
     });
     EXPECT_EQ(Evaluate(m_view, L"String(window.open('/second', 'elsewhere'))"), L"null");
-    ASSERT_TRUE(WaitUntil([&] { return elsewhereReady; }));
+    ASSERT_TRUE(WaitFor([&] { return elsewhereReady; }));
     EXPECT_EQ(elsewhere->PageTitle(), L"第二页");
     EXPECT_NE(m_view->Url().find(L"/bridge"), std::wstring::npos);
     elsewhere->Destroy();
 
     // A named window the policy gives back to the same view loads in place.
     Evaluate(m_view, L"window.open('/second', 'somename'); 0");
-    ASSERT_TRUE(WaitUntil([&] { return m_view->PageTitle() == L"第二页"; }));
+    ASSERT_TRUE(WaitFor([&] { return m_view->PageTitle() == L"第二页"; }));
     EXPECT_EQ(asked.back().second, L"somename");
 }
 
@@ -230,11 +230,11 @@ TEST_F(WebViewTest, PageCloseRequestsAskFirstThenDestroyTheView) {
     });
     LoadAndWait(Trusted(L"/bridge"));
     Evaluate(m_view, L"window.close()");
-    ASSERT_TRUE(WaitUntil([&] { return asked == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return asked == 1; }));
     EXPECT_FALSE(m_destroyed);
     allow = true;
     Evaluate(m_view, L"window.close()");
-    ASSERT_TRUE(WaitUntil([&] { return m_destroyed; }));
+    ASSERT_TRUE(WaitFor([&] { return m_destroyed; }));
     EXPECT_EQ(asked, 2);
 }
 
@@ -246,7 +246,7 @@ TEST_F(WebViewTest, DestroyFromInsideItsOwnCallWaitsForTheCall) {
     LoadAndWait(Trusted(L"/bridge"));
     m_view->Show(true);
     m_view->RunScript(L"wkaction('registerlogin', 'closewnd')");
-    EXPECT_TRUE(WaitUntil([&] { return m_destroyed; }));
+    EXPECT_TRUE(WaitFor([&] { return m_destroyed; }));
 }
 
 TEST_F(WebViewTest, DestroyFromInsideACallbackWaitsForTheCallback) {
@@ -255,7 +255,7 @@ TEST_F(WebViewTest, DestroyFromInsideACallbackWaitsForTheCallback) {
         EXPECT_FALSE(view->IsShown());  // still there, hidden
     });
     m_view->LoadUrl(Trusted(L"/bridge"));
-    EXPECT_TRUE(WaitUntil([&] { return m_destroyed; }));
+    EXPECT_TRUE(WaitFor([&] { return m_destroyed; }));
 }
 
 // The engine does no work of its own while a script call is being answered,
@@ -277,7 +277,7 @@ TEST_F(WebViewTest, AHandlerPostsTheOpeningOfAnotherView) {
         return std::optional<std::wstring>(L"0");
     });
     EXPECT_EQ(Evaluate(m_view, L"wkaction('registerlogin', 'qqloginshow', 'url')"), L"0");
-    ASSERT_TRUE(WaitUntil([&] { return secondReady; }));
+    ASSERT_TRUE(WaitFor([&] { return secondReady; }));
     EXPECT_EQ(Evaluate(second, L"wkaction('nested')"), L"inner:nested");
     second->Destroy();
 }

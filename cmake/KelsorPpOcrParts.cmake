@@ -1,5 +1,5 @@
 # Where the PP-OCR engine's parts lie inside the npm folder, and which of them
-# are missing. Included by the engine's CMakeLists and by the configure test.
+# are missing. Included by KelsorDependencies.cmake and by the configure test.
 #
 # kelsor_ppocr_parts(<npm dir>) sets, in the caller's scope:
 #   KELSOR_ORT_HEADERS, KELSOR_ORT_LIBRARY, KELSOR_PPOCR_MODELS_DIR and

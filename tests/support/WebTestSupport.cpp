@@ -6,9 +6,6 @@
 #include <optional>
 
 #include <QApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -45,7 +42,7 @@ public:
     void TearDown() override {
         WebFinalize();
         // Let the engine finish deleting its pages before the application goes.
-        Pump(50);
+        RunEventsFor(std::chrono::milliseconds(50));
         delete m_app;
         m_app = nullptr;
     }
@@ -57,29 +54,6 @@ private:
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WebEnvironment);
 
 }  // namespace
-
-bool WaitUntil(const std::function<bool()>& done, int deadlineMs) {
-    // A real event loop, as in the program; the condition is checked often.
-    QDeadlineTimer deadline(deadlineMs);
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || deadline.hasExpired()) {
-            loop.quit();
-        }
-    });
-    if (!done()) {
-        poll.start();
-        loop.exec();
-    }
-    return done();
-}
-
-void Pump(int ms) {
-    QDeadlineTimer deadline(ms);
-    WaitUntil([&] { return deadline.hasExpired(); }, ms + 1000);
-}
 
 // One request per connection: the engine keeps idle connections open, which
 // would hold the server's worker threads (and its stop) for the keep-alive time.
@@ -102,7 +76,7 @@ std::wstring Evaluate(WebView* view, const std::wstring& script) {
         *result =
             value.isValid() && !value.isNull() ? value.toString() : QStringLiteral("<undefined>");
     });
-    WaitUntil([&] { return result->has_value(); });
+    WaitFor([&] { return result->has_value(); });
     return result->value_or(QStringLiteral("<timeout>")).toStdWString();
 }
 

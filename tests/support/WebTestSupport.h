@@ -1,12 +1,13 @@
 #pragma once
 // Shared pieces of the web view tests: one QApplication with the engine
-// initialised for the whole test program, waiting on the event loop, and a
-// loopback HTTP server.
+// initialised for the whole test program, a loopback HTTP server and script
+// evaluation.
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "EventWaits.h"
 #include "LoopbackHttpServer.h"
 
 class QWidget;
@@ -17,11 +18,8 @@ class WebView;
 
 namespace kelsor::platform::test {
 
-// Runs the event loop until done() holds; false after a generous deadline
-// (a safety net against hangs, not a speed check).
-bool WaitUntil(const std::function<bool()>& done, int deadlineMs = 30000);
-// Lets the event loop run for a while (for "nothing happens" checks).
-void Pump(int ms);
+using kelsor::test::RunEventsFor;
+using kelsor::test::WaitFor;
 
 // A loopback server that answers one request per connection (see LoopbackServer()).
 class LoopbackServer : public kelsor::test::LoopbackHttpServer {

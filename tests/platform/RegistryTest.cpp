@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "CompanionTestSupport.h"
+#include "ScopedRegistry.h"
 #include "platform/sys/Registry.h"
 
 namespace kelsor::platform {

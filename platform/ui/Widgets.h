@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QString>
+#include <memory>
+
+#include "platform/ui/Controls.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+class QBuffer;
+class QMovie;
+
+// Text entry (a one-line edit and a multi-line text box, each a Qt editor
+// inside a label that lends it font, colours and padding) and pictures (an
+// animation from the skin and the round user picture).
+namespace kelsor::ui {
+
+class CEditUI : public CLabelUI {
+public:
+    CEditUI();
+    QString GetClass() const override { return QStringLiteral("Edit"); }
+    bool ApplyAttribute(const QString& name, const QString& value) override;
+    CDuiString GetText() const override;
+    void SetText(const CDuiString& text) override;
+    void SetEnabled(bool enabled = true) override;
+    void SetReadOnly(bool readOnly);
+    bool IsReadOnly() const;
+    void SetManager(CPaintManagerUI* manager) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void PaintStatusImage(QPainter& p) override;
+    void PaintText(QPainter&) override {}
+    void ApplyLook();
+
+private:
+    QLineEdit* m_edit;
+    QString m_normalImage, m_hotImage, m_disabledImage;
+};
+
+class CRichEditUI : public CLabelUI {
+public:
+    CRichEditUI();
+    QString GetClass() const override { return QStringLiteral("RichEdit"); }
+    bool ApplyAttribute(const QString& name, const QString& value) override;
+    CDuiString GetText() const override;
+    void SetText(const CDuiString& text) override;
+    void SetReadOnly(bool readOnly);
+    bool IsReadOnly() const;
+    void SetManager(CPaintManagerUI* manager) override;
+    QPlainTextEdit* Editor() const { return m_edit; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void PaintText(QPainter&) override {}
+    void ApplyLook();
+
+private:
+    QPlainTextEdit* m_edit;
+};
+
+// An animated GIF from the skin, playing while the control is shown.
+class CGifAnimUI : public CControlUI {
+public:
+    CGifAnimUI();
+    ~CGifAnimUI() override;
+    QString GetClass() const override { return QStringLiteral("GifAnim"); }
+    bool ApplyAttribute(const QString& name, const QString& value) override;
+    void SetVisible(bool visible = true) override;
+    void PlayGif();
+    void StopGif();
+    bool IsPlaying() const;
+
+protected:
+    void PaintBkImage(QPainter& p) override;
+
+private:
+    void LoadMovie();
+    std::unique_ptr<QMovie> m_movie;
+    std::unique_ptr<QBuffer> m_buffer;
+    QByteArray m_bytes;
+    bool m_autoPlay = true;
+};
+
+// A round picture (the user's avatar): the background image clipped to a
+// circle, with a default image while none is set.
+class CHeadIconUI : public CButtonUI {
+public:
+    QString GetClass() const override { return QStringLiteral("HeadIcon"); }
+    bool ApplyAttribute(const QString& name, const QString& value) override;
+
+protected:
+    void PaintBkImage(QPainter& p) override;
+    void PaintStatusImage(QPainter&) override {}
+
+private:
+    QString m_defaultImage;
+    bool m_autoPenColor = false;
+    QColor m_penColor = QColor(0xE5, 0xE5, 0xE5);
+};
+
+}  // namespace kelsor::ui
