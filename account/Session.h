@@ -21,6 +21,10 @@ void ApplySession(AccountWindowPort& window, int placement);
 // request's outcome. Without one it does nothing: no request, no message.
 void RestoreSession(AccountWindowPort& window);
 
+// The auto-login call for a saved session: autoLoginApiUrl, then
+// "/userid/<id>/token/<token>".
+std::wstring AutoLoginUrl(const std::wstring& userid, const std::wstring& token);
+
 // The main window's handler of message 2153: an empty reply does nothing; a
 // reply that parses begins the session with placement 1. Anything else
 // leaves the user signed out, silently. True when the session began.

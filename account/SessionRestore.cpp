@@ -7,15 +7,18 @@
 // talks to the network.
 namespace kelsor {
 
+std::wstring AutoLoginUrl(const std::wstring& userid, const std::wstring& token) {
+    return App().autoLoginApiUrl + L"/userid/" + userid + L"/token/" + token;
+}
+
 void RestoreSession(AccountWindowPort& window) {
     std::wstring userid;
     std::wstring token;
     if (!ReadSessionFile(App().sessionFilePath, userid, token)) {
         return;  // no file, or one we cannot read: stay signed out, keep the file
     }
-    std::wstring url = App().autoLoginApiUrl + L"/userid/" + userid + L"/token/" + token;
     std::wstring reply;
-    HttpGetText(reply, url);
+    HttpGetText(reply, AutoLoginUrl(userid, token));
     App().autoLoginReply.set(std::move(reply));
     window.SendMessage(WM_KSOCR_AUTOLOGINREPLY);
 }

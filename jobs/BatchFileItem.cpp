@@ -48,8 +48,14 @@ std::wstring BatchFileStore::OutputPathFor(const BatchFileItem& item, std::wstri
         folder =
             slash == std::wstring::npos ? std::wstring() : item.sourcePath.substr(0, slash + 1);
     }
+    return NumberedResultPath(
+        folder, baseName, [&](const std::wstring& path) { return IsClaimedByOther(item, path); });
+}
+
+std::wstring NumberedResultPath(const std::wstring& folder, const std::wstring& baseName,
+                                const std::function<bool(const std::wstring&)>& claimedByOther) {
     std::wstring path = folder + baseName + L".txt";
-    for (int n = 2; IsClaimedByOther(item, path); ++n) {
+    for (int n = 2; claimedByOther(path); ++n) {
         path = folder + baseName + L" (" + std::to_wstring(n) + L").txt";
     }
     return path;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -70,6 +71,12 @@ private:
 
     Items m_items;
 };
+
+// "folder" + `baseName` + ".txt"; while `claimedByOther` says another picture
+// already writes that path, " (2)", " (3)" … goes before ".txt", so two
+// results never overwrite each other.
+std::wstring NumberedResultPath(const std::wstring& folder, const std::wstring& baseName,
+                                const std::function<bool(const std::wstring&)>& claimedByOther);
 
 // The process-wide store of the batch page.
 BatchFileStore& ProcessBatchStore();

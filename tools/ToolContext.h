@@ -2,7 +2,7 @@
 
 #include <string>
 
-// What the two sibling programs share with the client: the application
+// What the programs of tools/ share with the client: the application
 // context (data folder, channel, version) built the way the client builds it,
 // and the account service's API address.
 namespace kelsor::tools {

@@ -1,0 +1,186 @@
+// kelsor-ocr as a process against a real kelsor-server (Tesseract), signed in
+// by the demo account's session saved the way scripts/run.sh saves it.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "RenderText.h"
+#include "ToolsTestSupport.h"
+
+namespace kelsor {
+namespace {
+
+namespace fs = std::filesystem;
+using tooltest::ToolsFixture;
+
+struct OcrRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class OcrCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The session first, while the server's data is free; then the server.
+        const std::string session = std::string(KELSOR_SERVER_EXE) + " demo-session --data '" +
+                                    m_fixture.serverData() + "' | '" + KELSOR_PROGRAM_FOLDER +
+                                    "KelsorOCR' --write-session >/dev/null";
+        ASSERT_EQ(0, test::Shell(session));
+        std::string error;
+        ASSERT_TRUE(m_fixture.StartServer(error)) << error;
+        fs::create_directories(Work());
+    }
+
+    // kelsor-ocr with `arguments`, run in the work folder, after `prefix`
+    // (environment settings or a wrapper).
+    // With `terminal`, both go through a pseudo-terminal into `out`.
+    OcrRun Ocr(const std::string& arguments, const std::string& prefix = "",
+               bool terminal = false) const {
+        OcrRun run;
+        const std::string out = m_folder.file("out.txt");
+        const std::string err = m_folder.file("err.txt");
+        std::string command = prefix + " '" + Program() + "' " + arguments;
+        if (terminal)
+            command = "script -qec \"" + command + "\" /dev/null";
+        run.status =
+            test::Shell("cd '" + Work() + "' && " + command + " >'" + out + "' 2>'" + err + "'");
+        run.out = test::ReadFile(out);
+        run.err = test::ReadFile(err);
+        return run;
+    }
+    std::string Program() const { return std::string(KELSOR_PROGRAM_FOLDER) + "kelsor-ocr"; }
+    std::string Work(const std::string& name = "") const { return m_folder.file("work/" + name); }
+    void Picture(const std::string& name, const std::vector<QString>& lines) const {
+        fs::create_directories(fs::path(Work(name)).parent_path());
+        ASSERT_TRUE(test::LargeTextPicture(lines).save(QString::fromStdString(Work(name))));
+    }
+
+    test::TempFolder m_folder;
+    ToolsFixture m_fixture{m_folder};
+};
+
+TEST_F(OcrCommandTest, ExitCodesOutputsAndResultFiles) {
+    Picture("one.png", {QStringLiteral("HELLO"), QStringLiteral("WORLD")});
+    test::WriteFile(Work("notes.txt"), "not a picture");
+    test::WriteFile(Work("broken.png"), "no picture signature");
+    fs::create_directories(m_folder.file("nobody"));
+    fs::create_directories(Work("empty"));
+
+    struct Case {
+        const char* what;
+        std::string arguments;
+        std::string prefix;
+        bool terminal;
+        int status;
+        std::string out;                // exact, or ...
+        std::vector<std::string> outs;  // ... parts of standard output
+        std::vector<std::string> errs;  // parts of standard error
+    };
+    const std::string nobody = "XDG_DATA_HOME='" + m_folder.file("nobody") + "'";
+    // A session the service never handed out.
+    const std::string stale = "XDG_DATA_HOME='" + m_folder.file("stale") + "'";
+    ASSERT_EQ(0, test::Shell("printf 'userid 1\\ntoken 0badc0de\\n' | " + stale + " '" +
+                             KELSOR_PROGRAM_FOLDER + "KelsorOCR' --write-session >/dev/null"));
+    const Case cases[] = {
+        {"help", "--help", "", false, 0, "", {"Usage: kelsor-ocr", "--txt", "Exit status"}, {}},
+        {"nothing named", "", "", false, 2, "", {}, {"no FILE or FOLDER", "--help"}},
+        {"unknown option", "--bogus one.png", "", false, 2, "", {}, {"unknown option --bogus"}},
+        // One picture: only its text on standard output (no diagnostics of
+        // the cloud client), nothing on standard error.
+        {"one picture", "one.png", "", false, 0, "HELLO\nWORLD\n", {}, {}},
+        // Lines run together: one line on standard output.
+        {"edit priority", "--edit one.png", "", false, 0, "", {"HELLO", "WORLD"}, {}},
+        {"failures named",
+         "one.png missing.png notes.txt broken.png empty",
+         "",
+         false,
+         1,
+         "",
+         {"==> one.png <==\nHELLO\nWORLD\n"},
+         {"[1/5] one.png", "missing.png: no such file or folder", "notes.txt: unsupported format",
+          "broken.png: damaged", "empty: no pictures", "4 of 5 pictures failed"}},
+        {"not signed in", "one.png", nobody, false, 3, "", {}, {"not signed in", "desktop client"}},
+        {"session refused", "one.png", stale, false, 3, "", {}, {"not signed in", "登录信息无效"}},
+        {"service down",
+         "one.png",
+         "KELSOR_API_HOST=api.kelsor.localhost:1",
+         false,
+         1,
+         "",
+         {},
+         {"cannot be reached"}},
+        // A terminal on standard error gets a bar redrawn in place.
+        {"progress bar",
+         "notes.txt broken.png",
+         "",
+         true,
+         1,
+         "",
+         {"\r[", "] 2/2 broken.png", "\x1b[K"},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const OcrRun run = Ocr(c.arguments, c.prefix, c.terminal);
+        EXPECT_EQ(c.status, run.status) << run.out << run.err;
+        if (!c.out.empty()) {
+            EXPECT_EQ(c.out, run.out);
+        }
+        for (const std::string& part : c.outs)
+            EXPECT_NE(run.out.find(part), std::string::npos) << part << " in\n" << run.out;
+        for (const std::string& part : c.errs)
+            EXPECT_NE(run.err.find(part), std::string::npos) << part << " in\n" << run.err;
+        if (c.errs.empty() && c.prefix.empty()) {
+            EXPECT_EQ("", run.err);
+        }
+        if (c.arguments.rfind("--edit", 0) == 0) {
+            EXPECT_EQ(1, std::count(run.out.begin(), run.out.end(), '\n')) << run.out;
+        }
+    }
+}
+
+TEST_F(OcrCommandTest, TxtFilesAreNamedAsTheBatchPageNamesThem) {
+    Picture("batch/scan.jpg", {QStringLiteral("ALPHA")});
+    Picture("batch/scan.png", {QStringLiteral("BRAVO")});
+    Picture("batch/sub/scan.png", {QStringLiteral("CHARLIE")});
+    test::WriteFile(Work("batch/notes.md"), "not a picture, passed over");
+    const OcrRun run = Ocr("--txt batch/");
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ("", run.out);
+    EXPECT_NE(run.err.find("[3/3] batch/sub/scan.png"), std::string::npos) << run.err;
+    // The folder of the first picture holds every result; different pictures
+    // of the same name are numbered; CR LF between lines as on the page.
+    EXPECT_EQ("ALPHA", test::ReadFile(Work("batch/scan.txt")));
+    EXPECT_EQ("BRAVO", test::ReadFile(Work("batch/scan (2).txt")));
+    EXPECT_EQ("CHARLIE", test::ReadFile(Work("batch/scan (3).txt")));
+    EXPECT_FALSE(test::FileExists(Work("batch/sub/scan.txt")));
+    // No work picture is left behind in the data folder.
+    for (const auto& entry : fs::directory_iterator(m_fixture.dataFolder()))
+        EXPECT_EQ(entry.path().filename().string().find("kelsor-ocr-"), std::string::npos);
+}
+
+TEST_F(OcrCommandTest, RunsAtOnceEachSignInWithTheTokenTheOtherSaved) {
+    // Each sign-in replaces the session's token: runs that took the same old
+    // token at the same time would leave all but one signed out.
+    test::WriteFile(Work("notes.txt"), "not a picture");
+    std::vector<std::thread> runs;
+    std::vector<int> statuses(3, -1);
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        runs.emplace_back([&, i] {
+            statuses[i] =
+                test::Shell("cd '" + Work() + "' && '" + Program() + "' notes.txt >/dev/null 2>&1");
+        });
+    }
+    for (std::thread& run : runs)
+        run.join();
+    for (int status : statuses)
+        EXPECT_EQ(1, status);  // signed in; only the file failed
+    EXPECT_EQ(1, Ocr("notes.txt").status);
+}
+
+}  // namespace
+}  // namespace kelsor

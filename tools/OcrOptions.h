@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// kelsor-ocr's command line.
+namespace kelsor::tools {
+
+struct OcrOptions {
+    bool help = false;
+    bool editPriority = false;  // --edit: lines run together
+    bool writeTxt = false;      // --txt: result files instead of standard output
+    std::vector<std::string> paths;
+};
+
+// Exit codes of kelsor-ocr.
+enum OcrExit : int {
+    OcrAllRecognised = 0,
+    OcrSomeFailed = 1,
+    OcrBadUsage = 2,
+    OcrNotSignedIn = 3,
+};
+
+// Parses the arguments (without the program name). False with `error` set
+// for an unknown option or when no FILE or FOLDER is named (unless --help).
+bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& options,
+                     std::string& error);
+
+// The text of --help.
+const char* OcrUsageText();
+
+}  // namespace kelsor::tools
