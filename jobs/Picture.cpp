@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -66,6 +67,43 @@ bool IsGreyPalette(FIBITMAP* dib) {
     return true;
 }
 
+// Turns a decoded picture as its Exif orientation asks (PictureHeader.h
+// names the eight). Takes ownership of `dib`; null when a turn fails. The
+// Exif block is dropped with the turn: it describes the stored picture (its
+// orientation, its thumbnail), and a JPEG written from this one would carry
+// it on and be turned a second time by whoever honours it.
+FIBITMAP* TurnUpright(FIBITMAP* dib, int orientation) {
+    struct Turn {
+        int degrees;  // anticlockwise, first
+        bool mirrorLeftRight;
+        bool mirrorTopBottom;
+    };
+    static constexpr Turn kTurns[] = {
+        {0, false, false},   {0, false, false}, {0, true, false},
+        {0, true, true},     {0, false, true},  {-90, true, false},
+        {-90, false, false}, {90, true, false}, {90, false, false},
+    };
+    if (orientation <= kOrientationUpright || orientation >= int(std::size(kTurns))) {
+        return dib;
+    }
+    const Turn& turn = kTurns[orientation];
+    if (turn.degrees != 0) {
+        FIBITMAP* turned = FreeImage_Rotate(dib, turn.degrees);
+        FreeImage_Unload(dib);
+        dib = turned;
+    }
+    if (dib == nullptr || (turn.mirrorLeftRight && !FreeImage_FlipHorizontal(dib)) ||
+        (turn.mirrorTopBottom && !FreeImage_FlipVertical(dib))) {
+        FreeImage_Unload(dib);
+        return nullptr;
+    }
+    for (const FREE_IMAGE_MDMODEL model : {FIMD_EXIF_MAIN, FIMD_EXIF_EXIF, FIMD_EXIF_GPS,
+                                           FIMD_EXIF_MAKERNOTE, FIMD_EXIF_INTEROP, FIMD_EXIF_RAW}) {
+        FreeImage_SetMetadata(model, dib, nullptr, nullptr);
+    }
+    return dib;
+}
+
 }  // namespace
 
 Picture::~Picture() {
@@ -109,6 +147,7 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
     }
     static_cast<void>(formatCode);
     const int format = SniffPictureFormat(data, size);
+    const int orientation = ReadPictureOrientation(data, size, format);
     const FREE_IMAGE_FORMAT fif = LibraryFormat(format);
     PictureDimensions claimed;
     if (fif == FIF_UNKNOWN || !ReadPictureDimensions(data, size, format, claimed) ||
@@ -159,6 +198,12 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
             return false;
         }
         dib = standard;
+    }
+    // Photos taken sideways are stored as the sensor saw them; every user of
+    // the picture (the canvas, the conversion) wants them as the eye does.
+    dib = TurnUpright(dib, orientation);
+    if (dib == nullptr) {
+        return false;
     }
     Reset(dib);
     m_format = format;
