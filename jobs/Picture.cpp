@@ -68,20 +68,24 @@ bool IsGreyPalette(FIBITMAP* dib) {
 }
 
 // Turns a decoded picture as its Exif orientation asks (PictureHeader.h
-// names the eight). Takes ownership of `dib`; null when a turn fails. The
-// Exif block is dropped with the turn: it describes the stored picture (its
-// orientation, its thumbnail), and a JPEG written from this one would carry
-// it on and be turned a second time by whoever honours it.
+// names the eight). Takes ownership of `dib`; null when a turn fails.
 FIBITMAP* TurnUpright(FIBITMAP* dib, int orientation) {
     struct Turn {
         int degrees;  // anticlockwise, first
         bool mirrorLeftRight;
         bool mirrorTopBottom;
     };
+    // Indexed by orientation.
     static constexpr Turn kTurns[] = {
-        {0, false, false},   {0, false, false}, {0, true, false},
-        {0, true, true},     {0, false, true},  {-90, true, false},
-        {-90, false, false}, {90, true, false}, {90, false, false},
+        {0, false, false},    // none
+        {0, false, false},    // 1: as stored
+        {0, true, false},     // 2
+        {0, true, true},      // 3: half round, without a copy
+        {0, false, true},     // 4
+        {-90, true, false},   // 5
+        {-90, false, false},  // 6
+        {90, true, false},    // 7
+        {90, false, false},   // 8
     };
     if (orientation <= kOrientationUpright || orientation >= int(std::size(kTurns))) {
         return dib;
@@ -96,10 +100,6 @@ FIBITMAP* TurnUpright(FIBITMAP* dib, int orientation) {
         (turn.mirrorTopBottom && !FreeImage_FlipVertical(dib))) {
         FreeImage_Unload(dib);
         return nullptr;
-    }
-    for (const FREE_IMAGE_MDMODEL model : {FIMD_EXIF_MAIN, FIMD_EXIF_EXIF, FIMD_EXIF_GPS,
-                                           FIMD_EXIF_MAKERNOTE, FIMD_EXIF_INTEROP, FIMD_EXIF_RAW}) {
-        FreeImage_SetMetadata(model, dib, nullptr, nullptr);
     }
     return dib;
 }
@@ -154,10 +154,11 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
         !DimensionsWithinLimits(claimed)) {
         return false;
     }
-    std::vector<std::uint8_t> bmp;
-    if (format == ImageFormatBmp && RewriteBmpWithInfoHeader(data, size, bmp)) {
-        data = bmp.data();
-        size = bmp.size();
+    std::vector<std::uint8_t> rewritten;
+    if ((format == ImageFormatBmp && RewriteBmpWithInfoHeader(data, size, rewritten)) ||
+        (format == ImageFormatJpeg && StripJpegExifBlocks(data, size, rewritten))) {
+        data = rewritten.data();
+        size = rewritten.size();
     }
     InitImagingLibrary();
     MemoryStream stream(data, size);

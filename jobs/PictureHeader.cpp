@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "jobs/PictureFormat.h"
 
@@ -160,13 +161,17 @@ std::uint32_t ExifOrientation(const Bytes& tiff) {
     return 0;
 }
 
+bool IsExifBlock(const Bytes& b, std::uint32_t marker, std::size_t pos, std::uint32_t length) {
+    return marker == 0xE1 && length >= 8 && b.equals(pos + 2, "Exif\0\0", 6);
+}
+
 std::uint32_t JpegOrientation(const Bytes& b) {
     std::uint32_t orientation = 0;
     // Only the first Exif block counts, as cameras write one.
     WalkJpegSegments(b, [&](std::uint32_t marker, std::size_t pos, std::uint32_t length) {
         constexpr std::size_t kExifHeader = 6;  // "Exif" and two zero bytes
         const std::size_t start = pos + 2 + kExifHeader;
-        if (marker != 0xE1 || length < 2 + kExifHeader || !b.equals(pos + 2, "Exif\0\0", 6)) {
+        if (!IsExifBlock(b, marker, pos, length)) {
             return false;
         }
         // A block cut short by the end of what was read still names its
@@ -371,6 +376,31 @@ PictureDimensions UprightDimensions(const PictureDimensions& stored, int orienta
 bool DimensionsWithinLimits(const PictureDimensions& d) {
     return d.width > 0 && d.height > 0 && d.width <= kMaxPictureSide &&
            d.height <= kMaxPictureSide && std::uint64_t(d.width) * d.height <= kMaxPicturePixels;
+}
+
+bool StripJpegExifBlocks(const std::uint8_t* data, std::size_t size,
+                         std::vector<std::uint8_t>& out) {
+    const Bytes b(data, size);
+    std::vector<std::pair<std::size_t, std::size_t>> blocks;  // [begin, end) with the marker
+    WalkJpegSegments(b, [&](std::uint32_t marker, std::size_t pos, std::uint32_t length) {
+        if (IsExifBlock(b, marker, pos, length)) {
+            blocks.emplace_back(pos - 2, std::min<std::size_t>(pos + length, size));
+        }
+        return false;
+    });
+    if (blocks.empty()) {
+        return false;
+    }
+    std::vector<std::uint8_t> stripped;
+    stripped.reserve(size);
+    std::size_t from = 0;
+    for (const auto& [begin, end] : blocks) {
+        stripped.insert(stripped.end(), data + from, data + begin);
+        from = end;
+    }
+    stripped.insert(stripped.end(), data + from, data + size);
+    out = std::move(stripped);
+    return true;
 }
 
 bool RewriteBmpWithInfoHeader(const std::uint8_t* data, std::size_t size,

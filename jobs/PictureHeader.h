@@ -38,6 +38,13 @@ int ReadPictureOrientation(const std::uint8_t* data, std::size_t size, int forma
 // The dimensions of a picture stored as `stored` once turned upright.
 PictureDimensions UprightDimensions(const PictureDimensions& stored, int orientation);
 
+// A JPEG without its Exif blocks. The decoder would parse them for metadata
+// the program never uses, and a malformed directory sends its parser out of
+// bounds; the orientation is read by ReadPictureOrientation instead. False
+// (and `out` untouched) when there is no Exif block.
+bool StripJpegExifBlocks(const std::uint8_t* data, std::size_t size,
+                         std::vector<std::uint8_t>& out);
+
 // A BMP with a header newer than BITMAPINFOHEADER (V4, V5, as most tools
 // write today) rewritten with the plain 40-byte header, its colour masks and
 // palette, which the decoder reads. False (and `out` untouched) when the file
