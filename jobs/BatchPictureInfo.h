@@ -14,8 +14,8 @@ struct BatchPictureInfo {
     // a regular file (a FIFO or device would block a plain open).
     std::int8_t check = PictureDamaged;
     std::wstring sizeText;  // the file size as GetSizeText shows it
-    std::wstring
-        dimensionsText;  // "<width>*<height>" as seen upright, empty when the header names none
+    // "<width>*<height>" as seen upright, empty when the header names none.
+    std::wstring dimensionsText;
 };
 
 BatchPictureInfo ReadBatchPictureInfo(const std::wstring& path);

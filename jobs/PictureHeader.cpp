@@ -169,11 +169,10 @@ std::uint32_t JpegOrientation(const Bytes& b) {
     std::uint32_t orientation = 0;
     // Only the first Exif block counts, as cameras write one.
     WalkJpegSegments(b, [&](std::uint32_t marker, std::size_t pos, std::uint32_t length) {
-        constexpr std::size_t kExifHeader = 6;  // "Exif" and two zero bytes
-        const std::size_t start = pos + 2 + kExifHeader;
         if (!IsExifBlock(b, marker, pos, length)) {
             return false;
         }
+        const std::size_t start = pos + 2 + 6;  // after the length, "Exif" and two zero bytes
         // A block cut short by the end of what was read still names its
         // orientation: the first directory comes near its start.
         const std::size_t end = std::min<std::size_t>(pos + length, b.size());

@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
-#include <vector>
 
 #include "OrientedJpeg.h"
 #include "jobs/BatchPictureInfo.h"
