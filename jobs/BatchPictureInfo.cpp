@@ -63,6 +63,8 @@ std::wstring DimensionsText(int fd, std::size_t fileSize, std::vector<std::uint8
     if (!found || d.width == 0 || d.height == 0 || !DimensionsWithinLimits(d)) {
         return {};
     }
+    // The list shows a photo taken sideways as the canvas does: upright.
+    d = UprightDimensions(d, ReadPictureOrientation(bytes.data(), bytes.size(), format));
     return std::to_wstring(d.width) + L"*" + std::to_wstring(d.height);
 }
 

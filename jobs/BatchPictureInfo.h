@@ -13,8 +13,9 @@ struct BatchPictureInfo {
     // CheckPictureFile's answer; also PictureDamaged for anything that is not
     // a regular file (a FIFO or device would block a plain open).
     std::int8_t check = PictureDamaged;
-    std::wstring sizeText;        // the file size as GetSizeText shows it
-    std::wstring dimensionsText;  // "<width>*<height>", empty when the header names none
+    std::wstring sizeText;  // the file size as GetSizeText shows it
+    // "<width>*<height>" as seen upright, empty when the header names none.
+    std::wstring dimensionsText;
 };
 
 BatchPictureInfo ReadBatchPictureInfo(const std::wstring& path);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -66,6 +67,43 @@ bool IsGreyPalette(FIBITMAP* dib) {
     return true;
 }
 
+// Turns a decoded picture as its Exif orientation asks (PictureHeader.h
+// names the eight). Takes ownership of `dib`; null when a turn fails.
+FIBITMAP* TurnUpright(FIBITMAP* dib, int orientation) {
+    struct Turn {
+        int degrees;  // anticlockwise, first
+        bool mirrorLeftRight;
+        bool mirrorTopBottom;
+    };
+    // Indexed by orientation.
+    static constexpr Turn kTurns[] = {
+        {0, false, false},    // none
+        {0, false, false},    // 1: as stored
+        {0, true, false},     // 2
+        {0, true, true},      // 3: half round, without a copy
+        {0, false, true},     // 4
+        {-90, true, false},   // 5
+        {-90, false, false},  // 6
+        {90, true, false},    // 7
+        {90, false, false},   // 8
+    };
+    if (orientation <= kOrientationUpright || orientation >= int(std::size(kTurns))) {
+        return dib;
+    }
+    const Turn& turn = kTurns[orientation];
+    if (turn.degrees != 0) {
+        FIBITMAP* turned = FreeImage_Rotate(dib, turn.degrees);
+        FreeImage_Unload(dib);
+        dib = turned;
+    }
+    if (dib == nullptr || (turn.mirrorLeftRight && !FreeImage_FlipHorizontal(dib)) ||
+        (turn.mirrorTopBottom && !FreeImage_FlipVertical(dib))) {
+        FreeImage_Unload(dib);
+        return nullptr;
+    }
+    return dib;
+}
+
 }  // namespace
 
 Picture::~Picture() {
@@ -109,16 +147,18 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
     }
     static_cast<void>(formatCode);
     const int format = SniffPictureFormat(data, size);
+    const int orientation = ReadPictureOrientation(data, size, format);
     const FREE_IMAGE_FORMAT fif = LibraryFormat(format);
     PictureDimensions claimed;
     if (fif == FIF_UNKNOWN || !ReadPictureDimensions(data, size, format, claimed) ||
         !DimensionsWithinLimits(claimed)) {
         return false;
     }
-    std::vector<std::uint8_t> bmp;
-    if (format == ImageFormatBmp && RewriteBmpWithInfoHeader(data, size, bmp)) {
-        data = bmp.data();
-        size = bmp.size();
+    std::vector<std::uint8_t> rewritten;
+    if ((format == ImageFormatBmp && RewriteBmpWithInfoHeader(data, size, rewritten)) ||
+        (format == ImageFormatJpeg && StripJpegExifBlocks(data, size, rewritten))) {
+        data = rewritten.data();
+        size = rewritten.size();
     }
     InitImagingLibrary();
     MemoryStream stream(data, size);
@@ -159,6 +199,12 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
             return false;
         }
         dib = standard;
+    }
+    // Photos taken sideways are stored as the sensor saw them; every user of
+    // the picture (the canvas, the conversion) wants them as the eye does.
+    dib = TurnUpright(dib, orientation);
+    if (dib == nullptr) {
+        return false;
     }
     Reset(dib);
     m_format = format;

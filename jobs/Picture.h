@@ -25,7 +25,11 @@ public:
 
     // Loads a file. The decoder follows the file's signature, whatever the
     // extension's `formatCode` says (a PNG named .jpg loads as a PNG); a file
-    // without a known signature is not handed to any decoder.
+    // without a known signature is not handed to any decoder. A JPEG whose
+    // Exif orientation says it is stored turned or mirrored (a photo taken
+    // sideways) comes out upright. Exif blocks never reach the decoder, so a
+    // JPEG saved from the picture carries none (no stale orientation that
+    // would turn it a second time).
     bool Load(const std::wstring& path, int formatCode);
     bool LoadFromMemory(const std::uint8_t* data, std::size_t size, int formatCode);
     // Copies 32-bit pixels (no palette); alpha is dropped.

@@ -46,6 +46,9 @@ public:
     bool equals(std::size_t offset, const char* text, std::size_t count) const {
         return has(offset, count) && std::memcmp(m_data + offset, text, count) == 0;
     }
+    // The `count` bytes from `offset` as a view of their own (the caller has
+    // checked that they are there).
+    Bytes sub(std::size_t offset, std::size_t count) const { return Bytes(m_data + offset, count); }
 
 private:
     const std::uint8_t* m_data;
@@ -84,7 +87,12 @@ bool IsJpegFrameMarker(std::uint32_t m) {
     return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
 }
 
-bool JpegDimensions(const Bytes& b, PictureDimensions& d) {
+// Walks a JPEG's marker segments from the start of the file up to the first
+// scan, handing each segment with a length (its marker, the offset of its
+// length field and that length) to `visit`, which returns true to stop.
+// True when `visit` stopped the walk.
+template <typename Visit>
+bool WalkJpegSegments(const Bytes& b, Visit visit) {
     std::size_t pos = 2;  // after SOI
     std::uint32_t byte = 0;
     while (b.u8(pos, byte)) {
@@ -102,18 +110,78 @@ bool JpegDimensions(const Bytes& b, PictureDimensions& d) {
             continue;  // markers without a length
         }
         if (marker == 0xD9 || marker == 0xDA) {
-            return false;  // end of image or scan data before any frame header
+            return false;  // end of image or scan data
         }
         std::uint32_t length = 0;
         if (!b.u16(pos, true, length) || length < 2) {
             return false;
         }
-        if (IsJpegFrameMarker(marker)) {
-            return length >= 8 && b.u16(pos + 3, true, d.height) && b.u16(pos + 5, true, d.width);
+        if (visit(marker, pos, length)) {
+            return true;
         }
         pos += length;
     }
     return false;
+}
+
+bool JpegDimensions(const Bytes& b, PictureDimensions& d) {
+    bool found = false;
+    // The first frame header holds the dimensions; a malformed one ends the search.
+    WalkJpegSegments(b, [&](std::uint32_t marker, std::size_t pos, std::uint32_t length) {
+        if (!IsJpegFrameMarker(marker)) {
+            return false;
+        }
+        found = length >= 8 && b.u16(pos + 3, true, d.height) && b.u16(pos + 5, true, d.width);
+        return true;
+    });
+    return found;
+}
+
+// The Orientation entry (tag 0x0112, one SHORT) of the first directory of
+// the TIFF structure an Exif block holds; 0 when there is none.
+std::uint32_t ExifOrientation(const Bytes& tiff) {
+    const bool big = tiff.equals(0, "MM", 2);
+    std::uint32_t magic = 0;
+    std::uint32_t ifd = 0;
+    std::uint32_t count = 0;
+    if ((!big && !tiff.equals(0, "II", 2)) || !tiff.u16(2, big, magic) || magic != 42 ||
+        !tiff.u32(4, big, ifd) || !tiff.u16(ifd, big, count)) {
+        return 0;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t entry = std::size_t(ifd) + 2 + 12 * std::size_t(i);
+        std::uint32_t tag = 0;
+        std::uint32_t type = 0;
+        std::uint32_t value = 0;
+        if (!tiff.u16(entry, big, tag) || !tiff.u16(entry + 2, big, type)) {
+            return 0;
+        }
+        if (tag == 0x0112) {
+            return type == 3 && tiff.u16(entry + 8, big, value) ? value : 0;
+        }
+    }
+    return 0;
+}
+
+bool IsExifBlock(const Bytes& b, std::uint32_t marker, std::size_t pos, std::uint32_t length) {
+    return marker == 0xE1 && length >= 8 && b.equals(pos + 2, "Exif\0\0", 6);
+}
+
+std::uint32_t JpegOrientation(const Bytes& b) {
+    std::uint32_t orientation = 0;
+    // Only the first Exif block counts, as cameras write one.
+    WalkJpegSegments(b, [&](std::uint32_t marker, std::size_t pos, std::uint32_t length) {
+        if (!IsExifBlock(b, marker, pos, length)) {
+            return false;
+        }
+        const std::size_t start = pos + 2 + 6;  // after the length, "Exif" and two zero bytes
+        // A block cut short by the end of what was read still names its
+        // orientation: the first directory comes near its start.
+        const std::size_t end = std::min<std::size_t>(pos + length, b.size());
+        orientation = ExifOrientation(b.sub(start, end - start));
+        return true;
+    });
+    return orientation;
 }
 
 bool GifDimensions(const Bytes& b, PictureDimensions& d) {
@@ -300,9 +368,48 @@ bool ReadPictureDimensions(const std::uint8_t* data, std::size_t size, int forma
     }
 }
 
+int ReadPictureOrientation(const std::uint8_t* data, std::size_t size, int format) {
+    if (format != ImageFormatJpeg) {
+        return kOrientationUpright;
+    }
+    const std::uint32_t orientation = JpegOrientation(Bytes(data, size));
+    return orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation)
+                                                : kOrientationUpright;
+}
+
+PictureDimensions UprightDimensions(const PictureDimensions& stored, int orientation) {
+    return orientation >= 5 && orientation <= 8 ? PictureDimensions{stored.height, stored.width}
+                                                : stored;
+}
+
 bool DimensionsWithinLimits(const PictureDimensions& d) {
     return d.width > 0 && d.height > 0 && d.width <= kMaxPictureSide &&
            d.height <= kMaxPictureSide && std::uint64_t(d.width) * d.height <= kMaxPicturePixels;
+}
+
+bool StripJpegExifBlocks(const std::uint8_t* data, std::size_t size,
+                         std::vector<std::uint8_t>& out) {
+    const Bytes b(data, size);
+    std::vector<std::pair<std::size_t, std::size_t>> blocks;  // [begin, end) with the marker
+    WalkJpegSegments(b, [&](std::uint32_t marker, std::size_t pos, std::uint32_t length) {
+        if (IsExifBlock(b, marker, pos, length)) {
+            blocks.emplace_back(pos - 2, std::min<std::size_t>(pos + length, size));
+        }
+        return false;
+    });
+    if (blocks.empty()) {
+        return false;
+    }
+    std::vector<std::uint8_t> stripped;
+    stripped.reserve(size);
+    std::size_t from = 0;
+    for (const auto& [begin, end] : blocks) {
+        stripped.insert(stripped.end(), data + from, data + begin);
+        from = end;
+    }
+    stripped.insert(stripped.end(), data + from, data + size);
+    out = std::move(stripped);
+    return true;
 }
 
 bool RewriteBmpWithInfoHeader(const std::uint8_t* data, std::size_t size,

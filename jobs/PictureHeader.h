@@ -26,6 +26,25 @@ struct PictureDimensions {
 bool ReadPictureDimensions(const std::uint8_t* data, std::size_t size, int format,
                            PictureDimensions& dimensions);
 
+// The Exif orientation a JPEG names (1 to 8): how its stored rows are to be
+// turned to be seen upright. 2 mirrors left and right, 3 turns half round, 4
+// mirrors top and bottom, 5 mirrors along the main diagonal, 6 turns a
+// quarter clockwise, 7 mirrors along the other diagonal, 8 turns a quarter
+// anticlockwise. 1 (as stored) for other formats, a JPEG without the tag and
+// a value out of range.
+constexpr int kOrientationUpright = 1;
+int ReadPictureOrientation(const std::uint8_t* data, std::size_t size, int format);
+
+// The dimensions of a picture stored as `stored` once turned upright.
+PictureDimensions UprightDimensions(const PictureDimensions& stored, int orientation);
+
+// A JPEG without its Exif blocks. The decoder would parse them for metadata
+// the program never uses, and a malformed directory sends its parser out of
+// bounds; the orientation is read by ReadPictureOrientation instead. False
+// (and `out` untouched) when there is no Exif block.
+bool StripJpegExifBlocks(const std::uint8_t* data, std::size_t size,
+                         std::vector<std::uint8_t>& out);
+
 // A BMP with a header newer than BITMAPINFOHEADER (V4, V5, as most tools
 // write today) rewritten with the plain 40-byte header, its colour masks and
 // palette, which the decoder reads. False (and `out` untouched) when the file

@@ -2,7 +2,7 @@
 """Writes the picture fuzzer's seed corpus into tests/jobs/fuzz/picture_corpus/.
 
 Small malformed pictures: truncated PNG/JPEG/GIF/BMP/TIFF files, headers that
-claim huge dimensions, an empty file, a PNG named .jpg, and a few valid small
+claim huge dimensions, photos stored sideways with broken Exif blocks, an empty file, a PNG named .jpg, and a few valid small
 pictures for the fuzzer to mutate. PNG, GIF, BMP and TIFF are built byte by
 byte here; the JPEG comes from ImageMagick with all metadata stripped, so the
 output is the same on every run with the same libjpeg.
@@ -129,6 +129,17 @@ def huge_jpeg(base):
     return bytes(out)
 
 
+def with_exif(base, orientation, big_endian=False, ifd_offset=8, count=1):
+    # An Exif block after SOI whose first directory holds the orientation, as
+    # a camera writes for a photo taken sideways.
+    e = ">" if big_endian else "<"
+    tiff_block = (b"MM" if big_endian else b"II") + struct.pack(e + "HI", 42, ifd_offset)
+    tiff_block += struct.pack(e + "H", count) + struct.pack(e + "HHIHH", 0x0112, 3, 1, orientation, 0)
+    tiff_block += struct.pack(e + "I", 0)
+    body = b"Exif\0\0" + tiff_block
+    return base[:2] + b"\xff\xe1" + struct.pack(">H", 2 + len(body)) + body + base[2:]
+
+
 def main():
     if os.path.isdir(OUT):
         shutil.rmtree(OUT)
@@ -156,6 +167,13 @@ def main():
         files["valid.jpg"] = rgb_jpeg
         files["valid-grey.jpg"] = grey_jpeg
         files["huge.jpg"] = huge_jpeg(rgb_jpeg)
+        files["valid-sideways.jpg"] = with_exif(rgb_jpeg, 6)
+        files["valid-mirrored-grey.jpg"] = with_exif(grey_jpeg, 5, big_endian=True)
+        # Exif directories that point past their block, claim more entries than it
+        # holds or name no orientation: the picture itself is sound and loads as stored.
+        files["valid-broken-exif-offset.jpg"] = with_exif(rgb_jpeg, 6, ifd_offset=0xFFFFFFF0)
+        files["valid-broken-exif-count.jpg"] = with_exif(rgb_jpeg, 8, count=0xFFFF)
+        files["valid-broken-exif-value.jpg"] = with_exif(rgb_jpeg, 0x0909)
         for cut in (2, 20, len(rgb_jpeg) // 2, len(rgb_jpeg) - 2):
             files["truncated-%d.jpg" % cut] = rgb_jpeg[:cut]
     for name in ("valid-rgb.png", "valid.bmp", "valid-v5-masks.bmp", "valid.gif", "valid.tif"):

@@ -1,5 +1,6 @@
-// Three real pictures through the task runner, the cloud client and a
-// kelsor-server started here, over HTTPS with certificate verification.
+// Four real pictures (one a photo stored sideways) through the task runner,
+// the cloud client and a kelsor-server started here, over HTTPS with
+// certificate verification.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "LocalService.h"
+#include "OrientedJpeg.h"
 #include "RenderText.h"
 #include "TestPictures.h"
 #include "app/AppContext.h"
@@ -19,7 +21,7 @@
 namespace kelsor {
 namespace {
 
-TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
+TEST(EndToEnd, FourPicturesThroughTheRunnerAndTheLocalService) {
     test::ScratchFolder dir;
     const std::string folder = WideToAnsi(dir.path());
     test::LocalService service;
@@ -38,11 +40,14 @@ TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
         std::wstring name;
         std::vector<std::string> lines;  // as rendered
         std::string expected;            // as the result file holds it
+        int orientation = -1;            // a photo stored turned, with this Exif orientation
     };
     const std::vector<Case> cases = {
         {L"first.png", {"FIRST LINE HERE", "SECOND LINE"}, "FIRST LINE HERE\r\nSECOND LINE"},
         {L"second.jpg", {"BATCH RUNNER TEST"}, "BATCH RUNNER TEST"},
         {L"third.bmp", {"THIRD PICTURE 42"}, "THIRD PICTURE 42"},
+        // Read as seen upright, not as stored: the service sees the upright picture.
+        {L"sideways.jpg", {"TAKEN SIDEWAYS"}, "TAKEN SIDEWAYS", 6},
     };
 
     ConverCtrl ctrl;
@@ -63,8 +68,12 @@ TEST(EndToEnd, ThreePicturesThroughTheRunnerAndTheLocalService) {
         item->id = int(items.size()) + 1;
         item->fileName = c.name;
         item->sourcePath = source + c.name;
-        ASSERT_TRUE(
-            test::RenderTextPicture(c.lines, 56, WideToAnsi(item->sourcePath), "DejaVu Sans"));
+        const std::string path = WideToAnsi(item->sourcePath);
+        ASSERT_TRUE(c.orientation < 0
+                        ? test::RenderTextPicture(c.lines, 56, path, "DejaVu Sans")
+                        : test::WriteOrientedJpeg(
+                              test::LargeTextPicture({QString::fromStdString(c.lines[0])}),
+                              c.orientation, path));
         mgr.AddTask(*item);
         items.push_back(std::move(item));
     }

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "MouseEvents.h"
+#include "OrientedJpeg.h"
 #include "PageTestSupport.h"
 #include "app/AppContext.h"
 #include "pages/SingleOCRView.h"
@@ -22,10 +23,16 @@ namespace {
 class ViewTest : public ::testing::Test, public PageFixture {
 protected:
     // A 264 x 226 picture, red left and blue right, shown centred at natural
-    // size at (132, 112) of the 528 x 451 view.
-    void ShowTwoColourPicture() {
-        const std::wstring path = Folder(L"pics") + L"halves.png";
-        ASSERT_TRUE(SavePicture(TwoColourPicture(264, 226, Qt::red, Qt::blue), path));
+    // size at (132, 112) of the 528 x 451 view. With an Exif orientation it
+    // is a JPEG photo stored turned that way.
+    void ShowTwoColourPicture(int orientation = -1) {
+        const QImage picture = TwoColourPicture(264, 226, Qt::red, Qt::blue);
+        const std::wstring path =
+            Folder(L"pics") + (orientation < 0 ? L"halves.png" : L"halves.jpg");
+        ASSERT_TRUE(orientation < 0
+                        ? SavePicture(picture, path)
+                        : test::WriteOrientedJpeg(picture, orientation,
+                                                  QString::fromStdWString(path).toStdString()));
         page->SetPicture(path);
         view = page->View();
         host = view->GetHWND();
@@ -53,6 +60,20 @@ TEST_F(ViewTest, ClickInCutModeSelectsTheWholeViewAndCutsTheDisplayedPixels) {
     ReleaseAt(host, {50, 50});
     EXPECT_FALSE(view->OverlayShown());
 
+    const std::wstring cut = root + L"cut.jpg";
+    view->SaveCut(cut);
+    const QImage image(QString::fromStdWString(cut));
+    ASSERT_EQ(image.size(), QSize(528, 451));
+    EXPECT_TRUE(Near(image.pixel(10, 10), Qt::white));
+    EXPECT_TRUE(Near(image.pixel(150, 130), Qt::red));
+    EXPECT_TRUE(Near(image.pixel(370, 320), Qt::blue));
+}
+
+TEST_F(ViewTest, APhotoStoredSidewaysIsCutUprightAsShown) {
+    ShowTwoColourPicture(8);
+    ASSERT_TRUE(page->ClickControl(L"cutbtn"));
+    Press(host, {50, 50});
+    Release(host, {50, 50});
     const std::wstring cut = root + L"cut.jpg";
     view->SaveCut(cut);
     const QImage image(QString::fromStdWString(cut));
