@@ -26,6 +26,10 @@ add_library(FreeImage::FreeImage UNKNOWN IMPORTED GLOBAL)
 set_target_properties(FreeImage::FreeImage PROPERTIES
     IMPORTED_LOCATION ${FREEIMAGE_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${FREEIMAGE_INCLUDE_DIR})
+# Its header alone: the program loads the library with the first picture.
+add_library(FreeImage::Headers INTERFACE IMPORTED GLOBAL)
+set_target_properties(FreeImage::Headers PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES ${FREEIMAGE_INCLUDE_DIR})
 
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg SvgWidgets Network WebEngineWidgets Test)
 

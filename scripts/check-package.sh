@@ -11,6 +11,7 @@ trap 'kill "${SERVER_PID:-}" "${CLIENT_PID:-}" 2>/dev/null || true; rm -rf "$ROO
 dpkg-deb -c "$DEB" >"$ROOT/list.txt"
 for path in usr/bin/KelsorOCR usr/bin/kelsor-ocr usr/share/man/man1/kelsor-ocr.1.gz usr/bin/kelsor-server usr/libexec/kelsorocr/KelsorOCR \
     usr/libexec/kelsorocr/KelsorOCRUpdate usr/libexec/kelsorocr/KelsorOCRStats \
+    usr/libexec/kelsorocr/libkelsorocr-web.so \
     usr/share/kelsorocr/www/ usr/share/kelsorocr/models/ch_PP-OCRv4_rec_infer.onnx \
     usr/lib/kelsorocr/libonnxruntime.so.1 usr/share/applications/io.kelsor.KelsorOCR.desktop \
     usr/share/icons/hicolor/256x256/apps/io.kelsor.KelsorOCR.png \

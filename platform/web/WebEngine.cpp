@@ -5,15 +5,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QOpenGLContext>
-#include <QWebEngineProfile>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <algorithm>
 #include <cstdlib>
 #include <map>
 
 #include "platform/web/BridgeProtocol.h"
-#include "platform/web/WebViewHost.h"
+#include "platform/web/WebBackend.h"
+#include "platform/web/WebView.h"
 
 // Qt's process-wide OpenGL context that the engine's views share (exported by
 // Qt GUI; Qt WebEngine sets it through these same functions).
@@ -25,11 +23,17 @@ QT_END_NAMESPACE
 namespace kelsor::platform {
 namespace {
 
-constexpr const char* kScriptName = "kelsor-bridge";
-
 struct Binding {
     int declaredArgs = 0;
     ScriptFunction handler;
+};
+
+// Answers the module's questions from the bindings and origins kept here.
+class Host final : public WebBackendHost {
+public:
+    std::optional<std::wstring> CallFunction(WebView* view, const std::wstring& name,
+                                             std::vector<std::wstring> args) override;
+    bool IsTrustedOrigin(const std::wstring& url) override { return WebIsTrustedOrigin(url); }
 };
 
 // The engine is one per process, like the binding it offers.
@@ -37,7 +41,8 @@ struct EngineState {
     bool initialized = false;
     std::map<std::wstring, Binding> functions;
     std::vector<std::wstring> origins;
-    std::vector<WebViewImpl*> views;
+    Host host;
+    WebBackend* backend = nullptr;           // loaded with the first start, kept
     QOpenGLContext* shareContext = nullptr;  // made when the engine started
 };
 
@@ -46,23 +51,23 @@ EngineState& State() {
     return state;
 }
 
-void InstallPageScript() {
-    QWebEngineScriptCollection& scripts = *QWebEngineProfile::defaultProfile()->scripts();
-    for (const QWebEngineScript& old : scripts.find(QString::fromUtf8(kScriptName))) {
-        scripts.remove(old);
+std::optional<std::wstring> Host::CallFunction(WebView* view, const std::wstring& name,
+                                               std::vector<std::wstring> args) {
+    const auto found = State().functions.find(name);
+    if (found == State().functions.end() || !found->second.handler) {
+        return std::nullopt;
     }
+    // Copy: the handler may rebind functions while it runs.
+    ScriptFunction handler = found->second.handler;
+    return handler(view, std::move(args));
+}
+
+void InstallPageScript() {
     std::vector<bridge::BoundFunction> functions;
     for (const auto& [name, binding] : State().functions) {
         functions.push_back({name, binding.declaredArgs});
     }
-    QWebEngineScript script;
-    script.setName(QString::fromUtf8(kScriptName));
-    script.setSourceCode(QString::fromStdWString(bridge::BuildPageScript(functions)));
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    // The page's own scripts must see the functions, so they live in its world.
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setRunsOnSubFrames(false);
-    scripts.insert(script);
+    State().backend->SetPageScript(bridge::BuildPageScript(functions));
 }
 
 // Stands in for the shared OpenGL context until the engine starts. Qt
@@ -121,8 +126,15 @@ bool WebInitialize() {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         return false;
     }
-    state.initialized = true;
+    // Before the module loads: the engine looks for the shared context then.
     ShareOpenGLContexts();
+    if (state.backend == nullptr) {
+        state.backend = LoadWebBackend(&state.host);
+        if (state.backend == nullptr) {
+            return false;
+        }
+    }
+    state.initialized = true;
     InstallPageScript();
     return true;
 }
@@ -133,15 +145,9 @@ void WebFinalize() {
         return;
     }
     // Views left over would outlive the engine's profile otherwise.
-    while (!state.views.empty()) {
-        delete state.views.back();  // its destructor removes it from the list
-    }
+    state.backend->Shutdown();
     state.functions.clear();
     state.origins.clear();
-    QWebEngineScriptCollection& scripts = *QWebEngineProfile::defaultProfile()->scripts();
-    for (const QWebEngineScript& old : scripts.find(QString::fromUtf8(kScriptName))) {
-        scripts.remove(old);
-    }
     state.initialized = false;
 }
 
@@ -168,31 +174,13 @@ bool WebIsTrustedOrigin(const std::wstring& url) {
 
 void WebRepaintAllNeeded() {}
 
-namespace detail {
-
-QWebEngineProfile* EngineProfile() {
-    return QWebEngineProfile::defaultProfile();
-}
-
-void AddView(WebViewImpl* view) {
-    State().views.push_back(view);
-}
-
-void RemoveView(WebViewImpl* view) {
-    auto& views = State().views;
-    views.erase(std::remove(views.begin(), views.end(), view), views.end());
-}
-
-std::optional<std::wstring> CallFunction(WebViewImpl* view, const std::wstring& name,
-                                         std::vector<std::wstring> args) {
-    const auto found = State().functions.find(name);
-    if (found == State().functions.end() || !found->second.handler) {
-        return std::nullopt;
+WebView* WebView::Create(QWidget* parent, int x, int y, int width, int height) {
+    if (parent == nullptr || !WebIsInitialized()) {
+        return nullptr;
     }
-    // Copy: the handler may rebind functions while it runs.
-    ScriptFunction handler = found->second.handler;
-    return handler(view, std::move(args));
+    WebView* view = State().backend->CreateView(parent);
+    view->Resize(x, y, width, height);
+    return view;
 }
 
-}  // namespace detail
 }  // namespace kelsor::platform

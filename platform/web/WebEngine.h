@@ -26,8 +26,10 @@ void PrepareWebEngineEnvironment();
 
 // Starts the engine (its profile and page script): after the QApplication
 // exists and before the first view; false when there is no application
-// object. The engine is a whole browser, so a program calls this only when it
-// is about to show a page. A second call does nothing and returns true.
+// object or the engine's module cannot be loaded (a warning says why). The
+// engine is a whole browser, loaded from its module by the first call, so a
+// program calls this only when it is about to show a page. A second call does
+// nothing and returns true.
 bool WebInitialize();
 // Once at the end of the run: destroys the remaining views and drops the
 // bindings. Does nothing when the engine was never started.

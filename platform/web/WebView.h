@@ -1,6 +1,7 @@
 #pragma once
 // A web view placed as a child control inside a host widget, with the
-// operations and callbacks the account windows rely on. The handle stays valid
+// operations and callbacks the account windows rely on. The engine behind it
+// lives in a module loaded with the first view (see WebEngine.h). The handle stays valid
 // until the view is destroyed (Destroy(), or deletion of its host widget),
 // which the window-destroy callback reports.
 
@@ -39,33 +40,34 @@ public:
 
     // Destroys the view. Called from inside one of this view's own script
     // calls, it hides the view at once and destroys it after the call returns.
-    void Destroy();
+    virtual void Destroy() = 0;
 
     // The widget that shows the page.
-    QWidget* HostWindow();
+    virtual QWidget* HostWindow() = 0;
 
-    void OnWindowClosing(WindowClosingCallback callback);
-    void OnWindowDestroy(WindowDestroyCallback callback);
-    void OnDocumentReady(DocumentReadyCallback callback);
-    void OnTitleChanged(TitleChangedCallback callback);
-    void OnCreateView(CreateViewCallback callback);
+    virtual void OnWindowClosing(WindowClosingCallback callback) = 0;
+    virtual void OnWindowDestroy(WindowDestroyCallback callback) = 0;
+    virtual void OnDocumentReady(DocumentReadyCallback callback) = 0;
+    virtual void OnTitleChanged(TitleChangedCallback callback) = 0;
+    virtual void OnCreateView(CreateViewCallback callback) = 0;
 
-    void LoadUrl(const std::wstring& url);
-    std::wstring Url() const;
+    virtual void LoadUrl(const std::wstring& url) = 0;
+    virtual std::wstring Url() const = 0;
     // The page's own title.
-    std::wstring PageTitle() const;
+    virtual std::wstring PageTitle() const = 0;
     // The title kept for the view's host window.
-    void SetWindowTitle(const std::wstring& title);
-    std::wstring WindowTitle() const;
-    void Show(bool visible);
-    bool IsShown() const;
-    void Resize(int x, int y, int width, int height);
+    virtual void SetWindowTitle(const std::wstring& title) = 0;
+    virtual std::wstring WindowTitle() const = 0;
+    virtual void Show(bool visible) = 0;
+    virtual bool IsShown() const = 0;
+    virtual void Resize(int x, int y, int width, int height) = 0;
 
     // Runs script in the page without waiting for it.
-    void RunScript(const std::wstring& script);
+    virtual void RunScript(const std::wstring& script) = 0;
 
 protected:
     WebView() = default;
+    // Views are destroyed through Destroy() or with their host widget.
     virtual ~WebView() = default;
 };
 

@@ -25,8 +25,8 @@ bool BridgePage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg
 bool BridgePage::Trusted(const QUrl& securityOrigin) const {
     // Both the calling frame and the page must come from a trusted origin: every
     // page gets the injected script, whichever site it comes from.
-    return WebIsTrustedOrigin(securityOrigin.toString().toStdWString()) &&
-           WebIsTrustedOrigin(url().toString().toStdWString());
+    return detail::IsTrustedOrigin(securityOrigin.toString().toStdWString()) &&
+           detail::IsTrustedOrigin(url().toString().toStdWString());
 }
 
 bool BridgePage::AnswerCall(const QUrl& securityOrigin, const QString& payload, QString* result) {
@@ -83,7 +83,7 @@ WebViewImpl::WebViewImpl(QWidget* parent)
     // keyboard) arrive here without a frame name and count as "_blank".
     connect(m_page, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest& request) {
-                if (!WebIsTrustedOrigin(url().toString().toStdWString())) {
+                if (!detail::IsTrustedOrigin(url().toString().toStdWString())) {
                     return;  // the same rule as for the script's requests
                 }
                 const std::wstring target = request.requestedUrl().toString().toStdWString();

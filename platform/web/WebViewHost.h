@@ -1,11 +1,15 @@
 #pragma once
-// Internal: the Qt classes behind WebView and the engine registry they use.
+// Internal, in the engine module: the Qt classes behind WebView and the
+// engine registry they use.
 
 #include <QPointer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "platform/web/WebEngine.h"
+#include "platform/web/WebBackend.h"
 #include "platform/web/WebView.h"
 
 namespace kelsor::platform {
@@ -51,6 +55,23 @@ public:
     };
     void RequestDestroy();
 
+    void Destroy() override;
+    QWidget* HostWindow() override;
+    void OnWindowClosing(WindowClosingCallback callback) override;
+    void OnWindowDestroy(WindowDestroyCallback callback) override;
+    void OnDocumentReady(DocumentReadyCallback callback) override;
+    void OnTitleChanged(TitleChangedCallback callback) override;
+    void OnCreateView(CreateViewCallback callback) override;
+    void LoadUrl(const std::wstring& url) override;
+    std::wstring Url() const override;
+    std::wstring PageTitle() const override;
+    void SetWindowTitle(const std::wstring& title) override;
+    std::wstring WindowTitle() const override;
+    void Show(bool visible) override;
+    bool IsShown() const override;
+    void Resize(int x, int y, int width, int height) override;
+    void RunScript(const std::wstring& script) override;
+
     // The navigation decision for a window request; true: load here.
     bool DecideOpen(const std::wstring& url, const std::wstring& targetName);
 
@@ -72,6 +93,7 @@ private:
 
 namespace detail {
 QWebEngineProfile* EngineProfile();
+bool IsTrustedOrigin(const std::wstring& url);
 void AddView(WebViewImpl* view);
 void RemoveView(WebViewImpl* view);
 // Runs a bound function for view; nullopt is undefined to the script.

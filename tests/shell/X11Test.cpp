@@ -246,8 +246,13 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     EXPECT_TRUE(WaitFor([&] { return StackIndex(c, mainWindow) > StackIndex(c, cover); }))
         << "the running window did not come to the front";
 
-    // A start that opened no account window has not started the web engine.
+    // A start that opened no account window has not started the web engine,
+    // nor even mapped its library; one that opened no picture has not mapped
+    // the picture library.
     EXPECT_FALSE(HasWebEngineHelper(first));
+    const std::string maps = kelsor::test::ReadFile("/proc/" + std::to_string(first) + "/maps");
+    EXPECT_EQ(maps.find("libQt6WebEngine"), std::string::npos);
+    EXPECT_EQ(maps.find("libfreeimage"), std::string::npos);
 
     // Its close button ends the program with code 0.
     const QPoint close = LayoutControlCentre(L"mainwnd.xml", "closebtn");
