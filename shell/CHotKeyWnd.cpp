@@ -75,6 +75,10 @@ void CHotKeyWnd::SetTip(const std::wstring& text) {
 }
 
 bool CHotKeyWnd::HostEvent(QEvent* event) {
+    // The window records keys only with the keyboard focus: take it when
+    // shown, also where no window manager hands it over.
+    if (event->type() == QEvent::Show && GetHWND() != nullptr && GetHWND()->isWindow())
+        GetHWND()->activateWindow();
     // Every key goes to the recorder: Tab and Enter are keys like others here.
     if (event->type() == QEvent::ShortcutOverride) {
         event->accept();
