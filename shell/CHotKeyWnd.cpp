@@ -48,6 +48,10 @@ std::wstring CHotKeyWnd::TakenText(const HotKey& key) {
     return notices::notice::HotKeyTakenText(HotKeyName(key));
 }
 
+std::wstring CHotKeyWnd::NotSavedText() {
+    return L"已启用，但无法写入 config.ini，下次启动不再生效！";
+}
+
 std::wstring CHotKeyWnd::NoX11Text() {
     return L"没有 X 服务器，无法使用快捷键！";
 }
@@ -112,7 +116,8 @@ void CHotKeyWnd::Record(const QKeyEvent& event) {
 }
 
 void CHotKeyWnd::Apply() {
-    // The key in use is asked for again too: it may have been refused at start.
+    // A recorded key equal to the one in use is asked for again: it may have
+    // been refused at start.
     if (!m_recorded) {
         Close(1);
         return;
@@ -122,9 +127,12 @@ void CHotKeyWnd::Apply() {
     switch (m_grab ? m_grab(wanted) : GlobalHotKey::Result::kNoX11) {
         case GlobalHotKey::Result::kRegistered:
             m_current = wanted;
-            SaveHotKey(App().configPath, wanted);
-            Close(1);
-            return;
+            if (SaveHotKey(App().configPath, wanted)) {
+                Close(1);
+                return;
+            }
+            SetTip(NotSavedText());  // in use now, but only for this run
+            break;
         case GlobalHotKey::Result::kTaken:
             SetTip(TakenText(wanted));
             break;

@@ -28,6 +28,7 @@ public:
     static std::wstring UnknownKeyText();
     static std::wstring TakenText(const HotKey& key);
     static std::wstring NoX11Text();
+    static std::wstring NotSavedText();
 
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"HotKeyWnd"; }

@@ -469,6 +469,20 @@ TEST_F(MainWndTest, ChosenHotKeyIsRememberedForTheNextStartBesideTheChannel) {
                                                     App().configPath));
     w = Open();
     EXPECT_EQ(w->HotKeyInUse(), shell::kDefaultHotKey);
+
+    // A settings file that cannot be written: the key is in use, and the
+    // window says it will not be there at the next start.
+    App().configPath = dir.wide("missing/config.ini");
+    shell::CHotKeyWnd wnd(shell::kDefaultHotKey, [](const shell::HotKey&) {
+        return shell::GlobalHotKey::Result::kRegistered;
+    });
+    wnd.Create(nullptr, L"HotKeyWnd", UI_WNDSTYLE_DIALOG, 0);
+    std::vector<std::wstring> seen;
+    PressKey(wnd, Qt::Key_K, Qt::AltModifier, seen);
+    ASSERT_TRUE(wnd.ClickControl(L"hotkeyconfirmbtn"));
+    EXPECT_TRUE(wnd.GetHWND()->isVisible());
+    EXPECT_EQ(Control(wnd, L"hotkeytip")->GetText(), shell::CHotKeyWnd::NotSavedText());
+    EXPECT_EQ(shell::HotKeyName(wnd.Current()), L"alt + k");
 }
 
 TEST_F(MainWndTest, StatisticsProgramHearsOfTheStart) {
