@@ -145,11 +145,18 @@ int CommonDlg::ShowRecognitionFailed(HWND parent) {
 int CommonDlg::ShowHotKeyTaken(HWND parent) {
     return ShowInfo(parent, L"", notice::kHotKeyTaken);
 }
+int CommonDlg::ShowHotKeyTaken(HWND parent, const std::wstring& keyName) {
+    return ShowInfo(parent, L"", notice::HotKeyTakenText(keyName));
+}
 int CommonDlg::ShowListFull(HWND parent) {
     return ShowInfo(parent, L"", notice::kListFull);
 }
 int CommonDlg::ShowTasksRunning(HWND parent) {
     return ShowInfo(parent, L"", notice::kTasksRunning);
+}
+
+std::wstring notice::HotKeyTakenText(const std::wstring& keyName) {
+    return keyName + L" 被占用！";
 }
 
 }  // namespace kelsor::notices

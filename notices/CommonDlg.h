@@ -46,6 +46,8 @@ public:
     static int ShowListFinished(ui::HWND parent);
     static int ShowRecognitionFailed(ui::HWND parent);
     static int ShowHotKeyTaken(ui::HWND parent);
+    // The same notice for a capture key of another name.
+    static int ShowHotKeyTaken(ui::HWND parent, const std::wstring& keyName);
     static int ShowListFull(ui::HWND parent);
     static int ShowTasksRunning(ui::HWND parent);
 
@@ -82,6 +84,8 @@ inline constexpr const wchar_t* kRecognitionFailed = L"识别失败！";
 inline constexpr const wchar_t* kHotKeyTaken = L"ctrl + 2 被占用！";
 inline constexpr const wchar_t* kListFull = L"您添加的文件已超过上限，最多可添加100张！";
 inline constexpr const wchar_t* kTasksRunning = L"任务正在执行，请勿清空目录！";
+// "<key> 被占用！": kHotKeyTaken for the key named "ctrl + 2".
+std::wstring HotKeyTakenText(const std::wstring& keyName);
 }  // namespace notice
 
 }  // namespace kelsor::notices

@@ -40,6 +40,9 @@ void CMainMenuWnd::OnClick(ui::TNotifyUI& msg) {
         platform::OpenWithDesktop(App().homePageUrl);
     } else if (name == L"aboutusbtn") {
         platform::OpenWithDesktop(App().aboutPageUrl);
+    } else if (name == L"hotkeybtn" && m_hotKeyAction && GetHWND() != nullptr) {
+        // Queued: its window runs modally, after this click has ended.
+        QMetaObject::invokeMethod(GetHWND(), m_hotKeyAction, Qt::QueuedConnection);
     }
     if (GetHWND() != nullptr)
         ShowWindow(false);

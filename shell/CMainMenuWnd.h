@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QPoint>
+#include <functional>
 
 #include "platform/ui/UiLib.h"
 
 // The main menu popup under the main window's menu button: check for
-// updates, the product site, the about page. Created once, hidden; hides
+// updates, the product site, the about page, the capture key. Created once, hidden; hides
 // itself on every click and whenever it loses the focus.
 namespace kelsor::shell {
 
@@ -19,12 +20,18 @@ public:
 
     ui::LRESULT HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
 
+    // What 设置快捷键 runs, after the menu has closed.
+    void SetHotKeyAction(std::function<void()> action) { m_hotKeyAction = std::move(action); }
+
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"MainMenuWnd"; }
     ui::CDuiString GetSkinFolder() override { return L""; }
     ui::CDuiString GetSkinFile() override { return L"mainmenuwnd.xml"; }
     void OnClick(ui::TNotifyUI& msg) override;
     void OnFinalMessage(ui::HWND) override { delete this; }
+
+private:
+    std::function<void()> m_hotKeyAction;
 };
 
 }  // namespace kelsor::shell

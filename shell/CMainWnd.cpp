@@ -23,6 +23,7 @@
 #include "platform/sys/Messages.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/MainWindowRef.h"
+#include "shell/CHotKeyWnd.h"
 #include "shell/CMainMenuWnd.h"
 #include "shell/CUserCenterInfoWnd.h"
 #include "shell/MainWndRules.h"
@@ -145,15 +146,33 @@ void CMainWnd::InitWindow() {
 }
 
 void CMainWnd::RegisterHotKey() {
-    const GlobalHotKey::Result result = m_hotKey.RegisterCtrl2(
-        [this] { PostMessage(WM_HOTKEY, static_cast<WPARAM>(kScreenCaptureHotKeyId), 0); });
+    m_hotKeyInUse = LoadHotKey(App().configPath);
+    const std::wstring name = HotKeyName(m_hotKeyInUse);
+    const GlobalHotKey::Result result = m_hotKey.Register(m_hotKeyInUse, [this] {
+        PostMessage(WM_HOTKEY, static_cast<WPARAM>(kScreenCaptureHotKeyId), 0);
+    });
     if (result == GlobalHotKey::Result::kTaken) {
-        CommonDlg::ShowHotKeyTaken(GetHWND());
+        CommonDlg::ShowHotKeyTaken(GetHWND(), name);
     } else if (result == GlobalHotKey::Result::kNoX11) {
         // Nobody holds the key: there is no X server to hold it on. No
         // notice fits that, so the log says it and the program works on.
-        std::fprintf(stderr, "KelsorOCR: no X server: no hot key Ctrl+2, no screen capture\n");
+        std::fprintf(stderr, "KelsorOCR: no X server: no hot key %s, no screen capture\n",
+                     qPrintable(QString::fromStdWString(name)));
+    } else if (result == GlobalHotKey::Result::kNoSuchKey) {
+        std::fprintf(stderr, "KelsorOCR: no key on this keyboard for the hot key %s\n",
+                     qPrintable(QString::fromStdWString(name)));
     }
+}
+
+void CMainWnd::OpenHotKeyWindow() {
+    CHotKeyWnd wnd(m_hotKeyInUse, [this](const HotKey& key) { return m_hotKey.Change(key); });
+    wnd.Create(GetHWND(), L"HotKeyWnd", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW);
+    wnd.CenterWindow();
+    // A press of the key in use while another is chosen starts no capture.
+    m_choosingHotKey = true;
+    wnd.ShowModal();
+    m_choosingHotKey = false;
+    m_hotKeyInUse = wnd.Current();
 }
 
 void CMainWnd::FindControls() {
@@ -194,6 +213,7 @@ void CMainWnd::CreatePopups() {
     // are created hidden and shown only on request.
     const UINT style = UI_WNDSTYLE_DIALOG & ~WS_VISIBLE;
     m_menu = new CMainMenuWnd();
+    m_menu->SetHotKeyAction([this] { OpenHotKeyWindow(); });
     m_menu->Create(GetHWND(), L"MainMenuWnd", style, WS_EX_TOOLWINDOW);
     m_menu->ShowWindow(false);
     m_userCenter = new CUserCenterInfoWnd(*this);
@@ -281,7 +301,7 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             OnConverterFetched();
             break;
         case WM_HOTKEY:
-            if (wParam == static_cast<WPARAM>(kScreenCaptureHotKeyId))
+            if (wParam == static_cast<WPARAM>(kScreenCaptureHotKeyId) && !m_choosingHotKey)
                 OnScreenCaptureHotKey();
             break;
         case WM_MOUSEWHEEL:

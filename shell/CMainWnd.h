@@ -11,7 +11,8 @@
 
 // The main window: title bar with the page tabs, the converter button and
 // the account area; the three pages as child windows; the output options;
-// the start and open-result buttons; the hot key Ctrl+2; dropped files; and
+// the start and open-result buttons; the capture hot key (Ctrl+2 unless
+// the user chose another); dropped files; and
 // the routing of the account windows. Other windows and worker threads talk
 // to it through the messages 2125-2154 and the process-wide main window
 // reference, which it sets while it exists.
@@ -49,6 +50,10 @@ public:
     CUserCenterInfoWnd* UserCenter() const { return m_userCenter; }
     ui::CWindowWnd* Page(int index) const;
     bool HotKeyRegistered() const { return m_hotKey.IsRegistered(); }
+    // The capture key of the settings file, or the one chosen since.
+    const HotKey& HotKeyInUse() const { return m_hotKeyInUse; }
+    // The main menu's 设置快捷键: the capture key window, modal.
+    void OpenHotKeyWindow();
 
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"Main"; }
@@ -123,6 +128,8 @@ private:
     CUserCenterInfoWnd* m_userCenter = nullptr;
     ui::CWindowWnd* m_pages[3] = {nullptr, nullptr, nullptr};
     GlobalHotKey m_hotKey;
+    HotKey m_hotKeyInUse;
+    bool m_choosingHotKey = false;
     // Set once the window is going away: messages that arrive while its
     // children are torn down find no controls to change.
     bool m_closing = false;

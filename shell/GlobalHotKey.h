@@ -4,17 +4,21 @@
 #include <cstdint>
 #include <functional>
 
-// The program-wide hot key Ctrl+2: an X key grab on the root window of the
-// application's X connection. Only one client can hold a grab, so a key that
-// another program holds is refused (BadAccess), as is a session without X.
+#include "shell/HotKey.h"
+
+// The program-wide capture key (Ctrl+2 unless the user chose another): an X
+// key grab on the root window of the application's X connection. Only one
+// client can hold a grab, so a key that another program holds is refused
+// (BadAccess), as is a session without X.
 namespace kelsor::shell {
 
 class GlobalHotKey : public QAbstractNativeEventFilter {
 public:
     enum class Result {
         kRegistered,
-        kTaken,  // another client holds the grab
-        kNoX11,  // no X connection (Wayland without X, offscreen)
+        kTaken,      // another client holds the grab
+        kNoX11,      // no X connection (Wayland without X, offscreen)
+        kNoSuchKey,  // the keyboard has no key for the keysym
     };
 
     GlobalHotKey() = default;
@@ -22,11 +26,18 @@ public:
     GlobalHotKey(const GlobalHotKey&) = delete;
     GlobalHotKey& operator=(const GlobalHotKey&) = delete;
 
-    // Grabs Ctrl+2 (also with Caps Lock or Num Lock on); `pressed` runs on the
+    // Grabs `key` (also with Caps Lock or Num Lock on); `pressed` runs on the
     // UI thread at each press. Needs the QApplication.
-    Result RegisterCtrl2(std::function<void()> pressed);
+    Result Register(const HotKey& key, std::function<void()> pressed);
+    // Grabs `key` in place of the key held now, which stays held when the
+    // new one cannot be had. `pressed` of the last Register stays.
+    Result Change(const HotKey& key);
     void Unregister();
     bool IsRegistered() const { return m_grabbed; }
+
+    // The keysym of the unshifted level of an X key code (what a key press
+    // reports as its native scan code); 0 without X.
+    static std::uint32_t BaseKeysym(std::uint32_t keycode);
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -34,6 +45,8 @@ private:
     void* m_connection = nullptr;  // xcb_connection_t of the application
     std::uint32_t m_root = 0;
     std::uint8_t m_keycode = 0;
+    std::uint16_t m_modifiers = 0;
+    HotKey m_key;
     bool m_grabbed = false;
     std::function<void()> m_pressed;
 };

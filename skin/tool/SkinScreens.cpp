@@ -358,6 +358,13 @@ void SmallWindowShots(const QString& dir) {
         Save(*w, dir, QStringLiteral("mainmenuwnd"));
     }
     {
+        // The capture key window after a refused key: the key in use stays.
+        auto w = Open(L"hotkeywnd.xml");
+        w->As<CLabelUI>(L"hotkeyfield")->SetText(L"ctrl + 2");
+        w->As<CLabelUI>(L"hotkeytip")->SetText(L"ctrl + alt + a 被占用！");
+        Save(*w, dir, QStringLiteral("hotkeywnd"));
+    }
+    {
         auto w = Open(L"usercenterinfownd.xml");
         w->As<CLabelUI>(L"nickname")->SetText(L"林小雨 138****5678");
         Save(*w, dir, QStringLiteral("usercenterinfownd"));

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include "MainWndTestSupport.h"
@@ -22,13 +23,16 @@
 #include "app/TextConv.h"
 #include "jobs/BatchFileItem.h"
 #include "jobs/view/PictureCanvas.h"
+#include "notices/CommonDlg.h"
 #include "pages/BatchOCRWnd.h"
 #include "pages/ScreenGrab.h"
 #include "pages/ScreenOCRWnd.h"
 #include "pages/SingleOCRView.h"
 #include "pages/SingleOCRWnd.h"
+#include "platform/sys/Ini.h"
 #include "platform/sys/Messages.h"
 #include "platform/ui/MainWindowRef.h"
+#include "shell/CHotKeyWnd.h"
 #include "shell/CMainMenuWnd.h"
 #include "shell/CUserCenterInfoWnd.h"
 #include "shell/ProgramMain.h"
@@ -356,7 +360,7 @@ TEST_F(MainWndTest, MainMenuOpensUnderItsButtonAndRunsItsActions) {
         SCOPED_TRACE(QString::fromWCharArray(button).toStdString());
         ASSERT_TRUE(w->ClickControl(L"menubtn"));
         ASSERT_TRUE(menu->GetHWND()->isVisible());
-        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(102, 105)));
+        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(102, 137)));
         ASSERT_TRUE(menu->ClickControl(button));
         EXPECT_FALSE(menu->GetHWND()->isVisible());
         expected += line;
@@ -366,6 +370,119 @@ TEST_F(MainWndTest, MainMenuOpensUnderItsButtonAndRunsItsActions) {
     ASSERT_TRUE(w->ClickControl(L"menubtn"));
     menu->SendMessage(WM_KILLFOCUS);
     EXPECT_FALSE(menu->GetHWND()->isVisible());
+}
+
+TEST(HotKeyNames, OnlyKnownKeysWithCtrlAltOrSuperAreCaptureKeys) {
+    using shell::HotKey;
+    const std::pair<const wchar_t*, std::optional<HotKey>> cases[] = {
+        {L"ctrl + 2", HotKey{shell::kModCtrl, '2'}},
+        {L" Ctrl+ALT+k ", HotKey{shell::kModCtrl | shell::kModAlt, 'k'}},
+        {L"super + shift + f12", HotKey{shell::kModSuper | shell::kModShift, 0xffc9}},
+        {L"alt + pageup", HotKey{shell::kModAlt, 0xff55}},
+        {L"ctrl + ,", HotKey{shell::kModCtrl, ','}},
+        {L"2", std::nullopt},
+        {L"shift + a", std::nullopt},
+        {L"ctrl + tab", std::nullopt},
+        {L"hyper + a", std::nullopt},
+        {L"ctrl +", std::nullopt},
+        {L"ctrl + 2 + 3", std::nullopt},
+        {L"", std::nullopt},
+    };
+    for (const auto& [text, key] : cases) {
+        SCOPED_TRACE(QString::fromWCharArray(text).toStdString());
+        const std::optional<HotKey> parsed = shell::ParseHotKey(text);
+        EXPECT_EQ(parsed, key);
+        if (parsed) {
+            EXPECT_EQ(shell::ParseHotKey(shell::HotKeyName(*parsed)), parsed);  // round trip
+        }
+    }
+    EXPECT_EQ(shell::HotKeyName({shell::kModSuper | shell::kModShift, 0xffc9}),
+              L"shift + super + f12");
+    EXPECT_EQ(notices::notice::HotKeyTakenText(shell::HotKeyName(shell::kDefaultHotKey)),
+              notices::notice::kHotKeyTaken);
+}
+
+// Sends a key press to `w` and notes what its key field and tip line show.
+void PressKey(WindowImplBase& w, int key, Qt::KeyboardModifiers modifiers,
+              std::vector<std::wstring>& seen) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(w.GetHWND(), &press);
+    seen.push_back(Control(w, L"hotkeyfield")->GetText() + L" | " +
+                   Control(w, L"hotkeytip")->GetText());
+}
+
+TEST_F(MainWndTest, HotKeyWindowRecordsRefusesKeysWithoutModifierAndKeepsTheKeyWithoutX) {
+    RecordingMainWnd* w = Open();
+    EXPECT_EQ(w->HotKeyInUse(), shell::kDefaultHotKey);  // no key in the file
+    std::vector<std::wstring> seen;
+    ModalSeam::SetObserver([&](CWindowWnd& wnd) {
+        auto& hk = dynamic_cast<shell::CHotKeyWnd&>(wnd);
+        PressKey(hk, Qt::Key_2, Qt::NoModifier, seen);
+        PressKey(hk, Qt::Key_A, Qt::ShiftModifier, seen);
+        PressKey(hk, Qt::Key_Tab, Qt::ControlModifier, seen);
+        PressKey(hk, Qt::Key_Alt, Qt::ControlModifier | Qt::AltModifier, seen);  // waits
+        PressKey(hk, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, seen);
+        // Offscreen there is no X server to hold it: said, and ctrl + 2 stays.
+        ASSERT_TRUE(hk.ClickControl(L"hotkeyconfirmbtn"));
+        PressKey(hk, Qt::Key_Shift, Qt::ShiftModifier, seen);
+    });
+    ModalSeam::SetNextAnswer(L"hotkeycancelbtn");
+    ASSERT_TRUE(w->ClickControl(L"menubtn"));
+    ASSERT_TRUE(w->MainMenu()->ClickControl(L"hotkeybtn"));
+    EXPECT_FALSE(w->MainMenu()->GetHWND()->isVisible());
+    ASSERT_TRUE(WaitFor([] { return ModalSeam::PendingAnswers() == 0; }));
+    const std::wstring noModifier = L"ctrl + 2 | " + shell::CHotKeyWnd::NoModifierText();
+    const std::wstring unknown = L"ctrl + 2 | " + shell::CHotKeyWnd::UnknownKeyText();
+    EXPECT_EQ(seen, (std::vector<std::wstring>{noModifier, noModifier, unknown, unknown,
+                                               L"ctrl + alt + k | ",
+                                               L"ctrl + 2 | " + shell::CHotKeyWnd::NoX11Text()}));
+    EXPECT_EQ(w->HotKeyInUse(), shell::kDefaultHotKey);
+    EXPECT_EQ(platform::GetPrivateProfileString(L"KSOCRInfo", L"hotkey", L"-", App().configPath),
+              L"-");
+}
+
+TEST_F(MainWndTest, ChosenHotKeyIsRememberedForTheNextStartBesideTheChannel) {
+    std::vector<shell::HotKey> asked;
+    {
+        shell::CHotKeyWnd wnd(shell::kDefaultHotKey, [&](const shell::HotKey& key) {
+            asked.push_back(key);
+            return shell::GlobalHotKey::Result::kRegistered;
+        });
+        wnd.Create(nullptr, L"HotKeyWnd", UI_WNDSTYLE_DIALOG, 0);
+        std::vector<std::wstring> seen;
+        PressKey(wnd, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, seen);
+        ASSERT_TRUE(wnd.ClickControl(L"hotkeyconfirmbtn"));
+        EXPECT_FALSE(wnd.GetHWND()->isVisible());
+        EXPECT_EQ(shell::HotKeyName(wnd.Current()), L"ctrl + shift + f5");
+    }
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(shell::HotKeyName(asked[0]), L"ctrl + shift + f5");
+    const std::string ini = kelsor::test::ReadFile(WideToAnsi(App().configPath));
+    EXPECT_NE(ini.find("channel=10001"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("hotkey=ctrl + shift + f5"), std::string::npos) << ini;
+
+    // The next start takes it; a value it cannot use gives ctrl + 2 again.
+    RecordingMainWnd* w = Open();
+    EXPECT_EQ(w->HotKeyInUse(), asked[0]);
+    delete w;
+    ASSERT_TRUE(platform::WritePrivateProfileString(L"KSOCRInfo", L"hotkey", L"shift + a",
+                                                    App().configPath));
+    w = Open();
+    EXPECT_EQ(w->HotKeyInUse(), shell::kDefaultHotKey);
+
+    // A settings file that cannot be written: the key is in use, and the
+    // window says it will not be there at the next start.
+    App().configPath = dir.wide("missing/config.ini");
+    shell::CHotKeyWnd wnd(shell::kDefaultHotKey, [](const shell::HotKey&) {
+        return shell::GlobalHotKey::Result::kRegistered;
+    });
+    wnd.Create(nullptr, L"HotKeyWnd", UI_WNDSTYLE_DIALOG, 0);
+    std::vector<std::wstring> seen;
+    PressKey(wnd, Qt::Key_K, Qt::AltModifier, seen);
+    ASSERT_TRUE(wnd.ClickControl(L"hotkeyconfirmbtn"));
+    EXPECT_TRUE(wnd.GetHWND()->isVisible());
+    EXPECT_EQ(Control(wnd, L"hotkeytip")->GetText(), shell::CHotKeyWnd::NotSavedText());
+    EXPECT_EQ(shell::HotKeyName(wnd.Current()), L"alt + k");
 }
 
 TEST_F(MainWndTest, StatisticsProgramHearsOfTheStart) {

@@ -13,7 +13,9 @@
 #include "pages/ScreenOCRWnd.h"
 #include "pages/SingleOCRView.h"
 #include "pages/SingleOCRWnd.h"
+#include "platform/sys/Ini.h"
 #include "platform/ui/MainWindowRef.h"
+#include "shell/CHotKeyWnd.h"
 #include "skin/SkinData.h"
 
 // The hot key and the second start need a real X server: each test runs
@@ -21,6 +23,7 @@
 using namespace kelsor;
 using namespace kelsor::ui;
 using kelsor::shelltest::GrabCtrl2;
+using kelsor::shelltest::GrabKey;
 using kelsor::shelltest::WaitFor;
 namespace fs = std::filesystem;
 
@@ -43,6 +46,23 @@ shell::CMainWnd* OpenMainWindow() {
     return w;
 }
 
+// Presses `keys` (xdotool's names) and ends with Esc the capture they
+// start; true once that capture ran on the screen page.
+bool PressStartsACapture(const char* keys) {
+    jobs::ScreenOCRWnd* screen = jobs::GetScreenOCRPage();
+    const int before = screen->CapturesRun();
+    std::thread user([] {
+        std::system(
+            "timeout 30 xdotool search --sync --name '^ScreenShotWnd$' >/dev/null; "
+            "xdotool key Escape");
+    });
+    const bool pressed = std::system((std::string("xdotool key ") + keys).c_str()) == 0;
+    const bool ran =
+        WaitFor([&] { return screen->CapturesRun() == before + 1 && !screen->IsCapturing(); });
+    user.join();
+    return pressed && ran;
+}
+
 TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     START_PRIVATE_X();
     kelsor::test::TempFolder dir;
@@ -61,14 +81,7 @@ TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     // Ctrl+2 starts a capture; Esc ends it.
     jobs::ScreenOCRWnd* screen = jobs::GetScreenOCRPage();
     ASSERT_NE(screen, nullptr);
-    std::thread user([] {
-        std::system(
-            "timeout 30 xdotool search --sync --name '^ScreenShotWnd$' >/dev/null; "
-            "xdotool key Escape");
-    });
-    ASSERT_EQ(std::system("xdotool key ctrl+2"), 0);
-    EXPECT_TRUE(WaitFor([&] { return screen->CapturesRun() == 1 && !screen->IsCapturing(); }));
-    user.join();
+    EXPECT_TRUE(PressStartsACapture("ctrl+2"));
     ASSERT_EQ(std::system("xdotool key 2 ctrl+3"), 0);  // other keys are not ours
     QApplication::processEvents();
     EXPECT_EQ(screen->CapturesRun(), 1);
@@ -123,6 +136,86 @@ TEST(MainWndX11, CtrlTwoTakenByAnotherProgramIsReported) {
     EXPECT_EQ(notices, std::vector<std::wstring>{L"ctrl + 2 被占用！"});
     // The window works on without the key; the other program keeps it.
     EXPECT_NE(w->Page(2), nullptr);
+    delete w;
+    xcb_disconnect(other);
+    ModalSeam::SetObserver(nullptr);
+    ModalSeam::Disable();
+}
+
+TEST(MainWndX11, ChosenKeyTakenMeanwhileIsRefusedAndAFreeOneReplacesCtrlTwo) {
+    START_PRIVATE_X();
+    kelsor::test::TempFolder dir;
+    BuildContextIn(dir);
+    uitest::EnsureApp();
+    ModalSeam::Enable();
+    shell::CMainWnd* w = OpenMainWindow();
+    ASSERT_TRUE(w->HotKeyRegistered());
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(other), 0);
+
+    std::vector<std::wstring> seen;  // the key field and tip line after each step
+    ModalSeam::SetObserver([&](CWindowWnd& wnd) {
+        auto& hk = dynamic_cast<shell::CHotKeyWnd&>(wnd);
+        auto text = [&](const wchar_t* name) {
+            return hk.PaintManager().FindControl(name)->GetText();
+        };
+        auto keys = [&](const char* keys, const wchar_t* shown) {
+            std::system((std::string("xdotool key ") + keys).c_str());
+            WaitFor([&] { return text(L"hotkeyfield") == shown; });
+            seen.push_back(text(L"hotkeyfield") + L" | " + text(L"hotkeytip"));
+        };
+        // It takes the keyboard focus by itself.
+        EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == hk.GetHWND(); }));
+        // Recorded by the key, not by the symbol Shift gives it ("#").
+        keys("ctrl+shift+3", L"ctrl + shift + 3");
+        // Another program takes it before 确定: refused, ctrl + 2 stays.
+        EXPECT_TRUE(GrabKey(other, '3', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT));
+        ASSERT_TRUE(hk.ClickControl(L"hotkeyconfirmbtn"));
+        seen.push_back(text(L"hotkeyfield") + L" | " + text(L"hotkeytip"));
+        keys("ctrl+alt+k", L"ctrl + alt + k");
+        ASSERT_TRUE(hk.ClickControl(L"hotkeyconfirmbtn"));  // held: the window closes
+    });
+    ModalSeam::SetNextAnswer(L"");
+    w->OpenHotKeyWindow();
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"ctrl + shift + 3 | ",
+                                               L"ctrl + 2 | ctrl + shift + 3 被占用！",
+                                               L"ctrl + alt + k | "}));
+    EXPECT_EQ(shell::HotKeyName(w->HotKeyInUse()), L"ctrl + alt + k");
+    EXPECT_EQ(platform::GetPrivateProfileString(L"KSOCRInfo", L"hotkey", L"", App().configPath),
+              L"ctrl + alt + k");
+
+    // The new key is the program's, Ctrl+2 is free again, and only the new
+    // key starts a capture.
+    EXPECT_FALSE(GrabKey(other, 'k', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
+    EXPECT_TRUE(PressStartsACapture("ctrl+alt+k"));
+    ASSERT_EQ(std::system("xdotool key ctrl+2"), 0);
+    QApplication::processEvents();
+    EXPECT_EQ(jobs::GetScreenOCRPage()->CapturesRun(), 1);
+    EXPECT_TRUE(GrabCtrl2(other));
+    delete w;
+    xcb_disconnect(other);
+    ModalSeam::SetObserver(nullptr);
+    ModalSeam::Disable();
+}
+
+TEST(MainWndX11, ChosenKeyTakenAtStartIsNamedInTheNotice) {
+    START_PRIVATE_X();
+    kelsor::test::TempFolder dir;
+    BuildContextIn(dir);
+    ASSERT_TRUE(shell::SaveHotKey(App().configPath, {shell::kModCtrl | shell::kModAlt, 'j'}));
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_TRUE(GrabKey(other, 'j', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
+    uitest::EnsureApp();
+    ModalSeam::Enable();
+    std::vector<std::wstring> notices;
+    ModalSeam::SetObserver([&](CWindowWnd& wnd) {
+        auto& dlg = dynamic_cast<WindowImplBase&>(wnd);
+        notices.push_back(dlg.PaintManager().FindControl(L"msgtext")->GetText());
+    });
+    ModalSeam::SetNextAnswer(L"msgconfirmbtn");
+    shell::CMainWnd* w = OpenMainWindow();
+    EXPECT_FALSE(w->HotKeyRegistered());
+    EXPECT_EQ(notices, std::vector<std::wstring>{L"ctrl + alt + j 被占用！"});
     delete w;
     xcb_disconnect(other);
     ModalSeam::SetObserver(nullptr);

@@ -8,6 +8,7 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -81,9 +82,10 @@ inline bool PrivateXRunning() {
     if (!kelsor::shelltest::PrivateXRunning()) \
         GTEST_SKIP() << "Xvfb cannot run here: no X server for the test";
 
-// Another X client's grab of Ctrl+2 (plain, as a program that owns the key
-// would make it). False when the server refused it.
-inline bool GrabCtrl2(xcb_connection_t* c) {
+// Another X client's grab of a key (plain, as a program that owns the key
+// would make it): `keysym` with the X modifier mask `modifiers`. False when
+// the server refused it.
+inline bool GrabKey(xcb_connection_t* c, xcb_keysym_t keysym, std::uint16_t modifiers) {
     const xcb_setup_t* setup = xcb_get_setup(c);
     xcb_window_t root = xcb_setup_roots_iterator(setup).data->root;
     const int count = setup->max_keycode - setup->min_keycode + 1;
@@ -92,16 +94,20 @@ inline bool GrabCtrl2(xcb_connection_t* c) {
     xcb_keycode_t code = 0;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
     for (int i = 0; i < count * reply->keysyms_per_keycode && code == 0; ++i) {
-        if (syms[i] == 0x32)
+        if (syms[i] == keysym)
             code = static_cast<xcb_keycode_t>(setup->min_keycode + i / reply->keysyms_per_keycode);
     }
     std::free(reply);
     xcb_generic_error_t* error =
-        xcb_request_check(c, xcb_grab_key_checked(c, 1, root, XCB_MOD_MASK_CONTROL, code,
-                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        xcb_request_check(c, xcb_grab_key_checked(c, 1, root, modifiers, code, XCB_GRAB_MODE_ASYNC,
+                                                  XCB_GRAB_MODE_ASYNC));
     const bool granted = error == nullptr;
     std::free(error);
     return granted;
+}
+
+inline bool GrabCtrl2(xcb_connection_t* c) {
+    return GrabKey(c, 0x32, XCB_MOD_MASK_CONTROL);
 }
 
 }  // namespace kelsor::shelltest
