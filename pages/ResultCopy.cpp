@@ -15,14 +15,15 @@ namespace {
 constexpr int kTipHoldMs = 1200;
 constexpr int kTipFadeMs = 600;
 
-}  // namespace
-
+// Puts `text` on the desktop's clipboard with "\n" line ends.
 void PutTextOnClipboard(const std::wstring& text) {
     QString plain = QString::fromStdWString(text);
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setText(plain, QClipboard::Clipboard);
 }
+
+}  // namespace
 
 ResultCopy::ResultCopy(ui::CPaintManagerUI& pm)
     : m_textArea(pm.FindControl(L"ocrtextarea")),

@@ -35,7 +35,4 @@ private:
     QPointer<QSequentialAnimationGroup> m_fade;
 };
 
-// Puts `text` on the desktop's clipboard (line ends as "\n").
-void PutTextOnClipboard(const std::wstring& text);
-
 }  // namespace kelsor::jobs

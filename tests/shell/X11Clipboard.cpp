@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace kelsor::shelltest {
 namespace {
@@ -38,10 +39,9 @@ std::string TakeProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t pr
 }
 
 // Asks the CLIPBOARD owner for UTF-8 text into `window`, waiting up to ten
-// seconds; other events go to `other`.
-std::optional<std::string> ConvertClipboard(
-    xcb_connection_t* c, xcb_window_t window, const std::function<void()>& pump,
-    const std::function<void(xcb_generic_event_t*)>& other = {}) {
+// seconds.
+std::optional<std::string> ConvertClipboard(xcb_connection_t* c, xcb_window_t window,
+                                            const std::function<void()>& pump) {
     const xcb_atom_t clipboard = Atom(c, "CLIPBOARD");
     const xcb_atom_t property = Atom(c, "KELSOR_TEST_CLIP");
     xcb_convert_selection(c, window, clipboard, Atom(c, "UTF8_STRING"), property, XCB_CURRENT_TIME);
@@ -62,8 +62,6 @@ std::optional<std::string> ConvertClipboard(
                 return std::nullopt;
             return TakeProperty(c, window, property);
         }
-        if (other)
-            other(event.get());
     }
     return std::nullopt;
 }
@@ -80,66 +78,6 @@ std::optional<std::string> ReadX11Clipboard(const std::function<void()>& pump) {
     std::optional<std::string> text = ConvertClipboard(c, window, pump);
     xcb_disconnect(c);
     return text;
-}
-
-ClipboardManagerStandIn::ClipboardManagerStandIn() : m_connection(xcb_connect(nullptr, nullptr)) {
-    if (xcb_connection_has_error(m_connection))
-        return;
-    m_window = SmallWindow(m_connection);
-    const xcb_atom_t manager = Atom(m_connection, "CLIPBOARD_MANAGER");
-    xcb_set_selection_owner(m_connection, m_window, manager, XCB_CURRENT_TIME);
-    auto* owner = xcb_get_selection_owner_reply(
-        m_connection, xcb_get_selection_owner(m_connection, manager), nullptr);
-    m_running = owner != nullptr && owner->owner == m_window;
-    std::free(owner);
-    if (m_running)
-        m_thread = std::thread(&ClipboardManagerStandIn::Serve, this);
-}
-
-ClipboardManagerStandIn::~ClipboardManagerStandIn() {
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    xcb_disconnect(m_connection);
-}
-
-std::string ClipboardManagerStandIn::Saved() const {
-    std::lock_guard lock(m_mutex);
-    return m_saved;
-}
-
-// Answers SAVE_TARGETS as a manager does: fetch the text from the owner, then
-// tell the owner it may go.
-void ClipboardManagerStandIn::Serve() {
-    const xcb_atom_t saveTargets = Atom(m_connection, "SAVE_TARGETS");
-    while (!m_stop) {
-        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(
-            xcb_poll_for_event(m_connection), &std::free);
-        if (!event) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            continue;
-        }
-        if ((event->response_type & 0x7F) != XCB_SELECTION_REQUEST)
-            continue;
-        const auto request = *reinterpret_cast<xcb_selection_request_event_t*>(event.get());
-        xcb_selection_notify_event_t reply{};
-        reply.response_type = XCB_SELECTION_NOTIFY;
-        reply.time = request.time;
-        reply.requestor = request.requestor;
-        reply.selection = request.selection;
-        reply.target = request.target;
-        reply.property = XCB_ATOM_NONE;
-        if (request.target == saveTargets) {
-            if (std::optional<std::string> text = ConvertClipboard(m_connection, m_window, {})) {
-                std::lock_guard lock(m_mutex);
-                m_saved = *text;
-                reply.property = request.property;
-            }
-        }
-        xcb_send_event(m_connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
-                       reinterpret_cast<const char*>(&reply));
-        xcb_flush(m_connection);
-    }
 }
 
 }  // namespace kelsor::shelltest
