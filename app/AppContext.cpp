@@ -107,6 +107,7 @@ void ResetAppContext(AppContext& c) {
     c.channel = kBuiltInChannel;
     c.useCustomOutputFolder = 0;
     c.formatType = 0;
+    c.autoCopyScreenText = 0;
     c.customOutputFolder.set({});
     c.bindPhoneTargetUrl.set({});
     c.autoLoginReply.set({});
@@ -161,6 +162,7 @@ void BuildAppContext(AppContext& c, const StartupInputs& in) {
 
     PrepareSettingsFile(c);
     ReadSettingsChannel(c);
+    ReadSettingsAutoCopy(c);
 }
 
 AppContext& App() {

@@ -61,6 +61,7 @@ struct AppContext {
     // Changed on the UI thread while the program runs; workers read them.
     std::atomic<int> useCustomOutputFolder{0};  // 0 = source folder, 1 = customOutputFolder
     std::atomic<int> formatType{0};             // FormatType
+    std::atomic<int> autoCopyScreenText{0};     // "截图识别后自动复制", from config.ini
     SharedText customOutputFolder;
     SharedText bindPhoneTargetUrl;
     SharedText autoLoginReply;

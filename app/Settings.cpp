@@ -40,4 +40,17 @@ void ReadSettingsChannel(AppContext& c) {
     c.channel = value;
 }
 
+void ReadSettingsAutoCopy(AppContext& c) {
+    c.autoCopyScreenText = !c.configPath.empty() &&
+                           platform::GetPrivateProfileString(kSettingsSection, kSettingsAutoCopyKey,
+                                                             L"0", c.configPath) == L"1";
+}
+
+bool SaveSettingsAutoCopy(AppContext& c, bool on) {
+    c.autoCopyScreenText = on ? 1 : 0;
+    return !c.configPath.empty() &&
+           platform::WritePrivateProfileString(kSettingsSection, kSettingsAutoCopyKey,
+                                               on ? L"1" : L"0", c.configPath);
+}
+
 }  // namespace kelsor

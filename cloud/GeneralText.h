@@ -11,7 +11,7 @@ namespace kelsor {
 std::string OcrGeneralText(int formatType, const std::string& pictureRef);
 
 // Appends the words of a successful reply envelope to `text` (CR LF between
-// lines for FormatPriority, nothing otherwise). False, `text` untouched, when
+// lines for FormatPriority, otherwise run together by JoinEditLines). False, `text` untouched, when
 // the envelope is not JSON or its status is not 200.
 bool ParseGeneralTextReply(int formatType, std::string& text, const std::string& envelope);
 

@@ -4,12 +4,14 @@
 
 #include <json/value.h>
 
+#include <vector>
+
 #include "app/JsonText.h"
+#include "cloud/LineJoin.h"
 
 namespace kelsor {
 
 bool ParseGeneralTextReply(int formatType, std::string& text, const std::string& envelope) {
-    const std::string separator = formatType == FormatPriority ? "\r\n" : "";
     Json::Value root;
     if (!ParseJsonObject(envelope, root)) {
         return false;
@@ -20,14 +22,22 @@ bool ParseGeneralTextReply(int formatType, std::string& text, const std::string&
     }
     const Json::Value& list =
         JsonMember(JsonMember(JsonMember(root, "response body"), "result"), "words_block_list");
+    std::vector<std::string> lines;
     if (list.isArray() || list.isObject()) {
         for (const Json::Value& block : list) {
             const Json::Value& wordsValue = JsonMember(block, "words");
-            const std::string words = wordsValue.isString() ? wordsValue.asString() : "";
-            // Empty words before the first line add nothing; later ones keep
-            // their separator.
-            text = text.empty() ? words : text + separator + words;
+            lines.push_back(wordsValue.isString() ? wordsValue.asString() : "");
         }
+    }
+    if (formatType != FormatPriority) {
+        lines.insert(lines.begin(), text);
+        text = JoinEditLines(lines);
+        return true;
+    }
+    for (const std::string& words : lines) {
+        // Empty words before the first line add nothing; later ones keep
+        // their separator.
+        text = text.empty() ? words : text + "\r\n" + words;
     }
     return true;
 }

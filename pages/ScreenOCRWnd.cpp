@@ -19,6 +19,7 @@
 #include "pages/PageButtons.h"
 #include "pages/PageControls.h"
 #include "pages/PageNaming.h"
+#include "pages/ResultCopy.h"
 #include "pages/ScreenGrab.h"
 #include "pages/SingleOCRView.h"
 #include "pages/UiThread.h"
@@ -119,6 +120,7 @@ void ScreenOCRWnd::InitWindow() {
     m_waitOcr = pm.FindControl(L"waitocr");
     m_convertingGif = pm.FindControl(L"covertinggif");
     m_textArea = pm.FindControl(L"ocrtextarea");
+    m_copy = std::make_unique<ResultCopy>(pm);
     EnableControl(m_moveButton, false);
     EnableControl(m_cutButton, true);
 
@@ -161,7 +163,9 @@ void ScreenOCRWnd::OnClick(ui::TNotifyUI& msg) {
         return;
     }
     const ui::CDuiString name = msg.pSender->GetName();
-    if (name == L"adaptationbtn") {
+    if (m_copy->IsCopyButton(name)) {
+        m_copy->Copy();
+    } else if (name == L"adaptationbtn") {
         m_view->FitToWidth();
     } else if (name == L"movebtn") {
         SwitchToMoveMode();
@@ -403,6 +407,9 @@ void ScreenOCRWnd::ShowResult(unsigned generation, const std::wstring& text) {
     }
     ShowControl(m_convertingGif, false);
     ShowControl(m_textArea, true);
+    if (App().autoCopyScreenText.load() != 0) {
+        m_copy->Copy();
+    }
     SetPictureButtonsEnabled(true);
     SendPageMessage(WM_KSOCR_SCREEN_DONE);
 }

@@ -12,6 +12,7 @@ namespace kelsor::jobs {
 class SingleOCRView;
 class UploadBtn;
 class DeleteBtn;
+class ResultCopy;
 
 // The screen page of the main window. Its picture always comes from a
 // screen capture, started by Ctrl+2 or its upload button: the main window
@@ -58,6 +59,7 @@ public:
     SingleOCRView* View() const { return m_view.get(); }
     UploadBtn* UploadButton() const { return m_uploadButton.get(); }
     DeleteBtn* DeleteButton() const { return m_deleteButton.get(); }
+    ResultCopy* Copier() const { return m_copy.get(); }
     // Replaces the recognition (RecognizePictureText by default).
     void SetRecognizer(Recognizer recognizer);
 
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<SingleOCRView> m_view;
     std::unique_ptr<UploadBtn> m_uploadButton;
     std::unique_ptr<DeleteBtn> m_deleteButton;
+    std::unique_ptr<ResultCopy> m_copy;
     int m_cutMode = 0;
     bool m_hasPicture = false;
     bool m_capturing = false;

@@ -16,6 +16,7 @@
 #include "notices/CommonDlg.h"
 #include "pages/PageButtons.h"
 #include "pages/PageNaming.h"
+#include "pages/ResultCopy.h"
 #include "pages/SingleOCRView.h"
 #include "pages/UiThread.h"
 #include "platform/sys/Messages.h"
@@ -141,6 +142,7 @@ void SingleOCRWnd::InitWindow() {
     m_waitOcr = Find(L"waitocr");
     m_convertingGif = Find(L"covertinggif");
     m_textArea = Find(L"ocrtextarea");
+    m_copy = std::make_unique<ResultCopy>(m_PaintManager);
     SetEnabled(m_moveButton, false);
     SetEnabled(m_cutButton, true);
 
@@ -184,7 +186,9 @@ void SingleOCRWnd::OnClick(ui::TNotifyUI& msg) {
         return;
     }
     const ui::CDuiString name = msg.pSender->GetName();
-    if (name == L"singleselectpicbtn") {
+    if (m_copy->IsCopyButton(name)) {
+        m_copy->Copy();
+    } else if (name == L"singleselectpicbtn") {
         ChoosePicture();
     } else if (name == L"adaptationbtn") {
         m_view->FitToWidth();

@@ -13,6 +13,7 @@ namespace kelsor::jobs {
 class SingleOCRView;
 class UploadBtn;
 class DeleteBtn;
+class ResultCopy;
 
 // The single-picture page of the main window: the user chooses or drops one
 // picture, moves, zooms or cuts it, and on the main window's start button the
@@ -57,6 +58,7 @@ public:
     SingleOCRView* View() const { return m_view.get(); }
     UploadBtn* UploadButton() const { return m_uploadButton.get(); }
     DeleteBtn* DeleteButton() const { return m_deleteButton.get(); }
+    ResultCopy* Copier() const { return m_copy.get(); }
 
     // Replaces the recognition (RecognizePictureText by default) for the
     // recognitions started from now on.
@@ -101,6 +103,7 @@ private:
     std::unique_ptr<SingleOCRView> m_view;
     std::unique_ptr<UploadBtn> m_uploadButton;
     std::unique_ptr<DeleteBtn> m_deleteButton;
+    std::unique_ptr<ResultCopy> m_copy;
     int m_cutMode = 0;
     std::wstring m_currentPicture;
     std::wstring m_pictureFolder;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/AppContext.h"
+#include "app/Settings.h"
 #include "app/TextConv.h"
 #include "platform/sys/Process.h"
 
@@ -22,6 +23,8 @@ void CMainMenuWnd::ShowAt(const QPoint& screenPos) {
     if (GetHWND() == nullptr)
         return;
     GetHWND()->move(screenPos);
+    if (auto* autoCopy = dynamic_cast<ui::COptionUI*>(m_PaintManager.FindControl(L"autocopyopt")))
+        autoCopy->Selected(App().autoCopyScreenText.load() != 0, false);
     ShowWindow(true, true);
 }
 
@@ -46,6 +49,13 @@ void CMainMenuWnd::OnClick(ui::TNotifyUI& msg) {
     }
     if (GetHWND() != nullptr)
         ShowWindow(false);
+}
+
+void CMainMenuWnd::OnSelectChanged(ui::TNotifyUI& msg) {
+    if (msg.pSender != nullptr && msg.pSender->GetName() == L"autocopyopt") {
+        auto* option = static_cast<ui::COptionUI*>(msg.pSender);
+        SaveSettingsAutoCopy(App(), option->IsSelected());
+    }
 }
 
 }  // namespace kelsor::shell

@@ -6,7 +6,9 @@
 #include "platform/ui/UiLib.h"
 
 // The main menu popup under the main window's menu button: check for
-// updates, the product site, the about page, the capture key. Created once, hidden; hides
+// updates, the product site, the about page, the capture key, and the option
+// to copy the text of each screen recognition (remembered in the settings
+// file). Created once, hidden; hides
 // itself on every click and whenever it loses the focus.
 namespace kelsor::shell {
 
@@ -28,6 +30,7 @@ protected:
     ui::CDuiString GetSkinFolder() override { return L""; }
     ui::CDuiString GetSkinFile() override { return L"mainmenuwnd.xml"; }
     void OnClick(ui::TNotifyUI& msg) override;
+    void OnSelectChanged(ui::TNotifyUI& msg) override;
     void OnFinalMessage(ui::HWND) override { delete this; }
 
 private:

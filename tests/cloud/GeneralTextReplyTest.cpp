@@ -1,5 +1,8 @@
+#include "app/TextConv.h"
 #include "cloud/GeneralText.h"
+#include "cloud/LineJoin.h"
 #include "cloud/RecognizePictureText.h"
+#include "platform/sys/CodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +30,10 @@ std::string Parse(int format, const std::string& envelope, bool expected = true)
 TEST(GeneralTextReply, JoinsLinesByFormatType) {
     const std::string abcd = Envelope(R"([{"words":"ab"},{"words":"cd"}])");
     EXPECT_EQ(Parse(FormatPriority, abcd), "ab\r\ncd");
-    EXPECT_EQ(Parse(EditPriority, abcd), "abcd");
-    EXPECT_EQ(Parse(7, abcd), "abcd") << "any other value runs lines together";
+    // Latin words keep a space apart (the table below has the other cases).
+    EXPECT_EQ(Parse(EditPriority, abcd), "ab cd");
+    EXPECT_EQ(Parse(7, abcd), "ab cd") << "any other value runs lines together";
+    EXPECT_EQ(Parse(EditPriority, Envelope(R"([{"words":"中文"},{"words":"识别"}])")), "中文识别");
 }
 
 TEST(GeneralTextReply, EmptyWordsBeforeTheFirstLineAddNothingButLaterOnesKeepTheirSeparator) {
@@ -60,4 +65,43 @@ TEST(GeneralTextReply, DeepNestingIsRefusedNotACrash) {
                        std::string(5000, ']') + "}";
     std::string text;
     EXPECT_FALSE(ParseGeneralTextReply(FormatPriority, text, deep));
+}
+
+TEST(EditJoin, LinesMeetAsTheirLanguageWants) {
+    struct Case {
+        std::vector<std::string> lines;
+        std::string joined;
+    } const cases[] = {
+        {{"hello", "world"}, "hello world"},
+        {{"version 2", "3 items"}, "version 2 3 items"},
+        {{"中文", "识别"}, "中文识别"},
+        {{"Kelsor", "文字识别"}, "Kelsor文字识别"},
+        {{"识别", "OCR"}, "识别OCR"},
+        {{"end.", "Next"}, "end.Next"},
+        {{"trailing ", "space"}, "trailing space"},
+        {{"recog-", "nition"}, "recognition"},
+        {{"Kelsor-", "Server"}, "Kelsor-Server"},
+        {{"page 12-", "15"}, "page 12-15"},
+        {{"-", "x"}, "-x"},
+        {{"né", "à"}, "né à"},
+        {{"Über-", "ästhetik"}, "Überästhetik"},
+        {{"", "a", "", "b"}, "a b"},
+        {{"a", "", "中"}, "a中"},
+        {{"one", "two", "three-", "four"}, "one two threefour"},
+        {{"", ""}, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(kelsor::JoinEditLines(c.lines), c.joined) << c.lines.front() << "|" << c.joined;
+    }
+}
+
+TEST(EditJoin, ReplyUnderGbkJoinsByCharactersNotBytes) {
+    ASSERT_TRUE(kelsor::platform::SetCodePage("GBK"));
+    // Under GBK "識別" ends in the byte 0x65 ('e'), yet its last character is
+    // CJK: no space before "text".
+    const std::string envelope = kelsor::Utf8ToAnsi(
+        Envelope(R"([{"words":"word"},{"words":"識別"},{"words":"text"},{"words":"more"}])"));
+    EXPECT_EQ(kelsor::AnsiToUtf8(Parse(EditPriority, envelope)), "word識別text more");
+    EXPECT_EQ(kelsor::AnsiToUtf8(Parse(FormatPriority, envelope)), "word\r\n識別\r\ntext\r\nmore");
+    kelsor::platform::SetCodePage("");
 }

@@ -2,7 +2,9 @@
 // fixed screen grab and an injected recognition.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
@@ -238,3 +240,27 @@ TEST_F(ScreenPageTest, FailedRecognitionResetsThePageAndSaysSo) {
 }
 
 }  // namespace
+
+TEST_F(ScreenPageTest, AutoCopyPutsEachResultOnTheClipboardOnlyWhenChosen) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    Capture();
+    page->SetRecognizer([](int, const std::wstring&) { return std::string("截图\r\ntext"); });
+    page->StartRecognition();
+    ASSERT_TRUE(WaitForMessage(kDone));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("before"));
+    EXPECT_TRUE(Visible(L"copytextbtn"));
+    EXPECT_FALSE(Visible(L"copiedtip"));
+
+    App().autoCopyScreenText = 1;
+    messages.clear();
+    page->StartRecognition();
+    ASSERT_TRUE(WaitForMessage(kDone));
+    App().autoCopyScreenText = 0;
+    EXPECT_EQ(clipboard->text(), QStringLiteral("截图\ntext"));
+    EXPECT_TRUE(Visible(L"copiedtip"));
+    // A reset takes the button and the confirmation away at once.
+    page->Reset();
+    EXPECT_FALSE(Visible(L"copytextbtn"));
+    EXPECT_FALSE(Visible(L"copiedtip"));
+}

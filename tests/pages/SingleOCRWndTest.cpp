@@ -2,8 +2,12 @@
 // injected recognition (the real one runs in RealRecognitionTest).
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <fstream>
@@ -331,4 +335,34 @@ TEST_F(PageTest, ThePageGoesWithTheMainWindow) {
     main = nullptr;
     page = nullptr;
     EXPECT_EQ(jobs::GetSingleOCRPage(), nullptr);
+}
+
+TEST_F(PageTest, ResultIsCopiedByItsButtonAndBySelectAllAndCtrlC) {
+    EXPECT_FALSE(Visible(L"copytextbtn"));
+    Choose(Picture(L"scan", L"copy.png"));
+    Answer("第一行\r\nsecond line");
+    page->StartRecognition();
+    ASSERT_TRUE(WaitForMessage(kDone));
+    ASSERT_TRUE(Visible(L"copytextbtn"));
+    EXPECT_FALSE(Visible(L"copiedtip"));
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    ASSERT_TRUE(page->ClickControl(L"copytextbtn"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("第一行\nsecond line"));
+    EXPECT_TRUE(Visible(L"copiedtip"));
+    EXPECT_EQ(Control(L"copiedtip")->GetText(), L"已复制");
+    // The confirmation fades and goes by itself.
+    EXPECT_TRUE(WaitFor([&] { return !Visible(L"copiedtip"); }, 10));
+
+    // The read-only text still takes the keys for select-all and copy.
+    clipboard->setText(QStringLiteral("before"));
+    QPlainTextEdit* editor = dynamic_cast<ui::CRichEditUI*>(Control(L"ocrtextarea"))->Editor();
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("第一行\nsecond line"));
+
+    // Without a result there is nothing to copy.
+    ASSERT_TRUE(page->ClickControl(L"cutbtn"));
+    EXPECT_FALSE(Visible(L"copytextbtn"));
 }

@@ -41,6 +41,8 @@ const std::vector<Expected> kPageControls = {
     {"waitocr", "Control"},
     {"covertinggif", "GifAnim"},
     {"ocrtextarea", "RichEdit"},
+    {"copytextbtn", "Button", 68, 28},
+    {"copiedtip", "Label", 70, 24},
 };
 
 std::vector<Expected> With(std::vector<Expected> base, std::vector<Expected> more) {
@@ -100,11 +102,12 @@ const std::vector<LayoutSpec>& Layouts() {
           {"msgyncancelbtn", "Button", 90, 36},
           {"msgynconfirmbtn", "Button", 90, 36}}},
         {L"mainmenuwnd.xml",
-         {102, 137},
-         {{"checkupdatebtn", "Button", 90, 22},
-          {"officialsitebtn", "Button", 90, 22},
-          {"aboutusbtn", "Button", 90, 22},
-          {"hotkeybtn", "Button", 90, 22}}},
+         {150, 169},
+         {{"checkupdatebtn", "Button", 138, 22},
+          {"officialsitebtn", "Button", 138, 22},
+          {"aboutusbtn", "Button", 138, 22},
+          {"hotkeybtn", "Button", 138, 22},
+          {"autocopyopt", "Option", 138, 22}}},
         {L"hotkeywnd.xml",
          {400, 216},
          {{"hotkeyfield", "Label", 260, 36},

@@ -360,7 +360,7 @@ TEST_F(MainWndTest, MainMenuOpensUnderItsButtonAndRunsItsActions) {
         SCOPED_TRACE(QString::fromWCharArray(button).toStdString());
         ASSERT_TRUE(w->ClickControl(L"menubtn"));
         ASSERT_TRUE(menu->GetHWND()->isVisible());
-        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(102, 137)));
+        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(150, 169)));
         ASSERT_TRUE(menu->ClickControl(button));
         EXPECT_FALSE(menu->GetHWND()->isVisible());
         expected += line;
@@ -483,6 +483,42 @@ TEST_F(MainWndTest, ChosenHotKeyIsRememberedForTheNextStartBesideTheChannel) {
     EXPECT_TRUE(wnd.GetHWND()->isVisible());
     EXPECT_EQ(Control(wnd, L"hotkeytip")->GetText(), shell::CHotKeyWnd::NotSavedText());
     EXPECT_EQ(shell::HotKeyName(wnd.Current()), L"alt + k");
+}
+
+TEST_F(MainWndTest, AutoCopyOptionOfTheMainMenuSurvivesARestart) {
+    // A settings file without the key: off.
+    EXPECT_EQ(App().autoCopyScreenText.load(), 0);
+    RecordingMainWnd* w = Open();
+    auto* option = Control<COptionUI>(*w->MainMenu(), L"autocopyopt");
+    ASSERT_NE(option, nullptr);
+    EXPECT_EQ(option->GetText(), L"截图识别后自动复制");
+    ASSERT_TRUE(w->ClickControl(L"menubtn"));
+    EXPECT_FALSE(option->IsSelected());
+    ASSERT_TRUE(w->MainMenu()->ClickControl(L"autocopyopt"));
+    EXPECT_FALSE(w->MainMenu()->GetHWND()->isVisible());
+    EXPECT_EQ(App().autoCopyScreenText.load(), 1);
+    EXPECT_NE(kelsor::test::ReadFile(WideToAnsi(App().configPath)).find("autocopy=1"),
+              std::string::npos);
+    delete w;
+
+    // The next start reads it and the menu shows it chosen.
+    const StartupInputs again = [&] {
+        StartupInputs in;
+        in.exeFolder = dir.wide("bin") + L"/";
+        in.appDataFolder = dir.wide("data");
+        return in;
+    }();
+    ResetAppContext(App());
+    BuildAppContext(App(), again);
+    EXPECT_EQ(App().autoCopyScreenText.load(), 1);
+    EXPECT_EQ(App().channel, L"10001");
+    w = Open();
+    ASSERT_TRUE(w->ClickControl(L"menubtn"));
+    EXPECT_TRUE(Control<COptionUI>(*w->MainMenu(), L"autocopyopt")->IsSelected());
+    ASSERT_TRUE(w->MainMenu()->ClickControl(L"autocopyopt"));
+    EXPECT_EQ(App().autoCopyScreenText.load(), 0);
+    BuildAppContext(App(), again);
+    EXPECT_EQ(App().autoCopyScreenText.load(), 0);
 }
 
 TEST_F(MainWndTest, StatisticsProgramHearsOfTheStart) {

@@ -2,12 +2,14 @@
 #include <sys/stat.h>
 
 #include <QImage>
+#include <QPainter>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <thread>
 
 #include "MainWndTestSupport.h"
+#include "X11Clipboard.h"
 #include "X11TestSupport.h"
 #include "app/AppContext.h"
 #include "pages/ScreenOCRWnd.h"
@@ -302,6 +304,42 @@ QPoint LayoutControlCentre(const wchar_t* layout, const char* name) {
     const std::optional<QRect> pos = tree ? find(*tree) : std::nullopt;
     EXPECT_TRUE(pos) << name << " has no position in the layout";
     return pos ? pos->center() : QPoint();
+}
+
+TEST(MainWndX11, CopiedResultIsOnTheXClipboardForOtherPrograms) {
+    START_PRIVATE_X();
+    kelsor::test::TempFolder dir;
+    BuildContextIn(dir);
+    uitest::EnsureApp();
+    ModalSeam::Enable();
+    shell::CMainWnd* w = OpenMainWindow();
+    jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
+    ASSERT_NE(page, nullptr);
+    w->ShowWindow(true);
+    QImage picture(480, 200, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 28));
+    painter.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("复制的文字\nsecond line"));
+    painter.end();
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("p.png"))));
+    page->SetPicture(dir.wide("p.png"));
+    page->SetRecognizer(
+        [](int, const std::wstring&) { return std::string("复制的文字\r\nsecond line"); });
+    page->StartRecognition();
+    ASSERT_TRUE(
+        WaitFor([&] { return page->PaintManager().FindControl(L"copytextbtn")->IsVisible(); }));
+
+    ASSERT_TRUE(page->ClickControl(L"copytextbtn"));
+    const auto pump = [] { QApplication::processEvents(); };
+    EXPECT_EQ(kelsor::shelltest::ReadX11Clipboard(pump), "复制的文字\nsecond line");
+    // For a person to look at: the page with its copy button and confirmation.
+    QApplication::processEvents();
+    std::system(
+        ("import -window root '" + std::string(KELSOR_SCREENSHOT_DIR) + "/single_page_copied.png'")
+            .c_str());
+    delete w;
+    ModalSeam::Disable();
 }
 
 TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
