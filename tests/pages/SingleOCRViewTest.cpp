@@ -72,8 +72,8 @@ TEST_F(ViewTest, ClickInCutModeSelectsTheWholeViewAndCutsTheDisplayedPixels) {
 TEST_F(ViewTest, APhotoStoredSidewaysIsCutUprightAsShown) {
     ShowTwoColourPicture(8);
     ASSERT_TRUE(page->ClickControl(L"cutbtn"));
-    Press(host, {50, 50});
-    Release(host, {50, 50});
+    PressAt(host, {50, 50});
+    ReleaseAt(host, {50, 50});
     const std::wstring cut = root + L"cut.jpg";
     view->SaveCut(cut);
     const QImage image(QString::fromStdWString(cut));

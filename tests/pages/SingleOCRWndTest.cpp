@@ -353,7 +353,7 @@ TEST_F(PageTest, ResultIsCopiedByItsButtonAndBySelectAllAndCtrlC) {
     EXPECT_TRUE(Visible(L"copiedtip"));
     EXPECT_EQ(Control(L"copiedtip")->GetText(), L"已复制");
     // The confirmation fades and goes by itself.
-    EXPECT_TRUE(WaitFor([&] { return !Visible(L"copiedtip"); }, 10));
+    EXPECT_TRUE(WaitFor([&] { return !Visible(L"copiedtip"); }, std::chrono::seconds(10)));
 
     // The read-only text still takes the keys for select-all and copy.
     clipboard->setText(QStringLiteral("before"));

@@ -161,8 +161,8 @@ TEST(MainWndX11, ChosenKeyTakenMeanwhileIsRefusedAndAFreeOneReplacesCtrlTwo) {
         auto text = [&](const wchar_t* name) {
             return hk.PaintManager().FindControl(name)->GetText();
         };
-        auto keys = [&](const char* keys, const wchar_t* shown) {
-            std::system((std::string("xdotool key ") + keys).c_str());
+        auto keys = [&](const char* combo, const wchar_t* shown) {
+            std::system((std::string("xdotool key ") + combo).c_str());
             WaitFor([&] { return text(L"hotkeyfield") == shown; });
             seen.push_back(text(L"hotkeyfield") + L" | " + text(L"hotkeytip"));
         };
