@@ -65,26 +65,18 @@ public:
         ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(port())).c_str(), 1);
         ::setenv("KELSOR_CLOUD_CA_FILE", m_files.certPath.c_str(), 1);
     }
-    std::string ocrBody() {
-        std::lock_guard lock(m_mutex);
-        return lastOcrBody;
+    // Every token request is answered 201 with `header`: `token`.
+    void IssueToken(const std::string& header, const std::string& token) {
+        onToken = [header, token](const httplib::Request&, httplib::Response& res) {
+            res.status = 201;
+            res.set_header(header, token);
+        };
     }
-    std::string ocrToken() {
-        std::lock_guard lock(m_mutex);
-        return lastOcrToken;
-    }
-    std::string tokenBody() {
-        std::lock_guard lock(m_mutex);
-        return lastTokenBody;
-    }
-    std::string tokenVersion() {
-        std::lock_guard lock(m_mutex);
-        return lastTokenVersion;
-    }
-    std::string tokenContentType() {
-        std::lock_guard lock(m_mutex);
-        return lastTokenContentType;
-    }
+    std::string ocrBody() { return Locked(lastOcrBody); }
+    std::string ocrToken() { return Locked(lastOcrToken); }
+    std::string tokenBody() { return Locked(lastTokenBody); }
+    std::string tokenVersion() { return Locked(lastTokenVersion); }
+    std::string tokenContentType() { return Locked(lastTokenContentType); }
 
     httplib::Server::Handler onToken = [](const httplib::Request&, httplib::Response& res) {
         res.status = 201;
@@ -98,6 +90,11 @@ public:
     std::atomic<int> ocrRequests{0};
 
 private:
+    // A copy of a field the server thread writes.
+    std::string Locked(const std::string& field) {
+        std::lock_guard lock(m_mutex);
+        return field;
+    }
     static int SelectHttp2(SSL*, const unsigned char** out, unsigned char* outLength,
                            const unsigned char* offered, unsigned int offeredLength, void*) {
         static const unsigned char kServerOrder[] = "\x02h2\x08http/1.1";
