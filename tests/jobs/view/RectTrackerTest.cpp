@@ -105,41 +105,23 @@ TEST_F(RectTrackerTest, EscapeAndRightButtonRestore) {
 
 TEST_F(RectTrackerTest, ClicksWithoutMovingChangeNothing) {
     struct Case {
-        const char* why;
         TrackRect start;
         QPoint from, to;
         bool changed;
         TrackRect end;
     };
     const Case cases[] = {
-        {"a click on a handle",
-         {100, 100, 200, 200},
-         {202, 202},
-         {202, 202},
-         false,
-         {100, 100, 200, 200}},
-        {"a rubber band that never moves stays empty, not minimum-sized",
-         {50, 60, 50, 60},
-         {50, 60},
-         {50, 60},
-         false,
-         {50, 60, 50, 60}},
-        {"dragged past its start it inverts",
-         {50, 60, 50, 60},
-         {50, 60},
-         {20, 30},
-         true,
-         {50, 60, 20, 30}},
-        {"a short move keeps the minimum",
-         {50, 60, 50, 60},
-         {50, 60},
-         {52, 61},
-         true,
-         {50, 60, 58, 68}},
+        // A click on a handle.
+        {{100, 100, 200, 200}, {202, 202}, {202, 202}, false, {100, 100, 200, 200}},
+        // A rubber band that never moves stays empty, not minimum-sized.
+        {{50, 60, 50, 60}, {50, 60}, {50, 60}, false, {50, 60, 50, 60}},
+        // Dragged past its start it inverts; a short move keeps the minimum.
+        {{50, 60, 50, 60}, {50, 60}, {20, 30}, true, {50, 60, 20, 30}},
+        {{50, 60, 50, 60}, {50, 60}, {52, 61}, true, {50, 60, 58, 68}},
     };
     CViewRectTracker tracker;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.why);
+        SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
         tracker.selection = c.start;
         EXPECT_EQ(Drag(tracker, 2, c.from, c.to), c.changed);
         EXPECT_EQ(tracker.selection, c.end);
