@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,26 +29,16 @@ public:
         m_server = std::make_unique<test::LoopbackHttpServer>(std::make_unique<httplib::SSLServer>(
             m_files.certPath.c_str(), m_files.keyPath.c_str()));
         m_server->Http().Post("/v3/auth/tokens",
-                              [this](const httplib::Request& req, httplib::Response& res) {
-                                  ++tokenRequests;
-                                  {
-                                      std::lock_guard lock(m_mutex);
-                                      lastTokenBody = req.body;
-                                      lastTokenContentType = req.get_header_value("Content-Type");
-                                      lastTokenVersion = req.version;
-                                  }
-                                  onToken(req, res);
-                              });
+                              Recorded(tokenRequests, onToken, [this](const httplib::Request& req) {
+                                  lastTokenBody = req.body;
+                                  lastTokenContentType = req.get_header_value("Content-Type");
+                                  lastTokenVersion = req.version;
+                              }));
         m_server->Http().Post("/v1.0/ocr/general-text",
-                              [this](const httplib::Request& req, httplib::Response& res) {
-                                  ++ocrRequests;
-                                  {
-                                      std::lock_guard lock(m_mutex);
-                                      lastOcrBody = req.body;
-                                      lastOcrToken = req.get_header_value("X-Auth-Token");
-                                  }
-                                  onOcr(req, res);
-                              });
+                              Recorded(ocrRequests, onOcr, [this](const httplib::Request& req) {
+                                  lastOcrBody = req.body;
+                                  lastOcrToken = req.get_header_value("X-Auth-Token");
+                              }));
         m_server->Start(port);
     }
 
@@ -90,6 +81,20 @@ public:
     std::atomic<int> ocrRequests{0};
 
 private:
+    // Counts each request, keeps (under the lock) what `keep` takes from it
+    // and answers with `answer` as the test has set it by then.
+    httplib::Server::Handler Recorded(std::atomic<int>& count,
+                                      const httplib::Server::Handler& answer,
+                                      std::function<void(const httplib::Request&)> keep) {
+        return [this, &count, &answer, keep](const httplib::Request& req, httplib::Response& res) {
+            ++count;
+            {
+                std::lock_guard lock(m_mutex);
+                keep(req);
+            }
+            answer(req, res);
+        };
+    }
     // A copy of a field the server thread writes.
     std::string Locked(const std::string& field) {
         std::lock_guard lock(m_mutex);
