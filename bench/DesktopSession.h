@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include "platform/sys/NonCopyable.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,12 +22,10 @@ struct MappedWindow {
 
 // A private Xvfb for the bench process, and a watch of the windows that
 // appear on it.
-class PrivateDesktop {
+class PrivateDesktop : NonCopyable {
 public:
     PrivateDesktop();
     ~PrivateDesktop();
-    PrivateDesktop(const PrivateDesktop&) = delete;
-    PrivateDesktop& operator=(const PrivateDesktop&) = delete;
 
     // False when Xvfb cannot run here; `error` says why.
     bool Start(std::string& error);

@@ -7,6 +7,7 @@
 //   build/bench/kelsor-bench --benchmark_filter=ServiceLoad
 #include "BenchSupport.h"
 #include "ServiceFixture.h"
+#include "app/JsonText.h"
 #include "cloud/Base64.h"
 #include "server/process/ServerProcess.h"
 
@@ -72,12 +73,10 @@ std::string LinePicture() {
     return png.toStdString();
 }
 
+// A reply body's object; null when the body is not one.
 Json::Value ParseJson(const std::string& text) {
     Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::unique_ptr<Json::CharReader>(builder.newCharReader())
-        ->parse(text.data(), text.data() + text.size(), &value, &errors);
+    kelsor::ParseJsonObject(text, value);
     return value;
 }
 

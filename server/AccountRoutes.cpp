@@ -1,6 +1,5 @@
-#include "server/AccountRoutes.h"
+#include "server/Routes.h"
 
-#include "server/ToolRoutes.h"
 #include "server/account/AccountApi.h"
 #include "server/account/SitePages.h"
 

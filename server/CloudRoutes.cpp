@@ -1,4 +1,4 @@
-#include "server/CloudRoutes.h"
+#include "server/Routes.h"
 
 #include "server/JsonReply.h"
 #include "server/PictureDecoder.h"

@@ -64,10 +64,6 @@ std::optional<std::string> RandomHex(std::size_t size) {
     return HexText(bytes.data(), size);
 }
 
-CloudUserStore::~CloudUserStore() {
-    sqlite3_close(m_db);
-}
-
 bool CloudUserStore::Open(const std::string& databasePath, std::string& error) {
     std::lock_guard lock(m_mutex);
     const char* schema =
@@ -96,7 +92,7 @@ bool CloudUserStore::AddUser(const std::string& domainName, const std::string& u
              projectName, NameId("project", domainName + "/" + projectName)};
 
     std::lock_guard lock(m_mutex);
-    SqlStatement insert(m_db,
+    SqlStatement insert(m_db.get(),
                         "INSERT INTO cloud_users (domain, name, user_id, salt, hash, iterations, "
                         "project) VALUES (?, ?, ?, ?, ?, ?, ?)",
                         domainName, userName, added.userId, hashed->salt, hashed->hash,
@@ -105,7 +101,7 @@ bool CloudUserStore::AddUser(const std::string& domainName, const std::string& u
     if (result != SQLITE_DONE) {
         error = result == SQLITE_CONSTRAINT
                     ? "user " + userName + " already exists in domain " + domainName
-                    : std::string("cannot store the user: ") + sqlite3_errmsg(m_db);
+                    : std::string("cannot store the user: ") + sqlite3_errmsg(m_db.get());
         return false;
     }
     return true;
@@ -113,8 +109,8 @@ bool CloudUserStore::AddUser(const std::string& domainName, const std::string& u
 
 bool CloudUserStore::HasUser(const std::string& domainName, const std::string& userName) {
     std::lock_guard lock(m_mutex);
-    SqlStatement query(m_db, "SELECT 1 FROM cloud_users WHERE domain = ? AND name = ?", domainName,
-                       userName);
+    SqlStatement query(m_db.get(), "SELECT 1 FROM cloud_users WHERE domain = ? AND name = ?",
+                       domainName, userName);
     return query.Step() == SQLITE_ROW;
 }
 
@@ -125,7 +121,7 @@ std::optional<CloudUser> CloudUserStore::Verify(const std::string& domainName,
     CloudUser user;
     {
         std::lock_guard lock(m_mutex);
-        SqlStatement query(m_db,
+        SqlStatement query(m_db.get(),
                            "SELECT user_id, salt, hash, iterations, project FROM cloud_users "
                            "WHERE domain = ? AND name = ?",
                            domainName, userName);

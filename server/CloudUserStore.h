@@ -1,11 +1,11 @@
 #pragma once
 
+#include "server/SqlStatement.h"
+
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct sqlite3;
 
 namespace kelsor::server {
 
@@ -30,11 +30,6 @@ public:
     static constexpr int kHashIterations = 100000;
 #endif
 
-    CloudUserStore() = default;
-    ~CloudUserStore();
-    CloudUserStore(const CloudUserStore&) = delete;
-    CloudUserStore& operator=(const CloudUserStore&) = delete;
-
     bool Open(const std::string& databasePath, std::string& error);
     // Adds a user; fails when the domain already has a user of that name or
     // when no random salt or id can be had.
@@ -47,7 +42,7 @@ public:
                                     const std::string& password);
 
 private:
-    sqlite3* m_db = nullptr;
+    SqlDatabase m_db;
     std::mutex m_mutex;
 };
 

@@ -24,4 +24,12 @@ std::string InstalledLibexecPath(const std::string& relative) {
     return BesideProgram("libexec/kelsorocr", relative);
 }
 
+std::string ChosenPath(const std::string& given, const std::string& installed,
+                       const std::string& built) {
+    if (!given.empty()) {
+        return given;
+    }
+    return installed.empty() ? built : installed;
+}
+
 }  // namespace kelsor::server

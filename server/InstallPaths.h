@@ -14,4 +14,9 @@ std::string InstalledSharePath(const std::string& relative);
 // `relative` inside <prefix>/libexec/kelsorocr, or empty likewise.
 std::string InstalledLibexecPath(const std::string& relative);
 
+// The first that is not empty: the path given on the command line, the
+// installed one, the one in the build or source tree.
+std::string ChosenPath(const std::string& given, const std::string& installed,
+                       const std::string& built);
+
 }  // namespace kelsor::server

@@ -1,8 +1,7 @@
 #include "server/KelsorServer.h"
 
-#include "server/AccountRoutes.h"
-#include "server/CloudRoutes.h"
 #include "server/JsonReply.h"
+#include "server/Routes.h"
 #include "server/account/AccountService.h"
 #include "server/engine/EngineRegistry.h"
 

@@ -77,15 +77,18 @@ bool SqlTransaction::Commit() {
 }
 
 bool OpenDatabase(const std::string& path, const std::string& schema, const std::string& table,
-                  sqlite3*& db, std::string& error) {
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-        error = "cannot open " + path + ": " + sqlite3_errmsg(db);
+                  SqlDatabase& db, std::string& error) {
+    sqlite3* handle = nullptr;
+    const int opened =
+        sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    db.reset(handle);  // even a failed open leaves a handle to close
+    if (opened != SQLITE_OK) {
+        error = "cannot open " + path + ": " + sqlite3_errmsg(handle);
         return false;
     }
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(handle, 5000);
     char* message = nullptr;
-    if (sqlite3_exec(db, schema.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    if (sqlite3_exec(handle, schema.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         error = "cannot create the " + table + ": " + (message ? message : "");
         sqlite3_free(message);
         return false;

@@ -3,12 +3,19 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 // Small helpers over the SQLite C API shared by the service's stores.
 namespace kelsor::server {
+
+// A connection, closed when its owner goes (so no store can be copied).
+struct SqlClose {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+using SqlDatabase = std::unique_ptr<sqlite3, SqlClose>;
 
 // Text bound as NULL when empty, so UNIQUE columns allow many empties.
 struct OrNull {
@@ -82,6 +89,6 @@ private:
 // Opens (creating it if need be) the database at `path` with a busy timeout
 // and runs `schema`; `table` names what the schema makes in the error.
 bool OpenDatabase(const std::string& path, const std::string& schema, const std::string& table,
-                  sqlite3*& db, std::string& error);
+                  SqlDatabase& db, std::string& error);
 
 }  // namespace kelsor::server

@@ -1,4 +1,4 @@
-#include "server/ToolRoutes.h"
+#include "server/Routes.h"
 
 #include "server/JsonReply.h"
 #include "server/KelsorServer.h"

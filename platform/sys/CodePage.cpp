@@ -14,14 +14,15 @@ namespace {
 // wchar_t is UTF-32 in host byte order on Linux.
 constexpr const char* kWideCodeset = "WCHAR_T";
 
-std::mutex& CodePageMutex() {
-    static std::mutex m;
-    return m;
-}
+// The code page set by SetCodePage (empty: the locale's), shared by threads.
+struct ExplicitCodePage {
+    std::mutex mutex;
+    std::string name;
+};
 
-std::string& ExplicitCodePage() {
-    static std::string name;
-    return name;
+ExplicitCodePage& Explicit() {
+    static ExplicitCodePage state;
+    return state;
 }
 
 std::string LocaleCodePage() {
@@ -103,12 +104,28 @@ bool ConvertWithReplacement(const Iconv& cd, const char* in, size_t inLen, size_
     }
 }
 
+// All of `in` from one code set to the other, with `replacement` for what
+// the target cannot hold; empty when the conversion cannot run.
+template <typename Out>
+Out Convert(const std::string& to, const std::string& from, const char* in, size_t inLen,
+            size_t inUnit, const std::string& replacement) {
+    Out out;
+    if (inLen == 0) {
+        return out;
+    }
+    Iconv cd(to, from);
+    if (!ConvertWithReplacement(cd, in, inLen, inUnit, replacement, out)) {
+        return {};
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string CodePage() {
-    std::lock_guard lock(CodePageMutex());
-    if (!ExplicitCodePage().empty()) {
-        return ExplicitCodePage();
+    std::lock_guard lock(Explicit().mutex);
+    if (!Explicit().name.empty()) {
+        return Explicit().name;
     }
     return LocaleCodePage();
 }
@@ -120,36 +137,21 @@ bool SetCodePage(const std::string& name) {
             return false;
         }
     }
-    std::lock_guard lock(CodePageMutex());
-    ExplicitCodePage() = name;
+    std::lock_guard lock(Explicit().mutex);
+    Explicit().name = name;
     return true;
 }
 
 std::string WideToCodePage(std::wstring_view text, const std::string& codePage) {
-    std::string out;
-    if (text.empty()) {
-        return out;
-    }
-    Iconv cd(codePage, kWideCodeset);
-    if (!ConvertWithReplacement(cd, reinterpret_cast<const char*>(text.data()),
-                                text.size() * sizeof(wchar_t), sizeof(wchar_t), "?", out)) {
-        return {};
-    }
-    return out;
+    return Convert<std::string>(codePage, kWideCodeset, reinterpret_cast<const char*>(text.data()),
+                                text.size() * sizeof(wchar_t), sizeof(wchar_t), "?");
 }
 
 std::wstring CodePageToWide(std::string_view bytes, const std::string& codePage) {
-    std::wstring out;
-    if (bytes.empty()) {
-        return out;
-    }
-    Iconv cd(kWideCodeset, codePage);
     const wchar_t replacement = 0xFFFD;
-    std::string rep(reinterpret_cast<const char*>(&replacement), sizeof(wchar_t));
-    if (!ConvertWithReplacement(cd, bytes.data(), bytes.size(), 1, rep, out)) {
-        return {};
-    }
-    return out;
+    return Convert<std::wstring>(
+        kWideCodeset, codePage, bytes.data(), bytes.size(), 1,
+        std::string(reinterpret_cast<const char*>(&replacement), sizeof(wchar_t)));
 }
 
 std::string WideToUtf8(std::wstring_view text) {

@@ -53,10 +53,12 @@ socklen_t SocketAddress(const std::string& path, sockaddr_un& address) {
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
 }
 
-bool WriteAll(int fd, const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
+// Moves all `size` bytes by repeated `step(p, left)` calls (send or recv),
+// going on after a signal; false when the peer goes or a call fails.
+template <typename Step>
+bool TransferAll(char* p, size_t size, Step step) {
     while (size > 0) {
-        ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
+        ssize_t n = step(p, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -69,20 +71,15 @@ bool WriteAll(int fd, const void* data, size_t size) {
     return true;
 }
 
+bool WriteAll(int fd, const void* data, size_t size) {
+    // send() only reads the bytes; the cast serves the shared loop.
+    return TransferAll(static_cast<char*>(const_cast<void*>(data)), size,
+                       [fd](char* p, size_t left) { return send(fd, p, left, MSG_NOSIGNAL); });
+}
+
 bool ReadAll(int fd, void* data, size_t size) {
-    char* p = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = recv(fd, p, size, 0);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return TransferAll(static_cast<char*>(data), size,
+                       [fd](char* p, size_t left) { return recv(fd, p, left, 0); });
 }
 
 void SetTimeouts(int fd, int ms) {

@@ -2,6 +2,10 @@
 
 #include "server/KelsorServer.h"
 
+#include <initializer_list>
+#include <optional>
+#include <utility>
+
 namespace kelsor::server::account {
 namespace {
 
@@ -62,6 +66,26 @@ bool IsMobileNumber(const std::string& text) {
     }
     return true;
 }
+
+namespace {
+
+// Reads the string members of a form whose `mobile` member must be a mobile
+// number; the failure reply when a member is missing or the number is not one.
+std::optional<ApiReply> ReadMobileForm(
+    const Json::Value& body, std::initializer_list<std::pair<const char*, std::string*>> members,
+    const std::string& mobile) {
+    for (const auto& [name, value] : members) {
+        if (!StringMember(body, name, *value)) {
+            return ApiReply::Failure(kBadRequest, kMissingMember);
+        }
+    }
+    if (!IsMobileNumber(mobile)) {
+        return ApiReply::Failure(kBadRequest, kBadMobile);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 std::size_t Utf8Length(const std::string& text) {
     std::size_t count = 0;
@@ -188,11 +212,8 @@ std::optional<ApiReply> AccountService::CheckCode(const std::string& mobile,
 
 ApiReply AccountService::RequestCode(const Json::Value& body) {
     std::string mobile, scene;
-    if (!StringMember(body, "mobile", mobile) || !StringMember(body, "scene", scene)) {
-        return ApiReply::Failure(kBadRequest, kMissingMember);
-    }
-    if (!IsMobileNumber(mobile)) {
-        return ApiReply::Failure(kBadRequest, kBadMobile);
+    if (auto failed = ReadMobileForm(body, {{"mobile", &mobile}, {"scene", &scene}}, mobile)) {
+        return *failed;
     }
     if (scene != "login" && scene != "register" && scene != "bind") {
         return ApiReply::Failure(kBadRequest, "验证码用途不正确");
@@ -230,27 +251,20 @@ ApiReply AccountService::Login(const Json::Value& body, const std::string& origi
     if (auto failed = CheckCode(mobile, "login", code)) {
         return *failed;
     }
+    std::string error;
     std::optional<AccountUser> user = m_store.FindByMobile(mobile);
     if (!user) {
         // A mobile without an account is registered on the spot.
-        std::string error;
         user = m_store.Create("", mobile, "", std::nullopt, "", error);
-        if (!user) {
-            return ServerFailure(error);
-        }
     }
-    m_codes.Consume(mobile, "login");
-    return SignedIn(user->userId, origin);
+    return SignInWithCode(user, error, mobile, "login", origin);
 }
 
 ApiReply AccountService::Register(const Json::Value& body, const std::string& origin) {
     std::string mobile, code, password;
-    if (!StringMember(body, "mobile", mobile) || !StringMember(body, "smscode", code) ||
-        !StringMember(body, "password", password)) {
-        return ApiReply::Failure(kBadRequest, kMissingMember);
-    }
-    if (!IsMobileNumber(mobile)) {
-        return ApiReply::Failure(kBadRequest, kBadMobile);
+    if (auto failed = ReadMobileForm(
+            body, {{"mobile", &mobile}, {"smscode", &code}, {"password", &password}}, mobile)) {
+        return *failed;
     }
     const std::size_t length = Utf8Length(password);
     if (length < 6 || length > 20) {
@@ -266,10 +280,16 @@ ApiReply AccountService::Register(const Json::Value& body, const std::string& or
     std::string error;
     const std::optional<AccountUser> user =
         m_store.Create("", mobile, password, std::nullopt, "", error);
+    return SignInWithCode(user, error, mobile, "register", origin);
+}
+
+ApiReply AccountService::SignInWithCode(const std::optional<AccountUser>& user,
+                                        const std::string& error, const std::string& mobile,
+                                        const char* scene, const std::string& origin) {
     if (!user) {
         return ServerFailure(error);
     }
-    m_codes.Consume(mobile, "register");
+    m_codes.Consume(mobile, scene);
     return SignedIn(user->userId, origin);
 }
 
@@ -322,12 +342,9 @@ ApiReply AccountService::ThirdAuth(const Json::Value& body, const std::string& o
 
 ApiReply AccountService::BindPhone(const Json::Value& body, const std::string& origin) {
     std::string userId, mobile, code;
-    if (!StringMember(body, "userid", userId) || !StringMember(body, "mobile", mobile) ||
-        !StringMember(body, "smscode", code)) {
-        return ApiReply::Failure(kBadRequest, kMissingMember);
-    }
-    if (!IsMobileNumber(mobile)) {
-        return ApiReply::Failure(kBadRequest, kBadMobile);
+    if (auto failed = ReadMobileForm(
+            body, {{"userid", &userId}, {"mobile", &mobile}, {"smscode", &code}}, mobile)) {
+        return *failed;
     }
     std::lock_guard lock(m_mutex);
     const std::optional<AccountUser> user = m_store.FindById(userId);

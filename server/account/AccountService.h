@@ -78,6 +78,11 @@ private:
     ApiReply SignedIn(const std::string& userId, const std::string& origin);
     std::optional<ApiReply> CheckCode(const std::string& mobile, const std::string& scene,
                                       const std::string& code);
+    // Signs `user` in and spends the code of `scene`; a missing user (its
+    // creation failed with `error`) is a server failure and keeps the code.
+    ApiReply SignInWithCode(const std::optional<AccountUser>& user, const std::string& error,
+                            const std::string& mobile, const char* scene,
+                            const std::string& origin);
 
     ServerOptions m_options;
     CloudUserStore& m_cloudUsers;

@@ -57,10 +57,6 @@ AccountUser ReadUser(SqlStatement& query) {
 
 }  // namespace
 
-AccountStore::~AccountStore() {
-    sqlite3_close(m_db);
-}
-
 bool AccountStore::Open(const std::string& databasePath, std::string& error) {
     std::lock_guard lock(m_mutex);
     const std::string schema =
@@ -97,7 +93,7 @@ std::optional<AccountUser> AccountStore::Create(const std::string& nickname,
     std::lock_guard lock(m_mutex);
     // Without a password the three password columns stay NULL.
     SqlStatement insert(
-        m_db,
+        m_db.get(),
         "INSERT INTO account_users (nickname, mobile, qq, wechat, pw_salt, pw_hash, "
         "pw_iterations, created) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
         nickname, OrNull{mobile}, OrNull{qq}, OrNull{wechat},
@@ -109,11 +105,11 @@ std::optional<AccountUser> AccountStore::Create(const std::string& nickname,
     if (result != SQLITE_DONE) {
         error = result == SQLITE_CONSTRAINT
                     ? "the mobile or third-party account is taken"
-                    : std::string("cannot store the account: ") + sqlite3_errmsg(m_db);
+                    : std::string("cannot store the account: ") + sqlite3_errmsg(m_db.get());
         return std::nullopt;
     }
     AccountUser user;
-    user.userId = std::to_string(sqlite3_last_insert_rowid(m_db));
+    user.userId = std::to_string(sqlite3_last_insert_rowid(m_db.get()));
     user.nickname = nickname;
     user.mobile = mobile;
     if (provider == Provider::QQ) {
@@ -128,8 +124,9 @@ std::optional<AccountUser> AccountStore::Create(const std::string& nickname,
 std::optional<AccountUser> AccountStore::FindWhere(const char* condition,
                                                    const std::string& value) {
     std::lock_guard lock(m_mutex);
-    SqlStatement query(
-        m_db, std::string("SELECT ") + kColumns + " FROM account_users WHERE " + condition, value);
+    SqlStatement query(m_db.get(),
+                       std::string("SELECT ") + kColumns + " FROM account_users WHERE " + condition,
+                       value);
     if (query.Step() != SQLITE_ROW) {
         return std::nullopt;
     }
@@ -165,7 +162,7 @@ std::optional<AccountUser> AccountStore::CheckPassword(const std::string& mobile
     std::optional<AccountUser> user;
     {
         std::lock_guard lock(m_mutex);
-        SqlStatement query(m_db,
+        SqlStatement query(m_db.get(),
                            std::string("SELECT ") + kColumns +
                                ", pw_salt, pw_hash, pw_iterations FROM account_users "
                                "WHERE mobile = ?",
@@ -187,21 +184,21 @@ bool AccountStore::SetCloudCredentials(const std::string& userId, const std::str
                                        const std::string& user, const std::string& password,
                                        const std::string& region) {
     std::lock_guard lock(m_mutex);
-    SqlStatement update(m_db,
+    SqlStatement update(m_db.get(),
                         "UPDATE account_users SET cloud_domain = ?, cloud_user = ?, "
                         "cloud_password = ?, cloud_region = ? WHERE id = CAST(? AS INTEGER)",
                         domain, user, password, region, userId);
-    return update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
+    return update.Step() == SQLITE_DONE && sqlite3_changes(m_db.get()) == 1;
 }
 
 bool AccountStore::StoreToken(const std::string& userId, const std::string& token,
                               std::int64_t expiresAt) {
     std::lock_guard lock(m_mutex);
-    SqlStatement update(m_db,
+    SqlStatement update(m_db.get(),
                         "UPDATE account_users SET token_hash = ?, token_expires = ? "
                         "WHERE id = CAST(? AS INTEGER)",
                         TokenDigest(token), expiresAt, userId);
-    return update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
+    return update.Step() == SQLITE_DONE && sqlite3_changes(m_db.get()) == 1;
 }
 
 TokenResult AccountStore::CheckToken(const std::string& userId, const std::string& token,
@@ -211,8 +208,8 @@ TokenResult AccountStore::CheckToken(const std::string& userId, const std::strin
         return TokenResult::Unknown;
     }
     std::lock_guard lock(m_mutex);
-    SqlStatement query(m_db, "SELECT token_hash, token_expires FROM account_users WHERE id = ?",
-                       id);
+    SqlStatement query(m_db.get(),
+                       "SELECT token_hash, token_expires FROM account_users WHERE id = ?", id);
     if (query.Step() != SQLITE_ROW) {
         return TokenResult::Unknown;
     }
@@ -228,12 +225,12 @@ TokenResult AccountStore::CheckToken(const std::string& userId, const std::strin
 bool AccountStore::BindMobile(const std::string& userId, const std::string& mobile,
                               std::string& error) {
     std::lock_guard lock(m_mutex);
-    SqlStatement update(m_db,
+    SqlStatement update(m_db.get(),
                         "UPDATE account_users SET mobile = ? WHERE id = CAST(? AS INTEGER) AND "
                         "mobile IS NULL",
                         mobile, userId);
     const int result = update.Step();
-    if (result != SQLITE_DONE || sqlite3_changes(m_db) != 1) {
+    if (result != SQLITE_DONE || sqlite3_changes(m_db.get()) != 1) {
         error = result == SQLITE_CONSTRAINT ? "the mobile is taken" : "the account cannot be bound";
         return false;
     }
@@ -243,15 +240,16 @@ bool AccountStore::BindMobile(const std::string& userId, const std::string& mobi
 bool AccountStore::MergeInto(const std::string& fromId, const std::string& intoId,
                              std::string& error) {
     std::lock_guard lock(m_mutex);
-    SqlTransaction transaction(m_db);
+    SqlTransaction transaction(m_db.get());
     if (!transaction.Begun()) {
-        error = std::string("cannot link the accounts: ") + sqlite3_errmsg(m_db);
+        error = std::string("cannot link the accounts: ") + sqlite3_errmsg(m_db.get());
         return false;
     }
     std::string qq, wechat;
     {
-        SqlStatement query(
-            m_db, "SELECT qq, wechat FROM account_users WHERE id = CAST(? AS INTEGER)", fromId);
+        SqlStatement query(m_db.get(),
+                           "SELECT qq, wechat FROM account_users WHERE id = CAST(? AS INTEGER)",
+                           fromId);
         if (query.Step() != SQLITE_ROW) {
             error = "no account " + fromId;
             return false;
@@ -260,17 +258,18 @@ bool AccountStore::MergeInto(const std::string& fromId, const std::string& intoI
         wechat = query.Text(1);
     }
     // The ids are unique: free them on the old row before the new one takes them.
-    bool ok = SqlStatement(m_db, "DELETE FROM account_users WHERE id = CAST(? AS INTEGER)", fromId)
-                  .Step() == SQLITE_DONE;
+    bool ok =
+        SqlStatement(m_db.get(), "DELETE FROM account_users WHERE id = CAST(? AS INTEGER)", fromId)
+            .Step() == SQLITE_DONE;
     if (ok) {
-        SqlStatement update(m_db,
+        SqlStatement update(m_db.get(),
                             "UPDATE account_users SET qq = COALESCE(?, qq), "
                             "wechat = COALESCE(?, wechat) WHERE id = CAST(? AS INTEGER)",
                             OrNull{qq}, OrNull{wechat}, intoId);
-        ok = update.Step() == SQLITE_DONE && sqlite3_changes(m_db) == 1;
+        ok = update.Step() == SQLITE_DONE && sqlite3_changes(m_db.get()) == 1;
     }
     if (!ok || !transaction.Commit()) {
-        error = std::string("cannot link the accounts: ") + sqlite3_errmsg(m_db);
+        error = std::string("cannot link the accounts: ") + sqlite3_errmsg(m_db.get());
         return false;
     }
     return true;

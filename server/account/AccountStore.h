@@ -7,8 +7,6 @@
 #include <optional>
 #include <string>
 
-struct sqlite3;
-
 namespace kelsor::server::account {
 
 // Third-party sign-in providers whose accounts can be linked to a user.
@@ -36,11 +34,6 @@ enum class TokenResult { Valid, Unknown, Expired };
 // atomic on its own; callers that combine calls serialise them themselves.
 class AccountStore {
 public:
-    AccountStore() = default;
-    ~AccountStore();
-    AccountStore(const AccountStore&) = delete;
-    AccountStore& operator=(const AccountStore&) = delete;
-
     bool Open(const std::string& databasePath, std::string& error);
 
     // Creates an account. `mobile` and the third-party id may be empty; an
@@ -71,7 +64,7 @@ public:
 private:
     std::optional<AccountUser> FindWhere(const char* condition, const std::string& value);
 
-    sqlite3* m_db = nullptr;
+    SqlDatabase m_db;
     std::mutex m_mutex;
 };
 

@@ -12,17 +12,13 @@
 namespace kelsor::server::account {
 
 std::string CompanionInstallerPath(const ServerOptions& options) {
-    if (!options.companionInstaller.empty()) {
-        return options.companionInstaller;
-    }
-    if (std::string installed = InstalledLibexecPath("KelsorPDFConverInst"); !installed.empty()) {
-        return installed;
-    }
 #ifdef KELSOR_COMPANION_INSTALLER
-    return KELSOR_COMPANION_INSTALLER;
+    const std::string built = KELSOR_COMPANION_INSTALLER;
 #else
-    return {};
+    const std::string built;
 #endif
+    return ChosenPath(options.companionInstaller, InstalledLibexecPath("KelsorPDFConverInst"),
+                      built);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {

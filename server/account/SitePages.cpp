@@ -69,17 +69,12 @@ void ServeFile(httplib::Response& response, const std::string& path, const std::
 }  // namespace
 
 std::string WwwFolder(const ServerOptions& options) {
-    if (!options.wwwDir.empty()) {
-        return options.wwwDir;
-    }
-    if (std::string installed = InstalledSharePath("www"); !installed.empty()) {
-        return installed;
-    }
 #ifdef KELSOR_SERVER_WWW_DIR
-    return KELSOR_SERVER_WWW_DIR;
+    const std::string built = KELSOR_SERVER_WWW_DIR;
 #else
-    return "www";
+    const std::string built = "www";
 #endif
+    return ChosenPath(options.wwwDir, InstalledSharePath("www"), built);
 }
 
 std::string StaticContentType(const std::string& name) {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <sys/types.h>
+
+#include "platform/sys/NonCopyable.h"
+
 #include <string>
 #include <vector>
 
@@ -9,12 +12,10 @@
 // object goes away.
 namespace kelsor::server {
 
-class ServerProcess {
+class ServerProcess : NonCopyable {
 public:
     ServerProcess() = default;
     ~ServerProcess();
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
 
     // Runs `executable` with `arguments`, its output going to `logPath`, and
     // waits for its "ready" line.

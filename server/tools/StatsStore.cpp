@@ -23,10 +23,6 @@ bool ValidEvent(const Json::Value& event) {
 
 }  // namespace
 
-StatsStore::~StatsStore() {
-    sqlite3_close(m_db);
-}
-
 bool StatsStore::KnownEvent(const std::string& name) {
     return name == "startup" || name == "pdfdl";
 }
@@ -52,7 +48,7 @@ StatsBatchResult StatsStore::Record(const Json::Value& events) {
             ++result.rejected;
             continue;
         }
-        SqlStatement insert(m_db,
+        SqlStatement insert(m_db.get(),
                             "INSERT OR IGNORE INTO stat_events (id, event, time, version, channel,"
                             " install_id, received) VALUES (?, ?, ?, ?, ?, ?, ?)",
                             event["id"].asString(), event["event"].asString(),
@@ -61,7 +57,7 @@ StatsBatchResult StatsStore::Record(const Json::Value& events) {
                             static_cast<std::int64_t>(now));
         if (insert.Step() != SQLITE_DONE) {
             ++result.rejected;
-        } else if (sqlite3_changes(m_db) == 0) {
+        } else if (sqlite3_changes(m_db.get()) == 0) {
             ++result.repeated;
         } else {
             ++result.added;
@@ -73,7 +69,7 @@ StatsBatchResult StatsStore::Record(const Json::Value& events) {
 std::map<std::string, long long> StatsStore::CountsByEvent() {
     std::map<std::string, long long> counts{{"startup", 0}, {"pdfdl", 0}};
     std::lock_guard lock(m_mutex);
-    SqlStatement query(m_db, "SELECT event, COUNT(*) FROM stat_events GROUP BY event");
+    SqlStatement query(m_db.get(), "SELECT event, COUNT(*) FROM stat_events GROUP BY event");
     while (query.Step() == SQLITE_ROW) {
         counts[query.Text(0)] = query.Int64(1);
     }
@@ -82,7 +78,7 @@ std::map<std::string, long long> StatsStore::CountsByEvent() {
 
 long long StatsStore::Installations() {
     std::lock_guard lock(m_mutex);
-    SqlStatement query(m_db, "SELECT COUNT(DISTINCT install_id) FROM stat_events");
+    SqlStatement query(m_db.get(), "SELECT COUNT(DISTINCT install_id) FROM stat_events");
     return query.Step() == SQLITE_ROW ? query.Int64(0) : 0;
 }
 

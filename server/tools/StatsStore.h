@@ -1,7 +1,7 @@
 #pragma once
 
 #include <json/value.h>
-#include <sqlite3.h>
+#include "server/SqlStatement.h"
 
 #include <map>
 #include <mutex>
@@ -22,11 +22,6 @@ struct StatsBatchResult {
 
 class StatsStore {
 public:
-    StatsStore() = default;
-    ~StatsStore();
-    StatsStore(const StatsStore&) = delete;
-    StatsStore& operator=(const StatsStore&) = delete;
-
     bool Open(const std::string& databasePath, std::string& error);
     // Stores the events of `events` (a JSON array of event objects).
     StatsBatchResult Record(const Json::Value& events);
@@ -39,7 +34,7 @@ public:
 
 private:
     std::mutex m_mutex;
-    sqlite3* m_db = nullptr;
+    SqlDatabase m_db;
 };
 
 }  // namespace kelsor::server::tools

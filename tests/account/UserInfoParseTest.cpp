@@ -3,6 +3,8 @@
 #include "account/UserInfoParse.h"
 #include "platform/sys/CodePage.h"
 
+#include <initializer_list>
+
 namespace kelsor {
 namespace {
 
@@ -13,6 +15,19 @@ const std::wstring kRecord =
 
 std::wstring Reply(const std::wstring& code, const std::wstring& data) {
     return L"{\"code\":" + code + L",\"data\":" + data + L"}";
+}
+
+// Every text is refused and leaves the record as it was.
+template <typename Parse>
+void ExpectAllRejected(Parse parse, std::initializer_list<std::wstring> texts) {
+    for (const auto& text : texts) {
+        SCOPED_TRACE(platform::WideToUtf8(text));
+        UserInfo user;
+        user.userid = L"before";
+        EXPECT_NE(0, parse(text, user));
+        EXPECT_EQ(L"before", user.userid);
+        EXPECT_FALSE(user.loggedIn);
+    }
 }
 
 TEST(ParseUserInfo, BareRecordFillsEveryField) {
@@ -46,22 +61,15 @@ TEST(ParseUserInfo, OnlyJsonStringsCount) {
 }
 
 TEST(ParseUserInfo, RejectsWhatIsNotAVersionOneRecord) {
-    const std::wstring bad[] = {
-        L"",
-        L"not json",
-        L" {\"sp\":\"1.0\"}",  // must start with the brace
-        L"{\"sp\":\"1.0\"",
-        LR"({"sp":"2.0","userid":"x"})",
-        LR"({"sp":1.0,"userid":"x"})",
-        LR"({"userid":"x"})",
-    };
-    for (const auto& text : bad) {
-        SCOPED_TRACE(platform::WideToUtf8(text));
-        UserInfo user;
-        user.userid = L"before";
-        EXPECT_NE(0, ParseUserInfo(text, user));
-        EXPECT_EQ(L"before", user.userid);
-    }
+    ExpectAllRejected(ParseUserInfo, {
+                                         L"",
+                                         L"not json",
+                                         L" {\"sp\":\"1.0\"}",  // must start with the brace
+                                         L"{\"sp\":\"1.0\"",
+                                         LR"({"sp":"2.0","userid":"x"})",
+                                         LR"({"sp":1.0,"userid":"x"})",
+                                         LR"({"userid":"x"})",
+                                     });
 }
 
 TEST(ParseAutoLoginReply, ReadsTheDataObject) {
@@ -73,27 +81,19 @@ TEST(ParseAutoLoginReply, ReadsTheDataObject) {
 }
 
 TEST(ParseAutoLoginReply, FailuresLeaveTheUserAlone) {
-    const std::wstring bad[] = {
-        L"",
-        L"<html><body>502 Bad Gateway</body></html>",
-        Reply(L"200", kRecord),  // number, not string
-        Reply(L"\"401\"", kRecord),
-        Reply(L"null", kRecord),
-        L"{\"code\":\"200\"}",
-        Reply(L"\"200\"", L"\"text\""),
-        Reply(L"\"200\"", L"[1,2]"),
-        Reply(L"\"200\"", LR"({"sp":"1.1","userid":"x"})"),
-        kRecord,  // a bare record is no reply
-        L"{\"code\":\"401\",\"msg\":\"token expired\"}",
-    };
-    for (const auto& text : bad) {
-        SCOPED_TRACE(platform::WideToUtf8(text));
-        UserInfo user;
-        user.userid = L"before";
-        EXPECT_NE(0, ParseAutoLoginReply(text, user));
-        EXPECT_EQ(L"before", user.userid);
-        EXPECT_FALSE(user.loggedIn);
-    }
+    ExpectAllRejected(ParseAutoLoginReply, {
+                                               L"",
+                                               L"<html><body>502 Bad Gateway</body></html>",
+                                               Reply(L"200", kRecord),  // number, not string
+                                               Reply(L"\"401\"", kRecord),
+                                               Reply(L"null", kRecord),
+                                               L"{\"code\":\"200\"}",
+                                               Reply(L"\"200\"", L"\"text\""),
+                                               Reply(L"\"200\"", L"[1,2]"),
+                                               Reply(L"\"200\"", LR"({"sp":"1.1","userid":"x"})"),
+                                               kRecord,  // a bare record is no reply
+                                               L"{\"code\":\"401\",\"msg\":\"token expired\"}",
+                                           });
 }
 
 // Text passes through the process code page, so a GBK code page keeps a

@@ -89,35 +89,29 @@ protected:
 
 }  // namespace
 
-TEST_F(HttpTransfer, GetTextReturnsTheBody) {
-    std::wstring text = L"old";
-    EXPECT_EQ(HttpGetText(text, m_server.url("/text")), 0);
-    EXPECT_EQ(text, L"hello");
-}
-
-TEST_F(HttpTransfer, GetTextDropsOneByteOrderMarkAndNothingElse) {
-    std::wstring text;
-    EXPECT_EQ(HttpGetText(text, m_server.url("/bom")), 0);
-    EXPECT_EQ(text, L"\uFEFF{\"a\":1}");
-}
-
-TEST_F(HttpTransfer, GetTextConvertsFromTheCodePage) {
-    ASSERT_TRUE(platform::SetCodePage("GBK"));
-    std::wstring text;
-    EXPECT_EQ(HttpGetText(text, m_server.url("/gbk")), 0);
-    EXPECT_EQ(text, L"\u8bc6\u522b");
-}
-
-TEST_F(HttpTransfer, ErrorPageBodyComesBackAsSuccess) {
-    std::wstring text;
-    EXPECT_EQ(HttpGetText(text, m_server.url("/missing")), 0);
-    EXPECT_EQ(text, L"<h1>not here</h1>");
-}
-
-TEST_F(HttpTransfer, SlowServerTimesOutWithEmptyText) {
-    std::wstring text = L"old";
-    EXPECT_EQ(HttpGetText(text, m_server.url("/slow")), 28);  // CURLE_OPERATION_TIMEDOUT
-    EXPECT_EQ(text, L"");
+TEST_F(HttpTransfer, GetTextAnswersWithTheBodyOrTheCurlCode) {
+    struct Case {
+        const char* why;
+        const char* path;
+        const char* codePage;
+        int result;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"returns the body", "/text", "", 0, L"hello"},
+        {"drops one byte order mark and nothing else", "/bom", "", 0, L"\uFEFF{\"a\":1}"},
+        {"converts from the code page", "/gbk", "GBK", 0, L"\u8bc6\u522b"},
+        {"an error page's body comes back as success", "/missing", "", 0, L"<h1>not here</h1>"},
+        {"a slow server times out with empty text", "/slow", "", 28,
+         L""},  // CURLE_OPERATION_TIMEDOUT
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        ASSERT_TRUE(platform::SetCodePage(c.codePage) || *c.codePage == '\0');
+        std::wstring text = L"old";
+        EXPECT_EQ(HttpGetText(text, m_server.url(c.path)), c.result);
+        EXPECT_EQ(text, c.text);
+    }
 }
 
 TEST_F(HttpTransfer, RefusedConnectionReportsTheCurlCode) {

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,26 +29,16 @@ public:
         m_server = std::make_unique<test::LoopbackHttpServer>(std::make_unique<httplib::SSLServer>(
             m_files.certPath.c_str(), m_files.keyPath.c_str()));
         m_server->Http().Post("/v3/auth/tokens",
-                              [this](const httplib::Request& req, httplib::Response& res) {
-                                  ++tokenRequests;
-                                  {
-                                      std::lock_guard lock(m_mutex);
-                                      lastTokenBody = req.body;
-                                      lastTokenContentType = req.get_header_value("Content-Type");
-                                      lastTokenVersion = req.version;
-                                  }
-                                  onToken(req, res);
-                              });
+                              Recorded(tokenRequests, onToken, [this](const httplib::Request& req) {
+                                  lastTokenBody = req.body;
+                                  lastTokenContentType = req.get_header_value("Content-Type");
+                                  lastTokenVersion = req.version;
+                              }));
         m_server->Http().Post("/v1.0/ocr/general-text",
-                              [this](const httplib::Request& req, httplib::Response& res) {
-                                  ++ocrRequests;
-                                  {
-                                      std::lock_guard lock(m_mutex);
-                                      lastOcrBody = req.body;
-                                      lastOcrToken = req.get_header_value("X-Auth-Token");
-                                  }
-                                  onOcr(req, res);
-                              });
+                              Recorded(ocrRequests, onOcr, [this](const httplib::Request& req) {
+                                  lastOcrBody = req.body;
+                                  lastOcrToken = req.get_header_value("X-Auth-Token");
+                              }));
         m_server->Start(port);
     }
 
@@ -65,26 +56,18 @@ public:
         ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(port())).c_str(), 1);
         ::setenv("KELSOR_CLOUD_CA_FILE", m_files.certPath.c_str(), 1);
     }
-    std::string ocrBody() {
-        std::lock_guard lock(m_mutex);
-        return lastOcrBody;
+    // Every token request is answered 201 with `header`: `token`.
+    void IssueToken(const std::string& header, const std::string& token) {
+        onToken = [header, token](const httplib::Request&, httplib::Response& res) {
+            res.status = 201;
+            res.set_header(header, token);
+        };
     }
-    std::string ocrToken() {
-        std::lock_guard lock(m_mutex);
-        return lastOcrToken;
-    }
-    std::string tokenBody() {
-        std::lock_guard lock(m_mutex);
-        return lastTokenBody;
-    }
-    std::string tokenVersion() {
-        std::lock_guard lock(m_mutex);
-        return lastTokenVersion;
-    }
-    std::string tokenContentType() {
-        std::lock_guard lock(m_mutex);
-        return lastTokenContentType;
-    }
+    std::string ocrBody() { return Locked(lastOcrBody); }
+    std::string ocrToken() { return Locked(lastOcrToken); }
+    std::string tokenBody() { return Locked(lastTokenBody); }
+    std::string tokenVersion() { return Locked(lastTokenVersion); }
+    std::string tokenContentType() { return Locked(lastTokenContentType); }
 
     httplib::Server::Handler onToken = [](const httplib::Request&, httplib::Response& res) {
         res.status = 201;
@@ -98,6 +81,25 @@ public:
     std::atomic<int> ocrRequests{0};
 
 private:
+    // Counts each request, keeps (under the lock) what `keep` takes from it
+    // and answers with `answer` as the test has set it by then.
+    httplib::Server::Handler Recorded(std::atomic<int>& count,
+                                      const httplib::Server::Handler& answer,
+                                      std::function<void(const httplib::Request&)> keep) {
+        return [this, &count, &answer, keep](const httplib::Request& req, httplib::Response& res) {
+            ++count;
+            {
+                std::lock_guard lock(m_mutex);
+                keep(req);
+            }
+            answer(req, res);
+        };
+    }
+    // A copy of a field the server thread writes.
+    std::string Locked(const std::string& field) {
+        std::lock_guard lock(m_mutex);
+        return field;
+    }
     static int SelectHttp2(SSL*, const unsigned char** out, unsigned char* outLength,
                            const unsigned char* offered, unsigned int offeredLength, void*) {
         static const unsigned char kServerOrder[] = "\x02h2\x08http/1.1";

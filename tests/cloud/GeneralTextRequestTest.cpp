@@ -23,10 +23,7 @@ namespace {
 // A client holding token "tok" for region cn-north-4.
 void PrepareClient(HWOcrClientToken& client, FakeCloud& cloud) {
     cloud.UseForClient();
-    cloud.onToken = [](const httplib::Request&, httplib::Response& res) {
-        res.status = 201;
-        res.set_header("X-Subject-Token", "tok");
-    };
+    cloud.IssueToken("X-Subject-Token", "tok");
     client.SetAuthInfo("u", "p", "d", "cn-north-4");
     CaptureStdout();
     client.get_token();
@@ -123,10 +120,7 @@ TEST(GeneralTextRequest, ExpiredTokenIsRefreshedOnceAndTheRequestRetriedOnce) {
     FakeCloud cloud;
     HWOcrClientToken client;
     PrepareClient(client, cloud);  // holds "tok", which the service now refuses
-    cloud.onToken = [](const httplib::Request&, httplib::Response& res) {
-        res.status = 201;
-        res.set_header("X-Subject-Token", "fresh");
-    };
+    cloud.IssueToken("X-Subject-Token", "fresh");
     cloud.onOcr = [](const httplib::Request& req, httplib::Response& res) {
         if (req.get_header_value("X-Auth-Token") != "fresh") {
             res.status = 401;
@@ -157,10 +151,7 @@ TEST(GeneralTextRequest, ExpiredTokenIsRefreshedOnceAndTheRequestRetriedOnce) {
 
 TEST(GeneralTextRequest, Utf8ReplyIsConvertedToTheCodePageAndRequestsRunConcurrently) {
     FakeCloud cloud;
-    cloud.onToken = [](const httplib::Request&, httplib::Response& res) {
-        res.status = 201;
-        res.set_header("X-Subject-Token", "tok-global");
-    };
+    cloud.IssueToken("X-Subject-Token", "tok-global");
     cloud.onOcr = [](const httplib::Request&, httplib::Response& res) {
         res.set_content(R"({"result":{"words_block_list":[{"words":"文字"},{"words":"识别 OK"}]}})",
                         "application/json");

@@ -1,4 +1,5 @@
 #include "FakeCloud.h"
+#include "app/JsonText.h"
 #include "cloud/HWOcrClientToken.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,19 @@ int UnusedPort() {
     return ntohs(address.sin_port);
 }
 
+// Runs get_token() and returns what it printed.
+std::string GetTokenPrinted(HWOcrClientToken& client) {
+    CaptureStdout();
+    client.get_token();
+    return GetCapturedStdout();
+}
+
+// The same with the credentials most tests use.
+std::string SignInPrinted(HWOcrClientToken& client) {
+    client.SetAuthInfo("user", "pass", "domain", "cn-north-4");
+    return GetTokenPrinted(client);
+}
+
 int Count(const std::string& text, const std::string& part) {
     int n = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
@@ -42,15 +56,9 @@ int Count(const std::string& text, const std::string& part) {
 TEST(TokenClient, TakesTheExactCaseHeaderWithoutItsLineEndAndSendsTheBodyAsDescribed) {
     FakeCloud cloud;
     cloud.UseForClient();
-    cloud.onToken = [](const httplib::Request&, httplib::Response& res) {
-        res.status = 201;
-        res.set_header("X-Subject-Token", "abc");
-    };
+    cloud.IssueToken("X-Subject-Token", "abc");
     HWOcrClientToken client;
-    client.SetAuthInfo("user", "pass", "domain", "cn-north-4");
-    CaptureStdout();
-    client.get_token();
-    const std::string out = GetCapturedStdout();
+    const std::string out = SignInPrinted(client);
     EXPECT_EQ(client.GetToken(), "abc");
     const std::string host = "iam.cn-north-4.localhost:" + std::to_string(cloud.port());
     EXPECT_NE(out.find("endpoint: " + host + "\n"), std::string::npos) << out;
@@ -70,10 +78,7 @@ TEST(TokenClient, RequestsGoOutAsHttp11WhenTheHostOffersHttp2) {
     cloud.UseForClient();
     cloud.PreferHttp2();
     HWOcrClientToken client;
-    client.SetAuthInfo("user", "pass", "domain", "cn-north-4");
-    CaptureStdout();
-    client.get_token();
-    GetCapturedStdout();
+    SignInPrinted(client);
     EXPECT_EQ(client.GetToken(), "token-1");
     EXPECT_EQ(cloud.tokenVersion(), "HTTP/1.1");
     EXPECT_EQ(cloud.tokenRequests, 1);
@@ -82,15 +87,9 @@ TEST(TokenClient, RequestsGoOutAsHttp11WhenTheHostOffersHttp2) {
 TEST(TokenClient, LowerCaseHeaderIsNotTaken) {
     FakeCloud cloud;
     cloud.UseForClient();
-    cloud.onToken = [](const httplib::Request&, httplib::Response& res) {
-        res.status = 201;
-        res.set_header("x-subject-token", "abc");
-    };
+    cloud.IssueToken("x-subject-token", "abc");
     HWOcrClientToken client;
-    client.SetAuthInfo("user", "pass", "domain", "cn-north-4");
-    CaptureStdout();
-    client.get_token();
-    EXPECT_NE(GetCapturedStdout().find("get token success"), std::string::npos);
+    EXPECT_NE(SignInPrinted(client).find("get token success"), std::string::npos);
     EXPECT_EQ(client.GetToken(), "");
 }
 
@@ -99,16 +98,9 @@ TEST(TokenClient, QuoteAndBackslashInCredentialsAreEscaped) {
     cloud.UseForClient();
     HWOcrClientToken client;
     client.SetAuthInfo("us\"er", "pa\"ss\\\",\"x\": \"", "dom\\ain", "cn-north-4");
-    CaptureStdout();
-    client.get_token();
-    GetCapturedStdout();
+    GetTokenPrinted(client);
     Json::Value body;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    const std::string text = cloud.tokenBody();
-    ASSERT_TRUE(std::unique_ptr<Json::CharReader>(builder.newCharReader())
-                    ->parse(text.data(), text.data() + text.size(), &body, &errors))
-        << text;
+    ASSERT_TRUE(kelsor::ParseJsonObject(cloud.tokenBody(), body)) << cloud.tokenBody();
     const Json::Value& user = body["auth"]["identity"]["password"]["user"];
     EXPECT_EQ(user["password"].asString(), "pa\"ss\\\",\"x\": \"");
     EXPECT_EQ(user["name"].asString(), "us\"er");
@@ -120,19 +112,14 @@ TEST(TokenClient, ThreeTransportFailuresThenALaterCallSucceeds) {
     const int port = UnusedPort();
     ::setenv("KELSOR_CLOUD_DOMAIN", (".localhost:" + std::to_string(port)).c_str(), 1);
     HWOcrClientToken client;
-    client.SetAuthInfo("user", "pass", "domain", "cn-north-4");
-    CaptureStdout();
-    client.get_token();
-    const std::string out = GetCapturedStdout();
+    const std::string out = SignInPrinted(client);
     EXPECT_EQ(client.GetToken(), "");
     EXPECT_EQ(Count(out, " get_token curl_easy_perform() failed:7,"), 3) << out;
     EXPECT_EQ(Count(out, "get token success"), 0);
 
     FakeCloud cloud(port);
     cloud.UseForClient();
-    CaptureStdout();
-    client.get_token();
-    EXPECT_NE(GetCapturedStdout().find("get token success"), std::string::npos);
+    EXPECT_NE(GetTokenPrinted(client).find("get token success"), std::string::npos);
     EXPECT_EQ(client.GetToken(), "token-1");
     EXPECT_EQ(cloud.tokenRequests, 1);
 }
@@ -144,18 +131,14 @@ TEST(TokenClient, AnUntrustedCertificateIsRefusedAndThePasswordNeverSent) {
     ::setenv("KELSOR_CLOUD_CA_FILE", trusted.certPath().c_str(), 1);
     HWOcrClientToken client;
     client.SetAuthInfo("user", "secret", "domain", "cn-north-4");
-    CaptureStdout();
-    client.get_token();
-    const std::string out = GetCapturedStdout();
+    const std::string out = GetTokenPrinted(client);
     EXPECT_EQ(client.GetToken(), "");
     EXPECT_EQ(Count(out, " get_token curl_easy_perform() failed:60,"), 3) << out;
     EXPECT_EQ(impostor.tokenRequests, 0);
 
     // Trusting the right certificate makes the same server acceptable.
     impostor.UseForClient();
-    CaptureStdout();
-    client.get_token();
-    GetCapturedStdout();
+    GetTokenPrinted(client);
     EXPECT_EQ(client.GetToken(), "token-1");
 }
 
@@ -178,9 +161,7 @@ TEST(TokenClient, HeldTokenIsReusedOnlyForTheCredentialsItWasIssuedFor) {
     EXPECT_EQ(client.GetToken(), "token-1");
 
     client.SetAuthInfo("bob", "pw2", "domain", "cn-north-4");
-    CaptureStdout();
-    client.get_token();
-    GetCapturedStdout();
+    GetTokenPrinted(client);
     EXPECT_EQ(cloud.tokenRequests, 2);
     EXPECT_EQ(client.GetToken(), "token-2");
     EXPECT_NE(cloud.tokenBody().find("\"name\": \"bob\""), std::string::npos);

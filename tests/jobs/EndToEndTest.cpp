@@ -26,10 +26,8 @@ TEST(EndToEnd, FourPicturesThroughTheRunnerAndTheLocalService) {
     const std::string folder = WideToAnsi(dir.path());
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, folder + "server", folder + "server.log",
-                              {"--engine", "tesseract"}, error))
+    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, folder, {"--engine", "tesseract"}, error))
         << error;
-    ASSERT_TRUE(service.SignInDemoUser());
 
     const std::wstring source = dir.MakeFolder(L"pictures");
     App().dataFolder = dir.MakeFolder(L"data");

@@ -87,6 +87,12 @@ TEST_F(PictureCheck, DamagedOrMissingFiles) {
 
 class PictureConversion : public ::testing::Test {
 protected:
+    // A PNG of `kind` converted at quality 100, read back.
+    test::LoadedPicture ConvertPng(int width, int height, PictureKind kind) {
+        EXPECT_TRUE(test::WritePng(m_dir / L"in.png", width, height, kind));
+        EXPECT_TRUE(ConvertPictureToJpeg(100, m_dir / L"in.png", m_dir / L"out.jpg"));
+        return test::LoadPicture(m_dir / L"out.jpg");
+    }
     test::ScratchFolder m_dir;
 };
 
@@ -98,9 +104,7 @@ TEST_F(PictureConversion, EmptySourceTouchesNothing) {
 }
 
 TEST_F(PictureConversion, PalettePngBecomes24BitJpeg) {
-    ASSERT_TRUE(test::WritePng(m_dir / L"palette.png", 64, 48, PictureKind::Palette8));
-    ASSERT_TRUE(ConvertPictureToJpeg(100, m_dir / L"palette.png", m_dir / L"out.jpg"));
-    const auto out = test::LoadPicture(m_dir / L"out.jpg");
+    const auto out = ConvertPng(64, 48, PictureKind::Palette8);
     ASSERT_TRUE(out.ok);
     EXPECT_EQ(out.format, FIF_JPEG);
     EXPECT_EQ(out.bpp, 24);
@@ -109,18 +113,14 @@ TEST_F(PictureConversion, PalettePngBecomes24BitJpeg) {
 }
 
 TEST_F(PictureConversion, GreyPngStaysGrey) {
-    ASSERT_TRUE(test::WritePng(m_dir / L"grey.png", 40, 30, PictureKind::Grey8));
-    ASSERT_TRUE(ConvertPictureToJpeg(100, m_dir / L"grey.png", m_dir / L"out.jpg"));
-    const auto out = test::LoadPicture(m_dir / L"out.jpg");
+    const auto out = ConvertPng(40, 30, PictureKind::Grey8);
     ASSERT_TRUE(out.ok);
     EXPECT_EQ(out.bpp, 8);
     EXPECT_TRUE(out.greyscale);
 }
 
 TEST_F(PictureConversion, TransparencyLandsOnWhite) {
-    ASSERT_TRUE(test::WritePng(m_dir / L"alpha.png", 32, 8, PictureKind::Rgba32));
-    ASSERT_TRUE(ConvertPictureToJpeg(100, m_dir / L"alpha.png", m_dir / L"out.jpg"));
-    const auto out = test::LoadPicture(m_dir / L"out.jpg");
+    const auto out = ConvertPng(32, 8, PictureKind::Rgba32);
     ASSERT_TRUE(out.ok);
     EXPECT_EQ(out.bpp, 24);
     // Quality 100 keeps flat areas within a few levels.

@@ -13,7 +13,9 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <initializer_list>
 #include <thread>
+#include <utility>
 
 using namespace kelsor::server;
 using namespace kelsor::test;
@@ -73,54 +75,47 @@ protected:
     static Reply Post(const std::string& path, const Json::Value& body) {
         return Post(path, CompactJson(body));
     }
+    // Posts a JSON object of string members.
+    static Reply PostFields(const std::string& path,
+                            std::initializer_list<std::pair<const char*, std::string>> fields) {
+        Json::Value body;
+        for (const auto& [name, value] : fields) {
+            body[name] = value;
+        }
+        return Post(path, body);
+    }
     static Reply Get(const std::string& path) {
         httplib::Client client("127.0.0.1", s_server->AccountPort());
         return Done(client.Get(path.c_str(), {{"Host", Host()}}));
     }
 
     static std::string Code(const std::string& mobile, const std::string& scene) {
-        Json::Value body;
-        body["mobile"] = mobile;
-        body["scene"] = scene;
-        return Post("/api/v3/user/smscode", body).json["data"]["smscode"].asString();
+        return PostFields("/api/v3/user/smscode", {{"mobile", mobile}, {"scene", scene}})
+            .json["data"]["smscode"]
+            .asString();
     }
     static Reply LoginByCode(const std::string& mobile, const std::string& code) {
-        Json::Value body;
-        body["mobile"] = mobile;
-        body["smscode"] = code;
-        body["ver"] = "1.0.0.1";
-        body["channel"] = "official";
-        return Post("/api/v3/user/login", body);
+        return PostFields(
+            "/api/v3/user/login",
+            {{"mobile", mobile}, {"smscode", code}, {"ver", "1.0.0.1"}, {"channel", "official"}});
     }
     static Reply LoginByPassword(const std::string& mobile, const std::string& password) {
-        Json::Value body;
-        body["mobile"] = mobile;
-        body["password"] = password;
-        return Post("/api/v3/user/login", body);
+        return PostFields("/api/v3/user/login", {{"mobile", mobile}, {"password", password}});
     }
     static Reply Register(const std::string& mobile, const std::string& code,
                           const std::string& password) {
-        Json::Value body;
-        body["mobile"] = mobile;
-        body["smscode"] = code;
-        body["password"] = password;
-        return Post("/api/v3/user/register", body);
+        return PostFields("/api/v3/user/register",
+                          {{"mobile", mobile}, {"smscode", code}, {"password", password}});
     }
     static Reply ThirdAuth(const std::string& provider, const std::string& account,
                            const std::string& nickname = "") {
-        Json::Value body;
-        body["provider"] = provider;
-        body["account"] = account;
-        body["nickname"] = nickname;
-        return Post("/api/v3/user/thirdauth", body);
+        return PostFields("/api/v3/user/thirdauth",
+                          {{"provider", provider}, {"account", account}, {"nickname", nickname}});
     }
     static Reply BindPhone(const std::string& userId, const std::string& mobile,
                            const std::string& code) {
-        Json::Value body;
-        body["userid"] = userId;
-        body["mobile"] = mobile;
-        body["smscode"] = code;
-        return Post("/api/v3/user/bindphone", body);
+        return PostFields("/api/v3/user/bindphone",
+                          {{"userid", userId}, {"mobile", mobile}, {"smscode", code}});
     }
     static Reply AutoLogin(const std::string& userId, const std::string& token) {
         return Get("/api/v3/user/autologin/pro/ocr/ver/1.0.0.1/channel/official/userid/" + userId +

@@ -1,6 +1,7 @@
 // The kelsor-server program's account side: add-user and demo-session, and
 // a client's auto-login and installer download by host name through libcurl.
 #include "AccountTestSupport.h"
+#include "ServerProgramSupport.h"
 #include "TempFolder.h"
 #include "server/account/CompanionInstaller.h"
 #include "server/process/ServerProcess.h"
@@ -17,12 +18,6 @@ using namespace kelsor::test;
 using namespace kelsor::testing;
 
 namespace {
-
-int RunServer(const std::string& arguments, const std::string& output) {
-    const int status = std::system(
-        (std::string(KELSOR_SERVER_EXE) + " " + arguments + " >" + output + " 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // "name value" lines.
 std::map<std::string, std::string> Lines(const std::string& text) {
@@ -91,11 +86,7 @@ TEST(AccountProgram, DemoSessionAndAddedUsersSignInAutomaticallyByHostName) {
     WriteFile(installer, "#!/bin/sh\nexit 0\n");
     ServerProcess process;
     std::string error;
-    ASSERT_TRUE(process.Start(KELSOR_SERVER_EXE,
-                              {"--data", data, "--cloud-port", "0", "--account-port", "0",
-                               "--engines", "1", "--companion-installer", installer},
-                              dir.file("log.txt"), error))
-        << error;
+    ASSERT_TRUE(StartServerIn(process, dir, error, {"--companion-installer", installer})) << error;
     const std::string api = "http://api.kelsor.localhost:" + std::to_string(process.AccountPort());
     const std::string prefix = api + "/api/v3/user/autologin/pro/ocr/ver/1.0.0.1/channel/official";
 
@@ -133,11 +124,7 @@ TEST(AccountProgram, ServesTheConverterInstallerBuiltWithIt) {
     TempFolder dir;
     ServerProcess process;
     std::string error;
-    ASSERT_TRUE(process.Start(
-        KELSOR_SERVER_EXE,
-        {"--data", dir.file("data"), "--cloud-port", "0", "--account-port", "0", "--engines", "1"},
-        dir.file("log.txt"), error))
-        << error;
+    ASSERT_TRUE(StartServerIn(process, dir, error)) << error;
     EXPECT_NE(process.Log().find(std::string("companion installer ") + KELSOR_COMPANION_INSTALLER),
               std::string::npos);
     const std::string api = "http://api.kelsor.localhost:" + std::to_string(process.AccountPort());

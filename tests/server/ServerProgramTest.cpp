@@ -1,4 +1,5 @@
 // The kelsor-server program itself: sub-command, refusals and start-up lines.
+#include "ServerProgramSupport.h"
 #include "TempFolder.h"
 #include "server/CloudUserStore.h"
 #include "server/process/ServerProcess.h"
@@ -12,15 +13,11 @@
 #include <sstream>
 
 using namespace kelsor::server;
+using kelsor::test::RunServer;
+using kelsor::test::StartServerIn;
 using kelsor::test::TempFolder;
 
 namespace {
-
-int RunServer(const std::string& arguments, const std::string& output) {
-    const int status = std::system(
-        (std::string(KELSOR_SERVER_EXE) + " " + arguments + " >" + output + " 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string Read(const std::string& path) {
     std::ifstream in(path);
@@ -70,11 +67,7 @@ TEST(ServerProgram, PrintsItsPortsCertificateAndDemoUserAndServesHealth) {
     TempFolder dir;
     ServerProcess process;
     std::string error;
-    ASSERT_TRUE(process.Start(
-        KELSOR_SERVER_EXE,
-        {"--data", dir.file("data"), "--cloud-port", "0", "--account-port", "0", "--engines", "1"},
-        dir.file("log.txt"), error))
-        << error;
+    ASSERT_TRUE(StartServerIn(process, dir, error)) << error;
     EXPECT_GT(process.CloudPort(), 0);
     EXPECT_GT(process.AccountPort(), 0);
     EXPECT_EQ(process.CertificatePath(), dir.file("data") + "/cloud-cert.pem");

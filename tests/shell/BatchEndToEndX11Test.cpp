@@ -29,21 +29,14 @@ TEST(BatchEndToEndX11, AFolderOfPicturesBecomesTextFiles) {
     if (!server.Start())
         GTEST_SKIP() << "Xvfb cannot run here: no X server for the test";
     kelsor::test::TempFolder dir;
-    StartupInputs in;
-    in.exeFolder = dir.wide("bin") + L"/";
-    in.desktopFolder = dir.wide("Desktop");
-    in.appDataFolder = dir.wide("data");
-    in.siteHost = in.webHost = in.apiHost = L"127.0.0.1:1";
-    ResetAppContext(App());
-    BuildAppContext(App(), in);
+    kelsor::shelltest::BuildContextIn(dir);
     uitest::EnsureApp();
 
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, dir.file("server"), dir.file("server.log"),
-                              {"--engine", "tesseract"}, error))
+    ASSERT_TRUE(
+        service.StartSignedIn(KELSOR_SERVER_EXE, dir.file(""), {"--engine", "tesseract"}, error))
         << error;
-    ASSERT_TRUE(service.SignInDemoUser());
     CurrentUser().loggedIn = true;
 
     // Eight pictures in three formats, one damaged, one of a format the

@@ -96,13 +96,7 @@ protected:
     void SetUp() override {
         START_PRIVATE_X();
         fs::create_directories(dir.file("Desktop"));
-        StartupInputs in;
-        in.exeFolder = dir.wide("bin") + L"/";
-        in.desktopFolder = dir.wide("Desktop");
-        in.appDataFolder = dir.wide("data");
-        in.siteHost = in.webHost = in.apiHost = L"127.0.0.1:1";
-        ResetAppContext(App());
-        BuildAppContext(App(), in);
+        kelsor::shelltest::BuildContextIn(dir);
         fs::create_directories(WideToAnsi(App().dataFolder));
         uitest::EnsureApp();
         ModalSeam::Enable();
@@ -156,10 +150,8 @@ class CaptureX11ScaledBy2 : public CaptureX11 {};
 TEST_F(CAPTURE_SUITE, CtrlTwoDragAndDoubleClickGiveTheRectangleItsTextAndAFileOnTheDesktop) {
     kelsor::test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, dir.file("server"), dir.file("server.log"),
-                              {"--engines", "1"}, error))
+    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, dir.file(""), {"--engines", "1"}, error))
         << error;
-    ASSERT_TRUE(service.SignInDemoUser());
     CurrentUser().loggedIn = true;
     const std::string shot = std::string(KELSOR_SCREENSHOT_DIR) + "/capture_mid_drag.png";
     // Mid-drag a picture is taken, and a second Ctrl+2 starts nothing.

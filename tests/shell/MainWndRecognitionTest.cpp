@@ -76,15 +76,7 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
     const std::wstring account = L"kelsor.localhost:" + std::to_wstring(process.AccountPort());
     setenv("KELSOR_API_HOST",
            ("api.kelsor.localhost:" + std::to_string(process.AccountPort())).c_str(), 1);
-    StartupInputs in;
-    in.exeFolder = dir.wide("bin") + L"/";
-    in.desktopFolder = dir.wide("Desktop");
-    in.appDataFolder = dir.wide("data");
-    in.siteHost = L"www." + account;
-    in.webHost = L"web." + account;
-    in.apiHost = L"api." + account;
-    ResetAppContext(App());
-    BuildAppContext(App(), in);
+    shelltest::BuildContextIn(dir, L"www." + account, L"web." + account, L"api." + account);
     ASSERT_TRUE(WriteSessionFile(App().sessionFilePath, AnsiToWide(LineValue(session, "userid")),
                                  AnsiToWide(LineValue(session, "token"))));
 
@@ -101,7 +93,7 @@ TEST(MainWndRecognition, SignedInBySessionAPictureBecomesTextAndItsFileOpens) {
     std::wstring counts;
     EXPECT_TRUE(shelltest::WaitFor(
         [&] {
-            HttpGetText(counts, L"http://" + in.apiHost + L"/api/v3/stats/ocr/counts");
+            HttpGetText(counts, L"http://api." + account + L"/api/v3/stats/ocr/counts");
             return counts.find(L"\"startup\":1") != std::wstring::npos;
         },
         std::chrono::minutes(1)))

@@ -95,15 +95,7 @@ protected:
         m_oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
         setenv("PATH", ((dir.file("fakebin")) + ":" + m_oldPath).c_str(), 1);
 
-        StartupInputs in;
-        in.exeFolder = dir.wide("bin") + L"/";
-        in.desktopFolder = dir.wide("Desktop");
-        in.appDataFolder = dir.wide("data");
-        in.siteHost = L"site.test";
-        in.webHost = api.Host();
-        in.apiHost = api.Host();
-        ResetAppContext(App());
-        BuildAppContext(App(), in);
+        shelltest::BuildContextIn(dir, L"site.test", api.Host(), api.Host());
         CurrentUser() = UserInfo{};
         SaveSession() = true;
         api.ServeAvatar(shelltest::SquarePng(40, 0xFF2E86F0));

@@ -14,6 +14,7 @@
 #include "StandInAccountApi.h"
 #include "TempFolder.h"
 #include "UiTestSupport.h"
+#include "app/AppContext.h"
 #include "shell/CMainWnd.h"
 
 // Shared by the main window tests: a recording main window, a real account
@@ -46,5 +47,22 @@ using kelsor::test::WaitFor;
 
 // A PNG of a plain square, as the account service serves avatars.
 std::string SquarePng(int size, unsigned int argb);
+
+// Builds the program's context over `dir` (bin/, Desktop, data); the default
+// hosts are a closed loopback port, so nothing reaches the network.
+inline void BuildContextIn(const kelsor::test::TempFolder& dir,
+                           const std::wstring& siteHost = L"127.0.0.1:1",
+                           const std::wstring& webHost = L"127.0.0.1:1",
+                           const std::wstring& apiHost = L"127.0.0.1:1") {
+    kelsor::StartupInputs in;
+    in.exeFolder = dir.wide("bin") + L"/";
+    in.desktopFolder = dir.wide("Desktop");
+    in.appDataFolder = dir.wide("data");
+    in.siteHost = siteHost;
+    in.webHost = webHost;
+    in.apiHost = apiHost;
+    kelsor::ResetAppContext(kelsor::App());
+    kelsor::BuildAppContext(kelsor::App(), in);
+}
 
 }  // namespace kelsor::shelltest

@@ -24,22 +24,13 @@
 // its own Xvfb.
 using namespace kelsor;
 using namespace kelsor::ui;
+using kelsor::shelltest::BuildContextIn;
 using kelsor::shelltest::GrabCtrl2;
 using kelsor::shelltest::GrabKey;
 using kelsor::shelltest::WaitFor;
 namespace fs = std::filesystem;
 
 namespace {
-
-void BuildContextIn(const kelsor::test::TempFolder& dir) {
-    StartupInputs in;
-    in.exeFolder = dir.wide("bin") + L"/";
-    in.desktopFolder = dir.wide("Desktop");
-    in.appDataFolder = dir.wide("data");
-    in.siteHost = in.webHost = in.apiHost = L"127.0.0.1:1";
-    ResetAppContext(App());
-    BuildAppContext(App(), in);
-}
 
 shell::CMainWnd* OpenMainWindow() {
     auto* w = new shell::CMainWnd();

@@ -36,4 +36,17 @@ bool LocalService::SignInDemoUser() {
     return true;
 }
 
+bool LocalService::StartSignedIn(const std::string& executable, const std::string& folder,
+                                 const std::vector<std::string>& extraArguments,
+                                 std::string& error) {
+    if (!Start(executable, folder + "server", folder + "server.log", extraArguments, error)) {
+        return false;
+    }
+    if (!SignInDemoUser()) {
+        error = "the demo user of the server cannot be read";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace kelsor::test

@@ -20,6 +20,10 @@ public:
     // Signs the cloud client in as the demo user the server created
     // (InitCloudToken); false when the demo user cannot be read.
     bool SignInDemoUser();
+    // Start() with the data in `folder` + "server" and the log in `folder` +
+    // "server.log", then SignInDemoUser(); `error` says which step failed.
+    bool StartSignedIn(const std::string& executable, const std::string& folder,
+                       const std::vector<std::string>& extraArguments, std::string& error);
 
     int CloudPort() const { return m_process.CloudPort(); }
     int AccountPort() const { return m_process.AccountPort(); }

@@ -7,20 +7,20 @@
 #include <string>
 #include <thread>
 
+#include "platform/sys/NonCopyable.h"
+
 namespace kelsor::test {
 
 // A cpp-httplib server on 127.0.0.1, run on its own thread. The test adds its
 // handlers to Http() before Start(); the server is stopped and its thread
 // joined on destruction. Declare it after whatever its handlers use, so that
 // it stops first.
-class LoopbackHttpServer {
+class LoopbackHttpServer : NonCopyable {
 public:
     LoopbackHttpServer();
     // Serves through `server`, e.g. an httplib::SSLServer.
     explicit LoopbackHttpServer(std::unique_ptr<httplib::Server> server);
     ~LoopbackHttpServer();
-    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
-    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
     httplib::Server& Http() { return *m_server; }
     // Binds to `port` (0: a free one) and returns once connections are

@@ -2,16 +2,16 @@
 
 #include <string>
 
+#include "platform/sys/NonCopyable.h"
+
 // Files and folders for tests.
 namespace kelsor::test {
 
 // A fresh folder under the temporary directory, removed with everything in it.
-class TempFolder {
+class TempFolder : NonCopyable {
 public:
     TempFolder();
     ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
 
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }

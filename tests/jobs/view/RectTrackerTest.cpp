@@ -40,6 +40,15 @@ protected:
         QTimer::singleShot(0, &m_owner, std::move(during));
         return tracker.TrackDrag(hit, &m_owner, from.x(), from.y());
     }
+    // A press at `from`, a move straight to `to` (none when it is `from`) and
+    // the release there.
+    bool Drag(RectTrackerBase& tracker, int hit, QPoint from, QPoint to) {
+        return Track(tracker, hit, from, [this, from, to] {
+            if (to != from)
+                MoveTo(&m_owner, to);
+            ReleaseAt(&m_owner, to);
+        });
+    }
 
     QWidget m_owner;
     QLineEdit* m_edit = nullptr;
@@ -95,36 +104,35 @@ TEST_F(RectTrackerTest, EscapeAndRightButtonRestore) {
 }
 
 TEST_F(RectTrackerTest, ClicksWithoutMovingChangeNothing) {
+    struct Case {
+        TrackRect start;
+        QPoint from, to;
+        bool changed;
+        TrackRect end;
+    };
+    const Case cases[] = {
+        // A click on a handle.
+        {{100, 100, 200, 200}, {202, 202}, {202, 202}, false, {100, 100, 200, 200}},
+        // A rubber band that never moves stays empty, not minimum-sized.
+        {{50, 60, 50, 60}, {50, 60}, {50, 60}, false, {50, 60, 50, 60}},
+        // Dragged past its start it inverts; a short move keeps the minimum.
+        {{50, 60, 50, 60}, {50, 60}, {20, 30}, true, {50, 60, 20, 30}},
+        {{50, 60, 50, 60}, {50, 60}, {52, 61}, true, {50, 60, 58, 68}},
+    };
     CViewRectTracker tracker;
-    tracker.selection = {100, 100, 200, 200};
-    EXPECT_FALSE(Track(tracker, 2, {202, 202}, [&] { ReleaseAt(&m_owner, {202, 202}); }));
-    EXPECT_EQ(tracker.selection, (TrackRect{100, 100, 200, 200}));
-    // A rubber band that never moves stays empty, not minimum-sized.
-    tracker.selection = {50, 60, 50, 60};
-    EXPECT_FALSE(Track(tracker, 2, {50, 60}, [&] { ReleaseAt(&m_owner, {50, 60}); }));
-    EXPECT_EQ(tracker.selection, (TrackRect{50, 60, 50, 60}));
-    // Dragged past its start it inverts; a short move keeps the minimum.
-    EXPECT_TRUE(Track(tracker, 2, {50, 60}, [&] {
-        MoveTo(&m_owner, {20, 30});
-        ReleaseAt(&m_owner, {20, 30});
-    }));
-    EXPECT_EQ(tracker.selection, (TrackRect{50, 60, 20, 30}));
-    tracker.selection = {50, 60, 50, 60};
-    EXPECT_TRUE(Track(tracker, 2, {50, 60}, [&] {
-        MoveTo(&m_owner, {52, 61});
-        ReleaseAt(&m_owner, {52, 61});
-    }));
-    EXPECT_EQ(tracker.selection, (TrackRect{50, 60, 58, 68}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+        tracker.selection = c.start;
+        EXPECT_EQ(Drag(tracker, 2, c.from, c.to), c.changed);
+        EXPECT_EQ(tracker.selection, c.end);
+    }
 }
 
 TEST_F(RectTrackerTest, BoundsShiftTheRectangle) {
     CXRectTracker tracker;
     tracker.bounds = {0, 0, 1920, 1080};
     tracker.selection = {1700, 300, 1900, 400};
-    EXPECT_TRUE(Track(tracker, 8, {1750, 350}, [&] {
-        MoveTo(&m_owner, {1850, 350});
-        ReleaseAt(&m_owner, {1850, 350});
-    }));
+    EXPECT_TRUE(Drag(tracker, 8, {1750, 350}, {1850, 350}));
     EXPECT_EQ(tracker.selection, (TrackRect{1720, 300, 1920, 400}));
 }
 

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "PpOcrEngineSuite.h"
 #include "server/ppocr/PpOcrEngine.h"
 #include "server/ppocr/eval/TextPicture.h"
 
@@ -18,32 +19,19 @@ DecodedPicture Filled(int width, int height, std::uint8_t value) {
     return picture;
 }
 
-class PpOcrBadPicture : public ::testing::Test {
+class PpOcrBadPicture : public PpOcrEngineSuite {
 protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        s_engine = PpOcrEngine::Create(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()), error)
-                       .release();
-        ASSERT_NE(s_engine, nullptr) << error;
-    }
-    static void TearDownTestSuite() {
-        delete s_engine;
-        s_engine = nullptr;
-    }
     // Either lines or a stated error; the engine stays usable afterwards.
     static std::vector<TextBlock> Survives(const DecodedPicture& picture) {
         std::vector<TextBlock> lines;
         std::string error;
-        if (!s_engine->Recognize(picture, lines, error)) {
+        if (!Engine()->Recognize(picture, lines, error)) {
             EXPECT_FALSE(error.empty());
             EXPECT_TRUE(lines.empty());
         }
         return lines;
     }
-    static PpOcrEngine* s_engine;
 };
-
-PpOcrEngine* PpOcrBadPicture::s_engine = nullptr;
 
 }  // namespace
 
@@ -52,7 +40,7 @@ TEST_F(PpOcrBadPicture, PlainPicturesHoldNoText) {
                                 Filled(15, 15, 0), Filled(1, 1, 128), Filled(1, 3000, 255)}) {
         std::vector<TextBlock> lines;
         std::string error;
-        EXPECT_TRUE(s_engine->Recognize(picture, lines, error)) << error;
+        EXPECT_TRUE(Engine()->Recognize(picture, lines, error)) << error;
         EXPECT_TRUE(lines.empty()) << picture.width << "x" << picture.height;
     }
 }
@@ -85,24 +73,24 @@ TEST_F(PpOcrBadPicture, NoiseAndExtremeShapesNeverCrash) {
 TEST_F(PpOcrBadPicture, InconsistentPicturesAreRefusedWithAReason) {
     std::vector<TextBlock> lines;
     std::string error;
-    EXPECT_FALSE(s_engine->Recognize(DecodedPicture{}, lines, error));
+    EXPECT_FALSE(Engine()->Recognize(DecodedPicture{}, lines, error));
     EXPECT_EQ(error, "the picture is empty");
 
     DecodedPicture shortData = Filled(100, 100, 255);
     shortData.rgb.resize(100);
-    EXPECT_FALSE(s_engine->Recognize(shortData, lines, error));
+    EXPECT_FALSE(Engine()->Recognize(shortData, lines, error));
     EXPECT_EQ(error, "the picture data does not match its size");
 
     DecodedPicture negative = Filled(10, 10, 255);
     negative.width = -10;
-    EXPECT_FALSE(s_engine->Recognize(negative, lines, error));
+    EXPECT_FALSE(Engine()->Recognize(negative, lines, error));
 
     DecodedPicture huge;
     huge.width = 200000;
     huge.height = 100000;
-    EXPECT_FALSE(s_engine->Recognize(huge, lines, error));
+    EXPECT_FALSE(Engine()->Recognize(huge, lines, error));
     EXPECT_EQ(error, "the picture is too large");
 
     // Still fine after the refusals.
-    EXPECT_TRUE(s_engine->Recognize(Filled(64, 64, 255), lines, error)) << error;
+    EXPECT_TRUE(Engine()->Recognize(Filled(64, 64, 255), lines, error)) << error;
 }

@@ -2,7 +2,9 @@
 
 #include <thread>
 
+#include "PpOcrEngineSuite.h"
 #include "server/ppocr/PpOcrEngine.h"
+#include "server/ppocr/eval/EvalSet.h"
 #include "server/ppocr/eval/TextPicture.h"
 
 using namespace kelsor::server;
@@ -30,18 +32,8 @@ const std::vector<Case> kCases = {
     {{"Fortune favours the brave, 1597."}, false, 1, 28},
 };
 
-class PpOcrRecognition : public ::testing::Test {
+class PpOcrRecognition : public PpOcrEngineSuite {
 protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        s_engine = PpOcrEngine::Create(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()), error)
-                       .release();
-        ASSERT_NE(s_engine, nullptr) << error;
-    }
-    static void TearDownTestSuite() {
-        delete s_engine;
-        s_engine = nullptr;
-    }
     static DecodedPicture Render(const Case& c) {
         const auto faces = c.chinese ? ChineseFaces() : LatinFaces();
         DecodedPicture picture;
@@ -52,18 +44,7 @@ protected:
             << error;
         return picture;
     }
-    static PpOcrEngine* s_engine;
 };
-
-PpOcrEngine* PpOcrRecognition::s_engine = nullptr;
-
-std::string Joined(const std::vector<TextBlock>& lines) {
-    std::string text;
-    for (const auto& l : lines) {
-        text += l.words + "\n";
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -73,9 +54,9 @@ TEST_F(PpOcrRecognition, RenderedSetStaysWithinTheErrorBound) {
         const DecodedPicture picture = Render(c);
         std::vector<TextBlock> lines;
         std::string error;
-        ASSERT_TRUE(s_engine->Recognize(picture, lines, error)) << error;
+        ASSERT_TRUE(Engine()->Recognize(picture, lines, error)) << error;
         // One block per line, in reading order, each in its place.
-        ASSERT_EQ(lines.size(), c.lines.size()) << Joined(lines);
+        ASSERT_EQ(lines.size(), c.lines.size()) << RecognisedText(lines);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const ErrorCount lineErrors = CountErrors(c.lines[i], lines[i].words);
             EXPECT_LE(lineErrors.edits * 4, lineErrors.characters)
@@ -99,7 +80,7 @@ TEST_F(PpOcrRecognition, RenderedSetStaysWithinTheErrorBound) {
         for (const auto& l : c.lines) {
             reference += l + "\n";
         }
-        const ErrorCount count = CountErrors(reference, Joined(lines));
+        const ErrorCount count = CountErrors(reference, RecognisedText(lines));
         total.edits += count.edits;
         total.characters += count.characters;
     }
@@ -112,20 +93,20 @@ TEST_F(PpOcrRecognition, EnginesOnSeparateThreadsAgreeWithOneThread) {
     const DecodedPicture picture = Render(kCases[2]);
     std::vector<TextBlock> expected;
     std::string error;
-    ASSERT_TRUE(s_engine->Recognize(picture, expected, error)) << error;
+    ASSERT_TRUE(Engine()->Recognize(picture, expected, error)) << error;
 
     auto second = PpOcrEngine::Create(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()), error);
     ASSERT_NE(second, nullptr) << error;
     std::vector<std::string> results(2);
     std::vector<std::thread> threads;
-    RecognitionEngine* engines[2] = {s_engine, second.get()};
+    RecognitionEngine* engines[2] = {Engine().get(), second.get()};
     for (int t = 0; t < 2; ++t) {
         threads.emplace_back([&, t] {
             for (int round = 0; round < 3; ++round) {
                 std::vector<TextBlock> lines;
                 std::string threadError;
                 if (engines[t]->Recognize(picture, lines, threadError)) {
-                    results[t] = Joined(lines);
+                    results[t] = RecognisedText(lines);
                 }
             }
         });
@@ -133,12 +114,12 @@ TEST_F(PpOcrRecognition, EnginesOnSeparateThreadsAgreeWithOneThread) {
     for (auto& thread : threads) {
         thread.join();
     }
-    EXPECT_EQ(results[0], Joined(expected));
-    EXPECT_EQ(results[1], Joined(expected));
+    EXPECT_EQ(results[0], RecognisedText(expected));
+    EXPECT_EQ(results[1], RecognisedText(expected));
 }
 
 TEST_F(PpOcrRecognition, ReportsItsName) {
-    EXPECT_EQ(s_engine->Name(), "ppocr");
+    EXPECT_EQ(Engine()->Name(), "ppocr");
     std::string reason;
     EXPECT_TRUE(PpOcrInstalled(reason)) << reason;
 }
