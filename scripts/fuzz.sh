@@ -13,8 +13,9 @@
 # seed corpus is tests/<sub>/fuzz/<name>_corpus/. What a run adds to the
 # corpus goes to build-fuzz/fuzz-corpus/<target>/, crashes to
 # build-fuzz/fuzz-artifacts/<target>/, the output of "all" to
-# build-fuzz/fuzz-logs/<target>.log. Add a crash that was fixed to the seed
-# corpus, so that the test <sub>.fuzz.<name> keeps checking it.
+# build-fuzz/fuzz-logs/<target>.log. Copy the input of every mended crash
+# into the committed corpus, so that the test <sub>.fuzz.<name> keeps
+# checking it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR="${KELSOR_FUZZ_BUILD_DIR:-build-fuzz}"
