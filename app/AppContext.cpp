@@ -130,6 +130,8 @@ void BuildAppContext(AppContext& c, const StartupInputs& in) {
     c.productName = L"KelsorOCR";
 
     c.versionText = GetFileVersionText(c.selfPath);
+    if (c.versionText.empty())
+        c.versionText = in.fallbackVersion;
 
     c.singleCutPicturePath = c.dataFolder + L"singlecutpic.jpg";
     c.singleWorkPicturePath = c.dataFolder + L"singleocrfile.jpg";

@@ -76,6 +76,9 @@ struct StartupInputs {
     std::wstring siteHost;
     std::wstring webHost;
     std::wstring apiHost;
+    // The version requests carry when the client's file beside the program
+    // has none (a sibling program installed on its own); empty for none.
+    std::wstring fallbackVersion;
 
     // The running program's folder, the user's folders and the hosts, each
     // host from its environment variable when set (KELSOR_SITE_HOST,

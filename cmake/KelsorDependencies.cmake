@@ -10,6 +10,7 @@ pkg_check_modules(LIBEVENT REQUIRED IMPORTED_TARGET GLOBAL libevent libevent_pth
 pkg_check_modules(TESSERACT REQUIRED IMPORTED_TARGET GLOBAL tesseract lept)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET GLOBAL sqlite3)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET GLOBAL libzip)
+pkg_check_modules(POPPLER_QT6 REQUIRED IMPORTED_TARGET GLOBAL poppler-qt6)
 # Debian's cpp-httplib is a compiled library: its pkg-config flags carry the
 # defines (OpenSSL, zlib, brotli) that its class layouts were built with.
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET GLOBAL cpp-httplib)

@@ -21,6 +21,8 @@ LAYERS = [
     ["notices"],
     ["pages", "account/windows"],
     ["shell"],
+    ["tools"],
+    ["pdf"],
 ]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

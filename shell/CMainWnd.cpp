@@ -1,11 +1,7 @@
 #include "shell/CMainWnd.h"
 
 #include <QApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QThread>
-#include <QUrl>
 #include <QWheelEvent>
 #include <QWidget>
 #include <cstdio>
@@ -22,6 +18,7 @@
 #include "pages/ScreenOCRWnd.h"
 #include "platform/sys/Messages.h"
 #include "platform/sys/Process.h"
+#include "platform/ui/FileDrop.h"
 #include "platform/ui/MainWindowRef.h"
 #include "shell/CHotKeyWnd.h"
 #include "shell/CMainMenuWnd.h"
@@ -337,28 +334,9 @@ LRESULT CMainWnd::OnSysCommand(UINT, WPARAM wParam, LPARAM, bool& handled) {
 }
 
 bool CMainWnd::HostEvent(QEvent* event) {
+    if (ui::HandleFileDrop(event, [this](std::vector<std::wstring> paths) { DropFiles(paths); }))
+        return true;
     switch (event->type()) {
-        case QEvent::DragEnter: {
-            auto* e = static_cast<QDragEnterEvent*>(event);
-            if (!e->mimeData()->hasUrls())
-                return false;
-            e->acceptProposedAction();
-            return true;
-        }
-        case QEvent::DragMove:
-            static_cast<QDragMoveEvent*>(event)->acceptProposedAction();
-            return true;
-        case QEvent::Drop: {
-            auto* e = static_cast<QDropEvent*>(event);
-            std::vector<std::wstring> paths;
-            for (const QUrl& url : e->mimeData()->urls()) {
-                if (url.isLocalFile())
-                    paths.push_back(url.toLocalFile().toStdWString());
-            }
-            e->acceptProposedAction();
-            DropFiles(paths);
-            return true;
-        }
         case QEvent::Wheel: {
             // As the system's wheel message: delta in the high word, the
             // pointer's screen position in lParam.

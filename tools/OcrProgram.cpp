@@ -127,7 +127,7 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
         std::fputs(OcrUsageText(), out);
         return OcrAllRecognised;
     }
-    BuildToolContext(L"kelsor-ocr");
+    BuildToolContext();
     std::vector<OcrPicture> pictures = CollectPictures(options.paths);
     if (const int signIn = SignIn(err); signIn != OcrAllRecognised) {
         return signIn;

@@ -49,7 +49,7 @@ int RunStats(const std::vector<std::wstring>& arguments) {
         std::fprintf(stderr, "usage: KelsorOCRStats -KSOCRStartUp | -KSOCRPDFDL\n");
         return 2;
     }
-    BuildToolContext(L"KelsorOCRStats");
+    BuildToolContext();
     StatsLog log(WideToAnsi(App().dataFolder));
     std::string installId, error;
     if (!log.Lock(error) || !log.InstallId(installId, error) ||

@@ -5,10 +5,10 @@
 
 namespace kelsor::tools {
 
-void BuildToolContext(const std::wstring& ownName) {
-    BuildAppContext(App(), StartupInputs::FromEnvironment());
-    if (App().versionText.empty())
-        App().versionText = GetFileVersionText(App().exeFolder + ownName);
+void BuildToolContext() {
+    StartupInputs inputs = StartupInputs::FromEnvironment();
+    inputs.fallbackVersion = GetFileVersionText(L"/proc/self/exe");
+    BuildAppContext(App(), inputs);
 }
 
 std::wstring ApiBase() {

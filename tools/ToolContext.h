@@ -8,8 +8,9 @@
 namespace kelsor::tools {
 
 // Builds App() from the environment. The version is the client's (the
-// KelsorOCR file beside this program), else this program's own.
-void BuildToolContext(const std::wstring& ownName);
+// KelsorOCR file beside this program), else this program's own, so that a
+// program installed on its own still sends a version with its requests.
+void BuildToolContext();
 
 // "http://" + the API host (KELSOR_API_HOST or the local default).
 std::wstring ApiBase();

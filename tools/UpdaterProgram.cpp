@@ -70,7 +70,7 @@ int RunUpdater(int argc, char** argv) {
         return 0;
     }
     InitHttpGlobal();
-    BuildToolContext(L"KelsorOCRUpdate");
+    BuildToolContext();
     const UpdateCheckResult result = CheckForUpdate(ApiBase(), App().versionText, App().channel);
     if (result.answer == UpdateAnswer::kFailed)
         std::fprintf(stderr, "KelsorOCRUpdate: check failed: %s\n", result.error.c_str());

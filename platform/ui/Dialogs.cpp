@@ -49,19 +49,31 @@ void Answer(CWindowWnd& wnd) {
     }
 }
 
-QString QtFilter() {
+bool IsPdfKind(FileDialog::Kind kind) {
+    return kind == FileDialog::Kind::Pdfs;
+}
+
+QString QtFilter(FileDialog::Kind kind = FileDialog::Kind::Pictures) {
     // Qt separates patterns with spaces.
-    QString patterns = QString::fromWCharArray(kPictureFilterPattern);
+    QString patterns =
+        QString::fromWCharArray(IsPdfKind(kind) ? kPdfFilterPattern : kPictureFilterPattern);
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    return QStringLiteral("图片文件 (%1)").arg(patterns.trimmed());
+    return (IsPdfKind(kind) ? QStringLiteral("PDF文件 (%1)") : QStringLiteral("图片文件 (%1)"))
+        .arg(patterns.trimmed());
 }
 
 std::optional<std::vector<std::wstring>> TakeNextFiles(FileDialog::Kind kind, HWND owner,
                                                        const wchar_t* title) {
     SeamState& s = Seam();
-    s.last = FileDialog::Request{
-        kind, title, kind == FileDialog::Kind::Folder ? L"" : kPictureFilterText,
-        kind == FileDialog::Kind::Folder ? L"" : kPictureFilterPattern, owner};
+    const bool folder = kind == FileDialog::Kind::Folder;
+    s.last = FileDialog::Request{kind, title,
+                                 folder            ? L""
+                                 : IsPdfKind(kind) ? kPdfFilterText
+                                                   : kPictureFilterText,
+                                 folder            ? L""
+                                 : IsPdfKind(kind) ? kPdfFilterPattern
+                                                   : kPictureFilterPattern,
+                                 owner};
     if (!s.nextFiles)
         return std::nullopt;
     auto out = std::move(s.nextFiles);
@@ -148,15 +160,17 @@ std::wstring PickOnePicture(HWND owner) {
     return path.toStdWString();
 }
 
-bool PickPictures(HWND owner, std::vector<std::wstring>& paths) {
+namespace {
+
+bool PickFiles(FileDialog::Kind kind, HWND owner, std::vector<std::wstring>& paths) {
     std::vector<std::wstring> chosen;
-    if (auto next = TakeNextFiles(FileDialog::Kind::Pictures, owner, kPickManyTitle)) {
+    if (auto next = TakeNextFiles(kind, owner, kPickManyTitle)) {
         chosen = std::move(*next);
     } else if (Seam().enabled) {
         ++Seam().unanswered;
     } else {
         const QStringList files = QFileDialog::getOpenFileNames(
-            owner, QString::fromWCharArray(kPickManyTitle), StartFolder(), QtFilter());
+            owner, QString::fromWCharArray(kPickManyTitle), StartFolder(), QtFilter(kind));
         if (!files.isEmpty())
             RememberPick(files.front(), false);
         for (const QString& f : files)
@@ -166,6 +180,16 @@ bool PickPictures(HWND owner, std::vector<std::wstring>& paths) {
         return false;
     paths.insert(paths.end(), chosen.begin(), chosen.end());
     return true;
+}
+
+}  // namespace
+
+bool PickPictures(HWND owner, std::vector<std::wstring>& paths) {
+    return PickFiles(FileDialog::Kind::Pictures, owner, paths);
+}
+
+bool PickPdfs(HWND owner, std::vector<std::wstring>& paths) {
+    return PickFiles(FileDialog::Kind::Pdfs, owner, paths);
 }
 
 bool PickFolder(HWND owner, std::wstring& folder) {

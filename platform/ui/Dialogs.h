@@ -33,13 +33,16 @@ inline constexpr const wchar_t* kPictureFilterText =
     L"图片文件(*.png;*.jpg;*.jpeg;*.bmp;*.gif;*.tif;*.tiff;)";
 inline constexpr const wchar_t* kPictureFilterPattern =
     L"*.png;*.jpg;*.jpeg;*.bmp;*.gif;*.tif;*.tiff;";
+// PDF picker filter, in the same form.
+inline constexpr const wchar_t* kPdfFilterText = L"PDF文件(*.pdf;)";
+inline constexpr const wchar_t* kPdfFilterPattern = L"*.pdf;";
 inline constexpr const wchar_t* kPickOneTitle = L"请选择一个文件";
 inline constexpr const wchar_t* kPickManyTitle = L"选择文件";
 inline constexpr const wchar_t* kPickFolderTitle = L"选择一个文件夹";
 
 class FileDialog {
 public:
-    enum class Kind { OnePicture, Pictures, Folder };
+    enum class Kind { OnePicture, Pictures, Folder, Pdfs };
     struct Request {
         Kind kind = Kind::OnePicture;
         std::wstring title;
@@ -58,6 +61,8 @@ public:
 std::wstring PickOnePicture(HWND owner);
 // Multi-selection picker: full paths in dialog order; false when cancelled.
 bool PickPictures(HWND owner, std::vector<std::wstring>& paths);
+// Multi-selection picker for PDF files, like PickPictures.
+bool PickPdfs(HWND owner, std::vector<std::wstring>& paths);
 // Folder picker: the folder with a trailing "/"; false when cancelled.
 bool PickFolder(HWND owner, std::wstring& folder);
 

@@ -118,7 +118,11 @@ TEST_F(InstallerTest, HiddenInstallRecordsTheConverterAndUninstallRemovesIt) {
     std::wstring converter = FindInstalledConverter();
     EXPECT_EQ(AnsiToWide(m_target + "/KelsorPDFConver"), converter);
     EXPECT_TRUE(test::IsExecutable(WideToAnsi(converter)));
-    EXPECT_EQ(0, test::Shell("'" + WideToAnsi(converter) + "' >/dev/null"));
+    // The real converter: it answers --help without opening its window.
+    EXPECT_EQ(0, test::Shell("'" + WideToAnsi(converter) + "' --help >'" +
+                             m_data.file("usage.txt") + "'"));
+    EXPECT_NE(std::string::npos,
+              test::ReadFile(m_data.file("usage.txt")).find("usage: KelsorPDFConver"));
 
     EXPECT_EQ(0, test::Shell("'" + m_target + "/uninst' /S"));
     EXPECT_FALSE(platform::RegistryKeyExists(RegistryRoot::LocalMachine, kConverterUninstallKey));

@@ -25,11 +25,7 @@ struct OcrRun {
 class OcrCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The session first, while the server's data is free; then the server.
-        const std::string session = std::string(KELSOR_SERVER_EXE) + " demo-session --data '" +
-                                    m_fixture.serverData() + "' | '" + KELSOR_PROGRAM_FOLDER +
-                                    "KelsorOCR' --write-session >/dev/null";
-        ASSERT_EQ(0, test::Shell(session));
+        ASSERT_TRUE(m_fixture.WriteDemoSession());
         std::string error;
         ASSERT_TRUE(m_fixture.StartServer(error)) << error;
         fs::create_directories(Work());

@@ -19,10 +19,10 @@ ToolsFixture::ToolsFixture(const test::TempFolder& folder) : m_folder(folder) {
     setenv("XDG_RUNTIME_DIR", folder.file("runtime").c_str(), 1);
 }
 
-bool ToolsFixture::StartServer(std::string& error) {
+bool ToolsFixture::StartServer(std::string& error, const std::vector<std::string>& engine) {
     m_service = std::make_unique<test::LocalService>();
-    if (!m_service->Start(KELSOR_SERVER_EXE, serverData(), m_folder.file("server.log"),
-                          {"--engine", "tesseract", "--engines", "1"}, error))
+    if (!m_service->Start(KELSOR_SERVER_EXE, serverData(), m_folder.file("server.log"), engine,
+                          error))
         return false;
     m_accountPort = m_service->AccountPort();
     setenv("KELSOR_API_HOST", apiHost().c_str(), 1);
@@ -33,6 +33,12 @@ void ToolsFixture::StopServer() {
     m_service.reset();
     m_accountPort = 1;
     setenv("KELSOR_API_HOST", apiHost().c_str(), 1);
+}
+
+bool ToolsFixture::WriteDemoSession() const {
+    return test::Shell(std::string(KELSOR_SERVER_EXE) + " demo-session --data '" + serverData() +
+                       "' | '" + KELSOR_PROGRAM_FOLDER + "KelsorOCR' --write-session >/dev/null") ==
+           0;
 }
 
 std::string ToolsFixture::apiHost() const {

@@ -4,19 +4,24 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LocalService.h"
 #include "TempFolder.h"
 
 namespace kelsor::tooltest {
 
-// A kelsor-server on free ports (Tesseract, one engine: nothing is
-// recognised here) with its data in `folder`/server, and the environment
-// the sibling programs read pointed at it and at `folder`.
+// A kelsor-server on free ports (by default Tesseract, one engine) with its
+// data in `folder`/server, and the environment the sibling programs read
+// pointed at it and at `folder`.
 class ToolsFixture {
 public:
     explicit ToolsFixture(const test::TempFolder& folder);
-    bool StartServer(std::string& error);
+    bool StartServer(std::string& error, const std::vector<std::string>& engine = {
+                                             "--engine", "tesseract", "--engines", "1"});
+    // Saves the demo account's session the way scripts/run.sh does; call it
+    // before StartServer, while the server's data is free.
+    bool WriteDemoSession() const;
     void StopServer();
 
     // Runs a program of the client's folder with `arguments` and this

@@ -61,7 +61,7 @@ protected:
         test::WriteFile(m_folder.file("fakebin/xdg-open"),
                         "#!/bin/sh\necho \"$1\" >> '" + m_folder.file("opened.txt") + "'\n", 0755);
         setenv("PATH", (m_folder.file("fakebin") + ":" + std::getenv("PATH")).c_str(), 1);
-        tools::BuildToolContext(L"KelsorOCRUpdate");
+        tools::BuildToolContext();
     }
 
     // Offers version 9.1 with `package` (in the server's data folder).

@@ -1,5 +1,6 @@
 // KelsorPDFConverInst: installs the companion converter "KelsorPDFConver"
-// into a folder and records its uninstall entry in the registry layer.
+// (the program it carries) into a folder and records its uninstall entry in
+// the registry layer.
 //
 //   KelsorPDFConverInst [/S] [/D=<folder>]   install (/S: silent)
 //   <folder>/uninst [/S]                     remove it again (also: /U)
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -29,24 +31,14 @@ constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KelsorPDFConver";
 constexpr char kVersion[] = "1.0.0";
 
-// The converter itself: a small program that turns PDF files into text
-// files beside them, with poppler's pdftotext when the system has it.
-constexpr std::string_view kConverterScript = R"(#!/bin/sh
-# KelsorPDFConver: converts each PDF file given into a .txt file beside it.
-if [ "$#" -eq 0 ]; then
-    echo "KelsorPDFConver 1.0.0: usage: KelsorPDFConver FILE.pdf..."
-    exit 0
-fi
-if ! command -v pdftotext >/dev/null 2>&1; then
-    echo "KelsorPDFConver: pdftotext is not installed" >&2
-    exit 2
-fi
-status=0
-for file in "$@"; do
-    pdftotext -layout "$file" "${file%.*}.txt" || status=1
-done
-exit $status
-)";
+// The converter program, carried inside this installer (ConverterPayload.cpp).
+extern "C" const unsigned char kelsor_converter_payload[];
+extern "C" const unsigned char kelsor_converter_payload_end[];
+
+std::string_view ConverterProgram() {
+    return {reinterpret_cast<const char*>(kelsor_converter_payload),
+            static_cast<std::size_t>(kelsor_converter_payload_end - kelsor_converter_payload)};
+}
 
 struct Options {
     bool silent = false;
@@ -92,11 +84,23 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
+// Written beside the target and renamed over it: a converter that is
+// running keeps its old file, and a failed write leaves no half program.
 bool WriteExecutable(const fs::path& path, std::string_view content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.close();
-    return out && ::chmod(path.c_str(), 0755) == 0;
+    const fs::path part = path.string() + ".part";
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.close();
+        if (!out || ::chmod(part.c_str(), 0755) != 0) {
+            std::error_code ignored;
+            fs::remove(part, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::rename(part, path, error);
+    return !error;
 }
 
 int Install(const Options& options) {
@@ -109,13 +113,18 @@ int Install(const Options& options) {
     }
     fs::path converter = options.folder / "KelsorPDFConver";
     fs::path uninstaller = options.folder / "uninst";
-    if (!WriteExecutable(converter, kConverterScript)) {
+    if (!WriteExecutable(converter, ConverterProgram())) {
         std::cerr << "KelsorPDFConverInst: cannot write " << converter << '\n';
         return 1;
     }
     // The uninstaller is this program again; it knows its role by its name.
-    fs::copy_file("/proc/self/exe", uninstaller, fs::copy_options::overwrite_existing, error);
-    if (error || ::chmod(uninstaller.c_str(), 0755) != 0) {
+    std::ifstream self("/proc/self/exe", std::ios::binary);
+    const std::string own((std::istreambuf_iterator<char>(self)), std::istreambuf_iterator<char>());
+    if (!self.good() && !self.eof()) {
+        std::cerr << "KelsorPDFConverInst: cannot read its own program file\n";
+        return 1;
+    }
+    if (!WriteExecutable(uninstaller, own)) {
         std::cerr << "KelsorPDFConverInst: cannot write " << uninstaller << '\n';
         return 1;
     }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "pdf/PdfToText.h"
+
+// Scanned pages go through the client's own recognition road: the client's
+// saved session signs in (once, with the first scanned page of a run), the
+// identity token it brings is used for every page, and each page is sent as
+// a JPEG picture like the client's own pictures.
+namespace kelsor::pdf {
+
+class CloudRecognizer {
+public:
+    // One per run of conversions: a run signs in at most once.
+    PageRecognition Recognise(const QImage& page);
+
+    // What the sign-in said when it did not sign in (for the log); empty
+    // while signed in or not tried.
+    std::string SignInDetail() const;
+
+private:
+    enum class SignIn { NotTried, SignedIn, NotSignedIn, Failed };
+    SignIn EnsureSignedIn();
+
+    mutable std::mutex m_mutex;
+    SignIn m_signIn = SignIn::NotTried;
+    std::string m_detail;
+};
+
+}  // namespace kelsor::pdf

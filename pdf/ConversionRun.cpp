@@ -1,0 +1,52 @@
+#include "pdf/ConversionRun.h"
+
+namespace kelsor::pdf {
+
+ConversionRun::ConversionRun(std::vector<Task> tasks, PageRecognizer recognize, Events events)
+    : m_tasks(std::move(tasks)),
+      m_recognize(std::move(recognize)),
+      m_events(std::move(events)),
+      m_thread([this] { Work(); }) {}
+
+ConversionRun::~ConversionRun() {
+    Cancel();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+PdfOutcome ConversionRun::TakeOutcome(int id) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_outcomes.find(id);
+    if (it == m_outcomes.end())
+        return {};
+    PdfOutcome outcome = it->second;
+    m_outcomes.erase(it);
+    return outcome;
+}
+
+void ConversionRun::Work() {
+    for (const Task& task : m_tasks) {
+        PdfOutcome outcome;
+        if (m_cancel.load()) {
+            outcome.cancelled = true;
+        } else {
+            outcome = ConvertPdf(
+                task.pdfPath, task.outputPath, m_recognize,
+                [&](int done, int count) {
+                    if (m_events.progress)
+                        m_events.progress(task.id, done, count);
+                },
+                m_cancel);
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_outcomes[task.id] = outcome;
+        }
+        if (m_events.finished)
+            m_events.finished(task.id);
+    }
+    if (m_events.allFinished)
+        m_events.allFinished();
+}
+
+}  // namespace kelsor::pdf

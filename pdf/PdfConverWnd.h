@@ -1,0 +1,82 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pdf/ConversionRun.h"
+#include "pdf/PdfJobList.h"
+#include "platform/ui/UiLib.h"
+
+// The converter's window: PDF files added by the picker, by dropping them
+// or on the command line; "开始转换" converts the list one file after the
+// other on a worker, each row showing its page progress and then its
+// outcome with "打开文件" / "打开文件夹"; "停止转换" stops before the next page.
+namespace kelsor::pdf {
+
+class PdfConverWnd : public ui::WindowImplBase {
+public:
+    // `recognizerFactory` gives each run its recognizer of scanned pages.
+    using RecognizerFactory = std::function<PageRecognizer()>;
+    explicit PdfConverWnd(RecognizerFactory recognizerFactory);
+    ~PdfConverWnd() override;
+
+    // Adds PDF files (others are passed over, with a note saying so).
+    void AddFiles(const std::vector<std::wstring>& paths);
+    void StartConversion();
+    void StopConversion();
+    bool IsConverting() const { return m_run != nullptr; }
+    // Text files go into `folder` (ending with "/"), or beside each PDF
+    // when it is empty.
+    void SetOutputFolder(const std::wstring& folder);
+
+    const PdfJobList& Jobs() const { return m_jobs; }
+    // What the row of job `id` shows (tests read these).
+    std::wstring RowText(int id, const wchar_t* control) const;
+    bool RowControlVisible(int id, const wchar_t* control) const;
+    std::wstring NoticeText() const;
+
+    ui::LRESULT HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
+
+protected:
+    ui::CDuiString GetWindowClassName() const override { return L"KelsorPDFConverWnd"; }
+    ui::CDuiString GetSkinFolder() override { return L""; }
+    ui::CDuiString GetSkinFile() override { return L"pdfconverwnd.xml"; }
+    void InitWindow() override;
+    void OnClick(ui::TNotifyUI& msg) override;
+    bool HostEvent(QEvent* event) override;
+
+private:
+    struct Row {
+        ui::CListContainerElementUI* element = nullptr;
+        ui::CLabelUI* pages = nullptr;
+        ui::CProgressUI* progress = nullptr;
+        ui::CLabelUI* progressText = nullptr;
+        ui::CLabelUI* status = nullptr;
+        ui::CButtonUI* open = nullptr;
+        ui::CButtonUI* folder = nullptr;
+        ui::CButtonUI* remove = nullptr;
+    };
+    void AddRow(const PdfJob& job);
+    void ShowJob(const PdfJob& job);
+    void RemoveJob(int id);
+    void ClearList();
+    void OnRowClick(const std::wstring& name, int id);
+    void OnPageProgress(int id, int pagesDone, int pageCount);
+    void OnFileFinished(int id);
+    void OnRunFinished();
+    void ShowControls();
+    void ChooseOutputFolder();
+    void Note(const std::wstring& text);
+
+    RecognizerFactory m_recognizerFactory;
+    PdfJobList m_jobs;
+    std::map<int, Row> m_rows;
+    std::unique_ptr<ConversionRun> m_run;
+    std::wstring m_customFolder;
+    bool m_useCustomFolder = false;
+    ui::CListUI* m_list = nullptr;
+};
+
+}  // namespace kelsor::pdf

@@ -1,0 +1,126 @@
+#include "pdf/PdfFile.h"
+
+#include <poppler/qt6/poppler-qt6.h>
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+namespace kelsor::pdf {
+namespace {
+
+// Poppler reports each broken object of a damaged file on standard error;
+// the file list says what matters, once.
+void QuietPoppler() {
+    static const bool quiet = [] {
+        Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, QVariant());
+        return true;
+    }();
+    (void)quiet;
+}
+
+// CJK fonts draw a radical and the ideograph of the same shape with one
+// glyph, and writers often map that glyph to the radical (U+2F49 "⽉" for
+// "月"): readers would find the text but not be able to search it. The
+// radicals are folded to their ideographs; nothing else is normalised, so
+// full-width punctuation stays as it is.
+QString FoldRadicals(QString text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c >= 0x2E80 && c <= 0x2FDF) {
+            const QString folded = QString(QChar(c)).normalized(QString::NormalizationForm_KC);
+            if (folded.size() == 1)
+                text[i] = folded.at(0);
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::wstring FailureText(PdfFailure failure) {
+    switch (failure) {
+        case PdfFailure::None:
+            return {};
+        case PdfFailure::Missing:
+            return L"文件不存在";
+        case PdfFailure::Unreadable:
+            return L"文件无法读取";
+        case PdfFailure::Damaged:
+            return L"文件已损坏";
+        case PdfFailure::Encrypted:
+            return L"文件已加密";
+        case PdfFailure::NoPages:
+            return L"文件没有页面";
+        case PdfFailure::TooManyPages:
+            return L"页数过多（超过" + std::to_wstring(kMaxPages) + L"页）";
+    }
+    return {};
+}
+
+double RenderDpiFor(double widthPoints, double heightPoints) {
+    if (!(widthPoints > 0) || !(heightPoints > 0))
+        return kRenderDpi;
+    const double inchesWide = widthPoints / 72.0;
+    const double inchesHigh = heightPoints / 72.0;
+    double dpi = kRenderDpi;
+    dpi = std::min(dpi, kMaxRenderSide / std::max(inchesWide, inchesHigh));
+    dpi = std::min(dpi, std::sqrt(kMaxRenderPixels / (inchesWide * inchesHigh)));
+    return dpi;
+}
+
+PdfFile::PdfFile() = default;
+PdfFile::~PdfFile() = default;
+
+PdfFailure PdfFile::Open(const QString& path) {
+    QuietPoppler();
+    m_document.reset();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return PdfFailure::Missing;
+    if (!info.isFile() || !info.isReadable())
+        return PdfFailure::Unreadable;
+    std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
+    if (!document)
+        return PdfFailure::Damaged;
+    if (document->isLocked())
+        return PdfFailure::Encrypted;
+    const int pages = document->numPages();
+    if (pages <= 0)
+        return PdfFailure::NoPages;
+    if (pages > kMaxPages)
+        return PdfFailure::TooManyPages;
+    document->setRenderHint(Poppler::Document::Antialiasing);
+    document->setRenderHint(Poppler::Document::TextAntialiasing);
+    m_document = std::move(document);
+    return PdfFailure::None;
+}
+
+int PdfFile::PageCount() const {
+    return m_document ? m_document->numPages() : 0;
+}
+
+QString PdfFile::PageText(int index) const {
+    if (!m_document)
+        return {};
+    const std::unique_ptr<Poppler::Page> page = m_document->page(index);
+    if (!page)
+        return {};
+    QStringList lines = page->text(QRectF()).split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = line.trimmed();
+    return FoldRadicals(lines.join(QLatin1Char('\n')).trimmed());
+}
+
+QImage PdfFile::RenderPage(int index) const {
+    if (!m_document)
+        return {};
+    const std::unique_ptr<Poppler::Page> page = m_document->page(index);
+    if (!page)
+        return {};
+    const QSizeF size = page->pageSizeF();
+    const double dpi = RenderDpiFor(size.width(), size.height());
+    return page->renderToImage(dpi, dpi);
+}
+
+}  // namespace kelsor::pdf

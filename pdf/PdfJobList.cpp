@@ -1,0 +1,101 @@
+#include "pdf/PdfJobList.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "jobs/BatchFileItem.h"
+#include "jobs/ConvertTask.h"
+
+namespace kelsor::pdf {
+namespace {
+
+std::wstring FolderOf(const std::wstring& path) {
+    const auto slash = path.rfind(L'/');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+bool IsPdfName(const std::wstring& path) {
+    if (path.size() < 4)
+        return false;
+    std::wstring extension = path.substr(path.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    return extension == L".pdf";
+}
+
+PdfJobList::Added PdfJobList::Add(const std::vector<std::wstring>& paths) {
+    Added added;
+    for (const std::wstring& path : paths) {
+        if (!IsPdfName(path)) {
+            ++added.notPdf;
+            continue;
+        }
+        const bool listed = std::any_of(m_jobs.begin(), m_jobs.end(),
+                                        [&](const PdfJob& job) { return job.path == path; });
+        if (listed) {
+            ++added.alreadyListed;
+            continue;
+        }
+        PdfJob job;
+        job.id = m_nextId++;
+        job.path = path;
+        job.fileName = path.substr(FolderOf(path).size());
+        m_jobs.push_back(std::move(job));
+        added.ids.push_back(m_jobs.back().id);
+    }
+    return added;
+}
+
+bool PdfJobList::Remove(int id) {
+    const auto it = std::find_if(m_jobs.begin(), m_jobs.end(),
+                                 [id](const PdfJob& job) { return job.id == id; });
+    if (it == m_jobs.end() || it->state == JobState::Converting)
+        return false;
+    m_jobs.erase(it);
+    return true;
+}
+
+void PdfJobList::RemoveIdle() {
+    std::erase_if(m_jobs, [](const PdfJob& job) { return job.state != JobState::Converting; });
+}
+
+PdfJob* PdfJobList::Find(int id) {
+    const auto it = std::find_if(m_jobs.begin(), m_jobs.end(),
+                                 [id](const PdfJob& job) { return job.id == id; });
+    return it == m_jobs.end() ? nullptr : &*it;
+}
+
+const PdfJob* PdfJobList::Find(int id) const {
+    return const_cast<PdfJobList*>(this)->Find(id);
+}
+
+std::vector<int> PdfJobList::PrepareRun(const std::wstring& folder) {
+    const auto takes = [](const PdfJob& job) {
+        return job.state != JobState::Done && job.state != JobState::Converting;
+    };
+    for (PdfJob& job : m_jobs) {
+        if (takes(job))
+            job.outputPath.clear();  // an earlier run's name is free again
+    }
+    std::vector<int> ids;
+    for (PdfJob& job : m_jobs) {
+        if (!takes(job))
+            continue;
+        const std::wstring target = folder.empty() ? FolderOf(job.path) : folder;
+        job.outputPath = NumberedResultPath(
+            target, OutputBaseName(job.fileName), [&](const std::wstring& candidate) {
+                return std::any_of(m_jobs.begin(), m_jobs.end(), [&](const PdfJob& other) {
+                    return other.id != job.id && other.outputPath == candidate;
+                });
+            });
+        job.state = JobState::Waiting;
+        job.pagesDone = 0;
+        job.statusText.clear();
+        ids.push_back(job.id);
+    }
+    return ids;
+}
+
+}  // namespace kelsor::pdf

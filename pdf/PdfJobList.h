@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The converter's list of files: what each one is, where its text goes and
+// how far its conversion is. UI thread only.
+namespace kelsor::pdf {
+
+enum class JobState { Waiting, Converting, Done, Failed, Cancelled };
+
+struct PdfJob {
+    int id = 0;
+    std::wstring path;        // the PDF file
+    std::wstring fileName;    // its name without the folder
+    std::wstring outputPath;  // the text file; set when a run takes the job
+    JobState state = JobState::Waiting;
+    int pagesDone = 0;
+    int pageCount = 0;
+    std::wstring statusText;  // the outcome's words once it has one
+};
+
+// True for a name ending in ".pdf" in any case.
+bool IsPdfName(const std::wstring& path);
+
+class PdfJobList {
+public:
+    struct Added {
+        std::vector<int> ids;   // the new jobs, in order
+        int notPdf = 0;         // paths passed over: not a PDF file name
+        int alreadyListed = 0;  // paths passed over: in the list already
+    };
+    // Adds the PDF files among `paths`, each path once.
+    Added Add(const std::vector<std::wstring>& paths);
+    // Removes a job that is not converting; false otherwise.
+    bool Remove(int id);
+    // Removes every job that is not converting.
+    void RemoveIdle();
+
+    PdfJob* Find(int id);
+    const PdfJob* Find(int id) const;
+    const std::vector<PdfJob>& Jobs() const { return m_jobs; }
+
+    // The jobs a run converts (every one not done yet), in list order, each
+    // given its text file: `folder` + the PDF's base name + ".txt", in the
+    // PDF's own folder when `folder` is empty. A name another listed PDF
+    // already writes gets " (2)", " (3)" …, as on the batch page. The jobs
+    // are marked Waiting with no progress.
+    std::vector<int> PrepareRun(const std::wstring& folder);
+
+private:
+    std::vector<PdfJob> m_jobs;
+    int m_nextId = 1;
+};
+
+}  // namespace kelsor::pdf

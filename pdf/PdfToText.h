@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "pdf/PdfFile.h"
+
+// The conversion of one PDF file into one text file: text-layer pages give
+// their text directly, the other pages are rendered and recognised.
+//
+// The text file is UTF-8 with "\n" line ends. Every page starts with a
+// marker line "===== 第 N 页 =====" and pages are separated by a blank
+// line; a page that gave no text says why in one line in brackets.
+namespace kelsor::pdf {
+
+// What the recognition of one rendered page gave.
+struct PageRecognition {
+    enum class Status {
+        Recognised,   // `text` holds the lines (may be empty: nothing found)
+        NotSignedIn,  // nobody is signed in to the client
+        Failed,       // the service could not be reached or refused the page
+    };
+    Status status = Status::Failed;
+    std::string text;  // UTF-8
+};
+
+// Recognises a rendered page. Called from the converting thread, one page at
+// a time.
+using PageRecognizer = std::function<PageRecognition(const QImage& page)>;
+
+// Told after each page: pages done so far and the page count.
+using PageProgress = std::function<void(int pagesDone, int pageCount)>;
+
+struct PdfOutcome {
+    PdfFailure failure = PdfFailure::None;
+    bool cancelled = false;
+    bool writeFailed = false;
+    int pageCount = 0;
+    int textPages = 0;          // from the text layer
+    int recognisedPages = 0;    // recognised, with text found
+    int notSignedInPages = 0;   // scanned pages left because nobody is signed in
+    int unrecognisedPages = 0;  // scanned pages that gave no text, or unreadable pages
+
+    bool Succeeded() const { return failure == PdfFailure::None && !cancelled && !writeFailed; }
+};
+
+// What the file list says of an outcome: the failure's reason, "已取消",
+// "转换完成", or "转换完成" with the pages that gave no text.
+std::wstring OutcomeText(const PdfOutcome& outcome);
+
+// The marker line that starts page `number` (from 1).
+QString PageMarker(int number);
+
+// Converts `pdfPath` into `outputPath`, which is replaced only once the whole
+// text is written (a cancelled or failed run leaves any earlier file as it
+// was). `cancel` is checked before each page.
+PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
+                      const PageRecognizer& recognize, const PageProgress& progress,
+                      const std::atomic<bool>& cancel);
+
+}  // namespace kelsor::pdf

@@ -1,0 +1,124 @@
+// The converter's window against a real kelsor-server on the default engine,
+// signed in by the demo account's saved session: scanned Chinese pages are
+// recognised, mixed files keep their page order, and a long run shows its
+// page progress and stops when asked.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <filesystem>
+
+#include "EventWaits.h"
+#include "MakePdf.h"
+#include "RenderText.h"
+#include "TempFolder.h"
+#include "ToolsTestSupport.h"
+#include "UiTestSupport.h"
+#include "app/TextConv.h"
+#include "pdf/CloudRecognizer.h"
+#include "pdf/PdfConverWnd.h"
+#include "server/ppocr/eval/TextPicture.h"
+#include "tools/ToolContext.h"
+
+namespace kelsor::pdf {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::vector<std::string> kPoem = {"白日依山尽，黄河入海流。", "欲穷千里目，更上一层楼。",
+                                        "春眠不觉晓，处处闻啼鸟。"};
+
+class PdfConverterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        uitest::EnsureApp();
+        ASSERT_TRUE(m_fixture.WriteDemoSession());
+        std::string error;
+        ASSERT_TRUE(m_fixture.StartServer(error, {"--engines", "1"})) << error;
+        tools::BuildToolContext();
+        m_window = std::make_unique<PdfConverWnd>([this] {
+            m_cloud = std::make_shared<CloudRecognizer>();
+            return PageRecognizer(
+                [cloud = m_cloud](const QImage& page) { return cloud->Recognise(page); });
+        });
+        m_window->Create(nullptr, L"KelsorOCR PDF转换器", ui::UI_WNDSTYLE_DIALOG,
+                         ui::WS_EX_WINDOWEDGE);
+    }
+
+    static QImage ChineseScan() {
+        const std::string path = std::filesystem::temp_directory_path() / "kelsor-poem.png";
+        EXPECT_TRUE(test::RenderTextPicture(kPoem, 48, path));
+        QImage picture(QString::fromStdString(path));
+        std::filesystem::remove(path);
+        return picture;
+    }
+
+    // Adds `pdf` and converts the list; the job's id.
+    int ConvertOne(const std::string& pdf) {
+        m_window->AddFiles({AnsiToWide(pdf)});
+        const int id = m_window->Jobs().Jobs().back().id;
+        m_window->StartConversion();
+        EXPECT_TRUE(test::WaitFor([&] { return !m_window->IsConverting(); }, 120s));
+        return id;
+    }
+
+    test::TempFolder m_folder;
+    tooltest::ToolsFixture m_fixture{m_folder};
+    std::shared_ptr<CloudRecognizer> m_cloud;  // the last run's
+    std::unique_ptr<PdfConverWnd> m_window;
+};
+
+TEST_F(PdfConverterTest, ScannedChinesePagesAreRecognisedInPageOrder) {
+    const std::string pdf = m_folder.file("诗.pdf");
+    ASSERT_TRUE(test::WritePdf(pdf, {{{"Contents"}, {}}, {{}, ChineseScan()}, {{"The end."}, {}}}));
+    const int id = ConvertOne(pdf);
+    const PdfJob& job = *m_window->Jobs().Find(id);
+    ASSERT_EQ(JobState::Done, job.state) << WideToAnsi(job.statusText);
+    ASSERT_EQ("", m_cloud->SignInDetail());
+    EXPECT_EQ(m_folder.file("诗.txt"), WideToAnsi(job.outputPath));
+    EXPECT_EQ(L"3/3页", m_window->RowText(id, L"pdf_progresstext"));
+    EXPECT_TRUE(m_window->RowControlVisible(id, L"pdf_open"));
+    EXPECT_TRUE(m_window->RowControlVisible(id, L"pdf_folder"));
+
+    const std::string text = test::ReadFile(m_folder.file("诗.txt"));
+    const std::string marker = "===== 第 2 页 =====\n";
+    const auto second = text.find(marker);
+    const auto third = text.find("\n===== 第 3 页 =====\nThe end.\n");
+    ASSERT_EQ(0u, text.find("===== 第 1 页 =====\nContents\n\n"));
+    ASSERT_NE(std::string::npos, second);
+    ASSERT_NE(std::string::npos, third);
+    const auto start = second + marker.size();
+    const std::string recognised = text.substr(start, third - start);
+    std::string reference;
+    for (const std::string& line : kPoem)
+        reference += line + "\n";
+    const auto errors = server::ppocr::CountErrors(reference, recognised);
+    EXPECT_LE(errors.edits * 20, errors.characters) << recognised;  // at most 5%
+}
+
+TEST_F(PdfConverterTest, ALongScanShowsPageProgressAndStopsWhenAsked) {
+    const std::string pdf = m_folder.file("scan20.pdf");
+    std::vector<test::PdfPageSpec> pages;
+    for (int i = 1; i <= 20; ++i)
+        pages.push_back({{}, test::LargeTextPicture({QStringLiteral("Page %1").arg(i)})});
+    ASSERT_TRUE(test::WritePdf(pdf, pages));
+    test::WriteFile(m_folder.file("scan20.txt"), "earlier text");
+
+    m_window->AddFiles({AnsiToWide(pdf)});
+    const int id = m_window->Jobs().Jobs().back().id;
+    m_window->StartConversion();
+    ASSERT_TRUE(test::WaitFor([&] { return m_window->Jobs().Find(id)->pagesDone >= 1; }, 60s));
+    EXPECT_EQ(L"正在转换", m_window->RowText(id, L"pdf_status"));
+    EXPECT_EQ(L"20", m_window->RowText(id, L"pdf_pages"));
+    EXPECT_FALSE(m_window->RowControlVisible(id, L"pdf_open"));
+    m_window->StopConversion();
+    ASSERT_TRUE(test::WaitFor([&] { return !m_window->IsConverting(); }, 60s));
+
+    const PdfJob& job = *m_window->Jobs().Find(id);
+    EXPECT_EQ(JobState::Cancelled, job.state);
+    EXPECT_LT(job.pagesDone, 20);
+    EXPECT_EQ(L"已取消", m_window->RowText(id, L"pdf_status"));
+    EXPECT_EQ("earlier text", test::ReadFile(m_folder.file("scan20.txt")));
+}
+
+}  // namespace
+}  // namespace kelsor::pdf
