@@ -11,6 +11,11 @@
 // a JPEG picture like the client's own pictures.
 namespace kelsor::pdf {
 
+// One page through the recognition road of a process that is signed in
+// already: the page as a JPEG work file, RecognizePictureText, the work file
+// removed. Failed when the picture cannot be written.
+PageRecognition RecognisePage(const QImage& page);
+
 class CloudRecognizer {
 public:
     // One per run of conversions: a run signs in at most once.

@@ -1,24 +1,36 @@
 #include "pdf/PdfToText.h"
 
 #include <QSaveFile>
+#include <future>
 
 namespace kelsor::pdf {
 namespace {
 
+// What the file gives for one page: its text layer, else its picture.
+struct PageInput {
+    QString layer;
+    QImage picture;
+};
+
+PageInput ReadPage(const PdfFile& file, int index) {
+    PageInput input;
+    input.layer = file.PageText(index);
+    if (input.layer.isEmpty())
+        input.picture = file.RenderPage(index);
+    return input;
+}
+
 // One page's text, or the line that says why there is none.
-QString PageBody(const PdfFile& file, int index, const PageRecognizer& recognize,
-                 PdfOutcome& outcome) {
-    const QString layer = file.PageText(index);
-    if (!layer.isEmpty()) {
+QString PageBody(const PageInput& input, const PageRecognizer& recognize, PdfOutcome& outcome) {
+    if (!input.layer.isEmpty()) {
         ++outcome.textPages;
-        return layer;
+        return input.layer;
     }
-    const QImage picture = file.RenderPage(index);
-    if (picture.isNull()) {
+    if (input.picture.isNull()) {
         ++outcome.unrecognisedPages;
         return QStringLiteral("［此页无法读取］");
     }
-    const PageRecognition result = recognize(picture);
+    const PageRecognition result = recognize(input.picture);
     switch (result.status) {
         case PageRecognition::Status::NotSignedIn:
             ++outcome.notSignedInPages;
@@ -83,16 +95,25 @@ PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
     outcome.pageCount = file.PageCount();
     if (progress)
         progress(0, outcome.pageCount);
+    // The next page is read and rendered while this one is recognised; only
+    // one thread at a time uses the document.
+    const auto readAhead = [&file](int index) {
+        return std::async(std::launch::async, ReadPage, std::cref(file), index);
+    };
+    std::future<PageInput> next = readAhead(0);
     QString text;
     for (int index = 0; index < outcome.pageCount; ++index) {
+        const PageInput input = next.get();
         if (cancel.load()) {
             outcome.cancelled = true;
             return outcome;
         }
+        if (index + 1 < outcome.pageCount)
+            next = readAhead(index + 1);
         if (index > 0)
             text += QLatin1Char('\n');
         text += PageMarker(index + 1) + QLatin1Char('\n');
-        text += PageBody(file, index, recognize, outcome) + QLatin1Char('\n');
+        text += PageBody(input, recognize, outcome) + QLatin1Char('\n');
         if (progress)
             progress(index + 1, outcome.pageCount);
     }
