@@ -5,6 +5,7 @@
 
 #include "jobs/BatchFileItem.h"
 #include "jobs/ConvertTask.h"
+#include "pdf/PdfFile.h"
 
 namespace kelsor::pdf {
 namespace {
@@ -42,6 +43,13 @@ PdfJobList::Added PdfJobList::Add(const std::vector<std::wstring>& paths) {
         job.id = m_nextId++;
         job.path = path;
         job.fileName = path.substr(FolderOf(path).size());
+        PdfFile file;
+        const PdfFailure failure = file.Open(QString::fromStdWString(path));
+        job.pageCount = file.PageCount();
+        if (failure != PdfFailure::None) {
+            job.state = JobState::Failed;
+            job.statusText = FailureText(failure);
+        }
         m_jobs.push_back(std::move(job));
         added.ids.push_back(m_jobs.back().id);
     }

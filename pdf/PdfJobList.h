@@ -30,7 +30,9 @@ public:
         int notPdf = 0;         // paths passed over: not a PDF file name
         int alreadyListed = 0;  // paths passed over: in the list already
     };
-    // Adds the PDF files among `paths`, each path once.
+    // Adds the PDF files among `paths`, each path once. Each new file is
+    // opened at once, so that the list shows its page count, or why it
+    // cannot be converted (the job is then Failed).
     Added Add(const std::vector<std::wstring>& paths);
     // Removes a job that is not converting; false otherwise.
     bool Remove(int id);
