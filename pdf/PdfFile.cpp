@@ -39,23 +39,17 @@ QString FoldRadicals(QString text) {
 }  // namespace
 
 std::wstring FailureText(PdfFailure failure) {
-    switch (failure) {
-        case PdfFailure::None:
-            return {};
-        case PdfFailure::Missing:
-            return L"文件不存在";
-        case PdfFailure::Unreadable:
-            return L"文件无法读取";
-        case PdfFailure::Damaged:
-            return L"文件已损坏";
-        case PdfFailure::Encrypted:
-            return L"文件已加密";
-        case PdfFailure::NoPages:
-            return L"文件没有页面";
-        case PdfFailure::TooManyPages:
-            return L"页数过多（超过" + std::to_wstring(kMaxPages) + L"页）";
-    }
-    return {};
+    // In the order of the enumeration.
+    static const std::wstring kReasons[] = {
+        L"",
+        L"文件不存在",
+        L"文件无法读取",
+        L"文件已损坏",
+        L"文件已加密",
+        L"文件没有页面",
+        L"页数过多（超过" + std::to_wstring(kMaxPages) + L"页）",
+    };
+    return kReasons[static_cast<int>(failure)];
 }
 
 double RenderDpiFor(double widthPoints, double heightPoints) {
@@ -104,10 +98,12 @@ int PdfFile::PageCount() const {
     return m_document ? m_document->numPages() : 0;
 }
 
+std::unique_ptr<Poppler::Page> PdfFile::Page(int index) const {
+    return m_document ? m_document->page(index) : nullptr;
+}
+
 QString PdfFile::PageText(int index) const {
-    if (!m_document)
-        return {};
-    const std::unique_ptr<Poppler::Page> page = m_document->page(index);
+    const std::unique_ptr<Poppler::Page> page = Page(index);
     if (!page)
         return {};
     QStringList lines = page->text(QRectF()).split(QLatin1Char('\n'));
@@ -117,9 +113,7 @@ QString PdfFile::PageText(int index) const {
 }
 
 QImage PdfFile::RenderPage(int index) const {
-    if (!m_document)
-        return {};
-    const std::unique_ptr<Poppler::Page> page = m_document->page(index);
+    const std::unique_ptr<Poppler::Page> page = Page(index);
     if (!page)
         return {};
     const QSizeF size = page->pageSizeF();

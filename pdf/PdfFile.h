@@ -7,7 +7,8 @@
 
 namespace Poppler {
 class Document;
-}
+class Page;
+}  // namespace Poppler
 
 // A PDF file opened for conversion: its pages' text layers and the pictures
 // of pages that have none. Poppler reads the file; nothing here parses PDF.
@@ -61,6 +62,8 @@ public:
     QImage RenderPage(int index) const;
 
 private:
+    std::unique_ptr<Poppler::Page> Page(int index) const;
+
     std::unique_ptr<Poppler::Document> m_document;
 };
 
