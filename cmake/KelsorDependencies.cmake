@@ -15,6 +15,13 @@ pkg_check_modules(POPPLER_QT6 REQUIRED IMPORTED_TARGET GLOBAL poppler-qt6)
 # defines (OpenSSL, zlib, brotli) that its class layouts were built with.
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET GLOBAL cpp-httplib)
 pkg_check_modules(OPENSSL REQUIRED IMPORTED_TARGET GLOBAL openssl)
+# The client's programs load libcurl (and with it OpenSSL) with their first
+# request: they compile against the headers and call stubs
+# (app/CurlLibrary.cpp, cloud/TlsLibrary.cpp) instead of linking them.
+add_library(Curl::Headers INTERFACE IMPORTED GLOBAL)
+set_target_properties(Curl::Headers PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${CURL_INCLUDE_DIRS}")
+add_library(OpenSSL::Headers INTERFACE IMPORTED GLOBAL)
+set_target_properties(OpenSSL::Headers PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${OPENSSL_INCLUDE_DIRS}")
 pkg_check_modules(OPENCV IMPORTED_TARGET GLOBAL opencv4)
 # The hot key talks to the X server directly.
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET GLOBAL xcb)

@@ -1,17 +1,12 @@
 #include "platform/sys/ShellFolders.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <vector>
 
 #include "platform/sys/CodePage.h"
-
-extern char** environ;
 
 namespace kelsor::platform {
 namespace {
@@ -28,46 +23,30 @@ std::string StripTrailingSeparators(std::string path) {
     return path;
 }
 
-// Asks xdg-user-dir for the desktop; its answer is $HOME itself when the
-// user has no desktop entry, which we treat as "not configured".
-std::string XdgUserDesktop() {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-        return {};
+// The desktop folder as xdg-user-dirs records it in user-dirs.dirs
+// (XDG_DESKTOP_DIR="$HOME/Desktop" or an absolute path), read here rather
+// than through the xdg-user-dir script: the answer is wanted at start, and a
+// shell would cost the start more than reading the file. Empty when none is
+// recorded.
+std::string XdgUserDesktop(const std::string& home) {
+    const std::string config = EnvValue("XDG_CONFIG_HOME");
+    const std::string folder =
+        !config.empty() && config.front() == '/' ? config : home + "/.config";
+    std::ifstream file(folder + "/user-dirs.dirs");
+    std::string value = EnvValue("XDG_DESKTOP_DIR");
+    const std::string key = "XDG_DESKTOP_DIR=";
+    for (std::string line; std::getline(file, line);) {
+        const auto start = line.find_first_not_of(" \t");
+        if (start != std::string::npos && line.compare(start, key.size(), key) == 0)
+            value = line.substr(start + key.size());
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    char arg0[] = "xdg-user-dir";
-    char arg1[] = "DESKTOP";
-    char* argv[] = {arg0, arg1, nullptr};
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, "xdg-user-dir", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    std::string out;
-    if (rc == 0) {
-        char buffer[1024];
-        ssize_t n;
-        while ((n = read(pipeFds[0], buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR)) {
-            if (n > 0) {
-                out.append(buffer, static_cast<size_t>(n));
-            }
-        }
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            out.clear();
-        }
-    }
-    close(pipeFds[0]);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) {
-        out.pop_back();
-    }
-    return out;
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
+        value.pop_back();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    if (value.rfind("$HOME", 0) == 0)
+        value = home + value.substr(5);
+    return value;
 }
 
 }  // namespace
@@ -95,7 +74,7 @@ std::wstring GetShellFolder(int folderId) {
             break;
         }
         case kFolderDesktop: {
-            std::string desktop = StripTrailingSeparators(XdgUserDesktop());
+            std::string desktop = StripTrailingSeparators(XdgUserDesktop(home));
             if (!desktop.empty() && desktop.front() == '/' && desktop != home) {
                 folder = desktop;
             } else if (!home.empty()) {

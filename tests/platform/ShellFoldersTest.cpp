@@ -26,8 +26,21 @@ TEST(ShellFolders, FollowTheXdgRules) {
 
     // The user's own desktop folder as xdg-user-dirs records it.
     std::filesystem::create_directories(dir.file("config"));
-    WriteFile(dir.file("config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
-    EXPECT_EQ(GetShellFolder(kFolderDesktop), dir.wide("Bureau"));
+    const struct {
+        std::string line;
+        std::wstring desktop;
+    } entries[] = {
+        {"XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n", dir.wide("Bureau")},
+        {"# comment\n  XDG_DESKTOP_DIR=\"" + dir.file("Schreibtisch/") + "\"\r\n",
+         dir.wide("Schreibtisch")},
+        {"XDG_DESKTOP_DIR=\"$HOME\"\n", dir.wide("Desktop")},     // the home itself: none
+        {"XDG_DESKTOP_DIR=\"relative\"\n", dir.wide("Desktop")},  // not a folder path
+        {"XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n", dir.wide("Desktop")},
+    };
+    for (const auto& entry : entries) {
+        WriteFile(dir.file("config/user-dirs.dirs"), entry.line);
+        EXPECT_EQ(GetShellFolder(kFolderDesktop), entry.desktop) << entry.line;
+    }
     EXPECT_EQ(GetShellFolder(12345), L"");
 }
 
