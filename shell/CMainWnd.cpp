@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QThread>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 #include <cstdio>
@@ -31,6 +32,10 @@
 namespace kelsor::shell {
 
 using namespace kelsor::ui;
+
+namespace {
+constexpr int kSiblingStartDelay = 500;  // ms
+}  // namespace
 using jobs::BatchOCRWnd;
 using jobs::GetScreenOCRPage;
 using jobs::ScreenOCRWnd;
@@ -138,7 +143,9 @@ void CMainWnd::InitWindow() {
     CreatePopups();
     if (!CreatePages())
         return;
-    StartSiblingPrograms();
+    // The siblings start once the window is up: started with it, their own
+    // start-ups (two more Qt programs) would compete with its first showing.
+    QTimer::singleShot(kSiblingStartDelay, GetHWND(), [this] { StartSiblingPrograms(); });
     RestoreSession(*this);
 }
 
