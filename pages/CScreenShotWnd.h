@@ -7,6 +7,7 @@
 #include <string>
 
 #include "jobs/view/RectTracker.h"
+#include "pages/CutOverlay.h"
 #include "platform/ui/UiLib.h"
 
 class QEventLoop;
@@ -66,14 +67,12 @@ private:
     QSize ScreenSize() const;
 
     int m_buttonDown = 0;
-    int m_firstDragPending = 0;
-    QPoint m_lastPoint;
     int m_result = 0;
     // The grab in device pixels and the screen's logical geometry.
     QImage m_grab;
     QRect m_screenGeometry;
     TrackRect m_screenRect;
-    TrackRect m_pendingRect;
+    SelectionGesture m_gesture;
     CXRectTracker m_tracker;
     std::unique_ptr<ScreenShotToolWnd> m_toolbar;
     std::wstring m_target;

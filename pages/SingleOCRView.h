@@ -9,6 +9,7 @@
 
 #include "jobs/view/PictureCanvas.h"
 #include "jobs/view/RectTracker.h"
+#include "pages/CutOverlay.h"
 #include "platform/ui/UiLib.h"
 
 class QMouseEvent;
@@ -76,9 +77,7 @@ private:
     int m_moveMode = 1;
     CViewRectTracker m_tracker;
     int m_overlayShown = 0;
-    int m_firstDragPending = 0;
-    QPoint m_lastPoint;
-    TrackRect m_pendingRect;
+    SelectionGesture m_gesture;
     int m_paintWidth = 0;
     int m_paintHeight = 0;
     // The screen from the view's top-left corner on, as it was when cut mode
