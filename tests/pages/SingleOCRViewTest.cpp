@@ -43,12 +43,14 @@ protected:
         host = view->GetHWND();
         ASSERT_TRUE(WaitFor([&] { return !view->Canvas().LatestFrame().image.isNull(); }));
     }
+    QImage SavedCut(const std::wstring& path) {
+        view->SaveCut(path);
+        return QImage(QString::fromStdWString(path));
+    }
     // The cut of the whole view: white around the picture, red left, blue
     // right, upright as shown.
     void ExpectWholeViewCut() {
-        const std::wstring cut = root + L"cut.jpg";
-        view->SaveCut(cut);
-        const QImage image(QString::fromStdWString(cut));
+        const QImage image = SavedCut(root + L"cut.jpg");
         ASSERT_EQ(image.size(), QSize(528, 451));
         EXPECT_TRUE(Near(image.pixel(10, 10), Qt::white));
         EXPECT_TRUE(Near(image.pixel(150, 130), Qt::red));
@@ -114,8 +116,7 @@ TEST_F(ViewTest, RubberBandStartsAfterTwoPixelsAndCutsFromTheScreenGrab) {
     EXPECT_EQ(host->cursor().shape(), Qt::ArrowCursor);
 
     const std::wstring cut = root + L"band.jpg";
-    view->SaveCut(cut);
-    const QImage image(QString::fromStdWString(cut));
+    const QImage image = SavedCut(cut);
     ASSERT_EQ(image.size(), QSize(199, 149));
     EXPECT_TRUE(Near(image.pixel(20, 20), Qt::green));
     EXPECT_TRUE(Near(image.pixel(180, 20), Qt::black));

@@ -56,12 +56,24 @@ bool PressStartsACapture(const char* keys) {
     return pressed && ran;
 }
 
-TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
-    START_PRIVATE_X();
+// The program's main window tests: a fresh profile, the application and the
+// modal seam, on a private X server.
+class MainWndX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        START_PRIVATE_X();
+        BuildContextIn(dir);
+        uitest::EnsureApp();
+        ModalSeam::Enable();
+    }
+    void TearDown() override {
+        ModalSeam::SetObserver(nullptr);
+        ModalSeam::Disable();
+    }
     kelsor::test::TempFolder dir;
-    BuildContextIn(dir);
-    uitest::EnsureApp();
-    ModalSeam::Enable();
+};
+
+TEST_F(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     shell::CMainWnd* w = OpenMainWindow();
     ASSERT_TRUE(w->HotKeyRegistered());
     EXPECT_EQ(ModalSeam::UnansweredCount(), 0);  // no notice
@@ -105,13 +117,11 @@ TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     QApplication::processEvents();
     EXPECT_TRUE(GrabCtrl2(other));
     xcb_disconnect(other);
-    ModalSeam::Disable();
 }
 
 // Another program holds the capture key at start (Ctrl+2, or the key the
 // user chose): the notice names it and the window works on without it.
-TEST(MainWndX11, CaptureKeyTakenAtStartIsNamedInTheNotice) {
-    START_PRIVATE_X();
+TEST_F(MainWndX11, CaptureKeyTakenAtStartIsNamedInTheNotice) {
     struct Case {
         std::optional<shell::HotKey> saved;
         xcb_keysym_t key;
@@ -123,8 +133,6 @@ TEST(MainWndX11, CaptureKeyTakenAtStartIsNamedInTheNotice) {
         {shell::HotKey{shell::kModCtrl | shell::kModAlt, 'j'}, 'j',
          XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, L"ctrl + alt + j 被占用！"},
     };
-    uitest::EnsureApp();
-    ModalSeam::Enable();
     std::vector<std::wstring> notices;
     ModalSeam::SetObserver([&](CWindowWnd& wnd) {
         auto& dlg = dynamic_cast<WindowImplBase&>(wnd);
@@ -132,8 +140,8 @@ TEST(MainWndX11, CaptureKeyTakenAtStartIsNamedInTheNotice) {
     });
     for (const Case& c : cases) {
         SCOPED_TRACE(QString::fromWCharArray(c.notice).toStdString());
-        kelsor::test::TempFolder dir;
-        BuildContextIn(dir);
+        kelsor::test::TempFolder profile;
+        BuildContextIn(profile);
         if (c.saved) {
             ASSERT_TRUE(shell::SaveHotKey(App().configPath, *c.saved));
         }
@@ -149,16 +157,9 @@ TEST(MainWndX11, CaptureKeyTakenAtStartIsNamedInTheNotice) {
         delete w;
         xcb_disconnect(other);
     }
-    ModalSeam::SetObserver(nullptr);
-    ModalSeam::Disable();
 }
 
-TEST(MainWndX11, ChosenKeyTakenMeanwhileIsRefusedAndAFreeOneReplacesCtrlTwo) {
-    START_PRIVATE_X();
-    kelsor::test::TempFolder dir;
-    BuildContextIn(dir);
-    uitest::EnsureApp();
-    ModalSeam::Enable();
+TEST_F(MainWndX11, ChosenKeyTakenMeanwhileIsRefusedAndAFreeOneReplacesCtrlTwo) {
     shell::CMainWnd* w = OpenMainWindow();
     ASSERT_TRUE(w->HotKeyRegistered());
     xcb_connection_t* other = xcb_connect(nullptr, nullptr);
@@ -205,8 +206,6 @@ TEST(MainWndX11, ChosenKeyTakenMeanwhileIsRefusedAndAFreeOneReplacesCtrlTwo) {
     EXPECT_TRUE(GrabCtrl2(other));
     delete w;
     xcb_disconnect(other);
-    ModalSeam::SetObserver(nullptr);
-    ModalSeam::Disable();
 }
 
 // Stacking position of `window` among the root's children (bottom first).
@@ -291,12 +290,7 @@ QPoint LayoutControlCentre(const wchar_t* layout, const char* name) {
     return pos ? pos->center() : QPoint();
 }
 
-TEST(MainWndX11, CopiedResultIsOnTheXClipboardForOtherPrograms) {
-    START_PRIVATE_X();
-    kelsor::test::TempFolder dir;
-    BuildContextIn(dir);
-    uitest::EnsureApp();
-    ModalSeam::Enable();
+TEST_F(MainWndX11, CopiedResultIsOnTheXClipboardForOtherPrograms) {
     shell::CMainWnd* w = OpenMainWindow();
     jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
     ASSERT_NE(page, nullptr);
@@ -324,7 +318,6 @@ TEST(MainWndX11, CopiedResultIsOnTheXClipboardForOtherPrograms) {
         ("import -window root '" + std::string(KELSOR_SCREENSHOT_DIR) + "/single_page_copied.png'")
             .c_str());
     delete w;
-    ModalSeam::Disable();
 }
 
 TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {

@@ -10,10 +10,14 @@
 #include <QPainterPath>
 #include <cstdio>
 
+#include "jobs/BatchFileItem.h"
+#include "pages/BatchListRow.h"
 #include "platform/ui/UiLib.h"
 #include "skin/SkinData.h"
 
 using namespace kelsor::ui;
+using kelsor::jobs::BatchRowControls;
+using kelsor::jobs::RowState;
 
 namespace {
 
@@ -93,135 +97,71 @@ std::unique_ptr<Shot> Open(const wchar_t* file, HWND parent = nullptr,
     return w;
 }
 
-// One batch row the way the list builds it: nine cells under the header.
-void AddRow(Shot& page, CListUI* list, int id, int sn, const wchar_t* name, const wchar_t* size,
-            const wchar_t* dims, int state, int progress) {
-    CDialogBuilder builder;
-    auto* row = dynamic_cast<CListContainerElementUI*>(
-        builder.Create(L"listItem.xml", L"", nullptr, &page.PaintManager()));
-    if (row == nullptr) {
-        ++g_failures;
-        return;
-    }
+// One batch row, built by the list's own row code.
+void AddRow(CListUI* list, int id, const wchar_t* name, RowState state, int progress) {
+    kelsor::BatchFileItem item;
+    item.id = id;
+    item.fileName = name;
+    item.sizeText = L"1.25MB";
+    item.dimensionsText = L"1920*1080";
+    CListContainerElementUI* row = kelsor::jobs::MakeBatchRow();
     list->AddAt(row, list->GetCount());
-    auto cell = [&] {
-        auto* c = new CHorizontalLayoutUI;
-        row->Add(c);
-        return c;
-    };
-    auto label = [&](const wchar_t* ctl, const std::wstring& text, const wchar_t* align) {
-        auto* l = new CLabelUI;
-        cell()->Add(l);
-        l->SetName(ctl);
-        l->SetAttribute(L"textcolor", L"#ff999999");
-        l->SetAttribute(L"endellipsis", L"true");
-        l->SetAttribute(L"align", align);
-        l->SetFont(0);
-        l->SetText(text);
-    };
-    label(L"file_id", std::to_wstring(id), L"center");
-    label(L"file_sn", std::to_wstring(sn), L"center");
-    label(L"file_name", name, L"left");
-    label(L"file_size", size, L"center");
-    label(L"pic_size", dims, L"center");
-    auto* view = new CButtonUI;
-    cell()->Add(view);
-    view->SetName(L"pic_view");
-    for (auto [k, v] : {std::pair{L"padding", L"30,15,0,0"},
-                        {L"width", L"16"},
-                        {L"height", L"16"},
-                        {L"normalimage", L"file='batchocr\\picview.png' source='0,0,16,16'"},
-                        {L"hotimage", L"file='batchocr\\picview.png' source='16,0,32,16'"},
-                        {L"pushedimage", L"file='batchocr\\picview.png' source='16,0,32,16'"},
-                        {L"disabledimage", L"file='batchocr\\picview.png' source='32,0,48,16'"}})
-        view->SetAttribute(k, v);
-    CHorizontalLayoutUI* status = cell();
-    const wchar_t* marks[4][4] = {{L"file_unconver", L"未识别", L"60,15,0,0", L"ocrunknow"},
-                                  {L"file_wait", L"等待", L"60,15,0,0", L"ocrwait"},
-                                  {L"file_convered", L"识别完成", L"50,15,0,0", L"ocrsuccess"},
-                                  {L"file_converfail", L"识别失败", L"50,15,0,0", L"ocrfail"}};
-    const int shownMark = state == 1 ? 0 : state == 2 ? 1 : state == 4 ? 2 : state == 0 ? 3 : -1;
-    for (int i = 0; i < 4; ++i) {
-        auto* o = new COptionUI;
-        status->Add(o);
-        o->SetName(marks[i][0]);
-        const std::wstring icon =
-            std::wstring(L"file='batchocr\\") + marks[i][3] + L".png' dest='0,0,16,16'";
-        for (auto [k, v] : {std::pair<const wchar_t*, std::wstring>{L"padding", marks[i][2]},
-                            {L"text", marks[i][1]},
-                            {L"textcolor", L"#ff999999"},
-                            {L"endellipsis", L"true"},
-                            {L"normalimage", icon},
-                            {L"selectedimage", icon},
-                            {L"align", L"left"},
-                            {L"textpadding", L"20,-3,0,0"},
-                            {L"mouse", L"false"},
-                            {L"height", L"16"}})
-            o->SetAttribute(k, v);
-        o->SetFont(0);
-        o->SetVisible(i == shownMark);
-    }
-    auto* bar = new CProgressUI;
-    status->Add(bar);
-    bar->SetName(L"file_progress");
-    for (auto [k, v] : {std::pair{L"padding", L"50,18,35,0"},
-                        {L"height", L"7"},
-                        {L"borderround", L"3,3"},
-                        {L"bkimage", L"file='global\\progress_bk.png'"},
-                        {L"foreimage", L"file='global\\progress_fg.png'"},
-                        {L"value", L"0"}})
-        bar->SetAttribute(k, v);
-    bar->SetValue(progress);
-    bar->SetVisible(state == 3);
-    auto action = [&](CHorizontalLayoutUI* c, const wchar_t* ctl, const wchar_t* text, bool visible,
-                      bool enabled) {
-        auto* b = new CButtonUI;
-        c->Add(b);
-        b->SetName(ctl);
-        for (auto [k, v] : {std::pair{L"textcolor", L"#FF666666"},
-                            {L"hottextcolor", L"#FF4399FD"},
-                            {L"pushedtextcolor", L"#FF4399FD"},
-                            {L"disabledtextcolor", L"#FF666666"},
-                            {L"endellipsis", L"true"},
-                            {L"align", L"center"}})
-            b->SetAttribute(k, v);
-        b->SetFont(0);
-        b->SetText(text);
-        b->SetVisible(visible);
-        b->SetEnabled(enabled);
-    };
-    CHorizontalLayoutUI* ops = cell();
-    action(ops, L"file_start", L"开始", state == 1 || state == 2 || state == 3, state == 1);
-    action(ops, L"file_open", L"打开文件", state == 4, true);
-    action(ops, L"file_retry", L"重新识别", state == 0, true);
-    action(cell(), L"file_del", L"移除", true, state != 3);
+    const BatchRowControls controls = kelsor::jobs::FillBatchRow(row, item, id);
+    kelsor::jobs::ShowRowState(controls, state);
+    controls.progress->SetValue(progress);
 }
 
-void MainWindowShots(const QString& dir) {
-    auto main = Open(L"mainwnd.xml");
-    Save(*main, dir, QStringLiteral("mainwnd"));
+// A sample picture the size of the view, as the picture canvas shows one;
+// its path.
+QString SamplePicture() {
+    QImage pic(528, 451, QImage::Format_RGB32);
+    pic.fill(QColor(0xE9, 0xEC, 0xF0));
+    QPainter p(&pic);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::white);
+    p.setPen(QColor(0xD5, 0xDA, 0xE1));
+    p.drawRect(64, 24, 400, 403);
+    QFont f(QStringLiteral("Noto Serif CJK SC"));
+    f.setPixelSize(20);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(QColor(0x33, 0x33, 0x33));
+    p.drawText(QRect(64, 48, 400, 30), Qt::AlignCenter, QStringLiteral("会议纪要"));
+    f.setPixelSize(13);
+    f.setBold(false);
+    p.setFont(f);
+    for (int i = 0; i < 14; ++i)
+        p.drawText(QPoint(96, 110 + i * 22),
+                   QStringLiteral("%1. KelsorOCR 将图片中的文字识别为可编辑的文本。").arg(i + 1));
+    p.end();
+    const QString path = QDir::temp().filePath(QStringLiteral("kelsor-screens-sample.png"));
+    pic.save(path);
+    return path;
+}
 
+// The single page: no picture, signed in with a result, recognising.
+void SinglePageShots(Shot& main, const QString& dir) {
     // The real composition: the single page over the page area, its view and
     // buttons over the page.
-    auto single = Open(L"singleocrwnd.xml", main->GetHWND(), UI_WNDSTYLE_CHILD);
+    auto single = Open(L"singleocrwnd.xml", main.GetHWND(), UI_WNDSTYLE_CHILD);
     single->MoveWindow(1, 94, 1118, 535);
     single->As<CControlUI>(L"imagetoolbar")->SetVisible(false);
-    Save(*main, dir, QStringLiteral("main_single_nopicture"));
+    Save(main, dir, QStringLiteral("main_single_nopicture"));
 
     // Signed in, a picture recognised.
-    main->Find(L"loginicobtn")->SetVisible(false);
-    main->Find(L"loginbtn")->SetVisible(false);
-    main->Find(L"userhead")->SetVisible(true);
-    auto* nick = main->As<CButtonUI>(L"nickname");
+    main.Find(L"loginicobtn")->SetVisible(false);
+    main.Find(L"loginbtn")->SetVisible(false);
+    main.Find(L"userhead")->SetVisible(true);
+    auto* nick = main.As<CButtonUI>(L"nickname");
     nick->SetText(L"林小雨");
-    const QSize ns = CRenderEngine::GetTextSize(&main->PaintManager(), nick->GetText(),
+    const QSize ns = CRenderEngine::GetTextSize(&main.PaintManager(), nick->GetText(),
                                                 nick->GetFont(), nick->GetTextStyle());
     nick->SetAttribute(L"width", std::to_wstring(ns.width() + 8));
     nick->SetVisible(true);
-    main->As<CEditUI>(L"ocrdirpath")->SetText(L"/home/lin/Documents/识别结果/");
-    main->As<COptionUI>(L"customdirradio")->Selected(true, false);
-    main->Find(L"singleconvertbtn")->SetVisible(false);
-    main->Find(L"singleconvertedbtn")->SetVisible(true);
+    main.As<CEditUI>(L"ocrdirpath")->SetText(L"/home/lin/Documents/识别结果/");
+    main.As<COptionUI>(L"customdirradio")->Selected(true, false);
+    main.Find(L"singleconvertbtn")->SetVisible(false);
+    main.Find(L"singleconvertedbtn")->SetVisible(true);
     single->Find(L"singleselectpicbtn")->SetVisible(false);
     single->Find(L"imagetoolbar")->SetVisible(true);
     single->Find(L"movebtn")->SetEnabled(false);
@@ -235,53 +175,29 @@ void MainWindowShots(const QString& dir) {
     text->SetVisible(true);
     auto view = Open(L"singleocrview.xml", single->GetHWND(), UI_WNDSTYLE_CHILD);
     view->MoveWindow(21, 23, 528, 451);
-    // A sample picture in the view, as the picture canvas shows one.
-    {
-        QImage pic(528, 451, QImage::Format_RGB32);
-        pic.fill(QColor(0xE9, 0xEC, 0xF0));
-        QPainter p(&pic);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(Qt::white);
-        p.setPen(QColor(0xD5, 0xDA, 0xE1));
-        p.drawRect(64, 24, 400, 403);
-        QFont f(QStringLiteral("Noto Serif CJK SC"));
-        f.setPixelSize(20);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(QColor(0x33, 0x33, 0x33));
-        p.drawText(QRect(64, 48, 400, 30), Qt::AlignCenter, QStringLiteral("会议纪要"));
-        f.setPixelSize(13);
-        f.setBold(false);
-        p.setFont(f);
-        for (int i = 0; i < 14; ++i)
-            p.drawText(
-                QPoint(96, 110 + i * 22),
-                QStringLiteral("%1. KelsorOCR 将图片中的文字识别为可编辑的文本。").arg(i + 1));
-        p.end();
-        const QString path = QDir::temp().filePath(QStringLiteral("kelsor-screens-sample.png"));
-        pic.save(path);
-        view->PaintManager().GetRoot()->SetAttribute(L"bkimage", path.toStdWString());
-    }
+    view->PaintManager().GetRoot()->SetAttribute(L"bkimage", SamplePicture().toStdWString());
     auto upload = Open(L"uploadbtn.xml", single->GetHWND(), UI_WNDSTYLE_CHILD);
     upload->MoveWindow(363, 32, 92, 30);
     auto del = Open(L"deletebtn.xml", single->GetHWND(), UI_WNDSTYLE_CHILD);
     del->MoveWindow(465, 32, 72, 30);
-    Save(*main, dir, QStringLiteral("main_single_result"));
+    Save(main, dir, QStringLiteral("main_single_result"));
 
     // Recognising.
-    main->Find(L"singleconvertedbtn")->SetVisible(false);
-    main->Find(L"singleconverting")->SetVisible(true);
+    main.Find(L"singleconvertedbtn")->SetVisible(false);
+    main.Find(L"singleconverting")->SetVisible(true);
     text->SetVisible(false);
     single->Find(L"covertinggif")->SetVisible(true);
-    Save(*main, dir, QStringLiteral("main_single_recognising"));
+    Save(main, dir, QStringLiteral("main_single_recognising"));
     single->ShowWindow(false);
+}
 
-    // Batch page with rows.
-    main->As<COptionUI>(L"batchocropt")->Selected(true, false);
-    main->As<CTabLayoutUI>(L"OCRTabModule")->SelectItem(1);
-    main->As<CTabLayoutUI>(L"ConvertTabModule")->SelectItem(1);
-    main->Find(L"batchconvertbtn")->SetEnabled(true);
-    auto batch = Open(L"batchocrwnd.xml", main->GetHWND(), UI_WNDSTYLE_CHILD);
+// The batch page with rows in every state.
+void BatchPageShots(Shot& main, const QString& dir) {
+    main.As<COptionUI>(L"batchocropt")->Selected(true, false);
+    main.As<CTabLayoutUI>(L"OCRTabModule")->SelectItem(1);
+    main.As<CTabLayoutUI>(L"ConvertTabModule")->SelectItem(1);
+    main.Find(L"batchconvertbtn")->SetEnabled(true);
+    auto batch = Open(L"batchocrwnd.xml", main.GetHWND(), UI_WNDSTYLE_CHILD);
     batch->MoveWindow(1, 94, 1118, 535);
     auto* list = batch->As<CListUI>(L"BatchOCR_List");
     batch->Find(L"batchselectpicbtn")->SetVisible(false);
@@ -299,20 +215,30 @@ void MainWindowShots(const QString& dir) {
                               L"收据.png"};
     const int states[] = {4, 4, 3, 2, 2, 0, 1, 1, 1, 1, 1, 1};
     for (int i = 0; i < 12; ++i)
-        AddRow(*batch, list, i + 1, i + 1, names[i], L"1.25MB", L"1920*1080", states[i], 64);
-    Save(*main, dir, QStringLiteral("main_batch_list"));
+        AddRow(list, i + 1, names[i], static_cast<RowState>(states[i]), 64);
+    Save(main, dir, QStringLiteral("main_batch_list"));
     batch->ShowWindow(false);
+}
 
-    // Screen page, nothing captured yet.
-    main->As<COptionUI>(L"screenocropt")->Selected(true, false);
-    main->As<CTabLayoutUI>(L"OCRTabModule")->SelectItem(2);
-    main->As<CTabLayoutUI>(L"ConvertTabModule")->SelectItem(2);
-    auto screen = Open(L"screenocrwnd.xml", main->GetHWND(), UI_WNDSTYLE_CHILD);
+// The screen page, nothing captured yet.
+void ScreenPageShots(Shot& main, const QString& dir) {
+    main.As<COptionUI>(L"screenocropt")->Selected(true, false);
+    main.As<CTabLayoutUI>(L"OCRTabModule")->SelectItem(2);
+    main.As<CTabLayoutUI>(L"ConvertTabModule")->SelectItem(2);
+    auto screen = Open(L"screenocrwnd.xml", main.GetHWND(), UI_WNDSTYLE_CHILD);
     screen->MoveWindow(1, 94, 1118, 535);
     screen->Find(L"imagetoolbar")->SetVisible(false);
-    main->Find(L"pdfconvertbtn")->SetVisible(false);
-    main->Find(L"pdfconvertgif")->SetVisible(true);
-    Save(*main, dir, QStringLiteral("main_screen_converterdownload"));
+    main.Find(L"pdfconvertbtn")->SetVisible(false);
+    main.Find(L"pdfconvertgif")->SetVisible(true);
+    Save(main, dir, QStringLiteral("main_screen_converterdownload"));
+}
+
+void MainWindowShots(const QString& dir) {
+    auto main = Open(L"mainwnd.xml");
+    Save(*main, dir, QStringLiteral("mainwnd"));
+    SinglePageShots(*main, dir);
+    BatchPageShots(*main, dir);
+    ScreenPageShots(*main, dir);
 }
 
 void PageShots(const QString& dir) {
