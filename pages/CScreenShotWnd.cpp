@@ -145,28 +145,18 @@ bool CScreenShotWnd::HostEvent(QEvent* event) {
                 Cancel();
             }
             return true;
-        case QEvent::MouseButtonPress:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                OnPress(static_cast<QMouseEvent*>(event)->position().toPoint());
-            }
-            return true;
-        case QEvent::MouseMove:
-            OnMove(static_cast<QMouseEvent*>(event)->position().toPoint());
-            return true;
-        case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                m_buttonDown = 0;
-                m_gesture.End();
-            }
-            return true;
-        case QEvent::MouseButtonDblClick:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                Finish();
-            }
-            return true;
         default:
-            return false;
+            return RouteSelectionMouse(event, *this);
     }
+}
+
+void CScreenShotWnd::OnRelease() {
+    m_buttonDown = 0;
+    m_gesture.End();
+}
+
+void CScreenShotWnd::OnDoubleClick() {
+    Finish();
 }
 
 void CScreenShotWnd::OnPress(QPoint p) {

@@ -26,7 +26,7 @@ class ScreenShotToolWnd;
 //
 // The window is frameless, stays on top, bypasses the window manager and
 // holds the keyboard while it runs (Esc works without focus). UI thread only.
-class CScreenShotWnd : public ui::CWindowWnd {
+class CScreenShotWnd : public ui::CWindowWnd, private SelectionMouse {
 public:
     CScreenShotWnd();
     ~CScreenShotWnd() override;
@@ -58,8 +58,10 @@ private:
     void Paint();
     void PaintSizeLabel(QPainter& painter) const;
     void PlaceToolbar();
-    void OnPress(QPoint p);
-    void OnMove(QPoint p);
+    void OnPress(QPoint p) override;
+    void OnMove(QPoint p) override;
+    void OnRelease() override;
+    void OnDoubleClick() override;
     void Cancel();
     void Finish();
     void End(int result);

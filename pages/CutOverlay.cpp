@@ -1,5 +1,6 @@
 #include "pages/CutOverlay.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
 #include <algorithm>
@@ -53,6 +54,27 @@ void PaintCutOverlay(QPainter& painter, const QImage& grab, QSize area, const Tr
     if (!selection.IsAllZero()) {
         tracker.DrawFrame(painter);
     }
+}
+
+bool RouteSelectionMouse(QEvent* event, SelectionMouse& mouse) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick) {
+        return false;
+    }
+    const auto* press = static_cast<QMouseEvent*>(event);
+    if (type == QEvent::MouseMove) {
+        mouse.OnMove(press->position().toPoint());
+    } else if (press->button() != Qt::LeftButton) {
+        return true;
+    } else if (type == QEvent::MouseButtonPress) {
+        mouse.OnPress(press->position().toPoint());
+    } else if (type == QEvent::MouseButtonRelease) {
+        mouse.OnRelease();
+    } else {
+        mouse.OnDoubleClick();
+    }
+    return true;
 }
 
 void SelectionGesture::Press(RectTrackerBase& tracker, QWidget* host, QPoint p, bool onSelection) {

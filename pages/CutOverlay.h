@@ -8,6 +8,7 @@
 
 #include "jobs/view/TrackerGeometry.h"
 
+class QEvent;
 class QPainter;
 class QWidget;
 
@@ -30,6 +31,20 @@ std::vector<QRect> DimBands(QSize area, const TrackRect& selection);
 // and draws the tracker frame on top.
 void PaintCutOverlay(QPainter& painter, const QImage& grab, QSize area, const TrackRect& selection,
                      int alpha, const RectTrackerBase& tracker);
+
+// What a window that draws a selection does with its host's mouse events.
+class SelectionMouse {
+public:
+    virtual ~SelectionMouse() = default;
+    virtual void OnPress(QPoint p) = 0;  // left button
+    virtual void OnMove(QPoint p) = 0;   // any button or none
+    virtual void OnRelease() = 0;        // left button
+    virtual void OnDoubleClick() {}      // left button
+};
+
+// Hands a host's mouse event to `mouse`; false (and nothing done) for other
+// events. Every mouse event counts as handled.
+bool RouteSelectionMouse(QEvent* event, SelectionMouse& mouse);
 
 // The start of a selection, shared by the image view's cut mode and the
 // capture window: the first press takes the whole area that was offered, and

@@ -185,25 +185,8 @@ bool SingleOCRView::HostEvent(QEvent* event) {
         case QEvent::Paint:
             Paint();
             return true;
-        case QEvent::MouseButtonPress: {
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton) {
-                OnPress(mouse->position().toPoint());
-            }
-            return true;
-        }
-        case QEvent::MouseMove:
-            OnMove(static_cast<QMouseEvent*>(event)->position().toPoint());
-            return true;
-        case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                OnRelease();
-            }
-            return true;
-        case QEvent::MouseButtonDblClick:
-            return true;
         default:
-            return false;
+            return RouteSelectionMouse(event, *this);
     }
 }
 

@@ -191,11 +191,16 @@ void SinglePageShots(Shot& main, const QString& dir) {
     single->ShowWindow(false);
 }
 
+// The main window's tab of page `index` selected, as its option would.
+void SelectPage(Shot& main, const wchar_t* option, int index) {
+    main.As<COptionUI>(option)->Selected(true, false);
+    main.As<CTabLayoutUI>(L"OCRTabModule")->SelectItem(index);
+    main.As<CTabLayoutUI>(L"ConvertTabModule")->SelectItem(index);
+}
+
 // The batch page with rows in every state.
 void BatchPageShots(Shot& main, const QString& dir) {
-    main.As<COptionUI>(L"batchocropt")->Selected(true, false);
-    main.As<CTabLayoutUI>(L"OCRTabModule")->SelectItem(1);
-    main.As<CTabLayoutUI>(L"ConvertTabModule")->SelectItem(1);
+    SelectPage(main, L"batchocropt", 1);
     main.Find(L"batchconvertbtn")->SetEnabled(true);
     auto batch = Open(L"batchocrwnd.xml", main.GetHWND(), UI_WNDSTYLE_CHILD);
     batch->MoveWindow(1, 94, 1118, 535);
@@ -222,9 +227,7 @@ void BatchPageShots(Shot& main, const QString& dir) {
 
 // The screen page, nothing captured yet.
 void ScreenPageShots(Shot& main, const QString& dir) {
-    main.As<COptionUI>(L"screenocropt")->Selected(true, false);
-    main.As<CTabLayoutUI>(L"OCRTabModule")->SelectItem(2);
-    main.As<CTabLayoutUI>(L"ConvertTabModule")->SelectItem(2);
+    SelectPage(main, L"screenocropt", 2);
     auto screen = Open(L"screenocrwnd.xml", main.GetHWND(), UI_WNDSTYLE_CHILD);
     screen->MoveWindow(1, 94, 1118, 535);
     screen->Find(L"imagetoolbar")->SetVisible(false);
