@@ -244,25 +244,24 @@ void MainWindowShots(const QString& dir) {
     ScreenPageShots(*main, dir);
 }
 
+// Each page alone, without the controls it shows only with a picture.
 void PageShots(const QString& dir) {
-    {
-        auto w = Open(L"singleocrwnd.xml");
-        w->Find(L"imagetoolbar")->SetVisible(false);
-        Save(*w, dir, QStringLiteral("singleocrwnd"), false);
-    }
-    {
-        auto w = Open(L"screenocrwnd.xml");
-        w->Find(L"imagetoolbar")->SetVisible(false);
-        Save(*w, dir, QStringLiteral("screenocrwnd"), false);
-    }
-    {
-        auto w = Open(L"batchocrwnd.xml");
-        w->Find(L"BatchOCR_List")->SetVisible(false);
-        Save(*w, dir, QStringLiteral("batchocrwnd_empty"), false);
-    }
-    {
-        auto w = Open(L"singleocrview.xml");
-        Save(*w, dir, QStringLiteral("singleocrview"), false);
+    struct Page {
+        const wchar_t* file;
+        const wchar_t* hidden;  // null: nothing hidden
+        const char* shot;
+    };
+    const Page pages[] = {
+        {L"singleocrwnd.xml", L"imagetoolbar", "singleocrwnd"},
+        {L"screenocrwnd.xml", L"imagetoolbar", "screenocrwnd"},
+        {L"batchocrwnd.xml", L"BatchOCR_List", "batchocrwnd_empty"},
+        {L"singleocrview.xml", nullptr, "singleocrview"},
+    };
+    for (const Page& page : pages) {
+        auto w = Open(page.file);
+        if (page.hidden != nullptr)
+            w->Find(page.hidden)->SetVisible(false);
+        Save(*w, dir, QString::fromLatin1(page.shot), false);
     }
 }
 
