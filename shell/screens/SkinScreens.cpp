@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "jobs/BatchFileItem.h"
 #include "pages/BatchListRow.h"
@@ -276,26 +278,27 @@ void SmallWindowShots(const QString& dir) {
         w->As<CButtonUI>(L"msgynconfirmbtn")->SetText(L"确定");
         Save(*w, dir, QStringLiteral("commondlg_question"));
     }
-    {
-        auto w = Open(L"updatewnd.xml");
-        w->As<CLabelUI>(L"updatetext")->SetText(L"发现新版本 1.2.0.0");
-        Save(*w, dir, QStringLiteral("updatewnd"));
-    }
-    {
-        auto w = Open(L"mainmenuwnd.xml");
-        Save(*w, dir, QStringLiteral("mainmenuwnd"));
-    }
-    {
+    // The small windows with their texts; the shot is named after the file.
+    struct Small {
+        const wchar_t* file;
+        std::vector<std::pair<const wchar_t*, const wchar_t*>> texts;
+    };
+    const Small windows[] = {
+        {L"updatewnd.xml", {{L"updatetext", L"发现新版本 1.2.0.0"}}},
+        {L"mainmenuwnd.xml", {}},
         // The capture key window after a refused key: the key in use stays.
-        auto w = Open(L"hotkeywnd.xml");
-        w->As<CLabelUI>(L"hotkeyfield")->SetText(L"ctrl + 2");
-        w->As<CLabelUI>(L"hotkeytip")->SetText(L"ctrl + alt + a 被占用！");
-        Save(*w, dir, QStringLiteral("hotkeywnd"));
-    }
-    {
-        auto w = Open(L"usercenterinfownd.xml");
-        w->As<CLabelUI>(L"nickname")->SetText(L"林小雨 138****5678");
-        Save(*w, dir, QStringLiteral("usercenterinfownd"));
+        {L"hotkeywnd.xml",
+         {{L"hotkeyfield", L"ctrl + 2"}, {L"hotkeytip", L"ctrl + alt + a 被占用！"}}},
+        {L"usercenterinfownd.xml", {{L"nickname", L"林小雨 138****5678"}}},
+        {L"screenshottoolwnd.xml", {}},
+        {L"uploadbtn.xml", {}},
+        {L"deletebtn.xml", {}},
+    };
+    for (const Small& small : windows) {
+        auto w = Open(small.file);
+        for (const auto& [name, text] : small.texts)
+            w->Find(name)->SetText(text);
+        Save(*w, dir, QString::fromWCharArray(small.file).chopped(4));
     }
     for (const wchar_t* f : {L"registerloginwnd.xml", L"wechatloginwnd.xml",
                              L"bindcellphonewnd.xml", L"qqloginwnd.xml"}) {
@@ -305,10 +308,6 @@ void SmallWindowShots(const QString& dir) {
             loading->SetPadding(QMargins(c.width() / 2 - 30, c.height() / 2 - 30, 0, 0));
             loading->SetVisible(true);
         }
-        Save(*w, dir, QString::fromWCharArray(f).chopped(4));
-    }
-    for (const wchar_t* f : {L"screenshottoolwnd.xml", L"uploadbtn.xml", L"deletebtn.xml"}) {
-        auto w = Open(f);
         Save(*w, dir, QString::fromWCharArray(f).chopped(4));
     }
 }
