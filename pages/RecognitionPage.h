@@ -126,6 +126,7 @@ private:
     int m_cutMode = 0;
     Recognizer m_recognizer;
     // Workers hold a weak reference: a page that is gone is left alone.
+    // Declared last, so it goes first when the page is destroyed.
     std::shared_ptr<Liveness> m_liveness;
 };
 
