@@ -11,6 +11,11 @@ function(kelsor_add_gtest subsystem target)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
+    if(KELSOR_ASAN)
+        # Third-party libraries that keep their memory until exit are not
+        # reported; the programs the tests start inherit the setting.
+        list(APPEND ARG_ENV "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/lsan.supp")
+    endif()
     if(ARG_ENV)
         # gtest_discover_tests flattens list-valued properties, so the
         # environment travels as a launcher that serves discovery and runs alike.

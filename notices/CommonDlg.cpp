@@ -124,35 +124,8 @@ int CommonDlg::ShowYesNo(HWND parent, const std::wstring& title, const std::wstr
     });
 }
 
-int CommonDlg::ShowUnsupportedFormat(HWND parent) {
-    return ShowInfo(parent, L"", notice::kUnsupportedFormat);
-}
-int CommonDlg::ShowDamagedFile(HWND parent) {
-    return ShowInfo(parent, L"", notice::kDamagedFile);
-}
-int CommonDlg::ShowFolderDropped(HWND parent) {
-    return ShowInfo(parent, L"", notice::kFolderDropped);
-}
-int CommonDlg::ShowOpenFailed(HWND parent) {
-    return ShowInfo(parent, L"", notice::kOpenFailed);
-}
-int CommonDlg::ShowListFinished(HWND parent) {
-    return ShowInfo(parent, L"", notice::kListFinished);
-}
-int CommonDlg::ShowRecognitionFailed(HWND parent) {
-    return ShowInfo(parent, L"", notice::kRecognitionFailed);
-}
-int CommonDlg::ShowHotKeyTaken(HWND parent) {
-    return ShowInfo(parent, L"", notice::kHotKeyTaken);
-}
-int CommonDlg::ShowHotKeyTaken(HWND parent, const std::wstring& keyName) {
-    return ShowInfo(parent, L"", notice::HotKeyTakenText(keyName));
-}
-int CommonDlg::ShowListFull(HWND parent) {
-    return ShowInfo(parent, L"", notice::kListFull);
-}
-int CommonDlg::ShowTasksRunning(HWND parent) {
-    return ShowInfo(parent, L"", notice::kTasksRunning);
+int CommonDlg::ShowNotice(HWND parent, const std::wstring& text) {
+    return ShowInfo(parent, L"", text);
 }
 
 std::wstring notice::HotKeyTakenText(const std::wstring& keyName) {

@@ -39,17 +39,8 @@ public:
     static int ShowInfo(ui::HWND parent, const std::wstring& title, const std::wstring& text);
     static int ShowYesNo(ui::HWND parent, const std::wstring& title, const std::wstring& text,
                          const std::wstring& cancelText, const std::wstring& confirmText);
-    static int ShowUnsupportedFormat(ui::HWND parent);
-    static int ShowDamagedFile(ui::HWND parent);
-    static int ShowFolderDropped(ui::HWND parent);
-    static int ShowOpenFailed(ui::HWND parent);
-    static int ShowListFinished(ui::HWND parent);
-    static int ShowRecognitionFailed(ui::HWND parent);
-    static int ShowHotKeyTaken(ui::HWND parent);
-    // The same notice for a capture key of another name.
-    static int ShowHotKeyTaken(ui::HWND parent, const std::wstring& keyName);
-    static int ShowListFull(ui::HWND parent);
-    static int ShowTasksRunning(ui::HWND parent);
+    // A notice of the catalogue below under the usual title.
+    static int ShowNotice(ui::HWND parent, const std::wstring& text);
 
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"CommonDlg"; }

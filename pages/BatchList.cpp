@@ -21,6 +21,7 @@ namespace kelsor::jobs {
 namespace {
 
 using notices::CommonDlg;
+namespace notice = notices::notice;
 
 bool Exists(const std::wstring& path) {
     struct stat info {};
@@ -70,7 +71,7 @@ void BatchList::AddRows() {
     }
     BuildRowsInViewSoon();
     if (m_store.Size() >= BatchFileStore::kCapacity) {
-        CommonDlg::ShowListFull(MainWindowHandle(m_owner));
+        CommonDlg::ShowNotice(MainWindowHandle(m_owner), notice::kListFull);
     }
 }
 
@@ -202,7 +203,7 @@ void BatchList::StartAll() {
         anyStartable = anyStartable || Startable(item->state);
     }
     if (allDone) {
-        CommonDlg::ShowListFinished(m_owner);
+        CommonDlg::ShowNotice(m_owner, notice::kListFinished);
         return;
     }
     if (!anyStartable || !SignedIn()) {
@@ -264,7 +265,7 @@ void BatchList::Open(const std::wstring& path) const {
     // The desktop opener starts whatever it is given and reports nothing
     // back, so a file that is gone is caught here.
     if (!Exists(path) || !platform::OpenWithDesktop(path)) {
-        CommonDlg::ShowOpenFailed(m_owner);
+        CommonDlg::ShowNotice(m_owner, notice::kOpenFailed);
     }
 }
 

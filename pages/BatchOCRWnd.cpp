@@ -20,6 +20,7 @@ namespace kelsor::jobs {
 namespace {
 
 using notices::CommonDlg;
+namespace notice = notices::notice;
 
 BatchOCRWnd* g_batchPage = nullptr;
 
@@ -147,11 +148,11 @@ std::vector<std::unique_ptr<BatchFileItem>> BatchOCRWnd::CheckPaths(
     for (const std::wstring& path : paths) {
         const BatchPictureInfo info = ReadBatchPictureInfo(path);
         if (info.check == PictureUnsupported) {
-            CommonDlg::ShowUnsupportedFormat(GetHWND());
+            CommonDlg::ShowNotice(GetHWND(), notice::kUnsupportedFormat);
             continue;
         }
         if (info.check != PictureAccepted) {
-            CommonDlg::ShowDamagedFile(GetHWND());
+            CommonDlg::ShowNotice(GetHWND(), notice::kDamagedFile);
             continue;
         }
         auto item = std::make_unique<BatchFileItem>();
@@ -172,7 +173,7 @@ void BatchOCRWnd::AddPaths(const std::vector<std::wstring>& paths) {
     }
     BatchFileStore& store = m_list.Store();
     if (store.Size() >= BatchFileStore::kCapacity) {
-        CommonDlg::ShowListFull(MainWindowHandle(GetHWND()));
+        CommonDlg::ShowNotice(MainWindowHandle(GetHWND()), notice::kListFull);
         return;
     }
     store.Fill(kept);  // what does not fit is dropped
@@ -187,7 +188,7 @@ void BatchOCRWnd::AddPaths(const std::vector<std::wstring>& paths) {
 
 void BatchOCRWnd::ClearList() {
     if (m_list.Tasks().TaskCount() > 0) {
-        CommonDlg::ShowTasksRunning(MainWindowHandle(GetHWND()));
+        CommonDlg::ShowNotice(MainWindowHandle(GetHWND()), notice::kTasksRunning);
         return;
     }
     m_list.RemoveAllRows();

@@ -87,7 +87,7 @@ bool CScreenShotWnd::SetUp(const std::wstring& target) {
     m_grab = std::move(grab.image);
     m_screenGeometry = grab.geometry;
     m_screenRect = TrackRect{0, 0, m_screenGeometry.width(), m_screenGeometry.height()};
-    m_pendingRect = m_screenRect;
+    m_gesture.Offer(m_screenRect);
     m_tracker = CXRectTracker();
     m_tracker.bounds = m_screenRect;
     if (Create(nullptr, L"ScreenShotWnd", ui::WS_POPUP, 0) == nullptr) {
@@ -145,62 +145,31 @@ bool CScreenShotWnd::HostEvent(QEvent* event) {
                 Cancel();
             }
             return true;
-        case QEvent::MouseButtonPress:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                OnPress(static_cast<QMouseEvent*>(event)->position().toPoint());
-            }
-            return true;
-        case QEvent::MouseMove:
-            OnMove(static_cast<QMouseEvent*>(event)->position().toPoint());
-            return true;
-        case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                m_buttonDown = 0;
-                m_firstDragPending = 0;
-            }
-            return true;
-        case QEvent::MouseButtonDblClick:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                Finish();
-            }
-            return true;
         default:
-            return false;
+            return RouteSelectionMouse(event, *this);
     }
 }
 
+void CScreenShotWnd::OnRelease() {
+    m_buttonDown = 0;
+    m_gesture.End();
+}
+
+void CScreenShotWnd::OnDoubleClick() {
+    Finish();
+}
+
 void CScreenShotWnd::OnPress(QPoint p) {
-    QWidget* host = GetHWND();
-    m_lastPoint = p;
     const TrackRect& selection = m_tracker.selection;
-    if (selection.Width() != 0 && selection.Height() != 0) {
-        const int hit = m_tracker.LocatePoint(p.x(), p.y());
-        if (hit != kHitNothing) {
-            m_tracker.TrackDrag(hit, host, p.x(), p.y());
-        }
-    }
-    if (!m_pendingRect.IsAllZero()) {
-        // The first press takes the whole screen; a drag replaces it.
-        m_tracker.selection = m_pendingRect;
-        host->repaint();
-        m_firstDragPending = 1;
-        m_pendingRect = TrackRect{};
-    }
+    // The first press takes the whole screen; a drag replaces it.
+    m_gesture.Press(m_tracker, GetHWND(), p, selection.Width() != 0 && selection.Height() != 0);
     m_buttonDown = 1;
     PlaceToolbar();
 }
 
 void CScreenShotWnd::OnMove(QPoint p) {
     QWidget* host = GetHWND();
-    const bool beyondThreshold =
-        std::abs(p.x() - m_lastPoint.x()) > 1 || std::abs(p.y() - m_lastPoint.y()) > 1;
-    if (beyondThreshold && m_buttonDown != 0 && m_firstDragPending != 0) {
-        m_tracker.selection =
-            TrackRect{m_lastPoint.x(), m_lastPoint.y(), m_lastPoint.x(), m_lastPoint.y()};
-        m_tracker.TrackDrag(2, host, m_lastPoint.x(), m_lastPoint.y());
-        m_firstDragPending = 0;
-    }
-    m_lastPoint = p;
+    m_gesture.Move(m_tracker, host, p, m_buttonDown != 0);
     const bool onSelection = m_tracker.selection.Width() != 0 &&
                              m_tracker.selection.Height() != 0 && m_tracker.ApplyCursor(host);
     if (!onSelection) {

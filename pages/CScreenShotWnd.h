@@ -7,6 +7,7 @@
 #include <string>
 
 #include "jobs/view/RectTracker.h"
+#include "pages/CutOverlay.h"
 #include "platform/ui/UiLib.h"
 
 class QEventLoop;
@@ -25,7 +26,7 @@ class ScreenShotToolWnd;
 //
 // The window is frameless, stays on top, bypasses the window manager and
 // holds the keyboard while it runs (Esc works without focus). UI thread only.
-class CScreenShotWnd : public ui::CWindowWnd {
+class CScreenShotWnd : public ui::CWindowWnd, private SelectionMouse {
 public:
     CScreenShotWnd();
     ~CScreenShotWnd() override;
@@ -57,8 +58,10 @@ private:
     void Paint();
     void PaintSizeLabel(QPainter& painter) const;
     void PlaceToolbar();
-    void OnPress(QPoint p);
-    void OnMove(QPoint p);
+    void OnPress(QPoint p) override;
+    void OnMove(QPoint p) override;
+    void OnRelease() override;
+    void OnDoubleClick() override;
     void Cancel();
     void Finish();
     void End(int result);
@@ -66,14 +69,12 @@ private:
     QSize ScreenSize() const;
 
     int m_buttonDown = 0;
-    int m_firstDragPending = 0;
-    QPoint m_lastPoint;
     int m_result = 0;
     // The grab in device pixels and the screen's logical geometry.
     QImage m_grab;
     QRect m_screenGeometry;
     TrackRect m_screenRect;
-    TrackRect m_pendingRect;
+    SelectionGesture m_gesture;
     CXRectTracker m_tracker;
     std::unique_ptr<ScreenShotToolWnd> m_toolbar;
     std::wstring m_target;

@@ -1,7 +1,10 @@
 #include "pages/CutOverlay.h"
 
+#include <QMouseEvent>
 #include <QPainter>
+#include <QWidget>
 #include <algorithm>
+#include <cstdlib>
 
 #include "jobs/view/RectTracker.h"
 
@@ -51,6 +54,55 @@ void PaintCutOverlay(QPainter& painter, const QImage& grab, QSize area, const Tr
     if (!selection.IsAllZero()) {
         tracker.DrawFrame(painter);
     }
+}
+
+bool RouteSelectionMouse(QEvent* event, SelectionMouse& mouse) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick) {
+        return false;
+    }
+    const auto* press = static_cast<QMouseEvent*>(event);
+    if (type == QEvent::MouseMove) {
+        mouse.OnMove(press->position().toPoint());
+    } else if (press->button() != Qt::LeftButton) {
+        return true;
+    } else if (type == QEvent::MouseButtonPress) {
+        mouse.OnPress(press->position().toPoint());
+    } else if (type == QEvent::MouseButtonRelease) {
+        mouse.OnRelease();
+    } else {
+        mouse.OnDoubleClick();
+    }
+    return true;
+}
+
+void SelectionGesture::Press(RectTrackerBase& tracker, QWidget* host, QPoint p, bool onSelection) {
+    m_lastPoint = p;
+    if (onSelection) {
+        const int hit = tracker.LocatePoint(p.x(), p.y());
+        if (hit != kHitNothing) {
+            tracker.TrackDrag(hit, host, p.x(), p.y());
+        }
+    }
+    if (!m_offered.IsAllZero()) {
+        tracker.selection = m_offered;
+        host->repaint();
+        m_firstDragPending = true;
+        m_offered = TrackRect{};
+    }
+}
+
+void SelectionGesture::Move(RectTrackerBase& tracker, QWidget* host, QPoint p, bool armed) {
+    const bool beyondThreshold =
+        std::abs(p.x() - m_lastPoint.x()) > 1 || std::abs(p.y() - m_lastPoint.y()) > 1;
+    if (beyondThreshold && armed && m_firstDragPending) {
+        tracker.selection =
+            TrackRect{m_lastPoint.x(), m_lastPoint.y(), m_lastPoint.x(), m_lastPoint.y()};
+        tracker.TrackDrag(2, host, m_lastPoint.x(), m_lastPoint.y());
+        m_firstDragPending = false;
+    }
+    m_lastPoint = p;
 }
 
 }  // namespace kelsor::jobs

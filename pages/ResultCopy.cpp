@@ -35,8 +35,10 @@ ResultCopy::ResultCopy(ui::CPaintManagerUI& pm)
         m_tip->SetVisible(false);
     // The button follows the text area, whichever of the page's many state
     // changes shows or hides it.
-    if (m_textArea != nullptr)
+    if (m_textArea != nullptr) {
+        m_watched = m_textArea.data();
         m_textArea->installEventFilter(this);
+    }
 }
 
 ResultCopy::~ResultCopy() {
@@ -45,8 +47,8 @@ ResultCopy::~ResultCopy() {
 }
 
 bool ResultCopy::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_textArea.data() &&
-        (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
+    if ((event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) &&
+        watched == m_watched.data()) {
         const bool shown = event->type() == QEvent::ShowToParent;
         if (m_button != nullptr)
             m_button->SetVisible(shown);

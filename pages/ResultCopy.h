@@ -30,6 +30,10 @@ private:
 
     // The controls go with the page's window, which may close first.
     QPointer<ui::CControlUI> m_textArea;
+    // The text area as a plain object, for telling its events apart: while
+    // it is being destroyed it is no control any more, and reading
+    // m_textArea then would cast it to one.
+    QPointer<QObject> m_watched;
     QPointer<ui::CControlUI> m_button;
     QPointer<ui::CControlUI> m_tip;
     QPointer<QSequentialAnimationGroup> m_fade;

@@ -14,15 +14,11 @@
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/FileIo.h"
-#include "notices/CommonDlg.h"
 #include "pages/CScreenShotWnd.h"
 #include "pages/PageButtons.h"
-#include "pages/PageControls.h"
 #include "pages/PageNaming.h"
-#include "pages/ResultCopy.h"
 #include "pages/ScreenGrab.h"
 #include "pages/SingleOCRView.h"
-#include "pages/UiThread.h"
 #include "platform/sys/Messages.h"
 #include "platform/sys/ShellFolders.h"
 #include "platform/ui/MainWindowRef.h"
@@ -30,8 +26,6 @@
 namespace kelsor::jobs {
 namespace {
 
-constexpr ui::UINT kChildStyle =
-    ui::WS_CHILD | ui::WS_VISIBLE | ui::WS_CLIPSIBLINGS | ui::WS_CLIPCHILDREN;
 constexpr int kScreenTab = 2;
 // How long the main window gets to step aside before the screen is grabbed.
 constexpr int kStepAsideMs = 100;
@@ -64,11 +58,6 @@ void ShowMainWindow(QWidget* main) {
 
 }  // namespace
 
-// Lives as long as the page object; only touched on the UI thread.
-struct ScreenOCRWnd::Liveness {
-    ScreenOCRWnd* page;
-};
-
 // Everything a worker needs, taken on the UI thread when it starts.
 struct ScreenOCRWnd::Job {
     unsigned generation = 0;
@@ -89,13 +78,13 @@ std::wstring GetScreenResultPath() {
 }
 
 ScreenOCRWnd::ScreenOCRWnd()
-    : m_recognizer(&kelsor::RecognizePictureText),
-      m_liveness(std::make_shared<Liveness>(Liveness{this})) {
+    : RecognitionPage(kOwnerScreenPage, L"cutscreenocr",
+                      {WM_KSOCR_SCREEN_NOPICTURE, WM_KSOCR_SCREEN_READY,
+                       WM_KSOCR_SCREEN_RECOGNISING, WM_KSOCR_SCREEN_DONE}) {
     PagePointer() = this;
 }
 
 ScreenOCRWnd::~ScreenOCRWnd() {
-    m_liveness.reset();
     UploadBtn::SetScreenAction({});
     DeleteBtn::SetScreenAction({});
     if (PagePointer() == this) {
@@ -103,79 +92,10 @@ ScreenOCRWnd::~ScreenOCRWnd() {
     }
 }
 
-void ScreenOCRWnd::OnFinalMessage(ui::HWND) {
-    delete this;
-}
-
-void ScreenOCRWnd::SetRecognizer(Recognizer recognizer) {
-    m_recognizer = recognizer ? std::move(recognizer) : Recognizer(&kelsor::RecognizePictureText);
-}
-
 void ScreenOCRWnd::InitWindow() {
-    ui::CPaintManagerUI& pm = m_PaintManager;
-    m_cutScreenHint = pm.FindControl(L"cutscreenocr");
-    m_imageToolbar = pm.FindControl(L"imagetoolbar");
-    m_moveButton = pm.FindControl(L"movebtn");
-    m_cutButton = pm.FindControl(L"cutbtn");
-    m_waitOcr = pm.FindControl(L"waitocr");
-    m_convertingGif = pm.FindControl(L"covertinggif");
-    m_textArea = pm.FindControl(L"ocrtextarea");
-    m_copy = std::make_unique<ResultCopy>(pm);
-    EnableControl(m_moveButton, false);
-    EnableControl(m_cutButton, true);
-
-    m_view = std::make_unique<SingleOCRView>();
-    m_view->Create(GetHWND(), L"SingleOCRView", kChildStyle, 0);
-    m_view->ShowWindow(false, false);
-    PlaceView();
-
-    m_uploadButton = std::make_unique<UploadBtn>(kOwnerScreenPage);
-    m_uploadButton->Create(GetHWND(), L"UploadBtn", kChildStyle, 0);
-    m_uploadButton->MoveWindow(363, 32, 92, 30);
-    m_deleteButton = std::make_unique<DeleteBtn>(kOwnerScreenPage);
-    m_deleteButton->Create(GetHWND(), L"DeleteBtn", kChildStyle, 0);
-    m_deleteButton->MoveWindow(465, 32, 72, 30);
+    RecognitionPage::InitWindow();
     UploadBtn::SetScreenAction([this] { StartCapture(); });
     DeleteBtn::SetScreenAction([this] { Reset(); });
-
-    ShowControl(m_waitOcr, true);
-    ShowControl(m_convertingGif, false);
-    ShowControl(m_textArea, false);
-    ShowPictureControls(false);
-    m_cutMode = 0;
-}
-
-void ScreenOCRWnd::PlaceView() {
-    if (m_view) {
-        m_view->MoveWindow(21, 23, 528, 451);
-    }
-}
-
-ui::LRESULT ScreenOCRWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) {
-    if (msg == ui::WM_SIZE) {
-        PlaceView();
-    }
-    return WindowImplBase::HandleMessage(msg, wParam, lParam);
-}
-
-void ScreenOCRWnd::OnClick(ui::TNotifyUI& msg) {
-    if (msg.pSender == nullptr) {
-        return;
-    }
-    const ui::CDuiString name = msg.pSender->GetName();
-    if (m_copy->IsCopyButton(name)) {
-        m_copy->Copy();
-    } else if (name == L"adaptationbtn") {
-        m_view->FitToWidth();
-    } else if (name == L"movebtn") {
-        SwitchToMoveMode();
-    } else if (name == L"cutbtn") {
-        SwitchToCutMode();
-    } else if (name == L"zoominbtn") {
-        m_view->ZoomIn();
-    } else if (name == L"zoomoutbtn") {
-        m_view->ZoomOut();
-    }
 }
 
 // ------------------------------------------------------------------ capture
@@ -256,82 +176,24 @@ void ScreenOCRWnd::SetCapturedPicture(const std::wstring& path) {
     // A recognition still running belongs to the picture before.
     ++m_generation;
     m_hasPicture = true;
-    m_view->ShowPicture(path);
-    if (m_cutMode != 0) {
-        SwitchToMoveMode();
-    }
-    ShowControl(m_waitOcr, true);
-    ShowControl(m_convertingGif, false);
-    ShowControl(m_textArea, false);
-    ShowPictureControls(true);
+    View()->ShowPicture(path);
     SetPictureButtonsEnabled(true);
-    SendPageMessage(WM_KSOCR_SCREEN_READY);
-}
-
-void ScreenOCRWnd::ShowPictureControls(bool shown) {
-    m_view->ShowWindow(shown, false);
-    ShowControl(m_cutScreenHint, !shown);
-    ShowControl(m_imageToolbar, shown);
-    m_uploadButton->ShowWindow(shown, false);
-    m_deleteButton->ShowWindow(shown, false);
+    ShowNewPicture();
 }
 
 // ---------------------------------------------------------------- the page
 
-void ScreenOCRWnd::SwitchToMoveMode() {
-    ShowControl(m_waitOcr, true);
-    ShowControl(m_textArea, false);
-    EnableControl(m_moveButton, false);
-    EnableControl(m_cutButton, true);
-    m_cutMode = 0;
-    m_view->SetMoveMode(true);
-    m_view->PaintPicture();
-    m_view->ClearCut();
-    SendPageMessage(WM_KSOCR_SCREEN_READY);
-}
-
-void ScreenOCRWnd::SwitchToCutMode() {
-    ShowControl(m_waitOcr, true);
-    ShowControl(m_textArea, false);
-    EnableControl(m_cutButton, false);
-    EnableControl(m_moveButton, true);
-    m_cutMode = 1;
-    m_view->SetMoveMode(false);
-    m_view->EnterCutMode();
-    SendPageMessage(WM_KSOCR_SCREEN_READY);
-}
-
-void ScreenOCRWnd::Reset() {
+void ScreenOCRWnd::DropPicture() {
     ++m_generation;
     m_hasPicture = false;
-    ShowControl(m_waitOcr, true);
-    ShowControl(m_convertingGif, false);
-    ShowControl(m_textArea, false);
-    ShowPictureControls(false);
-    // A failed recognition ends here with the buttons disabled.
-    SetPictureButtonsEnabled(true);
-    SwitchToMoveMode();
-    SendPageMessage(WM_KSOCR_SCREEN_NOPICTURE);
 }
 
 std::wstring ScreenOCRWnd::ResultPath() const {
     return GetScreenResultPath();
 }
 
-bool ScreenOCRWnd::IsMoveMode() const {
-    return m_view == nullptr || m_view->IsMoveMode();
-}
-
-void ScreenOCRWnd::ZoomAt(const QPoint& pointInPage, int wheelDelta) {
-    if (m_view == nullptr || !m_view->IsMoveMode() || m_view->GetHWND() == nullptr) {
-        return;
-    }
-    m_view->ZoomBy(m_view->GetHWND()->mapFrom(GetHWND(), pointInPage), wheelDelta);
-}
-
-void ScreenOCRWnd::SetPictureButtonsEnabled(bool enabled) {
-    EnableControl(m_uploadButton->Button(), enabled);
-    EnableControl(m_deleteButton->Button(), enabled);
+bool ScreenOCRWnd::CopiesResult() const {
+    return App().autoCopyScreenText.load() != 0;
 }
 
 // -------------------------------------------------------------- recognition
@@ -349,69 +211,22 @@ void ScreenOCRWnd::StartRecognition() {
         ScreenResultFolder(app.useCustomOutputFolder.load() != 0, app.customOutputFolder.get(),
                            app.desktopFolder, platform::GetShellFolder(platform::kFolderPersonal)) +
         TimeStampedResultName(local);
-    SetPictureButtonsEnabled(false);
-    ShowControl(m_waitOcr, false);
-    ShowControl(m_convertingGif, true);
-    if (auto* gif = dynamic_cast<ui::CGifAnimUI*>(m_convertingGif)) {
-        gif->PlayGif();
-    }
-    SendPageMessage(WM_KSOCR_SCREEN_RECOGNISING);
-    m_view->SaveCut(app.screenCutPicturePath);
+    ShowRecognising(app.screenCutPicturePath);
 
-    Job job{m_generation,
-            app.screenWorkPicturePath,
-            app.screenCutPicturePath,
-            ResultPathValue(),
-            m_cutMode != 0,
-            app.formatType.load(),
-            m_recognizer};
-    std::thread(&ScreenOCRWnd::RecognizeWorker, std::move(job), std::weak_ptr(m_liveness)).detach();
+    Job job{m_generation, app.screenWorkPicturePath, app.screenCutPicturePath, ResultPathValue(),
+            InCutMode(),  app.formatType.load(),     CurrentRecognizer()};
+    std::thread(&ScreenOCRWnd::RecognizeWorker, std::move(job), Alive()).detach();
 }
 
 void ScreenOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
     // The capture is a JPEG already: no conversion step.
     const std::wstring& source = job.useCut ? job.cutFile : job.captureFile;
     const std::string text = job.recognize ? job.recognize(job.formatType, source) : std::string();
-    if (text.empty()) {
-        RunOnUiThread([&liveness, &job] {
-            if (auto alive = liveness.lock()) {
-                alive->page->FailRecognition(job.generation);
-            }
-        });
-        return;
-    }
     // Written even when a newer capture has replaced the picture meanwhile.
-    WriteResultTextFile(job.resultPath, text + "\r\n");
-    const std::wstring wide = AnsiToWide(text);
-    RunOnUiThread([&liveness, &job, &wide] {
-        if (auto alive = liveness.lock()) {
-            alive->page->ShowResult(job.generation, wide);
-        }
-    });
-}
-
-void ScreenOCRWnd::FailRecognition(unsigned generation) {
-    if (generation != m_generation) {
-        return;
+    if (!text.empty()) {
+        WriteResultTextFile(job.resultPath, text + "\r\n");
     }
-    Reset();
-    notices::CommonDlg::ShowRecognitionFailed(GetHWND());
-}
-
-void ScreenOCRWnd::ShowResult(unsigned generation, const std::wstring& text) {
-    if (generation != m_generation) {
-        return;
-    }
-    if (m_textArea != nullptr) {
-        m_textArea->SetText(text);
-    }
-    ShowControl(m_convertingGif, false);
-    ShowControl(m_textArea, true);
-    if (App().autoCopyScreenText.load() != 0) {
-        m_copy->Copy();
-    }
-    SetPictureButtonsEnabled(true);
-    SendPageMessage(WM_KSOCR_SCREEN_DONE);
+    Deliver(liveness, job.generation, AnsiToWide(text));
 }
 
 }  // namespace kelsor::jobs

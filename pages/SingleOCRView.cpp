@@ -102,7 +102,7 @@ void SingleOCRView::PaintPicture() {
 
 void SingleOCRView::EnterCutMode() {
     const QSize size = ClientSize();
-    m_pendingRect = TrackRect{0, 0, size.width(), size.height()};
+    m_gesture.Offer(TrackRect{0, 0, size.width(), size.height()});
     m_paintWidth = size.width();
     m_paintHeight = size.height();
     m_grab = GrabUnderView();
@@ -153,7 +153,7 @@ void SingleOCRView::SaveCut(const std::wstring& target) {
 
 void SingleOCRView::ClearCut() {
     m_overlayShown = 0;
-    m_firstDragPending = 0;
+    m_gesture.End();
     m_tracker.selection = TrackRect{};
     if (QWidget* h = GetHWND()) {
         h->update();
@@ -185,25 +185,8 @@ bool SingleOCRView::HostEvent(QEvent* event) {
         case QEvent::Paint:
             Paint();
             return true;
-        case QEvent::MouseButtonPress: {
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton) {
-                OnPress(mouse->position().toPoint());
-            }
-            return true;
-        }
-        case QEvent::MouseMove:
-            OnMove(static_cast<QMouseEvent*>(event)->position().toPoint());
-            return true;
-        case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                OnRelease();
-            }
-            return true;
-        case QEvent::MouseButtonDblClick:
-            return true;
         default:
-            return false;
+            return RouteSelectionMouse(event, *this);
     }
 }
 
@@ -232,20 +215,8 @@ void SingleOCRView::OnPress(QPoint p) {
         }
         return;
     }
-    m_lastPoint = p;
-    if (!m_tracker.selection.IsAllZero()) {
-        const int hit = m_tracker.LocatePoint(p.x(), p.y());
-        if (hit != kHitNothing) {
-            m_tracker.TrackDrag(hit, host, p.x(), p.y());
-        }
-    }
-    if (!m_pendingRect.IsAllZero()) {
-        // The first press of a cut selects the whole view.
-        m_tracker.selection = m_pendingRect;
-        host->repaint();
-        m_firstDragPending = 1;
-        m_pendingRect = TrackRect{};
-    }
+    // The first press of a cut selects the whole view.
+    m_gesture.Press(m_tracker, host, p, !m_tracker.selection.IsAllZero());
     m_overlayShown = 1;
     host->update();
 }
@@ -266,16 +237,8 @@ void SingleOCRView::OnMove(QPoint p) {
     if (m_overlayShown == 0) {
         return;
     }
-    const bool beyondThreshold =
-        std::abs(p.x() - m_lastPoint.x()) > 1 || std::abs(p.y() - m_lastPoint.y()) > 1;
-    if (beyondThreshold && m_firstDragPending != 0) {
-        // A rubber band from the press point replaces the whole-view choice.
-        m_tracker.selection =
-            TrackRect{m_lastPoint.x(), m_lastPoint.y(), m_lastPoint.x(), m_lastPoint.y()};
-        m_tracker.TrackDrag(2, host, m_lastPoint.x(), m_lastPoint.y());
-        m_firstDragPending = 0;
-    }
-    m_lastPoint = p;
+    // A rubber band from the press point replaces the whole-view choice.
+    m_gesture.Move(m_tracker, host, p, true);
     host->repaint();
 }
 
@@ -287,7 +250,7 @@ void SingleOCRView::OnRelease() {
         return;
     }
     m_overlayShown = 0;
-    m_firstDragPending = 0;
+    m_gesture.End();
 }
 
 void SingleOCRView::UpdateCursor(QPoint p) {

@@ -9,6 +9,7 @@
 
 #include "jobs/view/PictureCanvas.h"
 #include "jobs/view/RectTracker.h"
+#include "pages/CutOverlay.h"
 #include "platform/ui/UiLib.h"
 
 class QMouseEvent;
@@ -19,7 +20,7 @@ namespace kelsor::jobs {
 // lets the user move and zoom it (move mode) or mark a part of it for
 // recognition (cut mode). A cut is taken from the screen pixels under the
 // view at the moment cut mode is entered, so it has the displayed resolution.
-class SingleOCRView : public ui::WindowImplBase {
+class SingleOCRView : public ui::WindowImplBase, private SelectionMouse {
 public:
     // The screen pixels of `area` (screen coordinates), or a null image when
     // the screen cannot be read.
@@ -66,9 +67,9 @@ protected:
 
 private:
     void Paint();
-    void OnPress(QPoint p);
-    void OnMove(QPoint p);
-    void OnRelease();
+    void OnPress(QPoint p) override;
+    void OnMove(QPoint p) override;
+    void OnRelease() override;
     void UpdateCursor(QPoint p);
     QImage GrabUnderView() const;
     QSize ClientSize() const;
@@ -76,9 +77,7 @@ private:
     int m_moveMode = 1;
     CViewRectTracker m_tracker;
     int m_overlayShown = 0;
-    int m_firstDragPending = 0;
-    QPoint m_lastPoint;
-    TrackRect m_pendingRect;
+    SelectionGesture m_gesture;
     int m_paintWidth = 0;
     int m_paintHeight = 0;
     // The screen from the view's top-left corner on, as it was when cut mode

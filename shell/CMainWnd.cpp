@@ -156,7 +156,7 @@ void CMainWnd::RegisterHotKey() {
         PostMessage(WM_HOTKEY, static_cast<WPARAM>(kScreenCaptureHotKeyId), 0);
     });
     if (result == GlobalHotKey::Result::kTaken) {
-        CommonDlg::ShowHotKeyTaken(GetHWND(), name);
+        CommonDlg::ShowNotice(GetHWND(), notices::notice::HotKeyTakenText(name));
     } else if (result == GlobalHotKey::Result::kNoX11) {
         // Nobody holds the key: there is no X server to hold it on. No
         // notice fits that, so the log says it and the program works on.
@@ -398,7 +398,7 @@ void CMainWnd::DropFiles(const std::vector<std::wstring>& paths) {
     if (m_page == kSinglePage) {
         const std::wstring& first = paths.front();
         if (IsFolder(first))
-            CommonDlg::ShowFolderDropped(GetHWND());
+            CommonDlg::ShowNotice(GetHWND(), notices::notice::kFolderDropped);
         else
             single_page::SetPicture(first);
     }

@@ -134,6 +134,143 @@ bool Zip(const QString& stage, const QString& out) {
     return zip_close(za) == 0;
 }
 
+// One line of images.txt: kind|output|template|width|height|keys|states or
+// animation keys.
+struct ImageLine {
+    QString kind;
+    QString out;
+    QString tmpl;
+    int w = 0;
+    int h = 0;
+    Keys common;
+    QString last;
+};
+
+// A strip of `states` (";"-separated key sets), one frame wide each.
+bool RenderPngStrip(const QString& svgDir, const ImageLine& line, const QString& target) {
+    const QStringList states = line.last.split(QLatin1Char(';'));
+    QImage img(line.w * states.size(), line.h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    bool ok = true;
+    for (int i = 0; i < states.size(); ++i) {
+        Keys keys = line.common;
+        for (const auto& [k, v] : ParseKeys(states[i]))
+            keys[k] = v;
+        ok = RenderState(svgDir, line.tmpl, keys, line.w, line.h, p, i * line.w) && ok;
+    }
+    p.end();
+    return img.save(target, "PNG") && ok;
+}
+
+// The keys of frame `i` of `frames`: time, angle, number, bounce and three
+// dot phases.
+Keys FrameKeys(const Keys& common, int i, int frames) {
+    Keys keys = common;
+    const double t = static_cast<double>(i) / frames;
+    keys[QStringLiteral("t")] = QString::number(t);
+    keys[QStringLiteral("a")] = QString::number(360.0 * t);
+    keys[QStringLiteral("n")] = QString::number(i);
+    keys[QStringLiteral("dy")] = QString::number(3.0 * std::sin(2.0 * M_PI * t));
+    for (int k = 0; k < 3; ++k)
+        keys[QStringLiteral("o%1").arg(k)] =
+            QString::number(((i + frames - k * frames / 3) % frames) < frames / 3 ? 1.0 : 0.3);
+    return keys;
+}
+
+// An animation: frames rendered to PNG in the work folder, joined by convert.
+bool RenderGif(const QString& svgDir, const QString& work, const ImageLine& line,
+               const QString& target) {
+    const Keys anim = ParseKeys(line.last);
+    const int frames =
+        anim.count(QStringLiteral("frames")) ? anim.at(QStringLiteral("frames")).toInt() : 12;
+    const QString delay = anim.count(QStringLiteral("delay")) ? anim.at(QStringLiteral("delay"))
+                                                              : QStringLiteral("8");
+    const QString frameDir = work + QStringLiteral("/frames/") +
+                             QString(line.out).replace(QLatin1Char('/'), QLatin1Char('_'));
+    QDir(frameDir).removeRecursively();
+    QDir().mkpath(frameDir);
+    QStringList args = {QStringLiteral("-delay"),   delay,
+                        QStringLiteral("-loop"),    QStringLiteral("0"),
+                        QStringLiteral("-dispose"), QStringLiteral("previous")};
+    bool ok = true;
+    for (int i = 0; i < frames; ++i) {
+        QImage img(line.w, line.h, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        ok = RenderState(svgDir, line.tmpl, FrameKeys(line.common, i, frames), line.w, line.h, p,
+                         0) &&
+             ok;
+        p.end();
+        const QString frame = frameDir + QStringLiteral("/%1.png").arg(i, 3, 10, QLatin1Char('0'));
+        img.save(frame, "PNG");
+        args << frame;
+    }
+    args << target;
+    if (QProcess::execute(QStringLiteral("/usr/bin/convert"), args) != 0) {
+        std::fprintf(stderr, "convert failed for %s\n", qPrintable(line.out));
+        ok = false;
+    }
+    return ok;
+}
+
+// Renders every image of the manifest into `stage`; false when any failed.
+bool RenderImages(const QString& skin, const QString& work, const QString& stage) {
+    const QString svgDir = skin + QStringLiteral("/svg");
+    QFile manifest(skin + QStringLiteral("/images.txt"));
+    if (!manifest.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "no manifest\n");
+        return false;
+    }
+    QTextStream in(&manifest);
+    int lineNo = 0;
+    bool ok = true;
+    while (!in.atEnd()) {
+        const QString text = in.readLine().trimmed();
+        ++lineNo;
+        if (text.isEmpty() || text.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList f = text.split(QLatin1Char('|'));
+        if (f.size() != 7) {
+            std::fprintf(stderr, "images.txt:%d: expected 7 fields\n", lineNo);
+            ok = false;
+            continue;
+        }
+        const ImageLine line{f[0].trimmed(),
+                             f[1].trimmed(),
+                             f[2].trimmed(),
+                             f[3].trimmed().toInt(),
+                             f[4].trimmed().toInt(),
+                             ParseKeys(f[5]),
+                             f[6]};
+        const QString target = stage + QLatin1Char('/') + line.out;
+        QDir().mkpath(QFileInfo(target).path());
+        if (line.kind == QLatin1String("png")) {
+            ok = RenderPngStrip(svgDir, line, target) && ok;
+        } else if (line.kind == QLatin1String("gif")) {
+            ok = RenderGif(svgDir, work, line, target) && ok;
+        } else {
+            std::fprintf(stderr, "images.txt:%d: unknown kind\n", lineNo);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+// Layouts go to the archive root.
+bool CopyLayouts(const QString& skin, const QString& stage) {
+    bool ok = true;
+    for (const QString& name :
+         QDir(skin + QStringLiteral("/layouts")).entryList({QStringLiteral("*.xml")}, QDir::Files))
+        ok = QFile::copy(skin + QStringLiteral("/layouts/") + name,
+                         stage + QLatin1Char('/') + name) &&
+             ok;
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,108 +283,13 @@ int main(int argc, char** argv) {
     const QString skin = QString::fromLocal8Bit(argv[1]);
     const QString work = QString::fromLocal8Bit(argv[2]);
     const QString outZip = QString::fromLocal8Bit(argv[3]);
-    const QString svgDir = skin + QStringLiteral("/svg");
     const QString stage = work + QStringLiteral("/stage");
     QDir(stage).removeRecursively();
     QDir().mkpath(stage);
-
-    QFile manifest(skin + QStringLiteral("/images.txt"));
-    if (!manifest.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "no manifest\n");
-        return 1;
-    }
-    QTextStream in(&manifest);
-    int lineNo = 0;
-    bool ok = true;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        ++lineNo;
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QStringList f = line.split(QLatin1Char('|'));
-        if (f.size() != 7) {
-            std::fprintf(stderr, "images.txt:%d: expected 7 fields\n", lineNo);
-            ok = false;
-            continue;
-        }
-        const QString kind = f[0].trimmed();
-        const QString out = f[1].trimmed();
-        const QString tmpl = f[2].trimmed();
-        const int w = f[3].trimmed().toInt();
-        const int h = f[4].trimmed().toInt();
-        const Keys common = ParseKeys(f[5]);
-        const QString target = stage + QLatin1Char('/') + out;
-        QDir().mkpath(QFileInfo(target).path());
-        if (kind == QLatin1String("png")) {
-            const QStringList states = f[6].split(QLatin1Char(';'));
-            QImage img(w * states.size(), h, QImage::Format_ARGB32_Premultiplied);
-            img.fill(Qt::transparent);
-            QPainter p(&img);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setRenderHint(QPainter::TextAntialiasing);
-            for (int i = 0; i < states.size(); ++i) {
-                Keys keys = common;
-                for (const auto& [k, v] : ParseKeys(states[i]))
-                    keys[k] = v;
-                ok = RenderState(svgDir, tmpl, keys, w, h, p, i * w) && ok;
-            }
-            p.end();
-            ok = img.save(target, "PNG") && ok;
-        } else if (kind == QLatin1String("gif")) {
-            const Keys anim = ParseKeys(f[6]);
-            const int frames = anim.count(QStringLiteral("frames"))
-                                   ? anim.at(QStringLiteral("frames")).toInt()
-                                   : 12;
-            const QString delay = anim.count(QStringLiteral("delay"))
-                                      ? anim.at(QStringLiteral("delay"))
-                                      : QStringLiteral("8");
-            const QString frameDir = work + QStringLiteral("/frames/") +
-                                     QString(out).replace(QLatin1Char('/'), QLatin1Char('_'));
-            QDir(frameDir).removeRecursively();
-            QDir().mkpath(frameDir);
-            QStringList args = {QStringLiteral("-delay"),   delay,
-                                QStringLiteral("-loop"),    QStringLiteral("0"),
-                                QStringLiteral("-dispose"), QStringLiteral("previous")};
-            for (int i = 0; i < frames; ++i) {
-                Keys keys = common;
-                const double t = static_cast<double>(i) / frames;
-                keys[QStringLiteral("t")] = QString::number(t);
-                keys[QStringLiteral("a")] = QString::number(360.0 * t);
-                keys[QStringLiteral("n")] = QString::number(i);
-                keys[QStringLiteral("dy")] = QString::number(3.0 * std::sin(2.0 * M_PI * t));
-                // Three phases for dot animations.
-                for (int k = 0; k < 3; ++k)
-                    keys[QStringLiteral("o%1").arg(k)] = QString::number(
-                        ((i + frames - k * frames / 3) % frames) < frames / 3 ? 1.0 : 0.3);
-                QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-                img.fill(Qt::transparent);
-                QPainter p(&img);
-                p.setRenderHint(QPainter::Antialiasing);
-                ok = RenderState(svgDir, tmpl, keys, w, h, p, 0) && ok;
-                p.end();
-                const QString frame =
-                    frameDir + QStringLiteral("/%1.png").arg(i, 3, 10, QLatin1Char('0'));
-                img.save(frame, "PNG");
-                args << frame;
-            }
-            args << target;
-            const int rc = QProcess::execute(QStringLiteral("/usr/bin/convert"), args);
-            if (rc != 0) {
-                std::fprintf(stderr, "convert failed for %s\n", qPrintable(out));
-                ok = false;
-            }
-        } else {
-            std::fprintf(stderr, "images.txt:%d: unknown kind\n", lineNo);
-            ok = false;
-        }
-    }
-    // Layouts go to the archive root.
-    for (const QString& name :
-         QDir(skin + QStringLiteral("/layouts")).entryList({QStringLiteral("*.xml")}, QDir::Files))
-        ok = QFile::copy(skin + QStringLiteral("/layouts/") + name,
-                         stage + QLatin1Char('/') + name) &&
-             ok;
-    if (!ok)
+    // Both run whatever the other's outcome, so every fault is reported.
+    const bool images = RenderImages(skin, work, stage);
+    const bool layouts = CopyLayouts(skin, stage);
+    if (!images || !layouts)
         return 1;
     return Zip(stage, outZip) ? 0 : 1;
 }

@@ -61,25 +61,25 @@ protected:
 }  // namespace
 
 TEST_F(CommonDlgTest, EveryNoticeShowsItsTextUnderTheSameTitle) {
-    const std::vector<std::pair<int (*)(HWND), const wchar_t*>> catalogue = {
-        {&CommonDlg::ShowUnsupportedFormat, L"很抱歉，不支持该文件格式！"},
-        {&CommonDlg::ShowDamagedFile, L"很抱歉，该文件已损坏！"},
-        {&CommonDlg::ShowFolderDropped, L"很抱歉，不支持拖入文件夹！"},
-        {&CommonDlg::ShowOpenFailed, L"打开失败，请尝试手动打开！"},
-        {&CommonDlg::ShowListFinished, L"当前列表已转换完成！"},
-        {&CommonDlg::ShowRecognitionFailed, L"识别失败！"},
-        {&CommonDlg::ShowHotKeyTaken, L"ctrl + 2 被占用！"},
-        {&CommonDlg::ShowListFull, L"您添加的文件已超过上限，最多可添加100张！"},
-        {&CommonDlg::ShowTasksRunning, L"任务正在执行，请勿清空目录！"},
+    const std::vector<std::pair<const wchar_t*, const wchar_t*>> catalogue = {
+        {notice::kUnsupportedFormat, L"很抱歉，不支持该文件格式！"},
+        {notice::kDamagedFile, L"很抱歉，该文件已损坏！"},
+        {notice::kFolderDropped, L"很抱歉，不支持拖入文件夹！"},
+        {notice::kOpenFailed, L"打开失败，请尝试手动打开！"},
+        {notice::kListFinished, L"当前列表已转换完成！"},
+        {notice::kRecognitionFailed, L"识别失败！"},
+        {notice::kHotKeyTaken, L"ctrl + 2 被占用！"},
+        {notice::kListFull, L"您添加的文件已超过上限，最多可添加100张！"},
+        {notice::kTasksRunning, L"任务正在执行，请勿清空目录！"},
     };
     QWidget parent;
     parent.resize(800, 600);
     parent.show();
-    for (const auto& [show, text] : catalogue) {
+    for (const auto& [catalogued, text] : catalogue) {
         SCOPED_TRACE(QString::fromWCharArray(text).toStdString());
         ModalSeam::SetNextAnswer(L"msgconfirmbtn");
         CommonDlg::SetResult(7);
-        EXPECT_EQ(show(&parent), 0);
+        EXPECT_EQ(CommonDlg::ShowNotice(&parent, catalogued), 0);
         EXPECT_EQ(seen.title, L"温馨提示");
         EXPECT_EQ(seen.text, text);
         EXPECT_EQ(seen.page, 0);
@@ -121,7 +121,7 @@ TEST_F(CommonDlgTest, CentredOverTheParentEvenWhenTheParentIsSmaller) {
     parent.setGeometry(500, 400, 300, 100);
     parent.show();
     ModalSeam::SetNextAnswer(L"msgconfirmbtn");
-    CommonDlg::ShowDamagedFile(&parent);
+    CommonDlg::ShowNotice(&parent, notice::kDamagedFile);
     const QPoint client = parent.mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(seen.rect, QRect(client + QPoint(-50, -40), QSize(400, 180)));
 }
@@ -131,7 +131,7 @@ TEST_F(CommonDlgTest, SeveralNoticesInARowEachWaitForTheirClick) {
     ModalSeam::SetNextAnswer(L"msgconfirmbtn");
     ModalSeam::SetNextAnswer(L"msgconfirmbtn");
     for (int i = 0; i < 3; ++i)
-        CommonDlg::ShowUnsupportedFormat(nullptr);
+        CommonDlg::ShowNotice(nullptr, notice::kUnsupportedFormat);
     EXPECT_EQ(shown, 3);
     EXPECT_EQ(ModalSeam::PendingAnswers(), 0);
 }
@@ -141,7 +141,7 @@ TEST_F(CommonDlgTest, ANoticeFromAWorkerThreadRunsOnTheUiThread) {
     std::atomic<bool> done{false};
     std::atomic<int> result{-1};
     std::thread worker([&] {
-        result = CommonDlg::ShowRecognitionFailed(nullptr);
+        result = CommonDlg::ShowNotice(nullptr, notice::kRecognitionFailed);
         done = true;
     });
     EXPECT_TRUE(kelsor::test::WaitFor([&] { return done.load(); }));

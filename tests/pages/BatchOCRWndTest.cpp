@@ -418,13 +418,11 @@ namespace {
 // The whole list against the service: one picture done, one failed, one
 // held while it runs, two waiting; the waiting ones removed or run after.
 TEST_F(BatchPageTest, ListRunsThroughTheServiceRowByRow) {
-    const std::string data = WideToAnsi(root);
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, data + "server", data + "server.log",
-                              {"--engine", "tesseract"}, error))
+    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(root),
+                                      {"--engine", "tesseract"}, error))
         << error;
-    ASSERT_TRUE(service.SignInDemoUser());
 
     const std::wstring folder = Folder(L"run");
     const QImage blank = pagetest::TwoColourPicture(200, 120, Qt::white, Qt::white);
@@ -497,13 +495,11 @@ TEST_F(BatchPageTest, ListRunsThroughTheServiceRowByRow) {
 // Two pictures of the same name from two folders, both written into the
 // folder of the first: each keeps its own result.
 TEST_F(BatchPageTest, SameNamedPicturesKeepTheirOwnResults) {
-    const std::string data = WideToAnsi(root);
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, data + "server", data + "server.log",
-                              {"--engine", "tesseract"}, error))
+    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(root),
+                                      {"--engine", "tesseract"}, error))
         << error;
-    ASSERT_TRUE(service.SignInDemoUser());
     const std::wstring one = TextPicture(Folder(L"sub1") + L"p.png", {"FROM FOLDER ONE"});
     const std::wstring two = TextPicture(Folder(L"sub2") + L"p.png", {"FROM FOLDER TWO"});
     page->AddPaths({one, two});
@@ -511,8 +507,8 @@ TEST_F(BatchPageTest, SameNamedPicturesKeepTheirOwnResults) {
     const std::vector<int> ids = Ids();
     ASSERT_TRUE(WaitForState(ids[1], RowState::Done)) << service.Log();
     ASSERT_TRUE(WaitForState(ids[0], RowState::Done)) << service.Log();
-    EXPECT_EQ(test::ReadFile(data + "sub1/p.txt"), "FROM FOLDER ONE");
-    EXPECT_EQ(test::ReadFile(data + "sub1/p (2).txt"), "FROM FOLDER TWO");
+    EXPECT_EQ(test::ReadFile(WideToAnsi(root) + "sub1/p.txt"), "FROM FOLDER ONE");
+    EXPECT_EQ(test::ReadFile(WideToAnsi(root) + "sub1/p (2).txt"), "FROM FOLDER TWO");
 
     // Without a batch source folder the results go beside each picture.
     BatchSourceFolder().clear();

@@ -21,13 +21,12 @@ class RealRecognitionTest : public ::testing::Test, public PageFixture {};
 }  // namespace
 
 TEST_F(RealRecognitionTest, PictureToTextThroughTheLocalService) {
-    const std::string data = QString::fromStdWString(root).toStdString();
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, data + "server", data + "server.log",
-                              {"--engine", "tesseract"}, error))
+    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE,
+                                      QString::fromStdWString(root).toStdString(),
+                                      {"--engine", "tesseract"}, error))
         << error;
-    ASSERT_TRUE(service.SignInDemoUser());
 
     const std::wstring picture = Folder(L"scan") + L"page 1.png";
     ASSERT_TRUE(SavePicture(test::LargeTextPicture({QStringLiteral("Hello World"),

@@ -20,6 +20,11 @@ using kelsor::test::ReleaseAt;
 
 namespace {
 
+bool Near(QRgb a, QColor b) {
+    return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
+           std::abs(qBlue(a) - b.blue()) < 40;
+}
+
 class ViewTest : public ::testing::Test, public PageFixture {
 protected:
     // A 264 x 226 picture, red left and blue right, shown centred at natural
@@ -38,14 +43,22 @@ protected:
         host = view->GetHWND();
         ASSERT_TRUE(WaitFor([&] { return !view->Canvas().LatestFrame().image.isNull(); }));
     }
+    QImage SavedCut(const std::wstring& path) {
+        view->SaveCut(path);
+        return QImage(QString::fromStdWString(path));
+    }
+    // The cut of the whole view: white around the picture, red left, blue
+    // right, upright as shown.
+    void ExpectWholeViewCut() {
+        const QImage image = SavedCut(root + L"cut.jpg");
+        ASSERT_EQ(image.size(), QSize(528, 451));
+        EXPECT_TRUE(Near(image.pixel(10, 10), Qt::white));
+        EXPECT_TRUE(Near(image.pixel(150, 130), Qt::red));
+        EXPECT_TRUE(Near(image.pixel(370, 320), Qt::blue));
+    }
     jobs::SingleOCRView* view = nullptr;
     QWidget* host = nullptr;
 };
-
-bool Near(QRgb a, QColor b) {
-    return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
-           std::abs(qBlue(a) - b.blue()) < 40;
-}
 
 }  // namespace
 
@@ -60,13 +73,7 @@ TEST_F(ViewTest, ClickInCutModeSelectsTheWholeViewAndCutsTheDisplayedPixels) {
     ReleaseAt(host, {50, 50});
     EXPECT_FALSE(view->OverlayShown());
 
-    const std::wstring cut = root + L"cut.jpg";
-    view->SaveCut(cut);
-    const QImage image(QString::fromStdWString(cut));
-    ASSERT_EQ(image.size(), QSize(528, 451));
-    EXPECT_TRUE(Near(image.pixel(10, 10), Qt::white));
-    EXPECT_TRUE(Near(image.pixel(150, 130), Qt::red));
-    EXPECT_TRUE(Near(image.pixel(370, 320), Qt::blue));
+    ExpectWholeViewCut();
 }
 
 TEST_F(ViewTest, APhotoStoredSidewaysIsCutUprightAsShown) {
@@ -74,13 +81,7 @@ TEST_F(ViewTest, APhotoStoredSidewaysIsCutUprightAsShown) {
     ASSERT_TRUE(page->ClickControl(L"cutbtn"));
     PressAt(host, {50, 50});
     ReleaseAt(host, {50, 50});
-    const std::wstring cut = root + L"cut.jpg";
-    view->SaveCut(cut);
-    const QImage image(QString::fromStdWString(cut));
-    ASSERT_EQ(image.size(), QSize(528, 451));
-    EXPECT_TRUE(Near(image.pixel(10, 10), Qt::white));
-    EXPECT_TRUE(Near(image.pixel(150, 130), Qt::red));
-    EXPECT_TRUE(Near(image.pixel(370, 320), Qt::blue));
+    ExpectWholeViewCut();
 }
 
 TEST_F(ViewTest, RubberBandStartsAfterTwoPixelsAndCutsFromTheScreenGrab) {
@@ -115,8 +116,7 @@ TEST_F(ViewTest, RubberBandStartsAfterTwoPixelsAndCutsFromTheScreenGrab) {
     EXPECT_EQ(host->cursor().shape(), Qt::ArrowCursor);
 
     const std::wstring cut = root + L"band.jpg";
-    view->SaveCut(cut);
-    const QImage image(QString::fromStdWString(cut));
+    const QImage image = SavedCut(cut);
     ASSERT_EQ(image.size(), QSize(199, 149));
     EXPECT_TRUE(Near(image.pixel(20, 20), Qt::green));
     EXPECT_TRUE(Near(image.pixel(180, 20), Qt::black));

@@ -26,6 +26,15 @@ using namespace kelsor::pagetest;
 
 namespace {
 
+// A recognition the test holds until it sets `release`; `ended` is set once
+// every worker has dropped its copy of the recognizer, which captures `token`.
+struct HeldRecognition {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::shared_ptr<std::atomic<bool>> ended = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<void> token{nullptr, [flag = ended](void*) { *flag = true; }};
+};
+
 constexpr unsigned kReset = 2129, kReady = 2130, kStarted = 2131, kDone = 2132;
 
 class PageTest : public ::testing::Test, public PageFixture {
@@ -190,24 +199,18 @@ TEST_F(PageTest, APictureBeyondTheDecoderLimitsIsADamagedFile) {
 // the new picture, gets the work files to itself.
 TEST_F(PageTest, ARecognitionLeftBehindNeverTouchesThePage) {
     Choose(Picture(L"scan", L"first.png"));
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    auto ended = std::make_shared<std::atomic<bool>>(false);
-    struct Sentinel {
-        std::shared_ptr<std::atomic<bool>> flag;
-        ~Sentinel() { *flag = true; }
-    };
-    auto sentinel = std::shared_ptr<Sentinel>(new Sentinel{ended});
+    HeldRecognition held;
     // The first picture (300 wide) fails, late; the second (120 wide) gives
     // its text when its work file is whole.
-    page->SetRecognizer([released, sentinel](int, const std::wstring& picture) {
-        const int width = QImage(QString::fromStdWString(picture)).width();
-        if (width == 300) {
-            released.wait();
-        }
-        return width == 120 ? std::string("second") : std::string();
-    });
-    sentinel.reset();
+    page->SetRecognizer(
+        [released = held.released, token = held.token](int, const std::wstring& picture) {
+            const int width = QImage(QString::fromStdWString(picture)).width();
+            if (width == 300) {
+                released.wait();
+            }
+            return width == 120 ? std::string("second") : std::string();
+        });
+    held.token.reset();
     page->StartRecognition();
     const std::wstring next = Folder(L"scan") + L"next.png";
     ASSERT_TRUE(SavePicture(TwoColourPicture(120, 80, Qt::white, Qt::black), next));
@@ -217,8 +220,8 @@ TEST_F(PageTest, ARecognitionLeftBehindNeverTouchesThePage) {
     EXPECT_TRUE(page->UploadButton()->Button()->IsEnabled());
     page->StartRecognition();
     page->SetRecognizer(nullptr);  // the workers hold the last copies
-    release.set_value();
-    ASSERT_TRUE(WaitFor([&] { return ended->load(); }));
+    held.release.set_value();
+    ASSERT_TRUE(WaitFor([&] { return held.ended->load(); }));
 
     EXPECT_EQ(main->messages, (std::vector<unsigned>{kReady, kStarted, kReady, kStarted, kDone}));
     EXPECT_TRUE(notices.empty());
@@ -305,26 +308,18 @@ TEST_F(PageTest, DeleteButtonResets) {
 
 TEST_F(PageTest, AWorkerOutlivingItsPageLeavesItAlone) {
     Choose(Picture(L"scan", L"gone.png"));
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    // Set when the worker has dropped its copy of the recognition, i.e. ended.
-    auto ended = std::make_shared<std::atomic<bool>>(false);
-    struct Sentinel {
-        std::shared_ptr<std::atomic<bool>> flag;
-        ~Sentinel() { *flag = true; }
-    };
-    auto sentinel = std::shared_ptr<Sentinel>(new Sentinel{ended});
-    page->SetRecognizer([released, sentinel](int, const std::wstring&) {
+    HeldRecognition held;
+    page->SetRecognizer([released = held.released, token = held.token](int, const std::wstring&) {
         released.wait();
         return std::string("late");
     });
-    sentinel.reset();
+    held.token.reset();
     page->StartRecognition();
     delete page;
     page = nullptr;
     EXPECT_EQ(jobs::GetSingleOCRPage(), nullptr);
-    release.set_value();
-    ASSERT_TRUE(WaitFor([&] { return ended->load(); }));
+    held.release.set_value();
+    ASSERT_TRUE(WaitFor([&] { return held.ended->load(); }));
     EXPECT_EQ(main->messages.back(), kStarted);
 }
 

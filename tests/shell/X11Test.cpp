@@ -56,12 +56,24 @@ bool PressStartsACapture(const char* keys) {
     return pressed && ran;
 }
 
-TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
-    START_PRIVATE_X();
+// The program's main window tests: a fresh profile, the application and the
+// modal seam, on a private X server.
+class MainWndX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        START_PRIVATE_X();
+        BuildContextIn(dir);
+        uitest::EnsureApp();
+        ModalSeam::Enable();
+    }
+    void TearDown() override {
+        ModalSeam::SetObserver(nullptr);
+        ModalSeam::Disable();
+    }
     kelsor::test::TempFolder dir;
-    BuildContextIn(dir);
-    uitest::EnsureApp();
-    ModalSeam::Enable();
+};
+
+TEST_F(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     shell::CMainWnd* w = OpenMainWindow();
     ASSERT_TRUE(w->HotKeyRegistered());
     EXPECT_EQ(ModalSeam::UnansweredCount(), 0);  // no notice
@@ -105,42 +117,49 @@ TEST(MainWndX11, CtrlTwoIsHeldByTheMainWindowAndStartsACapture) {
     QApplication::processEvents();
     EXPECT_TRUE(GrabCtrl2(other));
     xcb_disconnect(other);
-    ModalSeam::Disable();
 }
 
-TEST(MainWndX11, CtrlTwoTakenByAnotherProgramIsReported) {
-    START_PRIVATE_X();
-    kelsor::test::TempFolder dir;
-    BuildContextIn(dir);
-    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
-    ASSERT_EQ(xcb_connection_has_error(other), 0);
-    ASSERT_TRUE(GrabCtrl2(other));
-
-    uitest::EnsureApp();
-    ModalSeam::Enable();
+// Another program holds the capture key at start (Ctrl+2, or the key the
+// user chose): the notice names it and the window works on without it.
+TEST_F(MainWndX11, CaptureKeyTakenAtStartIsNamedInTheNotice) {
+    struct Case {
+        std::optional<shell::HotKey> saved;
+        xcb_keysym_t key;
+        std::uint16_t modifiers;
+        const wchar_t* notice;
+    };
+    const Case cases[] = {
+        {std::nullopt, '2', XCB_MOD_MASK_CONTROL, L"ctrl + 2 被占用！"},
+        {shell::HotKey{shell::kModCtrl | shell::kModAlt, 'j'}, 'j',
+         XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, L"ctrl + alt + j 被占用！"},
+    };
     std::vector<std::wstring> notices;
     ModalSeam::SetObserver([&](CWindowWnd& wnd) {
         auto& dlg = dynamic_cast<WindowImplBase&>(wnd);
         notices.push_back(dlg.PaintManager().FindControl(L"msgtext")->GetText());
     });
-    ModalSeam::SetNextAnswer(L"msgconfirmbtn");
-    shell::CMainWnd* w = OpenMainWindow();
-    EXPECT_FALSE(w->HotKeyRegistered());
-    EXPECT_EQ(notices, std::vector<std::wstring>{L"ctrl + 2 被占用！"});
-    // The window works on without the key; the other program keeps it.
-    EXPECT_NE(w->Page(2), nullptr);
-    delete w;
-    xcb_disconnect(other);
-    ModalSeam::SetObserver(nullptr);
-    ModalSeam::Disable();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString::fromWCharArray(c.notice).toStdString());
+        kelsor::test::TempFolder profile;
+        BuildContextIn(profile);
+        if (c.saved) {
+            ASSERT_TRUE(shell::SaveHotKey(App().configPath, *c.saved));
+        }
+        xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+        ASSERT_EQ(xcb_connection_has_error(other), 0);
+        ASSERT_TRUE(GrabKey(other, c.key, c.modifiers));
+        notices.clear();
+        ModalSeam::SetNextAnswer(L"msgconfirmbtn");
+        shell::CMainWnd* w = OpenMainWindow();
+        EXPECT_FALSE(w->HotKeyRegistered());
+        EXPECT_EQ(notices, std::vector<std::wstring>{c.notice});
+        EXPECT_NE(w->Page(2), nullptr);
+        delete w;
+        xcb_disconnect(other);
+    }
 }
 
-TEST(MainWndX11, ChosenKeyTakenMeanwhileIsRefusedAndAFreeOneReplacesCtrlTwo) {
-    START_PRIVATE_X();
-    kelsor::test::TempFolder dir;
-    BuildContextIn(dir);
-    uitest::EnsureApp();
-    ModalSeam::Enable();
+TEST_F(MainWndX11, ChosenKeyTakenMeanwhileIsRefusedAndAFreeOneReplacesCtrlTwo) {
     shell::CMainWnd* w = OpenMainWindow();
     ASSERT_TRUE(w->HotKeyRegistered());
     xcb_connection_t* other = xcb_connect(nullptr, nullptr);
@@ -187,32 +206,6 @@ TEST(MainWndX11, ChosenKeyTakenMeanwhileIsRefusedAndAFreeOneReplacesCtrlTwo) {
     EXPECT_TRUE(GrabCtrl2(other));
     delete w;
     xcb_disconnect(other);
-    ModalSeam::SetObserver(nullptr);
-    ModalSeam::Disable();
-}
-
-TEST(MainWndX11, ChosenKeyTakenAtStartIsNamedInTheNotice) {
-    START_PRIVATE_X();
-    kelsor::test::TempFolder dir;
-    BuildContextIn(dir);
-    ASSERT_TRUE(shell::SaveHotKey(App().configPath, {shell::kModCtrl | shell::kModAlt, 'j'}));
-    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
-    ASSERT_TRUE(GrabKey(other, 'j', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
-    uitest::EnsureApp();
-    ModalSeam::Enable();
-    std::vector<std::wstring> notices;
-    ModalSeam::SetObserver([&](CWindowWnd& wnd) {
-        auto& dlg = dynamic_cast<WindowImplBase&>(wnd);
-        notices.push_back(dlg.PaintManager().FindControl(L"msgtext")->GetText());
-    });
-    ModalSeam::SetNextAnswer(L"msgconfirmbtn");
-    shell::CMainWnd* w = OpenMainWindow();
-    EXPECT_FALSE(w->HotKeyRegistered());
-    EXPECT_EQ(notices, std::vector<std::wstring>{L"ctrl + alt + j 被占用！"});
-    delete w;
-    xcb_disconnect(other);
-    ModalSeam::SetObserver(nullptr);
-    ModalSeam::Disable();
 }
 
 // Stacking position of `window` among the root's children (bottom first).
@@ -297,12 +290,7 @@ QPoint LayoutControlCentre(const wchar_t* layout, const char* name) {
     return pos ? pos->center() : QPoint();
 }
 
-TEST(MainWndX11, CopiedResultIsOnTheXClipboardForOtherPrograms) {
-    START_PRIVATE_X();
-    kelsor::test::TempFolder dir;
-    BuildContextIn(dir);
-    uitest::EnsureApp();
-    ModalSeam::Enable();
+TEST_F(MainWndX11, CopiedResultIsOnTheXClipboardForOtherPrograms) {
     shell::CMainWnd* w = OpenMainWindow();
     jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
     ASSERT_NE(page, nullptr);
@@ -330,7 +318,6 @@ TEST(MainWndX11, CopiedResultIsOnTheXClipboardForOtherPrograms) {
         ("import -window root '" + std::string(KELSOR_SCREENSHOT_DIR) + "/single_page_copied.png'")
             .c_str());
     delete w;
-    ModalSeam::Disable();
 }
 
 TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -76,147 +77,186 @@ int Usage() {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    setenv("OMP_THREAD_LIMIT", "1", 0);
+struct EvalOptions {
     std::map<std::string, std::vector<std::string>> texts;
     int perLanguage = 40;
     std::string engines = "ppocr,tesseract";
     std::string dump;
     bool verbose = false;
     PpOcrSettings settings;
+};
+
+// Reads the command line into `options`; false on an unknown option or one
+// without its value.
+bool ParseOptions(int argc, char** argv, EvalOptions& options) {
+    PpOcrSettings& s = options.settings;
+    using Setter = std::function<void(const std::string&)>;
+    auto toInt = [](int& field) {
+        return Setter([&field](const std::string& v) { field = std::atoi(v.c_str()); });
+    };
+    auto toFloat = [](float& field) {
+        return Setter([&field](const std::string& v) { field = std::stof(v); });
+    };
+    auto toDouble = [](double& field) {
+        return Setter([&field](const std::string& v) { field = std::stod(v); });
+    };
+    const std::map<std::string, Setter> setters = {
+        {"--zh", [&](const std::string& v) { options.texts["zh"] = ReadTextLines(v); }},
+        {"--en", [&](const std::string& v) { options.texts["en"] = ReadTextLines(v); }},
+        {"--pictures", toInt(options.perLanguage)},
+        {"--engines", [&](const std::string& v) { options.engines = v; }},
+        {"--dump", [&](const std::string& v) { options.dump = v; }},
+        {"--det-max-side", toInt(s.detectionMaxSide)},
+        {"--det-min-side", toInt(s.detectionMinSide)},
+        {"--threshold", toFloat(s.detection.threshold)},
+        {"--box-threshold", toFloat(s.detection.boxThreshold)},
+        {"--unclip", toFloat(s.detection.unclipRatio)},
+        {"--rec-min-width", toInt(s.recognitionMinWidth)},
+        {"--latin-space", toFloat(s.latinSpaceProbability)},
+        {"--rec-batch", toInt(s.recognitionBatch)},
+        {"--rec-batch-spread", toDouble(s.recognitionBatchSpread)},
+        {"--min-confidence", toDouble(s.minLineConfidence)},
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--verbose") {
-            verbose = true;
+            options.verbose = true;
             continue;
         }
-        if (i + 1 >= argc) {
-            return Usage();
+        const auto setter = setters.find(arg);
+        if (i + 1 >= argc || setter == setters.end()) {
+            return false;
         }
-        const std::string value = argv[++i];
-        if (arg == "--zh" || arg == "--en") {
-            texts[arg.substr(2)] = ReadTextLines(value);
-        } else if (arg == "--pictures") {
-            perLanguage = std::atoi(value.c_str());
-        } else if (arg == "--engines") {
-            engines = value;
-        } else if (arg == "--dump") {
-            dump = value;
-        } else if (arg == "--det-max-side") {
-            settings.detectionMaxSide = std::atoi(value.c_str());
-        } else if (arg == "--det-min-side") {
-            settings.detectionMinSide = std::atoi(value.c_str());
-        } else if (arg == "--threshold") {
-            settings.detection.threshold = std::stof(value);
-        } else if (arg == "--box-threshold") {
-            settings.detection.boxThreshold = std::stof(value);
-        } else if (arg == "--unclip") {
-            settings.detection.unclipRatio = std::stof(value);
-        } else if (arg == "--rec-min-width") {
-            settings.recognitionMinWidth = std::atoi(value.c_str());
-        } else if (arg == "--latin-space") {
-            settings.latinSpaceProbability = std::stof(value);
-        } else if (arg == "--rec-batch") {
-            settings.recognitionBatch = std::atoi(value.c_str());
-        } else if (arg == "--rec-batch-spread") {
-            settings.recognitionBatchSpread = std::stod(value);
-        } else if (arg == "--min-confidence") {
-            settings.minLineConfidence = std::stod(value);
-        } else {
-            return Usage();
+        setter->second(argv[++i]);
+    }
+    return true;
+}
+
+// Writes each picture of the set to `dir` as "<language>-<index>.png".
+void DumpPictures(const std::vector<EvalSample>& set, const std::string& dir) {
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        const auto& p = set[i].picture;
+        cv::Mat rgb(p.height, p.width, CV_8UC3, const_cast<std::uint8_t*>(p.rgb.data()));
+        cv::Mat bgr;
+        cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+        cv::imwrite(dir + "/" + set[i].language + "-" + std::to_string(i) + ".png", bgr);
+    }
+}
+
+// The engine of that name; null with `exitCode` set when it is unknown (2)
+// or does not load (1).
+std::unique_ptr<RecognitionEngine> LoadEngine(const std::string& name,
+                                              const PpOcrSettings& settings, int& exitCode) {
+    if (name == "ppocr") {
+        std::string error;
+        auto engine = PpOcrEngine::Create(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()),
+                                          settings, error);
+        if (!engine) {
+            std::cerr << error << "\n";
+            exitCode = 1;
+        }
+        return engine;
+    }
+    if (name == "tesseract") {
+        auto tesseract = std::make_unique<TesseractEngine>();
+        if (tesseract->Init()) {
+            return tesseract;
+        }
+        std::cerr << "cannot initialise tesseract chi_sim+eng\n";
+        exitCode = 1;
+        return nullptr;
+    }
+    exitCode = Usage();
+    return nullptr;
+}
+
+// One language's sums over its pictures.
+struct LanguageTotals {
+    ErrorCount errors;
+    ErrorCount spacedErrors;
+    double seconds = 0.0;
+    double cpuSeconds = 0.0;
+    int pictures = 0;
+};
+
+void AddErrors(ErrorCount& sum, const ErrorCount& count) {
+    sum.edits += count.edits;
+    sum.characters += count.characters;
+}
+
+// Recognises every picture of the set with `engine` and prints one line per
+// language.
+void Evaluate(const std::string& name, RecognitionEngine& engine,
+              const std::vector<EvalSample>& set, bool verbose, double loadSeconds) {
+    std::map<std::string, LanguageTotals> totals;
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        const EvalSample& sample = set[i];
+        LanguageTotals& total = totals[sample.language];
+        std::vector<TextBlock> lines;
+        std::string error;
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = ThreadSeconds();
+        const bool ok = engine.Recognize(sample.picture, lines, error);
+        total.cpuSeconds += ThreadSeconds() - cpuStart;
+        total.seconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ++total.pictures;
+        const std::string reference = ReferenceText(sample);
+        const std::string recognised = RecognisedText(lines);
+        if (!ok) {
+            std::cerr << name << ": picture " << i << ": " << error << "\n";
+        }
+        const ErrorCount count = CountErrors(reference, recognised);
+        AddErrors(total.errors, count);
+        AddErrors(total.spacedErrors, CountErrors(reference, recognised, true));
+        if (verbose && count.edits > 0) {
+            std::cout << "--- " << name << " picture " << i << " (" << count.edits << " edits, "
+                      << sample.picture.width << "x" << sample.picture.height << ")\nexpected:\n"
+                      << reference << "got:\n"
+                      << recognised;
         }
     }
-    if (texts.empty() || perLanguage <= 0) {
+    for (const auto& [language, total] : totals) {
+        const ErrorCount& count = total.errors;
+        const ErrorCount& spaced = total.spacedErrors;
+        std::printf(
+            "%-10s %-3s pictures=%3d  CER=%6.2f%%  (%lld/%lld)  time/picture=%.3f s"
+            "  cpu/picture=%.3f s  load=%.2f s  CER-with-spaces=%.2f%%\n",
+            name.c_str(), language.c_str(), total.pictures,
+            100.0 * count.edits / std::max(1LL, count.characters), count.edits, count.characters,
+            total.seconds / total.pictures, total.cpuSeconds / total.pictures, loadSeconds,
+            100.0 * spaced.edits / std::max(1LL, spaced.characters));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("OMP_THREAD_LIMIT", "1", 0);
+    EvalOptions options;
+    if (!ParseOptions(argc, argv, options) || options.texts.empty() || options.perLanguage <= 0) {
         return Usage();
     }
     std::vector<EvalSample> set;
-    if (std::string error; !BuildEvaluationSet(texts, perLanguage, set, error)) {
+    if (std::string error; !BuildEvaluationSet(options.texts, options.perLanguage, set, error)) {
         std::cerr << error << "\n";
         return 2;
     }
-    if (!dump.empty()) {
-        for (std::size_t i = 0; i < set.size(); ++i) {
-            const auto& p = set[i].picture;
-            cv::Mat rgb(p.height, p.width, CV_8UC3, const_cast<std::uint8_t*>(p.rgb.data()));
-            cv::Mat bgr;
-            cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
-            cv::imwrite(dump + "/" + set[i].language + "-" + std::to_string(i) + ".png", bgr);
-        }
+    if (!options.dump.empty()) {
+        DumpPictures(set, options.dump);
     }
-
-    std::stringstream names(engines);
+    std::stringstream names(options.engines);
     std::string name;
     while (std::getline(names, name, ',')) {
-        std::unique_ptr<RecognitionEngine> engine;
         const auto loadStart = std::chrono::steady_clock::now();
-        if (name == "ppocr") {
-            std::string error;
-            engine = PpOcrEngine::Create(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()),
-                                         settings, error);
-            if (!engine) {
-                std::cerr << error << "\n";
-                return 1;
-            }
-        } else if (name == "tesseract") {
-            auto tesseract = std::make_unique<TesseractEngine>();
-            if (!tesseract->Init()) {
-                std::cerr << "cannot initialise tesseract chi_sim+eng\n";
-                return 1;
-            }
-            engine = std::move(tesseract);
-        } else {
-            return Usage();
+        int exitCode = 0;
+        std::unique_ptr<RecognitionEngine> engine = LoadEngine(name, options.settings, exitCode);
+        if (!engine) {
+            return exitCode;
         }
         const double loadSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - loadStart).count();
-        std::map<std::string, ErrorCount> errors;
-        std::map<std::string, double> seconds;
-        std::map<std::string, double> cpuSeconds;
-        std::map<std::string, ErrorCount> spacedErrors;
-        std::map<std::string, int> pictures;
-        for (std::size_t i = 0; i < set.size(); ++i) {
-            const EvalSample& sample = set[i];
-            std::vector<TextBlock> lines;
-            std::string error;
-            const auto start = std::chrono::steady_clock::now();
-            const double cpuStart = ThreadSeconds();
-            const bool ok = engine->Recognize(sample.picture, lines, error);
-            cpuSeconds[sample.language] += ThreadSeconds() - cpuStart;
-            seconds[sample.language] +=
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            ++pictures[sample.language];
-            const std::string reference = ReferenceText(sample);
-            const std::string recognised = RecognisedText(lines);
-            if (!ok) {
-                std::cerr << name << ": picture " << i << ": " << error << "\n";
-            }
-            const ErrorCount count = CountErrors(reference, recognised);
-            errors[sample.language].edits += count.edits;
-            errors[sample.language].characters += count.characters;
-            const ErrorCount spaced = CountErrors(reference, recognised, true);
-            spacedErrors[sample.language].edits += spaced.edits;
-            spacedErrors[sample.language].characters += spaced.characters;
-            if (verbose && count.edits > 0) {
-                std::cout << "--- " << name << " picture " << i << " (" << count.edits << " edits, "
-                          << sample.picture.width << "x" << sample.picture.height
-                          << ")\nexpected:\n"
-                          << reference << "got:\n"
-                          << recognised;
-            }
-        }
-        for (const auto& [language, count] : errors) {
-            const ErrorCount& spaced = spacedErrors[language];
-            std::printf(
-                "%-10s %-3s pictures=%3d  CER=%6.2f%%  (%lld/%lld)  time/picture=%.3f s"
-                "  cpu/picture=%.3f s  load=%.2f s  CER-with-spaces=%.2f%%\n",
-                name.c_str(), language.c_str(), pictures[language],
-                100.0 * count.edits / std::max(1LL, count.characters), count.edits,
-                count.characters, seconds[language] / pictures[language],
-                cpuSeconds[language] / pictures[language], loadSeconds,
-                100.0 * spaced.edits / std::max(1LL, spaced.characters));
-        }
+        Evaluate(name, *engine, set, options.verbose, loadSeconds);
         if (const auto* own = dynamic_cast<const PpOcrEngine*>(engine.get())) {
             PrintStages(own->StageTimes());
         }

@@ -26,16 +26,8 @@
 namespace kelsor::account::test {
 namespace {
 
-using platform::test::LoopbackServer;
-using Kind = AccountWindowKind;
-namespace fs = std::filesystem;
-
-const std::wstring kLoginPath = L"/index/account/login/pro/ocr/ver/1.2.3.4/channel/10001";
 const std::wstring kBindPath = L"/index/account/bindphone/pro/ocr/ver/1.2.3.4/channel/10001/uid/";
-const std::wstring kRecord =
-    LR"({"sp":"1.0","userid":"u1","nickname":"","mobile":"13800138000","avatar":"",)"
-    LR"("hwusername":"iam-u1","hwpassword":"pw","hwdomainname":"kelsor","hwregion":"cn-north-4",)"
-    LR"("token":"t1"})";
+const std::wstring kRecord = UserRecord(L"1", L"", L"13800138000");
 
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path);

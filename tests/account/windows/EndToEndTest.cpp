@@ -29,9 +29,6 @@
 namespace kelsor::account::test {
 namespace {
 
-using Kind = AccountWindowKind;
-namespace fs = std::filesystem;
-
 // A condition that asks the page until `ok` holds for the script's value.
 std::function<bool()> PageSays(std::function<platform::WebView*()> view, std::wstring script,
                                std::function<bool(const std::wstring&)> ok) {

@@ -23,15 +23,7 @@
 namespace kelsor::account::test {
 namespace {
 
-using platform::test::LoopbackServer;
-using Kind = AccountWindowKind;
-namespace fs = std::filesystem;
-
-const std::wstring kLoginPath = L"/index/account/login/pro/ocr/ver/1.2.3.4/channel/10001";
-const std::wstring kRecord =
-    LR"({"sp":"1.0","userid":"u9","nickname":"小凯","mobile":"13900139000","avatar":"",)"
-    LR"("hwusername":"iam-u9","hwpassword":"pw","hwdomainname":"kelsor","hwregion":"cn-north-4",)"
-    LR"("token":"t9"})";
+const std::wstring kRecord = UserRecord(L"9", L"小凯", L"13900139000");
 
 class MainWindowRoutingTest : public ::testing::Test {
 protected:

@@ -23,12 +23,6 @@
 namespace kelsor::account::test {
 namespace {
 
-using platform::test::LoopbackServer;
-using Kind = AccountWindowKind;
-namespace fs = std::filesystem;
-
-const std::wstring kLoginPath = L"/index/account/login/pro/ocr/ver/1.2.3.4/channel/10001";
-
 class AccountWindowsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {

@@ -24,6 +24,14 @@
 
 namespace kelsor::account::test {
 
+std::wstring UserRecord(const std::wstring& n, const std::wstring& nickname,
+                        const std::wstring& mobile) {
+    return LR"({"sp":"1.0","userid":"u)" + n + LR"(","nickname":")" + nickname +
+           LR"(","mobile":")" + mobile + LR"(","avatar":"","hwusername":"iam-u)" + n +
+           LR"(","hwpassword":"pw","hwdomainname":"kelsor","hwregion":"cn-north-4","token":"t)" +
+           n + LR"("})";
+}
+
 // Every page is titled with its own path; a path ending in "/links" carries
 // the links of the navigation tests, "/calls" asks wkaction on load.
 void ServeTestPages(httplib::Server& http) {

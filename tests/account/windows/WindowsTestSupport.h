@@ -6,12 +6,14 @@
 
 #include <httplib.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "WebTestSupport.h"
 #include "account/AccountWindowPort.h"
 #include "platform/ui/UiLib.h"
 
@@ -20,6 +22,18 @@ class WebView;
 }
 
 namespace kelsor::account::test {
+
+using platform::test::LoopbackServer;
+using Kind = AccountWindowKind;
+namespace fs = std::filesystem;
+
+// The sign-in page's path as the program asks for it.
+inline const std::wstring kLoginPath = L"/index/account/login/pro/ocr/ver/1.2.3.4/channel/10001";
+
+// A signed-in user's record as the pages hand it over: user "u<n>" with
+// token "t<n>".
+std::wstring UserRecord(const std::wstring& n, const std::wstring& nickname,
+                        const std::wstring& mobile);
 
 // A bare main window: 1120 x 720, routes 2141-2150 to the account windows,
 // records what the session shows and what reaches its handler.
