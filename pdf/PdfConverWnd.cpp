@@ -1,6 +1,7 @@
 #include "pdf/PdfConverWnd.h"
 
 #include <QString>
+#include <QWidget>
 
 #include "platform/sys/Process.h"
 #include "platform/ui/Controls.h"
@@ -234,6 +235,16 @@ void PdfConverWnd::StopConversion() {
     ShowControls();
 }
 
+void PdfConverWnd::EndRunBeforeClose() {
+    if (m_run == nullptr)
+        return;
+    // The worker posts to this window: it stops (after the page in hand)
+    // while the window is only hidden, before it is destroyed.
+    if (QWidget* host = GetHWND())
+        host->hide();
+    m_run.reset();
+}
+
 void PdfConverWnd::OnPageProgress(int id, int pagesDone, int pageCount) {
     PdfJob* job = m_jobs.Find(id);
     if (job == nullptr)
@@ -331,6 +342,7 @@ void PdfConverWnd::OnClick(TNotifyUI& msg) {
         return;
     const std::wstring name = msg.pSender->GetName();
     if (name == L"pdfclosebtn") {
+        EndRunBeforeClose();
         Close(1);
     } else if (name == L"pdfminbtn") {
         CWindowWnd::SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -370,6 +382,9 @@ LRESULT PdfConverWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kRunFinished:
             OnRunFinished();
             return 0;
+        case WM_CLOSE:
+            EndRunBeforeClose();
+            return WindowImplBase::HandleMessage(msg, wParam, lParam);
         default:
             return WindowImplBase::HandleMessage(msg, wParam, lParam);
     }

@@ -66,6 +66,8 @@ private:
     void OnPageProgress(int id, int pagesDone, int pageCount);
     void OnFileFinished(int id);
     void OnRunFinished();
+    // Closing: a run in progress stops before the window goes.
+    void EndRunBeforeClose();
     void ShowControls();
     void ChooseOutputFolder();
     void Note(const std::wstring& text);

@@ -118,6 +118,14 @@ TEST_F(PdfConverterTest, ALongScanShowsPageProgressAndStopsWhenAsked) {
     EXPECT_LT(job.pagesDone, 20);
     EXPECT_EQ(L"已取消", m_window->RowText(id, L"pdf_status"));
     EXPECT_EQ("earlier text", test::ReadFile(m_folder.file("scan20.txt")));
+
+    // Closing the window mid-run stops the run before the window goes.
+    m_window->StartConversion();
+    ASSERT_TRUE(test::WaitFor([&] { return m_window->Jobs().Find(id)->pagesDone >= 1; }, 60s));
+    ASSERT_TRUE(m_window->ClickControl(L"pdfclosebtn"));
+    EXPECT_FALSE(m_window->IsConverting());
+    test::RunEventsFor(200ms);
+    EXPECT_EQ("earlier text", test::ReadFile(m_folder.file("scan20.txt")));
 }
 
 }  // namespace
