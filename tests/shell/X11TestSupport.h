@@ -32,15 +32,14 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        char* argv[] = {const_cast<char*>("Xvfb"),
-                        const_cast<char*>("-displayfd"),
-                        const_cast<char*>("3"),
-                        const_cast<char*>("-screen"),
-                        const_cast<char*>("0"),
-                        const_cast<char*>("1280x900x24"),
-                        const_cast<char*>("-nolisten"),
-                        const_cast<char*>("tcp"),
-                        nullptr};
+        // -noreset: otherwise the server resets whenever its last client
+        // leaves (each xdotool call), and a program connecting during the
+        // reset is refused.
+        char* argv[] = {const_cast<char*>("Xvfb"),      const_cast<char*>("-displayfd"),
+                        const_cast<char*>("3"),         const_cast<char*>("-screen"),
+                        const_cast<char*>("0"),         const_cast<char*>("1280x900x24"),
+                        const_cast<char*>("-nolisten"), const_cast<char*>("tcp"),
+                        const_cast<char*>("-noreset"),  nullptr};
         const int rc = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         close(fds[1]);
