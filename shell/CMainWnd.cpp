@@ -140,7 +140,6 @@ void CMainWnd::InitWindow() {
     SetEnabled(m_dirPath, false);
     SetEnabled(m_changeDirBtn, false);
     SetEnabled(m_openDirBtn, false);
-    CreatePopups();
     if (!CreatePages())
         return;
     // The siblings start once the window is up: started with it, their own
@@ -212,17 +211,27 @@ void CMainWnd::FindControls() {
     m_closeBtn = Find<CButtonUI>(pm, L"closebtn");
 }
 
-void CMainWnd::CreatePopups() {
-    // Popups are owned by this window and keep out of the task bar; they
-    // are created hidden and shown only on request.
-    const UINT style = UI_WNDSTYLE_DIALOG & ~WS_VISIBLE;
-    m_menu = new CMainMenuWnd();
-    m_menu->SetHotKeyAction([this] { OpenHotKeyWindow(); });
-    m_menu->Create(GetHWND(), L"MainMenuWnd", style, WS_EX_TOOLWINDOW);
-    m_menu->ShowWindow(false);
-    m_userCenter = new CUserCenterInfoWnd(*this);
-    m_userCenter->Create(GetHWND(), L"UserCenterInfoWnd", style, WS_EX_TOOLWINDOW);
-    m_userCenter->ShowWindow(false);
+// Popups are owned by this window and keep out of the task bar; they are
+// created hidden and shown only on request.
+CMainMenuWnd* CMainWnd::MainMenu() {
+    if (m_menu == nullptr) {
+        m_menu = new CMainMenuWnd();
+        m_menu->SetHotKeyAction([this] { OpenHotKeyWindow(); });
+        m_menu->Create(GetHWND(), L"MainMenuWnd", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE,
+                       WS_EX_TOOLWINDOW);
+        m_menu->ShowWindow(false);
+    }
+    return m_menu;
+}
+
+CUserCenterInfoWnd* CMainWnd::UserCenter() {
+    if (m_userCenter == nullptr) {
+        m_userCenter = new CUserCenterInfoWnd(*this);
+        m_userCenter->Create(GetHWND(), L"UserCenterInfoWnd", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE,
+                             WS_EX_TOOLWINDOW);
+        m_userCenter->ShowWindow(false);
+    }
+    return m_userCenter;
 }
 
 bool CMainWnd::CreatePages() {
@@ -500,13 +509,11 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
 }
 
 void CMainWnd::ShowMainMenu() {
-    if (m_menu != nullptr)
-        m_menu->ShowAt(ClientToScreen(kMainMenuPoint));
+    MainMenu()->ShowAt(ClientToScreen(kMainMenuPoint));
 }
 
 void CMainWnd::ShowUserCenter() {
-    if (m_userCenter != nullptr)
-        m_userCenter->ShowAt(ClientToScreen(kUserCenterPoint), UserInfo(CurrentUser()));
+    UserCenter()->ShowAt(ClientToScreen(kUserCenterPoint), UserInfo(CurrentUser()));
 }
 
 void CMainWnd::PickCustomFolder() {

@@ -46,8 +46,9 @@ public:
     void DropFiles(const std::vector<std::wstring>& paths);
 
     int CurrentPage() const { return m_page; }
-    CMainMenuWnd* MainMenu() const { return m_menu; }
-    CUserCenterInfoWnd* UserCenter() const { return m_userCenter; }
+    // The popups, made hidden on first use: most runs never open them.
+    CMainMenuWnd* MainMenu();
+    CUserCenterInfoWnd* UserCenter();
     ui::CWindowWnd* Page(int index) const;
     bool HotKeyRegistered() const { return m_hotKey.IsRegistered(); }
     // The capture key of the settings file, or the one chosen since.
@@ -75,7 +76,6 @@ private:
     };
 
     void FindControls();
-    void CreatePopups();
     bool CreatePages();
     void StartSiblingPrograms();
     void RegisterHotKey();
