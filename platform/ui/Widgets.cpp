@@ -75,7 +75,7 @@ bool CGifAnimUI::ApplyAttribute(const QString& name, const QString& value) {
         {QStringLiteral("bkimage"),
          attr::Parsed<QString>([](CGifAnimUI& gif, const QString& image) {
              gif.SetBkImage(image);
-             gif.LoadMovie();
+             gif.ForgetMovie();
          })},
         {QStringLiteral("autoplay"), attr::Field(&CGifAnimUI::m_autoPlay)},
         {QStringLiteral("autosize"), attr::Ignored<bool>()},  // drawn at its own size
@@ -85,11 +85,20 @@ bool CGifAnimUI::ApplyAttribute(const QString& name, const QString& value) {
     return CControlUI::ApplyAttribute(name, value);
 }
 
-void CGifAnimUI::LoadMovie() {
+void CGifAnimUI::ForgetMovie() {
     if (m_movie)
         m_movie->stop();
     m_movie.reset();
     m_buffer.reset();
+    m_movieLoaded = false;
+}
+
+// Animations are decoded when first shown, not when the window is built:
+// most of them (the waiting ones) are never shown in a run.
+void CGifAnimUI::EnsureMovie() {
+    if (m_movieLoaded)
+        return;
+    m_movieLoaded = true;
     const ImageRef ref = ParseImageRef(m_bkImage);
     if (!ref.valid)
         return;
@@ -117,6 +126,7 @@ void CGifAnimUI::SetVisible(bool visible) {
 }
 
 void CGifAnimUI::PlayGif() {
+    EnsureMovie();
     if (m_movie && m_movie->state() != QMovie::Running)
         m_movie->start();
 }
@@ -131,6 +141,7 @@ bool CGifAnimUI::IsPlaying() const {
 }
 
 void CGifAnimUI::PaintBkImage(QPainter& p) {
+    EnsureMovie();
     if (!m_movie)
         return;
     const QPixmap frame = m_movie->currentPixmap();

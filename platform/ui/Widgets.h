@@ -77,11 +77,13 @@ protected:
     void PaintBkImage(QPainter& p) override;
 
 private:
-    void LoadMovie();
+    void ForgetMovie();
+    void EnsureMovie();
     std::unique_ptr<QMovie> m_movie;
     std::unique_ptr<QBuffer> m_buffer;
     QByteArray m_bytes;
     bool m_autoPlay = true;
+    bool m_movieLoaded = false;
 };
 
 // A round picture (the user's avatar): the background image clipped to a
