@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "LocalService.h"
 #include "MainWndTestSupport.h"
 #include "X11Clipboard.h"
 #include "X11TestSupport.h"
@@ -222,10 +223,14 @@ int StackIndex(xcb_connection_t* c, xcb_window_t window) {
     return index;
 }
 
-pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out) {
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (dir.file("run")),
-                                    "XDG_DATA_HOME=" + (dir.file("data")),
-                                    "KELSOR_API_HOST=127.0.0.1:1", "LANG=C.UTF-8"};
+// `settings` come first, so they win over the same names further on.
+pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out,
+                   std::vector<std::string> settings = {}) {
+    std::vector<std::string> env = std::move(settings);
+    for (std::string setting :
+         {"XDG_RUNTIME_DIR=" + dir.file("run"), "XDG_DATA_HOME=" + dir.file("data"),
+          std::string("KELSOR_API_HOST=127.0.0.1:1"), std::string("LANG=C.UTF-8")})
+        env.push_back(std::move(setting));
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0)
             env.emplace_back(*e);
@@ -290,6 +295,27 @@ QPoint LayoutControlCentre(const wchar_t* layout, const char* name) {
     return pos ? pos->center() : QPoint();
 }
 
+// Clicks the centre of control `name` of the main window's layout.
+void ClickMainWindowControl(xcb_window_t window, const char* name) {
+    const QPoint at = LayoutControlCentre(L"mainwnd.xml", name);
+    const std::string click = "xdotool mousemove --window " + std::to_string(window) + " " +
+                              std::to_string(at.x()) + " " + std::to_string(at.y()) + " click 1";
+    ASSERT_EQ(std::system(click.c_str()), 0);
+}
+
+xcb_window_t WaitForWindow(const std::string& title) {
+    xcb_window_t window = 0;
+    WaitFor(
+        [&] {
+            const std::string id = kelsor::test::ShellOutput("xdotool search --name '^" + title +
+                                                             "$' 2>/dev/null | head -1");
+            window = static_cast<xcb_window_t>(std::strtoul(id.c_str(), nullptr, 10));
+            return window != 0;
+        },
+        std::chrono::minutes(1));
+    return window;
+}
+
 TEST_F(MainWndX11, CopiedResultIsOnTheXClipboardForOtherPrograms) {
     shell::CMainWnd* w = OpenMainWindow();
     jobs::SingleOCRWnd* page = jobs::GetSingleOCRPage();
@@ -327,15 +353,7 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     chmod((dir.file("run")).c_str(), 0700);
     pid_t first = StartProgram(dir, dir.file("first.out"));
     ASSERT_GT(first, 0);
-    xcb_window_t mainWindow = 0;
-    WaitFor(
-        [&] {
-            const std::string id = kelsor::test::ShellOutput(
-                "xdotool search --name '^KelsorOCR文字识别$' 2>/dev/null");
-            mainWindow = static_cast<xcb_window_t>(std::strtoul(id.c_str(), nullptr, 10));
-            return mainWindow != 0;
-        },
-        std::chrono::minutes(1));
+    const xcb_window_t mainWindow = WaitForWindow("KelsorOCR文字识别");
     ASSERT_NE(mainWindow, 0u) << kelsor::test::ReadFile(dir.file("first.out"));
     EXPECT_TRUE(fs::exists(dir.file("data/KelsorOCR/config.ini")));
 
@@ -364,11 +382,7 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     EXPECT_EQ(maps.find("libfreeimage"), std::string::npos);
 
     // Its close button ends the program with code 0.
-    const QPoint close = LayoutControlCentre(L"mainwnd.xml", "closebtn");
-    const std::string click = "xdotool mousemove --window " + std::to_string(mainWindow) + " " +
-                              std::to_string(close.x()) + " " + std::to_string(close.y()) +
-                              " click 1";
-    ASSERT_EQ(std::system(click.c_str()), 0);
+    ClickMainWindowControl(mainWindow, "closebtn");
     pid_t ended = 0;
     int status = 0;
     WaitFor(
@@ -386,6 +400,42 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << kelsor::test::ReadFile(dir.file("first.out"));
     xcb_disconnect(c);
+}
+
+TEST(ProgramX11, PdfConverterButtonInstallsTheConverterAndTheNextClickStartsIt) {
+    START_PRIVATE_X();
+    kelsor::test::TempFolder dir;
+    fs::create_directories(dir.file("run"));
+    chmod((dir.file("run")).c_str(), 0700);
+    kelsor::test::LocalService service;
+    std::string error;
+    ASSERT_TRUE(service.Start(KELSOR_SERVER_EXE, dir.file("server"), dir.file("server.log"),
+                              {"--engine", "tesseract", "--engines", "1"}, error))
+        << error;
+    const pid_t client = StartProgram(
+        dir, dir.file("client.out"),
+        {"KELSOR_API_HOST=api.kelsor.localhost:" + std::to_string(service.AccountPort())});
+    ASSERT_GT(client, 0);
+    const xcb_window_t main = WaitForWindow("KelsorOCR文字识别");
+    ASSERT_NE(main, 0u) << kelsor::test::ReadFile(dir.file("client.out"));
+
+    // On a fresh data folder the first click fetches and installs it.
+    ClickMainWindowControl(main, "pdfconvertbtn");
+    const std::string converter = dir.file("data/KelsorPDFConver/KelsorPDFConver");
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir.file("data/KelsorPDFConver/uninst")); },
+                        std::chrono::minutes(1)))
+        << kelsor::test::ReadFile(dir.file("client.out"));
+    EXPECT_TRUE(fs::exists(converter));
+
+    // Once the button is back, the next click starts it and its window appears.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ClickMainWindowControl(main, "pdfconvertbtn");
+    EXPECT_NE(WaitForWindow("KelsorOCR PDF转换器"), 0u)
+        << kelsor::test::ReadFile(dir.file("client.out"));
+
+    kelsor::test::Shell("pkill -f '" + converter + "'");
+    kill(client, SIGTERM);
+    WaitExit(client);
 }
 
 }  // namespace
