@@ -49,11 +49,6 @@ QColor StateColor(JobState state) {
     }
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-    const auto slash = path.rfind(L'/');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 template <typename Control>
 Control* Find(CControlUI* root, const wchar_t* name) {
     if (root == nullptr)

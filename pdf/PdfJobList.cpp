@@ -8,14 +8,11 @@
 #include "pdf/PdfFile.h"
 
 namespace kelsor::pdf {
-namespace {
 
 std::wstring FolderOf(const std::wstring& path) {
     const auto slash = path.rfind(L'/');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
-
-}  // namespace
 
 bool IsPdfName(const std::wstring& path) {
     if (path.size() < 4)
