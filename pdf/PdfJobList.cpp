@@ -62,10 +62,6 @@ bool PdfJobList::Remove(int id) {
     return true;
 }
 
-void PdfJobList::RemoveIdle() {
-    std::erase_if(m_jobs, [](const PdfJob& job) { return job.state != JobState::Converting; });
-}
-
 PdfJob* PdfJobList::Find(int id) {
     const auto it = std::find_if(m_jobs.begin(), m_jobs.end(),
                                  [id](const PdfJob& job) { return job.id == id; });

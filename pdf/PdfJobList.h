@@ -39,8 +39,6 @@ public:
     Added Add(const std::vector<std::wstring>& paths);
     // Removes a job that is not converting; false otherwise.
     bool Remove(int id);
-    // Removes every job that is not converting.
-    void RemoveIdle();
 
     PdfJob* Find(int id);
     const PdfJob* Find(int id) const;
