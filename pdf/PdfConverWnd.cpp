@@ -297,12 +297,6 @@ void PdfConverWnd::Note(const std::wstring& text) {
         notice->SetText(text);
 }
 
-std::wstring PdfConverWnd::NoticeText() const {
-    auto* notice = dynamic_cast<CLabelUI*>(
-        const_cast<CPaintManagerUI&>(m_PaintManager).FindControl(L"pdfnotice"));
-    return notice != nullptr ? std::wstring(notice->GetText()) : std::wstring();
-}
-
 std::wstring PdfConverWnd::RowText(int id, const wchar_t* control) const {
     const auto it = m_rows.find(id);
     CControlUI* found =

@@ -35,7 +35,6 @@ public:
     // What the row of job `id` shows (tests read these).
     std::wstring RowText(int id, const wchar_t* control) const;
     bool RowControlVisible(int id, const wchar_t* control) const;
-    std::wstring NoticeText() const;
 
     ui::LRESULT HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
 
