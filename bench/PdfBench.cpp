@@ -125,8 +125,8 @@ void BM_SamePagesAsPictures(benchmark::State& state) {
     });
 }
 
-BENCHMARK(BM_SamePagesAsPictures)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(2);
-BENCHMARK(BM_PdfScannedPages)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(2);
+BENCHMARK(BM_SamePagesAsPictures)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(3);
+BENCHMARK(BM_PdfScannedPages)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(3);
 
 // Seconds per page (the inverse of pages per second) on the wall clock, the
 // time a user waits; the CPU time of both processes per page is shown too.

@@ -35,31 +35,11 @@ std::string CloudRecognizer::SignInDetail() const {
     return m_detail;
 }
 
-namespace {
-
-// Most scanned pages are grey (black text on white paper): they are sent as
-// one-channel pictures, a third of the bytes to encode, send and decode for
-// the same information. A page with any colour keeps its colours.
-QImage AsSent(const QImage& page) {
-    const QImage rgb = page.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb p = line[x];
-            if (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p))
-                return rgb;
-        }
-    }
-    return rgb.convertToFormat(QImage::Format_Grayscale8);
-}
-
-}  // namespace
-
 PageRecognition RecognisePage(const QImage& page) {
     PageRecognition result;
     // The work picture lives only as long as this call.
     QTemporaryFile work(QDir::tempPath() + QStringLiteral("/kelsor-pdf-XXXXXX.jpg"));
-    if (!work.open() || !AsSent(page).save(&work, "JPEG", 92) || !work.flush())
+    if (!work.open() || !page.save(&work, "JPEG", 92) || !work.flush())
         return result;
     const std::string text = RecognizePictureText(FormatPriority, work.fileName().toStdWString());
     result.status = PageRecognition::Status::Recognised;
