@@ -97,7 +97,7 @@ TEST_F(PdfConverterTest, ScannedChinesePagesAreRecognisedInPageOrder) {
 
 TEST_F(PdfConverterTest, ALongScanShowsPageProgressAndStopsWhenAsked) {
     const std::string pdf = m_folder.file("scan20.pdf");
-    std::vector<test::PdfPageSpec> pages;
+    std::vector<test::PdfPageContent> pages;
     for (int i = 1; i <= 20; ++i)
         pages.push_back({{}, test::LargeTextPicture({QStringLiteral("Page %1").arg(i)})});
     ASSERT_TRUE(test::WritePdf(pdf, pages));

@@ -22,7 +22,7 @@ QFont FontFor(const QString& line) {
 
 }  // namespace
 
-bool WritePdf(const std::string& path, const std::vector<PdfPageSpec>& pages) {
+bool WritePdf(const std::string& path, const std::vector<PdfPageContent>& pages) {
     QPdfWriter writer(QString::fromStdString(path));
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setResolution(300);
@@ -30,18 +30,18 @@ bool WritePdf(const std::string& path, const std::vector<PdfPageSpec>& pages) {
     QPainter painter;
     if (!painter.begin(&writer))
         return false;
-    const QRect page = painter.viewport();
+    const QRect area = painter.viewport();
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (i > 0 && !writer.newPage())
             return false;
-        const PdfPageSpec& spec = pages[i];
-        if (!spec.scan.isNull()) {
-            const QSize fitted = spec.scan.size().scaled(page.size(), Qt::KeepAspectRatio);
-            painter.drawImage(QRect(QPoint(0, 0), fitted), spec.scan);
+        const PdfPageContent& content = pages[i];
+        if (!content.scan.isNull()) {
+            const QSize fitted = content.scan.size().scaled(area.size(), Qt::KeepAspectRatio);
+            painter.drawImage(QRect(QPoint(0, 0), fitted), content.scan);
             continue;
         }
         int y = 200;
-        for (const QString& line : spec.lines) {
+        for (const QString& line : content.lines) {
             painter.setFont(FontFor(line));
             painter.drawText(150, y, line);
             y += 120;
