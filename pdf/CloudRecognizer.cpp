@@ -2,20 +2,37 @@
 
 #include <QDir>
 #include <QTemporaryFile>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
 
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "tools/OcrSignIn.h"
 
 namespace kelsor::pdf {
+namespace {
+
+class CloudRecognizer {
+public:
+    PageRecognition Recognise(const QImage& page);
+
+private:
+    enum class SignIn { NotTried, SignedIn, NotSignedIn, Failed };
+    SignIn EnsureSignedIn();
+
+    std::mutex m_mutex;
+    SignIn m_signIn = SignIn::NotTried;
+};
 
 CloudRecognizer::SignIn CloudRecognizer::EnsureSignedIn() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_signIn != SignIn::NotTried)
         return m_signIn;
-    switch (tools::SignInWithSavedSession(m_detail)) {
+    std::string detail;
+    switch (tools::SignInWithSavedSession(detail)) {
         case tools::OcrSignIn::SignedIn:
-            m_detail.clear();
             m_signIn = SignIn::SignedIn;
             break;
         case tools::OcrSignIn::NoSession:
@@ -27,13 +44,24 @@ CloudRecognizer::SignIn CloudRecognizer::EnsureSignedIn() {
             m_signIn = SignIn::Failed;
             break;
     }
+    // Said once a run, not with every scanned page.
+    if (m_signIn != SignIn::SignedIn)
+        std::fprintf(stderr, "KelsorPDFConver: %s\n", detail.c_str());
     return m_signIn;
 }
 
-std::string CloudRecognizer::SignInDetail() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_detail;
+PageRecognition CloudRecognizer::Recognise(const QImage& page) {
+    switch (EnsureSignedIn()) {
+        case SignIn::SignedIn:
+            return RecognisePage(page);
+        case SignIn::NotSignedIn:
+            return {PageRecognition::Status::NotSignedIn, {}};
+        default:
+            return {PageRecognition::Status::Failed, {}};
+    }
 }
+
+}  // namespace
 
 PageRecognition RecognisePage(const QImage& page) {
     PageRecognition result;
@@ -47,15 +75,9 @@ PageRecognition RecognisePage(const QImage& page) {
     return result;
 }
 
-PageRecognition CloudRecognizer::Recognise(const QImage& page) {
-    switch (EnsureSignedIn()) {
-        case SignIn::SignedIn:
-            return RecognisePage(page);
-        case SignIn::NotSignedIn:
-            return {PageRecognition::Status::NotSignedIn, {}};
-        default:
-            return {PageRecognition::Status::Failed, {}};
-    }
+PageRecognizer NewCloudRecognizer() {
+    auto recognizer = std::make_shared<CloudRecognizer>();
+    return [recognizer](const QImage& page) { return recognizer->Recognise(page); };
 }
 
 }  // namespace kelsor::pdf

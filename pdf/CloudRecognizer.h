@@ -1,8 +1,5 @@
 #pragma once
 
-#include <mutex>
-#include <string>
-
 #include "pdf/PdfToText.h"
 
 // Scanned pages go through the client's own recognition road: the client's
@@ -16,22 +13,9 @@ namespace kelsor::pdf {
 // removed. Failed when the picture cannot be written.
 PageRecognition RecognisePage(const QImage& page);
 
-class CloudRecognizer {
-public:
-    // One per run of conversions: a run signs in at most once.
-    PageRecognition Recognise(const QImage& page);
-
-    // What the sign-in said when it did not sign in (for the log); empty
-    // while signed in or not tried.
-    std::string SignInDetail() const;
-
-private:
-    enum class SignIn { NotTried, SignedIn, NotSignedIn, Failed };
-    SignIn EnsureSignedIn();
-
-    mutable std::mutex m_mutex;
-    SignIn m_signIn = SignIn::NotTried;
-    std::string m_detail;
-};
+// A recognizer for one run of conversions: it signs in with the client's
+// saved session at its first page (once; a sign-in that fails is said once
+// on standard error), then recognises every page with RecognisePage.
+PageRecognizer NewCloudRecognizer();
 
 }  // namespace kelsor::pdf

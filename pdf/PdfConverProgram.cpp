@@ -25,21 +25,6 @@ constexpr char kUsage[] =
     "Opens the PDF converter with the files given in its list. Each PDF becomes a\n"
     "text file; scanned pages are recognised with the KelsorOCR client's sign-in.\n";
 
-// Every run of the window recognises with a recognizer of its own, which
-// signs in with the first scanned page.
-PageRecognizer NewCloudRecognizer() {
-    auto recognizer = std::make_shared<CloudRecognizer>();
-    return [recognizer](const QImage& page) {
-        PageRecognition result = recognizer->Recognise(page);
-        if (result.status != PageRecognition::Status::Recognised) {
-            const std::string detail = recognizer->SignInDetail();
-            if (!detail.empty())
-                std::fprintf(stderr, "KelsorPDFConver: %s\n", detail.c_str());
-        }
-        return result;
-    };
-}
-
 }  // namespace
 
 int RunPdfConverter(int argc, char** argv) {

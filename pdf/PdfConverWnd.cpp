@@ -49,21 +49,6 @@ QColor StateColor(JobState state) {
     }
 }
 
-template <typename Control>
-Control* Find(CControlUI* root, const wchar_t* name) {
-    if (root == nullptr)
-        return nullptr;
-    if (root->GetName() == name)
-        return dynamic_cast<Control*>(root);
-    if (auto* container = dynamic_cast<CContainerUI*>(root)) {
-        for (int i = 0; i < container->GetCount(); ++i) {
-            if (auto* found = Find<Control>(container->GetItemAt(i), name))
-                return found;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 PdfConverWnd::PdfConverWnd(RecognizerFactory recognizerFactory)
@@ -92,6 +77,11 @@ void PdfConverWnd::AddFiles(const std::vector<std::wstring>& paths) {
     ShowControls();
 }
 
+template <typename Control>
+Control* PdfConverWnd::Sub(CControlUI* row, const wchar_t* name) const {
+    return dynamic_cast<Control*>(m_PaintManager.FindSubControlByName(row, name));
+}
+
 void PdfConverWnd::AddRow(const PdfJob& job) {
     if (m_list == nullptr)
         return;
@@ -102,18 +92,18 @@ void PdfConverWnd::AddRow(const PdfJob& job) {
         return;
     Row row;
     row.element = element;
-    row.pages = Find<CLabelUI>(element, L"pdf_pages");
-    row.progress = Find<CProgressUI>(element, L"pdf_progress");
-    row.progressText = Find<CLabelUI>(element, L"pdf_progresstext");
-    row.status = Find<CLabelUI>(element, L"pdf_status");
-    row.open = Find<CButtonUI>(element, L"pdf_open");
-    row.folder = Find<CButtonUI>(element, L"pdf_folder");
-    row.remove = Find<CButtonUI>(element, L"pdf_remove");
+    row.pages = Sub<CLabelUI>(element, L"pdf_pages");
+    row.progress = Sub<CProgressUI>(element, L"pdf_progress");
+    row.progressText = Sub<CLabelUI>(element, L"pdf_progresstext");
+    row.status = Sub<CLabelUI>(element, L"pdf_status");
+    row.open = Sub<CButtonUI>(element, L"pdf_open");
+    row.folder = Sub<CButtonUI>(element, L"pdf_folder");
+    row.remove = Sub<CButtonUI>(element, L"pdf_remove");
     for (CButtonUI* button : {row.open, row.folder, row.remove}) {
         if (button != nullptr)
             button->SetTag(static_cast<std::uintptr_t>(job.id));
     }
-    if (auto* name = Find<CLabelUI>(element, L"pdf_name")) {
+    if (auto* name = Sub<CLabelUI>(element, L"pdf_name")) {
         name->SetText(job.fileName);
         name->SetToolTip(job.path);
     }
@@ -297,17 +287,18 @@ void PdfConverWnd::Note(const std::wstring& text) {
         notice->SetText(text);
 }
 
-std::wstring PdfConverWnd::RowText(int id, const wchar_t* control) const {
+CControlUI* PdfConverWnd::RowControl(int id, const wchar_t* control) const {
     const auto it = m_rows.find(id);
-    CControlUI* found =
-        it == m_rows.end() ? nullptr : Find<CControlUI>(it->second.element, control);
+    return it == m_rows.end() ? nullptr : Sub<CControlUI>(it->second.element, control);
+}
+
+std::wstring PdfConverWnd::RowText(int id, const wchar_t* control) const {
+    const CControlUI* found = RowControl(id, control);
     return found != nullptr ? std::wstring(found->GetText()) : std::wstring();
 }
 
 bool PdfConverWnd::RowControlVisible(int id, const wchar_t* control) const {
-    const auto it = m_rows.find(id);
-    CControlUI* found =
-        it == m_rows.end() ? nullptr : Find<CControlUI>(it->second.element, control);
+    const CControlUI* found = RowControl(id, control);
     return found != nullptr && found->IsVisible();
 }
 

@@ -57,6 +57,9 @@ private:
         ui::CButtonUI* folder = nullptr;
         ui::CButtonUI* remove = nullptr;
     };
+    template <typename Control>
+    Control* Sub(ui::CControlUI* row, const wchar_t* name) const;
+    ui::CControlUI* RowControl(int id, const wchar_t* control) const;
     void AddRow(const PdfJob& job);
     void ShowJob(const PdfJob& job);
     void RemoveJob(int id);

@@ -35,11 +35,7 @@ protected:
         std::string error;
         ASSERT_TRUE(m_fixture.StartServer(error, {"--engines", "1"})) << error;
         tools::BuildToolContext();
-        m_window = std::make_unique<PdfConverWnd>([this] {
-            m_cloud = std::make_shared<CloudRecognizer>();
-            return PageRecognizer(
-                [cloud = m_cloud](const QImage& page) { return cloud->Recognise(page); });
-        });
+        m_window = std::make_unique<PdfConverWnd>(&NewCloudRecognizer);
         m_window->Create(nullptr, L"KelsorOCR PDF转换器", ui::UI_WNDSTYLE_DIALOG,
                          ui::WS_EX_WINDOWEDGE);
     }
@@ -63,7 +59,6 @@ protected:
 
     test::TempFolder m_folder;
     tooltest::ToolsFixture m_fixture{m_folder};
-    std::shared_ptr<CloudRecognizer> m_cloud;  // the last run's
     std::unique_ptr<PdfConverWnd> m_window;
 };
 
@@ -73,7 +68,7 @@ TEST_F(PdfConverterTest, ScannedChinesePagesAreRecognisedInPageOrder) {
     const int id = ConvertOne(pdf);
     const PdfJob& job = *m_window->Jobs().Find(id);
     ASSERT_EQ(JobState::Done, job.state) << WideToAnsi(job.statusText);
-    ASSERT_EQ("", m_cloud->SignInDetail());
+    ASSERT_EQ(L"转换完成", m_window->RowText(id, L"pdf_status"));  // signed in, all recognised
     EXPECT_EQ(m_folder.file("诗.txt"), WideToAnsi(job.outputPath));
     EXPECT_EQ(L"3/3页", m_window->RowText(id, L"pdf_progresstext"));
     EXPECT_TRUE(m_window->RowControlVisible(id, L"pdf_open"));

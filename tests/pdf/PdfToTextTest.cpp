@@ -97,9 +97,7 @@ TEST_F(PdfToTextTest, ScannedPagesSayTheyNeedASignInWhileTextPagesConvert) {
     ASSERT_TRUE(test::WritePdf(
         pdf,
         {{{"First page."}, {}}, {{}, test::LargeTextPicture({"SCANNED"})}, {{"Third page."}, {}}}));
-    CloudRecognizer cloud;
-    const PdfOutcome outcome =
-        Convert(pdf, [&](const QImage& page) { return cloud.Recognise(page); });
+    const PdfOutcome outcome = Convert(pdf, NewCloudRecognizer());
     ASSERT_TRUE(outcome.Succeeded());
     EXPECT_EQ(1, outcome.notSignedInPages);
     EXPECT_EQ(L"转换完成，1页扫描页需登录后识别", OutcomeText(outcome));
