@@ -52,6 +52,11 @@ QString PageBody(const PageInput& input, const PageRecognizer& recognize, PdfOut
     return text;
 }
 
+// The marker line that starts page `number` (from 1).
+QString PageMarker(int number) {
+    return QStringLiteral("===== 第 %1 页 =====").arg(number);
+}
+
 bool WriteWhole(const QString& path, const QString& text) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -78,10 +83,6 @@ std::wstring OutcomeText(const PdfOutcome& outcome) {
     if (outcome.unrecognisedPages > 0)
         return L"转换完成，" + std::to_wstring(outcome.unrecognisedPages) + L"页未识别出文字";
     return L"转换完成";
-}
-
-QString PageMarker(int number) {
-    return QStringLiteral("===== 第 %1 页 =====").arg(number);
 }
 
 PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,

@@ -51,9 +51,6 @@ struct PdfOutcome {
 // "转换完成", or "转换完成" with the pages that gave no text.
 std::wstring OutcomeText(const PdfOutcome& outcome);
 
-// The marker line that starts page `number` (from 1).
-QString PageMarker(int number);
-
 // Converts `pdfPath` into `outputPath`, which is replaced only once the whole
 // text is written (a cancelled or failed run leaves any earlier file as it
 // was). `cancel` is checked before each page.
