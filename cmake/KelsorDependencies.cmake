@@ -6,10 +6,20 @@ find_package(Threads REQUIRED)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET GLOBAL libcurl)
 pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET GLOBAL jsoncpp)
 pkg_check_modules(CRYPTOPP REQUIRED IMPORTED_TARGET GLOBAL libcrypto++)
+# Crypto++ is linked from its static archive: the programs use AES and MD5 of
+# it, and the shared library's thousands of symbol relocations cost every
+# start a few milliseconds.
+find_library(CRYPTOPP_STATIC_LIBRARY NAMES libcrypto++.a HINTS ${CRYPTOPP_LIBRARY_DIRS} REQUIRED)
+add_library(Cryptopp::Static STATIC IMPORTED GLOBAL)
+set_target_properties(Cryptopp::Static PROPERTIES
+    IMPORTED_LOCATION ${CRYPTOPP_STATIC_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES "${CRYPTOPP_INCLUDE_DIRS}")
 pkg_check_modules(LIBEVENT REQUIRED IMPORTED_TARGET GLOBAL libevent libevent_pthreads)
 pkg_check_modules(TESSERACT REQUIRED IMPORTED_TARGET GLOBAL tesseract lept)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET GLOBAL sqlite3)
-pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET GLOBAL libzip)
+# minizip (zlib's own zip code) rather than a zip library with its own
+# dependencies: the client reads its skin zip at every start.
+pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET GLOBAL minizip)
 pkg_check_modules(POPPLER_QT6 REQUIRED IMPORTED_TARGET GLOBAL poppler-qt6)
 # Debian's cpp-httplib is a compiled library: its pkg-config flags carry the
 # defines (OpenSSL, zlib, brotli) that its class layouts were built with.

@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-l10n-tools libgl-dev libxkbcommon-dev libx11-dev libxcb1-dev libx11-xcb-dev
   libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
   libfreeimage-dev libcrypto++-dev libjsoncpp-dev libevent-dev libpoppler-qt6-dev qpdf
-  libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl libzip-dev zip libsqlite3-dev
+  libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl libminizip-dev zip libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
   fortunes-zh fortunes-min
   fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils python3

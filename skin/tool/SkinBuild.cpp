@@ -106,11 +106,29 @@ bool RenderState(const QString& svgDir, const QString& tmpl, Keys keys, int w, i
     return true;
 }
 
+// One stored file of the archive, deflated at the highest level under a fixed
+// date, so that the same sources give the same archive.
+bool AddToZip(zipFile zip, const QString& path, const QString& name) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    zip_fileinfo info{};
+    info.tmz_date = {0, 0, 0, 1, 0, 2020};  // 2020-01-01
+    constexpr uLong kUtf8Names = 1u << 11;
+    if (zipOpenNewFileInZip4_64(zip, name.toUtf8().constData(), &info, nullptr, 0, nullptr, 0,
+                                nullptr, Z_DEFLATED, 9, 0, -MAX_WBITS, DEF_MEM_LEVEL,
+                                Z_DEFAULT_STRATEGY, nullptr, 0, 0, kUtf8Names, 0) != ZIP_OK)
+        return false;
+    const bool written =
+        zipWriteInFileInZip(zip, bytes.constData(), static_cast<unsigned>(bytes.size())) == ZIP_OK;
+    return zipCloseFileInZip(zip) == ZIP_OK && written;
+}
+
 bool Zip(const QString& stage, const QString& out) {
     QFile::remove(out);
-    int err = 0;
-    zip_t* za = zip_open(out.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
-    if (za == nullptr)
+    zipFile zip = zipOpen64(out.toUtf8().constData(), APPEND_STATUS_CREATE);
+    if (zip == nullptr)
         return false;
     QStringList files;
     QDirIterator it(stage, QDir::Files, QDirIterator::Subdirectories);
@@ -118,20 +136,13 @@ bool Zip(const QString& stage, const QString& out) {
         files << QDir(stage).relativeFilePath(it.next());
     files.sort();  // a stable archive from the same sources
     for (const QString& rel : files) {
-        zip_source_t* src =
-            zip_source_file(za, (stage + QLatin1Char('/') + rel).toUtf8().constData(), 0, -1);
-        const zip_int64_t idx = src ? zip_file_add(za, rel.toUtf8().constData(), src,
-                                                   ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE)
-                                    : -1;
-        if (idx < 0) {
-            std::fprintf(stderr, "zip: %s\n", zip_strerror(za));
-            zip_discard(za);
+        if (!AddToZip(zip, stage + QLatin1Char('/') + rel, rel)) {
+            std::fprintf(stderr, "zip: cannot add %s\n", qPrintable(rel));
+            zipClose(zip, nullptr);
             return false;
         }
-        zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 9);
-        zip_file_set_mtime(za, static_cast<zip_uint64_t>(idx), 1577836800, 0);
     }
-    return zip_close(za) == 0;
+    return zipClose(zip, nullptr) == ZIP_OK;
 }
 
 // One line of images.txt: kind|output|template|width|height|keys|states or

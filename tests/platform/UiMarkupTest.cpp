@@ -141,6 +141,27 @@ TEST(UiSkinArchive, ReadsTheEmbeddedZipAndRejectsGarbage) {
     EXPECT_FALSE(bad.Open(garbage, sizeof garbage, &error));
     EXPECT_FALSE(bad.IsOpen());
     EXPECT_FALSE(error.isEmpty());
+    // Cut short, the archive has no directory left.
+    EXPECT_FALSE(bad.Open(kelsor::skin::ArchiveData(), kelsor::skin::ArchiveSize() - 30, &error));
+}
+
+TEST(UiSkinArchive, AnEntryDamagedInsideReadsAsMissingAndSparesTheOthers) {
+    // Entries are inflated when first read: damage shows there, as an empty
+    // read, and the CRC catches what still inflates.
+    QByteArray bytes(reinterpret_cast<const char*>(kelsor::skin::ArchiveData()),
+                     static_cast<qsizetype>(kelsor::skin::ArchiveSize()));
+    SkinArchive whole;
+    ASSERT_TRUE(whole.Open(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const QByteArray font = whole.Read("font.xml");
+    const qsizetype at = bytes.indexOf("PK\x03\x04", bytes.indexOf("main/logo.png") - 40);
+    ASSERT_GE(at, 0);
+    for (qsizetype i = at + 80; i < at + 120; ++i)
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    SkinArchive damaged;
+    ASSERT_TRUE(damaged.Open(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    EXPECT_TRUE(damaged.Contains("main/logo.png"));
+    EXPECT_TRUE(damaged.Read("main/logo.png").isEmpty());
+    EXPECT_EQ(damaged.Read("font.xml"), font);
 }
 
 TEST(UiMarkup, EveryLayoutOfTheArchiveUsesOnlyTableTags) {
