@@ -37,7 +37,6 @@ namespace {
 constexpr int kSiblingStartDelay = 500;  // ms
 }  // namespace
 using jobs::BatchOCRWnd;
-using jobs::GetScreenOCRPage;
 using jobs::ScreenOCRWnd;
 using notices::CommonDlg;
 
@@ -123,8 +122,20 @@ void CMainWnd::OnFinalMessage(HWND hwnd) {
     delete this;
 }
 
-CWindowWnd* CMainWnd::Page(int index) const {
-    return index >= 0 && index < 3 ? m_pages[index] : nullptr;
+CWindowWnd* CMainWnd::Page(int index) {
+    if (index < 0 || index >= 3)
+        return nullptr;
+    if (m_pages[index] == nullptr)
+        m_pages[index] = CreatePage(index);
+    return m_pages[index];
+}
+
+BatchOCRWnd* CMainWnd::BatchPage() {
+    return static_cast<BatchOCRWnd*>(Page(kBatchPage));
+}
+
+ScreenOCRWnd* CMainWnd::ScreenPage() {
+    return static_cast<ScreenOCRWnd*>(Page(kScreenPage));
 }
 
 // ----------------------------------------------------------- initialisation
@@ -140,8 +151,10 @@ void CMainWnd::InitWindow() {
     SetEnabled(m_dirPath, false);
     SetEnabled(m_changeDirBtn, false);
     SetEnabled(m_openDirBtn, false);
-    if (!CreatePages())
+    CWindowWnd* single = Page(kSinglePage);
+    if (single == nullptr)
         return;
+    single->ShowWindow(true, false);
     // The siblings start once the window is up: started with it, their own
     // start-ups (two more Qt programs) would compete with its first showing.
     QTimer::singleShot(kSiblingStartDelay, GetHWND(), [this] { StartSiblingPrograms(); });
@@ -234,22 +247,23 @@ CUserCenterInfoWnd* CMainWnd::UserCenter() {
     return m_userCenter;
 }
 
-bool CMainWnd::CreatePages() {
-    const QRect area = PageRect(GetClientRect());
-    m_pages[kSinglePage] = single_page::Create(GetHWND());
-    auto* batch = new BatchOCRWnd();
-    batch->Create(GetHWND(), L"BatchOCRWnd", UI_WNDSTYLE_CHILD, 0);
-    m_pages[kBatchPage] = batch;
-    auto* screen = new ScreenOCRWnd();
-    screen->Create(GetHWND(), L"ScreenOCRWnd", UI_WNDSTYLE_CHILD, 0);
-    m_pages[kScreenPage] = screen;
-    for (int i = 0; i < 3; ++i) {
-        if (m_pages[i] == nullptr)
-            return false;
-        m_pages[i]->ShowWindow(i == kSinglePage, false);
-        m_pages[i]->MoveWindow(area.x(), area.y(), area.width(), area.height());
+CWindowWnd* CMainWnd::CreatePage(int index) {
+    CWindowWnd* page = nullptr;
+    if (index == kSinglePage) {
+        page = single_page::Create(GetHWND());
+    } else if (index == kBatchPage) {
+        page = new BatchOCRWnd();
+        page->Create(GetHWND(), L"BatchOCRWnd", UI_WNDSTYLE_CHILD, 0);
+    } else {
+        page = new ScreenOCRWnd();
+        page->Create(GetHWND(), L"ScreenOCRWnd", UI_WNDSTYLE_CHILD, 0);
     }
-    return true;
+    if (page == nullptr)
+        return nullptr;
+    const QRect area = PageRect(GetClientRect());
+    page->ShowWindow(false, false);
+    page->MoveWindow(area.x(), area.y(), area.width(), area.height());
+    return page;
 }
 
 void CMainWnd::StartSiblingPrograms() {
@@ -387,6 +401,7 @@ void CMainWnd::ShowPage(int index) {
         m_ocrTab->SelectItem(index);
     if (m_convertTab != nullptr)
         m_convertTab->SelectItem(index);
+    Page(index);
     for (int i = 0; i < 3; ++i) {
         if (m_pages[i] != nullptr)
             m_pages[i]->ShowWindow(i == index, false);
@@ -412,7 +427,7 @@ void CMainWnd::DropFiles(const std::vector<std::wstring>& paths) {
             single_page::SetPicture(first);
     }
     if (m_page == kBatchPage) {
-        if (BatchOCRWnd* batchPage = jobs::GetBatchOCRPage())
+        if (BatchOCRWnd* batchPage = BatchPage())
             batchPage->AddDroppedPaths(paths);
     }
     // The screen page's picture only ever comes from a capture.
@@ -435,14 +450,14 @@ void CMainWnd::OnMouseWheel(WPARAM wParam, LPARAM lParam) {
         if (single_page::IsMoveMode())
             single_page::ZoomAt(inPage, delta);
     } else if (m_page == kScreenPage) {
-        ScreenOCRWnd* screenPage = GetScreenOCRPage();
+        ScreenOCRWnd* screenPage = ScreenPage();
         if (screenPage != nullptr && screenPage->IsMoveMode())
             screenPage->ZoomAt(inPage, delta);
     }
 }
 
 void CMainWnd::OnScreenCaptureHotKey() {
-    if (ScreenOCRWnd* screenPage = GetScreenOCRPage())
+    if (ScreenOCRWnd* screenPage = ScreenPage())
         screenPage->StartCapture();
 }
 
@@ -503,7 +518,7 @@ void CMainWnd::OnClick(TNotifyUI& msg) {
     } else if (name == L"screenconvertbtn") {
         StartScreenRecognition();
     } else if (name == L"screenconvertedbtn") {
-        ScreenOCRWnd* screenPage = GetScreenOCRPage();
+        ScreenOCRWnd* screenPage = ScreenPage();
         OpenIfExists(screenPage != nullptr ? screenPage->ResultPath() : std::wstring());
     }
 }
@@ -544,12 +559,12 @@ void CMainWnd::StartSingleRecognition() {
 void CMainWnd::StartScreenRecognition() {
     if (!PassSignInGate(*this))
         return;
-    if (ScreenOCRWnd* screenPage = GetScreenOCRPage())
+    if (ScreenOCRWnd* screenPage = ScreenPage())
         screenPage->StartRecognition();
 }
 
 void CMainWnd::StartBatchList() {
-    if (BatchOCRWnd* batchPage = jobs::GetBatchOCRPage())
+    if (BatchOCRWnd* batchPage = BatchPage())
         batchPage->StartAll();
 }
 

@@ -16,6 +16,11 @@
 // the routing of the account windows. Other windows and worker threads talk
 // to it through the messages 2125-2154 and the process-wide main window
 // reference, which it sets while it exists.
+namespace kelsor::jobs {
+class BatchOCRWnd;
+class ScreenOCRWnd;
+}  // namespace kelsor::jobs
+
 namespace kelsor::shell {
 
 class CMainMenuWnd;
@@ -49,7 +54,12 @@ public:
     // The popups, made hidden on first use: most runs never open them.
     CMainMenuWnd* MainMenu();
     CUserCenterInfoWnd* UserCenter();
-    ui::CWindowWnd* Page(int index) const;
+    // A page by its index (0 single, 1 batch, 2 screen). The batch and screen
+    // pages are built, hidden and in place, the first time they are asked
+    // for: many runs only ever use the single page.
+    ui::CWindowWnd* Page(int index);
+    jobs::BatchOCRWnd* BatchPage();
+    jobs::ScreenOCRWnd* ScreenPage();
     bool HotKeyRegistered() const { return m_hotKey.IsRegistered(); }
     // The capture key of the settings file, or the one chosen since.
     const HotKey& HotKeyInUse() const { return m_hotKeyInUse; }
@@ -76,7 +86,7 @@ private:
     };
 
     void FindControls();
-    bool CreatePages();
+    ui::CWindowWnd* CreatePage(int index);
     void StartSiblingPrograms();
     void RegisterHotKey();
     void ShowPage(int index);

@@ -112,7 +112,7 @@ protected:
                    main->GetHWND()->windowHandle()->isExposed();
         }));
         ASSERT_TRUE(main->HotKeyRegistered());
-        page = jobs::GetScreenOCRPage();
+        page = main->ScreenPage();
         ASSERT_NE(page, nullptr);
     }
     void TearDown() override {

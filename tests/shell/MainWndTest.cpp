@@ -143,6 +143,9 @@ TEST_F(MainWndTest, StartsOnTheSinglePageWithTheSourceFolderOptionAndNoHotKeyOff
     EXPECT_EQ(GetMainWindow(), w);
     EXPECT_EQ(w->GetClientRect().size(), QSize(1120, 720));
     EXPECT_EQ(w->CurrentPage(), 0);
+    // The other pages wait for their first use.
+    EXPECT_EQ(kelsor::jobs::GetBatchOCRPage(), nullptr);
+    EXPECT_EQ(kelsor::jobs::GetScreenOCRPage(), nullptr);
     for (int i = 0; i < 3; ++i) {
         ASSERT_NE(w->Page(i), nullptr);
         EXPECT_EQ(w->Page(i)->GetHWND()->geometry(), QRect(1, 94, 1118, 535));
@@ -610,8 +613,8 @@ TEST_F(MainWndTest, DroppedPictureGoesToTheSinglePageAndTheWheelZoomsItOverThePi
 
 TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {
     RecordingMainWnd* w = Open();
-    kelsor::jobs::ScreenOCRWnd* screen = kelsor::jobs::GetScreenOCRPage();
-    ASSERT_NE(screen, nullptr);
+    // The screen page is built by the first capture.
+    EXPECT_EQ(kelsor::jobs::GetScreenOCRPage(), nullptr);
     QImage still(640, 480, QImage::Format_RGB32);
     still.fill(Qt::gray);
     kelsor::jobs::SetScreenGrabber([still] {
@@ -632,6 +635,9 @@ TEST_F(MainWndTest, HotKeyMessageStartsACaptureOnTheScreenPage) {
     w->SendMessage(WM_HOTKEY, 10000, 0);
     w->SendMessage(WM_HOTKEY, 10001, 0);  // some other hot key
     kelsor::jobs::SetScreenGrabber({});
+    kelsor::jobs::ScreenOCRWnd* screen = kelsor::jobs::GetScreenOCRPage();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen, w->ScreenPage());
     EXPECT_EQ(screen->CapturesRun(), 1);
     EXPECT_TRUE(w->GetHWND()->isVisible());
 }
