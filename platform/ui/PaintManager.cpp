@@ -111,7 +111,7 @@ void CPaintManagerUI::AddFont(int id, const QString& family, int pixelSize, bool
                               bool underline, bool italic, bool isDefault) {
     if (m_fonts.count(id) != 0)
         return;
-    QFont f(ResolveFamily(family));
+    QFont f(family);
     f.setPixelSize(pixelSize > 0 ? pixelSize : 12);
     f.setBold(bold);
     f.setUnderline(underline);
@@ -124,13 +124,21 @@ QFont CPaintManagerUI::GetFont(int id) const {
     auto it = m_fonts.find(id);
     if (it == m_fonts.end())
         return GetDefaultFont();
-    return it->second.font;
+    return Resolved(it->second);
+}
+
+const QFont& CPaintManagerUI::Resolved(FontEntry& entry) const {
+    if (!entry.familyResolved) {
+        entry.font.setFamily(ResolveFamily(entry.font.family()));
+        entry.familyResolved = true;
+    }
+    return entry.font;
 }
 
 QFont CPaintManagerUI::GetDefaultFont() const {
-    for (const auto& entry : m_fonts) {
+    for (auto& entry : m_fonts) {
         if (entry.second.isDefault)
-            return entry.second.font;
+            return Resolved(entry.second);
     }
     QFont f(kCjkFamily);
     f.setPixelSize(12);

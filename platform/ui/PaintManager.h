@@ -98,13 +98,18 @@ public:
     static QString ResolveFamily(const QString& family);
 
 private:
+    // A font's family is looked up in the font database when the font is
+    // first used, not when the layout names it: most of a window's fonts are
+    // never drawn with, and the first look-up loads the whole database.
     struct FontEntry {
         QFont font;
         bool isDefault = false;
+        bool familyResolved = false;
     };
+    const QFont& Resolved(FontEntry& entry) const;
     HWND m_host = nullptr;
     CControlUI* m_root = nullptr;
-    std::map<int, FontEntry> m_fonts;
+    mutable std::map<int, FontEntry> m_fonts;
     std::map<QString, QString> m_defaults;
     std::map<QString, QImage> m_images;
     std::vector<INotifyUI*> m_notifiers;

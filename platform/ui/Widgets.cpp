@@ -1,7 +1,9 @@
 #include "platform/ui/Widgets.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QMovie>
 #include <QPainter>
 #include <QPainterPath>
@@ -191,10 +193,18 @@ QString TextColorCss(const QColor& c) {
 
 }  // namespace
 
-CEditUI::CEditUI() : m_edit(new QLineEdit(this)) {
-    m_edit->setFrame(false);
-    m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
-    ApplyLook();
+namespace {
+
+// A frameless QLineEdit keeps its line this far inside its edges; the text
+// drawn before the editor exists sits there too, so it does not move when the
+// editor takes over.
+const QMargins kLineEditMargins(2, 1, 2, 1);
+
+}  // namespace
+
+CEditUI::CEditUI() {
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::IBeamCursor);
 }
 
 bool CEditUI::ApplyAttribute(const QString& name, const QString& value) {
@@ -205,8 +215,11 @@ bool CEditUI::ApplyAttribute(const QString& name, const QString& value) {
         {QStringLiteral("focusedimage"), attr::Field(&CEditUI::m_hotImage)},
         {QStringLiteral("disabledimage"), attr::Field(&CEditUI::m_disabledImage)},
         {QStringLiteral("nativebkcolor"), attr::Ignored<QColor>()},
-        {QStringLiteral("maxchar"),
-         attr::Parsed<int>([](CEditUI& edit, int length) { edit.m_edit->setMaxLength(length); })},
+        {QStringLiteral("maxchar"), attr::Parsed<int>([](CEditUI& edit, int length) {
+             edit.m_maxLength = length;
+             if (edit.m_edit != nullptr)
+                 edit.m_edit->setMaxLength(length);
+         })},
     };
     if (const auto taken = kTable.Apply(*this, name, value))
         return *taken;
@@ -215,14 +228,35 @@ bool CEditUI::ApplyAttribute(const QString& name, const QString& value) {
     return ok;
 }
 
+QLineEdit* CEditUI::Editor() {
+    if (m_edit != nullptr)
+        return m_edit;
+    m_edit = new QLineEdit(this);
+    m_edit->setFrame(false);
+    m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
+    m_edit->setReadOnly(m_readOnly);
+    if (m_maxLength >= 0)
+        m_edit->setMaxLength(m_maxLength);
+    m_edit->setText(ToQString(m_text));
+    m_edit->setCursorPosition(0);
+    setFocusProxy(m_edit);
+    ApplyLook();
+    m_edit->show();
+    update();  // the editor draws the text from now on
+    return m_edit;
+}
+
 CDuiString CEditUI::GetText() const {
-    return m_edit->text().toStdWString();
+    return m_edit != nullptr ? m_edit->text().toStdWString() : m_text;
 }
 
 void CEditUI::SetText(const CDuiString& text) {
     m_text = text;
-    m_edit->setText(ToQString(text));
-    m_edit->setCursorPosition(0);
+    if (m_edit != nullptr) {
+        m_edit->setText(ToQString(text));
+        m_edit->setCursorPosition(0);
+    }
+    update();
 }
 
 void CEditUI::SetEnabled(bool enabled) {
@@ -231,11 +265,9 @@ void CEditUI::SetEnabled(bool enabled) {
 }
 
 void CEditUI::SetReadOnly(bool readOnly) {
-    m_edit->setReadOnly(readOnly);
-}
-
-bool CEditUI::IsReadOnly() const {
-    return m_edit->isReadOnly();
+    m_readOnly = readOnly;
+    if (m_edit != nullptr)
+        m_edit->setReadOnly(readOnly);
 }
 
 void CEditUI::SetManager(CPaintManagerUI* manager) {
@@ -244,6 +276,10 @@ void CEditUI::SetManager(CPaintManagerUI* manager) {
 }
 
 void CEditUI::ApplyLook() {
+    if (m_edit == nullptr) {
+        update();
+        return;
+    }
     m_edit->setFont(ResolveFont(m_font));
     const QColor c =
         (!IsEnabled() && m_disabledTextColor.isValid()) ? m_disabledTextColor : m_textColor;
@@ -253,81 +289,140 @@ void CEditUI::ApplyLook() {
 }
 
 void CEditUI::resizeEvent(QResizeEvent*) {
-    m_edit->setGeometry(rect().marginsRemoved(m_textPadding));
+    if (m_edit != nullptr)
+        m_edit->setGeometry(rect().marginsRemoved(m_textPadding));
+}
+
+void CEditUI::mousePressEvent(QMouseEvent* event) {
+    QLineEdit* editor = Editor();
+    editor->setFocus(Qt::MouseFocusReason);
+    // The click that made the editor also places its cursor.
+    QMouseEvent press(event->type(), editor->mapFrom(this, event->position()),
+                      event->globalPosition(), event->button(), event->buttons(),
+                      event->modifiers());
+    QCoreApplication::sendEvent(editor, &press);
+}
+
+void CEditUI::focusInEvent(QFocusEvent* event) {
+    Editor()->setFocus(event->reason());
+}
+
+void CEditUI::PaintText(QPainter& p) {
+    if (m_edit != nullptr || m_text.empty())
+        return;
+    const QColor c =
+        (!IsEnabled() && m_disabledTextColor.isValid()) ? m_disabledTextColor : m_textColor;
+    const QFont font = ResolveFont(m_font);
+    p.setFont(font);
+    p.setPen(c);
+    // Where the editor puts its line: inside its margins, centred in whole
+    // pixels.
+    const QRect line = rect().marginsRemoved(m_textPadding).marginsRemoved(kLineEditMargins);
+    const int top = line.y() + (line.height() - QFontMetrics(font).height() + 1) / 2;
+    p.setClipRect(line);
+    p.drawText(QRect(line.x(), top, line.width(), line.bottom() - top + 1),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, ToQString(m_text));
+    p.setClipping(false);
 }
 
 void CEditUI::PaintStatusImage(QPainter& p) {
     QString img = m_normalImage;
     if (!IsEnabled() && !m_disabledImage.isEmpty())
         img = m_disabledImage;
-    else if (m_edit->hasFocus() && !m_hotImage.isEmpty())
+    else if (m_edit != nullptr && m_edit->hasFocus() && !m_hotImage.isEmpty())
         img = m_hotImage;
     DrawImage(p, img);
 }
 
 // --------------------------------------------------------------- CRichEditUI
 
-CRichEditUI::CRichEditUI() : m_edit(new QPlainTextEdit(this)) {
-    m_edit->setFrameShape(QFrame::NoFrame);
-    m_edit->setVerticalScrollBar(new SkinScrollBar(Qt::Vertical));
-    m_edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+namespace {
+
+// CR LF line ends show as one break.
+QString PlainText(const CDuiString& text) {
+    QString t = ToQString(text);
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return t;
+}
+
+}  // namespace
+
+CRichEditUI::CRichEditUI() {
     m_textStyle = DT_LEFT | DT_WORDBREAK;
-    ApplyLook();
 }
 
 bool CRichEditUI::ApplyAttribute(const QString& name, const QString& value) {
     static const AttributeTable<CRichEditUI> kTable = {
         {QStringLiteral("readonly"), attr::Call(&CRichEditUI::SetReadOnly)},
-        {QStringLiteral("vscrollbar"), attr::Parsed<bool>([](CRichEditUI& edit, bool shown) {
-             edit.m_edit->setVerticalScrollBarPolicy(shown ? Qt::ScrollBarAsNeeded
-                                                           : Qt::ScrollBarAlwaysOff);
-         })},
-        {QStringLiteral("multiline"), attr::Parsed<bool>([](CRichEditUI& edit, bool multiline) {
-             if (!multiline)
-                 edit.m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-         })},
+        {QStringLiteral("vscrollbar"), attr::Field(&CRichEditUI::m_verticalBar)},
+        {QStringLiteral("multiline"), attr::Field(&CRichEditUI::m_wrap)},
         // The box always scrolls by itself, takes Return and holds plain text.
         {QStringLiteral("autovscroll"), attr::Ignored<bool>()},
         {QStringLiteral("wantreturn"), attr::Ignored<bool>()},
         {QStringLiteral("rich"), attr::Ignored<bool>()},
         {QStringLiteral("hscrollbar"), attr::Ignored<bool>()},
     };
-    if (const auto taken = kTable.Apply(*this, name, value))
+    if (const auto taken = kTable.Apply(*this, name, value)) {
+        ApplyLook();
         return *taken;
+    }
     const bool ok = CLabelUI::ApplyAttribute(name, value);
     ApplyLook();
     return ok;
 }
 
+QPlainTextEdit* CRichEditUI::Editor() {
+    if (m_edit != nullptr)
+        return m_edit;
+    m_edit = new QPlainTextEdit(this);
+    m_edit->setFrameShape(QFrame::NoFrame);
+    auto* bar = new SkinScrollBar(Qt::Vertical);
+    bar->SetManager(GetManager());
+    m_edit->setVerticalScrollBar(bar);
+    m_edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_edit->setReadOnly(m_readOnly);
+    m_edit->setPlainText(PlainText(m_text));
+    ApplyLook();
+    m_edit->show();
+    return m_edit;
+}
+
+void CRichEditUI::showEvent(QShowEvent* event) {
+    Editor();
+    CLabelUI::showEvent(event);
+}
+
 CDuiString CRichEditUI::GetText() const {
-    return m_edit->toPlainText().toStdWString();
+    return (m_edit != nullptr ? m_edit->toPlainText() : PlainText(m_text)).toStdWString();
 }
 
 void CRichEditUI::SetText(const CDuiString& text) {
     m_text = text;
-    // CR LF line ends show as one break.
-    QString t = ToQString(text);
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_edit->setPlainText(t);
+    if (m_edit != nullptr)
+        m_edit->setPlainText(PlainText(text));
 }
 
 void CRichEditUI::SetReadOnly(bool readOnly) {
-    m_edit->setReadOnly(readOnly);
-}
-
-bool CRichEditUI::IsReadOnly() const {
-    return m_edit->isReadOnly();
+    m_readOnly = readOnly;
+    if (m_edit != nullptr)
+        m_edit->setReadOnly(readOnly);
 }
 
 void CRichEditUI::SetManager(CPaintManagerUI* manager) {
     CLabelUI::SetManager(manager);
-    if (auto* bar = dynamic_cast<SkinScrollBar*>(m_edit->verticalScrollBar()))
-        bar->SetManager(manager);
+    if (m_edit != nullptr) {
+        if (auto* bar = dynamic_cast<SkinScrollBar*>(m_edit->verticalScrollBar()))
+            bar->SetManager(manager);
+    }
     ApplyLook();
 }
 
 void CRichEditUI::ApplyLook() {
+    if (m_edit == nullptr)
+        return;
+    m_edit->setVerticalScrollBarPolicy(m_verticalBar ? Qt::ScrollBarAsNeeded
+                                                     : Qt::ScrollBarAlwaysOff);
+    m_edit->setLineWrapMode(m_wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     m_edit->setFont(ResolveFont(m_font));
     m_edit->setStyleSheet(
         QStringLiteral("QPlainTextEdit{background:transparent;border:none;color:%1;"
@@ -338,7 +433,8 @@ void CRichEditUI::ApplyLook() {
 }
 
 void CRichEditUI::resizeEvent(QResizeEvent*) {
-    m_edit->setGeometry(rect().marginsRemoved(m_textPadding));
+    if (m_edit != nullptr)
+        m_edit->setGeometry(rect().marginsRemoved(m_textPadding));
 }
 
 }  // namespace kelsor::ui

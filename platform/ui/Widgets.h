@@ -17,6 +17,10 @@ class QMovie;
 // animation from the skin and the round user picture).
 namespace kelsor::ui {
 
+// A one-line edit. It draws its text itself and makes the Qt line edit the
+// first time the user clicks or tabs into it: that editor lays out its text
+// and joins the accessibility tree as it is made, which a window showing a
+// path the user may never touch should not pay for as it opens.
 class CEditUI : public CLabelUI {
 public:
     CEditUI();
@@ -26,20 +30,29 @@ public:
     void SetText(const CDuiString& text) override;
     void SetEnabled(bool enabled = true) override;
     void SetReadOnly(bool readOnly);
-    bool IsReadOnly() const;
+    bool IsReadOnly() const { return m_readOnly; }
     void SetManager(CPaintManagerUI* manager) override;
+    // The Qt editor, made now if it was not yet.
+    QLineEdit* Editor();
+    bool HasEditor() const { return m_edit != nullptr; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void PaintStatusImage(QPainter& p) override;
-    void PaintText(QPainter&) override {}
+    void PaintText(QPainter& p) override;
     void ApplyLook();
 
 private:
-    QLineEdit* m_edit;
+    QLineEdit* m_edit = nullptr;
+    bool m_readOnly = false;
+    int m_maxLength = -1;  // the editor's own limit
     QString m_normalImage, m_hotImage, m_disabledImage;
 };
 
+// A multi-line text box. Its Qt editor is made when the box is first shown
+// (or asked for): a page's result box stays hidden until there is a result.
 class CRichEditUI : public CLabelUI {
 public:
     CRichEditUI();
@@ -48,17 +61,22 @@ public:
     CDuiString GetText() const override;
     void SetText(const CDuiString& text) override;
     void SetReadOnly(bool readOnly);
-    bool IsReadOnly() const;
+    bool IsReadOnly() const { return m_readOnly; }
     void SetManager(CPaintManagerUI* manager) override;
-    QPlainTextEdit* Editor() const { return m_edit; }
+    // The Qt editor, made now if it was not yet.
+    QPlainTextEdit* Editor();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void PaintText(QPainter&) override {}
     void ApplyLook();
 
 private:
-    QPlainTextEdit* m_edit;
+    QPlainTextEdit* m_edit = nullptr;
+    bool m_readOnly = false;
+    bool m_verticalBar = false;
+    bool m_wrap = true;
 };
 
 // An animated GIF from the skin, playing while the control is shown.

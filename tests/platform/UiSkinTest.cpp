@@ -4,11 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QMovie>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <map>
 
+#include "MouseEvents.h"
 #include "UiTestSupport.h"
 #include "platform/ui/SkinArchive.h"
 
@@ -286,6 +288,18 @@ TEST_F(UiSkin, ControlsBehaveAsTheWindowsExpect) {
     auto* dir = dynamic_cast<CEditUI*>(pm.FindControl(L"ocrdirpath"));
     ASSERT_NE(dir, nullptr);
     EXPECT_TRUE(dir->IsReadOnly());
+    // The path draws itself until a click makes the editor, which takes over
+    // the text and the read-only state and puts its cursor where clicked.
+    dir->SetText(L"/home/甲/桌面/");
+    EXPECT_FALSE(dir->HasEditor());
+    const QImage drawn = dir->grab().toImage();
+    kelsor::test::PressAt(dir, QPoint(dir->width() - 20, dir->height() / 2));
+    ASSERT_TRUE(dir->HasEditor());
+    EXPECT_EQ(dir->Editor()->text(), QStringLiteral("/home/甲/桌面/"));
+    EXPECT_TRUE(dir->Editor()->isReadOnly());
+    EXPECT_EQ(dir->Editor()->cursorPosition(), dir->Editor()->text().size());
+    EXPECT_EQ(dir->GetText(), L"/home/甲/桌面/");
+    EXPECT_EQ(dir->grab().toImage(), drawn);  // no jump when the editor comes
     EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"singleocropt"))->IsSelected());
     EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"sourcedirradio"))->IsSelected());
     EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"formatradio"))->IsSelected());
@@ -324,7 +338,14 @@ TEST_F(UiSkin, ControlsBehaveAsTheWindowsExpect) {
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->IsReadOnly());
     text->SetText(L"第一行\r\n第二行\r\n");
+    EXPECT_EQ(text->GetText(), L"第一行\n第二行\n");
+    // Hidden, it has no editor yet; shown, it has one with the text.
+    EXPECT_EQ(text->findChild<QPlainTextEdit*>(), nullptr);
+    page.GetHWND()->show();
+    text->SetVisible(true);
+    ASSERT_NE(text->findChild<QPlainTextEdit*>(), nullptr);
     EXPECT_EQ(text->Editor()->document()->blockCount(), 3);
+    EXPECT_TRUE(text->Editor()->isReadOnly());
     EXPECT_EQ(text->GetText(), L"第一行\n第二行\n");
     EXPECT_TRUE(Warnings().isEmpty()) << Warnings().join("\n").toStdString();
 }
