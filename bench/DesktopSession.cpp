@@ -9,6 +9,7 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -146,42 +147,63 @@ struct PrivateDesktop::Connection {
 
 PrivateDesktop::PrivateDesktop() = default;
 
-PrivateDesktop::~PrivateDesktop() {
-    m_connection.reset();
-    if (m_server > 0) {
-        ::kill(m_server, SIGTERM);
-        ::waitpid(m_server, nullptr, 0);
-    }
-}
+namespace {
 
-bool PrivateDesktop::Start(std::string& error) {
+// Starts `args` (searched in PATH) with its fd 3 on a pipe and its errors
+// dropped; reads the first line it writes there. False when it cannot run or
+// writes nothing.
+bool SpawnAndReadLine(std::vector<std::string> args, pid_t& pid, std::string& line) {
     int fds[2];
-    if (::pipe(fds) != 0) {
-        error = "no pipe";
+    if (::pipe(fds) != 0)
         return false;
-    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> args = {"Xvfb", "-displayfd",   "3",         "-screen",
-                                     "0",    "1920x1080x24", "-nolisten", "tcp"};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    const int rc = posix_spawnp(&m_server, "Xvfb", &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
-    std::string number;
     char ch = 0;
     while (rc == 0 && ::read(fds[0], &ch, 1) == 1 && ch != '\n')
-        number += ch;
+        line += ch;
     ::close(fds[0]);
-    if (rc != 0 || number.empty()) {
+    if (rc != 0)
+        pid = -1;
+    return rc == 0 && !line.empty();
+}
+
+void EndServer(pid_t pid) {
+    if (pid > 0) {
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+    }
+}
+
+}  // namespace
+
+PrivateDesktop::~PrivateDesktop() {
+    m_connection.reset();
+    EndServer(m_bus);
+    EndServer(m_server);
+}
+
+bool PrivateDesktop::Start(std::string& error) {
+    std::string number;
+    if (!SpawnAndReadLine(
+            {"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"},
+            m_server, number)) {
         error = "Xvfb cannot run here";
         return false;
     }
+    // A desktop session has a session bus, and Qt programs talk to it as they
+    // start (accessibility); without one they try to launch one instead.
+    if (!SpawnAndReadLine({"dbus-daemon", "--session", "--nofork", "--print-address=3"}, m_bus,
+                          m_busAddress))
+        std::printf("startup: no dbus-daemon here: the programs start without a session bus\n");
     m_display = ":" + number;
     m_connection = std::make_unique<Connection>();
     m_connection->c = xcb_connect(m_display.c_str(), nullptr);
@@ -200,6 +222,8 @@ pid_t PrivateDesktop::Launch(const std::vector<std::string>& argv,
                              std::vector<std::string> environment, double timeoutSeconds,
                              MappedWindow& window) {
     environment.push_back("DISPLAY=" + m_display);
+    if (!m_busAddress.empty())
+        environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_busAddress);
     std::vector<std::string> args = argv;
     std::vector<char*> argp, envp;
     for (auto& a : args)
@@ -308,8 +332,8 @@ void EndProcessGroup(pid_t pid) {
 
 std::vector<std::string> CleanEnvironment() {
     static const char* const kDropped[] = {
-        "DISPLAY=",         "QT_QPA_PLATFORM=", "XDG_DATA_HOME=",
-        "XDG_RUNTIME_DIR=", "KELSOR_",          "WAYLAND_DISPLAY="};
+        "DISPLAY=", "QT_QPA_PLATFORM=", "XDG_DATA_HOME=",           "XDG_RUNTIME_DIR=",
+        "KELSOR_",  "WAYLAND_DISPLAY=", "DBUS_SESSION_BUS_ADDRESS="};
     std::vector<std::string> environment;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;

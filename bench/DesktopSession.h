@@ -20,8 +20,8 @@ struct MappedWindow {
     double secondsSinceExec = 0.0;  // 0 when no window came
 };
 
-// A private Xvfb for the bench process, and a watch of the windows that
-// appear on it.
+// A private Xvfb and session bus for the bench process, and a watch of the
+// windows that appear on the display.
 class PrivateDesktop : NonCopyable {
 public:
     PrivateDesktop();
@@ -31,7 +31,7 @@ public:
     bool Start(std::string& error);
     const std::string& Display() const { return m_display; }
 
-    // Starts `argv` with `environment` (DISPLAY is added) in a process group
+    // Starts `argv` with `environment` (DISPLAY and the bus are added) in a process group
     // of its own and waits up to `timeoutSeconds` for its first top-level
     // window to be mapped.
     pid_t Launch(const std::vector<std::string>& argv, std::vector<std::string> environment,
@@ -48,7 +48,9 @@ private:
     struct Connection;
     std::unique_ptr<Connection> m_connection;
     pid_t m_server = -1;
+    pid_t m_bus = -1;
     std::string m_display;
+    std::string m_busAddress;
 };
 
 // Resident set of `pid` and all its descendants, in bytes (helper processes

@@ -23,7 +23,7 @@ namespace {
 using kelsor::bench::MappedWindow;
 using kelsor::bench::PrivateDesktop;
 
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 constexpr double kWindowTimeout = 60.0;
 constexpr double kIdleTimeout = 15.0;
 // Centre of "请登录" in the signed-out main window.
