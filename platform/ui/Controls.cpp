@@ -361,11 +361,12 @@ void CLabelUI::UpdateAutoWidth() {
     SetFixedWidth(s.width() + m_textPadding.left() + m_textPadding.right());
 }
 
+QColor CLabelUI::CurrentTextColor() const {
+    return !IsEnabled() && m_disabledTextColor.isValid() ? m_disabledTextColor : m_textColor;
+}
+
 void CLabelUI::PaintText(QPainter& p) {
-    QColor c = m_textColor;
-    if (!IsEnabled() && m_disabledTextColor.isValid())
-        c = m_disabledTextColor;
-    PaintTextWith(p, c);
+    PaintTextWith(p, CurrentTextColor());
 }
 
 void CLabelUI::PaintTextWith(QPainter& p, const QColor& color) {

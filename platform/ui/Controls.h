@@ -154,6 +154,8 @@ public:
 protected:
     void PaintText(QPainter& p) override;
     void PaintTextWith(QPainter& p, const QColor& color);
+    // The text colour for the enabled state.
+    QColor CurrentTextColor() const;
     void UpdateAutoWidth();
 
     int m_font = -1;  // -1: the window's default font

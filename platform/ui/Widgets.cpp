@@ -281,10 +281,8 @@ void CEditUI::ApplyLook() {
         return;
     }
     m_edit->setFont(ResolveFont(m_font));
-    const QColor c =
-        (!IsEnabled() && m_disabledTextColor.isValid()) ? m_disabledTextColor : m_textColor;
     m_edit->setStyleSheet(QStringLiteral("QLineEdit{background:transparent;border:none;color:%1;}")
-                              .arg(TextColorCss(c)));
+                              .arg(TextColorCss(CurrentTextColor())));
     m_edit->setGeometry(rect().marginsRemoved(m_textPadding));
 }
 
@@ -293,14 +291,30 @@ void CEditUI::resizeEvent(QResizeEvent*) {
         m_edit->setGeometry(rect().marginsRemoved(m_textPadding));
 }
 
-void CEditUI::mousePressEvent(QMouseEvent* event) {
+// The click that made the editor also places its cursor; this control holds
+// the mouse until that button is let go, so a drag selects in the editor.
+void CEditUI::ForwardMouse(QMouseEvent* event) {
     QLineEdit* editor = Editor();
-    editor->setFocus(Qt::MouseFocusReason);
-    // The click that made the editor also places its cursor.
-    QMouseEvent press(event->type(), editor->mapFrom(this, event->position()),
-                      event->globalPosition(), event->button(), event->buttons(),
-                      event->modifiers());
-    QCoreApplication::sendEvent(editor, &press);
+    if (event->type() == QEvent::MouseButtonPress)
+        editor->setFocus(Qt::MouseFocusReason);
+    QMouseEvent forwarded(event->type(), editor->mapFrom(this, event->position()),
+                          event->globalPosition(), event->button(), event->buttons(),
+                          event->modifiers());
+    QCoreApplication::sendEvent(editor, &forwarded);
+}
+
+void CEditUI::mousePressEvent(QMouseEvent* event) {
+    ForwardMouse(event);
+}
+
+void CEditUI::mouseMoveEvent(QMouseEvent* event) {
+    if (m_edit != nullptr)
+        ForwardMouse(event);
+}
+
+void CEditUI::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_edit != nullptr)
+        ForwardMouse(event);
 }
 
 void CEditUI::focusInEvent(QFocusEvent* event) {
@@ -310,11 +324,9 @@ void CEditUI::focusInEvent(QFocusEvent* event) {
 void CEditUI::PaintText(QPainter& p) {
     if (m_edit != nullptr || m_text.empty())
         return;
-    const QColor c =
-        (!IsEnabled() && m_disabledTextColor.isValid()) ? m_disabledTextColor : m_textColor;
     const QFont font = ResolveFont(m_font);
     p.setFont(font);
-    p.setPen(c);
+    p.setPen(CurrentTextColor());
     // Where the editor puts its line: inside its margins, centred in whole
     // pixels.
     const QRect line = rect().marginsRemoved(m_textPadding).marginsRemoved(kLineEditMargins);

@@ -39,12 +39,16 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void PaintStatusImage(QPainter& p) override;
     void PaintText(QPainter& p) override;
     void ApplyLook();
 
 private:
+    void ForwardMouse(QMouseEvent* event);
+
     QLineEdit* m_edit = nullptr;
     bool m_readOnly = false;
     int m_maxLength = -1;  // the editor's own limit

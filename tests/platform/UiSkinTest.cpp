@@ -300,6 +300,10 @@ TEST_F(UiSkin, ControlsBehaveAsTheWindowsExpect) {
     EXPECT_EQ(dir->Editor()->cursorPosition(), dir->Editor()->text().size());
     EXPECT_EQ(dir->GetText(), L"/home/甲/桌面/");
     EXPECT_EQ(dir->grab().toImage(), drawn);  // no jump when the editor comes
+    // That first press drags a selection like any later one.
+    kelsor::test::MoveTo(dir, QPoint(1, dir->height() / 2));
+    kelsor::test::ReleaseAt(dir, QPoint(1, dir->height() / 2));
+    EXPECT_EQ(dir->Editor()->selectedText(), QStringLiteral("/home/甲/桌面/"));
     EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"singleocropt"))->IsSelected());
     EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"sourcedirradio"))->IsSelected());
     EXPECT_TRUE(dynamic_cast<COptionUI*>(pm.FindControl(L"formatradio"))->IsSelected());
