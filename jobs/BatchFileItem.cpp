@@ -41,13 +41,15 @@ bool BatchFileStore::IsClaimedByOther(const BatchFileItem& item, const std::wstr
     return false;
 }
 
+std::wstring FolderOfPath(const std::wstring& path) {
+    const auto slash = path.rfind(L'/');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
 std::wstring BatchFileStore::OutputPathFor(const BatchFileItem& item, std::wstring folder,
                                            const std::wstring& baseName) const {
-    if (folder.empty()) {
-        const auto slash = item.sourcePath.rfind(L'/');
-        folder =
-            slash == std::wstring::npos ? std::wstring() : item.sourcePath.substr(0, slash + 1);
-    }
+    if (folder.empty())
+        folder = FolderOfPath(item.sourcePath);
     return NumberedResultPath(
         folder, baseName, [&](const std::wstring& path) { return IsClaimedByOther(item, path); });
 }

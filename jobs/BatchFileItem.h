@@ -72,6 +72,9 @@ private:
     Items m_items;
 };
 
+// The path up to and including its last "/"; empty when there is none.
+std::wstring FolderOfPath(const std::wstring& path);
+
 // "folder" + `baseName` + ".txt"; while `claimedByOther` says another picture
 // already writes that path, " (2)", " (3)" … goes before ".txt", so two
 // results never overwrite each other.

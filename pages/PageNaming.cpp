@@ -4,11 +4,6 @@
 
 namespace kelsor::jobs {
 
-std::wstring FolderOfPath(const std::wstring& path) {
-    const auto slash = path.rfind(L'/');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 std::wstring BaseNameOfPath(const std::wstring& path) {
     const auto slash = path.rfind(L'/');
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);

@@ -3,12 +3,13 @@
 #include <ctime>
 #include <string>
 
+#include "jobs/BatchFileItem.h"
+
 // File names of the single-picture page: where a picture's folder ends and
 // what its result file is called.
 namespace kelsor::jobs {
 
-// The path up to and including its last "/"; empty when there is none.
-std::wstring FolderOfPath(const std::wstring& path);
+using kelsor::FolderOfPath;
 
 // The file name after the last "/" without its last extension:
 // "/scan/a.b.c.jpg" gives "a.b.c"; a name without a dot is kept whole.

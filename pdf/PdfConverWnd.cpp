@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "jobs/BatchFileItem.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialogs.h"
@@ -312,8 +313,8 @@ void PdfConverWnd::OnRowClick(const std::wstring& name, int id) {
         if (!platform::OpenWithDesktop(job->outputPath))
             Note(L"无法打开文件：" + job->outputPath);
     } else if (name == L"pdf_folder") {
-        if (!platform::OpenWithDesktop(FolderOf(job->outputPath)))
-            Note(L"无法打开文件夹：" + FolderOf(job->outputPath));
+        if (!platform::OpenWithDesktop(FolderOfPath(job->outputPath)))
+            Note(L"无法打开文件夹：" + FolderOfPath(job->outputPath));
     }
 }
 

@@ -9,11 +9,6 @@
 
 namespace kelsor::pdf {
 
-std::wstring FolderOf(const std::wstring& path) {
-    const auto slash = path.rfind(L'/');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 bool IsPdfName(const std::wstring& path) {
     if (path.size() < 4)
         return false;
@@ -39,7 +34,7 @@ PdfJobList::Added PdfJobList::Add(const std::vector<std::wstring>& paths) {
         PdfJob job;
         job.id = m_nextId++;
         job.path = path;
-        job.fileName = path.substr(FolderOf(path).size());
+        job.fileName = path.substr(FolderOfPath(path).size());
         PdfFile file;
         const PdfFailure failure = file.Open(QString::fromStdWString(path));
         job.pageCount = file.PageCount();
@@ -84,7 +79,7 @@ std::vector<int> PdfJobList::PrepareRun(const std::wstring& folder) {
     for (PdfJob& job : m_jobs) {
         if (!takes(job))
             continue;
-        const std::wstring target = folder.empty() ? FolderOf(job.path) : folder;
+        const std::wstring target = folder.empty() ? FolderOfPath(job.path) : folder;
         job.outputPath = NumberedResultPath(
             target, OutputBaseName(job.fileName), [&](const std::wstring& candidate) {
                 return std::any_of(m_jobs.begin(), m_jobs.end(), [&](const PdfJob& other) {

@@ -20,9 +20,6 @@ struct PdfJob {
     std::wstring statusText;  // the outcome's words once it has one
 };
 
-// The folder of `path` with its trailing "/"; empty for a bare name.
-std::wstring FolderOf(const std::wstring& path);
-
 // True for a name ending in ".pdf" in any case.
 bool IsPdfName(const std::wstring& path);
 

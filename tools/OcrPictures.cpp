@@ -79,11 +79,6 @@ std::string CheckFailure(const std::wstring& path) {
     }
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-    const auto slash = path.rfind(L'/');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 // The pictures one argument names; a failure entry when it names none.
 std::vector<OcrPicture> PicturesOf(const std::string& argument) {
     struct stat info {};
@@ -121,13 +116,14 @@ std::vector<OcrPicture> CollectPictures(const std::vector<std::string>& argument
     for (const std::string& argument : arguments) {
         std::vector<OcrPicture> pictures = PicturesOf(argument);
         // The first picture counts even when it is refused, as on the batch page.
-        const std::wstring folder = FolderOf(pictures.front().path);
+        const std::wstring folder = FolderOfPath(pictures.front().path);
         for (OcrPicture& picture : pictures) {
             if (picture.failure.empty()) {
                 picture.failure = CheckFailure(picture.path);
             }
             if (picture.failure.empty()) {
-                const std::wstring fileName = picture.path.substr(FolderOf(picture.path).size());
+                const std::wstring fileName =
+                    picture.path.substr(FolderOfPath(picture.path).size());
                 picture.outputPath = NumberedResultPath(
                     folder, OutputBaseName(fileName), [&](const std::wstring& candidate) {
                         return std::any_of(all.begin(), all.end(), [&](const OcrPicture& other) {
