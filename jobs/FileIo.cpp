@@ -1,5 +1,9 @@
 #include "jobs/FileIo.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -24,17 +28,38 @@ FilePtr OpenFile(const std::wstring& path, const char* mode) {
     return FilePtr(std::fopen(narrow.c_str(), mode));
 }
 
+// Opens a regular file for reading. A FIFO, device or socket named like a
+// picture is refused: a plain open of a FIFO waits for a writer for ever,
+// and a device may never end.
+FilePtr OpenRegularFileForReading(const std::wstring& path) {
+    const std::string narrow = path.empty() ? std::string() : WideToAnsi(path);
+    if (narrow.empty()) {
+        return nullptr;
+    }
+    const int fd = ::open(narrow.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (file = ::fdopen(fd, "rb")) == nullptr) {
+        ::close(fd);
+        return nullptr;
+    }
+    return FilePtr(file);
+}
+
 }  // namespace
 
 ReadResult ReadFileBytes(const std::wstring& path, std::size_t maxBytes,
                          std::vector<std::uint8_t>& bytes) {
     bytes.clear();
-    FilePtr file = OpenFile(path, "rb");
+    FilePtr file = OpenRegularFileForReading(path);
     if (!file) {
         return ReadResult::CannotOpen;
     }
-    // Read in blocks rather than trusting a size from fseek: pipes, special
-    // files and files that grow while read all end at EOF or at the limit.
+    // Read in blocks rather than trusting a size from fseek: a file that
+    // grows while read ends at EOF or at the limit.
     std::uint8_t block[64 * 1024];
     for (;;) {
         const std::size_t got = std::fread(block, 1, sizeof block, file.get());
@@ -56,7 +81,7 @@ ReadResult ReadFileBytes(const std::wstring& path, std::size_t maxBytes,
 
 bool ReadFilePrefix(const std::wstring& path, std::size_t count, std::vector<std::uint8_t>& bytes) {
     bytes.assign(count, 0);
-    FilePtr file = OpenFile(path, "rb");
+    FilePtr file = OpenRegularFileForReading(path);
     if (!file) {
         bytes.clear();
         return false;

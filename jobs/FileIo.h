@@ -8,7 +8,8 @@
 
 // Whole-file reads and writes for the jobs subsystem. Every path is a wide
 // string that is opened under its name in the process code page, like every
-// other file the program touches.
+// other file the program touches. Reads take regular files only: a FIFO,
+// device or socket cannot be opened (it could block or never end).
 namespace kelsor {
 
 enum class ReadResult {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "jobs/BmpRunLengths.h"
 #include "jobs/FileIo.h"
 #include "jobs/ImagingLibrary.h"
 #include "jobs/PictureFormat.h"
@@ -104,6 +105,38 @@ FIBITMAP* TurnUpright(FIBITMAP* dib, int orientation) {
     return dib;
 }
 
+// 16-bit and float pictures (what scanners and photo editors write) become
+// ordinary 8-bit-per-channel bitmaps, so that every later step sees one kind
+// of picture. Colour keeps its alpha for the compositing on white. Takes
+// ownership of `dib`; null when no conversion applies.
+FIBITMAP* ToEightBitsPerChannel(FIBITMAP* dib) {
+    FIBITMAP* converted = nullptr;
+    switch (FreeImage_GetImageType(dib)) {
+        case FIT_BITMAP:
+            return dib;
+        case FIT_RGB16:
+        case FIT_RGBF:
+            converted = FreeImage_ConvertTo24Bits(dib);
+            break;
+        case FIT_RGBA16:
+        case FIT_RGBAF:
+            converted = FreeImage_ConvertTo32Bits(dib);
+            break;
+        case FIT_UINT16:
+            // The high byte of each sample: a stretch between the darkest and
+            // the lightest sample would change the picture's contrast.
+            converted = FreeImage_ConvertTo8Bits(dib);
+            break;
+        default:
+            break;
+    }
+    if (converted == nullptr) {
+        converted = FreeImage_ConvertToStandardType(dib, TRUE);
+    }
+    FreeImage_Unload(dib);
+    return converted;
+}
+
 }  // namespace
 
 Picture::~Picture() {
@@ -155,7 +188,8 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
         return false;
     }
     std::vector<std::uint8_t> rewritten;
-    if ((format == ImageFormatBmp && RewriteBmpWithInfoHeader(data, size, rewritten)) ||
+    if ((format == ImageFormatBmp && (ExpandBmpRunLengths(data, size, rewritten) ||
+                                      RewriteBmpWithInfoHeader(data, size, rewritten))) ||
         (format == ImageFormatJpeg && StripJpegExifBlocks(data, size, rewritten))) {
         data = rewritten.data();
         size = rewritten.size();
@@ -190,15 +224,9 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
         FreeImage_Unload(dib);
         return false;
     }
-    // 16-bit and float pictures become ordinary 8-bit-per-channel bitmaps so
-    // that every later step sees one kind of picture.
-    if (FreeImage_GetImageType(dib) != FIT_BITMAP) {
-        FIBITMAP* standard = FreeImage_ConvertToStandardType(dib, TRUE);
-        FreeImage_Unload(dib);
-        if (standard == nullptr) {
-            return false;
-        }
-        dib = standard;
+    dib = ToEightBitsPerChannel(dib);
+    if (dib == nullptr) {
+        return false;
     }
     // Photos taken sideways are stored as the sensor saw them; every user of
     // the picture (the canvas, the conversion) wants them as the eye does.
@@ -255,18 +283,29 @@ bool Picture::IsGrayScale() const {
     return type == FIC_MINISBLACK || type == FIC_MINISWHITE || IsGreyPalette(m_bitmap);
 }
 
+bool Picture::HasTransparency() const {
+    return m_bitmap != nullptr && FreeImage_IsTransparent(m_bitmap);
+}
+
 bool Picture::IncreaseBpp24() {
     if (m_bitmap == nullptr) {
         return false;
     }
-    if (FreeImage_GetBPP(m_bitmap) == 24) {
+    const unsigned bpp = FreeImage_GetBPP(m_bitmap);
+    if (bpp == 24) {
         return true;
     }
+    // Transparent parts land on white, as a viewer shows them: dropping the
+    // alpha would leave whatever colour they hold (often black, under black
+    // text). The compositing takes 8 or 32 bits; other depths go to 32 first.
     FIBITMAP* raised = nullptr;
-    if (FreeImage_IsTransparent(m_bitmap) &&
-        (FreeImage_GetBPP(m_bitmap) == 32 || FreeImage_GetBPP(m_bitmap) == 8)) {
+    if (HasTransparency()) {
+        FIBITMAP* rgba = bpp == 32 || bpp == 8 ? nullptr : FreeImage_ConvertTo32Bits(m_bitmap);
         RGBQUAD white{255, 255, 255, 0};
-        raised = FreeImage_Composite(m_bitmap, FALSE, &white, nullptr);
+        raised = FreeImage_Composite(rgba != nullptr ? rgba : m_bitmap, FALSE, &white, nullptr);
+        if (rgba != nullptr) {
+            FreeImage_Unload(rgba);
+        }
     }
     if (raised == nullptr) {
         raised = FreeImage_ConvertTo24Bits(m_bitmap);

@@ -43,6 +43,9 @@ public:
     int Height() const;
     // True for pictures of at most 8 bits whose every palette entry is grey.
     bool IsGrayScale() const;
+    // True when part of the picture is transparent (an alpha channel or a
+    // transparent palette entry).
+    bool HasTransparency() const;
     // Raises the colour depth to 24 bits; transparent parts land on white.
     bool IncreaseBpp24();
     void SetJpegQuality(int quality);

@@ -28,7 +28,8 @@ bool ConvertPictureToJpeg(int quality, const std::wstring& source, const std::ws
     if (!picture.Load(source, ImageFormatFromExtension(source)) || !picture.IsValid()) {
         return false;
     }
-    if (!picture.IsGrayScale() && !picture.IncreaseBpp24()) {
+    // A grey picture with transparent parts is composited on white like any.
+    if ((!picture.IsGrayScale() || picture.HasTransparency()) && !picture.IncreaseBpp24()) {
         return false;
     }
     picture.SetJpegQuality(quality);

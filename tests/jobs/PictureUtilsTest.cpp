@@ -1,10 +1,12 @@
 #include <FreeImage.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
 
 #include "TestPictures.h"
+#include "app/TextConv.h"
 #include "jobs/ImagingLibrary.h"
 #include "jobs/PictureHeader.h"
 #include "jobs/PictureUtils.h"
@@ -83,6 +85,12 @@ TEST_F(PictureCheck, DamagedOrMissingFiles) {
     EXPECT_EQ(CheckPictureFile(m_dir / L"missing.png"), -2);
     m_dir.MakeFolder(L"folder.png");
     EXPECT_EQ(CheckPictureFile(m_dir / L"folder.png"), -2);
+    // A FIFO named like a picture is refused at once, never waited on.
+    const std::wstring fifo = m_dir / L"pipe.png";
+    ASSERT_EQ(::mkfifo(WideToAnsi(fifo).c_str(), 0600), 0);
+    EXPECT_EQ(CheckPictureFile(fifo), -2);
+    EXPECT_FALSE(ConvertPictureToJpeg(100, fifo, m_dir / L"out.jpg"));
+    EXPECT_EQ(GetPictureSizeText(fifo), L"");
 }
 
 class PictureConversion : public ::testing::Test {
