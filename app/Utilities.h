@@ -31,9 +31,32 @@ double GetFileSize(const std::wstring& path);
 // "1.00TB" (each unit taken only when the count is strictly above the one below).
 std::wstring GetSizeText(double bytes);
 
-// Collects up to 100 pictures under `folder`, recursing into subfolders as
-// they are met; extensions compare in lower case only. Appends full paths to
-// `paths`; true when at least one picture was collected.
+// Orders two names of one folder as a file manager lists them: runs of
+// digits compare by their value (2.png before 10.png), other characters
+// without regard to case; names that still tie compare as plain text.
+// Negative, zero or positive like strcmp.
+int CompareNamesNaturally(std::wstring_view a, std::wstring_view b);
+
+// How a folder walk takes its pictures.
+struct PictureWalk {
+    size_t limit = kFolderScanLimit;  // the most pictures collected; 0 for no limit
+    bool anyCaseExtension = false;    // ".PNG" as well as ".png"
+};
+
+// Collects the pictures under `folder` in a file manager's order: a
+// folder's own pictures by name (CompareNamesNaturally), then its subfolders
+// one after another, each in the same way. Only regular files are taken (a
+// link to a picture counts as the picture); links to folders are not
+// entered (they could lead back up). Each folder is read whole and closed
+// before the next one is opened, so the depth of the tree never runs out of
+// file handles. Appends full paths to `paths`; false when `folder` itself
+// cannot be read (a subfolder that cannot be read is passed over).
+bool WalkPictureFolder(const std::wstring& folder, const PictureWalk& walk,
+                       std::vector<std::wstring>& paths);
+
+// The batch page's folder scan: up to 100 pictures under `folder`, with
+// lower-case extensions, as WalkPictureFolder orders them. True when at
+// least one picture was collected.
 bool ScanFolderForPictures(const std::wstring& folder, std::vector<std::wstring>& paths);
 
 }  // namespace kelsor

@@ -1,8 +1,10 @@
 #include "notices/CommonDlg.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QThread>
 #include <QWidget>
+#include <algorithm>
 #include <atomic>
 
 namespace kelsor::notices {
@@ -62,6 +64,28 @@ void CommonDlg::OnClick(TNotifyUI& msg) {
     } else if (name == L"msgyncancelbtn") {
         SetResult(1);
         Close(1);
+    }
+}
+
+bool CommonDlg::HostEvent(QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const bool question = m_tab != nullptr && m_tab->GetCurSel() == 1;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return ClickControl(question ? L"msgynconfirmbtn" : L"msgconfirmbtn");
+        case Qt::Key_Escape:
+            // Never a confirmation: a question is cancelled; a notice is
+            // closed as the system would close it, the result left as it was.
+            if (question) {
+                return ClickControl(L"msgyncancelbtn");
+            }
+            Close(0);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -130,6 +154,45 @@ int CommonDlg::ShowNotice(HWND parent, const std::wstring& text) {
 
 std::wstring notice::HotKeyTakenText(const std::wstring& keyName) {
     return keyName + L" 被占用！";
+}
+
+namespace {
+
+// The dialog's text holds three lines: long names keep their start and end.
+std::wstring ShortName(const std::wstring& name) {
+    constexpr std::size_t kLongest = 16;
+    if (name.size() <= kLongest) {
+        return name;
+    }
+    return name.substr(0, 7) + L"…" + name.substr(name.size() - 8);
+}
+
+}  // namespace
+
+std::wstring notice::RefusedFilesText(const std::vector<RefusedFile>& refused) {
+    if (refused.empty()) {
+        return {};
+    }
+    if (refused.size() == 1) {
+        return refused.front().unsupported ? kUnsupportedFormat : kDamagedFile;
+    }
+    const auto unsupported = static_cast<std::size_t>(std::count_if(
+        refused.begin(), refused.end(), [](const RefusedFile& f) { return f.unsupported; }));
+    const std::wstring count = std::to_wstring(refused.size());
+    std::wstring text;
+    if (unsupported == refused.size()) {
+        text = L"很抱歉，有" + count + L"个文件的格式不支持，未能添加：";
+    } else if (unsupported == 0) {
+        text = L"很抱歉，有" + count + L"个文件已损坏，未能添加：";
+    } else {
+        text = L"很抱歉，有" + count + L"个文件未能添加（" + std::to_wstring(unsupported) +
+               L"个格式不支持，" + std::to_wstring(refused.size() - unsupported) + L"个已损坏）：";
+    }
+    constexpr std::size_t kNamed = 3;
+    for (std::size_t i = 0; i < refused.size() && i < kNamed; ++i) {
+        text += (i > 0 ? L"、" : L"") + ShortName(refused[i].name);
+    }
+    return refused.size() > kNamed ? text + L" 等" : text;
 }
 
 }  // namespace kelsor::notices

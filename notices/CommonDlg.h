@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <string>
+#include <vector>
 
 #include "platform/ui/UiLib.h"
 
@@ -48,6 +49,9 @@ protected:
     ui::CDuiString GetSkinFile() override { return m_skinFile; }
     void InitWindow() override;
     void OnClick(ui::TNotifyUI& msg) override;
+    // Enter answers with the confirm button of the page on show; Esc closes
+    // an information notice and cancels a question.
+    bool HostEvent(QEvent* event) override;
 
 private:
     void CentreOverParent();
@@ -77,6 +81,16 @@ inline constexpr const wchar_t* kListFull = L"您添加的文件已超过上限�
 inline constexpr const wchar_t* kTasksRunning = L"任务正在执行，请勿清空目录！";
 // "<key> 被占用！": kHotKeyTaken for the key named "ctrl + 2".
 std::wstring HotKeyTakenText(const std::wstring& keyName);
+
+// A file that an addition of pictures refused, by its name.
+struct RefusedFile {
+    std::wstring name;
+    bool unsupported = false;  // its format; otherwise it is damaged
+};
+// The one notice for the files one addition refused: the catalogue's text
+// when a single file was refused, else how many (and why) with the first
+// three names; empty when none was.
+std::wstring RefusedFilesText(const std::vector<RefusedFile>& refused);
 }  // namespace notice
 
 }  // namespace kelsor::notices

@@ -34,14 +34,6 @@ bool IsFolder(const std::wstring& path) {
     return !path.empty() && ::stat(WideToAnsi(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The pictures under `folder`, whose trailing "/" the scan would double.
-bool ScanPictures(std::wstring folder, std::vector<std::wstring>& paths) {
-    while (folder.size() > 1 && folder.back() == L'/') {
-        folder.pop_back();
-    }
-    return ScanFolderForPictures(folder, paths);
-}
-
 }  // namespace
 
 void RouteTaskEventsToBatchPage() {
@@ -123,7 +115,7 @@ void BatchOCRWnd::AddFiles() {
 void BatchOCRWnd::AddFolder() {
     std::wstring folder;
     std::vector<std::wstring> paths;
-    if (ui::PickFolder(GetHWND(), folder) && ScanPictures(folder, paths)) {
+    if (ui::PickFolder(GetHWND(), folder) && ScanFolderForPictures(folder, paths)) {
         AddPaths(paths);
     }
 }
@@ -137,7 +129,7 @@ void BatchOCRWnd::AddDroppedPaths(const std::vector<std::wstring>& paths) {
         return;
     }
     std::vector<std::wstring> found;
-    if (ScanPictures(paths.front(), found)) {
+    if (ScanFolderForPictures(paths.front(), found)) {
         AddPaths(found);
     }
 }
@@ -145,14 +137,14 @@ void BatchOCRWnd::AddDroppedPaths(const std::vector<std::wstring>& paths) {
 std::vector<std::unique_ptr<BatchFileItem>> BatchOCRWnd::CheckPaths(
     const std::vector<std::wstring>& paths) {
     std::vector<std::unique_ptr<BatchFileItem>> kept;
+    // One notice for the whole addition: a folder of a hundred damaged files
+    // must not open a hundred dialogs one after another.
+    std::vector<notice::RefusedFile> refused;
     for (const std::wstring& path : paths) {
         const BatchPictureInfo info = ReadBatchPictureInfo(path);
-        if (info.check == PictureUnsupported) {
-            CommonDlg::ShowNotice(GetHWND(), notice::kUnsupportedFormat);
-            continue;
-        }
         if (info.check != PictureAccepted) {
-            CommonDlg::ShowNotice(GetHWND(), notice::kDamagedFile);
+            refused.push_back(
+                {path.substr(FolderOfPath(path).size()), info.check == PictureUnsupported});
             continue;
         }
         auto item = std::make_unique<BatchFileItem>();
@@ -162,6 +154,9 @@ std::vector<std::unique_ptr<BatchFileItem>> BatchOCRWnd::CheckPaths(
         item->sizeText = info.sizeText;
         item->dimensionsText = info.dimensionsText;
         kept.push_back(std::move(item));
+    }
+    if (!refused.empty()) {
+        CommonDlg::ShowNotice(GetHWND(), notice::RefusedFilesText(refused));
     }
     return kept;
 }

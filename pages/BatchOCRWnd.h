@@ -26,8 +26,9 @@ public:
     BatchOCRWnd();
     ~BatchOCRWnd() override;
 
-    // Checks each path (a notice for each one refused), keeps the pictures
-    // up to the limit of 100 and lists them. Also the target of drops.
+    // Checks each path (one notice for all those refused), keeps the
+    // pictures up to the limit of 100 and lists them. Also the target of
+    // drops.
     void AddPaths(const std::vector<std::wstring>& paths);
     // Dropped paths: a folder first (its pictures, when it has any), else
     // every path as dropped.

@@ -4,10 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "app/TextConv.h"
 #include "app/Utilities.h"
@@ -18,56 +16,16 @@
 namespace kelsor::tools {
 namespace {
 
-namespace fs = std::filesystem;
-
-bool IsPictureName(const std::string& name) {
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos) {
-        return false;
-    }
-    std::string extension = name.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const std::wstring wide(extension.begin(), extension.end());
-    return std::any_of(kPictureExtensions.begin(), kPictureExtensions.end(),
-                       [&](const wchar_t* known) { return wide == known; });
-}
-
-// Depth first, by name, a folder's own files before its subfolders, so the
-// order (and with it the result folder and the numbering) is the same at
-// every run. False when the folder cannot be read.
-bool ScanSorted(const fs::path& folder, std::vector<std::string>& found) {
-    std::error_code error;
-    std::vector<fs::path> files;
-    std::vector<fs::path> folders;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code ignored;
-        if (it->is_symlink(ignored) && it->is_directory(ignored)) {
-            continue;  // could lead back up and never end
-        }
-        if (it->is_directory(ignored)) {
-            folders.push_back(it->path());
-        } else if (it->is_regular_file(ignored) && IsPictureName(it->path().filename())) {
-            files.push_back(it->path());
-        }
-    }
-    if (error) {
-        return false;
-    }
-    std::sort(files.begin(), files.end());
-    std::sort(folders.begin(), folders.end());
-    for (const fs::path& file : files) {
-        found.push_back(file.string());
-    }
-    for (const fs::path& sub : folders) {
-        ScanSorted(sub, found);  // an unreadable subfolder is passed over
-    }
-    return true;
-}
-
 std::string CheckFailure(const std::wstring& path) {
-    if (::access(WideToAnsi(path).c_str(), R_OK) != 0) {
+    const std::string narrow = WideToAnsi(path);
+    if (::access(narrow.c_str(), R_OK) != 0) {
         return std::string("cannot be read: ") + std::strerror(errno);
+    }
+    // A FIFO would hold the check's open until a writer came; a device may
+    // never end.
+    struct stat info {};
+    if (::stat(narrow.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return "not a regular file (a pipe, device or socket)";
     }
     switch (CheckPictureFile(path)) {
         case PictureAccepted:
@@ -87,15 +45,12 @@ std::vector<OcrPicture> PicturesOf(const std::string& argument) {
         return {
             {AnsiToWide(argument), {}, missing ? "no such file or folder" : std::strerror(errno)}};
     }
-    std::vector<std::string> found;
+    std::vector<std::wstring> found;
     if (!S_ISDIR(info.st_mode)) {
-        found.push_back(argument);
+        found.push_back(AnsiToWide(argument));
     } else {
-        std::string folder = argument;
-        while (folder.size() > 1 && folder.back() == '/') {
-            folder.pop_back();
-        }
-        if (!ScanSorted(folder, found)) {
+        // The batch page's walk, without its limit, taking any case.
+        if (!WalkPictureFolder(AnsiToWide(argument), PictureWalk{0, true}, found)) {
             return {{AnsiToWide(argument), {}, "the folder cannot be read"}};
         }
         if (found.empty()) {
@@ -103,8 +58,8 @@ std::vector<OcrPicture> PicturesOf(const std::string& argument) {
         }
     }
     std::vector<OcrPicture> pictures;
-    for (const std::string& path : found) {
-        pictures.push_back({AnsiToWide(path), {}, {}});
+    for (std::wstring& path : found) {
+        pictures.push_back({std::move(path), {}, {}});
     }
     return pictures;
 }

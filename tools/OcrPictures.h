@@ -14,11 +14,12 @@ struct OcrPicture {
 };
 
 // The pictures of `arguments`, in order. A FILE stands for itself, a FOLDER
-// for the pictures under it by name, each folder's own files before its
-// subfolders (links to folders are not entered; other files are passed
-// over). An argument that names nothing usable, or a folder without
-// pictures, gives one entry with its failure; a picture the picture check
-// refuses carries the check's reason.
+// for the pictures under it in the batch page's order (WalkPictureFolder: by
+// name with numbers as numbers, each folder's own files before its
+// subfolders, links to folders not entered, other files passed over). An
+// argument that names nothing usable, or a folder without pictures, gives
+// one entry with its failure; a picture the picture check refuses, or a file
+// that is not a regular file, carries the reason.
 //
 // Result files follow the batch page: each argument is one addition, whose
 // results go into the folder of its first picture; a different picture with

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTest>
 #include <QWidget>
 #include <atomic>
 #include <thread>
@@ -148,4 +150,44 @@ TEST_F(CommonDlgTest, ANoticeFromAWorkerThreadRunsOnTheUiThread) {
     worker.join();
     EXPECT_EQ(result, 0);
     EXPECT_EQ(seen.text, notice::kRecognitionFailed);
+}
+
+// The dialog takes the keyboard from the window under it: Enter confirms,
+// Esc closes a notice (result as it was) and cancels a question.
+TEST_F(CommonDlgTest, TheKeyboardAnswersTheDialog) {
+    struct Case {
+        bool question;
+        Qt::Key key;
+        int result;  // from 7 before the show
+    };
+    const Case cases[] = {{false, Qt::Key_Return, 0},
+                          {false, Qt::Key_Enter, 0},
+                          {false, Qt::Key_Escape, 7},
+                          {true, Qt::Key_Return, 0},
+                          {true, Qt::Key_Escape, 1}};
+    QWidget parent;
+    parent.resize(600, 400);
+    parent.show();
+    parent.activateWindow();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.question) + "/" + std::to_string(c.key));
+        bool focused = false;
+        CWindowWnd::SetModalHook([&](CWindowWnd& wnd) {
+            static_cast<void>(
+                QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 2000));
+            QWidget* focus = QApplication::focusWidget();
+
+            focused = focus != nullptr && focus->window() == wnd.GetHWND();
+            // Typed where the keyboard is, not at the dialog.
+            QTest::keyClick(focus != nullptr ? focus : &parent, c.key);
+            if (wnd.GetHWND() != nullptr && wnd.GetHWND()->isVisible())
+                wnd.Close(-1);  // not answered: end the run all the same
+        });
+        CommonDlg::SetResult(7);
+        const int result = c.question ? CommonDlg::ShowYesNo(&parent, L"", L"?", L"否", L"是")
+                                      : CommonDlg::ShowNotice(&parent, notice::kDamagedFile);
+        EXPECT_TRUE(focused);
+        EXPECT_EQ(result, c.result);
+    }
+    ModalSeam::Enable();  // the seam's own answers again
 }
