@@ -3,6 +3,7 @@
 // the rows' buttons, start-all and the task events on their way from the
 // runner's worker to the rows. Recognition runs against a kelsor-server.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QCoreApplication>
@@ -16,8 +17,10 @@
 #include <mutex>
 #include <thread>
 
+#include "FolderOrder.h"
 #include "LocalService.h"
 #include "PageTestSupport.h"
+#include "PictureForms.h"
 #include "RenderText.h"
 #include "TempFolder.h"
 #include "account/UserInfo.h"
@@ -215,43 +218,95 @@ TEST_F(BatchPageTest, AddingStopsAtOneHundredWithOneLimitNotice) {
     }
 }
 
-TEST_F(BatchPageTest, RefusedFilesEachGetTheirNotice) {
+TEST_F(BatchPageTest, OneNoticePerAdditionHoweverManyAreRefused) {
     const std::wstring folder = Folder(L"mixed");
     test::WriteFile(WideToAnsi(folder + L"notes.txt"), "text");
     test::WriteFile(WideToAnsi(folder + L"junk.png"), "not a picture");
     ASSERT_EQ(::mkfifo(WideToAnsi(folder + L"pipe.png").c_str(), 0600), 0);
     const std::wstring good = Pictures(folder, 1).front();
+    const std::wstring damaged = Folder(L"damaged");
+    for (int i = 100; i >= 1; --i) {
+        test::WriteFile(WideToAnsi(damaged) + "bad" + std::to_string(i) + ".png", "no picture");
+    }
     struct Case {
-        std::vector<std::wstring> paths;
-        std::vector<std::wstring> notices;
+        std::vector<std::wstring> paths;  // or the folder picked for 添加文件夹
+        std::wstring notice;
         int rows;
     };
     const Case cases[] = {
+        {{folder + L"junk.png"}, notice::kDamagedFile, 0},
+        {{folder + L"notes.txt"}, notice::kUnsupportedFormat, 0},
         {{folder + L"notes.txt", folder + L"notes.txt"},
-         {notice::kUnsupportedFormat, notice::kUnsupportedFormat},
+         L"很抱歉，有2个文件的格式不支持，未能添加：notes.txt、notes.txt",
          0},
         {{folder + L"notes.txt", folder + L"junk.png", folder + L"pipe.png", good,
           folder + L"missing.png"},
-         {notice::kUnsupportedFormat, notice::kDamagedFile, notice::kDamagedFile,
-          notice::kDamagedFile},
+         L"很抱歉，有4个文件未能添加（1个格式不支持，3个已损坏）：notes.txt、junk.png、pipe.png 等",
          1},
+        {{damaged}, L"很抱歉，有100个文件已损坏，未能添加：bad1.png、bad2.png、bad3.png 等", 1},
     };
     for (const Case& c : cases) {
         notices.clear();
         main->messages.clear();
-        page->AddPaths(c.paths);
-        EXPECT_EQ(notices, c.notices);
+        if (c.paths.front() == damaged) {
+            ui::FileDialog::SetNextFileNames({damaged});
+            ASSERT_TRUE(page->ClickControl(L"addfolderbtn"));
+        } else {
+            page->AddPaths(c.paths);
+        }
+        EXPECT_EQ(notices, std::vector<std::wstring>{c.notice});
         EXPECT_EQ(List().RowCount(), c.rows);
-        EXPECT_EQ(Count(2133), c.rows > 0 ? 1 : 0);
         EXPECT_EQ(Visible(L"BatchOCR_List"), c.rows > 0);
         EXPECT_EQ(Visible(L"batchselectpicbtn"), c.rows == 0);
     }
+    EXPECT_EQ(Count(2133), 0);  // the last addition kept nothing
     // The first path names a file that exists, though not a picture.
     EXPECT_EQ(BatchSourceFolder(), folder);
     const int id = Ids().front();
     EXPECT_EQ(Text(id, L"file_name"), L"p000.png");
     EXPECT_EQ(Text(id, L"pic_size"), L"24*16");
     EXPECT_EQ(Text(id, L"file_id"), std::to_wstring(id));
+}
+
+// 添加文件夹 lists a folder as a file manager does, however deep it goes:
+// the walk holds no folder open while it walks the next one down.
+TEST_F(BatchPageTest, AFolderIsListedInFileManagerOrderHoweverDeep) {
+    const std::wstring ordered = Folder(L"ordered");
+    const std::wstring one = Pictures(Folder(L"one"), 1).front();
+    test::WriteFileManagerOrderTree(WideToAnsi(ordered), test::ReadFile(WideToAnsi(one)));
+    std::wstring deep = Folder(L"deep");
+    const std::wstring top = deep;
+    ASSERT_TRUE(pagetest::SavePicture(QImage(8, 8, QImage::Format_RGB32), deep + L"top.png"));
+    constexpr int kDepth = 60;
+    for (int i = 0; i < kDepth; ++i) {
+        deep += L"d/";
+    }
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdWString(deep)));
+    ASSERT_TRUE(pagetest::SavePicture(QImage(8, 8, QImage::Format_RGB32), deep + L"bottom.png"));
+
+    std::vector<std::wstring> expected;
+    for (const std::string& name : test::FileManagerOrder()) {
+        expected.push_back(AnsiToWide(name.substr(name.rfind('/') + 1)));
+    }
+    expected.push_back(L"top.png");
+    expected.push_back(L"bottom.png");
+    // Fewer free descriptors than the tree has levels.
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit saved = limit;
+    limit.rlim_cur = QDir(QStringLiteral("/proc/self/fd")).count() + kDepth / 3;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    for (const std::wstring& folder : {ordered, top}) {
+        ui::FileDialog::SetNextFileNames({folder});
+        page->ClickControl(L"addfolderbtn");
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    std::vector<std::wstring> listed;
+    for (const int id : Ids()) {
+        listed.push_back(Text(id, L"file_name"));
+    }
+    EXPECT_EQ(listed, expected);
+    EXPECT_TRUE(notices.empty());
 }
 
 TEST_F(BatchPageTest, SerialNumbersRestartAtOneWhileIdsKeepCounting) {
@@ -490,6 +545,30 @@ TEST_F(BatchPageTest, ListRunsThroughTheServiceRowByRow) {
     notices.clear();
     page->StartAll();
     EXPECT_EQ(notices, std::vector<std::wstring>{notice::kListFinished});
+}
+
+// Every form of the picture-form table, added as a folder and recognised in
+// one run: none is refused, none fails, each result holds the text.
+TEST_F(BatchPageTest, EveryPictureFormIsRecognised) {
+    test::LocalService service;
+    std::string error;
+    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(root),
+                                      {"--engine", "tesseract"}, error))
+        << error;
+    const std::wstring folder = Folder(L"forms");
+    ASSERT_TRUE(test::WritePictureForms(WideToAnsi(folder), error)) << error;
+    ui::FileDialog::SetNextFileNames({folder});
+    ASSERT_TRUE(page->ClickControl(L"addfolderbtn"));
+    EXPECT_TRUE(notices.empty());
+    ASSERT_EQ(List().RowCount(), int(test::PictureForms().size()));
+    page->StartAll();
+    ASSERT_TRUE(WaitFor([&] { return tasks->TaskCount() == 0; }, std::chrono::minutes(4)))
+        << service.Log();
+    for (const auto& [id, item] : ProcessBatchStore().All()) {
+        SCOPED_TRACE(WideToAnsi(item->fileName));
+        EXPECT_TRUE(WaitForState(id, RowState::Done));
+        EXPECT_EQ(test::ReadFile(WideToAnsi(item->outputPath)), test::kPictureFormText);
+    }
 }
 
 // Two pictures of the same name from two folders, both written into the
