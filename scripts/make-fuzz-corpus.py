@@ -60,6 +60,20 @@ def bmp_v5(width, height, bits=24):
     return b"BM" + struct.pack("<IHHI", 14 + len(header) + len(pixels), 0, 0, 14 + len(header)) + header + pixels
 
 
+def bmp_rle(width, height, bits):
+    # Run-length rows as image editors write palette BMPs: a run, a literal
+    # run with its padding, an end of line, a move, the end of the picture.
+    if bits == 8:
+        runs = b"\x03\x01\x00\x03\x02\x03\x02\x00\x00\x00\x00\x02\x01\x01\x02\x03\x00\x01"
+    else:
+        runs = b"\x05\x12\x00\x00\x00\x03\x31\x20\x00\x02\x02\x01\x04\x33\x00\x01"
+    palette = b"".join(bytes([i * 60 % 256, 255 - i, i * 7 % 256, 0]) for i in range(1 << bits))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 1 if bits == 8 else 2,
+                         len(runs), 2835, 2835, 1 << bits, 0)
+    offset = 14 + len(header) + len(palette)
+    return b"BM" + struct.pack("<IHHI", offset + len(runs), 0, 0, offset) + header + palette + runs
+
+
 def gif(width, height):
     # Two-colour global table, one frame of colour 0 coded with the minimum
     # LZW code size 2: clear, then one code per pixel, then end.
@@ -157,6 +171,8 @@ def main():
     files["valid-8bit.bmp"] = bmp(8, 6, bits=8)
     files["valid-v5.bmp"] = bmp_v5(8, 6)
     files["valid-v5-masks.bmp"] = bmp_v5(8, 6, bits=32)
+    files["valid-rle8.bmp"] = bmp_rle(6, 3, 8)
+    files["valid-rle4.bmp"] = bmp_rle(6, 3, 4)
     files["valid.gif"] = gif(8, 6)
     files["valid.tif"] = tiff(8, 6)
     files["valid-be.tif"] = tiff(8, 6, big_endian=True)
@@ -176,7 +192,8 @@ def main():
         files["valid-broken-exif-value.jpg"] = with_exif(rgb_jpeg, 0x0909)
         for cut in (2, 20, len(rgb_jpeg) // 2, len(rgb_jpeg) - 2):
             files["truncated-%d.jpg" % cut] = rgb_jpeg[:cut]
-    for name in ("valid-rgb.png", "valid.bmp", "valid-v5-masks.bmp", "valid.gif", "valid.tif"):
+    for name in ("valid-rgb.png", "valid.bmp", "valid-v5-masks.bmp", "valid-rle8.bmp", "valid.gif",
+                 "valid.tif"):
         stem, ext = os.path.splitext(name)
         data = files[name]
         for cut in (3, 12, 30, len(data) // 2, len(data) - 3):

@@ -200,11 +200,13 @@ int CWindowWnd::ShowModal() {
     m_modal = &run;
     m_host->setWindowModality(Qt::ApplicationModal);
     m_host->show();
-    // The keyboard belongs to the modal window: Enter and Esc answer it, not
-    // the window under it.
+    // The keyboard belongs to the modal window (Enter and Esc answer a
+    // dialog), not to the window under it; a control the window focused
+    // itself keeps the focus.
     m_host->raise();
     m_host->activateWindow();
-    m_host->setFocus(Qt::ActiveWindowFocusReason);
+    if (m_host->focusWidget() == nullptr)
+        m_host->setFocus(Qt::ActiveWindowFocusReason);
     if (ModalHook()) {
         // Answered from inside the loop, as a user would.
         QPointer<QWidget> host = m_host;
