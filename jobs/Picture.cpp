@@ -105,6 +105,35 @@ FIBITMAP* TurnUpright(FIBITMAP* dib, int orientation) {
     return dib;
 }
 
+// A float colour picture (FIT_RGBF, FIT_RGBAF) as 8 bits per channel,
+// samples 0..1 mapped linearly and clamped; null when it cannot be made.
+FIBITMAP* FloatColourTo8Bits(FIBITMAP* dib) {
+    const bool alpha = FreeImage_GetImageType(dib) == FIT_RGBAF;
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned height = FreeImage_GetHeight(dib);
+    FIBITMAP* out = FreeImage_Allocate(int(width), int(height), alpha ? 32 : 24);
+    if (out == nullptr) {
+        return nullptr;
+    }
+    const auto byte = [](float v) {
+        return static_cast<BYTE>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f);
+    };
+    const unsigned samples = alpha ? 4 : 3;
+    for (unsigned y = 0; y < height; ++y) {
+        const auto* src = reinterpret_cast<const float*>(FreeImage_GetScanLine(dib, int(y)));
+        BYTE* dst = FreeImage_GetScanLine(out, int(y));
+        for (unsigned x = 0; x < width; ++x, src += samples, dst += samples) {
+            dst[FI_RGBA_RED] = byte(src[0]);
+            dst[FI_RGBA_GREEN] = byte(src[1]);
+            dst[FI_RGBA_BLUE] = byte(src[2]);
+            if (alpha) {
+                dst[FI_RGBA_ALPHA] = byte(src[3]);
+            }
+        }
+    }
+    return out;
+}
+
 // 16-bit and float pictures (what scanners and photo editors write) become
 // ordinary 8-bit-per-channel bitmaps, so that every later step sees one kind
 // of picture. Colour keeps its alpha for the compositing on white. Takes
@@ -115,12 +144,14 @@ FIBITMAP* ToEightBitsPerChannel(FIBITMAP* dib) {
         case FIT_BITMAP:
             return dib;
         case FIT_RGB16:
-        case FIT_RGBF:
             converted = FreeImage_ConvertTo24Bits(dib);
             break;
         case FIT_RGBA16:
-        case FIT_RGBAF:
             converted = FreeImage_ConvertTo32Bits(dib);
+            break;
+        case FIT_RGBF:
+        case FIT_RGBAF:
+            converted = FloatColourTo8Bits(dib);
             break;
         case FIT_UINT16:
             // The high byte of each sample: a stretch between the darkest and
