@@ -64,65 +64,49 @@ TEST(PictureForms, EveryFormIsReadAsDrawn) {
     }
 }
 
-// Hand-made run-length BMPs: runs, literal runs with their padding, an end
-// of line, a move and the end of the picture, in both depths. Each row of
-// the expected picture is written top row first; '.' is what nothing
-// painted (palette entry 0).
+// Hand-made run-length BMPs, 6 x 3 pixels: runs, literal runs with their
+// padding, an end of line, a move, the end of the picture, in both depths.
+// Rows are written top first; '.' is what nothing painted (entry 0).
 TEST(PictureForms, RunLengthBmpsAreExpanded) {
     struct Case {
         int bits;
         std::string runs;
-        std::vector<std::string> rows;
+        std::string rows;
     };
     const Case cases[] = {
+        // 111 232 (padded), end of line, move 1 right and 1 up, 33, end.
         {8,
-         std::string("\x03\x01\x00\x03\x02\x03\x02\x00\x00\x00"  // 111 232 (padded), end of line
-                     "\x00\x02\x01\x01\x02\x03\x00\x01",         // move 1 right 1 up, 33, end
+         std::string("\x03\x01\x00\x03\x02\x03\x02\x00\x00\x00\x00\x02\x01\x01\x02\x03\x00\x01",
                      18),
-         {".33...", "......", "111232"}},
-        {4,
-         std::string("\x05\x12\x00\x00\x00\x03\x31\x20\x00\x00", 10),  // 12121, then 312 (padded)
-         {"......", "312...", "12121."}},
+         ".33.../....../111232"},
+        // 12121, end of line, 312 (padded); the data ends without an end.
+        {4, std::string("\x05\x12\x00\x00\x00\x03\x31\x20\x00\x00", 10), "....../312.../12121."},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bits);
-        const std::uint32_t width = 6, height = 3, colours = 4;
-        std::string bmp = "BM" + std::string(12, '\0');
-        std::string header(40, '\0');
-        const auto put = [](std::string& s, std::size_t at, std::uint32_t v) {
-            for (int i = 0; i < 4; ++i) {
-                s[at + i] = char(v >> (8 * i));
-            }
-        };
-        put(header, 0, 40);
-        put(header, 4, width);
-        put(header, 8, height);
-        header[12] = 1;
-        header[14] = char(c.bits);
-        put(header, 16, c.bits == 8 ? 1 : 2);
-        put(header, 32, colours);
-        bmp += header;
-        for (std::uint32_t i = 0; i < colours; ++i) {
-            bmp += std::string{char(i * 60), char(i * 60), char(i * 60), 0};  // grey ramp
+        // File header, 40-byte header (6 x 3, one plane, RLE8 = 1, RLE4 = 2,
+        // four colours), a grey palette, the runs.
+        std::string bmp("BM\0\0\0\0\0\0\0\0\x46\0\0\0(\0\0\0\x06\0\0\0\x03\0\0\0\x01\0", 28);
+        bmp += std::string{char(c.bits), 0, char(c.bits == 8 ? 1 : 2)} + std::string(15, '\0');
+        bmp += std::string("\x04\0\0\0\0\0\0\0", 8);
+        for (char i = 0; i < 4; ++i) {
+            bmp += std::string{char(i * 60), char(i * 60), char(i * 60), 0};
         }
-        put(bmp, 10, std::uint32_t(bmp.size()));
         bmp += c.runs;
-        put(bmp, 2, std::uint32_t(bmp.size()));
-
         Picture picture;
         ASSERT_TRUE(picture.LoadFromMemory(reinterpret_cast<const std::uint8_t*>(bmp.data()),
                                            bmp.size(), ImageFormatBmp));
         FIBITMAP* dib = picture.TakeBitmap();
-        for (std::uint32_t y = 0; y < height; ++y) {
-            std::string row;
-            for (std::uint32_t x = 0; x < width; ++x) {
+        std::string rows;
+        for (int y = 2; y >= 0; --y) {
+            for (unsigned x = 0; x < 6; ++x) {
                 BYTE index = 0;
-                FreeImage_GetPixelIndex(dib, x, height - 1 - y, &index);
-                row += index == 0 ? '.' : char('0' + index);
+                FreeImage_GetPixelIndex(dib, x, unsigned(y), &index);
+                rows += index == 0 ? '.' : char('0' + index);
             }
-            EXPECT_EQ(row, c.rows[y]) << "row " << y;
+            rows += y > 0 ? "/" : "";
         }
         FreeImage_Unload(dib);
+        EXPECT_EQ(rows, c.rows) << c.bits;
     }
 }
 

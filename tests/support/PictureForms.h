@@ -19,10 +19,10 @@ struct FormLook {
 };
 
 struct PictureForm {
-    std::string name;                  // the file name, e.g. "png-rgb16.png"
-    bool transparent;                  // made from the transparent source
-    std::vector<std::string> options;  // ImageMagick's, between source and target
-    std::string coder;                 // ImageMagick's target prefix ("PNG48:"), or none
+    std::string name;     // the file name, e.g. "png-rgb16.png"
+    bool transparent;     // made from the transparent source
+    std::string options;  // ImageMagick's, between source and target
+    std::string coder;    // ImageMagick's target prefix ("PNG48:"), or none
     FormLook look;
 };
 
