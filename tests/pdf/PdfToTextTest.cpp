@@ -127,19 +127,23 @@ TEST_F(PdfToTextTest, APageThatCannotBeReadCostsOnlyThatPage) {
         {"bomb30k.pdf", {draw, 30000}, kPageTime},
         // Never ends within the time a page may take.
         {"heavy.pdf", {test::HeavyContent(2000000), 0}, 2s},
+        // Read, but recognition runs out of memory.
+        {"scan.pdf", {draw, 100}, kPageTime},
     };
     for (const auto& c : cases) {
         const std::string pdf = m_folder.file(c.name);
         ASSERT_TRUE(test::WriteRawPdf(pdf, {c.page, {test::TextContent("after"), 0}}));
         m_reading.pageTime = c.pageTime;
-        const PdfOutcome outcome = Convert(pdf);
+        // No memory left for the picture on its way to recognition either.
+        const PdfOutcome outcome =
+            Convert(pdf, [](const QImage&) -> PageRecognition { throw std::bad_alloc(); });
         ASSERT_TRUE(outcome.Succeeded()) << c.name;
         EXPECT_EQ(L"转换完成，1页未识别出文字", OutcomeText(outcome)) << c.name;
         EXPECT_EQ("===== 第 1 页 =====\n［此页无法读取］\n\n===== 第 2 页 =====\nafter\n",
                   OutText())
             << c.name;
     }
-    EXPECT_EQ(0, m_recognised);
+    EXPECT_EQ(1, m_recognised);
 }
 
 TEST_F(PdfToTextTest, AFileTheConverterDidNotWriteIsNeverReplaced) {
