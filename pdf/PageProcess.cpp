@@ -44,32 +44,30 @@ constexpr std::uint32_t kMaxTextBytes = 32u << 20;
 // How often a wait looks at the cancel flag.
 constexpr int kPollMilliseconds = 50;
 
-bool SendAll(int fd, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
+// Moves all `size` bytes with `step` (a send or a receive), again after a
+// signal; false once the other side is gone.
+template <typename Step>
+bool MoveAll(char* bytes, std::size_t size, Step step) {
     while (size > 0) {
-        const ssize_t sent = ::send(fd, bytes, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR)
+        const ssize_t moved = step(bytes, size);
+        if (moved < 0 && errno == EINTR)
             continue;
-        if (sent <= 0)
+        if (moved <= 0)
             return false;
-        bytes += sent;
-        size -= static_cast<std::size_t>(sent);
+        bytes += moved;
+        size -= static_cast<std::size_t>(moved);
     }
     return true;
 }
 
+bool SendAll(int fd, const void* data, std::size_t size) {
+    return MoveAll(const_cast<char*>(static_cast<const char*>(data)), size,
+                   [fd](char* bytes, std::size_t n) { return ::send(fd, bytes, n, MSG_NOSIGNAL); });
+}
+
 bool ReceiveAll(int fd, void* data, std::size_t size) {
-    auto* bytes = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::recv(fd, bytes, size, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        bytes += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
+    return MoveAll(static_cast<char*>(data), size,
+                   [fd](char* bytes, std::size_t n) { return ::recv(fd, bytes, n, 0); });
 }
 
 template <typename T>
@@ -222,7 +220,7 @@ bool PageProcess::Start() {
     m_channel = ends[0];
     const QByteArray path = QFile::encodeName(m_pdfPath);
     return SendValue(m_channel, static_cast<std::uint32_t>(path.size())) &&
-           Send(path.constData(), static_cast<std::size_t>(path.size()));
+           SendAll(m_channel, path.constData(), static_cast<std::size_t>(path.size()));
 }
 
 void PageProcess::End() {
@@ -236,10 +234,6 @@ void PageProcess::End() {
     m_pid = -1;
     m_channel = -1;
     m_requested = -1;
-}
-
-bool PageProcess::Send(const void* data, std::size_t size) {
-    return m_channel >= 0 && SendAll(m_channel, data, size);
 }
 
 bool PageProcess::Receive(void* data, std::size_t size) {
@@ -266,8 +260,10 @@ bool PageProcess::Receive(void* data, std::size_t size) {
 
 PdfFailure PageProcess::Open(int& pageCount) {
     pageCount = 0;
-    if (!Start())
+    if (!Start()) {
+        End();
         return PdfFailure::Unreadable;
+    }
     m_deadline = std::chrono::steady_clock::now() + m_reading.pageTime;
     std::int32_t failure = 0;
     std::int32_t pages = 0;

@@ -59,7 +59,6 @@ public:
 private:
     bool Start();
     void End();
-    bool Send(const void* data, std::size_t size);
     bool Receive(void* data, std::size_t size);
     bool ReceivePage(PageContent& content);
 

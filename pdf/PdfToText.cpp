@@ -76,6 +76,9 @@ bool WriteWhole(const QString& path, const QString& text) {
 }  // namespace
 
 bool IsConverterText(const QString& path) {
+    // Only a plain file (opening a pipe would wait for a writer).
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
