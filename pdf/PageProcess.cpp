@@ -120,14 +120,15 @@ bool PictureFits(std::int32_t width, std::int32_t height, std::int32_t format) {
 }
 
 // The environment of the page process: the converter's, and under the
-// address sanitizer an allocation bound in its options.
+// address sanitizer an allocation bound in its options; a page that crashes
+// ends its process quietly, as without the sanitizer.
 std::vector<std::string> PageProcessEnvironment([[maybe_unused]] std::size_t memoryBytes) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry)
         environment.emplace_back(*entry);
 #ifdef KELSOR_ADDRESS_SANITIZER
     const std::string bound = "max_allocation_size_mb=" + std::to_string(memoryBytes >> 20) +
-                              ":allocator_may_return_null=1";
+                              ":allocator_may_return_null=1:handle_segv=0";
     bool found = false;
     for (std::string& entry : environment) {
         if (entry.rfind("ASAN_OPTIONS=", 0) == 0) {
