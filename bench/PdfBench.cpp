@@ -110,7 +110,8 @@ void BM_PdfScannedPages(benchmark::State& state) {
         const std::atomic<bool> cancel{false};
         const auto outcome = kelsor::pdf::ConvertPdf(
             fixture.pdf, QString::fromStdString(BenchFolder() + "/scanned.txt"),
-            &kelsor::pdf::RecognisePage, {}, cancel);
+            &kelsor::pdf::RecognisePage, {}, cancel,
+            kelsor::pdf::PageReading{QStringLiteral(KELSOR_PDF_CONVERTER)});
         return outcome.Succeeded() && outcome.recognisedPages == kPages;
     });
 }

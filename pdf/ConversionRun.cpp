@@ -2,9 +2,11 @@
 
 namespace kelsor::pdf {
 
-ConversionRun::ConversionRun(std::vector<Task> tasks, PageRecognizer recognize, Events events)
+ConversionRun::ConversionRun(std::vector<Task> tasks, PageRecognizer recognize, PageReading reading,
+                             Events events)
     : m_tasks(std::move(tasks)),
       m_recognize(std::move(recognize)),
+      m_reading(std::move(reading)),
       m_events(std::move(events)),
       m_thread([this] { Work(); }) {}
 
@@ -12,6 +14,27 @@ ConversionRun::~ConversionRun() {
     Cancel();
     if (m_thread.joinable())
         m_thread.join();
+}
+
+void ConversionRun::Cancel() {
+    m_cancel.store(true);
+    m_cancelTask.store(true);
+}
+
+void ConversionRun::Remove(int id) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_removed.insert(id);
+    if (m_current == id)
+        m_cancelTask.store(true);
+}
+
+bool ConversionRun::Begin(int id) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_removed.count(id) > 0)
+        return false;
+    m_current = id;
+    m_cancelTask.store(m_cancel.load());
+    return true;
 }
 
 PdfOutcome ConversionRun::TakeOutcome(int id) {
@@ -26,6 +49,8 @@ PdfOutcome ConversionRun::TakeOutcome(int id) {
 
 void ConversionRun::Work() {
     for (const Task& task : m_tasks) {
+        if (!Begin(task.id))
+            continue;
         PdfOutcome outcome;
         if (m_cancel.load()) {
             outcome.cancelled = true;
@@ -36,10 +61,13 @@ void ConversionRun::Work() {
                     if (m_events.progress)
                         m_events.progress(task.id, done, count);
                 },
-                m_cancel);
+                m_cancelTask, m_reading);
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
+            m_current = 0;
+            if (m_removed.count(task.id) > 0)
+                continue;
             m_outcomes[task.id] = outcome;
         }
         if (m_events.finished)

@@ -11,6 +11,7 @@
 #include "app/HttpTransfer.h"
 #include "app/TextConv.h"
 #include "pdf/CloudRecognizer.h"
+#include "pdf/PageProcess.h"
 #include "pdf/PdfConverWnd.h"
 #include "platform/ui/QtTranslations.h"
 #include "platform/ui/UiLib.h"
@@ -28,6 +29,8 @@ constexpr char kUsage[] =
 }  // namespace
 
 int RunPdfConverter(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], kPageWorkerOption) == 0)
+        return RunPageWorker(argc, argv);
     std::setlocale(LC_ALL, "");
     std::vector<std::wstring> files;
     for (int i = 1; i < argc; ++i) {
@@ -50,7 +53,8 @@ int RunPdfConverter(int argc, char** argv) {
         return 1;
     }
     ui::CPaintManagerUI::SetInstance(nullptr);
-    PdfConverWnd window(&NewCloudRecognizer);
+    // The page processes are this program again.
+    PdfConverWnd window(&NewCloudRecognizer, {QCoreApplication::applicationFilePath()});
     window.Create(nullptr, L"KelsorOCR PDF转换器", ui::UI_WNDSTYLE_DIALOG & ~ui::WS_VISIBLE,
                   ui::WS_EX_WINDOWEDGE);
     window.CenterWindow();

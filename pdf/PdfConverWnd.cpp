@@ -52,8 +52,8 @@ QColor StateColor(JobState state) {
 
 }  // namespace
 
-PdfConverWnd::PdfConverWnd(RecognizerFactory recognizerFactory)
-    : m_recognizerFactory(std::move(recognizerFactory)) {}
+PdfConverWnd::PdfConverWnd(RecognizerFactory recognizerFactory, PageReading reading)
+    : m_recognizerFactory(std::move(recognizerFactory)), m_reading(std::move(reading)) {}
 
 PdfConverWnd::~PdfConverWnd() {
     m_run.reset();  // stops the run and waits for the page in hand
@@ -144,6 +144,9 @@ void PdfConverWnd::ShowJob(const PdfJob& job) {
 void PdfConverWnd::RemoveJob(int id) {
     if (!m_jobs.Remove(id))
         return;
+    // The run has its own list of the files to convert.
+    if (m_run != nullptr)
+        m_run->Remove(id);
     const auto it = m_rows.find(id);
     if (it != m_rows.end()) {
         if (m_list != nullptr)
@@ -208,8 +211,8 @@ void PdfConverWnd::StartConversion() {
     };
     events.finished = [this](int id) { PostMessage(kFileFinished, static_cast<WPARAM>(id)); };
     events.allFinished = [this] { PostMessage(kRunFinished); };
-    m_run =
-        std::make_unique<ConversionRun>(std::move(tasks), m_recognizerFactory(), std::move(events));
+    m_run = std::make_unique<ConversionRun>(std::move(tasks), m_recognizerFactory(), m_reading,
+                                            std::move(events));
     ShowControls();
 }
 
@@ -224,8 +227,8 @@ void PdfConverWnd::StopConversion() {
 void PdfConverWnd::EndRunBeforeClose() {
     if (m_run == nullptr)
         return;
-    // The worker posts to this window: it stops (after the page in hand)
-    // while the window is only hidden, before it is destroyed.
+    // The worker posts to this window: it stops while the window is only
+    // hidden, before it is destroyed.
     if (QWidget* host = GetHWND())
         host->hide();
     m_run.reset();
@@ -253,6 +256,8 @@ void PdfConverWnd::OnFileFinished(int id) {
                                      : JobState::Failed;
     if (outcome.pageCount > 0)
         job->pageCount = outcome.pageCount;
+    if (!outcome.outputPath.isEmpty())
+        job->outputPath = outcome.outputPath.toStdWString();
     job->statusText = OutcomeText(outcome);
     ShowJob(*job);
 }
@@ -301,6 +306,11 @@ std::wstring PdfConverWnd::RowText(int id, const wchar_t* control) const {
 bool PdfConverWnd::RowControlVisible(int id, const wchar_t* control) const {
     const CControlUI* found = RowControl(id, control);
     return found != nullptr && found->IsVisible();
+}
+
+bool PdfConverWnd::ClickRowControl(int id, const wchar_t* control) {
+    CControlUI* found = RowControl(id, control);
+    return found != nullptr && found->Activate();
 }
 
 void PdfConverWnd::OnRowClick(const std::wstring& name, int id) {

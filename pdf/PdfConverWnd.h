@@ -17,9 +17,10 @@ namespace kelsor::pdf {
 
 class PdfConverWnd : public ui::WindowImplBase {
 public:
-    // `recognizerFactory` gives each run its recognizer of scanned pages.
+    // `recognizerFactory` gives each run its recognizer of scanned pages;
+    // pages are read as `reading` says.
     using RecognizerFactory = std::function<PageRecognizer()>;
-    explicit PdfConverWnd(RecognizerFactory recognizerFactory);
+    PdfConverWnd(RecognizerFactory recognizerFactory, PageReading reading);
     ~PdfConverWnd() override;
 
     // Adds PDF files (others are passed over, with a note saying so).
@@ -35,6 +36,9 @@ public:
     // What the row of job `id` shows (tests read these).
     std::wstring RowText(int id, const wchar_t* control) const;
     bool RowControlVisible(int id, const wchar_t* control) const;
+    // A click on a control of that row: nothing happens on a hidden or
+    // disabled one.
+    bool ClickRowControl(int id, const wchar_t* control);
 
     ui::LRESULT HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
 
@@ -68,13 +72,15 @@ private:
     void OnPageProgress(int id, int pagesDone, int pageCount);
     void OnFileFinished(int id);
     void OnRunFinished();
-    // Closing: a run in progress stops before the window goes.
+    // Closing: a run in progress stops before the window goes (at once,
+    // unless a page is being recognised).
     void EndRunBeforeClose();
     void ShowControls();
     void ChooseOutputFolder();
     void Note(const std::wstring& text);
 
     RecognizerFactory m_recognizerFactory;
+    PageReading m_reading;
     PdfJobList m_jobs;
     std::map<int, Row> m_rows;
     std::unique_ptr<ConversionRun> m_run;

@@ -3,6 +3,7 @@
 #include <poppler/qt6/poppler-qt6.h>
 
 #include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -10,13 +11,43 @@ namespace kelsor::pdf {
 namespace {
 
 // Poppler reports each broken object of a damaged file on standard error;
-// the file list says what matters, once.
+// the file list says what matters, once. While a file's pages are counted,
+// its complaints are kept instead, on the counting thread.
+thread_local QStringList* t_complaints = nullptr;
+
 void QuietPoppler() {
     static const bool quiet = [] {
-        Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, QVariant());
+        Poppler::setDebugErrorFunction(
+            [](const QString& message, const QVariant&) {
+                if (t_complaints != nullptr)
+                    t_complaints->append(message);
+            },
+            QVariant());
         return true;
     }();
     (void)quiet;
+}
+
+// Keeps Poppler's complaints for as long as it lives.
+class Complaints {
+public:
+    Complaints() { t_complaints = &m_messages; }
+    ~Complaints() { t_complaints = nullptr; }
+    Complaints(const Complaints&) = delete;
+    Complaints& operator=(const Complaints&) = delete;
+    const QStringList& Messages() const { return m_messages; }
+
+private:
+    QStringList m_messages;
+};
+
+// Why a document where Poppler counts no page has none: its page tree says
+// so (Poppler's only complaint is that count), or the tree is broken (a page
+// count larger than the file's objects, a count that is not a number).
+PdfFailure NoPagesFailure(const QStringList& complaints) {
+    const bool saysNone =
+        complaints.size() == 1 && complaints.front().endsWith(QLatin1String("page count 0"));
+    return saysNone ? PdfFailure::NoPages : PdfFailure::Damaged;
 }
 
 // CJK fonts draw a radical and the ideograph of the same shape with one
@@ -79,9 +110,15 @@ PdfFailure PdfFile::Open(const QString& path) {
         return PdfFailure::Damaged;
     if (document->isLocked())
         return PdfFailure::Encrypted;
-    const int pages = document->numPages();
+    int pages = 0;
+    QStringList complaints;
+    {
+        const Complaints counting;
+        pages = document->numPages();
+        complaints = counting.Messages();
+    }
     if (pages <= 0)
-        return PdfFailure::NoPages;
+        return NoPagesFailure(complaints);
     if (pages > kMaxPages)
         return PdfFailure::TooManyPages;
     // Qt's painter draws a scanned page's picture four times faster than
@@ -119,6 +156,14 @@ QImage PdfFile::RenderPage(int index) const {
     const QSizeF size = page->pageSizeF();
     const double dpi = RenderDpiFor(size.width(), size.height());
     return page->renderToImage(dpi, dpi);
+}
+
+PageContent PdfFile::ReadPage(int index) const {
+    PageContent content;
+    content.text = PageText(index);
+    if (content.text.isEmpty())
+        content.picture = RenderPage(index);
+    return content;
 }
 
 }  // namespace kelsor::pdf

@@ -39,6 +39,13 @@ inline constexpr double kRenderDpi = 300.0;
 inline constexpr int kMaxRenderSide = 4000;
 inline constexpr double kMaxRenderPixels = 16.0e6;
 
+// What a page gives for conversion: its text layer, else its picture; both
+// empty when it cannot be read.
+struct PageContent {
+    QString text;
+    QImage picture;
+};
+
 // The resolution a page of `widthPoints` x `heightPoints` (1/72 inch) is
 // rendered at: kRenderDpi, lowered until the picture fits the bounds.
 double RenderDpiFor(double widthPoints, double heightPoints);
@@ -60,6 +67,8 @@ public:
     QString PageText(int index) const;
     // The page as a picture for recognition; null when it cannot be rendered.
     QImage RenderPage(int index) const;
+    // The text layer of page `index`, else its picture.
+    PageContent ReadPage(int index) const;
 
 private:
     std::unique_ptr<Poppler::Page> Page(int index) const;

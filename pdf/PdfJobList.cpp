@@ -1,11 +1,13 @@
 #include "pdf/PdfJobList.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <cwctype>
 
 #include "jobs/BatchFileItem.h"
 #include "jobs/ConvertTask.h"
 #include "pdf/PdfFile.h"
+#include "pdf/PdfToText.h"
 
 namespace kelsor::pdf {
 
@@ -82,9 +84,11 @@ std::vector<int> PdfJobList::PrepareRun(const std::wstring& folder) {
         const std::wstring target = folder.empty() ? FolderOfPath(job.path) : folder;
         job.outputPath = NumberedResultPath(
             target, OutputBaseName(job.fileName), [&](const std::wstring& candidate) {
-                return std::any_of(m_jobs.begin(), m_jobs.end(), [&](const PdfJob& other) {
-                    return other.id != job.id && other.outputPath == candidate;
-                });
+                const QString file = QString::fromStdWString(candidate);
+                return (QFileInfo::exists(file) && !IsConverterText(file)) ||
+                       std::any_of(m_jobs.begin(), m_jobs.end(), [&](const PdfJob& other) {
+                           return other.id != job.id && other.outputPath == candidate;
+                       });
             });
         job.state = JobState::Waiting;
         job.pagesDone = 0;

@@ -44,8 +44,9 @@ public:
     // The jobs a run converts (every one not done yet), in list order, each
     // given its text file: `folder` + the PDF's base name + ".txt", in the
     // PDF's own folder when `folder` is empty. A name another listed PDF
-    // already writes gets " (2)", " (3)" …, as on the batch page. The jobs
-    // are marked Waiting with no progress.
+    // already writes, or a file there that the converter did not write (the
+    // user's own notes.txt beside notes.pdf), gets " (2)", " (3)" …, as on
+    // the batch page. The jobs are marked Waiting with no progress.
     std::vector<int> PrepareRun(const std::wstring& folder);
 
 private:

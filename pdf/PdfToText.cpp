@@ -1,34 +1,25 @@
 #include "pdf/PdfToText.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
-#include <future>
+
+#include "jobs/BatchFileItem.h"
 
 namespace kelsor::pdf {
 namespace {
 
-// What the file gives for one page: its text layer, else its picture.
-struct PageInput {
-    QString layer;
-    QImage picture;
-};
-
-PageInput ReadPage(const PdfFile& file, int index) {
-    PageInput input;
-    input.layer = file.PageText(index);
-    if (input.layer.isEmpty())
-        input.picture = file.RenderPage(index);
-    return input;
-}
+const QString kUnreadablePage = QStringLiteral("［此页无法读取］");
 
 // One page's text, or the line that says why there is none.
-QString PageBody(const PageInput& input, const PageRecognizer& recognize, PdfOutcome& outcome) {
-    if (!input.layer.isEmpty()) {
+QString PageBody(const PageContent& input, const PageRecognizer& recognize, PdfOutcome& outcome) {
+    if (!input.text.isEmpty()) {
         ++outcome.textPages;
-        return input.layer;
+        return input.text;
     }
     if (input.picture.isNull()) {
         ++outcome.unrecognisedPages;
-        return QStringLiteral("［此页无法读取］");
+        return kUnreadablePage;
     }
     const PageRecognition result = recognize(input.picture);
     switch (result.status) {
@@ -57,6 +48,19 @@ QString PageMarker(int number) {
     return QStringLiteral("===== 第 %1 页 =====").arg(number);
 }
 
+// `path`, or when a file the converter did not write has come there since
+// the run began, the next name that is free.
+QString UntakenPath(const QString& path) {
+    if (!QFileInfo::exists(path) || IsConverterText(path))
+        return path;
+    const QFileInfo info(path);
+    const std::wstring folder = FolderOfPath(path.toStdWString());
+    return QString::fromStdWString(NumberedResultPath(
+        folder, info.completeBaseName().toStdWString(), [](const std::wstring& candidate) {
+            return QFileInfo::exists(QString::fromStdWString(candidate));
+        }));
+}
+
 bool WriteWhole(const QString& path, const QString& text) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -70,6 +74,17 @@ bool WriteWhole(const QString& path, const QString& text) {
 }
 
 }  // namespace
+
+bool IsConverterText(const QString& path) {
+    // Only a plain file (opening a pipe would wait for a writer).
+    if (!QFileInfo(path).isFile())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray marker = (PageMarker(1) + QLatin1Char('\n')).toUtf8();
+    return file.read(marker.size()) == marker;
+}
 
 std::wstring OutcomeText(const PdfOutcome& outcome) {
     if (outcome.failure != PdfFailure::None)
@@ -87,38 +102,47 @@ std::wstring OutcomeText(const PdfOutcome& outcome) {
 
 PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
                       const PageRecognizer& recognize, const PageProgress& progress,
-                      const std::atomic<bool>& cancel) {
+                      const std::atomic<bool>& cancel, const PageReading& reading) {
     PdfOutcome outcome;
-    PdfFile file;
-    outcome.failure = file.Open(pdfPath);
+    PageProcess pages(reading, pdfPath, cancel);
+    outcome.failure = pages.Open(outcome.pageCount);
+    if (cancel.load()) {
+        outcome = {};
+        outcome.cancelled = true;
+        return outcome;
+    }
     if (outcome.failure != PdfFailure::None)
         return outcome;
-    outcome.pageCount = file.PageCount();
     if (progress)
         progress(0, outcome.pageCount);
-    // The next page is read and rendered while this one is recognised; only
-    // one thread at a time uses the document.
-    const auto readAhead = [&file](int index) {
-        return std::async(std::launch::async, ReadPage, std::cref(file), index);
-    };
-    std::future<PageInput> next = readAhead(0);
+    pages.Request(0);
     QString text;
     for (int index = 0; index < outcome.pageCount; ++index) {
-        const PageInput input = next.get();
+        const PageContent input = pages.Take(index);
         if (cancel.load()) {
             outcome.cancelled = true;
             return outcome;
         }
+        // The page process reads the next page while this one is recognised.
         if (index + 1 < outcome.pageCount)
-            next = readAhead(index + 1);
+            pages.Request(index + 1);
         if (index > 0)
             text += QLatin1Char('\n');
         text += PageMarker(index + 1) + QLatin1Char('\n');
-        text += PageBody(input, recognize, outcome) + QLatin1Char('\n');
+        try {
+            text += PageBody(input, recognize, outcome);
+        } catch (const std::exception&) {
+            // Out of memory while the page went to recognition: this page
+            // is lost, the others are not.
+            ++outcome.unrecognisedPages;
+            text += kUnreadablePage;
+        }
+        text += QLatin1Char('\n');
         if (progress)
             progress(index + 1, outcome.pageCount);
     }
-    outcome.writeFailed = !WriteWhole(outputPath, text);
+    outcome.outputPath = UntakenPath(outputPath);
+    outcome.writeFailed = !WriteWhole(outcome.outputPath, text);
     return outcome;
 }
 

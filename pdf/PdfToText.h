@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "pdf/PageProcess.h"
 #include "pdf/PdfFile.h"
 
 // The conversion of one PDF file into one text file: text-layer pages give
@@ -43,6 +44,7 @@ struct PdfOutcome {
     int recognisedPages = 0;    // recognised, with text found
     int notSignedInPages = 0;   // scanned pages left because nobody is signed in
     int unrecognisedPages = 0;  // scanned pages that gave no text, or unreadable pages
+    QString outputPath;         // where the text went (the name asked for, unless it was taken)
 
     bool Succeeded() const { return failure == PdfFailure::None && !cancelled && !writeFailed; }
 };
@@ -51,11 +53,19 @@ struct PdfOutcome {
 // "转换完成", or "转换完成" with the pages that gave no text.
 std::wstring OutcomeText(const PdfOutcome& outcome);
 
+// Whether the file at `path` is a text this converter wrote (it starts with
+// the first page's marker line). Only such a file is ever replaced.
+bool IsConverterText(const QString& path);
+
 // Converts `pdfPath` into `outputPath`, which is replaced only once the whole
 // text is written (a cancelled or failed run leaves any earlier file as it
-// was). `cancel` is checked before each page.
+// was), and only when the converter wrote it: a file of the user's under that
+// name stays, and the text takes the next free " (2)" name. The pages are
+// read as `reading` says, the next one while this one is recognised.
+// `cancel` ends the run at once, or before the next page while one is
+// being recognised.
 PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
                       const PageRecognizer& recognize, const PageProgress& progress,
-                      const std::atomic<bool>& cancel);
+                      const std::atomic<bool>& cancel, const PageReading& reading);
 
 }  // namespace kelsor::pdf

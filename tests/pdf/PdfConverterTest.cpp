@@ -35,7 +35,8 @@ protected:
         std::string error;
         ASSERT_TRUE(m_fixture.StartServer(error, {"--engines", "1"})) << error;
         tools::BuildToolContext();
-        m_window = std::make_unique<PdfConverWnd>(&NewCloudRecognizer);
+        m_window = std::make_unique<PdfConverWnd>(
+            &NewCloudRecognizer, PageReading{QStringLiteral(KELSOR_PDF_CONVERTER)});
         m_window->Create(nullptr, L"KelsorOCR PDF转换器", ui::UI_WNDSTYLE_DIALOG,
                          ui::WS_EX_WINDOWEDGE);
     }

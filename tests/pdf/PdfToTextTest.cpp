@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 
 #include "MakePdf.h"
 #include "RenderText.h"
@@ -11,6 +12,7 @@
 #include "ToolsTestSupport.h"
 #include "UiTestSupport.h"
 #include "pdf/CloudRecognizer.h"
+#include "pdf/PdfJobList.h"
 #include "pdf/PdfToText.h"
 #include "tools/ToolContext.h"
 
@@ -27,13 +29,14 @@ protected:
             ++m_recognised;
             return recognize ? recognize(page) : PageRecognition{};
         };
-        return ConvertPdf(QString::fromStdString(pdf), Out(), counting, {}, m_cancel);
+        return ConvertPdf(QString::fromStdString(pdf), Out(), counting, {}, m_cancel, m_reading);
     }
     QString Out() const { return QString::fromStdString(m_folder.file("out.txt")); }
     std::string OutText() const { return test::ReadFile(m_folder.file("out.txt")); }
 
     test::TempFolder m_folder;
     std::atomic<bool> m_cancel{false};
+    PageReading m_reading{QStringLiteral(KELSOR_PDF_CONVERTER)};
     int m_recognised = 0;
 };
 
@@ -69,6 +72,9 @@ TEST_F(PdfToTextTest, FilesThatCannotBeConvertedSayWhyAndLeaveTheOldTextAlone) {
                     "2 0 obj << /Type /Pages /Kids [] /Count 0 >> endobj\n"
                     "trailer << /Root 1 0 R >>\n%%EOF\n");
     ASSERT_TRUE(test::EncryptPdf(good, m_folder.file("locked.pdf")));
+    // A page tree that claims far more pages than the file holds.
+    ASSERT_TRUE(test::WriteRawPdf(m_folder.file("inflated.pdf"),
+                                  {{test::TextContent("one page"), 0}}, 1000000));
 
     const struct {
         const char* file;
@@ -77,7 +83,7 @@ TEST_F(PdfToTextTest, FilesThatCannotBeConvertedSayWhyAndLeaveTheOldTextAlone) {
         {"missing.pdf", L"文件不存在"},   {"garbage.pdf", L"文件已损坏"},
         {"png.pdf", L"文件已损坏"},       {"empty.pdf", L"文件已损坏"},
         {"truncated.pdf", L"文件已损坏"}, {"nopages.pdf", L"文件没有页面"},
-        {"locked.pdf", L"文件已加密"},
+        {"locked.pdf", L"文件已加密"},    {"inflated.pdf", L"文件已损坏"},
     };
     for (const auto& c : cases) {
         test::WriteFile(m_folder.file("out.txt"), "earlier text");
@@ -106,6 +112,69 @@ TEST_F(PdfToTextTest, ScannedPagesSayTheyNeedASignInWhileTextPagesConvert) {
         "\n===== 第 2 页 =====\n［此页为扫描页：请先在KelsorOCR中登录，再转换一次］\n"
         "\n===== 第 3 页 =====\nThird page.\n",
         OutText());
+}
+
+TEST_F(PdfToTextTest, APageThatCannotBeReadCostsOnlyThatPage) {
+    using namespace std::chrono_literals;
+    const std::string draw = "q 595 0 0 842 0 0 cm /Im0 Do Q";
+    const struct {
+        const char* name;
+        test::RawPdfPage page;
+        std::chrono::milliseconds pageTime;
+    } cases[] = {
+        // Crashes the drawing, and takes gigabytes, from a few hundred bytes.
+        {"bomb100k.pdf", {draw, 100000}, kPageTime},
+        {"bomb30k.pdf", {draw, 30000}, kPageTime},
+        // Never ends within the time a page may take.
+        {"heavy.pdf", {test::HeavyContent(2000000), 0}, 2s},
+        // Read, but recognition runs out of memory.
+        {"scan.pdf", {draw, 100}, kPageTime},
+    };
+    for (const auto& c : cases) {
+        const std::string pdf = m_folder.file(c.name);
+        ASSERT_TRUE(test::WriteRawPdf(pdf, {c.page, {test::TextContent("after"), 0}}));
+        m_reading.pageTime = c.pageTime;
+        // No memory left for the picture on its way to recognition either.
+        const PdfOutcome outcome =
+            Convert(pdf, [](const QImage&) -> PageRecognition { throw std::bad_alloc(); });
+        ASSERT_TRUE(outcome.Succeeded()) << c.name;
+        EXPECT_EQ(L"转换完成，1页未识别出文字", OutcomeText(outcome)) << c.name;
+        EXPECT_EQ("===== 第 1 页 =====\n［此页无法读取］\n\n===== 第 2 页 =====\nafter\n",
+                  OutText())
+            << c.name;
+    }
+    EXPECT_EQ(1, m_recognised);
+}
+
+TEST_F(PdfToTextTest, AFileTheConverterDidNotWriteIsNeverReplaced) {
+    const std::string pdf = m_folder.file("notes.pdf");
+    ASSERT_TRUE(test::WritePdf(pdf, {{{"Converted."}, {}}}));
+    const std::string theirs = "my own notes\n";
+    const std::string ours = "===== 第 1 页 =====\nolder conversion\n";
+    const struct {
+        std::string existing;  // notes.txt before the run (empty: none)
+        const char* written;   // where the text goes
+    } cases[] = {{"", "notes.txt"}, {ours, "notes.txt"}, {theirs, "notes (2).txt"}};
+    for (const auto& c : cases) {
+        std::filesystem::remove(m_folder.file("notes.txt"));
+        std::filesystem::remove(m_folder.file("notes (2).txt"));
+        if (!c.existing.empty())
+            test::WriteFile(m_folder.file("notes.txt"), c.existing);
+        PdfJobList list;
+        const int id = list.Add({m_folder.wide("notes.pdf")}).ids.at(0);
+        ASSERT_EQ(std::vector<int>{id}, list.PrepareRun(L""));
+        EXPECT_EQ(m_folder.wide(c.written), list.Find(id)->outputPath) << c.written;
+        EXPECT_EQ(c.existing, test::FileExists(m_folder.file("notes.txt"))
+                                  ? test::ReadFile(m_folder.file("notes.txt"))
+                                  : std::string());
+    }
+    // The user's file may also come after the run began.
+    test::WriteFile(m_folder.file("out.txt"), theirs);
+    const PdfOutcome outcome = Convert(pdf);
+    ASSERT_TRUE(outcome.Succeeded());
+    EXPECT_EQ(QString::fromStdString(m_folder.file("out (2).txt")), outcome.outputPath);
+    EXPECT_EQ(theirs, OutText());
+    EXPECT_EQ("===== 第 1 页 =====\nConverted.\n", test::ReadFile(m_folder.file("out (2).txt")));
 }
 
 TEST_F(PdfToTextTest, PagesAreRenderedAt300DpiWithinTheBounds) {

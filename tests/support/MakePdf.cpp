@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QPdfWriter>
+#include <fstream>
 
 #include "TempFolder.h"
 
@@ -20,7 +21,76 @@ QFont FontFor(const QString& line) {
     return font;
 }
 
+// A zlib stream, as /FlateDecode reads it (qCompress puts the length first).
+std::string Flate(const std::string& data) {
+    const QByteArray packed = qCompress(QByteArray::fromStdString(data), 9);
+    return packed.mid(4).toStdString();
+}
+
+std::string FlateStream(const std::string& dictionary, const std::string& data) {
+    const std::string packed = Flate(data);
+    return "<< " + dictionary + " /Filter /FlateDecode /Length " + std::to_string(packed.size()) +
+           " >>\nstream\n" + packed + "\nendstream";
+}
+
 }  // namespace
+
+bool WriteRawPdf(const std::string& path, const std::vector<RawPdfPage>& pages, int declaredCount) {
+    // Objects: 1 catalog, 2 page tree, 3 font, then per page: page, content, image.
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "",
+                                        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+    std::string kids;
+    for (const RawPdfPage& page : pages) {
+        const int pageObject = static_cast<int>(objects.size()) + 1;
+        kids += std::to_string(pageObject) + " 0 R ";
+        std::string resources = "/Font << /F1 3 0 R >>";
+        if (page.imageSide > 0)
+            resources += " /XObject << /Im0 " + std::to_string(pageObject + 2) + " 0 R >>";
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << " +
+                          resources + " >> /Contents " + std::to_string(pageObject + 1) +
+                          " 0 R >>");
+        objects.push_back(FlateStream("", page.content));
+        if (page.imageSide > 0) {
+            const std::string side = std::to_string(page.imageSide);
+            objects.push_back(
+                FlateStream("/Type /XObject /Subtype /Image /Width " + side + " /Height " + side +
+                                " /ColorSpace /DeviceGray /BitsPerComponent 8",
+                            std::string(static_cast<std::size_t>(page.imageSide), '\x80')));
+        }
+    }
+    const int count = declaredCount > 0 ? declaredCount : static_cast<int>(pages.size());
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) + " >>";
+
+    std::string file = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(file.size());
+        file += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = file.size();
+    file += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const std::size_t offset : offsets) {
+        const std::string number = std::to_string(offset);
+        file += std::string(10 - number.size(), '0') + number + " 00000 n \n";
+    }
+    file += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+            " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    std::ofstream out(path, std::ios::binary);
+    out << file;
+    return static_cast<bool>(out.flush());
+}
+
+std::string TextContent(const std::string& line) {
+    return "BT /F1 24 Tf 72 720 Td (" + line + ") Tj ET";
+}
+
+std::string HeavyContent(int strokes) {
+    std::string content = "0.1 w\n";
+    for (int i = 0; i < strokes; ++i)
+        content +=
+            "0 " + std::to_string(i % 842) + " m 595 " + std::to_string(842 - i % 842) + " l S\n";
+    return content;
+}
 
 bool WritePdf(const std::string& path, const std::vector<PdfPageContent>& pages) {
     QPdfWriter writer(QString::fromStdString(path));

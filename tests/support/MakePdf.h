@@ -17,6 +17,25 @@ struct PdfPageContent {
 // A4 pages in order; false when the file cannot be written.
 bool WritePdf(const std::string& path, const std::vector<PdfPageContent>& pages);
 
+// A page written object by object, for files Qt's writer would never make:
+// `content` is the page's content stream (Flate-compressed when written); a
+// `imageSide` above 0 adds the 8-bit grey image /Im0 of that many pixels a
+// side whose compressed data holds a single row, so that a file of a few
+// hundred bytes declares gigabytes of picture. The font /F1 is Helvetica.
+struct RawPdfPage {
+    std::string content;
+    int imageSide = 0;
+};
+// A4 pages in order; `declaredCount`, when above 0, is the page count the
+// page tree claims instead of the real one.
+bool WriteRawPdf(const std::string& path, const std::vector<RawPdfPage>& pages,
+                 int declaredCount = 0);
+// A content stream that shows `line` in /F1.
+std::string TextContent(const std::string& line);
+// A content stream of `strokes` lines across the page: seconds of drawing
+// from a few kilobytes.
+std::string HeavyContent(int strokes);
+
 // `source` encrypted with the user password "secret" (qpdf, AES-256).
 bool EncryptPdf(const std::string& source, const std::string& target);
 
