@@ -38,8 +38,8 @@ std::array<cv::Point2f, 4> OrderedCorners(const cv::RotatedRect& rect);
 // shrinking the detection model was trained with.
 cv::RotatedRect Unclip(const cv::RotatedRect& rect, float ratio);
 
-// Top to bottom; boxes whose vertical extents mostly overlap form one row and
-// are read left to right.
+// Reading order (see server/layout/ReadingOrder.h): column by column, rows
+// within a column left to right, the skew measured from the boxes' edges.
 void SortReadingOrder(std::vector<TextBox>& boxes);
 
 }  // namespace kelsor::server::ppocr
