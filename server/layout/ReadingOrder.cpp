@@ -24,6 +24,11 @@ constexpr std::size_t kColumnLines = 3;
 // into columns reach this share of their column's width.
 constexpr double kFullLineShare = 0.6;
 constexpr double kFullLineWidth = 0.6;
+// Boxes narrower or lower than this (in line heights) are specks, a stray
+// mark in a gutter, a rule between columns or a line of a word or two: they
+// neither make nor close a gap, and go with the column they lie in.
+constexpr double kMinorWidth = 2.0;
+constexpr double kMinorHeight = 0.5;
 // Nesting of columns in columns is shallow on real pages; deeper nesting is
 // read as rows rather than risking a deep recursion.
 constexpr int kMaxDepth = 48;
@@ -131,6 +136,10 @@ public:
         }
         // Boxes without height still need a scale to measure gaps by.
         m_lineHeight = std::max(median, 1.0);
+        for (const Rect& r : m_rects) {
+            m_minor.push_back(r.right - r.left < kMinorWidth * m_lineHeight ||
+                              r.bottom - r.top < kMinorHeight * m_lineHeight);
+        }
     }
 
     Ids Order() {
@@ -212,6 +221,9 @@ private:
         std::vector<std::pair<double, double>> spans;
         for (std::size_t id : ids) {
             const Rect& r = m_rects[id];
+            if (m_minor[id]) {
+                continue;
+            }
             if (columns.empty() || r.left - spans.back().second >= Gap()) {
                 columns.emplace_back();
                 spans.emplace_back(r.left, r.right);
@@ -222,7 +234,7 @@ private:
         if (columns.size() < 2) {
             return {};
         }
-        std::size_t fullLines = 0;
+        std::size_t fullLines = 0, lines = 0;
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const double width = spans[c].second - spans[c].first;
             const bool last = c + 1 == columns.size();
@@ -235,11 +247,33 @@ private:
                     ++fullLines;
                 }
             }
+            lines += columns[c].size();
         }
-        if (static_cast<double>(fullLines) < kFullLineShare * static_cast<double>(ids.size())) {
+        if (static_cast<double>(fullLines) < kFullLineShare * static_cast<double>(lines)) {
             return {};
         }
+        for (std::size_t id : ids) {
+            if (m_minor[id]) {
+                columns[Nearest(spans, m_rects[id])].push_back(id);
+            }
+        }
         return columns;
+    }
+
+    // The span closest to the middle of `r`.
+    static std::size_t Nearest(const std::vector<std::pair<double, double>>& spans, const Rect& r) {
+        const double middle = (r.left + r.right) / 2;
+        std::size_t best = 0;
+        double bestDistance = 0.0;
+        for (std::size_t c = 0; c < spans.size(); ++c) {
+            const double distance =
+                std::max({spans[c].first - middle, middle - spans[c].second, 0.0});
+            if (c == 0 || distance < bestDistance) {
+                best = c;
+                bestDistance = distance;
+            }
+        }
+        return best;
     }
 
     // The region's rows gathered top to bottom into bands: consecutive rows
@@ -251,14 +285,20 @@ private:
         Extents extents(Gap());
         for (const Ids& row : Rows(ids)) {
             Extents joined = extents;
+            bool major = false;
             for (std::size_t id : row) {
-                joined.Add(m_rects[id].left, m_rects[id].right);
+                if (!m_minor[id]) {
+                    joined.Add(m_rects[id].left, m_rects[id].right);
+                    major = true;
+                }
             }
-            if (bands.empty() || joined.Count() < 2) {
+            if (bands.empty() || (major && joined.Count() < 2)) {
                 bands.emplace_back();
                 extents = Extents(Gap());
                 for (std::size_t id : row) {
-                    extents.Add(m_rects[id].left, m_rects[id].right);
+                    if (!m_minor[id]) {
+                        extents.Add(m_rects[id].left, m_rects[id].right);
+                    }
                 }
             } else {
                 extents = std::move(joined);
@@ -269,6 +309,7 @@ private:
     }
 
     std::vector<Rect> m_rects;
+    std::vector<bool> m_minor;
     double m_lineHeight = 1.0;
 };
 
