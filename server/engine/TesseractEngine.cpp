@@ -60,21 +60,6 @@ int MedianLineHeight(const std::vector<TextBlock>& lines) {
     return heights[heights.size() / 2];
 }
 
-// Tesseract's own order follows its blocks, which need not be the order a
-// reader takes; the boxes are ordered like those of every other engine.
-void PutInReadingOrder(std::vector<TextBlock>& lines, double skew) {
-    std::vector<layout::Quad> quads;
-    quads.reserve(lines.size());
-    for (const TextBlock& line : lines) {
-        layout::Quad& quad = quads.emplace_back();
-        for (std::size_t i = 0; i < 4; ++i) {
-            quad[i] = {static_cast<double>(line.location[i][0]),
-                       static_cast<double>(line.location[i][1])};
-        }
-    }
-    layout::ApplyOrder(lines, layout::ReadingOrder(quads, skew));
-}
-
 }  // namespace
 
 TesseractEngine::TesseractEngine() : m_api(std::make_unique<tesseract::TessBaseAPI>()) {}
@@ -122,7 +107,9 @@ bool TesseractEngine::Recognize(const DecodedPicture& picture, std::vector<TextB
         lines = std::move(scaled);
         baselines = std::move(scaledBaselines);
     }
-    PutInReadingOrder(lines, layout::MedianSkew(baselines));
+    // Tesseract's own order follows its blocks, which need not be the order
+    // a reader takes.
+    layout::SortLines(lines, layout::MedianSkew(baselines));
     return true;
 }
 

@@ -276,30 +276,32 @@ private:
         return best;
     }
 
-    // The region's rows gathered top to bottom into bands: consecutive rows
-    // stay in one band while a gap runs down all of them, so a band is either
-    // a stretch of columns or a line across them (a heading, a caption, a
-    // footer).
+    // The region's rows gathered top to bottom into bands: a row joins the
+    // band while gaps still run down both and the row closes none of the
+    // band's gaps nor the band any of the row's. So a band is either a stretch
+    // of columns or what lies across them (a heading, a caption, a footer).
     std::vector<Ids> Bands(const Ids& ids) const {
         std::vector<Ids> bands;
         Extents extents(Gap());
         for (const Ids& row : Rows(ids)) {
+            Extents own(Gap());
+            for (std::size_t id : row) {
+                if (!m_minor[id]) {
+                    own.Add(m_rects[id].left, m_rects[id].right);
+                }
+            }
             Extents joined = extents;
-            bool major = false;
             for (std::size_t id : row) {
                 if (!m_minor[id]) {
                     joined.Add(m_rects[id].left, m_rects[id].right);
-                    major = true;
                 }
             }
-            if (bands.empty() || (major && joined.Count() < 2)) {
+            const bool continues = joined.Count() >= 2 && joined.Count() >= extents.Count() &&
+                                   joined.Count() >= own.Count();
+            // A row of specks alone goes with the band above it.
+            if (bands.empty() || (own.Count() > 0 && !continues)) {
                 bands.emplace_back();
-                extents = Extents(Gap());
-                for (std::size_t id : row) {
-                    if (!m_minor[id]) {
-                        extents.Add(m_rects[id].left, m_rects[id].right);
-                    }
-                }
+                extents = std::move(own);
             } else {
                 extents = std::move(joined);
             }
@@ -368,6 +370,27 @@ std::vector<std::size_t> ReadingOrder(const std::vector<Quad>& lines, double ske
 
 std::vector<std::size_t> ReadingOrder(const std::vector<Quad>& lines) {
     return ReadingOrder(lines, SkewOfLines(lines));
+}
+
+std::vector<Quad> QuadsOf(const std::vector<TextBlock>& lines) {
+    std::vector<Quad> quads;
+    quads.reserve(lines.size());
+    for (const TextBlock& line : lines) {
+        Quad& quad = quads.emplace_back();
+        for (std::size_t i = 0; i < 4; ++i) {
+            quad[i] = {static_cast<double>(line.location[i][0]),
+                       static_cast<double>(line.location[i][1])};
+        }
+    }
+    return quads;
+}
+
+void SortLines(std::vector<TextBlock>& lines, double skew) {
+    ApplyOrder(lines, ReadingOrder(QuadsOf(lines), skew));
+}
+
+void SortLines(std::vector<TextBlock>& lines) {
+    ApplyOrder(lines, ReadingOrder(QuadsOf(lines)));
 }
 
 }  // namespace kelsor::server::layout

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "server/engine/RecognitionEngine.h"
+
 // Reading order of the text lines of a page, from their boxes alone, for any
 // recognition engine: columns are read one after the other, a heading or
 // footer across columns stays above or below them, lines that share a row
@@ -49,6 +51,14 @@ std::vector<std::size_t> RowOrder(const std::vector<Quad>& lines);
 // measured from the boxes.
 std::vector<std::size_t> ReadingOrder(const std::vector<Quad>& lines, double skew);
 std::vector<std::size_t> ReadingOrder(const std::vector<Quad>& lines);
+
+// The corners of recognised lines as quads.
+std::vector<Quad> QuadsOf(const std::vector<TextBlock>& lines);
+
+// Puts recognised lines in reading order by their `location`, with the skew
+// given or measured from the locations.
+void SortLines(std::vector<TextBlock>& lines, double skew);
+void SortLines(std::vector<TextBlock>& lines);
 
 // Puts `items` in `order` (a permutation of their indices).
 template <typename T>

@@ -129,4 +129,8 @@ void SortReadingOrder(std::vector<TextBox>& boxes) {
     layout::ApplyOrder(boxes, layout::ReadingOrder(quads));
 }
 
+void SortReadingOrder(std::vector<TextBlock>& lines) {
+    layout::SortLines(lines);
+}
+
 }  // namespace kelsor::server::ppocr

@@ -5,6 +5,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "server/engine/RecognitionEngine.h"
+
 // Turning the detection model's probability map into text-line boxes
 // (differentiable-binarisation post-processing), and putting them in reading
 // order.
@@ -40,6 +42,9 @@ cv::RotatedRect Unclip(const cv::RotatedRect& rect, float ratio);
 
 // Reading order (see server/layout/ReadingOrder.h): column by column, rows
 // within a column left to right, the skew measured from the boxes' edges.
+// Recognised lines are ordered once their text is known, so that marks read
+// as nothing do not bridge a gap between columns.
 void SortReadingOrder(std::vector<TextBox>& boxes);
+void SortReadingOrder(std::vector<TextBlock>& lines);
 
 }  // namespace kelsor::server::ppocr

@@ -17,18 +17,6 @@ double ThreadSeconds() {
     return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
 
-std::vector<layout::Quad> Quads(const std::vector<TextBlock>& lines) {
-    std::vector<layout::Quad> quads;
-    for (const TextBlock& line : lines) {
-        layout::Quad& quad = quads.emplace_back();
-        for (std::size_t i = 0; i < 4; ++i) {
-            quad[i] = {static_cast<double>(line.location[i][0]),
-                       static_cast<double>(line.location[i][1])};
-        }
-    }
-    return quads;
-}
-
 std::string Joined(const std::vector<TextBlock>& lines, const std::vector<std::size_t>& order) {
     std::string text;
     for (std::size_t i : order) {
@@ -64,7 +52,7 @@ LayoutScore ScoreOrder(RecognitionEngine& engine, const DecodedPicture& picture,
     // A picture the engine fails on counts with whatever it read.
     engine.Recognize(picture, lines, error);
     score.engineSeconds = ThreadSeconds() - start;
-    const std::vector<layout::Quad> quads = Quads(lines);
+    const std::vector<layout::Quad> quads = layout::QuadsOf(lines);
     // Ordering takes microseconds: repeated, so the clock can see it.
     constexpr int kRepeats = 20;
     const double layoutStart = ThreadSeconds();
