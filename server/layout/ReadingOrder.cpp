@@ -13,8 +13,9 @@ constexpr double kNoticeableSkew = 0.0052;
 // Segments steeper than this are not text lines of a page skewed within
 // kMaxSkew (vertical text, boxes of a turned page).
 constexpr double kSteepSegment = 2.0 * kMaxSkew;
-// A gap between columns is at least this many line heights wide.
-constexpr double kColumnGap = 0.8;
+// A gap between columns is at least this many line heights wide (boxes
+// reach a little beyond their text, so a gap of one em looks narrower).
+constexpr double kColumnGap = 0.5;
 // A column of running text is at least this many line heights wide, which
 // keeps the label column of a table out, and holds this many lines (the last
 // column may be shorter): two lines cut at the same wide space are not columns.

@@ -140,9 +140,12 @@ bool RenderPage(int index, ColumnPage& page, std::string& error) {
     static const int heights[] = {22, 26, 30, 24};
     type.height = heights[index % 4];
     const int h = type.height;
-    const int lineStep = h * 8 / 5;
+    // Line spacing and the gap between columns differ from page to page.
+    static const int lineSteps[] = {16, 14, 18};  // tenths of the glyph height
+    static const int gutters[] = {20, 15, 30, 25};
+    const int lineStep = h * lineSteps[(index / 2) % 3] / 10;
     const int columnWidth = (page.columns == 2 ? 20 : 13) * h + (chinese ? 0 : 2 * h);
-    const int gutter = 2 * h;
+    const int gutter = h * gutters[(index / 3) % 4] / 10;
     const int margin = 3 * h;
     const int linesPerColumn = page.columns == 2 ? 16 : 13;
     const int pageWidth = page.columns * columnWidth + (page.columns - 1) * gutter + 2 * margin;
