@@ -121,7 +121,7 @@ struct Placed {
     bool start;
 };
 
-bool RenderPage(int index, ColumnPage& page, std::string& error) {
+bool RenderPage(int index, int linesPerColumn, ColumnPage& page, std::string& error) {
     const bool chinese = index % 2 == 0;
     page.language = chinese ? "zh" : "en";
     page.columns = index % 3 == 2 ? 3 : 2;
@@ -147,7 +147,9 @@ bool RenderPage(int index, ColumnPage& page, std::string& error) {
     const int columnWidth = (page.columns == 2 ? 20 : 13) * h + (chinese ? 0 : 2 * h);
     const int gutter = h * gutters[(index / 3) % 4] / 10;
     const int margin = 3 * h;
-    const int linesPerColumn = page.columns == 2 ? 16 : 13;
+    if (linesPerColumn <= 0) {
+        linesPerColumn = page.columns == 2 ? 16 : 13;
+    }
     const int pageWidth = page.columns * columnWidth + (page.columns - 1) * gutter + 2 * margin;
     try {
         type.font = cv::freetype::createFreeType2();
@@ -274,11 +276,12 @@ std::vector<std::size_t> Alignment(const std::u32string& truth, const std::u32st
 
 }  // namespace
 
-bool BuildColumnPages(int count, std::vector<ColumnPage>& pages, std::string& error) {
+bool BuildColumnPages(int count, std::vector<ColumnPage>& pages, std::string& error,
+                      int linesPerColumn) {
     pages.clear();
     for (int i = 0; i < count; ++i) {
         ColumnPage page;
-        if (!RenderPage(i, page, error)) {
+        if (!RenderPage(i, linesPerColumn, page, error)) {
             return false;
         }
         pages.push_back(std::move(page));

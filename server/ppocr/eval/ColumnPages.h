@@ -22,9 +22,11 @@ struct ColumnPage {
     DecodedPicture picture;
 };
 
-// `count` pages, Chinese and English in turn. False with `error` when a font
-// cannot be loaded.
-bool BuildColumnPages(int count, std::vector<ColumnPage>& pages, std::string& error);
+// `count` pages, Chinese and English in turn, with `linesPerColumn` lines in
+// a full column (0: as many as a page of the set holds). False with `error`
+// when a font cannot be loaded.
+bool BuildColumnPages(int count, std::vector<ColumnPage>& pages, std::string& error,
+                      int linesPerColumn = 0);
 
 // The truth in reading order, one line each, for CountErrors.
 std::string ColumnReference(const ColumnPage& page);
