@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace kelsor::server::layout {
@@ -30,6 +31,10 @@ constexpr double kFullLineWidth = 0.6;
 // neither make nor close a gap, and go with the column they lie in.
 constexpr double kMinorWidth = 2.0;
 constexpr double kMinorHeight = 0.5;
+// A line alone at the top (bottom) of a region, with at least this many line
+// heights of white across the whole region below (above) it, is a heading
+// (footer) even where it fits inside one column.
+constexpr double kSpanningGap = 1.0;
 // Nesting of columns in columns is shallow on real pages; deeper nesting is
 // read as rows rather than risking a deep recursion.
 constexpr int kMaxDepth = 48;
@@ -195,7 +200,10 @@ private:
 
     void OrderRegion(const Ids& ids, int depth, Ids& out) const {
         if (ids.size() > 1 && depth < kMaxDepth) {
-            std::vector<Ids> parts = Columns(ids);
+            std::vector<Ids> parts = HeadingOrFooter(ids);
+            if (parts.empty()) {
+                parts = Columns(ids);
+            }
             if (parts.empty()) {
                 parts = Bands(ids);
             }
@@ -209,6 +217,55 @@ private:
         for (const Ids& row : Rows(ids)) {
             out.insert(out.end(), row.begin(), row.end());
         }
+    }
+
+    // The region's first row set apart when it is one line with a wide white
+    // band under it, or else its last row when white sets it apart above;
+    // empty otherwise.
+    std::vector<Ids> HeadingOrFooter(const Ids& ids) const {
+        std::vector<Ids> rows = Rows(ids);
+        if (rows.size() < 3) {
+            return {};
+        }
+        auto single = [this](const Ids& row) {
+            Extents extents(Gap());
+            for (std::size_t id : row) {
+                if (!m_minor[id]) {
+                    extents.Add(m_rects[id].left, m_rects[id].right);
+                }
+            }
+            return extents.Count() == 1;
+        };
+        auto white = [this](const Ids& upper, const Ids& lower) {
+            double bottom = -std::numeric_limits<double>::infinity();
+            double top = std::numeric_limits<double>::infinity();
+            for (std::size_t id : upper) {
+                bottom = std::max(bottom, m_rects[id].bottom);
+            }
+            for (std::size_t id : lower) {
+                top = std::min(top, m_rects[id].top);
+            }
+            return top - bottom >= kSpanningGap * m_lineHeight;
+        };
+        Ids rest;
+        if (single(rows.front())) {
+            for (std::size_t r = 1; r < rows.size(); ++r) {
+                rest.insert(rest.end(), rows[r].begin(), rows[r].end());
+            }
+            if (white(rows.front(), rest)) {
+                return {rows.front(), rest};
+            }
+        }
+        if (single(rows.back())) {
+            rest.clear();
+            for (std::size_t r = 0; r + 1 < rows.size(); ++r) {
+                rest.insert(rest.end(), rows[r].begin(), rows[r].end());
+            }
+            if (white(rest, rows.back())) {
+                return {rest, rows.back()};
+            }
+        }
+        return {};
     }
 
     // The region split left to right at gaps that run down all of it, when
