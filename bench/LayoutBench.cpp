@@ -51,10 +51,10 @@ void BM_ReadingOrder_3000TinyBoxes(benchmark::State& state) {
 BENCHMARK(BM_ReadingOrder_3000TinyBoxes)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 #ifdef KELSOR_BENCH_HAVE_EVAL_SET
-// Six column pages (two and three columns, Chinese and English, headings,
-// footers, one skewed page) with the default engine, scored once for all the
-// ratios below.
-constexpr int kColumnPages = 6;
+// The 16 column pages of kelsor-layout-eval (two and three columns, Chinese
+// and English, headings, footers, skewed pages) with the default engine,
+// scored once for all the ratios below.
+constexpr int kColumnPages = 16;
 constexpr double kNotMeasured = std::numeric_limits<double>::quiet_NaN();
 
 const kelsor::server::ppocr::LayoutScore* ColumnScore() {
