@@ -11,8 +11,9 @@ namespace kelsor {
 std::string OcrGeneralText(int formatType, const std::string& pictureRef);
 
 // Appends the words of a successful reply envelope to `text` (CR LF between
-// lines for FormatPriority, otherwise run together by JoinEditLines). False, `text` untouched, when
-// the envelope is not JSON or its status is not 200.
+// lines for FormatPriority, otherwise paragraphs run together by
+// JoinEditParagraphs from each block's `location`). False, `text` untouched,
+// when the envelope is not JSON or its status is not 200.
 bool ParseGeneralTextReply(int formatType, std::string& text, const std::string& envelope);
 
 }  // namespace kelsor

@@ -35,3 +35,11 @@ clean "$FORTUNES/literature" | grep -v -e '^--' >"$OUT/en.txt"
 cmake --build "$BUILD_DIR" --target kelsor-ppocr-eval >/dev/null
 OMP_THREAD_LIMIT=1 "$BUILD_DIR/server/ppocr/eval/kelsor-ppocr-eval" \
   --zh "$OUT/zh.txt" --en "$OUT/en.txt" "$@"
+
+# Reading order and paragraphs on rendered column pages (and the single-column
+# pictures above): order-sensitive error rate as the engines order the lines
+# and as page-wide rows did, paragraph breaks of "编辑优先", ordering's share
+# of the engine's time.
+cmake --build "$BUILD_DIR" --target kelsor-layout-eval >/dev/null
+OMP_THREAD_LIMIT=1 "$BUILD_DIR/server/ppocr/eval/kelsor-layout-eval" \
+  --zh "$OUT/zh.txt" --en "$OUT/en.txt" --pictures 12 --pages 16

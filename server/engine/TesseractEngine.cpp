@@ -84,7 +84,8 @@ std::unique_ptr<RecognitionEngine> TesseractEngine::Create(std::string& error) {
 bool TesseractEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock>& lines,
                                 std::string& error) {
     lines.clear();
-    if (!RecognizeScaled(picture, 1.0, lines, error)) {
+    std::vector<layout::Segment> baselines;
+    if (!RecognizeScaled(picture, 1.0, lines, baselines, error)) {
         return false;
     }
     double scale = 1.0;
@@ -98,21 +99,23 @@ bool TesseractEngine::Recognize(const DecodedPicture& picture, std::vector<TextB
     }
     const double pixels = double(picture.width) * picture.height;
     scale = std::min(scale, std::sqrt(kMaxScaledPixels / pixels));
-    if (scale < 1.25) {
-        return true;
-    }
     std::vector<TextBlock> scaled;
-    if (!RecognizeScaled(picture, scale, scaled, error)) {
-        return true;  // keep the lines of the first pass
-    }
-    if (!scaled.empty() || lines.empty()) {
+    std::vector<layout::Segment> scaledBaselines;
+    // A failed second pass keeps the lines of the first.
+    if (scale >= 1.25 && RecognizeScaled(picture, scale, scaled, scaledBaselines, error) &&
+        (!scaled.empty() || lines.empty())) {
         lines = std::move(scaled);
+        baselines = std::move(scaledBaselines);
     }
+    // Tesseract's own order follows its blocks, which need not be the order
+    // a reader takes.
+    layout::SortLines(lines, layout::MedianSkew(baselines));
     return true;
 }
 
 bool TesseractEngine::RecognizeScaled(const DecodedPicture& picture, double scale,
-                                      std::vector<TextBlock>& lines, std::string& error) {
+                                      std::vector<TextBlock>& lines,
+                                      std::vector<layout::Segment>& baselines, std::string& error) {
     PixPtr pix = ToPix(picture);
     if (pix && scale != 1.0) {
         pix.reset(
@@ -149,6 +152,10 @@ bool TesseractEngine::RecognizeScaled(const DecodedPicture& picture, double scal
             block.confidence =
                 std::clamp(it->Confidence(tesseract::RIL_TEXTLINE) / 100.0, 0.0, 1.0);
             lines.push_back(std::move(block));
+            int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+            if (it->Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2)) {
+                baselines.push_back({{x1 / scale, y1 / scale}, {x2 / scale, y2 / scale}});
+            }
         } while (it->Next(tesseract::RIL_TEXTLINE));
     }
     m_api->Clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/engine/RecognitionEngine.h"
+#include "server/layout/ReadingOrder.h"
 
 #include <memory>
 #include <string>
@@ -27,8 +28,10 @@ public:
 
 private:
     TesseractEngine();
+    // `baselines` receives the lines' baselines (picture coordinates), which
+    // show the page's skew.
     bool RecognizeScaled(const DecodedPicture& picture, double scale, std::vector<TextBlock>& lines,
-                         std::string& error);
+                         std::vector<layout::Segment>& baselines, std::string& error);
 
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
 };

@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "server/layout/ReadingOrder.h"
+
 namespace kelsor::server::ppocr {
 
 namespace {
@@ -115,39 +117,20 @@ std::vector<TextBox> FindTextBoxes(const cv::Mat& probability, const DbSettings&
 }
 
 void SortReadingOrder(std::vector<TextBox>& boxes) {
-    auto top = [](const TextBox& b) { return std::min(b.corners[0].y, b.corners[1].y); };
-    auto bottom = [](const TextBox& b) { return std::max(b.corners[2].y, b.corners[3].y); };
-    auto left = [](const TextBox& b) { return std::min(b.corners[0].x, b.corners[3].x); };
-    std::stable_sort(boxes.begin(), boxes.end(), [&](const TextBox& a, const TextBox& b) {
-        return top(a) + bottom(a) < top(b) + bottom(b);
-    });
-    // Group into rows: a box joins the row when it overlaps the row's vertical
-    // span by more than half of the smaller height.
-    std::vector<TextBox> ordered;
-    ordered.reserve(boxes.size());
-    std::size_t start = 0;
-    while (start < boxes.size()) {
-        float rowTop = top(boxes[start]);
-        float rowBottom = bottom(boxes[start]);
-        std::size_t end = start + 1;
-        while (end < boxes.size()) {
-            const float overlap =
-                std::min(rowBottom, bottom(boxes[end])) - std::max(rowTop, top(boxes[end]));
-            const float smaller =
-                std::min(rowBottom - rowTop, bottom(boxes[end]) - top(boxes[end]));
-            if (smaller <= 0.0f || overlap <= 0.5f * smaller) {
-                break;
-            }
-            rowTop = std::min(rowTop, top(boxes[end]));
-            rowBottom = std::max(rowBottom, bottom(boxes[end]));
-            ++end;
+    std::vector<layout::Quad> quads;
+    quads.reserve(boxes.size());
+    for (const TextBox& box : boxes) {
+        layout::Quad& quad = quads.emplace_back();
+        for (std::size_t i = 0; i < 4; ++i) {
+            quad[i] = {box.corners[i].x, box.corners[i].y};
         }
-        std::stable_sort(boxes.begin() + start, boxes.begin() + end,
-                         [&](const TextBox& a, const TextBox& b) { return left(a) < left(b); });
-        ordered.insert(ordered.end(), boxes.begin() + start, boxes.begin() + end);
-        start = end;
     }
-    boxes = std::move(ordered);
+    // The rotated boxes follow their lines, so they show the page's skew.
+    layout::ApplyOrder(boxes, layout::ReadingOrder(quads));
+}
+
+void SortReadingOrder(std::vector<TextBlock>& lines) {
+    layout::SortLines(lines);
 }
 
 }  // namespace kelsor::server::ppocr

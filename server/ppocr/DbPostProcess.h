@@ -5,6 +5,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "server/engine/RecognitionEngine.h"
+
 // Turning the detection model's probability map into text-line boxes
 // (differentiable-binarisation post-processing), and putting them in reading
 // order.
@@ -38,8 +40,11 @@ std::array<cv::Point2f, 4> OrderedCorners(const cv::RotatedRect& rect);
 // shrinking the detection model was trained with.
 cv::RotatedRect Unclip(const cv::RotatedRect& rect, float ratio);
 
-// Top to bottom; boxes whose vertical extents mostly overlap form one row and
-// are read left to right.
+// Reading order (see server/layout/ReadingOrder.h): column by column, rows
+// within a column left to right, the skew measured from the boxes' edges.
+// Recognised lines are ordered once their text is known, so that marks read
+// as nothing do not bridge a gap between columns.
 void SortReadingOrder(std::vector<TextBox>& boxes);
+void SortReadingOrder(std::vector<TextBlock>& lines);
 
 }  // namespace kelsor::server::ppocr

@@ -328,7 +328,6 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         FindTextBoxes(probability, m_settings.detection,
                       static_cast<float>(rgb.cols) / static_cast<float>(size.width),
                       static_cast<float>(rgb.rows) / static_cast<float>(size.height), rgb.size());
-    SortReadingOrder(boxes);
     const double boxed = ThreadCpuSeconds();
     std::vector<DecodedLine> decoded;
     if (!ReadLines(rgb, boxes, decoded, error)) {
@@ -347,6 +346,7 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         }
         lines.push_back(std::move(block));
     }
+    SortReadingOrder(lines);
     m_times.detection += detected - start;
     m_times.postProcessing += boxed - detected;
     m_times.recognition += ThreadCpuSeconds() - boxed;

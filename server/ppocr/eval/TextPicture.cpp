@@ -18,7 +18,9 @@ std::vector<FontFace> Existing(std::vector<FontFace> faces) {
     return faces;
 }
 
-std::u32string Normalised(const std::string& utf8, bool keepSpaces) {
+}  // namespace
+
+std::u32string NormalisedText(const std::string& utf8, bool keepSpaces) {
     std::u32string out;
     for (std::size_t i = 0; i < utf8.size();) {
         const unsigned char lead = static_cast<unsigned char>(utf8[i]);
@@ -56,8 +58,6 @@ std::u32string Normalised(const std::string& utf8, bool keepSpaces) {
     }
     return out;
 }
-
-}  // namespace
 
 std::vector<FontFace> ChineseFaces() {
     const std::string noto = "/usr/share/fonts/opentype/noto/";
@@ -108,8 +108,8 @@ bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& fa
 
 ErrorCount CountErrors(const std::string& reference, const std::string& recognised,
                        bool keepSpaces) {
-    const std::u32string a = Normalised(reference, keepSpaces);
-    const std::u32string b = Normalised(recognised, keepSpaces);
+    const std::u32string a = NormalisedText(reference, keepSpaces);
+    const std::u32string b = NormalisedText(recognised, keepSpaces);
     std::vector<long long> previous(b.size() + 1), current(b.size() + 1);
     for (std::size_t j = 0; j <= b.size(); ++j) {
         previous[j] = static_cast<long long>(j);

@@ -34,4 +34,8 @@ struct ErrorCount {
 ErrorCount CountErrors(const std::string& reference, const std::string& recognised,
                        bool keepSpaces = false);
 
+// The characters CountErrors compares: UTF-8 decoded, white space removed
+// (or, with `keepSpaces`, runs of it made one space), full-width ASCII folded.
+std::u32string NormalisedText(const std::string& utf8, bool keepSpaces);
+
 }  // namespace kelsor::server::ppocr
