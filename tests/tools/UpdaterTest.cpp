@@ -18,7 +18,6 @@
 #include "platform/ui/Controls.h"
 #include "skin/SkinData.h"
 #include "tools/ToolContext.h"
-#include "tools/ToolHttp.h"
 #include "tools/UpdateCheck.h"
 #include "tools/UpdateWnd.h"
 
@@ -252,10 +251,7 @@ TEST_F(UpdaterTest, VersionChecksKeepTheUpdatePackageOutOfMemory) {
         checks.emplace_back([this] { EXPECT_EQ(UpdateAnswer::kNewer, Check().answer); });
     for (std::thread& check : checks)
         check.join();
-    std::string error;
-    ASSERT_TRUE(tools::DownloadFile(WideToAnsi(Check().offer.downloadUrl),
-                                    m_folder.file("fetched.deb"), kPackage, error))
-        << error;
+    HttpDownloadFile(Check().offer.downloadUrl, m_folder.wide("fetched.deb"));
     EXPECT_EQ(kPackage, static_cast<long long>(fs::file_size(m_folder.file("fetched.deb"))));
     EXPECT_LT(m_fixture.ServerMemory("VmHWM") - before, kPackage / 2);
 }
