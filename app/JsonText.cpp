@@ -13,6 +13,9 @@ bool ParseJsonObject(const std::string& text, Json::Value& root) {
     }
     Json::CharReaderBuilder builder;
     builder["collectComments"] = false;
+    // Deep enough for every real record, shallow enough that the reader's
+    // recursion and the value's destruction stay far from the stack's end.
+    builder["stackLimit"] = 200;
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value parsed;
     std::string errors;

@@ -4,8 +4,10 @@
 
 #include <string>
 
-// Small jsoncpp helpers for every reply and record the program reads from
-// outside: the account service, the converter information, the cloud reply.
+// Small jsoncpp helpers for every reply and record the programs read from
+// outside: the account service, the converter information, the cloud reply,
+// the sibling programs' logs and replies, kelsor-server's request bodies.
+// Nothing else calls jsoncpp's readers: they throw on deep nesting.
 namespace kelsor {
 
 // Parses narrow JSON text whose first character is "{" into `root` (an

@@ -76,6 +76,7 @@ bool EnsureBatchService(std::string& error) {
         return startError.empty();
     }
     service = std::make_unique<kelsor::server::ServerProcess>();
+    kelsor::bench::AtTeardown([] { service.reset(); });
     if (!service->Start(KELSOR_SERVER_EXE,
                         {"--data", BatchFolder() + "/server", "--cloud-port", "0", "--account-port",
                          "0", "--engine", "tesseract"},

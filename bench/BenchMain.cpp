@@ -41,6 +41,33 @@ std::vector<Ratio>& Ratios() {
     return ratios;
 }
 
+std::vector<std::function<void()>>& TeardownSteps() {
+    static std::vector<std::function<void()>> steps;
+    return steps;
+}
+
+void PrintRatios() {
+    auto ratios = Ratios();
+    std::stable_sort(ratios.begin(), ratios.end(),
+                     [](const auto& a, const auto& b) { return a.order < b.order; });
+    // Computed first (a ratio may print notes), then printed together last.
+    std::vector<double> values;
+    for (const auto& ratio : ratios) {
+        values.push_back(ratio.compute());
+    }
+    for (std::size_t i = 0; i < ratios.size(); ++i) {
+        // A time or size ratio is finite and positive; anything else means a
+        // side of it did not run (filtered out, failed, not built here), and
+        // 0.000 would read as a goal met.
+        if (std::isfinite(values[i]) && values[i] > 0) {
+            std::printf("RATIO %s = %.3f\n", ratios[i].name.c_str(), values[i]);
+        } else {
+            std::printf("RATIO %s = not measured\n", ratios[i].name.c_str());
+        }
+    }
+    std::fflush(stdout);
+}
+
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -95,6 +122,10 @@ void AddRatio(const std::string& name, std::function<double()> compute, int orde
     Ratios().push_back({name, std::move(compute), order});
 }
 
+void AtTeardown(std::function<void()> step) {
+    TeardownSteps().push_back(std::move(step));
+}
+
 std::string BenchFolder() {
     static const std::string folder = [] {
         char pattern[] = "/tmp/kelsor-bench-XXXXXX";
@@ -118,7 +149,8 @@ int main(int argc, char** argv) {
     // The cloud client writes diagnostics lines to standard output; they go
     // to /dev/null while the table goes to the real output.
     std::fflush(stdout);
-    const int tableFd = ::dup(STDOUT_FILENO);
+    // Not inherited: a program a benchmark starts must not hold the caller's pipe.
+    const int tableFd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     const int nullFd = ::open("/dev/null", O_WRONLY);
     ::dup2(nullFd, STDOUT_FILENO);
     ::close(nullFd);
@@ -136,24 +168,18 @@ int main(int argc, char** argv) {
     ::close(tableFd);
     benchmark::Shutdown();
 
-    auto ratios = kelsor::bench::Ratios();
-    std::stable_sort(ratios.begin(), ratios.end(),
-                     [](const auto& a, const auto& b) { return a.order < b.order; });
-    // Computed first (a ratio may print notes), then printed together last.
-    std::vector<double> values;
-    for (const auto& ratio : ratios) {
-        values.push_back(ratio.compute());
+    kelsor::bench::PrintRatios();
+    // The end in an order of our own: the services first (they write into the
+    // bench folder), then the folder. Static objects (engines, windows, the
+    // application object) are not destroyed: their destructors would run
+    // after those of the libraries they use, and the system reclaims them.
+    auto& steps = kelsor::bench::TeardownSteps();
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        (*step)();
     }
-    for (std::size_t i = 0; i < ratios.size(); ++i) {
-        // NaN: not measured in this build or on this machine (the ratio said why).
-        if (std::isnan(values[i])) {
-            continue;
-        }
-        std::printf("RATIO %s = %.3f\n", ratios[i].name.c_str(), values[i]);
-    }
-    std::fflush(stdout);
     std::error_code ec;
     std::filesystem::remove_all(kelsor::bench::BenchFolder(), ec);
     curl_global_cleanup();
-    return 0;
+    std::fflush(nullptr);
+    std::_Exit(0);
 }

@@ -23,8 +23,13 @@ void RecordSample(const std::string& name, double seconds);
 double FastestSample(const std::string& name);
 
 // Registers a ratio to print at the end; lines print in ascending `order`. A
-// ratio that computes NaN (not measured; it prints why) prints no line.
+// ratio whose pair was not measured (it computes NaN, 0 or infinity; it may
+// print why) prints "RATIO <name> = not measured".
 void AddRatio(const std::string& name, std::function<double()> compute, int order = 0);
+
+// Registers a step of the end of the run, after the ratios print: stopping
+// what a benchmark started (its services). Steps run once, latest first.
+void AtTeardown(std::function<void()> step);
 
 // Where kelsor-bench keeps its temporary files.
 std::string BenchFolder();

@@ -47,6 +47,8 @@ RunningService& Current() {
 bool StartService(const std::string& label, const std::vector<std::string>& engineArguments,
                   std::string& error) {
     RunningService& service = Current();
+    static const bool stoppedAtEnd = (AtTeardown([] { Current().process.reset(); }), true);
+    (void)stoppedAtEnd;
     service.process = std::make_unique<server::ServerProcess>();
     service.label = label;
     // A data folder per service: each has its own demo user, so the client

@@ -1,9 +1,41 @@
 #!/usr/bin/env bash
 # Checks a built KelsorOCR .deb: its file list, the launcher and metainfo
-# validators, lintian (when installed), and, unpacked into a temporary root,
-# that its kelsor-server starts and answers and its client shows the main
-# window under Xvfb. Usage: scripts/check-package.sh build/package/kelsorocr_*.deb
+# validators, lintian (when installed), that every link in it resolves inside
+# the package (the build tree is on no other machine), and, unpacked into a
+# temporary root, that its kelsor-server starts and answers and its client
+# shows the main window under Xvfb.
+#   scripts/check-package.sh build/package/kelsorocr_*.deb
+#   scripts/check-package.sh --links <root>   # only the link check, e.g. on
+#                                             # a DESTDIR of `cmake --install`
 set -euo pipefail
+
+# Every symbolic link under the root $1 names a file inside that root, as an
+# installed system would read it (an absolute target starts at the root).
+check_links() {
+    local root link target resolved faults=0
+    root="$(realpath "$1")"
+    while IFS= read -r -d '' link; do
+        target="$(readlink "$link")"
+        if [[ "$target" == /* ]]; then
+            resolved="$root$target"
+        else
+            resolved="$(dirname "$link")/$target"
+        fi
+        resolved="$(realpath -s -m "$resolved")"
+        if [[ "$resolved" != "$root"/* || ! -e "$resolved" ]]; then
+            echo "check-package: ${link#"$root"} -> $target does not resolve inside the package" >&2
+            faults=1
+        fi
+    done < <(find "$root" -type l -print0)
+    [[ $faults -eq 0 ]] && echo "check-package: every link resolves inside the package"
+    return $faults
+}
+
+if [[ "${1:-}" == --links ]]; then
+    check_links "$2"
+    exit $?
+fi
+
 DEB="$(realpath "$1")"
 ROOT="$(mktemp -d)"
 trap 'kill "${SERVER_PID:-}" "${CLIENT_PID:-}" 2>/dev/null || true; rm -rf "$ROOT"' EXIT
@@ -22,6 +54,7 @@ echo "check-package: file list complete"
 dpkg-deb -f "$DEB" Depends
 
 dpkg-deb -x "$DEB" "$ROOT/root"
+check_links "$ROOT/root"
 desktop-file-validate "$ROOT/root/usr/share/applications/io.kelsor.KelsorOCR.desktop"
 appstreamcli validate --no-net "$ROOT/root/usr/share/metainfo/io.kelsor.KelsorOCR.metainfo.xml"
 if command -v lintian >/dev/null; then

@@ -1,10 +1,9 @@
 #include "server/JsonReply.h"
 
 #include <httplib.h>
-#include <json/reader.h>
 #include <json/writer.h>
 
-#include <memory>
+#include "app/JsonText.h"
 
 namespace kelsor::server {
 
@@ -29,17 +28,13 @@ void SetProviderError(httplib::Response& response, int status, const std::string
 }
 
 bool ParseJsonObject(const std::string& text, Json::Value& value) {
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = false;
-    builder["stackLimit"] = 200;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    try {
-        return reader->parse(text.data(), text.data() + text.size(), &value, &errors) &&
-               value.isObject();
-    } catch (const std::exception&) {
-        return false;  // nested too deeply
+    // Request bodies and files may start with white space; the guarded
+    // parser wants the object's brace first.
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == 0) {
+        return kelsor::ParseJsonObject(text, value);  // no copy of a large body
     }
+    return start != std::string::npos && kelsor::ParseJsonObject(text.substr(start), value);
 }
 
 }  // namespace kelsor::server

@@ -3,13 +3,18 @@
 #include "server/JsonReply.h"
 #include "server/KelsorServer.h"
 #include "server/account/AccountApi.h"
-#include "server/account/CompanionInstaller.h"
 #include "server/tools/StatsStore.h"
 #include "server/tools/UpdateInfo.h"
 
 #include <httplib.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 
 namespace kelsor::server {
 namespace {
@@ -32,6 +37,10 @@ ApiReply RecordEvents(tools::StatsStore& store, const std::string& body) {
         return ApiReply::Failure("400", "请求格式不正确");
     }
     const tools::StatsBatchResult result = store.Record(request["events"]);
+    if (result.limited) {
+        LogLine("stats batch refused: over the insert limit");
+        return ApiReply::Failure("429", "请求过于频繁，请稍后再试");
+    }
     LogLine("stats " + std::to_string(result.added) + " new, " + std::to_string(result.repeated) +
             " repeated, " + std::to_string(result.rejected) + " rejected");
     ApiReply reply;
@@ -50,8 +59,8 @@ ApiReply Counts(tools::StatsStore& store) {
     return reply;
 }
 
-ApiReply NewestVersion(const std::string& dataDir, const std::string& channel,
-                       const std::string& origin) {
+ApiReply NewestVersion(tools::PackageDigests& digests, const std::string& dataDir,
+                       const std::string& channel, const std::string& origin) {
     tools::UpdateOffer offer;
     std::string error;
     if (!tools::FindUpdateOffer(dataDir, channel, offer, error)) {
@@ -60,11 +69,11 @@ ApiReply NewestVersion(const std::string& dataDir, const std::string& channel,
     }
     ApiReply reply;
     reply.data["version"] = offer.version;
-    std::string bytes;
-    if (!offer.packagePath.empty() && account::ReadWholeFile(offer.packagePath, bytes, error)) {
+    tools::PackageFacts facts;
+    if (!offer.packagePath.empty() && digests.Describe(offer.packagePath, facts, error)) {
         reply.data["dlurl"] = origin + kUpdateDownloadPrefix + channel;
-        reply.data["md5"] = account::Md5Hex(bytes);
-        reply.data["size"] = static_cast<Json::UInt64>(bytes.size());
+        reply.data["md5"] = facts.md5;
+        reply.data["size"] = static_cast<Json::UInt64>(facts.size);
         reply.data["name"] = std::filesystem::path(offer.packagePath).filename().string();
     } else {
         reply.data["dlurl"] = "";
@@ -73,18 +82,36 @@ ApiReply NewestVersion(const std::string& dataDir, const std::string& channel,
     return reply;
 }
 
+// Sent in pieces straight from the file: a large package never sits in
+// memory, however many download it at once.
 void ServePackage(const std::string& dataDir, const std::string& channel,
                   httplib::Response& response) {
     tools::UpdateOffer offer;
-    std::string bytes, error;
-    if (!tools::FindUpdateOffer(dataDir, channel, offer, error) || offer.packagePath.empty() ||
-        !account::ReadWholeFile(offer.packagePath, bytes, error)) {
+    std::string error;
+    const int fd =
+        tools::FindUpdateOffer(dataDir, channel, offer, error) && !offer.packagePath.empty()
+            ? ::open(offer.packagePath.c_str(), O_RDONLY | O_CLOEXEC)
+            : -1;
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         response.status = 404;  // the error handler writes the body
         return;
     }
     const std::string name = std::filesystem::path(offer.packagePath).filename().string();
     response.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
-    response.set_content(std::move(bytes), "application/octet-stream");
+    response.set_content_provider(
+        static_cast<std::size_t>(info.st_size), "application/octet-stream",
+        [fd](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            char buffer[64 * 1024];
+            const ssize_t n =
+                ::pread(fd, buffer, std::min(length, sizeof buffer), static_cast<off_t>(offset));
+            // A file cut short under way ends the connection, not the server.
+            return n > 0 && sink.write(buffer, static_cast<std::size_t>(n));
+        },
+        [fd](bool) { ::close(fd); });
 }
 
 }  // namespace
@@ -108,9 +135,10 @@ void RegisterToolRoutes(httplib::Server& server, ServerContext& context) {
                    stats ? SetReply(response, Counts(*stats)) : unavailable(response);
                });
     const std::string dataDir = context.options.dataDir;
+    auto digests = std::make_shared<tools::PackageDigests>();
     server.Get(R"(/api/v3/update/ocr/ver/[^/]+/channel/([0-9A-Za-z_-]{1,40}))",
-               [dataDir](const httplib::Request& request, httplib::Response& response) {
-                   SetReply(response, NewestVersion(dataDir, request.matches[1],
+               [dataDir, digests](const httplib::Request& request, httplib::Response& response) {
+                   SetReply(response, NewestVersion(*digests, dataDir, request.matches[1],
                                                     account::RequestOrigin(request)));
                });
     server.Get(std::string(kUpdateDownloadPrefix) + "([0-9A-Za-z_-]{1,40})",

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <random>
 
+#include "app/JsonText.h"
+
 namespace kelsor::tools {
 namespace {
 
@@ -61,6 +63,10 @@ std::string RandomHex(std::size_t bytes) {
         hex += kDigits[value & 0xFu];
     }
     return hex;
+}
+
+bool ReadStatsEvent(const std::string& line, Json::Value& event) {
+    return ParseJsonObject(line, event);
 }
 
 Json::Value MakeStatsEvent(const std::string& event, const std::string& version,

@@ -42,6 +42,10 @@ private:
 // 2 * `bytes` random lower-case hexadecimal digits.
 std::string RandomHex(std::size_t bytes);
 
+// Reads one line of the log as an event record (a JSON object); false for
+// anything else, whatever the line holds.
+bool ReadStatsEvent(const std::string& line, Json::Value& event);
+
 // One event record: its own id, the UTC time, version, channel, install id.
 Json::Value MakeStatsEvent(const std::string& event, const std::string& version,
                            const std::string& channel, const std::string& installId);

@@ -1,9 +1,6 @@
 #include "tools/StatsProgram.h"
 
-#include <json/reader.h>
-
 #include <cstdio>
-#include <memory>
 
 #include "app/AppContext.h"
 #include "app/TextConv.h"
@@ -21,11 +18,9 @@ std::size_t SendOldest(const std::vector<std::string>& lines, std::string& error
     const std::size_t count = std::min(lines.size(), kMaxEventsPerRun);
     Json::Value body;
     body["events"] = Json::arrayValue;
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     for (std::size_t i = 0; i < count; ++i) {
         Json::Value event;
-        if (reader->parse(lines[i].data(), lines[i].data() + lines[i].size(), &event, nullptr))
+        if (ReadStatsEvent(lines[i], event))
             body["events"].append(event);
     }
     Json::Value reply;

@@ -1,10 +1,15 @@
 #include "tools/ToolHttp.h"
 
 #include <curl/curl.h>
-#include <json/reader.h>
+#include <fcntl.h>
 #include <json/writer.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <memory>
+
+#include "app/HttpTransfer.h"
+#include "app/JsonText.h"
 
 namespace kelsor::tools {
 namespace {
@@ -19,7 +24,74 @@ size_t Collect(char* data, size_t size, size_t count, void* target) {
     return size * count;
 }
 
+// A download into an open file that stops at its size limit.
+struct BoundedFile {
+    int fd = -1;
+    std::uint64_t written = 0;
+    std::uint64_t limit = 0;
+    bool tooLarge = false;
+};
+
+size_t WriteBounded(char* data, size_t size, size_t count, void* target) {
+    auto* file = static_cast<BoundedFile*>(target);
+    const std::size_t bytes = size * count;
+    if (file->written + bytes > file->limit) {
+        file->tooLarge = true;
+        return 0;  // libcurl ends the transfer
+    }
+    for (std::size_t done = 0; done < bytes;) {
+        const ssize_t n = ::write(file->fd, data + done, bytes - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return 0;
+        done += static_cast<std::size_t>(n);
+    }
+    file->written += bytes;
+    return bytes;
+}
+
 }  // namespace
+
+bool DownloadFile(const std::string& url, const std::string& path, std::uint64_t maxBytes,
+                  std::string& error) {
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(),
+                                                               &curl_easy_cleanup);
+    BoundedFile file;
+    file.limit = maxBytes;
+    ::unlink(path.c_str());
+    file.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (!handle || file.fd < 0) {
+        error = "cannot create " + path;
+        if (file.fd >= 0)
+            ::close(file.fd);
+        return false;
+    }
+    ApplyTransferLimits(handle.get());
+    curl_easy_setopt(handle.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle.get(), CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle.get(), CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle.get(), CURLOPT_SSL_VERIFYHOST, 2L);
+    // No overall time limit for a large package, but a server that stops
+    // sending must not hold the updater for ever.
+    curl_easy_setopt(handle.get(), CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(handle.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle.get(), CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &WriteBounded);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &file);
+    const CURLcode code = curl_easy_perform(handle.get());
+    long status = 0;
+    curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
+    const bool closed = ::close(file.fd) == 0;
+    if (code == CURLE_OK && status == 200 && closed)
+        return true;
+    error = file.tooLarge ? "the download is larger than " + std::to_string(maxBytes) + " bytes"
+            : code != CURLE_OK ? std::string(curl_easy_strerror(code))
+                               : "HTTP " + std::to_string(status);
+    ::unlink(path.c_str());
+    return false;
+}
 
 bool FetchJson(const std::string& url, const Json::Value* body, Json::Value& reply,
                std::string& error) {
@@ -56,12 +128,12 @@ bool FetchJson(const std::string& url, const Json::Value* body, Json::Value& rep
         error = curl_easy_strerror(code);
         return false;
     }
-    Json::CharReaderBuilder builder;
-    std::string parseError;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    if (status != 200 ||
-        !reader->parse(text.data(), text.data() + text.size(), &reply, &parseError) ||
-        !reply.isObject() || !reply["code"].isString() || reply["code"].asString() != "200") {
+    return ReadServiceReply(status, text, reply, error);
+}
+
+bool ReadServiceReply(long status, const std::string& text, Json::Value& reply,
+                      std::string& error) {
+    if (status != 200 || !ParseJsonObject(text, reply) || StringMember(reply, "code") != "200") {
         error = "HTTP " + std::to_string(status) + ": " + text.substr(0, 200);
         return false;
     }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include <json/value.h>
 
 // What the updater asks the account service and what it does with the answer.
 namespace kelsor::tools {
@@ -10,7 +13,13 @@ struct UpdateOffer {
     std::wstring downloadUrl;  // empty: no package to fetch
     std::wstring digest;       // MD5 of the package, hexadecimal
     std::wstring fileName;     // the package's file name (safe characters only)
+    std::uint64_t size = 0;    // bytes the download may take: the stated size, or the cap
 };
+
+// The packages the program is distributed as, and the most a download may
+// take when the reply states no size.
+inline constexpr const char* kPackageSuffix = ".deb";
+inline constexpr std::uint64_t kMaxPackageBytes = std::uint64_t{1} << 30;
 
 enum class UpdateAnswer { kNewer, kLatest, kFailed };
 
@@ -24,8 +33,15 @@ struct UpdateCheckResult {
 // number is 0). Negative, 0 or positive as `a` is older, equal or newer.
 int CompareVersions(const std::wstring& a, const std::wstring& b);
 
+// Reads the "data" of a version check's reply into `offer`. False with
+// `error` when it names no version. A package is offered only under a plain
+// name of the program's own package type and within the size cap; otherwise
+// the offer has no download.
+bool ReadUpdateOffer(const Json::Value& reply, UpdateOffer& offer, std::string& error);
+
 // Asks `apiBase` for the newest version of `channel` and compares it with
 // `ownVersion`. An own version that is empty or unreadable counts as oldest.
+// Both go into the request's path escaped, whatever config.ini holds.
 UpdateCheckResult CheckForUpdate(const std::wstring& apiBase, const std::wstring& ownVersion,
                                  const std::wstring& channel);
 

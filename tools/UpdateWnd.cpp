@@ -6,6 +6,7 @@
 #include "companion/Converter.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/Controls.h"
+#include "tools/ToolHttp.h"
 
 namespace kelsor::tools {
 
@@ -26,6 +27,17 @@ std::wstring AnswerText(const UpdateCheckResult& result) {
             break;
     }
     return updatetext::kFailed;
+}
+
+// Downloads the package within its size and checks its digest (an empty
+// digest vouches for nothing). Runs on the worker.
+bool FetchVerifiedPackage(const UpdateOffer& offer, const std::wstring& target) {
+    std::string error;
+    if (!DownloadFile(WideToAnsi(offer.downloadUrl), WideToAnsi(target), offer.size, error)) {
+        std::fprintf(stderr, "KelsorOCRUpdate: download failed: %s\n", error.c_str());
+        return false;
+    }
+    return !offer.digest.empty() && FileMd5(target) == offer.digest;
 }
 
 }  // namespace
@@ -86,7 +98,7 @@ void UpdateWnd::StartDownload() {
     const UpdateOffer offer = m_result.offer;
     const std::wstring target = m_downloadFolder + offer.fileName;
     m_download = std::thread([this, offer, target] {
-        const bool verified = DownloadWithDigestCheck(offer.downloadUrl, target, offer.digest);
+        const bool verified = FetchVerifiedPackage(offer, target);
         PostMessage(kDownloadFinished, verified ? 1 : 0);
     });
 }

@@ -75,7 +75,15 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
     }
     if (options.uninstall && options.folder.empty()) {
-        options.folder = fs::absolute(fs::path(argv[0])).parent_path();
+        // Its own folder, wherever it was started from: argv[0] is only the
+        // name the caller typed ("uninst" through PATH says nothing of it).
+        std::error_code error;
+        const fs::path self = fs::read_symlink("/proc/self/exe", error);
+        if (error) {
+            std::cerr << "KelsorPDFConverInst: cannot find its own folder\n";
+            return false;
+        }
+        options.folder = self.parent_path();
     }
     if (options.folder.empty()) {
         options.folder = DefaultFolder();

@@ -1,10 +1,11 @@
 #include "server/process/ServerProcess.h"
 
-#include <json/reader.h>
+#include "app/JsonText.h"
+
 #include <json/value.h>
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
@@ -45,21 +46,29 @@ std::string ServerProcess::Log() const {
 bool ServerProcess::Start(const std::string& executable, const std::vector<std::string>& arguments,
                           const std::string& logPath, std::string& error, int timeoutSeconds) {
     m_logPath = logPath;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(executable.c_str()));
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    const int spawned =
-        posix_spawn(&m_pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    const pid_t parent = ::getpid();
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        // The child: only async-signal-safe calls until exec. It ends with the
+        // thread that started it, however that one ends (a crash included),
+        // and keeps none of the starter's descriptors: a caller reading the
+        // starter's output must not wait for a server left behind.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (::getppid() != parent || log < 0 || ::dup2(log, 1) < 0 || ::dup2(log, 2) < 0) {
+            ::_exit(127);
+        }
+        ::close_range(3, ~0U, 0);
+        ::execve(executable.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
+    if (m_pid < 0) {
         m_pid = -1;
         error = "cannot start " + executable;
         return false;
@@ -110,14 +119,15 @@ void ServerProcess::Stop() {
 
 bool ReadDemoCloudUser(const std::string& path, DemoCloudUser& user) {
     std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
     Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    if (!in || !Json::parseFromStream(builder, in, &value, &errors) || !value.isObject()) {
+    if (!in || !ParseJsonObject(text.str(), value)) {
         return false;
     }
-    user = {value["domain"].asString(), value["user"].asString(), value["password"].asString(),
-            value["project"].asString(), value["project_id"].asString()};
+    user = {StringMember(value, "domain"), StringMember(value, "user"),
+            StringMember(value, "password"), StringMember(value, "project"),
+            StringMember(value, "project_id")};
     return true;
 }
 

@@ -21,7 +21,37 @@ bool ValidEvent(const Json::Value& event) {
            std::regex_match(text("channel"), kField);
 }
 
+constexpr auto kLimitWindow = std::chrono::minutes(1);
+
 }  // namespace
+
+bool StatsInsertLimit::Admit(const std::map<std::string, int>& batch, Clock::time_point now) {
+    // Each window starts with its first event and lasts a minute.
+    const auto fresh = [now](Window& window) {
+        if (now - window.start >= kLimitWindow) {
+            window = {now, 0};
+        }
+    };
+    fresh(m_total);
+    std::erase_if(m_byInstall,
+                  [now](const auto& entry) { return now - entry.second.start >= kLimitWindow; });
+    int total = 0;
+    for (const auto& [installId, count] : batch) {
+        const auto known = m_byInstall.find(installId);
+        if ((known != m_byInstall.end() ? known->second.count : 0) + count > m_perInstall) {
+            return false;
+        }
+        total += count;
+    }
+    if (m_total.count + total > m_all) {
+        return false;
+    }
+    m_total.count += total;
+    for (const auto& [installId, count] : batch) {
+        m_byInstall.try_emplace(installId, Window{now, 0}).first->second.count += count;
+    }
+    return true;
+}
 
 bool StatsStore::KnownEvent(const std::string& name) {
     return name == "startup" || name == "pdfdl";
@@ -43,6 +73,16 @@ StatsBatchResult StatsStore::Record(const Json::Value& events) {
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
     std::lock_guard lock(m_mutex);
+    std::map<std::string, int> byInstall;
+    for (const Json::Value& event : events) {
+        if (ValidEvent(event)) {
+            ++byInstall[event["installid"].asString()];
+        }
+    }
+    if (!m_limit.Admit(byInstall, StatsInsertLimit::Clock::now())) {
+        result.limited = true;
+        return result;
+    }
     for (const Json::Value& event : events) {
         if (!ValidEvent(event)) {
             ++result.rejected;

@@ -3,9 +3,11 @@
 #include <json/value.h>
 #include "server/SqlStatement.h"
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 // The statistics service's events: one row per event the statistics program
 // reported, keyed by the event's own id so that a batch sent twice (its reply
@@ -18,12 +20,35 @@ struct StatsBatchResult {
     int added = 0;
     int repeated = 0;
     int rejected = 0;
+    bool limited = false;  // refused whole: too many events of late; nothing stored
+};
+
+// Anyone may post events, so a minute takes at most `perInstall` events of
+// one installation id and `all` events in total; a batch that would pass
+// either is refused whole, and its sender keeps it for a later run.
+class StatsInsertLimit {
+public:
+    using Clock = std::chrono::steady_clock;
+    StatsInsertLimit(int perInstall, int all) : m_perInstall(perInstall), m_all(all) {}
+    // Counts the batch (installation id -> its events) unless it passes a limit.
+    bool Admit(const std::map<std::string, int>& batch, Clock::time_point now);
+
+private:
+    struct Window {
+        Clock::time_point start;
+        int count = 0;
+    };
+    int m_perInstall;
+    int m_all;
+    Window m_total;
+    std::unordered_map<std::string, Window> m_byInstall;
 };
 
 class StatsStore {
 public:
     bool Open(const std::string& databasePath, std::string& error);
-    // Stores the events of `events` (a JSON array of event objects).
+    // Stores the events of `events` (a JSON array of event objects), unless
+    // the batch passes the insert limit.
     StatsBatchResult Record(const Json::Value& events);
     // Events per name, and the number of distinct installations.
     std::map<std::string, long long> CountsByEvent();
@@ -35,6 +60,7 @@ public:
 private:
     std::mutex m_mutex;
     SqlDatabase m_db;
+    StatsInsertLimit m_limit{120, 3000};
 };
 
 }  // namespace kelsor::server::tools

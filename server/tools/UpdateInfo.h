@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <mutex>
 #include <string>
 
 // The newest version the update service offers a channel, configured by the
@@ -22,5 +25,27 @@ struct UpdateOffer {
 // False with `error` when update.json exists but is not a usable object.
 bool FindUpdateOffer(const std::string& dataDir, const std::string& channel, UpdateOffer& offer,
                      std::string& error);
+
+// A package's size and MD5 as the version check announces them.
+struct PackageFacts {
+    std::uint64_t size = 0;
+    std::string md5;
+};
+
+// The facts of each package file, read (in pieces, never the whole file in
+// memory) once per change of the file: another file, size or modification
+// time. Checks that ask at once wait for the one reading.
+class PackageDigests {
+public:
+    bool Describe(const std::string& path, PackageFacts& facts, std::string& error);
+
+private:
+    struct Entry {
+        std::string fileKey;  // device, inode, size and modification time
+        PackageFacts facts;
+    };
+    std::mutex m_mutex;
+    std::map<std::string, Entry> m_entries;
+};
 
 }  // namespace kelsor::server::tools

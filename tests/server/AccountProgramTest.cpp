@@ -139,4 +139,26 @@ TEST(AccountProgram, ServesTheConverterInstallerBuiltWithIt) {
               "ELF");
     EXPECT_EQ(soft["data"]["pdfmd5"].asString(), account::Md5Hex(bytes));
 }
+
+// The installed uninstaller started by bare name from another folder removes
+// its own folder and leaves the files of the folder it was started in.
+TEST(AccountProgram, UninstallerActsOnItsOwnFolderOnly) {
+    TempFolder dir;
+    const std::string env = "XDG_DATA_HOME='" + dir.file("data") + "' KELSOR_REGISTRY_DIR='" +
+                            dir.file("registry") + "' ";
+    ASSERT_EQ(Shell(env + "'" + KELSOR_COMPANION_INSTALLER + "' /S"), 0);
+    const std::string installed = dir.file("data/KelsorPDFConver");
+    ASSERT_TRUE(FileExists(installed + "/uninst"));
+    Shell("mkdir -p '" + dir.file("work") + "'");
+    for (const char* name : {"KelsorPDFConver", "uninst"}) {
+        WriteFile(dir.file("work/") + name, "the user's own file");
+    }
+    EXPECT_EQ(Shell("cd '" + dir.file("work") + "' && " + env + "PATH='" + installed +
+                    "':\"$PATH\" uninst /S"),
+              0);
+    EXPECT_FALSE(FileExists(installed));
+    for (const char* name : {"KelsorPDFConver", "uninst"}) {
+        EXPECT_EQ(ReadFile(dir.file("work/") + name), "the user's own file");
+    }
+}
 #endif

@@ -1,6 +1,7 @@
 // kelsor-server against hostile requests and a failing system: bodies nested
 // past the parser's depth, compressed or chunked bodies, overlapping byte
-// ranges, no random bytes, and a database commit that cannot finish.
+// ranges, no random bytes, a database commit that cannot finish, and a flood
+// of statistics events.
 #define OPENSSL_SUPPRESS_DEPRECATED  // RAND_set_rand_method: the only way to make RAND_bytes fail
 #include "AccountTestSupport.h"
 #include "TempFolder.h"
@@ -10,6 +11,7 @@
 #include "server/TokenStore.h"
 #include "server/account/AccountStore.h"
 #include "server/account/SmsCodes.h"
+#include "server/tools/StatsStore.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -265,4 +267,24 @@ TEST(AccountStoreTransactions, AFailedCommitLeavesNoTransactionOpen) {
     EXPECT_TRUE(reopened.FindById(qq->userId)) << "the failed merge must be rolled back";
     EXPECT_EQ(reopened.CheckToken(phone->userId, "later-token", 0), account::TokenResult::Valid)
         << "a write after the failed commit must be committed";
+}
+
+TEST(StatsInsertLimit, AMinuteTakesSoManyEventsPerInstallationAndInAll) {
+    tools::StatsInsertLimit limit(3, 5);
+    const auto start = tools::StatsInsertLimit::Clock::now();
+    const struct {
+        const char* installId;
+        int events;
+        int second;
+        bool admitted;
+    } steps[] = {
+        {"a", 3, 0, true},  {"a", 1, 10, false},  // the installation's fourth
+        {"b", 2, 20, true}, {"c", 1, 30, false},  // the sixth in all
+        {"a", 3, 61, true},                       // a new minute for both
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.second);
+        EXPECT_EQ(step.admitted, limit.Admit({{step.installId, step.events}},
+                                             start + std::chrono::seconds(step.second)));
+    }
 }

@@ -27,6 +27,7 @@ public:
 
     int CloudPort() const { return m_process.CloudPort(); }
     int AccountPort() const { return m_process.AccountPort(); }
+    pid_t Pid() const { return m_process.Pid(); }
     std::string Log() const { return m_process.Log(); }
 
 private:

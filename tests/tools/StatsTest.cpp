@@ -81,6 +81,36 @@ TEST_F(StatsTest, SendsABoundedBatchPerRunAndEachEventOnce) {
     EXPECT_EQ(1 + 2, Counts()["events"]["pdfdl"].asInt());
 }
 
+TEST_F(StatsTest, ANestedLineIsDroppedAndTheOthersSent) {
+    std::string error;
+    ASSERT_TRUE(m_fixture.StartServer(error)) << error;
+    std::filesystem::create_directories(m_fixture.dataFolder());
+    const std::string nested = std::string(100000, '[') + std::string(100000, ']');
+    test::WriteFile(Log(), "{\"a\":" + nested + "}\n" + nested + "\n");
+    for (int run = 0; run < 2; ++run) {  // every start, not only the first
+        EXPECT_EQ(0, m_fixture.Run("KelsorOCRStats", "-KSOCRStartUp", m_output)) << m_output;
+    }
+    EXPECT_EQ(2, Counts()["events"]["startup"].asInt());
+    EXPECT_EQ(0u, LineCount(Log()));
+}
+
+TEST_F(StatsTest, OneInstallationsEventsAreLimitedPerMinuteAndKept) {
+    std::string error, installId;
+    ASSERT_TRUE(m_fixture.StartServer(error)) << error;
+    std::filesystem::create_directories(m_fixture.dataFolder());
+    tools::StatsLog log(m_fixture.dataFolder());
+    ASSERT_TRUE(log.InstallId(installId, error)) << error;
+    for (int i = 0; i < 150; ++i)
+        ASSERT_TRUE(log.Append(tools::MakeStatsEvent("startup", "1", "10001", installId), error));
+    EXPECT_EQ(0, m_fixture.Run("KelsorOCRStats", "-KSOCRStartUp", m_output)) << m_output;
+    EXPECT_EQ(51u, LineCount(Log()));
+    // The next 52 would pass the installation's limit: refused whole, kept.
+    EXPECT_EQ(0, m_fixture.Run("KelsorOCRStats", "-KSOCRStartUp", m_output)) << m_output;
+    EXPECT_NE(m_output.find("kept for the next run"), std::string::npos) << m_output;
+    EXPECT_EQ(52u, LineCount(Log()));
+    EXPECT_EQ(100, Counts()["events"]["startup"].asInt());
+}
+
 TEST_F(StatsTest, MissingOrUnknownSwitchExitsTwoAndRecordsNothing) {
     for (const char* arguments :
          {"", "-KSOCRMAINMENU", "-KSOCRStartUp -KSOCRPDFDL", "-ksocrstartup"}) {

@@ -42,7 +42,22 @@ bool ToolsFixture::WriteDemoSession() const {
 }
 
 std::string ToolsFixture::apiHost() const {
-    return "api.kelsor.localhost:" + std::to_string(m_accountPort);
+    return !m_apiHostOverride.empty() ? m_apiHostOverride
+                                      : "api.kelsor.localhost:" + std::to_string(m_accountPort);
+}
+
+long long ToolsFixture::ServerMemory(const std::string& field) const {
+    std::istringstream status(
+        test::ReadFile("/proc/" + std::to_string(m_service->Pid()) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0)
+            return std::atoll(line.c_str() + field.size() + 1) * 1024;
+    }
+    return -1;
+}
+
+void ToolsFixture::ResetServerPeak() const {
+    test::WriteFile("/proc/" + std::to_string(m_service->Pid()) + "/clear_refs", "5");
 }
 
 int ToolsFixture::Run(const std::string& program, const std::string& arguments,

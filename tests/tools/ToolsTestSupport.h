@@ -32,6 +32,13 @@ public:
     // Requests the server logged for paths that start with `prefix`.
     int Requests(const std::string& prefix) const;
 
+    // Points the programs at another account service ("host:port").
+    void UseApiHost(const std::string& host) { m_apiHostOverride = host; }
+    // The server's resident size now ("VmRSS") or at most since the last
+    // ResetServerPeak ("VmHWM"), in bytes.
+    long long ServerMemory(const std::string& field) const;
+    void ResetServerPeak() const;
+
     std::string apiHost() const;
     std::string dataFolder() const { return m_folder.file("data/KelsorOCR/"); }
     std::string serverData() const { return m_folder.file("server"); }
@@ -40,6 +47,7 @@ private:
     const test::TempFolder& m_folder;
     std::unique_ptr<test::LocalService> m_service;
     int m_accountPort = 1;  // a closed port until the server runs
+    std::string m_apiHostOverride;
 };
 
 }  // namespace kelsor::tooltest

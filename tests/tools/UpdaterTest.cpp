@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "EventWaits.h"
+#include "LoopbackHttpServer.h"
 #include "ToolsTestSupport.h"
 #include "app/AppContext.h"
 #include "app/HttpTransfer.h"
@@ -40,6 +43,35 @@ TEST(CompareVersions, NumbersCompareOneByOne) {
         EXPECT_EQ(c.sign, (result > 0) - (result < 0));
     }
 }
+
+// A hostile account service: it answers every version check with `reply`
+// and serves an endless package at "/package".
+struct HostileService {
+    HostileService() {
+        http.Http().Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(mutex);
+            targets.push_back(request.target);
+            if (request.path != "/package") {
+                response.set_content(reply, "application/json");
+                return;
+            }
+            response.set_chunked_content_provider("application/octet-stream",
+                                                  [this](std::size_t, httplib::DataSink& sink) {
+                                                      const std::string chunk(64 * 1024, 'x');
+                                                      served += chunk.size();
+                                                      return served < (std::size_t{64} << 20) &&
+                                                             sink.write(chunk.data(), chunk.size());
+                                                  });
+        });
+    }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(http.Port()); }
+
+    std::string reply;
+    std::mutex mutex;
+    std::vector<std::string> targets;
+    std::atomic<std::size_t> served{0};
+    test::LoopbackHttpServer http;  // last: stops first
+};
 
 class UpdaterTest : public ::testing::Test {
 protected:
@@ -154,6 +186,74 @@ TEST_F(UpdaterTest, NeverRunsTwice) {
     EXPECT_NE(output.find("already running"), std::string::npos) << output;
     EXPECT_EQ(unsigned{WM_KSOCR_BRINGTOFRONT}, received.load());
     EXPECT_EQ(0, m_fixture.Requests("/api/v3/update/"));
+}
+
+TEST_F(UpdaterTest, OffersOnlyPackagesOfTheProgramsOwnType) {
+    for (const char* name : {"KelsorOCR_9.1.desktop", "KelsorOCR_9.1.sh", "KelsorOCR_9.1.deb.sh"}) {
+        SCOPED_TRACE(name);
+        test::WriteFile(m_fixture.serverData() + "/" + name, "#!/bin/sh\n");
+        test::WriteFile(m_fixture.serverData() + "/update.json",
+                        std::string(R"({"version": "9.1", "package": ")") + name + "\"}");
+        const auto result = Check();
+        ASSERT_EQ(UpdateAnswer::kNewer, result.answer) << result.error;
+        EXPECT_TRUE(result.offer.downloadUrl.empty());
+        auto window = Open(result);
+        ASSERT_TRUE(window->ClickControl(L"updatenowbtn"));
+        EXPECT_EQ(tools::updatetext::kNoPackage, window->MessageText());
+    }
+    EXPECT_FALSE(test::FileExists(m_folder.file("opened.txt")));
+}
+
+TEST_F(UpdaterTest, DownloadStopsAtTheStatedSize) {
+    HostileService service;
+    ASSERT_TRUE(service.http.Start());
+    service.reply = R"({"code": "200", "data": {"version": "9.1", "size": 1000, "md5": ")" +
+                    std::string(32, '0') + R"(", "name": "KelsorOCR_9.1_amd64.deb", "dlurl": ")" +
+                    service.http.Url("/package") + "\"}}";
+    const auto result =
+        tools::CheckForUpdate(AnsiToWide("http://" + service.Host()), L"1.0.0.1", L"10001");
+    ASSERT_EQ(UpdateAnswer::kNewer, result.answer) << result.error;
+    auto window = Open(result);
+    ASSERT_TRUE(window->ClickControl(L"updatenowbtn"));
+    ASSERT_TRUE(WaitFor([&] { return window->MessageText() != tools::updatetext::kDownloading; }));
+    EXPECT_EQ(tools::updatetext::kDigestMismatch, window->MessageText());
+    EXPECT_LT(service.served.load(), std::size_t{8} << 20);
+    EXPECT_FALSE(test::FileExists(WideToAnsi(App().dataFolder) + "KelsorOCR_9.1_amd64.deb"));
+}
+
+// The real updater against the hostile service.
+TEST_F(UpdaterTest, NestedReplyFailsTheCheckAndTheChannelTravelsEscaped) {
+    HostileService service;
+    ASSERT_TRUE(service.http.Start());
+    service.reply =
+        R"({"code": "200", "data": )" + std::string(100000, '[') + std::string(100000, ']') + "}";
+    fs::create_directories(m_fixture.dataFolder());
+    test::WriteFile(m_fixture.dataFolder() + "config.ini", "[KSOCRInfo]\nchannel=a/../b?c&d=e\n");
+    m_fixture.UseApiHost(service.Host());
+    std::string output;
+    EXPECT_EQ(0, m_fixture.Run("KelsorOCRUpdate", "", output)) << output;
+    EXPECT_NE(output.find("check failed"), std::string::npos) << output;
+    std::lock_guard lock(service.mutex);
+    ASSERT_EQ(1u, service.targets.size());
+    EXPECT_TRUE(service.targets[0].ends_with("/channel/a%2F..%2Fb%3Fc%26d%3De"))
+        << service.targets[0];
+}
+
+// A large package stays on disk: its digest is read once per change of the
+// file, in pieces, and downloads are sent in pieces.
+TEST_F(UpdaterTest, VersionChecksKeepTheUpdatePackageOutOfMemory) {
+    constexpr long long kPackage = 64 << 20;
+    OfferPackage(std::string(kPackage, 'p'));
+    m_fixture.ResetServerPeak();
+    const long long before = m_fixture.ServerMemory("VmRSS");
+    std::vector<std::thread> checks;
+    for (int i = 0; i < 12; ++i)
+        checks.emplace_back([this] { EXPECT_EQ(UpdateAnswer::kNewer, Check().answer); });
+    for (std::thread& check : checks)
+        check.join();
+    HttpDownloadFile(Check().offer.downloadUrl, m_folder.wide("fetched.deb"));
+    EXPECT_EQ(kPackage, static_cast<long long>(fs::file_size(m_folder.file("fetched.deb"))));
+    EXPECT_LT(m_fixture.ServerMemory("VmHWM") - before, kPackage / 2);
 }
 
 // The client's converter path starts the real statistics program, which
