@@ -8,6 +8,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
@@ -243,9 +244,20 @@ QPDFObjectHandle NewFont(QPDF& pdf, QPDFObjectHandle toUnicode) {
     return font;
 }
 
-// The page's own font dictionary with `font` under a name it does not use
-// yet; shared resources are copied first, so other pages stay as they were.
-std::string AddFont(QPDFPageObjectHelper& page, QPDFObjectHandle font) {
+// A font name the page's resources do not use yet.
+std::string FreeFontName(QPDFPageObjectHelper& page) {
+    QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+    QPDFObjectHandle fonts =
+        resources.isDictionary() ? resources.getKey("/Font") : QPDFObjectHandle::newNull();
+    std::string name = "/KelsorOcrText";
+    for (int n = 2; fonts.isDictionary() && fonts.hasKey(name); ++n)
+        name = "/KelsorOcrText" + std::to_string(n);
+    return name;
+}
+
+// Adds `font` as `name` to the page's own font dictionary; shared resources
+// are copied first, so other pages stay as they were.
+void AddFont(QPDFPageObjectHelper& page, const std::string& name, QPDFObjectHandle font) {
     QPDFObjectHandle resources = page.getAttribute("/Resources", true);
     if (!resources.isDictionary()) {
         resources = QPDFObjectHandle::newDictionary();
@@ -253,30 +265,25 @@ std::string AddFont(QPDFPageObjectHelper& page, QPDFObjectHandle font) {
     }
     QPDFObjectHandle fonts = resources.getKey("/Font");
     fonts = fonts.isDictionary() ? fonts.shallowCopy() : QPDFObjectHandle::newDictionary();
-    std::string name = "/KelsorOcrText";
-    for (int n = 2; fonts.hasKey(name); ++n)
-        name = "/KelsorOcrText" + std::to_string(n);
     fonts.replaceKey(name, font);
     resources.replaceKey("/Font", fonts);
-    return name;
 }
 
 // Adds the layer to its page: the original streams run inside q/Q so that
-// the graphics state they leave behind does not move the text.
+// the graphics state they leave behind does not move the text. A page
+// without a line to show stays as it was.
 void AddLayer(QPDF& pdf, QPDFPageObjectHelper& page, const PageTextLayer& layer,
               QPDFObjectHandle font, FontCodes& codes) {
     PageGeometry geometry;
     if (!geometry.Read(page, layer.pictureSize))
         return;
+    const std::string fontName = FreeFontName(page);
     std::string text;
-    std::string fontName;
-    for (const RecognisedLine& line : layer.lines) {
-        if (fontName.empty())
-            fontName = AddFont(page, font);
+    for (const RecognisedLine& line : layer.lines)
         text += LineText(line, layer.pictureSize, geometry, fontName, codes);
-    }
     if (text.empty())
         return;
+    AddFont(page, fontName, font);
     page.addPageContents(NewStream(pdf, "q\n"), true);
     page.addPageContents(NewStream(pdf, "\nQ\n" + text), false);
 }
@@ -305,7 +312,7 @@ SearchableOutcome WriteSearchablePdf(const QString& source, const QString& targe
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         try {
-            pdf.processFile(source.toLocal8Bit().constData());
+            pdf.processFile(QFile::encodeName(source).constData());
         } catch (const QPDFExc& e) {
             outcome.failure =
                 e.getErrorCode() == qpdf_e_password ? PdfFailure::Encrypted : PdfFailure::Damaged;
@@ -365,7 +372,7 @@ bool IsConverterSearchablePdf(const QString& path) {
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
-        pdf.processFile(path.toLocal8Bit().constData());
+        pdf.processFile(QFile::encodeName(path).constData());
         QPDFObjectHandle infoDict = pdf.getTrailer().getKey("/Info");
         return infoDict.isDictionary() && infoDict.getKey(kSearchableInfoKey).isBool() &&
                infoDict.getKey(kSearchableInfoKey).getBoolValue();

@@ -102,10 +102,16 @@ TEST_F(SearchablePdfTest, EachLineIsFoundAndCopiedWithinItsBox) {
         EXPECT_TRUE(QpdfChecks(Out().toStdString()));
 
         // The page's own streams, unchanged, between the two the layer adds.
-        const std::vector<std::string> before = ContentStreams(source);
-        std::vector<std::string> after = ContentStreams(Out().toStdString());
-        ASSERT_EQ(after.size(), before.size() + 2);
-        EXPECT_EQ(std::vector<std::string>(after.begin() + 1, after.end() - 1), before);
+        const std::vector<std::string> streams = ContentStreams(source);
+        const std::vector<std::string> written = ContentStreams(Out().toStdString());
+        ASSERT_EQ(written.size(), streams.size() + 2);
+        EXPECT_EQ(std::vector<std::string>(written.begin() + 1, written.end() - 1), streams);
+
+        // The page looks exactly as before.
+        PdfFile before, after;
+        ASSERT_EQ(before.Open(QString::fromStdString(source)), PdfFailure::None);
+        ASSERT_EQ(after.Open(Out()), PdfFailure::None);
+        EXPECT_TRUE(before.RenderPage(0) == after.RenderPage(0));
 
         const auto document = Poppler::Document::load(Out());
         ASSERT_TRUE(document);
@@ -135,7 +141,6 @@ TEST_F(SearchablePdfTest, ThousandsOfLinesOnOnePage) {
     ASSERT_TRUE(Write(source, {LayerFor(source, lines)}).Succeeded());
     EXPECT_TRUE(QpdfChecks(Out().toStdString()));
     const auto document = Poppler::Document::load(Out());
-    std::printf("%s\n", document->page(0)->text(QRectF()).right(200).toStdString().c_str());
     EXPECT_TRUE(document->page(0)->text(QRectF()).contains(
         QStringLiteral("row 2999 of a long roll of recognised text")));
 }
@@ -176,8 +181,10 @@ TEST_F(SearchablePdfTest, FilesThatCannotBeRewrittenLeaveNothing) {
         EXPECT_EQ(FileCount(), 4);  // no temporary file left behind
     }
     EXPECT_FALSE(IsConverterSearchablePdf(QString::fromStdString(scan)));
-    ASSERT_TRUE(Write(scan, {}).Succeeded());
+    // A page where nothing was recognised stays as it was.
+    ASSERT_TRUE(Write(scan, {{0, {100, 100}, {{"", {0, 0, 50, 10}}}}}).Succeeded());
     EXPECT_TRUE(IsConverterSearchablePdf(Out()));
+    EXPECT_EQ(ContentStreams(Out().toStdString()), ContentStreams(scan));
 }
 
 }  // namespace
