@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-svg-dev qt6-tools-dev-tools libqt6svg6
   qt6-l10n-tools libgl-dev libxkbcommon-dev libx11-dev libxcb1-dev libx11-xcb-dev
   libtesseract-dev tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
-  libfreeimage-dev libcrypto++-dev libjsoncpp-dev libevent-dev libpoppler-qt6-dev qpdf
+  libfreeimage-dev libcrypto++-dev libjsoncpp-dev libevent-dev libpoppler-qt6-dev qpdf libqpdf-dev
   libcurl4-openssl-dev libcpp-httplib-dev libssl-dev openssl libminizip-dev zip libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev
   fortunes-zh fortunes-min

@@ -46,7 +46,8 @@ bool WriteRawPdf(const std::string& path, const std::vector<RawPdfPage>& pages, 
         std::string resources = "/Font << /F1 3 0 R >>";
         if (page.imageSide > 0)
             resources += " /XObject << /Im0 " + std::to_string(pageObject + 2) + " 0 R >>";
-        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << " +
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [" + page.mediaBox +
+                          "] /Rotate " + std::to_string(page.rotate) + " /Resources << " +
                           resources + " >> /Contents " + std::to_string(pageObject + 1) +
                           " 0 R >>");
         objects.push_back(FlateStream("", page.content));

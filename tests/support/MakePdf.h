@@ -25,6 +25,8 @@ bool WritePdf(const std::string& path, const std::vector<PdfPageContent>& pages)
 struct RawPdfPage {
     std::string content;
     int imageSide = 0;
+    std::string mediaBox = "0 0 595 842";
+    int rotate = 0;  // the page's /Rotate
 };
 // A4 pages in order; `declaredCount`, when above 0, is the page count the
 // page tree claims instead of the real one.

@@ -1,0 +1,384 @@
+#include "pdf/SearchablePdf.h"
+
+#include <qpdf/Pl_Flate.hh>
+#include <qpdf/Pl_String.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+
+namespace kelsor::pdf {
+namespace {
+
+// Every glyph of the invisible font is half an em wide, as Latin letters
+// are on average: a line stretched over its box then keeps the spaces
+// between its words near a normal width, which readers take for word gaps
+// rather than columns. The ascent and descent put a line's box between the
+// descent and the ascent of its text.
+constexpr double kGlyphWidth = 0.5;
+constexpr double kDescent = 0.2;
+
+// Character codes of the glyph-less font: two bytes each, given out in the
+// order characters are first met; the ToUnicode map turns them back.
+class FontCodes {
+public:
+    // The code of `c`; 0 (shown as nothing) once every code is given out.
+    unsigned Code(char32_t c) {
+        const auto found = m_codes.find(c);
+        if (found != m_codes.end())
+            return found->second;
+        if (m_codes.size() >= 0xFFFE)
+            return 0;
+        const unsigned code = static_cast<unsigned>(m_codes.size()) + 1;
+        m_codes.emplace(c, code);
+        return code;
+    }
+    std::string ToUnicodeMap() const;
+
+private:
+    std::map<char32_t, unsigned> m_codes;
+};
+
+std::string Hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
+    return text;
+}
+
+// UTF-16BE in hex: a surrogate pair beyond the Basic Multilingual Plane.
+std::string Utf16Hex(char32_t c) {
+    if (c < 0x10000)
+        return Hex4(c);
+    const unsigned v = c - 0x10000;
+    return Hex4(0xD800 + (v >> 10)) + Hex4(0xDC00 + (v & 0x3FF));
+}
+
+std::string FontCodes::ToUnicodeMap() const {
+    std::string map =
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    std::vector<std::pair<unsigned, char32_t>> byCode;
+    for (const auto& [c, code] : m_codes)
+        byCode.emplace_back(code, c);
+    std::sort(byCode.begin(), byCode.end());
+    // At most 100 entries a block.
+    for (size_t first = 0; first < byCode.size(); first += 100) {
+        const size_t end = std::min(byCode.size(), first + 100);
+        map += std::to_string(end - first) + " beginbfchar\n";
+        for (size_t i = first; i < end; ++i)
+            map += "<" + Hex4(byCode[i].first) + "> <" + Utf16Hex(byCode[i].second) + ">\n";
+        map += "endbfchar\n";
+    }
+    map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return map;
+}
+
+std::string Number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", value);
+    return text;
+}
+
+// Where the rendered picture's pixels lie on the page: the picture shows the
+// crop box (within the media box) turned by /Rotate.
+class PageGeometry {
+public:
+    // False for a box that is empty or not finite.
+    bool Read(QPDFPageObjectHelper& page, QSize picture);
+    // The page point of picture point (u, v), both 0..1 from the top left.
+    QPointF Map(double u, double v) const;
+    // One picture pixel in points, across and down the picture.
+    double PointsPerPixelAcross() const { return m_across; }
+    double PointsPerPixelDown() const { return m_down; }
+
+private:
+    double m_x0 = 0, m_y0 = 0, m_x1 = 0, m_y1 = 0;
+    int m_rotate = 0;
+    double m_across = 0, m_down = 0;
+};
+
+bool ReadBox(QPDFObjectHandle box, double& x0, double& y0, double& x1, double& y1) {
+    if (!box.isRectangle())
+        return false;
+    const QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
+    x0 = std::min(r.llx, r.urx);
+    x1 = std::max(r.llx, r.urx);
+    y0 = std::min(r.lly, r.ury);
+    y1 = std::max(r.lly, r.ury);
+    return std::isfinite(x0) && std::isfinite(x1) && std::isfinite(y0) && std::isfinite(y1) &&
+           x1 > x0 && y1 > y0;
+}
+
+bool PageGeometry::Read(QPDFPageObjectHelper& page, QSize picture) {
+    if (picture.width() <= 0 || picture.height() <= 0)
+        return false;
+    if (!ReadBox(page.getMediaBox(), m_x0, m_y0, m_x1, m_y1))
+        return false;
+    double cx0, cy0, cx1, cy1;
+    if (ReadBox(page.getCropBox(), cx0, cy0, cx1, cy1)) {
+        cx0 = std::max(cx0, m_x0), cy0 = std::max(cy0, m_y0);
+        cx1 = std::min(cx1, m_x1), cy1 = std::min(cy1, m_y1);
+        if (cx1 > cx0 && cy1 > cy0)
+            m_x0 = cx0, m_y0 = cy0, m_x1 = cx1, m_y1 = cy1;
+    }
+    QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
+    if (rotate.isInteger())
+        m_rotate = static_cast<int>(((rotate.getIntValue() % 360) + 360) % 360) / 90 * 90;
+    const double w = m_x1 - m_x0, h = m_y1 - m_y0;
+    const bool turned = m_rotate == 90 || m_rotate == 270;
+    m_across = (turned ? h : w) / picture.width();
+    m_down = (turned ? w : h) / picture.height();
+    return true;
+}
+
+QPointF PageGeometry::Map(double u, double v) const {
+    const double w = m_x1 - m_x0, h = m_y1 - m_y0;
+    switch (m_rotate) {
+        case 90:
+            return {m_x0 + v * w, m_y0 + u * h};
+        case 180:
+            return {m_x1 - u * w, m_y0 + v * h};
+        case 270:
+            return {m_x1 - v * w, m_y1 - u * h};
+        default:
+            return {m_x0 + u * w, m_y1 - v * h};
+    }
+}
+
+// One line as one invisible text object, stretched over its box.
+std::string LineText(const RecognisedLine& line, QSize picture, const PageGeometry& geometry,
+                     const std::string& font, FontCodes& codes) {
+    const QRectF box = line.box.normalized().intersected(QRectF(QPointF(0, 0), picture));
+    if (!(box.width() > 0) || !(box.height() > 0))
+        return {};
+    std::string glyphs;
+    int count = 0;
+    for (const char32_t c : QString::fromStdString(line.text).toUcs4()) {
+        if (c < 0x20 || c == 0x7F || (c >= 0xD800 && c <= 0xDFFF))
+            continue;
+        glyphs += Hex4(codes.Code(c));
+        ++count;
+    }
+    if (count == 0)
+        return {};
+    const double height = box.height() * geometry.PointsPerPixelDown();
+    const double width = box.width() * geometry.PointsPerPixelAcross();
+    const double W = picture.width(), H = picture.height();
+    // The baseline runs along the picture's rows, the descent above the box's bottom.
+    const double baseline = box.bottom() - kDescent * box.height();
+    const QPointF origin = geometry.Map(box.left() / W, baseline / H);
+    const QPointF along = geometry.Map(box.right() / W, baseline / H) - origin;
+    const QPointF up = geometry.Map(box.left() / W, (baseline - box.height()) / H) - origin;
+    const double alongLength = std::hypot(along.x(), along.y());
+    const double upLength = std::hypot(up.x(), up.y());
+    if (!(alongLength > 0) || !(upLength > 0))
+        return {};
+    const double scale = 100.0 * width / (count * kGlyphWidth * height);
+    return "BT\n3 Tr\n" + font + " " + Number(height) + " Tf\n" + Number(scale) + " Tz\n" +
+           Number(along.x() / alongLength) + " " + Number(along.y() / alongLength) + " " +
+           Number(up.x() / upLength) + " " + Number(up.y() / upLength) + " " + Number(origin.x()) +
+           " " + Number(origin.y()) + " Tm\n<" + glyphs + "> Tj\nET\n";
+}
+
+// The writer's output straight into the file being saved.
+class SaveFileSink : public Pipeline {
+public:
+    explicit SaveFileSink(QSaveFile& file) : Pipeline("searchable", nullptr), m_file(file) {}
+    void write(unsigned char const* data, size_t len) override {
+        if (m_file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(len)) !=
+            static_cast<qint64>(len))
+            m_failed = true;
+    }
+    void finish() override {}
+    bool Failed() const { return m_failed; }
+
+private:
+    QSaveFile& m_file;
+    bool m_failed = false;
+};
+
+std::string Deflate(const std::string& data) {
+    std::string compressed;
+    Pl_String sink("compressed", nullptr, compressed);
+    Pl_Flate flate("deflate", &sink, Pl_Flate::a_deflate);
+    flate.writeString(data);
+    flate.finish();
+    return compressed;
+}
+
+QPDFObjectHandle NewStream(QPDF& pdf, const std::string& data) {
+    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
+    stream.replaceStreamData(Deflate(data), QPDFObjectHandle::newName("/FlateDecode"),
+                             QPDFObjectHandle::newNull());
+    return stream;
+}
+
+// The glyph-less Type 0 font, two-byte codes; its ToUnicode map is filled
+// in once every page is written.
+QPDFObjectHandle NewFont(QPDF& pdf, QPDFObjectHandle toUnicode) {
+    QPDFObjectHandle descriptor = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5"
+        " /FontBBox [0 -200 1000 800] /ItalicAngle 0 /Ascent 800 /Descent -200"
+        " /CapHeight 800 /StemV 80 >>"));
+    QPDFObjectHandle cidFont = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /GlyphLessFont"
+        " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+        " /DW 500 /CIDToGIDMap /Identity >>"));
+    cidFont.replaceKey("/FontDescriptor", descriptor);
+    QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /Type0 /BaseFont /GlyphLessFont /Encoding /Identity-H >>"));
+    font.replaceKey("/DescendantFonts", QPDFObjectHandle::newArray({cidFont}));
+    font.replaceKey("/ToUnicode", toUnicode);
+    return font;
+}
+
+// A font name the page's resources do not use yet.
+std::string FreeFontName(QPDFPageObjectHelper& page) {
+    QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+    QPDFObjectHandle fonts =
+        resources.isDictionary() ? resources.getKey("/Font") : QPDFObjectHandle::newNull();
+    std::string name = "/KelsorOcrText";
+    for (int n = 2; fonts.isDictionary() && fonts.hasKey(name); ++n)
+        name = "/KelsorOcrText" + std::to_string(n);
+    return name;
+}
+
+// Adds `font` as `name` to the page's own font dictionary; shared resources
+// are copied first, so other pages stay as they were.
+void AddFont(QPDFPageObjectHelper& page, const std::string& name, QPDFObjectHandle font) {
+    QPDFObjectHandle resources = page.getAttribute("/Resources", true);
+    if (!resources.isDictionary()) {
+        resources = QPDFObjectHandle::newDictionary();
+        page.getObjectHandle().replaceKey("/Resources", resources);
+    }
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    fonts = fonts.isDictionary() ? fonts.shallowCopy() : QPDFObjectHandle::newDictionary();
+    fonts.replaceKey(name, font);
+    resources.replaceKey("/Font", fonts);
+}
+
+// Adds the layer to its page: the original streams run inside q/Q so that
+// the graphics state they leave behind does not move the text. A page
+// without a line to show stays as it was.
+void AddLayer(QPDF& pdf, QPDFPageObjectHelper& page, const PageTextLayer& layer,
+              QPDFObjectHandle font, FontCodes& codes) {
+    PageGeometry geometry;
+    if (!geometry.Read(page, layer.pictureSize))
+        return;
+    const std::string fontName = FreeFontName(page);
+    std::string text;
+    for (const RecognisedLine& line : layer.lines)
+        text += LineText(line, layer.pictureSize, geometry, fontName, codes);
+    if (text.empty())
+        return;
+    AddFont(page, fontName, font);
+    page.addPageContents(NewStream(pdf, "q\n"), true);
+    page.addPageContents(NewStream(pdf, "\nQ\n" + text), false);
+}
+
+}  // namespace
+
+SearchableOutcome WriteSearchablePdf(const QString& source, const QString& target,
+                                     const std::vector<PageTextLayer>& layers) {
+    SearchableOutcome outcome;
+    const QFileInfo info(source);
+    if (!info.exists()) {
+        outcome.failure = PdfFailure::Missing;
+        return outcome;
+    }
+    if (!info.isFile() || !info.isReadable()) {
+        outcome.failure = PdfFailure::Unreadable;
+        return outcome;
+    }
+    // Never over the file being read.
+    if (QFileInfo(target).exists() &&
+        QFileInfo(target).canonicalFilePath() == info.canonicalFilePath()) {
+        outcome.writeFailed = true;
+        return outcome;
+    }
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        try {
+            pdf.processFile(QFile::encodeName(source).constData());
+        } catch (const QPDFExc& e) {
+            outcome.failure =
+                e.getErrorCode() == qpdf_e_password ? PdfFailure::Encrypted : PdfFailure::Damaged;
+            return outcome;
+        }
+        if (pdf.isEncrypted()) {
+            outcome.failure = PdfFailure::Encrypted;
+            return outcome;
+        }
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        if (pages.empty()) {
+            outcome.failure = PdfFailure::NoPages;
+            return outcome;
+        }
+        QPDFObjectHandle toUnicode = QPDFObjectHandle::newStream(&pdf);
+        QPDFObjectHandle font = NewFont(pdf, toUnicode);
+        FontCodes codes;
+        for (const PageTextLayer& layer : layers) {
+            if (layer.page >= 0 && layer.page < static_cast<int>(pages.size()))
+                AddLayer(pdf, pages[layer.page], layer, font, codes);
+        }
+        toUnicode.replaceStreamData(Deflate(codes.ToUnicodeMap()),
+                                    QPDFObjectHandle::newName("/FlateDecode"),
+                                    QPDFObjectHandle::newNull());
+
+        QPDFObjectHandle trailer = pdf.getTrailer();
+        QPDFObjectHandle infoDict = trailer.getKey("/Info");
+        infoDict =
+            infoDict.isDictionary() ? infoDict.shallowCopy() : QPDFObjectHandle::newDictionary();
+        infoDict.replaceKey(kSearchableInfoKey, QPDFObjectHandle::newBool(true));
+        trailer.replaceKey("/Info", pdf.makeIndirectObject(infoDict));
+
+        QSaveFile out(target);
+        if (!out.open(QIODevice::WriteOnly)) {
+            outcome.writeFailed = true;
+            return outcome;
+        }
+        SaveFileSink sink(out);
+        QPDFWriter writer(pdf);
+        // The original streams are copied as they are, never recompressed.
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
+        writer.setOutputPipeline(&sink);
+        writer.write();
+        // An unfinished file is discarded with `out`.
+        outcome.writeFailed = sink.Failed() || !out.commit();
+    } catch (const std::exception&) {
+        outcome.failure = PdfFailure::Damaged;
+    }
+    return outcome;
+}
+
+bool IsConverterSearchablePdf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(QFile::encodeName(path).constData());
+        QPDFObjectHandle infoDict = pdf.getTrailer().getKey("/Info");
+        return infoDict.isDictionary() && infoDict.getKey(kSearchableInfoKey).isBool() &&
+               infoDict.getKey(kSearchableInfoKey).getBoolValue();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace kelsor::pdf

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "pdf/PdfFile.h"
+
+// A searchable copy of a scanned PDF: every original page and object is
+// kept as it is, and each scanned page gets an invisible text layer, one
+// text object per recognised line, so that the page's text can be found,
+// selected and copied where it is seen. qpdf reads and writes the file.
+namespace kelsor::pdf {
+
+// One recognised line: its text (UTF-8) and its box in pixels of the
+// rendered page picture.
+struct RecognisedLine {
+    std::string text;
+    QRectF box;
+};
+
+// The text layer of one page (from 0), whose rendered picture was
+// `pictureSize` pixels (the page as shown, /Rotate applied).
+struct PageTextLayer {
+    int page = 0;
+    QSize pictureSize;
+    std::vector<RecognisedLine> lines;
+};
+
+// The Info dictionary key every searchable file this converter writes
+// carries: only such a file is ever replaced.
+inline constexpr char kSearchableInfoKey[] = "/KelsorOcrSearchable";
+
+struct SearchableOutcome {
+    // Missing, Unreadable, Damaged, Encrypted (any encryption: such a file
+    // is never rewritten) or NoPages.
+    PdfFailure failure = PdfFailure::None;
+    bool writeFailed = false;
+    bool Succeeded() const { return failure == PdfFailure::None && !writeFailed; }
+};
+
+// Writes `source` with `layers` added to `target`, through a temporary file
+// in the target's folder that replaces `target` only when complete; on
+// failure nothing is left behind. Layers of pages the file does not have,
+// lines without text and boxes that are empty are passed over.
+SearchableOutcome WriteSearchablePdf(const QString& source, const QString& target,
+                                     const std::vector<PageTextLayer>& layers);
+
+// Whether `path` is a PDF this converter wrote with WriteSearchablePdf.
+bool IsConverterSearchablePdf(const QString& path);
+
+}  // namespace kelsor::pdf

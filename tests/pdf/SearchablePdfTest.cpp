@@ -1,0 +1,191 @@
+// Searchable copies read back by Poppler: every line is found and copied
+// where it is seen, on turned and shifted pages too, the original streams
+// stay as they were, and files that cannot be rewritten leave nothing.
+#include <gtest/gtest.h>
+#include <poppler-qt6.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <QFile>
+#include <cstdlib>
+#include <filesystem>
+
+#include "MakePdf.h"
+#include "RenderText.h"
+#include "TempFolder.h"
+#include "UiTestSupport.h"
+#include "pdf/PdfFile.h"
+#include "pdf/SearchablePdf.h"
+
+namespace kelsor::pdf {
+namespace {
+
+// English, Chinese, and characters beyond the Basic Multilingual Plane.
+const std::vector<std::string> kLines = {"Searchable scans 2026", "白日依山尽，黄河入海流。",
+                                         "𠀀𠮷野家"};
+
+bool QpdfChecks(const std::string& path) {
+    return std::system(("qpdf --check '" + path + "' >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The raw (still compressed) data of the first page's content streams.
+std::vector<std::string> ContentStreams(const std::string& path) {
+    QPDF pdf;
+    pdf.processFile(path.c_str());
+    std::vector<std::string> streams;
+    for (QPDFObjectHandle& stream :
+         QPDFPageDocumentHelper(pdf).getAllPages().front().getPageContents()) {
+        const std::shared_ptr<Buffer> data = stream.getRawStreamData();
+        streams.emplace_back(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+    return streams;
+}
+
+class SearchablePdfTest : public ::testing::Test {
+protected:
+    void SetUp() override { uitest::EnsureApp(); }
+
+    // The first page rendered as the converter renders it, one line box per
+    // line a tenth of the picture apart.
+    PageTextLayer LayerFor(const std::string& pdf, const std::vector<std::string>& lines) {
+        PdfFile file;
+        EXPECT_EQ(file.Open(QString::fromStdString(pdf)), PdfFailure::None);
+        PageTextLayer layer;
+        layer.pictureSize = file.RenderPage(0).size();
+        const double w = layer.pictureSize.width(), h = layer.pictureSize.height();
+        const double step = std::min(0.1, 0.8 / static_cast<double>(lines.size()));
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            layer.lines.push_back(
+                {lines[i], QRectF(0.1 * w, (0.1 + step * static_cast<double>(i)) * h, 0.6 * w,
+                                  0.8 * step * h)});
+        return layer;
+    }
+
+    SearchableOutcome Write(const std::string& pdf, const std::vector<PageTextLayer>& layers) {
+        return WriteSearchablePdf(QString::fromStdString(pdf), Out(), layers);
+    }
+    int FileCount() const {
+        const std::filesystem::directory_iterator files(m_folder.path());
+        return static_cast<int>(std::distance(begin(files), end(files)));
+    }
+    QString Out() const { return QString::fromStdString(m_folder.file("out.pdf")); }
+
+    test::TempFolder m_folder;
+};
+
+TEST_F(SearchablePdfTest, EachLineIsFoundAndCopiedWithinItsBox) {
+    struct Case {
+        const char* name;
+        int rotate;
+        const char* mediaBox;
+    };
+    const Case cases[] = {{"scan", 0, ""},
+                          {"turned a quarter", 90, "0 0 595 842"},
+                          {"upside down, shifted", 180, "100 200 695 1042"},
+                          {"turned back, shifted below zero", 270, "-300 -50 295 792"},
+                          {"enormous box", 0, "0 0 14400 14400"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = m_folder.file(std::string(c.name) + ".pdf");
+        if (c.rotate == 0 && *c.mediaBox == 0) {
+            std::vector<QString> shown;
+            for (const std::string& line : kLines)
+                shown.push_back(QString::fromStdString(line));
+            ASSERT_TRUE(test::WritePdf(source, {{{}, test::LargeTextPicture(shown)}}));
+        } else {
+            ASSERT_TRUE(
+                test::WriteRawPdf(source, {{test::HeavyContent(20), 0, c.mediaBox, c.rotate}}));
+        }
+        const PageTextLayer layer = LayerFor(source, kLines);
+        ASSERT_TRUE(Write(source, {layer}).Succeeded());
+        EXPECT_TRUE(QpdfChecks(Out().toStdString()));
+
+        // The page's own streams, unchanged, between the two the layer adds.
+        const std::vector<std::string> streams = ContentStreams(source);
+        const std::vector<std::string> written = ContentStreams(Out().toStdString());
+        ASSERT_EQ(written.size(), streams.size() + 2);
+        EXPECT_EQ(std::vector<std::string>(written.begin() + 1, written.end() - 1), streams);
+
+        // The page looks exactly as before.
+        PdfFile before, after;
+        ASSERT_EQ(before.Open(QString::fromStdString(source)), PdfFailure::None);
+        ASSERT_EQ(after.Open(Out()), PdfFailure::None);
+        EXPECT_TRUE(before.RenderPage(0) == after.RenderPage(0));
+
+        const auto document = Poppler::Document::load(Out());
+        ASSERT_TRUE(document);
+        const auto page = document->page(0);
+        const double scale = page->pageSizeF().width() / layer.pictureSize.width();
+        for (const RecognisedLine& line : layer.lines) {
+            SCOPED_TRACE(line.text);
+            const QRectF box(line.box.topLeft() * scale, line.box.size() * scale);
+            const double grow = 0.2 * box.height();
+            const QRectF grown = box.adjusted(-grow, -grow, grow, grow);
+            const QList<QRectF> found = page->search(QString::fromStdString(line.text));
+            ASSERT_EQ(found.size(), 1);
+            EXPECT_TRUE(grown.contains(found.front()))
+                << found.front().x() << "," << found.front().y();
+            EXPECT_EQ(page->text(grown).trimmed().toStdString(), line.text);
+        }
+    }
+}
+
+TEST_F(SearchablePdfTest, ThousandsOfLinesOnOnePage) {
+    const std::string source = m_folder.file("scan.pdf");
+    // A long roll, so that each line is still a few points high.
+    ASSERT_TRUE(test::WriteRawPdf(source, {{test::HeavyContent(5), 0, "0 0 595 30000"}}));
+    std::vector<std::string> lines;
+    for (int i = 0; i < 3000; ++i)
+        lines.push_back("row " + std::to_string(i) + " of a long roll of recognised text");
+    ASSERT_TRUE(Write(source, {LayerFor(source, lines)}).Succeeded());
+    EXPECT_TRUE(QpdfChecks(Out().toStdString()));
+    const auto document = Poppler::Document::load(Out());
+    EXPECT_TRUE(document->page(0)->text(QRectF()).contains(
+        QStringLiteral("row 2999 of a long roll of recognised text")));
+}
+
+TEST_F(SearchablePdfTest, FilesThatCannotBeRewrittenLeaveNothing) {
+    const std::string scan = m_folder.file("scan.pdf");
+    ASSERT_TRUE(test::WriteRawPdf(scan, {{test::HeavyContent(5), 0}}));
+    const std::string encrypted = m_folder.file("encrypted.pdf");
+    ASSERT_TRUE(test::EncryptPdf(scan, encrypted));
+    const std::string damaged = m_folder.file("damaged.pdf");
+    test::WriteFile(damaged, "%PDF-1.4\n1 0 obj << /Type /Catalog");
+    const std::string empty = m_folder.file("empty.pdf");
+    ASSERT_TRUE(test::WriteRawPdf(empty, {}));
+
+    struct Case {
+        std::string source;
+        QString target;
+        PdfFailure failure;
+        bool writeFailed;
+    };
+    const Case cases[] = {{encrypted, Out(), PdfFailure::Encrypted, false},
+                          {damaged, Out(), PdfFailure::Damaged, false},
+                          {empty, Out(), PdfFailure::NoPages, false},
+                          {m_folder.file("gone.pdf"), Out(), PdfFailure::Missing, false},
+                          {scan, QString::fromStdString(scan), PdfFailure::None, true},
+                          {scan, QString::fromStdString(m_folder.file("no/such/folder.pdf")),
+                           PdfFailure::None, true}};
+    const std::string scanBytes = test::ReadFile(scan);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source + " -> " + c.target.toStdString());
+        const SearchableOutcome outcome =
+            WriteSearchablePdf(QString::fromStdString(c.source), c.target,
+                               {{0, {100, 100}, {{"text", {0, 0, 50, 10}}}}});
+        EXPECT_EQ(outcome.failure, c.failure);
+        EXPECT_EQ(outcome.writeFailed, c.writeFailed);
+        EXPECT_FALSE(QFile::exists(Out()));
+        EXPECT_EQ(test::ReadFile(scan), scanBytes);
+        EXPECT_EQ(FileCount(), 4);  // no temporary file left behind
+    }
+    EXPECT_FALSE(IsConverterSearchablePdf(QString::fromStdString(scan)));
+    // A page where nothing was recognised stays as it was.
+    ASSERT_TRUE(Write(scan, {{0, {100, 100}, {{"", {0, 0, 50, 10}}}}}).Succeeded());
+    EXPECT_TRUE(IsConverterSearchablePdf(Out()));
+    EXPECT_EQ(ContentStreams(Out().toStdString()), ContentStreams(scan));
+}
+
+}  // namespace
+}  // namespace kelsor::pdf
