@@ -261,6 +261,23 @@ void WriteStrips(const std::vector<const cv::Mat*>& strips, int height, int widt
     }
 }
 
+// The output of a line model (recognition or direction) for `strips`, each
+// written into `tensor` padded to `width`.
+Ort::Value RunOnStrips(Ort::Session& session, const std::string& inputName,
+                       const std::string& outputName, const Ort::MemoryInfo& memory,
+                       const std::vector<const cv::Mat*>& strips, int height, int width,
+                       std::vector<float>& tensor) {
+    WriteStrips(strips, height, width, tensor);
+    const std::array<std::int64_t, 4> shape{static_cast<std::int64_t>(strips.size()), 3, height,
+                                            width};
+    Ort::Value input = Ort::Value::CreateTensor<float>(memory, tensor.data(), tensor.size(),
+                                                       shape.data(), shape.size());
+    const char* in = inputName.c_str();
+    const char* out = outputName.c_str();
+    auto result = session.Run(Ort::RunOptions{nullptr}, &in, &input, 1, &out, 1);
+    return std::move(result[0]);
+}
+
 // One flag per column of a strip padded to `width`: 1 where it holds no ink.
 // Ink is the smaller side of the strip's Otsu threshold, so dark text on a
 // light ground and light text on a dark one both count.
@@ -385,20 +402,15 @@ std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
         pointers.push_back(&input);
     }
     std::vector<float> tensor;
-    WriteStrips(pointers, kHeight, kWidth, tensor);
-    const std::array<std::int64_t, 4> shape{static_cast<std::int64_t>(inputs.size()), 3, kHeight,
-                                            kWidth};
-    Ort::Value input = Ort::Value::CreateTensor<float>(m_runtime->memory, tensor.data(),
-                                                       tensor.size(), shape.data(), shape.size());
-    const char* in = m_runtime->classifierInput.c_str();
-    const char* out = m_runtime->classifierOutput.c_str();
-    auto result = m_runtime->classifier.Run(Ort::RunOptions{nullptr}, &in, &input, 1, &out, 1);
-    const auto outShape = result[0].GetTensorTypeAndShapeInfo().GetShape();
+    Ort::Value result =
+        RunOnStrips(m_runtime->classifier, m_runtime->classifierInput, m_runtime->classifierOutput,
+                    m_runtime->memory, pointers, kHeight, kWidth, tensor);
+    const auto outShape = result.GetTensorTypeAndShapeInfo().GetShape();
     if (outShape.size() != 2 || outShape[0] != static_cast<std::int64_t>(inputs.size()) ||
         outShape[1] != 2) {
         throw std::runtime_error("the direction classifier returned an unexpected shape");
     }
-    const float* scores = result[0].GetTensorData<float>();
+    const float* scores = result.GetTensorData<float>();
     std::vector<float> upsideDown(strips.size());
     for (std::size_t i = 0; i < strips.size(); ++i) {
         for (int k = 0; k < kPieces; ++k) {  // classes: 0 and 180 degrees
@@ -572,21 +584,16 @@ void PpOcrEngine::RecognizeBatch(const std::vector<cv::Mat>& strips,
         width = std::max(width, strips[member].cols);
         batch.push_back(&strips[member]);
     }
-    WriteStrips(batch, height, width, tensor);
-    const std::array<std::int64_t, 4> shape{static_cast<std::int64_t>(members.size()), 3, height,
-                                            width};
-    Ort::Value input = Ort::Value::CreateTensor<float>(m_runtime->memory, tensor.data(),
-                                                       tensor.size(), shape.data(), shape.size());
-    const char* in = m_runtime->recognitionInput.c_str();
-    const char* out = m_runtime->recognitionOutput.c_str();
-    auto result = m_runtime->recognition.Run(Ort::RunOptions{nullptr}, &in, &input, 1, &out, 1);
-    const auto outShape = result[0].GetTensorTypeAndShapeInfo().GetShape();
+    Ort::Value result =
+        RunOnStrips(m_runtime->recognition, m_runtime->recognitionInput,
+                    m_runtime->recognitionOutput, m_runtime->memory, batch, height, width, tensor);
+    const auto outShape = result.GetTensorTypeAndShapeInfo().GetShape();
     if (outShape.size() != 3 || outShape[0] != static_cast<std::int64_t>(members.size())) {
         throw std::runtime_error("the recognition model returned an unexpected shape");
     }
     const int steps = static_cast<int>(outShape[1]);
     const int classes = static_cast<int>(outShape[2]);
-    const float* scores = result[0].GetTensorData<float>();
+    const float* scores = result.GetTensorData<float>();
     for (std::size_t k = 0; k < members.size(); ++k) {
         // Where the line's ink is tells word spaces the frames are too
         // coarse for (a Latin letter is about two frames).
