@@ -5,3 +5,9 @@ if(TARGET kelsor_server_ppocr AND TARGET kelsor_ppocr_textpicture)
     target_link_libraries(kelsor-bench PRIVATE kelsor_server_ppocr kelsor_ppocr_textpicture)
     target_compile_definitions(kelsor-bench PRIVATE KELSOR_BENCH_HAVE_PPOCR=1)
 endif()
+# A lone request on all cores against one (needs the engine and its
+# evaluation set).
+if(TARGET kelsor_ppocr_lonerequest)
+    target_sources(kelsor-bench PRIVATE SinglePictureBench.cpp)
+    target_link_libraries(kelsor-bench PRIVATE kelsor_ppocr_lonerequest)
+endif()

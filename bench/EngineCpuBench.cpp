@@ -121,7 +121,9 @@ void BM_EngineCpuPerPicture(benchmark::State& state) {
         const ppocr::PpOcrStageTimes& after = dynamic_cast<ppocr::PpOcrEngine&>(*own).StageTimes();
         measured.stages = {after.detection - before.detection,
                            after.postProcessing - before.postProcessing,
-                           after.recognition - before.recognition, after.lines - before.lines,
+                           after.recognition - before.recognition,
+                           after.orientation - before.orientation,
+                           after.lines - before.lines,
                            after.pictures - before.pictures};
         measured.decode = DecodeSeconds(set);
     }
@@ -143,9 +145,10 @@ double PpOcrCpuVsTesseract() {
         kPictures, kPasses, m.ppocr, m.tesseract);
     std::printf(
         "ppocr per picture: decode %.4f s, detection %.4f s, post-processing %.4f s, "
-        "recognition %.4f s (%.1f lines)\n",
+        "recognition %.4f s, orientation %.4f s (%.1f lines)\n",
         m.decode, m.stages.detection / pictures, m.stages.postProcessing / pictures,
-        m.stages.recognition / pictures, static_cast<double>(m.stages.lines) / pictures);
+        m.stages.recognition / pictures, m.stages.orientation / pictures,
+        static_cast<double>(m.stages.lines) / pictures);
     return m.ppocr / m.tesseract;
 }
 #else

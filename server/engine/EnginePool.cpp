@@ -26,6 +26,9 @@ bool EnginePool::Start(const EngineFactory& factory, std::size_t count, std::str
             return false;
         }
     }
+    for (auto& engine : engines) {
+        engine->BorrowCoresFrom(this);
+    }
     std::lock_guard lock(m_mutex);
     m_name = count > 0 ? engines.front()->Name() : "";
     m_size = count;
@@ -35,7 +38,9 @@ bool EnginePool::Start(const EngineFactory& factory, std::size_t count, std::str
 
 EnginePool::Lease EnginePool::Acquire() {
     std::unique_lock lock(m_mutex);
-    m_freed.wait(lock, [this] { return !m_idle.empty(); });
+    ++m_waiting;
+    m_freed.wait(lock, [this] { return m_idle.size() > m_lent; });
+    --m_waiting;
     std::unique_ptr<RecognitionEngine> engine = std::move(m_idle.back());
     m_idle.pop_back();
     return Lease(*this, std::move(engine));
@@ -45,6 +50,24 @@ void EnginePool::Return(std::unique_ptr<RecognitionEngine> engine) {
     {
         std::lock_guard lock(m_mutex);
         m_idle.push_back(std::move(engine));
+    }
+    m_freed.notify_one();
+}
+
+bool EnginePool::TryBorrow() {
+    std::lock_guard lock(m_mutex);
+    // A waiting request comes before more help for a running one.
+    if (m_idle.size() <= m_lent || m_waiting > 0) {
+        return false;
+    }
+    ++m_lent;
+    return true;
+}
+
+void EnginePool::GiveBack() {
+    {
+        std::lock_guard lock(m_mutex);
+        --m_lent;
     }
     m_freed.notify_one();
 }

@@ -25,9 +25,22 @@ struct TextBlock {
     double confidence = 0.0;                     // 0..1
 };
 
+// Cores a request may borrow for a part of its work while they are idle; the
+// engine pool lends those of its idle engines.
+class CoreLender {
+public:
+    virtual ~CoreLender() = default;
+    // True when a core was lent; it is given back with GiveBack.
+    virtual bool TryBorrow() = 0;
+    virtual void GiveBack() = 0;
+};
+
 class RecognitionEngine {
 public:
     virtual ~RecognitionEngine() = default;
+    // Engines that can spread one picture over several cores borrow them
+    // here; `lender` outlives the engine. Others ignore it.
+    virtual void BorrowCoresFrom(CoreLender* /*lender*/) {}
     // Short name for logs and the start-up line, e.g. "tesseract".
     virtual std::string Name() const = 0;
     // Lines in reading order. Returns false and sets `error` when recognition

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,18 @@ struct DecodedLine {
 // With `latinSpaceProbability` above zero, a space is put between two
 // characters of which one is Latin (ASCII) when the space class (the last label, " ") reached that
 // probability in the blank frames between them.
+// With `gapSpaceRatio` above zero, a space is also put between two letters or
+// digits (or after , . ; : ! ? and closing quotes, before opening ones) when
+// the gap between them is at least that many times the line's median
+// distance between neighbouring letters (a character's width, in frames).
+// The gap is how much farther apart the two are than that median, or, given
+// `blankColumns` (one flag per input column, 1 where the line has no ink,
+// spread evenly over the frames), the widest run of blank columns between
+// the two characters' frames. A space is never written between two CJK
+// characters.
 DecodedLine GreedyCtcDecode(const float* scores, int steps, int classes,
                             const std::vector<std::string>& labels,
-                            float latinSpaceProbability = 0.0f);
+                            float latinSpaceProbability = 0.0f, float gapSpaceRatio = 0.0f,
+                            const std::vector<std::uint8_t>* blankColumns = nullptr);
 
 }  // namespace kelsor::server::ppocr

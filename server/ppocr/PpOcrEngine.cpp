@@ -4,8 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <exception>
+#include <filesystem>
+#include <mutex>
 #include <numeric>
+#include <stdexcept>
+#include <thread>
 
 #include <onnxruntime_cxx_api.h>
 #include <opencv2/imgproc.hpp>
@@ -94,9 +100,11 @@ struct PpOcrEngine::Runtime {
     Ort::Env env{ORT_LOGGING_LEVEL_ERROR, "kelsor-ppocr"};
     Ort::Session detection{nullptr};
     Ort::Session recognition{nullptr};
+    Ort::Session classifier{nullptr};  // absent when its model is not installed
     std::vector<std::string> labels;
     Ort::MemoryInfo memory = Ort::MemoryInfo::CreateCpu(OrtArenaAllocator, OrtMemTypeDefault);
     std::string detectionInput, detectionOutput, recognitionInput, recognitionOutput;
+    std::string classifierInput, classifierOutput;
     // Input buffers kept between pictures: their capacity is reused.
     std::vector<float> detectionTensor;
     std::vector<float> recognitionTensor;
@@ -124,6 +132,13 @@ std::unique_ptr<PpOcrEngine> PpOcrEngine::Create(const PpOcrModelPaths& paths,
         runtime->recognitionInput = runtime->recognition.GetInputNameAllocated(0, allocator).get();
         runtime->recognitionOutput =
             runtime->recognition.GetOutputNameAllocated(0, allocator).get();
+        if (std::error_code ec; std::filesystem::is_regular_file(paths.classifier, ec)) {
+            runtime->classifier = Ort::Session(runtime->env, paths.classifier.c_str(), options);
+            runtime->classifierInput =
+                runtime->classifier.GetInputNameAllocated(0, allocator).get();
+            runtime->classifierOutput =
+                runtime->classifier.GetOutputNameAllocated(0, allocator).get();
+        }
         // The character list must match the model's classes, or every
         // character would come out shifted.
         const auto shape =
@@ -163,26 +178,123 @@ cv::Size DetectionSize(int cols, int rows, const PpOcrSettings& s) {
     return {RoundTo32(cols * ratio), RoundTo32(rows * ratio)};
 }
 
-// The line as an upright strip: perspective crop of the box; tall crops are
-// vertical text and are turned to read left to right.
-cv::Mat CropLine(const cv::Mat& picture, const TextBox& box) {
+// Width and height of a box, along and across its text.
+cv::Size2f BoxSize(const TextBox& box) {
     const auto& c = box.corners;
-    const float width = std::max(cv::norm(c[0] - c[1]), cv::norm(c[3] - c[2]));
-    const float height = std::max(cv::norm(c[0] - c[3]), cv::norm(c[1] - c[2]));
-    const int w = std::max(1, static_cast<int>(std::lround(width)));
-    const int h = std::max(1, static_cast<int>(std::lround(height)));
+    return {static_cast<float>(std::max(cv::norm(c[0] - c[1]), cv::norm(c[3] - c[2]))),
+            static_cast<float>(std::max(cv::norm(c[0] - c[3]), cv::norm(c[1] - c[2])))};
+}
+
+// Tall boxes are vertical text or the lines of a page turned by a quarter.
+bool IsTall(cv::Size2f size) {
+    return size.height >= 1.5f * size.width;
+}
+
+// The line as an upright strip `height` pixels high: perspective crop of the
+// box; tall crops are vertical text and are turned to read left to right.
+// Small lines are enlarged by the crop itself (bicubic, one resampling);
+// larger ones are cropped at their size and then scaled down.
+cv::Mat CropLine(const cv::Mat& picture, const TextBox& box, int height, int maxWidth) {
+    const cv::Size2f size = BoxSize(box);
+    const bool tall = IsTall(size);
+    const double across = std::max(1.0f, tall ? size.width : size.height);
+    const double enlarge = std::max(1.0, height / across);
+    const int w = std::max(1, static_cast<int>(std::lround(size.width * enlarge)));
+    const int h = std::max(1, static_cast<int>(std::lround(size.height * enlarge)));
     const cv::Point2f target[4] = {{0.0f, 0.0f},
                                    {static_cast<float>(w), 0.0f},
                                    {static_cast<float>(w), static_cast<float>(h)},
                                    {0.0f, static_cast<float>(h)}};
-    const cv::Mat transform = cv::getPerspectiveTransform(c.data(), target);
+    const cv::Mat transform = cv::getPerspectiveTransform(box.corners.data(), target);
     cv::Mat crop;
     cv::warpPerspective(picture, crop, transform, cv::Size(w, h), cv::INTER_CUBIC,
                         cv::BORDER_REPLICATE);
-    if (crop.rows >= 1.5 * crop.cols) {
+    if (tall) {
         cv::rotate(crop, crop, cv::ROTATE_90_COUNTERCLOCKWISE);
     }
+    const int width =
+        std::clamp(static_cast<int>(std::ceil(height * static_cast<double>(crop.cols) / crop.rows)),
+                   1, maxWidth);
+    if (crop.rows != height || crop.cols != width) {
+        cv::resize(crop, crop, cv::Size(width, height));
+    }
     return crop;
+}
+
+// Median height of the boxes' text (across the line), in picture pixels.
+float MedianTextHeight(const std::vector<TextBox>& boxes) {
+    std::vector<float> heights;
+    for (const TextBox& box : boxes) {
+        const cv::Size2f size = BoxSize(box);
+        heights.push_back(IsTall(size) ? size.width : size.height);
+    }
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    return heights[heights.size() / 2];
+}
+
+// A point of a picture turned by `turns` quarters clockwise, in the picture
+// before the turn (`size`).
+cv::Point2f TurnedBack(cv::Point2f p, int turns, cv::Size size) {
+    const float right = static_cast<float>(size.width - 1);
+    const float bottom = static_cast<float>(size.height - 1);
+    switch (turns) {
+        case 1:
+            return {p.y, bottom - p.x};
+        case 2:
+            return {right - p.x, bottom - p.y};
+        case 3:
+            return {right - p.y, p.x};
+        default:
+            return p;
+    }
+}
+
+// Model input: strips `height` high, padded with zeros (mid grey after
+// normalisation, as in training) to `width`.
+void WriteStrips(const std::vector<const cv::Mat*>& strips, int height, int width,
+                 std::vector<float>& tensor) {
+    const std::size_t plane = static_cast<std::size_t>(height) * width;
+    tensor.assign(strips.size() * 3 * plane, 0.0f);
+    for (std::size_t k = 0; k < strips.size(); ++k) {
+        WriteBgrPlanes(*strips[k], RecognitionNormalisation(), tensor.data() + k * 3 * plane, plane,
+                       width);
+    }
+}
+
+// The output of a line model (recognition or direction) for `strips`, each
+// written into `tensor` padded to `width`.
+Ort::Value RunOnStrips(Ort::Session& session, const std::string& inputName,
+                       const std::string& outputName, const Ort::MemoryInfo& memory,
+                       const std::vector<const cv::Mat*>& strips, int height, int width,
+                       std::vector<float>& tensor) {
+    WriteStrips(strips, height, width, tensor);
+    const std::array<std::int64_t, 4> shape{static_cast<std::int64_t>(strips.size()), 3, height,
+                                            width};
+    Ort::Value input = Ort::Value::CreateTensor<float>(memory, tensor.data(), tensor.size(),
+                                                       shape.data(), shape.size());
+    const char* in = inputName.c_str();
+    const char* out = outputName.c_str();
+    auto result = session.Run(Ort::RunOptions{nullptr}, &in, &input, 1, &out, 1);
+    return std::move(result[0]);
+}
+
+// One flag per column of a strip padded to `width`: 1 where it holds no ink.
+// Ink is the smaller side of the strip's Otsu threshold, so dark text on a
+// light ground and light text on a dark one both count.
+std::vector<std::uint8_t> BlankColumns(const cv::Mat& strip, int width) {
+    std::vector<std::uint8_t> blank(static_cast<std::size_t>(width), 1);
+    cv::Mat grey, binary;
+    cv::cvtColor(strip, grey, cv::COLOR_RGB2GRAY);
+    cv::threshold(grey, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    if (cv::countNonZero(binary) * 2 > binary.rows * binary.cols) {
+        cv::bitwise_not(binary, binary);
+    }
+    cv::Mat inkPerColumn;
+    cv::reduce(binary, inkPerColumn, 0, cv::REDUCE_MAX);
+    for (int x = 0; x < std::min(width, strip.cols); ++x) {
+        blank[static_cast<std::size_t>(x)] = inkPerColumn.at<std::uint8_t>(0, x) == 0 ? 1 : 0;
+    }
+    return blank;
 }
 
 }  // namespace
@@ -203,16 +315,188 @@ Ort::Value PpOcrEngine::RunDetection(const cv::Mat& rgb, cv::Size size) {
     return std::move(result[0]);
 }
 
+bool PpOcrEngine::DetectIn(const cv::Mat& rgb, cv::Size size, std::vector<TextBox>& boxes,
+                           std::string& error) {
+    const double start = ThreadCpuSeconds();
+    Ort::Value map = RunDetection(rgb, size);
+    const auto mapShape = map.GetTensorTypeAndShapeInfo().GetShape();
+    if (mapShape.size() != 4 || mapShape[2] != size.height || mapShape[3] != size.width) {
+        error = "the detection model returned an unexpected shape";
+        return false;
+    }
+    const double detected = ThreadCpuSeconds();
+    m_times.detection += detected - start;
+    const cv::Mat probability(size.height, size.width, CV_32FC1, map.GetTensorMutableData<float>());
+    boxes =
+        FindTextBoxes(probability, m_settings.detection,
+                      static_cast<float>(rgb.cols) / static_cast<float>(size.width),
+                      static_cast<float>(rgb.rows) / static_cast<float>(size.height), rgb.size());
+    m_times.postProcessing += ThreadCpuSeconds() - detected;
+    return true;
+}
+
+bool PpOcrEngine::DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, std::string& error) {
+    const cv::Size size = DetectionSize(rgb.cols, rgb.rows, m_settings);
+    if (!DetectIn(rgb, size, boxes, error)) {
+        return false;
+    }
+    // Text only a few map pixels high is found in pieces or missed: the part
+    // of the picture that holds text is detected again, enlarged.
+    if (m_settings.smallTextHeight > 0 && !boxes.empty()) {
+        const float height = MedianTextHeight(boxes);
+        cv::Rect region;
+        for (const TextBox& box : boxes) {
+            region |=
+                cv::boundingRect(std::vector<cv::Point2f>(box.corners.begin(), box.corners.end()));
+        }
+        const int margin = static_cast<int>(std::ceil(2.0f * height));
+        region = cv::Rect(region.x - margin, region.y - margin, region.width + 2 * margin,
+                          region.height + 2 * margin) &
+                 cv::Rect(0, 0, rgb.cols, rgb.rows);
+        const double mapScale = static_cast<double>(size.width) / rgb.cols;
+        const double scale =
+            std::min({m_settings.smallTextHeight / std::max(1.0, static_cast<double>(height)),
+                      m_settings.smallTextMaxScale,
+                      3.0 * m_settings.detectionMaxSide / std::max(region.width, region.height)});
+        if (scale >= 1.25 * mapScale) {
+            std::vector<TextBox> enlarged;
+            const cv::Size regionSize(RoundTo32(region.width * scale),
+                                      RoundTo32(region.height * scale));
+            if (!DetectIn(rgb(region), regionSize, enlarged, error)) {
+                return false;
+            }
+            for (TextBox& box : enlarged) {
+                for (cv::Point2f& corner : box.corners) {
+                    corner +=
+                        cv::Point2f(static_cast<float>(region.x), static_cast<float>(region.y));
+                }
+            }
+            boxes = std::move(enlarged);
+        }
+    }
+    return true;
+}
+
+std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
+    // The classifier reads 192 x 48. Squeezing a long line into that makes
+    // it a blur the classifier misreads, so a long line is judged from three
+    // pieces at its own proportions (start, middle, end), averaged.
+    constexpr int kHeight = 48, kWidth = 192, kPieces = 3;
+    std::vector<cv::Mat> inputs;
+    for (const cv::Mat& strip : strips) {
+        cv::Mat line = strip;
+        if (line.rows != kHeight) {
+            const int width =
+                std::max(1, static_cast<int>(std::ceil(kHeight * static_cast<double>(line.cols) /
+                                                       std::max(1, line.rows))));
+            cv::resize(strip, line, cv::Size(width, kHeight));
+        }
+        for (int k = 0; k < kPieces; ++k) {
+            const int x = line.cols <= kWidth ? 0 : (line.cols - kWidth) * k / (kPieces - 1);
+            inputs.push_back(line(cv::Rect(x, 0, std::min(kWidth, line.cols), kHeight)));
+        }
+    }
+    std::vector<const cv::Mat*> pointers;
+    for (const cv::Mat& input : inputs) {
+        pointers.push_back(&input);
+    }
+    std::vector<float> tensor;
+    Ort::Value result =
+        RunOnStrips(m_runtime->classifier, m_runtime->classifierInput, m_runtime->classifierOutput,
+                    m_runtime->memory, pointers, kHeight, kWidth, tensor);
+    const auto outShape = result.GetTensorTypeAndShapeInfo().GetShape();
+    if (outShape.size() != 2 || outShape[0] != static_cast<std::int64_t>(inputs.size()) ||
+        outShape[1] != 2) {
+        throw std::runtime_error("the direction classifier returned an unexpected shape");
+    }
+    const float* scores = result.GetTensorData<float>();
+    std::vector<float> upsideDown(strips.size());
+    for (std::size_t i = 0; i < strips.size(); ++i) {
+        for (int k = 0; k < kPieces; ++k) {  // classes: 0 and 180 degrees
+            upsideDown[i] += scores[2 * (i * kPieces + k) + 1] / kPieces;
+        }
+    }
+    return upsideDown;
+}
+
+int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes) {
+    if (!m_runtime->classifier || m_settings.turnSampleLines <= 0) {
+        return 0;
+    }
+    // Lines clearly longer one way than the other vote; single characters
+    // (square boxes) do not.
+    std::vector<std::pair<float, const TextBox*>> wide, tall;
+    for (const TextBox& box : boxes) {
+        const cv::Size2f size = BoxSize(box);
+        if (IsTall(size)) {
+            tall.emplace_back(size.height / std::max(1.0f, size.width), &box);
+        } else if (size.width >= 1.5f * size.height) {
+            wide.emplace_back(size.width / std::max(1.0f, size.height), &box);
+        }
+    }
+    const bool sideways = tall.size() > wide.size();
+    auto& votes = sideways ? tall : wide;
+    if (votes.empty()) {
+        return 0;
+    }
+    // The longest lines tell the direction best.
+    const std::size_t sample =
+        std::min(votes.size(), static_cast<std::size_t>(m_settings.turnSampleLines));
+    std::partial_sort(votes.begin(), votes.begin() + static_cast<std::ptrdiff_t>(sample),
+                      votes.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<cv::Mat> strips;
+    for (std::size_t i = 0; i < sample; ++i) {
+        strips.push_back(CropLine(rgb, *votes[i].second, m_settings.recognitionHeight,
+                                  m_settings.recognitionMaxWidth));
+    }
+    const std::vector<float> upsideDown = UpsideDown(strips);
+    const auto flipped = static_cast<std::size_t>(
+        std::count_if(upsideDown.begin(), upsideDown.end(), [](float p) { return p > 0.5f; }));
+    if (!sideways) {
+        return 2 * flipped > sample ? 2 : 0;
+    }
+    // Tall lines: a page turned a quarter, or Chinese written in columns. A
+    // turned page's lines read well once laid down the right way.
+    for (std::size_t i = 0; i < sample; ++i) {
+        if (2 * flipped > sample) {
+            cv::rotate(strips[i], strips[i], cv::ROTATE_180);
+        }
+    }
+    std::vector<std::vector<std::size_t>> batches;
+    for (std::size_t i = 0; i < sample; ++i) {
+        batches.push_back({i});
+    }
+    std::vector<DecodedLine> decoded(sample);
+    RecognizeBatches(strips, batches, decoded);
+    double confidence = 0.0;
+    for (const DecodedLine& line : decoded) {
+        confidence += line.confidence;
+    }
+    if (confidence < 0.8 * static_cast<double>(sample)) {
+        return 0;
+    }
+    // Upright strips come from a page turned clockwise: a quarter back the
+    // other way (three clockwise) brings it upright.
+    return 2 * flipped > sample ? 1 : 3;
+}
+
 bool PpOcrEngine::ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
-                            std::vector<DecodedLine>& decoded, std::string& error) {
-    const int height = m_settings.recognitionHeight;
+                            std::vector<DecodedLine>& decoded, std::string& /*error*/) {
     std::vector<cv::Mat> strips(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        const cv::Mat crop = CropLine(rgb, boxes[i]);
-        const int width = std::clamp(
-            static_cast<int>(std::ceil(height * static_cast<double>(crop.cols) / crop.rows)), 1,
-            m_settings.recognitionMaxWidth);
-        cv::resize(crop, strips[i], cv::Size(width, height));
+        strips[i] =
+            CropLine(rgb, boxes[i], m_settings.recognitionHeight, m_settings.recognitionMaxWidth);
+    }
+    // Single upside-down lines (a label turned on an upright page).
+    if (m_runtime->classifier && m_settings.lineTurnProbability > 0.0f && !strips.empty()) {
+        const double start = ThreadCpuSeconds();
+        const std::vector<float> upsideDown = UpsideDown(strips);
+        for (std::size_t i = 0; i < strips.size(); ++i) {
+            if (upsideDown[i] >= m_settings.lineTurnProbability) {
+                cv::rotate(strips[i], strips[i], cv::ROTATE_180);
+            }
+        }
+        m_times.orientation += ThreadCpuSeconds() - start;
     }
     // Lines of similar width share a batch, so little of it is padding.
     std::vector<std::size_t> order(boxes.size());
@@ -227,58 +511,98 @@ bool PpOcrEngine::ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxe
     const auto padded = [&](std::size_t i) {
         return std::max(strips[i].cols, m_settings.recognitionMinWidth);
     };
-    std::vector<std::size_t> members;
+    std::vector<std::vector<std::size_t>> batches(1);
     for (std::size_t next = 0; next < order.size(); ++next) {
-        members.push_back(order[next]);
+        batches.back().push_back(order[next]);
         const bool last = next + 1 == order.size();
-        if (last || members.size() == batch ||
-            padded(order[next + 1]) > padded(members.front()) * m_settings.recognitionBatchSpread) {
-            if (!RecognizeBatch(strips, members, decoded, error)) {
-                return false;
-            }
-            members.clear();
+        if (!last && (batches.back().size() == batch ||
+                      padded(order[next + 1]) >
+                          padded(batches.back().front()) * m_settings.recognitionBatchSpread)) {
+            batches.emplace_back();
         }
+    }
+    if (!order.empty()) {
+        RecognizeBatches(strips, batches, decoded);
     }
     return true;
 }
 
-bool PpOcrEngine::RecognizeBatch(const std::vector<cv::Mat>& strips,
+void PpOcrEngine::RecognizeBatches(const std::vector<cv::Mat>& strips,
+                                   const std::vector<std::vector<std::size_t>>& batches,
+                                   std::vector<DecodedLine>& decoded) {
+    // Batches are taken widest first, so that the last ones to finish are
+    // short; each writes only its own lines of `decoded`.
+    std::atomic<std::size_t> taken{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    const auto takeOne = [&](std::vector<float>& tensor) {
+        const std::size_t k = taken++;
+        if (k >= batches.size()) {
+            return false;
+        }
+        try {
+            RecognizeBatch(strips, batches[batches.size() - 1 - k], tensor, decoded);
+        } catch (...) {
+            std::lock_guard lock(failureMutex);
+            failure = failure ? failure : std::current_exception();
+            taken = batches.size();
+            return false;
+        }
+        return true;
+    };
+    // Idle cores of the pool help, one batch per loan, so that a request
+    // that arrives meanwhile gets its core back soon.
+    std::vector<std::thread> helpers;
+    while (m_lender != nullptr && helpers.size() + 1 < batches.size() && m_lender->TryBorrow()) {
+        helpers.emplace_back([&] {
+            std::vector<float> tensor;
+            for (bool more = true; more;) {
+                more = takeOne(tensor);
+                m_lender->GiveBack();
+                more = more && taken < batches.size() && m_lender->TryBorrow();
+            }
+        });
+    }
+    while (takeOne(m_runtime->recognitionTensor)) {
+    }
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+void PpOcrEngine::RecognizeBatch(const std::vector<cv::Mat>& strips,
                                  const std::vector<std::size_t>& members,
-                                 std::vector<DecodedLine>& decoded, std::string& error) {
+                                 std::vector<float>& tensor, std::vector<DecodedLine>& decoded) {
     const int height = m_settings.recognitionHeight;
     int width = m_settings.recognitionMinWidth;
+    std::vector<const cv::Mat*> batch;
     for (std::size_t member : members) {
         width = std::max(width, strips[member].cols);
+        batch.push_back(&strips[member]);
     }
-    const std::size_t plane = static_cast<std::size_t>(height) * width;
-    std::vector<float>& tensor = m_runtime->recognitionTensor;
-    // Zeros pad each line on the right (mid grey after normalisation), as in training.
-    tensor.assign(members.size() * 3 * plane, 0.0f);
-    for (std::size_t k = 0; k < members.size(); ++k) {
-        WriteBgrPlanes(strips[members[k]], RecognitionNormalisation(),
-                       tensor.data() + k * 3 * plane, plane, width);
-    }
-    const std::array<std::int64_t, 4> shape{static_cast<std::int64_t>(members.size()), 3, height,
-                                            width};
-    Ort::Value input = Ort::Value::CreateTensor<float>(m_runtime->memory, tensor.data(),
-                                                       tensor.size(), shape.data(), shape.size());
-    const char* in = m_runtime->recognitionInput.c_str();
-    const char* out = m_runtime->recognitionOutput.c_str();
-    auto result = m_runtime->recognition.Run(Ort::RunOptions{nullptr}, &in, &input, 1, &out, 1);
-    const auto outShape = result[0].GetTensorTypeAndShapeInfo().GetShape();
+    Ort::Value result =
+        RunOnStrips(m_runtime->recognition, m_runtime->recognitionInput,
+                    m_runtime->recognitionOutput, m_runtime->memory, batch, height, width, tensor);
+    const auto outShape = result.GetTensorTypeAndShapeInfo().GetShape();
     if (outShape.size() != 3 || outShape[0] != static_cast<std::int64_t>(members.size())) {
-        error = "the recognition model returned an unexpected shape";
-        return false;
+        throw std::runtime_error("the recognition model returned an unexpected shape");
     }
     const int steps = static_cast<int>(outShape[1]);
     const int classes = static_cast<int>(outShape[2]);
-    const float* scores = result[0].GetTensorData<float>();
+    const float* scores = result.GetTensorData<float>();
     for (std::size_t k = 0; k < members.size(); ++k) {
-        decoded[members[k]] =
-            GreedyCtcDecode(scores + k * static_cast<std::size_t>(steps) * classes, steps, classes,
-                            m_runtime->labels, m_settings.latinSpaceProbability);
+        // Where the line's ink is tells word spaces the frames are too
+        // coarse for (a Latin letter is about two frames).
+        const std::vector<std::uint8_t> blank = m_settings.gapSpaceRatio > 0.0f
+                                                    ? BlankColumns(strips[members[k]], width)
+                                                    : std::vector<std::uint8_t>{};
+        decoded[members[k]] = GreedyCtcDecode(
+            scores + k * static_cast<std::size_t>(steps) * classes, steps, classes,
+            m_runtime->labels, m_settings.latinSpaceProbability, m_settings.gapSpaceRatio, &blank);
     }
-    return true;
 }
 
 bool PpOcrEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock>& lines,
@@ -308,29 +632,35 @@ bool PpOcrEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock
         error = std::string("recognition failed: ") + e.what();
     } catch (const std::bad_alloc&) {
         error = "recognition failed: out of memory";
+    } catch (const std::exception& e) {
+        error = std::string("recognition failed: ") + e.what();
     }
     return false;
 }
 
 bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines,
                                std::string& error) {
-    const double start = ThreadCpuSeconds();
-    const cv::Size size = DetectionSize(rgb.cols, rgb.rows, m_settings);
-    Ort::Value map = RunDetection(rgb, size);
-    const auto mapShape = map.GetTensorTypeAndShapeInfo().GetShape();
-    if (mapShape.size() != 4 || mapShape[2] != size.height || mapShape[3] != size.width) {
-        error = "the detection model returned an unexpected shape";
+    std::vector<TextBox> boxes;
+    if (!DetectLines(rgb, boxes, error)) {
         return false;
     }
-    const double detected = ThreadCpuSeconds();
-    const cv::Mat probability(size.height, size.width, CV_32FC1, map.GetTensorMutableData<float>());
-    std::vector<TextBox> boxes =
-        FindTextBoxes(probability, m_settings.detection,
-                      static_cast<float>(rgb.cols) / static_cast<float>(size.width),
-                      static_cast<float>(rgb.rows) / static_cast<float>(size.height), rgb.size());
+    const double oriented = ThreadCpuSeconds();
+    const int turns = boxes.empty() ? 0 : PageTurns(rgb, boxes);
+    m_times.orientation += ThreadCpuSeconds() - oriented;
+    // A turned page is read upright, so that its lines come in reading order.
+    cv::Mat upright = rgb;
+    if (turns != 0) {
+        cv::rotate(rgb, upright,
+                   turns == 1   ? cv::ROTATE_90_CLOCKWISE
+                   : turns == 2 ? cv::ROTATE_180
+                                : cv::ROTATE_90_COUNTERCLOCKWISE);
+        if (!DetectLines(upright, boxes, error)) {
+            return false;
+        }
+    }
     const double boxed = ThreadCpuSeconds();
     std::vector<DecodedLine> decoded;
-    if (!ReadLines(rgb, boxes, decoded, error)) {
+    if (!ReadLines(upright, boxes, decoded, error)) {
         return false;
     }
     for (std::size_t i = 0; i < boxes.size(); ++i) {
@@ -340,15 +670,28 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         TextBlock block;
         block.words = std::move(decoded[i].text);
         block.confidence = decoded[i].confidence;
+        // Corners on the upright page, in the text's own order (top-left of
+        // the text first).
         for (int corner = 0; corner < 4; ++corner) {
-            block.location[corner] = {static_cast<int>(boxes[i].corners[corner].x),
-                                      static_cast<int>(boxes[i].corners[corner].y)};
+            block.location[corner] = {static_cast<int>(std::lround(boxes[i].corners[corner].x)),
+                                      static_cast<int>(std::lround(boxes[i].corners[corner].y))};
         }
         lines.push_back(std::move(block));
     }
+    // Lines are ordered as read on the upright page, after recognition, so
+    // that marks which read as nothing never bridge a column gap; only then
+    // do their corners go back to the picture as it was sent.
     SortReadingOrder(lines);
-    m_times.detection += detected - start;
-    m_times.postProcessing += boxed - detected;
+    if (turns != 0) {
+        for (TextBlock& block : lines) {
+            for (auto& corner : block.location) {
+                const cv::Point2f p = TurnedBack(
+                    cv::Point2f(static_cast<float>(corner[0]), static_cast<float>(corner[1])),
+                    turns, rgb.size());
+                corner = {static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y))};
+            }
+        }
+    }
     m_times.recognition += ThreadCpuSeconds() - boxed;
     m_times.lines += static_cast<long long>(boxes.size());
     ++m_times.pictures;

@@ -33,6 +33,21 @@ struct PpOcrSettings {
     // A space next to a Latin word is kept when the model gave it this
     // probability (0 = only where it is the most likely class).
     float latinSpaceProbability = 0.1f;
+    // A space is put between two letters or digits whose blank frames are
+    // this many times the line's letter width (0 = off); the model drops
+    // word spaces in lines that mix Chinese and English.
+    float gapSpaceRatio = 0.5f;
+    // Small text is read from an enlarged picture: when the lines' median
+    // height is below this (pixels), the picture is scaled up to bring it
+    // there (at most `smallTextMaxScale` times) and detected again.
+    int smallTextHeight = 24;
+    double smallTextMaxScale = 3.0;
+    // With the direction classifier installed: pages turned by 90, 180 or
+    // 270 degrees are found from up to `turnSampleLines` lines and read
+    // upright, and single lines the classifier finds upside down with at
+    // least `lineTurnProbability` are turned (0 = no page or line turning).
+    int turnSampleLines = 5;
+    float lineTurnProbability = 0.9f;
     // Lines recognised in one run of the model, sorted by width so that a
     // batch holds little padding. One: on one CPU thread a batch of six took
     // twice the time of six single runs (1.2 times with the spread below),
@@ -49,6 +64,7 @@ struct PpOcrStageTimes {
     double detection = 0.0;       // scaling, normalising, the detection model
     double postProcessing = 0.0;  // boxes from the probability map, reading order
     double recognition = 0.0;     // line crops, the recognition model, decoding
+    double orientation = 0.0;     // direction classifier, trial readings of turned lines
     long long lines = 0;
     long long pictures = 0;
 };
@@ -68,6 +84,7 @@ public:
     ~PpOcrEngine() override;
 
     std::string Name() const override { return "ppocr"; }
+    void BorrowCoresFrom(CoreLender* lender) override { m_lender = lender; }
     bool Recognize(const DecodedPicture& picture, std::vector<TextBlock>& lines,
                    std::string& error) override;
     const PpOcrStageTimes& StageTimes() const { return m_times; }
@@ -79,15 +96,29 @@ private:
     bool RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines, std::string& error);
     // The detection model's probability map of `rgb` scaled to `size`.
     Ort::Value RunDetection(const cv::Mat& rgb, cv::Size size);
+    // Line boxes of `rgb` from its map at `size`, in `rgb`'s coordinates.
+    bool DetectIn(const cv::Mat& rgb, cv::Size size, std::vector<TextBox>& boxes,
+                  std::string& error);
+    // Line boxes of `rgb` in reading order, in its own coordinates.
+    bool DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, std::string& error);
+    // Quarter turns (clockwise) that bring the page upright: 0 to 3.
+    int PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes);
+    // The classifier's probability that each strip is upside down.
+    std::vector<float> UpsideDown(const std::vector<cv::Mat>& strips);
     // `decoded[i]` is the text of `boxes[i]`.
     bool ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
                    std::vector<DecodedLine>& decoded, std::string& error);
-    bool RecognizeBatch(const std::vector<cv::Mat>& strips, const std::vector<std::size_t>& members,
-                        std::vector<DecodedLine>& decoded, std::string& error);
+    // Recognises the batches in turn; lent cores take batches too.
+    void RecognizeBatches(const std::vector<cv::Mat>& strips,
+                          const std::vector<std::vector<std::size_t>>& batches,
+                          std::vector<DecodedLine>& decoded);
+    void RecognizeBatch(const std::vector<cv::Mat>& strips, const std::vector<std::size_t>& members,
+                        std::vector<float>& tensor, std::vector<DecodedLine>& decoded);
 
     std::unique_ptr<Runtime> m_runtime;
     PpOcrSettings m_settings;
     PpOcrStageTimes m_times;
+    CoreLender* m_lender = nullptr;
 };
 
 // One engine from the default model folder with the tuned settings; the

@@ -14,7 +14,7 @@ PpOcrModelPaths PpOcrModelPaths::InFolder(const std::string& folder) {
         base += '/';
     }
     return {base + "ch_PP-OCRv4_det_infer.onnx", base + "ch_PP-OCRv4_rec_infer.onnx",
-            base + "ppocr_keys_v1.txt"};
+            base + "ppocr_keys_v1.txt", base + "ch_ppocr_mobile_v2.0_cls_infer.onnx"};
 }
 
 bool PpOcrModelPaths::Complete(std::string& missing) const {

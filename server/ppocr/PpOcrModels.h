@@ -11,10 +11,13 @@ struct PpOcrModelPaths {
     std::string detection;    // ch_PP-OCRv4_det_infer.onnx
     std::string recognition;  // ch_PP-OCRv4_rec_infer.onnx
     std::string keys;         // ppocr_keys_v1.txt
+    // ch_ppocr_mobile_v2.0_cls_infer.onnx, the text-direction classifier;
+    // optional: without it turned pages and lines are read as they come.
+    std::string classifier;
 
     // The three files by their usual names inside `folder`.
     static PpOcrModelPaths InFolder(const std::string& folder);
-    // True when every file exists; otherwise names the first missing one.
+    // True when every required file exists; otherwise names the first missing one.
     bool Complete(std::string& missing) const;
 };
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <fstream>
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
 #include "server/ppocr/eval/TextPicture.h"
 
 namespace kelsor::server::ppocr {
@@ -45,6 +48,51 @@ bool HasBoxDrawing(const std::string& line) {
         }
     }
     return false;
+}
+
+// The UTF-8 characters of `text`.
+std::vector<std::string> Characters(const std::string& text) {
+    std::vector<std::string> characters;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = 1;
+        while (i + length < text.size() &&
+               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
+            ++length;
+        }
+        characters.push_back(text.substr(i, length));
+        i += length;
+    }
+    return characters;
+}
+
+// At most `count` characters of `text` from `from`.
+std::string Piece(const std::string& text, std::size_t from, std::size_t count) {
+    const auto characters = Characters(text);
+    std::string piece;
+    for (std::size_t i = from; i < std::min(characters.size(), from + count); ++i) {
+        piece += characters[i];
+    }
+    return piece;
+}
+
+// The first words of `text`, at most `maxBytes` of them.
+std::string Words(const std::string& text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) {
+        return text;
+    }
+    const std::size_t cut = text.rfind(' ', maxBytes);
+    return text.substr(0, cut == std::string::npos || cut == 0 ? maxBytes : cut);
+}
+
+// Screen colour schemes: dark text on white, on grey, light text on a dark
+// theme, and three coloured ones (title bar, chat bubble, note).
+const std::vector<TextColours>& ScreenColours() {
+    static const std::vector<TextColours> colours = {
+        {{0x20, 0x21, 0x24}, {0xFF, 0xFF, 0xFF}}, {{0x1F, 0x1F, 0x1F}, {0xC8, 0xC8, 0xC8}},
+        {{0xD4, 0xD4, 0xD4}, {0x1E, 0x1E, 0x1E}}, {{0xFF, 0xFF, 0xFF}, {0x0A, 0x64, 0xAD}},
+        {{0x11, 0x11, 0x11}, {0x95, 0xEC, 0x69}}, {{0x5A, 0x3E, 0x00}, {0xFF, 0xF3, 0xC4}},
+    };
+    return colours;
 }
 
 }  // namespace
@@ -110,6 +158,128 @@ bool BuildEvaluationSet(const std::map<std::string, std::vector<std::string>>& t
             }
             set.push_back(std::move(sample));
         }
+    }
+    return true;
+}
+
+namespace {
+
+// Captures of a window or a screen: the text sits in a large plain area.
+const cv::Size kWindows[] = {{1280, 720}, {1920, 1080}, {960, 600}, {1440, 900}};
+
+// `text` placed a third of the way down a `window`-sized picture of its
+// background (never cut: the picture grows when the text is larger).
+DecodedPicture OnScreen(const DecodedPicture& text, cv::Size window, const TextColours& colours) {
+    const int width = std::max(window.width, text.width);
+    const int height = std::max(window.height, text.height);
+    const cv::Mat from(text.height, text.width, CV_8UC3,
+                       const_cast<std::uint8_t*>(text.rgb.data()));
+    cv::Mat screen(height, width, CV_8UC3,
+                   cv::Scalar(colours.background[0], colours.background[1], colours.background[2]));
+    from.copyTo(screen(
+        cv::Rect((width - text.width) / 8, (height - text.height) / 3, text.width, text.height)));
+    DecodedPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rgb.assign(screen.data, screen.data + static_cast<std::size_t>(width) * height * 3);
+    return picture;
+}
+
+}  // namespace
+
+bool BuildScreenSet(const std::vector<std::string>& chinese,
+                    const std::vector<std::string>& english, int perKind,
+                    std::vector<EvalSample>& set, std::string& error) {
+    static const int lineCounts[] = {1, 2, 4};
+    const auto cjkFaces = ChineseFaces();
+    const auto latinFaces = LatinFaces();
+    if (cjkFaces.empty() || latinFaces.empty()) {
+        error = "no font installed for the screen set";
+        return false;
+    }
+    std::size_t nextZh = 0, nextEn = 0;
+    const auto zh = [&](std::size_t count) {
+        const std::string& line = chinese[nextZh++ % chinese.size()];
+        return Piece(line, 0, count);
+    };
+    const auto en = [&](std::size_t bytes) {
+        return Words(english[nextEn++ % english.size()], bytes);
+    };
+    for (const std::string kind : {"screen-zh", "screen-en", "screen-mix"}) {
+        if ((kind != "screen-en" && chinese.empty()) || (kind != "screen-zh" && english.empty())) {
+            continue;
+        }
+        for (int i = 0; i < perKind; ++i) {
+            EvalSample sample;
+            sample.language = kind;
+            for (int k = 0; k < lineCounts[i % 3]; ++k) {
+                if (kind == "screen-zh") {
+                    sample.lines.push_back(zh(20));
+                } else if (kind == "screen-en") {
+                    sample.lines.push_back(en(48));
+                } else {
+                    // Menus and chat lines: an English name or phrase inside
+                    // Chinese text.
+                    sample.lines.push_back(zh(6) + " " + en(24) + " " + zh(5));
+                }
+            }
+            const auto& faces = kind == "screen-en" ? latinFaces : cjkFaces;
+            const auto& colours = ScreenColours()[i % ScreenColours().size()];
+            DecodedPicture text;
+            if (!RenderTextPicture(sample.lines, faces[i % faces.size()], 13 + (i + i / 6) % 6,
+                                   text, error, colours)) {
+                return false;
+            }
+            sample.picture = OnScreen(text, kWindows[(i / 3) % 4], colours);
+            set.push_back(std::move(sample));
+        }
+    }
+    return true;
+}
+
+std::vector<EvalSample> TurnedSamples(const std::vector<EvalSample>& set, int count) {
+    static const int codes[] = {cv::ROTATE_90_CLOCKWISE, cv::ROTATE_180,
+                                cv::ROTATE_90_COUNTERCLOCKWISE};
+    std::vector<EvalSample> turned;
+    std::map<std::string, int> taken;
+    for (const EvalSample& sample : set) {
+        int& n = taken[sample.language];
+        if (n >= count) {
+            continue;
+        }
+        const auto& p = sample.picture;
+        const cv::Mat from(p.height, p.width, CV_8UC3, const_cast<std::uint8_t*>(p.rgb.data()));
+        cv::Mat to;
+        cv::rotate(from, to, codes[n++ % 3]);
+        EvalSample copy;
+        copy.language = sample.language + "-turned";
+        copy.lines = sample.lines;
+        copy.picture.width = to.cols;
+        copy.picture.height = to.rows;
+        copy.picture.rgb.assign(to.data, to.data + to.total() * 3);
+        turned.push_back(std::move(copy));
+    }
+    return turned;
+}
+
+bool BuildVerticalSet(const std::vector<std::string>& chinese, int count,
+                      std::vector<EvalSample>& set, std::string& error) {
+    const auto faces = ChineseFaces();
+    if (faces.empty() || chinese.empty()) {
+        error = "no Chinese font or text for the vertical set";
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        EvalSample sample;
+        sample.language = "zh-vertical";
+        const std::string line =
+            Piece(chinese[static_cast<std::size_t>(i) % chinese.size()], 0, 12);
+        sample.lines.push_back(line);
+        if (!RenderColumnPicture(Characters(line), faces[i % faces.size()], 20 + 4 * (i % 4),
+                                 sample.picture, error)) {
+            return false;
+        }
+        set.push_back(std::move(sample));
     }
     return true;
 }

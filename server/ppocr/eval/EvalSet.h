@@ -32,6 +32,25 @@ std::vector<std::string> FortuneChineseText(const std::string& fortunesFolder);
 bool BuildEvaluationSet(const std::map<std::string, std::vector<std::string>>& texts,
                         int perLanguage, std::vector<EvalSample>& set, std::string& error);
 
+// The screen-text set: UI-size lines (13-18 px glyphs, 1, 2 or 4 to a
+// picture) on light, grey, dark-mode and coloured backgrounds, `perKind`
+// pictures of each kind: "screen-zh" (pieces of `chinese`), "screen-en"
+// (pieces of `english`) and "screen-mix" (Chinese with English words
+// between). Returns false with `error` when a font cannot be loaded.
+bool BuildScreenSet(const std::vector<std::string>& chinese,
+                    const std::vector<std::string>& english, int perKind,
+                    std::vector<EvalSample>& set, std::string& error);
+
+// Turned pages: copies of the first `count` pictures of each language in
+// `set` ("zh" -> "zh-turned", ...), turned by 90, 180 and 270 degrees
+// clockwise in turn.
+std::vector<EvalSample> TurnedSamples(const std::vector<EvalSample>& set, int count);
+
+// Chinese written in columns: `count` pictures of one column each, upright,
+// as "zh-vertical". Returns false with `error` when a font cannot be loaded.
+bool BuildVerticalSet(const std::vector<std::string>& chinese, int count,
+                      std::vector<EvalSample>& set, std::string& error);
+
 // The ground truth and the recognised lines as text, one line each, for
 // CountErrors.
 std::string ReferenceText(const EvalSample& sample);

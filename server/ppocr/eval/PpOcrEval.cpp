@@ -11,6 +11,7 @@
 #include <ctime>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -21,6 +22,7 @@
 
 #include "server/ppocr/PpOcrEngine.h"
 #include "server/ppocr/eval/EvalSet.h"
+#include "server/ppocr/eval/LoneRequest.h"
 #include "server/ppocr/eval/TextPicture.h"
 
 using namespace kelsor::server;
@@ -64,22 +66,31 @@ void PrintStages(const PpOcrStageTimes& t) {
     const double n = static_cast<double>(std::max(1LL, t.pictures));
     std::printf(
         "ppocr stages, cpu per picture: detection=%.4f s  post-processing=%.4f s  "
-        "recognition=%.4f s  lines=%.1f\n",
-        t.detection / n, t.postProcessing / n, t.recognition / n, static_cast<double>(t.lines) / n);
+        "recognition=%.4f s  orientation=%.4f s  lines=%.1f\n",
+        t.detection / n, t.postProcessing / n, t.recognition / n, t.orientation / n,
+        static_cast<double>(t.lines) / n);
 }
 
 int Usage() {
     std::cerr << "usage: kelsor-ppocr-eval --zh FILE --en FILE [--pictures N per language]\n"
+                 "  [--screen N screen pictures per kind, 0 for none]\n"
+                 "  [--turned N turned copies per language] [--vertical N column pictures]\n"
+                 "  [--ratio-pictures N Chinese pictures timed alone, all cores and one]\n"
                  "  [--engines ppocr,tesseract] [--dump DIR] [--verbose]\n"
                  "  [--det-max-side N] [--det-min-side N] [--threshold F] [--box-threshold F]\n"
                  "  [--unclip F] [--rec-min-width N] [--rec-batch N] [--rec-batch-spread F]\n"
-                 "  [--min-confidence F] [--latin-space F]\n";
+                 "  [--min-confidence F] [--latin-space F] [--gap-space F] [--small-text N]\n"
+                 "  [--small-text-scale F] [--turn-sample N] [--line-turn F]\n";
     return 2;
 }
 
 struct EvalOptions {
     std::map<std::string, std::vector<std::string>> texts;
     int perLanguage = 40;
+    int screenPerKind = 36;
+    int turned = 0;
+    int ratioPictures = 12;
+    int vertical = 0;
     std::string engines = "ppocr,tesseract";
     std::string dump;
     bool verbose = false;
@@ -104,6 +115,10 @@ bool ParseOptions(int argc, char** argv, EvalOptions& options) {
         {"--zh", [&](const std::string& v) { options.texts["zh"] = ReadTextLines(v); }},
         {"--en", [&](const std::string& v) { options.texts["en"] = ReadTextLines(v); }},
         {"--pictures", toInt(options.perLanguage)},
+        {"--screen", toInt(options.screenPerKind)},
+        {"--turned", toInt(options.turned)},
+        {"--ratio-pictures", toInt(options.ratioPictures)},
+        {"--vertical", toInt(options.vertical)},
         {"--engines", [&](const std::string& v) { options.engines = v; }},
         {"--dump", [&](const std::string& v) { options.dump = v; }},
         {"--det-max-side", toInt(s.detectionMaxSide)},
@@ -113,6 +128,11 @@ bool ParseOptions(int argc, char** argv, EvalOptions& options) {
         {"--unclip", toFloat(s.detection.unclipRatio)},
         {"--rec-min-width", toInt(s.recognitionMinWidth)},
         {"--latin-space", toFloat(s.latinSpaceProbability)},
+        {"--gap-space", toFloat(s.gapSpaceRatio)},
+        {"--small-text", toInt(s.smallTextHeight)},
+        {"--small-text-scale", toDouble(s.smallTextMaxScale)},
+        {"--turn-sample", toInt(s.turnSampleLines)},
+        {"--line-turn", toFloat(s.lineTurnProbability)},
         {"--rec-batch", toInt(s.recognitionBatch)},
         {"--rec-batch-spread", toDouble(s.recognitionBatchSpread)},
         {"--min-confidence", toDouble(s.minLineConfidence)},
@@ -174,6 +194,7 @@ std::unique_ptr<RecognitionEngine> LoadEngine(const std::string& name,
 struct LanguageTotals {
     ErrorCount errors;
     ErrorCount spacedErrors;
+    ErrorCount spaceAwareErrors;
     double seconds = 0.0;
     double cpuSeconds = 0.0;
     int pictures = 0;
@@ -209,7 +230,8 @@ void Evaluate(const std::string& name, RecognitionEngine& engine,
         const ErrorCount count = CountErrors(reference, recognised);
         AddErrors(total.errors, count);
         AddErrors(total.spacedErrors, CountErrors(reference, recognised, true));
-        if (verbose && count.edits > 0) {
+        AddErrors(total.spaceAwareErrors, CountSpaceAwareErrors(reference, recognised));
+        if (verbose && CountSpaceAwareErrors(reference, recognised).edits > 0) {
             std::cout << "--- " << name << " picture " << i << " (" << count.edits << " edits, "
                       << sample.picture.width << "x" << sample.picture.height << ")\nexpected:\n"
                       << reference << "got:\n"
@@ -220,13 +242,43 @@ void Evaluate(const std::string& name, RecognitionEngine& engine,
         const ErrorCount& count = total.errors;
         const ErrorCount& spaced = total.spacedErrors;
         std::printf(
-            "%-10s %-3s pictures=%3d  CER=%6.2f%%  (%lld/%lld)  time/picture=%.3f s"
-            "  cpu/picture=%.3f s  load=%.2f s  CER-with-spaces=%.2f%%\n",
+            "%-10s %-10s pictures=%3d  CER=%6.2f%%  (%lld/%lld)  time/picture=%.3f s"
+            "  cpu/picture=%.3f s  load=%.2f s  CER-with-spaces=%.2f%%  CER-space-aware=%.2f%%\n",
             name.c_str(), language.c_str(), total.pictures,
             100.0 * count.edits / std::max(1LL, count.characters), count.edits, count.characters,
             total.seconds / total.pictures, total.cpuSeconds / total.pictures, loadSeconds,
-            100.0 * spaced.edits / std::max(1LL, spaced.characters));
+            100.0 * spaced.edits / std::max(1LL, spaced.characters),
+            100.0 * total.spaceAwareErrors.edits /
+                std::max(1LL, total.spaceAwareErrors.characters));
     }
+}
+
+// A lone request on all cores against one, on the first Chinese pictures.
+void PrintLoneRequestRatio(const EvalOptions& options, const std::vector<EvalSample>& set) {
+    std::vector<EvalSample> pictures;
+    for (const EvalSample& sample : set) {
+        if (sample.language == "zh" && static_cast<int>(pictures.size()) < options.ratioPictures) {
+            pictures.push_back(sample);
+        }
+    }
+    if (pictures.empty()) {
+        return;
+    }
+    const PpOcrSettings settings = options.settings;
+    const EngineFactory factory = [settings](std::string& error) {
+        return std::unique_ptr<RecognitionEngine>(PpOcrEngine::Create(
+            PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()), settings, error));
+    };
+    LoneRequestTimes times;
+    if (std::string error; !MeasureLoneRequests(factory, pictures, 2, times, error)) {
+        std::cerr << "lone requests: " << error << "\n";
+        return;
+    }
+    std::printf(
+        "lone request, wall per picture (%zu Chinese pictures, faster of 2 passes): %zu cores "
+        "%.3f s, one core %.3f s\nRATIO single_picture_all_cores_vs_one = %.3f\n",
+        pictures.size(), times.cores, times.allCores, times.oneCore,
+        times.allCores / times.oneCore);
 }
 
 }  // namespace
@@ -234,13 +286,33 @@ void Evaluate(const std::string& name, RecognitionEngine& engine,
 int main(int argc, char** argv) {
     setenv("OMP_THREAD_LIMIT", "1", 0);
     EvalOptions options;
-    if (!ParseOptions(argc, argv, options) || options.texts.empty() || options.perLanguage <= 0) {
+    if (!ParseOptions(argc, argv, options) || options.texts.empty() || options.perLanguage < 0) {
         return Usage();
     }
     std::vector<EvalSample> set;
     if (std::string error; !BuildEvaluationSet(options.texts, options.perLanguage, set, error)) {
         std::cerr << error << "\n";
         return 2;
+    }
+    {
+        std::vector<EvalSample> turned = TurnedSamples(set, options.turned);
+        std::move(turned.begin(), turned.end(), std::back_inserter(set));
+    }
+    if (options.vertical > 0) {
+        if (std::string error;
+            !BuildVerticalSet(options.texts["zh"], options.vertical, set, error)) {
+            std::cerr << error << "\n";
+            return 2;
+        }
+    }
+    if (options.screenPerKind > 0) {
+        std::vector<EvalSample> screen;
+        if (std::string error; !BuildScreenSet(options.texts["zh"], options.texts["en"],
+                                               options.screenPerKind, screen, error)) {
+            std::cerr << error << "\n";
+            return 2;
+        }
+        std::move(screen.begin(), screen.end(), std::back_inserter(set));
     }
     if (!options.dump.empty()) {
         DumpPictures(set, options.dump);
@@ -259,6 +331,8 @@ int main(int argc, char** argv) {
         Evaluate(name, *engine, set, options.verbose, loadSeconds);
         if (const auto* own = dynamic_cast<const PpOcrEngine*>(engine.get())) {
             PrintStages(own->StageTimes());
+            engine.reset();
+            PrintLoneRequestRatio(options, set);
         }
         std::fflush(stdout);
     }

@@ -18,9 +18,40 @@ std::vector<FontFace> Existing(std::vector<FontFace> faces) {
     return faces;
 }
 
-}  // namespace
+// How white space counts in an error rate.
+enum class Spaces {
+    Ignored,    // removed
+    Kept,       // runs of white space, line breaks included, are one space
+    SpaceAware  // runs are one space, dropped next to CJK; line breaks stay
+};
 
-std::u32string NormalisedText(const std::string& utf8, bool keepSpaces) {
+// CJK ideographs, kana, hangul, CJK and full-width punctuation: no word
+// spaces are written next to them.
+bool IsCjk(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+           (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+// Spaces next to a CJK character or a line break, and at either end, are
+// not word spaces.
+std::u32string DropSpacesAroundCjk(const std::u32string& text) {
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == U' ') {
+            const char32_t before = out.empty() ? U'\n' : out.back();
+            const char32_t after = i + 1 < text.size() ? text[i + 1] : U'\n';
+            if (before == U'\n' || after == U'\n' || IsCjk(before) || IsCjk(after)) {
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::u32string Normalised(const std::string& utf8, Spaces spaces) {
+    const bool keepSpaces = spaces != Spaces::Ignored;
     std::u32string out;
     for (std::size_t i = 0; i < utf8.size();) {
         const unsigned char lead = static_cast<unsigned char>(utf8[i]);
@@ -40,8 +71,16 @@ std::u32string NormalisedText(const std::string& utf8, bool keepSpaces) {
         for (int k = 0; k < extra && i < utf8.size(); ++k, ++i) {
             cp = (cp << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
         }
+        if (cp == U'\n' && spaces == Spaces::SpaceAware) {
+            if (!out.empty() && out.back() == U' ') {
+                out.back() = U'\n';
+            } else {
+                out.push_back(U'\n');
+            }
+            continue;
+        }
         if (cp == U' ' || cp == U'\t' || cp == U'\n' || cp == U'\r' || cp == 0x3000) {
-            if (keepSpaces && !out.empty() && out.back() != U' ') {
+            if (keepSpaces && !out.empty() && out.back() != U' ' && out.back() != U'\n') {
                 out.push_back(U' ');
             }
             continue;
@@ -56,7 +95,32 @@ std::u32string NormalisedText(const std::string& utf8, bool keepSpaces) {
     if (!out.empty() && out.back() == U' ') {
         out.pop_back();
     }
-    return out;
+    return spaces == Spaces::SpaceAware ? DropSpacesAroundCjk(out) : out;
+}
+
+// Edit distance between the normalised texts, and the reference's length.
+ErrorCount EditErrors(const std::string& reference, const std::string& recognised, Spaces spaces) {
+    const std::u32string a = Normalised(reference, spaces);
+    const std::u32string b = Normalised(recognised, spaces);
+    std::vector<long long> previous(b.size() + 1), current(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        previous[j] = static_cast<long long>(j);
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        current[0] = static_cast<long long>(i);
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const long long substitution = previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
+        }
+        std::swap(previous, current);
+    }
+    return {previous[b.size()], static_cast<long long>(a.size())};
+}
+
+}  // namespace
+
+std::u32string NormalisedText(const std::string& utf8, bool keepSpaces) {
+    return Normalised(utf8, keepSpaces ? Spaces::Kept : Spaces::Ignored);
 }
 
 std::vector<FontFace> ChineseFaces() {
@@ -77,7 +141,10 @@ std::vector<FontFace> LatinFaces() {
 }
 
 bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& face, int pixelHeight,
-                       DecodedPicture& picture, std::string& error) {
+                       DecodedPicture& picture, std::string& error, const TextColours& colours) {
+    const auto scalar = [](const std::array<std::uint8_t, 3>& rgb) {
+        return cv::Scalar(rgb[0], rgb[1], rgb[2]);  // the canvas is RGB
+    };
     try {
         cv::Ptr<cv::freetype::FreeType2> font = cv::freetype::createFreeType2();
         font->loadFontData(face.file, face.index);
@@ -90,10 +157,10 @@ bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& fa
         }
         const int w = width + 2 * margin;
         const int h = static_cast<int>(lines.size()) * lineStep + 2 * margin;
-        cv::Mat canvas(h, w, CV_8UC3, cv::Scalar(255, 255, 255));
+        cv::Mat canvas(h, w, CV_8UC3, scalar(colours.background));
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const cv::Point origin(margin, margin + static_cast<int>(i) * lineStep);
-            font->putText(canvas, lines[i], origin, pixelHeight, cv::Scalar(0, 0, 0), -1,
+            font->putText(canvas, lines[i], origin, pixelHeight, scalar(colours.text), -1,
                           cv::LINE_AA, false);
         }
         picture.width = w;
@@ -106,23 +173,45 @@ bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& fa
     return true;
 }
 
+bool RenderColumnPicture(const std::vector<std::string>& characters, const FontFace& face,
+                         int pixelHeight, DecodedPicture& picture, std::string& error) {
+    std::vector<cv::Mat> cells;
+    int width = 0;
+    for (const std::string& character : characters) {
+        DecodedPicture one;
+        if (!RenderTextPicture({character}, face, pixelHeight, one, error)) {
+            return false;
+        }
+        // The single line sits between margins of one glyph height; keep a
+        // tenth of a glyph above and below it.
+        const int keep = pixelHeight + pixelHeight / 5;
+        const int top = std::max(0, (one.height - keep) / 2);
+        const cv::Mat cell(one.height, one.width, CV_8UC3, one.rgb.data());
+        cells.push_back(
+            cell(cv::Rect(0, top, one.width, std::min(keep, one.height - top))).clone());
+        width = std::max(width, one.width);
+    }
+    for (cv::Mat& cell : cells) {
+        cv::copyMakeBorder(cell, cell, 0, 0, 0, width - cell.cols, cv::BORDER_CONSTANT,
+                           cv::Scalar(255, 255, 255));
+    }
+    cv::Mat column;
+    cv::vconcat(cells, column);
+    cv::copyMakeBorder(column, column, pixelHeight, pixelHeight, 0, 0, cv::BORDER_CONSTANT,
+                       cv::Scalar(255, 255, 255));
+    picture.width = column.cols;
+    picture.height = column.rows;
+    picture.rgb.assign(column.data, column.data + column.total() * 3);
+    return true;
+}
+
 ErrorCount CountErrors(const std::string& reference, const std::string& recognised,
                        bool keepSpaces) {
-    const std::u32string a = NormalisedText(reference, keepSpaces);
-    const std::u32string b = NormalisedText(recognised, keepSpaces);
-    std::vector<long long> previous(b.size() + 1), current(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        previous[j] = static_cast<long long>(j);
-    }
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        current[0] = static_cast<long long>(i);
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const long long substitution = previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
-            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
-        }
-        std::swap(previous, current);
-    }
-    return {previous[b.size()], static_cast<long long>(a.size())};
+    return EditErrors(reference, recognised, keepSpaces ? Spaces::Kept : Spaces::Ignored);
+}
+
+ErrorCount CountSpaceAwareErrors(const std::string& reference, const std::string& recognised) {
+    return EditErrors(reference, recognised, Spaces::SpaceAware);
 }
 
 }  // namespace kelsor::server::ppocr

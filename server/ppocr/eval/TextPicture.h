@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,10 +20,22 @@ struct FontFace {
 std::vector<FontFace> ChineseFaces();
 std::vector<FontFace> LatinFaces();
 
+// Text and background colour (RGB) of a rendered picture.
+struct TextColours {
+    std::array<std::uint8_t, 3> text{0, 0, 0};
+    std::array<std::uint8_t, 3> background{255, 255, 255};
+};
+
 // Draws `lines` (UTF-8) one under the other with `pixelHeight` glyph height.
 // Returns false with `error` when the font cannot be loaded.
 bool RenderTextPicture(const std::vector<std::string>& lines, const FontFace& face, int pixelHeight,
-                       DecodedPicture& picture, std::string& error);
+                       DecodedPicture& picture, std::string& error,
+                       const TextColours& colours = {});
+
+// Draws `characters` (UTF-8, one each) in a column, top to bottom, set as
+// vertical Chinese is: a fifth of the glyph height between characters.
+bool RenderColumnPicture(const std::vector<std::string>& characters, const FontFace& face,
+                         int pixelHeight, DecodedPicture& picture, std::string& error);
 
 // Character error rate parts: edit distance between the texts after white
 // space is removed (or, with `keepSpaces`, runs of it turned into one space
@@ -37,5 +51,10 @@ ErrorCount CountErrors(const std::string& reference, const std::string& recognis
 // The characters CountErrors compares: UTF-8 decoded, white space removed
 // (or, with `keepSpaces`, runs of it made one space), full-width ASCII folded.
 std::u32string NormalisedText(const std::string& utf8, bool keepSpaces);
+
+// The same with word spaces judged as a reader does: runs of white space are
+// one space, spaces next to a CJK character do not count (on either side), and
+// line breaks stay line breaks.
+ErrorCount CountSpaceAwareErrors(const std::string& reference, const std::string& recognised);
 
 }  // namespace kelsor::server::ppocr

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -74,6 +76,66 @@ TEST(PpOcrCtcDecode, LikelySpacesBetweenLatinCharactersAreKept) {
     EXPECT_EQ(GreedyCtcDecode(mixed.data(), 5, 6, labels, 0.1f).text, "甲 ba");
     std::swap(mixed[12 + 2], mixed[12 + 4]);
     EXPECT_EQ(GreedyCtcDecode(mixed.data(), 5, 6, labels, 0.1f).text, "甲乙a");
+}
+
+namespace {
+
+// Frames written as text: one character per frame, '.' a blank frame, '_'
+// the space class, A and B two Chinese characters; others are themselves.
+struct SpaceCase {
+    const char* frames;
+    const char* blankColumns;  // two per frame ('1' = no ink); empty: none given
+    const char* text;
+};
+
+DecodedLine DecodeFrames(const SpaceCase& c) {
+    static const std::vector<std::string> labels = {"", "a", "b", "c", "1", ",", "甲", "乙", " "};
+    const std::string frames = c.frames;
+    const int classes = static_cast<int>(labels.size());
+    std::vector<float> rows;
+    for (char f : frames) {
+        const std::string label = f == '.'   ? ""
+                                  : f == '_' ? " "
+                                  : f == 'A' ? "甲"
+                                  : f == 'B' ? "乙"
+                                             : std::string(1, f);
+        const auto at = std::find(labels.begin(), labels.end(), label) - labels.begin();
+        for (int k = 0; k < classes; ++k) {
+            rows.push_back(k == at ? 1.0f : 0.0f);
+        }
+    }
+    std::vector<std::uint8_t> blank;
+    for (const char* b = c.blankColumns; *b != '\0'; ++b) {
+        blank.push_back(*b == '1' ? 1 : 0);
+    }
+    return GreedyCtcDecode(rows.data(), static_cast<int>(frames.size()), classes, labels, 0.1f,
+                           0.5f, blank.empty() ? nullptr : &blank);
+}
+
+}  // namespace
+
+TEST(PpOcrCtcDecode, WideGapsBetweenLatinCharactersAreWordSpaces) {
+    // Letters two frames apart; half a letter farther is a space.
+    const SpaceCase cases[] = {
+        {"a.b.c.a.....b.c", "", "abca bc"},
+        {"a.b.c.a..b.c", "", "abca bc"},
+        {"a.b.c.ab.c", "", "abcabc"},
+        {"a.b...a", "", "aba"},  // too few letters to know their width
+        // Never inside Chinese text, not even where the model put a space.
+        {"a.b.c.A.....B", "", "abc甲乙"},
+        {"A._.B.a.b", "", "甲乙ab"},
+        {"a.b.c.A_a.b", "", "abc甲 ab"},
+        // After a comma, and between digits.
+        {"a.b.c.a,.....a", "", "abca, a"},
+        {"1.1.1.1.....1", "", "1111 1"},
+        // Ink decides where the frames cannot: a blank run of columns between
+        // the letters makes a space, ink all the way does not.
+        {"a.b.c.a.b.c", "0000000000001100000000", "abca bc"},
+        {"a.b.c.a.....b.c", "000000000000000000000000000000", "abcabc"},
+    };
+    for (const SpaceCase& c : cases) {
+        EXPECT_EQ(DecodeFrames(c).text, c.text) << c.frames << " / " << c.blankColumns;
+    }
 }
 
 TEST(PpOcrDbPostProcess, CornersAreOrderedClockwiseFromTopLeft) {

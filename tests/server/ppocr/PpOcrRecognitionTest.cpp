@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
+#include <opencv2/core.hpp>
+
 #include "PpOcrEngineSuite.h"
+#include "server/engine/EnginePool.h"
 #include "server/ppocr/PpOcrEngine.h"
 #include "server/ppocr/eval/EvalSet.h"
 #include "server/ppocr/eval/TextPicture.h"
@@ -122,4 +126,94 @@ TEST_F(PpOcrRecognition, ReportsItsName) {
     EXPECT_EQ(Engine()->Name(), "ppocr");
     std::string reason;
     EXPECT_TRUE(PpOcrInstalled(reason)) << reason;
+}
+
+namespace {
+
+DecodedPicture Turned(const DecodedPicture& picture, int quarters) {
+    if (quarters == 0) {
+        return picture;
+    }
+    const cv::Mat from(picture.height, picture.width, CV_8UC3,
+                       const_cast<std::uint8_t*>(picture.rgb.data()));
+    cv::Mat to;
+    cv::rotate(from, to,
+               quarters == 1   ? cv::ROTATE_90_CLOCKWISE
+               : quarters == 2 ? cv::ROTATE_180
+                               : cv::ROTATE_90_COUNTERCLOCKWISE);
+    DecodedPicture turned{to.cols, to.rows, {}};
+    turned.rgb.assign(to.data, to.data + to.total() * 3);
+    return turned;
+}
+
+}  // namespace
+
+TEST_F(PpOcrRecognition, TurnedPagesAreReadUpright) {
+    // Each case at every quarter turn: the lines come back in reading order,
+    // the text right, the corners inside the picture as it was sent.
+    for (const Case& c : {kCases[2], kCases[4]}) {
+        const DecodedPicture upright = Render(c);
+        for (int quarters = 0; quarters < 4; ++quarters) {
+            const DecodedPicture picture = Turned(upright, quarters);
+            std::vector<TextBlock> lines;
+            std::string error;
+            ASSERT_TRUE(Engine()->Recognize(picture, lines, error)) << error;
+            ASSERT_EQ(lines.size(), c.lines.size())
+                << quarters << " quarters: " << RecognisedText(lines);
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                const ErrorCount errors = CountErrors(c.lines[i], lines[i].words);
+                EXPECT_LE(errors.edits * 10, errors.characters)
+                    << quarters << " quarters: expected " << c.lines[i] << " got "
+                    << lines[i].words;
+                for (const auto& corner : lines[i].location) {
+                    EXPECT_TRUE(corner[0] >= 0 && corner[0] < picture.width && corner[1] >= 0 &&
+                                corner[1] < picture.height);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(PpOcrRecognition, ChineseInColumnsIsNotTakenForATurnedPage) {
+    const std::vector<std::string> column = {"白", "日", "依", "山", "尽",
+                                             "黄", "河", "入", "海", "流"};
+    DecodedPicture picture;
+    std::string error;
+    ASSERT_TRUE(RenderColumnPicture(column, ChineseFaces().at(0), 28, picture, error)) << error;
+    std::vector<TextBlock> lines;
+    ASSERT_TRUE(Engine()->Recognize(picture, lines, error)) << error;
+    const ErrorCount errors = CountErrors("白日依山尽黄河入海流", RecognisedText(lines));
+    EXPECT_LE(errors.edits * 5, errors.characters) << RecognisedText(lines);
+}
+
+TEST_F(PpOcrRecognition, PooledEnginesShareIdleCoresWithoutChangingTheText) {
+    // Ten lines: a lone request spreads them over the pool's idle engine.
+    Case many = kCases[4];
+    while (many.lines.size() < 10) {
+        many.lines.push_back(kCases[4].lines[many.lines.size() % 2]);
+    }
+    const DecodedPicture picture = Render(many);
+    std::vector<TextBlock> expected;
+    std::string error;
+    ASSERT_TRUE(Engine()->Recognize(picture, expected, error)) << error;
+
+    EnginePool pool;
+    ASSERT_TRUE(pool.Start(CreateDefaultPpOcrEngine, 2, error)) << error;
+    std::atomic<bool> same{true};
+    std::thread lone([&] {
+        for (int round = 0; round < 3; ++round) {
+            std::vector<TextBlock> lines;
+            std::string threadError;
+            same = same && pool.Acquire()->Recognize(picture, lines, threadError) &&
+                   RecognisedText(lines) == RecognisedText(expected);
+        }
+    });
+    // Requests that arrive meanwhile get an engine (the lent core comes back).
+    for (int round = 0; round < 3; ++round) {
+        std::vector<TextBlock> lines;
+        EXPECT_TRUE(pool.Acquire()->Recognize(picture, lines, error)) << error;
+        EXPECT_EQ(RecognisedText(lines), RecognisedText(expected));
+    }
+    lone.join();
+    EXPECT_TRUE(same);
 }
