@@ -11,7 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "jobs/PictureUtils.h"
+#include "jobs/Picture.h"
+#include "jobs/PictureFormat.h"
 #include "pages/CaptureGeometry.h"
 #include "pages/CutOverlay.h"
 #include "pages/ScreenGrab.h"
@@ -58,6 +59,7 @@ ui::LRESULT CScreenShotWnd::OnCreate() {
 
 int CScreenShotWnd::RunCapture(const std::wstring& target) {
     m_result = 0;
+    m_saveFailed = false;
     if (!SetUp(target)) {
         return m_result;
     }
@@ -239,21 +241,27 @@ bool CScreenShotWnd::SaveSelection() {
         return false;  // nothing selected: as a cancel, the target untouched
     }
     // Written beside the target and moved over it in one step, so that the
-    // target is either the new capture or still the one before.
+    // target is either the new capture or still the one before. Every step
+    // is checked: a short write (a full disk) must not become the capture.
     const QString target = QString::fromStdWString(m_target);
     const QString part = target + QStringLiteral(".part");
     QFile::remove(part);
     const PixelBuffer buffer{m_grab.constBits(), m_grab.width(), m_grab.height(),
                              static_cast<int>(m_grab.bytesPerLine())};
-    SaveBitmapRegionAsJpeg(buffer, crop.left(), crop.top(), crop.right() + 1, crop.bottom() + 1,
-                           part.toStdWString());
-    if (!QFile::exists(part)) {
-        return false;
+    Picture picture;
+    const bool written =
+        picture.CreateFromPixels(buffer) &&
+        picture.Crop(crop.left(), crop.top(), crop.right() + 1, crop.bottom() + 1) &&
+        picture.Save(part.toStdWString(), ImageFormatJpeg) &&
+        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) ==
+            0;
+    if (!written) {
+        QFile::remove(part);
+        m_saveFailed = true;
+        std::fprintf(stderr, "KelsorOCR: screen capture: %s could not be written\n",
+                     QFile::encodeName(target).constData());
     }
-    // rename() replaces the old file in one step.
-    return std::rename(QFile::encodeName(part).constData(),
-                       QFile::encodeName(target).constData()) == 0 &&
-           QFile::exists(target);
+    return written;
 }
 
 void CScreenShotWnd::End(int result) {

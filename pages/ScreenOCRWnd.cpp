@@ -14,6 +14,7 @@
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/FileIo.h"
+#include "notices/CommonDlg.h"
 #include "pages/CScreenShotWnd.h"
 #include "pages/PageButtons.h"
 #include "pages/PageNaming.h"
@@ -112,19 +113,22 @@ void ScreenOCRWnd::StartCapture() {
     }
     m_capturing = true;
     ++m_capturesRun;
-    const int result = RunCaptureAside();
+    CScreenShotWnd capture;
+    const int result = RunCaptureAside(capture);
     m_capturing = false;
     ui::CWindowWnd* main = ui::GetMainWindow();
+    ShowMainWindow(main != nullptr ? main->GetHWND() : nullptr);
     if (result == 1) {
         SetCapturedPicture(App().screenWorkPicturePath);
-        ShowMainWindow(main != nullptr ? main->GetHWND() : nullptr);
         BringPageToFront();
-    } else {
-        ShowMainWindow(main != nullptr ? main->GetHWND() : nullptr);
+    } else if (capture.SaveFailed()) {
+        // The page keeps the picture it had; the user learns the new one is
+        // not there.
+        notices::CommonDlg::ShowNotice(GetHWND(), notices::notice::kDamagedFile);
     }
 }
 
-int ScreenOCRWnd::RunCaptureAside() {
+int ScreenOCRWnd::RunCaptureAside(CScreenShotWnd& capture) {
     ui::CWindowWnd* main = ui::GetMainWindow();
     QWidget* host = main != nullptr ? main->GetHWND() : nullptr;
     if (host != nullptr && host->isVisible()) {
@@ -137,7 +141,6 @@ int ScreenOCRWnd::RunCaptureAside() {
         host->hide();
         RunEventsFor(kStepAsideMs);
     }
-    CScreenShotWnd capture;
     return capture.RunCapture(App().screenWorkPicturePath);
 }
 
