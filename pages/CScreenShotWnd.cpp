@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -38,6 +39,10 @@ void GrabKeyboardWhenShown(QWidget* host) {
     host->grabKeyboard();
 }
 
+bool OnWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 }  // namespace
 
 CScreenShotWnd::CScreenShotWnd() = default;
@@ -60,6 +65,7 @@ ui::LRESULT CScreenShotWnd::OnCreate() {
 int CScreenShotWnd::RunCapture(const std::wstring& target) {
     m_result = 0;
     m_saveFailed = false;
+    m_grabFailure.clear();
     if (!SetUp(target)) {
         return m_result;
     }
@@ -82,6 +88,7 @@ int CScreenShotWnd::RunCapture(const std::wstring& target) {
 bool CScreenShotWnd::SetUp(const std::wstring& target) {
     m_target = target;
     ScreenGrab grab = GrabPrimaryScreen();
+    m_grabFailure = grab.failure;
     if (grab.image.isNull() || grab.geometry.isEmpty()) {
         std::fprintf(stderr, "KelsorOCR: screen capture: the screen could not be read\n");
         return false;
@@ -95,17 +102,25 @@ bool CScreenShotWnd::SetUp(const std::wstring& target) {
     if (Create(nullptr, L"ScreenShotWnd", ui::WS_POPUP, 0) == nullptr) {
         return false;
     }
-    m_toolbar = std::make_unique<ScreenShotToolWnd>(*this);
-    m_toolbar->Create(GetHWND(), L"ScreenShotToolWnd", ui::UI_WNDSTYLE_DIALOG & ~ui::WS_VISIBLE,
-                      ui::WS_EX_TOOLWINDOW);
+    m_toolbar = std::make_unique<ScreenShotToolWnd>(*this, OnWayland());
+    m_toolbar->Create(GetHWND(), L"ScreenShotToolWnd",
+                      m_toolbar->Embedded() ? ui::UI_WNDSTYLE_CHILD & ~ui::WS_VISIBLE
+                                            : ui::UI_WNDSTYLE_DIALOG & ~ui::WS_VISIBLE,
+                      m_toolbar->Embedded() ? 0 : ui::WS_EX_TOOLWINDOW);
     m_toolbar->ShowWindow(false, false);
     return true;
 }
 
 void CScreenShotWnd::Show() {
     QWidget* host = GetHWND();
-    host->setGeometry(m_screenGeometry);
-    host->show();
+    if (OnWayland()) {
+        // The compositor places windows: full screen is how one covers the
+        // output.
+        host->showFullScreen();
+    } else {
+        host->setGeometry(m_screenGeometry);
+        host->show();
+    }
     host->raise();
     host->activateWindow();
     GrabKeyboardWhenShown(host);
@@ -218,8 +233,8 @@ void CScreenShotWnd::PlaceToolbar() {
     if (!m_tracker.released || m_toolbar == nullptr || m_ended) {
         return;
     }
-    const QPoint at =
-        m_screenGeometry.topLeft() + ToolbarPosition(m_tracker.selection, ScreenSize());
+    const QPoint inWindow = ToolbarPosition(m_tracker.selection, ScreenSize());
+    const QPoint at = m_toolbar->Embedded() ? inWindow : m_screenGeometry.topLeft() + inWindow;
     m_toolbar->MoveWindow(at.x(), at.y(), kCaptureToolbarSize.width(),
                           kCaptureToolbarSize.height());
     m_toolbar->ShowWindow(true, false);

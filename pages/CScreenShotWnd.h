@@ -40,6 +40,9 @@ public:
     // The user finished a selection but it could not be written (a full
     // disk, a folder that went away): the target is as it was.
     bool SaveFailed() const { return m_saveFailed; }
+    // Why the screen could not be had, for the user (the desktop portal's
+    // refusal, say); empty when it could, or when there is nothing to say.
+    const std::wstring& GrabFailure() const { return m_grabFailure; }
 
     // While it runs (tests look at these).
     const CXRectTracker& Tracker() const { return m_tracker; }
@@ -74,6 +77,7 @@ private:
     int m_buttonDown = 0;
     int m_result = 0;
     bool m_saveFailed = false;
+    std::wstring m_grabFailure;
     // The grab in device pixels and the screen's logical geometry.
     QImage m_grab;
     QRect m_screenGeometry;

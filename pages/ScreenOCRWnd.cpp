@@ -125,6 +125,8 @@ void ScreenOCRWnd::StartCapture() {
         // The page keeps the picture it had; the user learns the new one is
         // not there.
         notices::CommonDlg::ShowNotice(GetHWND(), notices::notice::kDamagedFile);
+    } else if (!capture.GrabFailure().empty()) {
+        notices::CommonDlg::ShowNotice(GetHWND(), capture.GrabFailure());
     }
 }
 
