@@ -8,6 +8,7 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QTimer>
 
 namespace kelsor::test {
@@ -105,6 +106,17 @@ bool StandInPortal::handleMessage(const QDBusMessage& message, const QDBusConnec
     lastRequestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
                           .arg(SenderPart(message.service()),
                                options.value(QStringLiteral("handle_token")).toString());
+    if (lastMethod == QLatin1String("Get")) {
+        // Only the version of an offered interface can be read.
+        const bool offered = lastArguments.value(0).toString() !=
+                                 QLatin1String("org.freedesktop.portal.GlobalShortcuts") ||
+                             offerShortcuts;
+        m_bus.send(offered ? message.createReply(QVariant::fromValue(QDBusVariant(1u)))
+                           : message.createErrorReply(
+                                 QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                                 QStringLiteral("No such interface")));
+        return true;
+    }
     Answer answer;
     if (message.interface() == QLatin1String("org.freedesktop.portal.Screenshot") &&
         lastMethod == QLatin1String("Screenshot")) {
@@ -124,7 +136,7 @@ bool StandInPortal::handleMessage(const QDBusMessage& message, const QDBusConnec
             shortcuts.beginStructure();
             shortcuts >> id >> properties;
             shortcuts.endStructure();
-            boundShortcuts.append(QVariantList{id, properties});
+            boundShortcuts.append(QVariant(QVariantList{id, properties}));
         }
         shortcuts.endArray();
     } else {

@@ -51,7 +51,9 @@ public:
     QString lastRequestPath;
     int requests = 0;
 
-    // GlobalShortcuts: the shortcuts bound, and an Activated signal.
+    // GlobalShortcuts: offered or not, the shortcuts bound, and an
+    // Activated signal.
+    bool offerShortcuts = false;
     QVariantList boundShortcuts;
     void Activate(const QString& shortcutId);
 
