@@ -162,6 +162,12 @@ bool CScreenShotWnd::HostEvent(QEvent* event) {
                 Cancel();
             }
             return true;
+        case QEvent::Close:
+            // A compositor may close any window (Wayland): that is a cancel,
+            // never a capture loop left running without its window.
+            event->ignore();
+            Cancel();
+            return true;
         default:
             return RouteSelectionMouse(event, *this);
     }

@@ -64,22 +64,14 @@ void FinishWholeScreenWhenShown(QObject* context) {
 
 class PortalCaptureTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        bus = new test::PrivateSessionBus();
-        // Before anything asks for the session bus: this process's bus is
-        // the private one.
-        qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(bus->address()));
-        uitest::EnsureApp();
-    }
-    static void TearDownTestSuite() {
-        delete bus;
-        bus = nullptr;
-    }
     void SetUp() override {
-        if (bus->address().empty()) {
+        const bool started = !bus().empty();  // before Qt asks for the session bus
+        uitest::EnsureApp();
+        if (!started) {
             GTEST_SKIP() << "dbus-daemon did not start";
         }
     }
+    static const std::string& bus() { return test::ProcessSessionBus(); }
     QString Uri(const QString& name, const QImage& picture) const {
         const QString path = temp.path() + QLatin1Char('/') + name;
         picture.save(path);
@@ -89,14 +81,11 @@ protected:
         return jobs::GrabThroughPortal(QDBusConnection::sessionBus(), timeoutMs);
     }
 
-    static test::PrivateSessionBus* bus;
     QTemporaryDir temp;
 };
 
-test::PrivateSessionBus* PortalCaptureTest::bus = nullptr;
-
 TEST_F(PortalCaptureTest, ThePicturesAnswerIsReadAndATemporaryFileRemoved) {
-    test::StandInPortal portal(bus->address());
+    test::StandInPortal portal(bus());
     ASSERT_TRUE(portal.Registered());
     const QString uri = Uri(QStringLiteral("shot.png"), HalvesPicture());
     portal.SetScreenshotAnswer({0u, {{QStringLiteral("uri"), uri}}});
@@ -118,7 +107,7 @@ TEST_F(PortalCaptureTest, ThePicturesAnswerIsReadAndATemporaryFileRemoved) {
 }
 
 TEST_F(PortalCaptureTest, AFileOutsideTheTemporaryFolderStays) {
-    test::StandInPortal portal(bus->address());
+    test::StandInPortal portal(bus());
     const QString uri = Uri(QStringLiteral("kept.png"), HalvesPicture());
     const QByteArray before = qgetenv("TMPDIR");
     QDir(temp.path()).mkdir(QStringLiteral("tmp"));
@@ -159,7 +148,7 @@ TEST_F(PortalCaptureTest, EveryFailureIsANullPictureWithItsReason) {
         SCOPED_TRACE(c.name);
         std::optional<test::StandInPortal> portal;
         if (c.portal) {
-            portal.emplace(bus->address());
+            portal.emplace(bus());
             portal->SetScreenshotAnswer(c.answer);
         }
         const jobs::ScreenGrab grab = Grab(300);
@@ -169,7 +158,7 @@ TEST_F(PortalCaptureTest, EveryFailureIsANullPictureWithItsReason) {
 }
 
 TEST_F(PortalCaptureTest, AWaylandCaptureSelectsOnThePortalsPicture) {
-    test::StandInPortal portal(bus->address());
+    test::StandInPortal portal(bus());
     const QByteArray before = qgetenv("XDG_SESSION_TYPE");
     qputenv("XDG_SESSION_TYPE", "wayland");
     const std::wstring target = temp.path().toStdWString() + L"/screenocrfile.jpg";

@@ -97,26 +97,17 @@ TEST(DesktopShortcut, TriggersAreWrittenAsTheShortcutsSpecificationSays) {
 
 class DesktopShortcutTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        bus = new kelsor::test::PrivateSessionBus();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(bus->address()));
-        uitest::EnsureApp();
-    }
-    static void TearDownTestSuite() {
-        delete bus;
-        bus = nullptr;
-    }
     void SetUp() override {
-        if (bus->address().empty())
+        const bool started = !bus().empty();  // before Qt asks for the session bus
+        uitest::EnsureApp();
+        if (!started)
             GTEST_SKIP() << "dbus-daemon did not start";
     }
-    static kelsor::test::PrivateSessionBus* bus;
+    static const std::string& bus() { return kelsor::test::ProcessSessionBus(); }
 };
 
-kelsor::test::PrivateSessionBus* DesktopShortcutTest::bus = nullptr;
-
 TEST_F(DesktopShortcutTest, ABoundKeyStartsCapturesOnlyForItsOwnShortcut) {
-    kelsor::test::StandInPortal portal(bus->address());
+    kelsor::test::StandInPortal portal(bus());
     portal.offerShortcuts = true;
     int pressed = 0;
     shell::DesktopShortcut shortcut(QDBusConnection::sessionBus(), [&] { ++pressed; });
@@ -147,7 +138,7 @@ TEST_F(DesktopShortcutTest, ABoundKeyStartsCapturesOnlyForItsOwnShortcut) {
 }
 
 TEST_F(DesktopShortcutTest, APortalWithoutGlobalShortcutsIsLeftAlone) {
-    kelsor::test::StandInPortal portal(bus->address());
+    kelsor::test::StandInPortal portal(bus());
     shell::DesktopShortcut shortcut(QDBusConnection::sessionBus(), [] {});
     shortcut.Bind({shell::kModCtrl, '2'});
     EXPECT_TRUE(

@@ -76,6 +76,14 @@ PrivateSessionBus::~PrivateSessionBus() {
     }
 }
 
+const std::string& ProcessSessionBus() {
+    static PrivateSessionBus bus;
+    static const bool set = !bus.address().empty() &&
+                            ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1) == 0;
+    (void)set;
+    return bus.address();
+}
+
 StandInPortal::StandInPortal(const std::string& busAddress)
     : m_bus(QDBusConnection::connectToBus(QString::fromStdString(busAddress),
                                           QStringLiteral("kelsor-standin-portal"))) {

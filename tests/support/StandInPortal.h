@@ -31,6 +31,11 @@ private:
     pid_t m_pid = -1;
 };
 
+// One private bus for the whole test process, made its session bus (before
+// anything asks Qt for the session bus); the address, empty when the daemon
+// did not start.
+const std::string& ProcessSessionBus();
+
 class StandInPortal : public QDBusVirtualObject {
 public:
     // How the next requests are answered: a Response with `response` and
