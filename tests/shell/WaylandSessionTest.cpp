@@ -111,13 +111,17 @@ protected:
                 // its own /proc lets the portal look up its callers.
                 // The namespace's first process stays root (a change of user
                 // would drop the signal that ends it with unshare).
-                const std::string run = "setpriv --reuid=65534 --regid=65534 --clear-groups sh '" +
-                                        script + "' '" + dir.path() + "' & wait";
+                const std::string run =
+                    "setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH=/usr/bin:/bin "
+                    "sh '" +
+                    script + "' '" + dir.path() + "' & wait";
                 execlp("unshare", "unshare", "--pid", "--fork", "--kill-child", "--mount-proc",
                        "sh", "-c", run.c_str(), static_cast<char*>(nullptr));
             } else {
                 setsid();
-                execlp("sh", "sh", script.c_str(), dir.path().c_str(), static_cast<char*>(nullptr));
+                // Nothing of the test's own desktop (an X display) leaks in.
+                execlp("env", "env", "-i", "PATH=/usr/bin:/bin", "sh", script.c_str(),
+                       dir.path().c_str(), static_cast<char*>(nullptr));
             }
             _exit(127);
         }
