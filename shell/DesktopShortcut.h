@@ -16,7 +16,7 @@
 // Everything is asynchronous; a desktop without the interface is left alone.
 namespace kelsor::shell {
 
-// "CTRL+2": the trigger as the shortcuts specification writes it (modifiers
+// "CTRL+2": the trigger in the notation desktop portals take (modifiers
 // CTRL, ALT, SHIFT, LOGO, then the key's xkb name).
 QString PortalTrigger(const HotKey& key);
 

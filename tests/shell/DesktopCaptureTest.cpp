@@ -81,7 +81,7 @@ TEST(TrayIcon, EntriesCaptureShowTheWindowAndQuit) {
     ui::ModalSeam::Disable();
 }
 
-TEST(DesktopShortcut, TriggersAreWrittenAsTheShortcutsSpecificationSays) {
+TEST(DesktopShortcut, TriggersAreWrittenInThePortalsNotation) {
     const struct {
         shell::HotKey key;
         const char* trigger;
