@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -137,9 +138,13 @@ int ScreenOCRWnd::RunCaptureAside(CScreenShotWnd& capture) {
         main->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE, 0);
     }
     RunEventsFor(kStepAsideMs);
-    // Without a window manager nothing minimises: the window is hidden
-    // instead, and what it covered gets its time to repaint.
-    if (host != nullptr && host->windowHandle() != nullptr && host->windowHandle()->isExposed()) {
+    // Without a window manager nothing minimises, and a Wayland compositor
+    // may ignore the request: the window is hidden instead (shown, the modal
+    // main window would keep the mouse from the capture window), and what it
+    // covered gets its time to repaint.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (host != nullptr && host->windowHandle() != nullptr &&
+        (host->windowHandle()->isExposed() || (wayland && host->isVisible()))) {
         host->hide();
         RunEventsFor(kStepAsideMs);
     }
