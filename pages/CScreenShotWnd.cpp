@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -11,7 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "jobs/PictureUtils.h"
+#include "jobs/Picture.h"
+#include "jobs/PictureFormat.h"
 #include "pages/CaptureGeometry.h"
 #include "pages/CutOverlay.h"
 #include "pages/ScreenGrab.h"
@@ -37,6 +39,10 @@ void GrabKeyboardWhenShown(QWidget* host) {
     host->grabKeyboard();
 }
 
+bool OnWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 }  // namespace
 
 CScreenShotWnd::CScreenShotWnd() = default;
@@ -58,6 +64,8 @@ ui::LRESULT CScreenShotWnd::OnCreate() {
 
 int CScreenShotWnd::RunCapture(const std::wstring& target) {
     m_result = 0;
+    m_saveFailed = false;
+    m_grabFailure.clear();
     if (!SetUp(target)) {
         return m_result;
     }
@@ -80,6 +88,7 @@ int CScreenShotWnd::RunCapture(const std::wstring& target) {
 bool CScreenShotWnd::SetUp(const std::wstring& target) {
     m_target = target;
     ScreenGrab grab = GrabPrimaryScreen();
+    m_grabFailure = grab.failure;
     if (grab.image.isNull() || grab.geometry.isEmpty()) {
         std::fprintf(stderr, "KelsorOCR: screen capture: the screen could not be read\n");
         return false;
@@ -93,17 +102,25 @@ bool CScreenShotWnd::SetUp(const std::wstring& target) {
     if (Create(nullptr, L"ScreenShotWnd", ui::WS_POPUP, 0) == nullptr) {
         return false;
     }
-    m_toolbar = std::make_unique<ScreenShotToolWnd>(*this);
-    m_toolbar->Create(GetHWND(), L"ScreenShotToolWnd", ui::UI_WNDSTYLE_DIALOG & ~ui::WS_VISIBLE,
-                      ui::WS_EX_TOOLWINDOW);
+    m_toolbar = std::make_unique<ScreenShotToolWnd>(*this, OnWayland());
+    m_toolbar->Create(GetHWND(), L"ScreenShotToolWnd",
+                      m_toolbar->Embedded() ? ui::UI_WNDSTYLE_CHILD & ~ui::WS_VISIBLE
+                                            : ui::UI_WNDSTYLE_DIALOG & ~ui::WS_VISIBLE,
+                      m_toolbar->Embedded() ? 0 : ui::WS_EX_TOOLWINDOW);
     m_toolbar->ShowWindow(false, false);
     return true;
 }
 
 void CScreenShotWnd::Show() {
     QWidget* host = GetHWND();
-    host->setGeometry(m_screenGeometry);
-    host->show();
+    if (OnWayland()) {
+        // The compositor places windows: full screen is how one covers the
+        // output.
+        host->showFullScreen();
+    } else {
+        host->setGeometry(m_screenGeometry);
+        host->show();
+    }
     host->raise();
     host->activateWindow();
     GrabKeyboardWhenShown(host);
@@ -144,6 +161,12 @@ bool CScreenShotWnd::HostEvent(QEvent* event) {
             if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
                 Cancel();
             }
+            return true;
+        case QEvent::Close:
+            // A compositor may close any window (Wayland): that is a cancel,
+            // never a capture loop left running without its window.
+            event->ignore();
+            Cancel();
             return true;
         default:
             return RouteSelectionMouse(event, *this);
@@ -216,8 +239,8 @@ void CScreenShotWnd::PlaceToolbar() {
     if (!m_tracker.released || m_toolbar == nullptr || m_ended) {
         return;
     }
-    const QPoint at =
-        m_screenGeometry.topLeft() + ToolbarPosition(m_tracker.selection, ScreenSize());
+    const QPoint inWindow = ToolbarPosition(m_tracker.selection, ScreenSize());
+    const QPoint at = m_toolbar->Embedded() ? inWindow : m_screenGeometry.topLeft() + inWindow;
     m_toolbar->MoveWindow(at.x(), at.y(), kCaptureToolbarSize.width(),
                           kCaptureToolbarSize.height());
     m_toolbar->ShowWindow(true, false);
@@ -239,21 +262,27 @@ bool CScreenShotWnd::SaveSelection() {
         return false;  // nothing selected: as a cancel, the target untouched
     }
     // Written beside the target and moved over it in one step, so that the
-    // target is either the new capture or still the one before.
+    // target is either the new capture or still the one before. Every step
+    // is checked: a short write (a full disk) must not become the capture.
     const QString target = QString::fromStdWString(m_target);
     const QString part = target + QStringLiteral(".part");
     QFile::remove(part);
     const PixelBuffer buffer{m_grab.constBits(), m_grab.width(), m_grab.height(),
                              static_cast<int>(m_grab.bytesPerLine())};
-    SaveBitmapRegionAsJpeg(buffer, crop.left(), crop.top(), crop.right() + 1, crop.bottom() + 1,
-                           part.toStdWString());
-    if (!QFile::exists(part)) {
-        return false;
+    Picture picture;
+    const bool written =
+        picture.CreateFromPixels(buffer) &&
+        picture.Crop(crop.left(), crop.top(), crop.right() + 1, crop.bottom() + 1) &&
+        picture.Save(part.toStdWString(), ImageFormatJpeg) &&
+        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) ==
+            0;
+    if (!written) {
+        QFile::remove(part);
+        m_saveFailed = true;
+        std::fprintf(stderr, "KelsorOCR: screen capture: %s could not be written\n",
+                     QFile::encodeName(target).constData());
     }
-    // rename() replaces the old file in one step.
-    return std::rename(QFile::encodeName(part).constData(),
-                       QFile::encodeName(target).constData()) == 0 &&
-           QFile::exists(target);
+    return written;
 }
 
 void CScreenShotWnd::End(int result) {

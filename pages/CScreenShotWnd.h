@@ -37,6 +37,12 @@ public:
     // `target` was written, else 0; `target` is never touched otherwise.
     int RunCapture(const std::wstring& target);
     int Result() const { return m_result; }
+    // The user finished a selection but it could not be written (a full
+    // disk, a folder that went away): the target is as it was.
+    bool SaveFailed() const { return m_saveFailed; }
+    // Why the screen could not be had, for the user (the desktop portal's
+    // refusal, say); empty when it could, or when there is nothing to say.
+    const std::wstring& GrabFailure() const { return m_grabFailure; }
 
     // While it runs (tests look at these).
     const CXRectTracker& Tracker() const { return m_tracker; }
@@ -70,6 +76,8 @@ private:
 
     int m_buttonDown = 0;
     int m_result = 0;
+    bool m_saveFailed = false;
+    std::wstring m_grabFailure;
     // The grab in device pixels and the screen's logical geometry.
     QImage m_grab;
     QRect m_screenGeometry;

@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include "pages/ScreenGrabPortal.h"
+
 namespace kelsor::jobs {
 namespace {
 
@@ -19,11 +21,11 @@ void SetScreenGrabber(ScreenGrabber grabber) {
 }
 
 std::string ScreenGrabUnavailable() {
-    if (Grabber()) {
+    if (Grabber() || IsWaylandSession()) {
         return {};
     }
-    // Only X lets one client read the whole screen; a Wayland session
-    // without X or the offscreen platform has nothing to grab.
+    // Elsewhere only X lets one client read the whole screen; the offscreen
+    // platform has nothing to grab.
     const QString platform = QGuiApplication::platformName();
     if (platform != QLatin1String("xcb")) {
         return "screen capture needs an X server; the window system is \"" +
@@ -38,6 +40,9 @@ std::string ScreenGrabUnavailable() {
 ScreenGrab GrabPrimaryScreen() {
     if (Grabber()) {
         return Grabber()();
+    }
+    if (IsWaylandSession()) {
+        return GrabThroughPortal(QDBusConnection::sessionBus());
     }
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) {

@@ -13,13 +13,17 @@ struct ScreenGrab {
     QImage image;
     // The screen's logical geometry on the desktop (need not start at 0, 0).
     QRect geometry;
+    // Why there is no image, for the user; empty when nothing needs saying.
+    std::wstring failure = {};
 };
 
 // Empty when a grab can be tried; otherwise one line saying why there is no
-// screen to grab (e.g. no X server).
+// screen to grab (e.g. no X server). A Wayland session always tries: its
+// desktop portal says itself whether it takes the picture.
 std::string ScreenGrabUnavailable();
 
-// The primary screen now; a null image when it cannot be read.
+// The primary screen now: an X grab, or the desktop portal in a Wayland
+// session. A null image when it cannot be read.
 ScreenGrab GrabPrimaryScreen();
 
 // Test seam: a grabber replaces the screen (process-wide); an empty one

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -14,6 +15,7 @@
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/FileIo.h"
+#include "notices/CommonDlg.h"
 #include "pages/CScreenShotWnd.h"
 #include "pages/PageButtons.h"
 #include "pages/PageNaming.h"
@@ -112,32 +114,40 @@ void ScreenOCRWnd::StartCapture() {
     }
     m_capturing = true;
     ++m_capturesRun;
-    const int result = RunCaptureAside();
+    CScreenShotWnd capture;
+    const int result = RunCaptureAside(capture);
     m_capturing = false;
     ui::CWindowWnd* main = ui::GetMainWindow();
+    ShowMainWindow(main != nullptr ? main->GetHWND() : nullptr);
     if (result == 1) {
         SetCapturedPicture(App().screenWorkPicturePath);
-        ShowMainWindow(main != nullptr ? main->GetHWND() : nullptr);
         BringPageToFront();
-    } else {
-        ShowMainWindow(main != nullptr ? main->GetHWND() : nullptr);
+    } else if (capture.SaveFailed()) {
+        // The page keeps the picture it had; the user learns the new one is
+        // not there.
+        notices::CommonDlg::ShowNotice(GetHWND(), notices::notice::kDamagedFile);
+    } else if (!capture.GrabFailure().empty()) {
+        notices::CommonDlg::ShowNotice(GetHWND(), capture.GrabFailure());
     }
 }
 
-int ScreenOCRWnd::RunCaptureAside() {
+int ScreenOCRWnd::RunCaptureAside(CScreenShotWnd& capture) {
     ui::CWindowWnd* main = ui::GetMainWindow();
     QWidget* host = main != nullptr ? main->GetHWND() : nullptr;
     if (host != nullptr && host->isVisible()) {
         main->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE, 0);
     }
     RunEventsFor(kStepAsideMs);
-    // Without a window manager nothing minimises: the window is hidden
-    // instead, and what it covered gets its time to repaint.
-    if (host != nullptr && host->windowHandle() != nullptr && host->windowHandle()->isExposed()) {
+    // Without a window manager nothing minimises, and a Wayland compositor
+    // may ignore the request: the window is hidden instead (shown, the modal
+    // main window would keep the mouse from the capture window), and what it
+    // covered gets its time to repaint.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (host != nullptr && host->windowHandle() != nullptr &&
+        (host->windowHandle()->isExposed() || (wayland && host->isVisible()))) {
         host->hide();
         RunEventsFor(kStepAsideMs);
     }
-    CScreenShotWnd capture;
     return capture.RunCapture(App().screenWorkPicturePath);
 }
 

@@ -6,6 +6,8 @@
 
 namespace kelsor::jobs {
 
+class CScreenShotWnd;
+
 // The screen page of the main window. Its picture always comes from a
 // screen capture, started by Ctrl+2 or its upload button: the main window
 // steps aside, the user marks a rectangle, and the page comes back in front
@@ -23,8 +25,10 @@ public:
 
     // Steps the main window aside, runs a capture and, when it was finished,
     // shows the new picture with this page in front; the main window comes
-    // back either way. Nothing while a capture runs, nor without a screen to
-    // grab (one line on standard error says why).
+    // back either way; a finished capture that could not be written leaves
+    // the page as it was and says the file is damaged. Nothing while a
+    // capture runs, nor without a screen to grab (one line on standard error
+    // says why).
     void StartCapture();
     // Shows a captured picture (a missing file is ignored).
     void SetCapturedPicture(const std::wstring& path);
@@ -50,7 +54,7 @@ private:
     struct Job;
     static void RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness);
 
-    int RunCaptureAside();
+    int RunCaptureAside(CScreenShotWnd& capture);
     void BringPageToFront();
 
     bool m_hasPicture = false;

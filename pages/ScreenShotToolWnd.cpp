@@ -8,7 +8,8 @@ namespace kelsor::jobs {
 
 ui::LRESULT ScreenShotToolWnd::OnCreate() {
     const ui::LRESULT result = WindowImplBase::OnCreate();
-    if (QWidget* host = GetHWND()) {
+    QWidget* host = GetHWND();
+    if (host != nullptr && !m_embedded) {
         // Above the full-screen capture window, out of the window manager's
         // hands like it, and never active: the capture keeps the keyboard.
         host->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |

@@ -6,10 +6,14 @@ namespace kelsor::jobs {
 
 // The small toolbar under a capture's selection: "退出截图" sends 2139
 // (cancel) and "完成截图" 2140 (finish) to the capture window that owns it.
-// It floats above the capture window and never takes the focus from it.
+// It floats above the capture window and never takes the focus from it;
+// `embedded`, it is a child of the capture window instead (a Wayland client
+// cannot place a window of its own, but can place a child).
 class ScreenShotToolWnd : public ui::WindowImplBase {
 public:
-    explicit ScreenShotToolWnd(ui::CWindowWnd& owner) : m_owner(owner) {}
+    ScreenShotToolWnd(ui::CWindowWnd& owner, bool embedded)
+        : m_owner(owner), m_embedded(embedded) {}
+    bool Embedded() const { return m_embedded; }
 
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"ScreenShotToolWnd"; }
@@ -20,6 +24,7 @@ protected:
 
 private:
     ui::CWindowWnd& m_owner;
+    bool m_embedded = false;
 };
 
 }  // namespace kelsor::jobs

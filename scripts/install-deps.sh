@@ -15,6 +15,13 @@ PACKAGES=(
   fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils python3
   qt6-translations-l10n desktop-file-utils appstream
 )
+# The Wayland capture: the client's D-Bus and xkb names, and a headless sway
+# session with PipeWire and the desktop portal (wlr backend; the gtk backend
+# makes Debian's portal offer Screenshot) for its test.
+PACKAGES+=(
+  qt6-wayland libwayland-dev sway grim wtype dbus dbus-bin pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk util-linux
+)
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

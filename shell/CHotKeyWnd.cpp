@@ -1,5 +1,8 @@
 #include "shell/CHotKeyWnd.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include "app/AppContext.h"
 #include "notices/CommonDlg.h"
 #include "platform/ui/Controls.h"
@@ -52,6 +55,14 @@ std::wstring CHotKeyWnd::NotSavedText() {
     return L"已启用，但无法写入 config.ini，下次启动不再生效！";
 }
 
+std::wstring CHotKeyWnd::DesktopCommandHint() {
+    return L"请在桌面的键盘设置中为下面的命令设快捷键";
+}
+
+std::wstring CHotKeyWnd::DesktopCommandText(const std::wstring& command) {
+    return command + L"（已复制）";
+}
+
 std::wstring CHotKeyWnd::NoX11Text() {
     return L"没有 X 服务器，无法使用快捷键！";
 }
@@ -60,6 +71,12 @@ void CHotKeyWnd::InitWindow() {
     m_field = dynamic_cast<CLabelUI*>(m_PaintManager.FindControl(L"hotkeyfield"));
     m_tip = dynamic_cast<CLabelUI*>(m_PaintManager.FindControl(L"hotkeytip"));
     ShowKey(m_current, false);
+    if (!m_desktopCommand.empty()) {
+        if (auto* hint = dynamic_cast<CLabelUI*>(m_PaintManager.FindControl(L"hotkeyhint")))
+            hint->SetText(DesktopCommandHint());
+        SetTip(DesktopCommandText(m_desktopCommand));
+        QGuiApplication::clipboard()->setText(QString::fromStdWString(m_desktopCommand));
+    }
 }
 
 void CHotKeyWnd::ShowKey(const HotKey& key, bool recorded) {

@@ -22,6 +22,10 @@ public:
     CHotKeyWnd(const HotKey& current, Grab grab) : m_current(current), m_grab(std::move(grab)) {}
 
     const HotKey& Current() const { return m_current; }
+    // Where the desktop owns the keys (Wayland): the window names `command`
+    // for the desktop's keyboard settings and puts it on the clipboard. Set
+    // before Create.
+    void ShowDesktopCommand(const std::wstring& command) { m_desktopCommand = command; }
 
     // Texts of the window's tip line.
     static std::wstring NoModifierText();
@@ -29,6 +33,8 @@ public:
     static std::wstring TakenText(const HotKey& key);
     static std::wstring NoX11Text();
     static std::wstring NotSavedText();
+    static std::wstring DesktopCommandHint();
+    static std::wstring DesktopCommandText(const std::wstring& command);
 
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"HotKeyWnd"; }
@@ -47,6 +53,7 @@ private:
     HotKey m_current;
     Grab m_grab;
     std::optional<HotKey> m_recorded;
+    std::wstring m_desktopCommand;
     ui::CLabelUI* m_field = nullptr;
     ui::CLabelUI* m_tip = nullptr;
 };

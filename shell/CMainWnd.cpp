@@ -16,6 +16,7 @@
 #include "companion/Converter.h"
 #include "notices/CommonDlg.h"
 #include "pages/BatchOCRWnd.h"
+#include "pages/ScreenGrabPortal.h"
 #include "pages/ScreenOCRWnd.h"
 #include "platform/sys/Messages.h"
 #include "platform/sys/Process.h"
@@ -24,8 +25,10 @@
 #include "shell/CHotKeyWnd.h"
 #include "shell/CMainMenuWnd.h"
 #include "shell/CUserCenterInfoWnd.h"
+#include "shell/DesktopShortcut.h"
 #include "shell/MainWndRules.h"
 #include "shell/SinglePageLink.h"
+#include "shell/TrayIcon.h"
 
 #include "account/windows/AccountWindows.h"
 
@@ -144,6 +147,10 @@ void CMainWnd::InitWindow() {
     SetIcon(107);
     GetHWND()->setAcceptDrops(true);
     RegisterHotKey();
+    m_tray = std::make_unique<TrayIcon>(
+        GetHWND()->windowIcon(),
+        TrayIcon::Actions{[this] { CWindowWnd::PostMessage(WM_KSOCR_STARTCAPTURE, 0, 0); },
+                          [this] { BringToFront(); }, [this] { QuitFromTray(); }});
     FindControls();
     if (m_dirPath != nullptr)
         m_dirPath->SetText(App().customOutputFolder.get());
@@ -164,6 +171,16 @@ void CMainWnd::InitWindow() {
 void CMainWnd::RegisterHotKey() {
     m_hotKeyInUse = LoadHotKey(App().configPath);
     const std::wstring name = HotKeyName(m_hotKeyInUse);
+    if (jobs::IsWaylandSession()) {
+        // The desktop owns the keys: its GlobalShortcuts portal binds ours
+        // where it has one; everywhere "KelsorOCR --capture" can be bound in
+        // its keyboard settings.
+        m_desktopShortcut = std::make_unique<DesktopShortcut>(
+            QDBusConnection::sessionBus(),
+            [this] { PostMessage(WM_HOTKEY, static_cast<WPARAM>(kScreenCaptureHotKeyId), 0); });
+        m_desktopShortcut->Bind(m_hotKeyInUse);
+        return;
+    }
     const GlobalHotKey::Result result = m_hotKey.Register(m_hotKeyInUse, [this] {
         PostMessage(WM_HOTKEY, static_cast<WPARAM>(kScreenCaptureHotKeyId), 0);
     });
@@ -181,7 +198,22 @@ void CMainWnd::RegisterHotKey() {
 }
 
 void CMainWnd::OpenHotKeyWindow() {
-    CHotKeyWnd wnd(m_hotKeyInUse, [this](const HotKey& key) { return m_hotKey.Change(key); });
+    CHotKeyWnd wnd(m_hotKeyInUse, [this](const HotKey& key) {
+        if (m_desktopShortcut != nullptr) {
+            // The desktop may offer the key or choose another; ours is the
+            // preference.
+            m_desktopShortcut->Bind(key);
+            return m_desktopShortcut->state() == DesktopShortcut::State::kBound
+                       ? GlobalHotKey::Result::kRegistered
+                       : GlobalHotKey::Result::kNoX11;
+        }
+        return m_hotKey.Change(key);
+    });
+    if (m_desktopShortcut != nullptr &&
+        m_desktopShortcut->state() != DesktopShortcut::State::kBound) {
+        const std::wstring self = App().selfPath.empty() ? L"KelsorOCR" : App().selfPath;
+        wnd.ShowDesktopCommand(self + L" --capture");
+    }
     wnd.Create(GetHWND(), L"HotKeyWnd", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW);
     wnd.CenterWindow();
     // A press of the key in use while another is chosen starts no capture.
@@ -331,6 +363,11 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (wParam == static_cast<WPARAM>(kScreenCaptureHotKeyId) && !m_choosingHotKey)
                 OnScreenCaptureHotKey();
             break;
+        case WM_KSOCR_STARTCAPTURE:
+            // "KelsorOCR --capture", the launcher's action, the tray.
+            if (!m_choosingHotKey)
+                OnScreenCaptureHotKey();
+            break;
         case WM_MOUSEWHEEL:
             OnMouseWheel(wParam, lParam);
             break;
@@ -459,6 +496,21 @@ void CMainWnd::OnMouseWheel(WPARAM wParam, LPARAM lParam) {
 void CMainWnd::OnScreenCaptureHotKey() {
     if (ScreenOCRWnd* screenPage = ScreenPage())
         screenPage->StartCapture();
+}
+
+void CMainWnd::QuitFromTray() {
+    // Inside a dialog or a capture the windows are still in use: the user
+    // sees what holds the program instead.
+    QWidget* modal = QApplication::activeModalWidget();
+    const auto* screen = static_cast<ScreenOCRWnd*>(m_pages[kScreenPage]);
+    if ((modal != nullptr && modal != GetHWND()) || m_choosingHotKey ||
+        (screen != nullptr && screen->IsCapturing())) {
+        if (modal != nullptr)
+            modal->activateWindow();
+        return;
+    }
+    m_closing = true;
+    Close(1);
 }
 
 void CMainWnd::BringToFront() {

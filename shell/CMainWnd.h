@@ -12,7 +12,8 @@
 // The main window: title bar with the page tabs, the converter button and
 // the account area; the three pages as child windows; the output options;
 // the start and open-result buttons; the capture hot key (Ctrl+2 unless
-// the user chose another); dropped files; and
+// the user chose another; on Wayland the desktop's own shortcuts); the
+// panel icon; dropped files; and
 // the routing of the account windows. Other windows and worker threads talk
 // to it through the messages 2125-2154 and the process-wide main window
 // reference, which it sets while it exists.
@@ -25,6 +26,8 @@ namespace kelsor::shell {
 
 class CMainMenuWnd;
 class CUserCenterInfoWnd;
+class DesktopShortcut;
+class TrayIcon;
 
 class CMainWnd : public ui::WindowImplBase, public AccountWindowPort {
 public:
@@ -65,6 +68,10 @@ public:
     const HotKey& HotKeyInUse() const { return m_hotKeyInUse; }
     // The main menu's 设置快捷键: the capture key window, modal.
     void OpenHotKeyWindow();
+    // The panel icon (absent before the window is initialised).
+    TrayIcon* Tray() const { return m_tray.get(); }
+    // The desktop's own binding of the capture key; null outside Wayland.
+    DesktopShortcut* DesktopKey() const { return m_desktopShortcut.get(); }
 
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"Main"; }
@@ -92,6 +99,7 @@ private:
     void ShowPage(int index);
     void ShowStartRow(const StartRow& row, int state);
     void BringToFront();
+    void QuitFromTray();
     void OnMouseWheel(ui::WPARAM wParam, ui::LPARAM lParam);
     void OnScreenCaptureHotKey();
     void OnConverterFetched();
@@ -138,6 +146,8 @@ private:
     CUserCenterInfoWnd* m_userCenter = nullptr;
     ui::CWindowWnd* m_pages[3] = {nullptr, nullptr, nullptr};
     GlobalHotKey m_hotKey;
+    std::unique_ptr<DesktopShortcut> m_desktopShortcut;
+    std::unique_ptr<TrayIcon> m_tray;
     HotKey m_hotKeyInUse;
     bool m_choosingHotKey = false;
     // Set once the window is going away: messages that arrive while its

@@ -51,7 +51,7 @@ private:
 
 }  // namespace
 
-int RunKelsorOCR(int argc, char** argv) {
+int RunKelsorOCR(int argc, char** argv, bool capture) {
     // The locale's character set becomes the program's code page.
     std::setlocale(LC_ALL, "");
     InitHttpGlobal();
@@ -60,7 +60,12 @@ int RunKelsorOCR(int argc, char** argv) {
     platform::SingleInstanceGuard guard(L"KelsorOCRMutex");
     const auto role = guard.Acquire([&relay](unsigned int message) { relay.Deliver(message); });
     if (role == platform::SingleInstanceGuard::Role::kSecond) {
-        guard.SendToFirst(WM_KSOCR_BRINGTOFRONT);
+        if (!guard.SendToFirst(capture ? WM_KSOCR_STARTCAPTURE : WM_KSOCR_BRINGTOFRONT) &&
+            capture) {
+            // A desktop shortcut runs this without a terminal; still, say it.
+            std::fprintf(stderr, "KelsorOCR: the running KelsorOCR did not take the capture\n");
+            return 1;
+        }
         return 0;
     }
 
@@ -82,6 +87,9 @@ int RunKelsorOCR(int argc, char** argv) {
         mainWindow->Create(nullptr, L"KelsorOCR文字识别", ui::UI_WNDSTYLE_DIALOG & ~ui::WS_VISIBLE,
                            ui::WS_EX_WINDOWEDGE);
         mainWindow->CenterWindow();
+        // Started for a capture: it runs once the window's loop does.
+        if (capture)
+            mainWindow->PostMessage(WM_KSOCR_STARTCAPTURE, 0, 0);
         mainWindow->ShowModal();
         // Closed by its button it has deleted itself; a system close leaves
         // it to be released here.

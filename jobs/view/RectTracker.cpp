@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,8 +20,8 @@ namespace {
 // Esc are dropped, everything else goes on to its receiver.
 class TrackLoop : public QObject {
 public:
-    TrackLoop(RectTrackerBase& tracker, QWidget* window, const DragPlan& plan)
-        : m_tracker(tracker), m_window(window), m_plan(plan) {}
+    TrackLoop(RectTrackerBase& tracker, QWidget* window, const DragPlan& plan, bool grabbed)
+        : m_tracker(tracker), m_window(window), m_plan(plan), m_grabbed(grabbed) {}
 
     bool Run() {
         qApp->installEventFilter(this);
@@ -33,7 +34,7 @@ public:
         if (m_done) {
             return false;
         }
-        if (m_window.isNull() || QWidget::mouseGrabber() != m_window.data()) {
+        if (m_window.isNull() || (m_grabbed && QWidget::mouseGrabber() != m_window.data())) {
             Finish();  // the window lost the mouse capture
             return false;
         }
@@ -64,8 +65,14 @@ public:
                 m_tracker.OnButtonReleased();
                 Track(static_cast<QMouseEvent*>(event), true);
                 return true;
-            case QEvent::Hide:
             case QEvent::WindowDeactivate:
+                // A compositor may move the focus under a held button; the
+                // release still comes to the pressed window.
+                if (!m_grabbed) {
+                    return false;
+                }
+                [[fallthrough]];
+            case QEvent::Hide:
                 if (receiver == m_window.data() || receiver == m_window->window()) {
                     Finish();
                 }
@@ -116,6 +123,7 @@ private:
     QPointer<QWidget> m_window;
     DragPlan m_plan;
     QEventLoop m_loop;
+    bool m_grabbed = true;
     bool m_moved = false;
     bool m_done = false;
 };
@@ -209,11 +217,16 @@ bool RectTrackerBase::TrackDrag(int hit, QWidget* window, int x, int y) {
         return false;
     }
     const DragPlan plan = PlanDrag(hit, selection, x, y);
-    window->grabMouse();
-    if (QWidget::mouseGrabber() != window) {
-        return false;  // e.g. a hidden window cannot take the capture
+    // A Wayland client may grab only for popups; while the button is held
+    // the compositor sends the pointer to the pressed window anyway.
+    const bool implicitGrab = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (!implicitGrab) {
+        window->grabMouse();
+        if (QWidget::mouseGrabber() != window) {
+            return false;  // e.g. a hidden window cannot take the capture
+        }
     }
-    TrackLoop loop(*this, window, plan);
+    TrackLoop loop(*this, window, plan, !implicitGrab);
     const bool moved = loop.Run();
     if (QWidget::mouseGrabber() == window) {
         window->releaseMouse();

@@ -27,6 +27,7 @@ enum WindowMessage : unsigned int {
     WM_KSOCR_LOGGEDOUT = 2152,
     WM_KSOCR_AUTOLOGINREPLY = 2153,
     WM_KSOCR_CONVERTERFETCHED = 2154,
+    WM_KSOCR_STARTCAPTURE = 2155,  // "KelsorOCR --capture" -> main window
 };
 
 // Hot key identifier of Ctrl+2.

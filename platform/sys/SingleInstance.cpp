@@ -90,6 +90,10 @@ void SetTimeouts(int fd, int ms) {
 
 }  // namespace
 
+bool SingleInstanceGuard::IsAccepted(unsigned int message) {
+    return message == WM_KSOCR_BRINGTOFRONT || message == WM_KSOCR_STARTCAPTURE;
+}
+
 std::wstring SingleInstanceGuard::DefaultFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     struct stat st;
@@ -195,14 +199,14 @@ void SingleInstanceGuard::Listen() {
         }
         SetTimeouts(client, 1000);
         // Only our own user may talk to us, and only to bring the window to
-        // the front: any other number would reach the main window as one of
-        // its own messages.
+        // the front or start a capture: any other number would reach the
+        // main window as one of its own messages.
         ucred peer{};
         socklen_t peerLength = sizeof(peer);
         std::uint32_t message = 0;
         if (getsockopt(client, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) == 0 &&
             peer.uid == getuid() && ReadAll(client, &message, sizeof(message)) &&
-            message == WM_KSOCR_BRINGTOFRONT) {
+            IsAccepted(message)) {
             if (m_handler) {
                 m_handler(message);
             }

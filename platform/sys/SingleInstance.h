@@ -8,7 +8,8 @@
 // One running instance per user: the first instance holds an advisory lock
 // on "<name>.lock" and listens on the local socket "<name>.sock" in the
 // guard's folder. A later start finds the lock taken and hands its message
-// (2125, "bring to front") to the first instance over the socket. The kernel
+// (2125, "bring to front", or 2155, "start a capture") to the first
+// instance over the socket. The kernel
 // drops the lock when a process ends, so a crash leaves nothing that blocks
 // the next start; a leftover socket file is replaced by the next first
 // instance.
@@ -17,9 +18,9 @@ namespace kelsor::platform {
 class SingleInstanceGuard {
 public:
     // Called on the guard's listener thread for every message received (only
-    // 2125, "bring to front", is taken; anything else is dropped unanswered);
-    // the receiver hands it on to its own thread (e.g. posts it to the UI
-    // queue).
+    // 2125, "bring to front", and 2155, "start a capture", are taken;
+    // anything else is dropped unanswered); the receiver hands it on to its
+    // own thread (e.g. posts it to the UI queue).
     using MessageHandler = std::function<void(unsigned int message)>;
 
     enum class Role {
@@ -41,6 +42,9 @@ public:
     // up to `timeoutMs` while the first instance is still starting. Returns
     // whether the first instance took it.
     bool SendToFirst(unsigned int message, int timeoutMs = 3000);
+
+    // Whether a later start may ask the first instance for `message`.
+    static bool IsAccepted(unsigned int message);
 
     const std::string& lockPath() const { return m_lockPath; }
     const std::string& socketPath() const { return m_socketPath; }

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "FullDisk.h"
 #include "PageTestSupport.h"
 #include "pages/CScreenShotWnd.h"
 #include "pages/CaptureGeometry.h"
@@ -166,9 +167,15 @@ TEST_F(CaptureTest, ToolbarOfASelectionInTheBottomLeftCornerIsOnScreen) {
     EXPECT_EQ(QImage(QString::fromStdWString(target)).size(), QSize(40, 9));
 }
 
-TEST_F(CaptureTest, CancelledOrEmptyCapturesReturnZeroAndLeaveTheTargetAsItWas) {
+TEST_F(CaptureTest, CancelledEmptyOrUnwritableCapturesReturnZeroAndLeaveTheTargetAsItWas) {
     UseScreen(1.0, {0, 0});
     const std::map<std::string, std::function<void(CScreenShotWnd&)>> ways = {
+        {"finish on a full disk",
+         [](CScreenShotWnd&) {
+             Drag({100, 100}, {300, 250});
+             test::FullDisk full(512);
+             DoubleClick({200, 175});
+         }},
         {"Esc", [](CScreenShotWnd&) { PressEscape(); }},
         {"Esc after a selection",
          [](CScreenShotWnd&) {
@@ -191,6 +198,7 @@ TEST_F(CaptureTest, CancelledOrEmptyCapturesReturnZeroAndLeaveTheTargetAsItWas) 
         const std::string before = pagetest::ReadBytes(target);
         CScreenShotWnd capture;
         EXPECT_EQ(Capture(capture, target, [&] { act(capture); }), 0);
+        EXPECT_EQ(capture.SaveFailed(), name == "finish on a full disk");
         EXPECT_EQ(pagetest::ReadBytes(target), before);
         EXPECT_FALSE(pagetest::Exists(target + L".part"));
     }

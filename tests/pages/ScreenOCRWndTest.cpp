@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <future>
 
+#include "FullDisk.h"
 #include "PageTestSupport.h"
 #include "app/AppContext.h"
 #include "cloud/RecognizePictureText.h"
@@ -221,6 +222,21 @@ TEST_F(ScreenPageTest, ARecognitionOvertakenByANewCaptureOnlyWritesItsFile) {
     EXPECT_EQ(std::count(messages.begin(), messages.end(), kDone), 0);
     EXPECT_FALSE(Visible(L"ocrtextarea"));
     EXPECT_EQ(messages.back(), kReady);
+}
+
+TEST_F(ScreenPageTest, ACaptureThatCannotBeWrittenLeavesThePageAsItWasAndSaysSo) {
+    Capture();
+    const std::string before = ReadBytes(App().screenWorkPicturePath);
+    messages.clear();
+    {
+        test::FullDisk full(512);
+        Capture();
+    }
+    EXPECT_EQ(notices, (std::vector<std::wstring>{L"很抱歉，该文件已损坏！"}));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(ReadBytes(App().screenWorkPicturePath), before);
+    EXPECT_TRUE(main->GetHWND()->isVisible());
+    EXPECT_TRUE(page->View()->GetHWND()->isVisible());
 }
 
 TEST_F(ScreenPageTest, FailedRecognitionResetsThePageAndSaysSo) {

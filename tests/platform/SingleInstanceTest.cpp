@@ -68,11 +68,12 @@ TEST(SingleInstance, SecondStartDeliversBringToFront) {
     EXPECT_EQ(inbox.waitFor(2), (std::vector<unsigned int>{2125, 2125}));
 
     // Any other number would pass for one of the main window's own messages.
-    for (unsigned int other : {0u, 2124u, 2141u, 2152u, 0xFFFFFFFFu}) {
+    for (unsigned int other : {0u, 2124u, 2141u, 2152u, 2154u, 2156u, 0xFFFFFFFFu}) {
         EXPECT_FALSE(second.SendToFirst(other)) << other;
     }
     EXPECT_TRUE(second.SendToFirst(kelsor::WM_KSOCR_BRINGTOFRONT));
-    EXPECT_EQ(inbox.waitFor(3), (std::vector<unsigned int>{2125, 2125, 2125}));
+    EXPECT_TRUE(second.SendToFirst(kelsor::WM_KSOCR_STARTCAPTURE));
+    EXPECT_EQ(inbox.waitFor(4), (std::vector<unsigned int>{2125, 2125, 2125, 2155}));
 }
 
 TEST(SingleInstance, LeftoversOfACrashDoNotBlockTheNextStart) {

@@ -228,7 +228,7 @@ int StackIndex(xcb_connection_t* c, xcb_window_t window) {
 
 // `settings` come first, so they win over the same names further on.
 pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out,
-                   std::vector<std::string> settings = {}) {
+                   std::vector<std::string> settings = {}, const char* argument = nullptr) {
     std::vector<std::string> env = std::move(settings);
     for (std::string setting :
          {"XDG_RUNTIME_DIR=" + dir.file("run"), "XDG_DATA_HOME=" + dir.file("data"),
@@ -247,7 +247,8 @@ pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out,
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::string program = KELSOR_PROGRAM_PATH;
-    char* argv[] = {program.data(), nullptr};
+    std::string given = argument != nullptr ? argument : "";
+    char* argv[] = {program.data(), argument != nullptr ? given.data() : nullptr, nullptr};
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -375,6 +376,18 @@ TEST(ProgramX11, SecondStartBringsTheRunningWindowToTheFrontAndExitsZero) {
     EXPECT_EQ(WaitExit(second), 0);
     EXPECT_TRUE(WaitFor([&] { return StackIndex(c, mainWindow) > StackIndex(c, cover); }))
         << "the running window did not come to the front";
+
+    // "KelsorOCR --capture" (a desktop's shortcut, the launcher's action)
+    // starts a capture in the running one; Esc ends it.
+    second = StartProgram(dir, dir.file("capture.out"), {}, "--capture");
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(WaitExit(second), 0);
+    EXPECT_EQ(std::system("timeout 30 xdotool search --sync --onlyvisible --name '^ScreenShotWnd$' "
+                          ">/dev/null && sleep 0.3 && xdotool key Escape"),
+              0)
+        << kelsor::test::ReadFile(dir.file("first.out"));
+    EXPECT_TRUE(WaitFor([&] { return StackIndex(c, mainWindow) > StackIndex(c, cover); }))
+        << "the main window did not come back after the capture";
 
     // A start that opened no account window has not started the web engine,
     // nor even mapped its library; one that opened no picture has not mapped
