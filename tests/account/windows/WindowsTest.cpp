@@ -25,12 +25,8 @@ namespace {
 
 class AccountWindowsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        s_server = new LoopbackServer;
-        ServeTestPages(s_server->Http());
-        s_server->Start();
-    }
-    static void TearDownTestSuite() { delete s_server; }
+    static void SetUpTestSuite() { s_server = StartTestPages(); }
+    static void TearDownTestSuite() { s_server.reset(); }
 
     void SetUp() override {
         m_folder = fs::temp_directory_path() / ("kelsor-accwnd-" + std::to_string(::getpid()));
@@ -68,13 +64,13 @@ protected:
         EXPECT_TRUE(host->isEnabled());
     }
 
-    static LoopbackServer* s_server;
+    static std::unique_ptr<LoopbackServer> s_server;
     std::wstring m_origin;
     fs::path m_folder;
     std::unique_ptr<TestMainWnd> m_main;
 };
 
-LoopbackServer* AccountWindowsTest::s_server = nullptr;
+std::unique_ptr<LoopbackServer> AccountWindowsTest::s_server;
 
 TEST_F(AccountWindowsTest, RegisterLoginWindowRunsModallyUntilItsCloseButton) {
     int code = -1;

@@ -103,6 +103,8 @@ platform::WebView* ViewOn(AccountWindowKind kind, const std::wstring& title);
 // Serves pages titled with their own path; a path ending in "/links" carries
 // the links of the navigation tests.
 void ServeTestPages(httplib::Server& http);
+// A loopback server of those pages, started.
+std::unique_ptr<LoopbackServer> StartTestPages();
 
 // Prepares the process once: skin archive, App() texts and URLs for `origin`,
 // session file in a fresh folder, signed out, saveSession true.
