@@ -211,8 +211,7 @@ TEST_F(BridgeTest, QQFlowThroughBindPhone) {
     for (const auto& r : {show1, back, show2, bind, stray, signIn})
         EXPECT_EQ(r->value, L"S:0");
     EXPECT_TRUE(CurrentUser().loggedIn);
-    EXPECT_NE(std::find(m_main->handled.begin(), m_main->handled.end(), 2149u),
-              m_main->handled.end());
+    EXPECT_TRUE(m_main->Handled(2149u));
 }
 
 TEST_F(BridgeTest, WeChatFlowAndThirdPartySignIn) {

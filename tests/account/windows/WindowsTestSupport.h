@@ -6,6 +6,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -51,6 +52,9 @@ public:
 
     std::vector<std::wstring> signedIn;
     std::vector<ui::UINT> handled;
+    bool Handled(ui::UINT message) const {
+        return std::find(handled.begin(), handled.end(), message) != handled.end();
+    }
 
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"Main"; }
