@@ -15,10 +15,22 @@ std::function<void()>& ScreenDeleteAction() {
     return action;
 }
 
+// Runs `single` on the single page, or the screen page's `screen` action,
+// as the owner code says.
+void ActOn(int ownerCode, void (SingleOCRWnd::*single)(), const std::function<void()>& screen) {
+    if (ownerCode == kOwnerSinglePage) {
+        if (SingleOCRWnd* page = GetSingleOCRPage()) {
+            (page->*single)();
+        }
+    } else if (ownerCode == kOwnerScreenPage && screen) {
+        screen();
+    }
+}
+
 }  // namespace
 
 void PictureButtonWnd::InitWindow() {
-    m_button = dynamic_cast<ui::CButtonUI*>(m_PaintManager.FindControl(ButtonName()));
+    m_button = dynamic_cast<ui::CButtonUI*>(m_PaintManager.FindControl(m_name));
 }
 
 void PictureButtonWnd::OnClick(ui::TNotifyUI& msg) {
@@ -32,13 +44,7 @@ void UploadBtn::SetScreenAction(std::function<void()> action) {
 }
 
 void UploadBtn::Act() {
-    if (OwnerCode() == kOwnerSinglePage) {
-        if (SingleOCRWnd* page = GetSingleOCRPage()) {
-            page->ChoosePicture();
-        }
-    } else if (OwnerCode() == kOwnerScreenPage && ScreenUploadAction()) {
-        ScreenUploadAction()();
-    }
+    ActOn(OwnerCode(), &SingleOCRWnd::ChoosePicture, ScreenUploadAction());
 }
 
 void DeleteBtn::SetScreenAction(std::function<void()> action) {
@@ -46,13 +52,7 @@ void DeleteBtn::SetScreenAction(std::function<void()> action) {
 }
 
 void DeleteBtn::Act() {
-    if (OwnerCode() == kOwnerSinglePage) {
-        if (SingleOCRWnd* page = GetSingleOCRPage()) {
-            page->Reset();
-        }
-    } else if (OwnerCode() == kOwnerScreenPage && ScreenDeleteAction()) {
-        ScreenDeleteAction()();
-    }
+    ActOn(OwnerCode(), &SingleOCRWnd::Reset, ScreenDeleteAction());
 }
 
 }  // namespace kelsor::jobs

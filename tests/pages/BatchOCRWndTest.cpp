@@ -87,11 +87,7 @@ protected:
         CurrentUser().loggedIn = true;
 
         ui::ModalSeam::Enable();
-        ui::ModalSeam::SetObserver([this](ui::CWindowWnd& wnd) {
-            auto& dlg = dynamic_cast<ui::WindowImplBase&>(wnd);
-            ui::CControlUI* text = dlg.PaintManager().FindControl(L"msgtext");
-            notices.push_back(text != nullptr ? text->GetText() : L"<no text>");
-        });
+        uitest::RecordNotices(notices);
         main = new pagetest::MainWindowStub();
         main->Create(nullptr, L"KelsorOCR文字识别", ui::UI_WNDSTYLE_DIALOG, 0, 0, 0, 1120, 630);
         main->ShowWindow(true);
@@ -475,9 +471,7 @@ namespace {
 TEST_F(BatchPageTest, ListRunsThroughTheServiceRowByRow) {
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(root),
-                                      {"--engine", "tesseract"}, error))
-        << error;
+    ASSERT_TRUE(pagetest::StartTesseractService(service, root, error)) << error;
 
     const std::wstring folder = Folder(L"run");
     const QImage blank = pagetest::TwoColourPicture(200, 120, Qt::white, Qt::white);
@@ -552,9 +546,7 @@ TEST_F(BatchPageTest, ListRunsThroughTheServiceRowByRow) {
 TEST_F(BatchPageTest, EveryPictureFormIsRecognised) {
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(root),
-                                      {"--engine", "tesseract"}, error))
-        << error;
+    ASSERT_TRUE(pagetest::StartTesseractService(service, root, error)) << error;
     const std::wstring folder = Folder(L"forms");
     ASSERT_TRUE(test::WritePictureForms(WideToAnsi(folder), error)) << error;
     ui::FileDialog::SetNextFileNames({folder});
@@ -576,9 +568,7 @@ TEST_F(BatchPageTest, EveryPictureFormIsRecognised) {
 TEST_F(BatchPageTest, SameNamedPicturesKeepTheirOwnResults) {
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(root),
-                                      {"--engine", "tesseract"}, error))
-        << error;
+    ASSERT_TRUE(pagetest::StartTesseractService(service, root, error)) << error;
     const std::wstring one = TextPicture(Folder(L"sub1") + L"p.png", {"FROM FOLDER ONE"});
     const std::wstring two = TextPicture(Folder(L"sub2") + L"p.png", {"FROM FOLDER TWO"});
     page->AddPaths({one, two});

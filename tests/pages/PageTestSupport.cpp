@@ -58,11 +58,7 @@ PageFixture::PageFixture() {
     App().formatType = FormatPriority;
 
     ui::ModalSeam::Enable();
-    ui::ModalSeam::SetObserver([this](ui::CWindowWnd& wnd) {
-        auto& dlg = dynamic_cast<ui::WindowImplBase&>(wnd);
-        ui::CControlUI* text = dlg.PaintManager().FindControl(L"msgtext");
-        notices.push_back(text != nullptr ? text->GetText() : L"<no text>");
-    });
+    uitest::RecordNotices(notices);
 
     main = new MainWindowStub();
     main->Create(nullptr, L"KelsorOCR文字识别", ui::UI_WNDSTYLE_DIALOG, 0, 0, 0, 1120, 630);
@@ -115,6 +111,12 @@ bool PageFixture::WaitForMessage(unsigned message, std::chrono::milliseconds wit
             return false;
         },
         within);
+}
+
+bool StartTesseractService(test::LocalService& service, const std::wstring& root,
+                           std::string& error) {
+    return service.StartSignedIn(KELSOR_SERVER_EXE, QString::fromStdWString(root).toStdString(),
+                                 {"--engine", "tesseract"}, error);
 }
 
 std::wstring PageFixture::Folder(const std::wstring& name) const {

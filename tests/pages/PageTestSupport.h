@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "EventWaits.h"
+#include "LocalService.h"
 #include "UiTestSupport.h"
 #include "pages/SingleOCRWnd.h"
 
@@ -25,6 +26,10 @@ bool SavePicture(const QImage& image, const std::wstring& path);
 QImage TwoColourPicture(int width, int height, QColor left, QColor right);
 std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
+// Starts kelsor-server signed in, its data under root, on the Tesseract
+// engine (quick to load, enough for printed test text).
+bool StartTesseractService(test::LocalService& service, const std::wstring& root,
+                           std::string& error);
 
 class MainWindowStub : public ui::WindowImplBase {
 public:

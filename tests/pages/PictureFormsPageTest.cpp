@@ -23,9 +23,7 @@ constexpr unsigned kReady = 2130, kDone = 2132;
 TEST_F(PictureFormsPageTest, EveryFormIsPickedAndTheTransparentOneReadOnWhite) {
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(root),
-                                      {"--engine", "tesseract"}, error))
-        << error;
+    ASSERT_TRUE(StartTesseractService(service, root, error)) << error;
     const std::wstring folder = Folder(L"forms");
     ASSERT_TRUE(test::WritePictureForms(WideToAnsi(folder), error)) << error;
     // As a user picks: the page's own button first, then the upload button

@@ -23,10 +23,7 @@ class RealRecognitionTest : public ::testing::Test, public PageFixture {};
 TEST_F(RealRecognitionTest, PictureToTextThroughTheLocalService) {
     test::LocalService service;
     std::string error;
-    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE,
-                                      QString::fromStdWString(root).toStdString(),
-                                      {"--engine", "tesseract"}, error))
-        << error;
+    ASSERT_TRUE(StartTesseractService(service, root, error)) << error;
 
     const std::wstring picture = Folder(L"scan") + L"page 1.png";
     ASSERT_TRUE(SavePicture(test::LargeTextPicture({QStringLiteral("Hello World"),

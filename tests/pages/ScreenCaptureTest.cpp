@@ -18,6 +18,7 @@
 using namespace kelsor;
 using kelsor::jobs::CScreenShotWnd;
 using kelsor::jobs::TrackRect;
+using kelsor::uitest::Near;
 
 namespace {
 
@@ -91,11 +92,6 @@ int Capture(CScreenShotWnd& capture, const std::wstring& target, const std::func
         act();
     });
     return capture.RunCapture(target);
-}
-
-bool Near(QRgb a, QColor b) {
-    return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
-           std::abs(qBlue(a) - b.blue()) < 40;
 }
 
 class CaptureTest : public ::testing::Test {

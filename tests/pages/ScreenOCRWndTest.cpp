@@ -79,10 +79,7 @@ protected:
         App().useCustomOutputFolder = 0;
         App().formatType = FormatPriority;
         ui::ModalSeam::Enable();
-        ui::ModalSeam::SetObserver([this](ui::CWindowWnd& wnd) {
-            auto& dlg = dynamic_cast<ui::WindowImplBase&>(wnd);
-            notices.push_back(dlg.PaintManager().FindControl(L"msgtext")->GetText());
-        });
+        uitest::RecordNotices(notices);
         // The main window's layout, recording the screen page's messages.
         main = new uitest::LayoutWindow(L"mainwnd.xml");
         main->onMessage = [this](ui::UINT msg) {

@@ -17,13 +17,9 @@ using kelsor::test::HoverAt;
 using kelsor::test::MoveTo;
 using kelsor::test::PressAt;
 using kelsor::test::ReleaseAt;
+using kelsor::uitest::Near;
 
 namespace {
-
-bool Near(QRgb a, QColor b) {
-    return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
-           std::abs(qBlue(a) - b.blue()) < 40;
-}
 
 class ViewTest : public ::testing::Test, public PageFixture {
 protected:

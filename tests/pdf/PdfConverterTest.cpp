@@ -31,9 +31,8 @@ class PdfConverterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         uitest::EnsureApp();
-        ASSERT_TRUE(m_fixture.WriteDemoSession());
         std::string error;
-        ASSERT_TRUE(m_fixture.StartServer(error, {"--engines", "1"})) << error;
+        ASSERT_TRUE(m_fixture.StartSignedIn(error, {"--engines", "1"})) << error;
         tools::BuildToolContext();
         m_window = std::make_unique<PdfConverWnd>(
             &NewCloudRecognizer, PageReading{QStringLiteral(KELSOR_PDF_CONVERTER)});

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QColor>
 #include <QString>
 #include <QStringList>
+#include <cstdlib>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/ui/UiLib.h"
 #include "skin/SkinData.h"
@@ -36,6 +40,23 @@ inline void EnsureApp() {
         new QApplication(argc, argv);
         kelsor::ui::CPaintManagerUI::SetInstance(nullptr);
         kelsor::skin::Install();
+    });
+}
+
+// A pixel within 40 of a colour in each channel: what a screen grab or a
+// scaled view keeps of a painted colour.
+inline bool Near(QRgb a, QColor b) {
+    return std::abs(qRed(a) - b.red()) < 40 && std::abs(qGreen(a) - b.green()) < 40 &&
+           std::abs(qBlue(a) - b.blue()) < 40;
+}
+
+// Arms the modal seam's observer to record the text of each notice shown
+// ("<no text>" for a modal window without one).
+inline void RecordNotices(std::vector<std::wstring>& notices) {
+    kelsor::ui::ModalSeam::SetObserver([&notices](kelsor::ui::CWindowWnd& wnd) {
+        auto& dlg = dynamic_cast<kelsor::ui::WindowImplBase&>(wnd);
+        kelsor::ui::CControlUI* text = dlg.PaintManager().FindControl(L"msgtext");
+        notices.push_back(text != nullptr ? text->GetText() : L"<no text>");
     });
 }
 

@@ -25,9 +25,8 @@ struct OcrRun {
 class OcrCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_fixture.WriteDemoSession());
         std::string error;
-        ASSERT_TRUE(m_fixture.StartServer(error)) << error;
+        ASSERT_TRUE(m_fixture.StartSignedIn(error)) << error;
         fs::create_directories(Work());
     }
 

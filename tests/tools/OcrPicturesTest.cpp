@@ -18,9 +18,8 @@ namespace {
 class OcrPicturesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_fixture.WriteDemoSession());
         std::string error;
-        ASSERT_TRUE(m_fixture.StartServer(error)) << error;
+        ASSERT_TRUE(m_fixture.StartSignedIn(error)) << error;
     }
     int Ocr(const std::string& arguments, std::string& output) const {
         return m_fixture.Run("kelsor-ocr", arguments, output);

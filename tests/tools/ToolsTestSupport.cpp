@@ -41,6 +41,14 @@ bool ToolsFixture::WriteDemoSession() const {
            0;
 }
 
+bool ToolsFixture::StartSignedIn(std::string& error, const std::vector<std::string>& engine) {
+    if (!WriteDemoSession()) {
+        error = "the demo session could not be written";
+        return false;
+    }
+    return StartServer(error, engine);
+}
+
 std::string ToolsFixture::apiHost() const {
     return !m_apiHostOverride.empty() ? m_apiHostOverride
                                       : "api.kelsor.localhost:" + std::to_string(m_accountPort);

@@ -22,6 +22,10 @@ public:
     // Saves the demo account's session the way scripts/run.sh does; call it
     // before StartServer, while the server's data is free.
     bool WriteDemoSession() const;
+    // WriteDemoSession, then StartServer: the server with the demo account
+    // signed in.
+    bool StartSignedIn(std::string& error, const std::vector<std::string>& engine = {
+                                               "--engine", "tesseract", "--engines", "1"});
     void StopServer();
 
     // Runs a program of the client's folder with `arguments` and this

@@ -6,6 +6,8 @@
 #include <opencv2/freetype.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "server/ppocr/eval/EvalSet.h"
+
 namespace kelsor::server::ppocr {
 namespace {
 
@@ -290,11 +292,7 @@ bool BuildColumnPages(int count, std::vector<ColumnPage>& pages, std::string& er
 }
 
 std::string ColumnReference(const ColumnPage& page) {
-    std::string text;
-    for (const auto& line : page.lines) {
-        text += line + "\n";
-    }
-    return text;
+    return LinesText(page.lines);
 }
 
 BreakCount CountParagraphBreaks(const ColumnPage& page, const std::string& editedText) {

@@ -284,12 +284,16 @@ bool BuildVerticalSet(const std::vector<std::string>& chinese, int count,
     return true;
 }
 
-std::string ReferenceText(const EvalSample& sample) {
+std::string LinesText(const std::vector<std::string>& lines) {
     std::string text;
-    for (const auto& line : sample.lines) {
+    for (const auto& line : lines) {
         text += line + "\n";
     }
     return text;
+}
+
+std::string ReferenceText(const EvalSample& sample) {
+    return LinesText(sample.lines);
 }
 
 std::string RecognisedText(const std::vector<TextBlock>& lines) {

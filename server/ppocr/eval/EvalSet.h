@@ -54,6 +54,8 @@ bool BuildVerticalSet(const std::vector<std::string>& chinese, int count,
 // The ground truth and the recognised lines as text, one line each, for
 // CountErrors.
 std::string ReferenceText(const EvalSample& sample);
+// Lines as text, each ended by a newline (the form CountErrors compares).
+std::string LinesText(const std::vector<std::string>& lines);
 std::string RecognisedText(const std::vector<TextBlock>& lines);
 
 }  // namespace kelsor::server::ppocr

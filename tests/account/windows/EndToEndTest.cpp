@@ -9,13 +9,12 @@
 #include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFont>
 #include <QImage>
-#include <QPainter>
 #include <QWidget>
 #include <filesystem>
 #include <regex>
 
+#include "RenderText.h"
 #include "WindowsTestSupport.h"
 #include "account/Session.h"
 #include "account/UserInfo.h"
@@ -175,18 +174,9 @@ TEST_F(EndToEndTest, SignInOnThePagesThenRecogniseAndSignInAgain) {
     const std::wstring userid = CurrentUser().userid;
 
     // The credentials from the page reach the cloud: a recognition succeeds.
-    QImage picture(640, 160, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    {
-        QPainter painter(&picture);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(64);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("KELSOR 2026"));
-    }
     const fs::path picturePath = m_folder / "client" / "words.png";
-    ASSERT_TRUE(picture.save(QString::fromStdString(picturePath.string())));
+    ASSERT_TRUE(
+        kelsor::test::RenderTextPicture({"KELSOR 2026"}, 64, picturePath.string(), "DejaVu Sans"));
     const std::string recognised = RecognizePictureText(FormatPriority, picturePath.wstring());
     EXPECT_NE(recognised.find("KELSOR"), std::string::npos) << recognised;
 

@@ -28,9 +28,7 @@ const std::wstring kRecord = UserRecord(L"9", L"小凯", L"13900139000");
 class MainWindowRoutingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_server.reset(new LoopbackServer);
-        ServeTestPages(m_server->Http());
-        m_server->Start();
+        m_server = StartTestPages();
         m_folder = fs::temp_directory_path() / ("kelsor-accmain-" + std::to_string(::getpid()));
         fs::create_directories(m_folder / "bin");
         StartupInputs in;
@@ -78,6 +76,10 @@ TEST_F(MainWindowRoutingTest, SignInAndWindowChangesGoThroughTheMainWindow) {
         return ViewOn(Kind::BindCellPhone,
                       L"/index/account/bindphone/pro/ocr/ver/1.2.3.4/channel/10001/uid/wx-3");
     };
+    // A page of the stand-in site (its origin is the blank page's).
+    const auto onSite = [](const std::wstring& path) {
+        return App().blankPageUrl.substr(0, App().blankPageUrl.find(L"/index")) + path;
+    };
     std::shared_ptr<ScriptResult> r1, r2, r3, r4;
     int quiet = 0;
     Scenario s;
@@ -97,10 +99,7 @@ TEST_F(MainWindowRoutingTest, SignInAndWindowChangesGoThroughTheMainWindow) {
     s.Then(
         "login page from 2141", [&] { return login() != nullptr; },
         [&] {
-            r2 = EvalAsync(
-                login(), WkCall({L"registerlogin", L"qqloginshow",
-                                 App().blankPageUrl.substr(0, App().blankPageUrl.find(L"/index")) +
-                                     qqPath}));
+            r2 = EvalAsync(login(), WkCall({L"registerlogin", L"qqloginshow", onSite(qqPath)}));
         });
     s.Then(
         "QQ page", [&] { return qq() != nullptr; },
@@ -109,10 +108,7 @@ TEST_F(MainWindowRoutingTest, SignInAndWindowChangesGoThroughTheMainWindow) {
         "login page after 2146",
         [&] { return login() != nullptr && FindAccountWindow(Kind::QQLogin) == nullptr; },
         [&] {
-            r3 = EvalAsync(
-                login(), WkCall({L"registerlogin", L"wechatloginshow",
-                                 App().blankPageUrl.substr(0, App().blankPageUrl.find(L"/index")) +
-                                     wxPath}));
+            r3 = EvalAsync(login(), WkCall({L"registerlogin", L"wechatloginshow", onSite(wxPath)}));
         });
     s.Then(
         "WeChat page", [&] { return wx() != nullptr; },

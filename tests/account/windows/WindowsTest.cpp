@@ -25,12 +25,8 @@ namespace {
 
 class AccountWindowsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        s_server = new LoopbackServer;
-        ServeTestPages(s_server->Http());
-        s_server->Start();
-    }
-    static void TearDownTestSuite() { delete s_server; }
+    static void SetUpTestSuite() { s_server = StartTestPages(); }
+    static void TearDownTestSuite() { s_server.reset(); }
 
     void SetUp() override {
         m_folder = fs::temp_directory_path() / ("kelsor-accwnd-" + std::to_string(::getpid()));
@@ -68,13 +64,21 @@ protected:
         EXPECT_TRUE(host->isEnabled());
     }
 
-    static LoopbackServer* s_server;
+    // Clicks the window's close button: its page goes at once.
+    static void CloseByButton(Kind kind) {
+        CAccountWnd* window = FindAccountWindow(kind);
+        ASSERT_NE(window, nullptr);
+        window->ClickControl(L"closebtn");
+        EXPECT_FALSE(window->Web().view->IsShown());
+    }
+
+    static std::unique_ptr<LoopbackServer> s_server;
     std::wstring m_origin;
     fs::path m_folder;
     std::unique_ptr<TestMainWnd> m_main;
 };
 
-LoopbackServer* AccountWindowsTest::s_server = nullptr;
+std::unique_ptr<LoopbackServer> AccountWindowsTest::s_server;
 
 TEST_F(AccountWindowsTest, RegisterLoginWindowRunsModallyUntilItsCloseButton) {
     int code = -1;
@@ -125,25 +129,21 @@ TEST_F(AccountWindowsTest, LoadingAnimationUntilThePageIsReady) {
 
 TEST_F(AccountWindowsTest, QQCloseButtonReturnsToAFreshLoginWindow) {
     const std::wstring qqPath = L"/index/account/qqlogin/pro/ocr/ver/1.2.3.4/channel/10001";
-    CAccountWnd* qqWindow = nullptr;
     Scenario s;
     s.Then(
         "QQ page shown", [&] { return ViewOn(Kind::QQLogin, qqPath) != nullptr; },
         [&] {
             ExpectWindow(Kind::QQLogin, L"QQ登陆页面", L"CQQLoginWnd", QSize(670, 440),
                          QRect(10, 38, 650, 392), L"QQLoginWnd");
-            qqWindow = FindAccountWindow(Kind::QQLogin);
-            qqWindow->ClickControl(L"closebtn");
-            // The page goes at once; the window waits for the main window.
-            EXPECT_FALSE(qqWindow->Web().view->IsShown());
+            CloseByButton(Kind::QQLogin);
+            // The window waits for the main window.
             EXPECT_NE(FindAccountWindow(Kind::QQLogin), nullptr);
         });
     s.Then(
         "login page shown", [] { return ViewOn(Kind::RegisterLogin, kLoginPath) != nullptr; },
         [] { EXPECT_EQ(FindAccountWindow(Kind::QQLogin), nullptr); });
     EXPECT_EQ(s.Run([&] { OpenQQLoginWindow(m_main.get(), m_origin + qqPath); }), "");
-    EXPECT_NE(std::find(m_main->handled.begin(), m_main->handled.end(), 2146u),
-              m_main->handled.end());
+    EXPECT_TRUE(m_main->Handled(2146u));
 }
 
 TEST_F(AccountWindowsTest, WeChatCloseButtonReturnsToTheLoginWindow) {
@@ -154,14 +154,11 @@ TEST_F(AccountWindowsTest, WeChatCloseButtonReturnsToTheLoginWindow) {
         [&] {
             ExpectWindow(Kind::WeChatLogin, L"微信登陆页面", L"CWeChatLoginWnd", QSize(322, 471),
                          QRect(1, 30, 320, 440), L"WeChatLoginWnd");
-            CAccountWnd* window = FindAccountWindow(Kind::WeChatLogin);
-            window->ClickControl(L"closebtn");
-            EXPECT_FALSE(window->Web().view->IsShown());
+            CloseByButton(Kind::WeChatLogin);
         });
     s.Then("login page shown", [] { return ViewOn(Kind::RegisterLogin, kLoginPath) != nullptr; });
     EXPECT_EQ(s.Run([&] { OpenWeChatLoginWindow(m_main.get(), m_origin + wxPath); }), "");
-    EXPECT_NE(std::find(m_main->handled.begin(), m_main->handled.end(), 2148u),
-              m_main->handled.end());
+    EXPECT_TRUE(m_main->Handled(2148u));
 }
 
 TEST_F(AccountWindowsTest, BindPhoneCloseButtonReopensNothing) {
@@ -186,8 +183,7 @@ TEST_F(AccountWindowsTest, BindPhoneCloseButtonReopensNothing) {
     });
     EXPECT_EQ(s.Run([&] { code = OpenBindCellPhoneWindow(m_main.get()); }), "");
     EXPECT_EQ(code, 1);
-    EXPECT_NE(std::find(m_main->handled.begin(), m_main->handled.end(), 2150u),
-              m_main->handled.end());
+    EXPECT_TRUE(m_main->Handled(2150u));
 }
 
 TEST_F(AccountWindowsTest, MainWindowMessagesAndCloseCodes) {

@@ -51,6 +51,13 @@ void ServeTestPages(httplib::Server& http) {
     });
 }
 
+std::unique_ptr<LoopbackServer> StartTestPages() {
+    auto server = std::make_unique<LoopbackServer>();
+    ServeTestPages(server->Http());
+    server->Start();
+    return server;
+}
+
 TestMainWnd::TestMainWnd() {
     Create(nullptr, L"KelsorOCR文字识别", 0, 0);
     MoveWindow(40, 30, 1120, 720);

@@ -6,6 +6,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -51,6 +52,9 @@ public:
 
     std::vector<std::wstring> signedIn;
     std::vector<ui::UINT> handled;
+    bool Handled(ui::UINT message) const {
+        return std::find(handled.begin(), handled.end(), message) != handled.end();
+    }
 
 protected:
     ui::CDuiString GetWindowClassName() const override { return L"Main"; }
@@ -103,6 +107,8 @@ platform::WebView* ViewOn(AccountWindowKind kind, const std::wstring& title);
 // Serves pages titled with their own path; a path ending in "/links" carries
 // the links of the navigation tests.
 void ServeTestPages(httplib::Server& http);
+// A loopback server of those pages, started.
+std::unique_ptr<LoopbackServer> StartTestPages();
 
 // Prepares the process once: skin archive, App() texts and URLs for `origin`,
 // session file in a fresh folder, signed out, saveSession true.

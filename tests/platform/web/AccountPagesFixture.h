@@ -100,6 +100,15 @@ protected:
         return Js(L"document.getElementById('" + id + L"').textContent");
     }
 
+    // Types `text` into `id`, clicks `button` and gives the message the page
+    // shows at once.
+    std::wstring Submit(const std::wstring& id, const std::wstring& text,
+                        const std::wstring& button) {
+        Type(id, text);
+        Click(button);
+        return Text(L"message");
+    }
+
     // Asks for a verification code and waits for the page to show it.
     bool RequestCode() {
         Click(L"sendcode");

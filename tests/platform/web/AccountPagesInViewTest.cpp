@@ -57,18 +57,14 @@ TEST_F(AccountPagesTest, LoginPageRememberBoxAndPasswordSignIn) {
     EXPECT_EQ(m_calls.back().data, L"1");
 
     Click(L"tab-pwd");
-    Type(L"mobile", L"1380013");
-    Click(L"submit");
-    EXPECT_EQ(Text(L"message"), L"请输入正确的11位手机号");
+    EXPECT_EQ(Submit(L"mobile", L"1380013", L"submit"), L"请输入正确的11位手机号");
     Type(L"mobile", L"13800138000");
-    Type(L"password", L"wrong");
-    Click(L"submit");
+    Submit(L"password", L"wrong", L"submit");
     ASSERT_TRUE(WaitFor([&] { return Text(L"message") == L"手机号或密码错误"; }));
     EXPECT_EQ(CountCalls(L"moblielogin"), 0u);
 
     Click(L"remember");  // unchecked: the sign-in reports "0"
-    Type(L"password", L"secret1");
-    Click(L"submit");
+    Submit(L"password", L"secret1", L"submit");
     const auto login = WaitCall(L"registerlogin", L"moblielogin");
     ASSERT_TRUE(login);
     EXPECT_EQ(Record(*login)["userid"].toString(), "u13800138000");
@@ -82,11 +78,8 @@ TEST_F(AccountPagesTest, LoginPageRegistersANewUser) {
     Type(L"mobile", L"13700137000");
     ASSERT_TRUE(RequestCode());
     Type(L"smscode", L"482913");
-    Type(L"password", L"123");
-    Click(L"submit");
-    EXPECT_EQ(Text(L"message"), L"密码长度为6-20位");
-    Type(L"password", L"abc123");
-    Click(L"submit");
+    EXPECT_EQ(Submit(L"password", L"123", L"submit"), L"密码长度为6-20位");
+    Submit(L"password", L"abc123", L"submit");
     const auto login = WaitCall(L"registerlogin", L"moblielogin");
     ASSERT_TRUE(login);
     EXPECT_EQ(Record(*login)["userid"].toString(), "new13700137000");
@@ -116,11 +109,8 @@ TEST_F(AccountPagesTest, LoginPageOutsideTheProgramUsesItsPath) {
 
 TEST_F(AccountPagesTest, QQPageSignsInALinkedAccount) {
     OpenQQ(kQQPath);
-    Type(L"account", L"abc");
-    Click(L"authorize");
-    EXPECT_EQ(Text(L"message"), L"请输入正确的QQ号码");
-    Type(L"account", L"10001");
-    Click(L"authorize");
+    EXPECT_EQ(Submit(L"account", L"abc", L"authorize"), L"请输入正确的QQ号码");
+    Submit(L"account", L"10001", L"authorize");
     const auto login = WaitCall(L"thirdlogin", L"qqlogin");
     ASSERT_TRUE(login);
     EXPECT_EQ(login->count, 3u);
@@ -147,8 +137,7 @@ TEST_F(AccountPagesTest, ThirdPartyPagesSendANewAccountToPhoneBindingOrBack) {
         SCOPED_TRACE(QString::fromWCharArray(c.account).toStdString());
         m_calls.clear();
         c.qq ? OpenQQ(kQQPath) : OpenSmall(kWeChatPath);
-        Type(L"account", c.account);
-        Click(L"authorize");
+        Submit(L"account", c.account, L"authorize");
         const auto bind = WaitCall(L"registerlogin", c.bindAction);
         ASSERT_TRUE(bind);
         EXPECT_EQ(bind->count, 3u);
@@ -167,8 +156,7 @@ TEST_F(AccountPagesTest, BindPhonePageSignsInWithTheBoundRecordOrCloses) {
     OpenSmall(kBindPath);
     Type(L"mobile", L"13600136000");
     ASSERT_TRUE(RequestCode());
-    Type(L"smscode", L"000000");
-    Click(L"bind");
+    Submit(L"smscode", L"000000", L"bind");
     ASSERT_TRUE(WaitFor([&] { return Text(L"message") == L"验证码错误"; }));
     Click(L"code-hint");
     Click(L"bind");
