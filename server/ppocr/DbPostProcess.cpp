@@ -116,19 +116,6 @@ std::vector<TextBox> FindTextBoxes(const cv::Mat& probability, const DbSettings&
     return boxes;
 }
 
-void SortReadingOrder(std::vector<TextBox>& boxes) {
-    std::vector<layout::Quad> quads;
-    quads.reserve(boxes.size());
-    for (const TextBox& box : boxes) {
-        layout::Quad& quad = quads.emplace_back();
-        for (std::size_t i = 0; i < 4; ++i) {
-            quad[i] = {box.corners[i].x, box.corners[i].y};
-        }
-    }
-    // The rotated boxes follow their lines, so they show the page's skew.
-    layout::ApplyOrder(boxes, layout::ReadingOrder(quads));
-}
-
 void SortReadingOrder(std::vector<TextBlock>& lines) {
     layout::SortLines(lines);
 }

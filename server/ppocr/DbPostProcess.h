@@ -44,7 +44,6 @@ cv::RotatedRect Unclip(const cv::RotatedRect& rect, float ratio);
 // within a column left to right, the skew measured from the boxes' edges.
 // Recognised lines are ordered once their text is known, so that marks read
 // as nothing do not bridge a gap between columns.
-void SortReadingOrder(std::vector<TextBox>& boxes);
 void SortReadingOrder(std::vector<TextBlock>& lines);
 
 }  // namespace kelsor::server::ppocr

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "server/layout/ReadingOrder.h"
 #include "server/ppocr/CtcDecoder.h"
 #include "server/ppocr/DbPostProcess.h"
 #include "server/ppocr/PpOcrEngine.h"
@@ -164,7 +165,14 @@ TEST(PpOcrDbPostProcess, FindsLinesInReadingOrderAndScalesThem) {
     map(cv::Rect(100, 40, 30, 8)) = 0.4f;   // above the threshold, below the box score
     DbSettings settings;
     std::vector<TextBox> boxes = FindTextBoxes(map, settings, 2.0f, 2.0f, cv::Size(400, 200));
-    SortReadingOrder(boxes);
+    std::vector<kelsor::server::layout::Quad> quads;
+    for (const TextBox& box : boxes) {
+        kelsor::server::layout::Quad& quad = quads.emplace_back();
+        for (std::size_t i = 0; i < 4; ++i) {
+            quad[i] = {box.corners[i].x, box.corners[i].y};
+        }
+    }
+    kelsor::server::layout::ApplyOrder(boxes, kelsor::server::layout::ReadingOrder(quads));
     ASSERT_EQ(boxes.size(), 3u);
     // Each box covers its region, grown by the unclip distance (under 12 map
     // pixels here), in picture coordinates.
