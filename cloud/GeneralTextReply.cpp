@@ -36,7 +36,7 @@ bool ReadLocation(const Json::Value& value, std::array<std::array<double, 2>, 4>
 
 }  // namespace
 
-bool ParseGeneralTextReply(int formatType, std::string& text, const std::string& envelope) {
+bool ParseGeneralTextLines(std::vector<PlacedLine>& lines, const std::string& envelope) {
     Json::Value root;
     if (!ParseJsonObject(envelope, root)) {
         return false;
@@ -47,7 +47,7 @@ bool ParseGeneralTextReply(int formatType, std::string& text, const std::string&
     }
     const Json::Value& list =
         JsonMember(JsonMember(JsonMember(root, "response body"), "result"), "words_block_list");
-    std::vector<PlacedLine> lines;
+    lines.clear();
     if (list.isArray() || list.isObject()) {
         for (const Json::Value& block : list) {
             const Json::Value& wordsValue = JsonMember(block, "words");
@@ -55,6 +55,14 @@ bool ParseGeneralTextReply(int formatType, std::string& text, const std::string&
             line.words = wordsValue.isString() ? wordsValue.asString() : "";
             line.placed = ReadLocation(JsonMember(block, "location"), line.location);
         }
+    }
+    return true;
+}
+
+bool ParseGeneralTextReply(int formatType, std::string& text, const std::string& envelope) {
+    std::vector<PlacedLine> lines;
+    if (!ParseGeneralTextLines(lines, envelope)) {
+        return false;
     }
     if (formatType != FormatPriority) {
         lines.insert(lines.begin(), PlacedLine{text});

@@ -141,4 +141,14 @@ std::string RecognizePictureText(int formatType, const std::wstring& picturePath
     return OcrGeneralText(formatType, WideToAnsi(picturePath));
 }
 
+std::optional<std::vector<PlacedLine>> RecognizePictureLines(const std::wstring& picturePath) {
+    const std::string envelope = OcrClientToken().RecognizeGeneralText(
+        WideToAnsi(picturePath), kGeneralTextPath, Json::Value());
+    std::vector<PlacedLine> lines;
+    if (!ParseGeneralTextLines(lines, envelope)) {
+        return std::nullopt;
+    }
+    return lines;
+}
+
 }  // namespace kelsor

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "cloud/LineJoin.h"
 
 // The one entry through which every recognition of the program runs.
 namespace kelsor {
@@ -14,5 +18,11 @@ enum FormatType : int {
 // Recognises the picture file at `picturePath` and returns its text in the
 // process code page; empty on any failure. Synchronous, any thread.
 std::string RecognizePictureText(int formatType, const std::wstring& picturePath);
+
+// The lines recognised in the picture file at `picturePath`, in reading
+// order, each with its box in the picture's pixels where the service gave
+// one (words in the process code page). Nothing when the service could not
+// be reached or refused the picture; an empty list when it found no text.
+std::optional<std::vector<PlacedLine>> RecognizePictureLines(const std::wstring& picturePath);
 
 }  // namespace kelsor

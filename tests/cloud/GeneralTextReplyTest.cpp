@@ -60,6 +60,23 @@ TEST(GeneralTextReply, FailuresGiveEmptyText) {
     EXPECT_EQ(Parse(FormatPriority, Envelope(R"([1,"two",{"words":5},{"words":"ok"}])")), "ok");
 }
 
+TEST(GeneralTextReply, LinesKeepTheirBoxesOnlyWhenTheLocationIsWhole) {
+    std::vector<kelsor::PlacedLine> lines{{"kept"}};
+    EXPECT_FALSE(kelsor::ParseGeneralTextLines(lines, "not json"));
+    ASSERT_EQ(lines.size(), 1u) << "a failure leaves the lines as they were";
+    ASSERT_TRUE(kelsor::ParseGeneralTextLines(
+        lines, Envelope(R"([{"words":"a","location":[[1,2],[9,2],[9,8],[1,8]]},)"
+                        R"({"words":"b","location":[[1,2],[9,2],[9,"x"],[1,8]]},)"
+                        R"({"words":"c","location":[[1,2],[9,2]]}])")));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(lines[0].placed);
+    EXPECT_EQ(lines[0].location[2][0], 9);
+    EXPECT_EQ(lines[0].location[2][1], 8);
+    EXPECT_FALSE(lines[1].placed);
+    EXPECT_FALSE(lines[2].placed);
+    EXPECT_EQ(lines[2].words, "c");
+}
+
 TEST(GeneralTextReply, DeepNestingIsRefusedNotACrash) {
     std::string deep = "{\"status\":200,\"response body\":" + std::string(5000, '[') +
                        std::string(5000, ']') + "}";
