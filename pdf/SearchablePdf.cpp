@@ -15,7 +15,10 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <stdexcept>
+
+#include "app/TextConv.h"
 
 namespace kelsor::pdf {
 namespace {
@@ -290,6 +293,57 @@ void AddLayer(QPDF& pdf, QPDFPageObjectHelper& page, const PageTextLayer& layer,
 
 }  // namespace
 
+std::vector<RecognisedLine> RecognisedLines(const std::vector<PlacedLine>& lines) {
+    std::vector<RecognisedLine> layer;
+    for (const PlacedLine& line : lines) {
+        if (!line.placed)
+            continue;
+        double x0 = line.location[0][0], x1 = x0, y0 = line.location[0][1], y1 = y0;
+        for (const auto& [x, y] : line.location) {
+            x0 = std::min(x0, x), x1 = std::max(x1, x);
+            y0 = std::min(y0, y), y1 = std::max(y1, y);
+        }
+        layer.push_back({AnsiToUtf8(line.words), QRectF(QPointF(x0, y0), QPointF(x1, y1))});
+    }
+    return layer;
+}
+
+// The font every layer of one file shares, and the codes its lines use.
+struct TextLayers::Font {
+    QPDFObjectHandle toUnicode;
+    QPDFObjectHandle font;
+    FontCodes codes;
+};
+
+TextLayers::TextLayers(QPDF& pdf) : m_pdf(pdf), m_font(std::make_unique<Font>()) {
+    m_font->toUnicode = QPDFObjectHandle::newStream(&pdf);
+    m_font->font = NewFont(pdf, m_font->toUnicode);
+}
+
+TextLayers::~TextLayers() = default;
+
+void TextLayers::Add(QPDFPageObjectHelper& page, const PageTextLayer& layer) {
+    AddLayer(m_pdf, page, layer, m_font->font, m_font->codes);
+}
+
+bool TextLayers::Write(const QString& target) {
+    m_font->toUnicode.replaceStreamData(Deflate(m_font->codes.ToUnicodeMap()),
+                                        QPDFObjectHandle::newName("/FlateDecode"),
+                                        QPDFObjectHandle::newNull());
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    SaveFileSink sink(out);
+    QPDFWriter writer(m_pdf);
+    // The original streams are copied as they are, never recompressed.
+    writer.setDecodeLevel(qpdf_dl_none);
+    writer.setCompressStreams(false);
+    writer.setOutputPipeline(&sink);
+    writer.write();
+    // An unfinished file is discarded with `out`.
+    return !sink.Failed() && out.commit();
+}
+
 SearchableOutcome WriteSearchablePdf(const QString& source, const QString& target,
                                      const std::vector<PageTextLayer>& layers) {
     SearchableOutcome outcome;
@@ -310,33 +364,19 @@ SearchableOutcome WriteSearchablePdf(const QString& source, const QString& targe
     }
     try {
         QPDF pdf;
-        pdf.setSuppressWarnings(true);
-        try {
-            pdf.processFile(QFile::encodeName(source).constData());
-        } catch (const QPDFExc& e) {
-            outcome.failure =
-                e.getErrorCode() == qpdf_e_password ? PdfFailure::Encrypted : PdfFailure::Damaged;
+        outcome.failure = OpenForRewriting(pdf, source);
+        if (outcome.failure != PdfFailure::None)
             return outcome;
-        }
-        if (pdf.isEncrypted()) {
-            outcome.failure = PdfFailure::Encrypted;
-            return outcome;
-        }
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         if (pages.empty()) {
             outcome.failure = PdfFailure::NoPages;
             return outcome;
         }
-        QPDFObjectHandle toUnicode = QPDFObjectHandle::newStream(&pdf);
-        QPDFObjectHandle font = NewFont(pdf, toUnicode);
-        FontCodes codes;
+        TextLayers text(pdf);
         for (const PageTextLayer& layer : layers) {
             if (layer.page >= 0 && layer.page < static_cast<int>(pages.size()))
-                AddLayer(pdf, pages[layer.page], layer, font, codes);
+                text.Add(pages[layer.page], layer);
         }
-        toUnicode.replaceStreamData(Deflate(codes.ToUnicodeMap()),
-                                    QPDFObjectHandle::newName("/FlateDecode"),
-                                    QPDFObjectHandle::newNull());
 
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle infoDict = trailer.getKey("/Info");
@@ -344,25 +384,23 @@ SearchableOutcome WriteSearchablePdf(const QString& source, const QString& targe
             infoDict.isDictionary() ? infoDict.shallowCopy() : QPDFObjectHandle::newDictionary();
         infoDict.replaceKey(kSearchableInfoKey, QPDFObjectHandle::newBool(true));
         trailer.replaceKey("/Info", pdf.makeIndirectObject(infoDict));
-
-        QSaveFile out(target);
-        if (!out.open(QIODevice::WriteOnly)) {
-            outcome.writeFailed = true;
-            return outcome;
-        }
-        SaveFileSink sink(out);
-        QPDFWriter writer(pdf);
-        // The original streams are copied as they are, never recompressed.
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.setCompressStreams(false);
-        writer.setOutputPipeline(&sink);
-        writer.write();
-        // An unfinished file is discarded with `out`.
-        outcome.writeFailed = sink.Failed() || !out.commit();
+        outcome.writeFailed = !text.Write(target);
     } catch (const std::exception&) {
         outcome.failure = PdfFailure::Damaged;
     }
     return outcome;
+}
+
+PdfFailure OpenForRewriting(QPDF& pdf, const QString& path) {
+    pdf.setSuppressWarnings(true);
+    try {
+        pdf.processFile(QFile::encodeName(path).constData());
+    } catch (const QPDFExc& e) {
+        return e.getErrorCode() == qpdf_e_password ? PdfFailure::Encrypted : PdfFailure::Damaged;
+    } catch (const std::exception&) {
+        return PdfFailure::Damaged;
+    }
+    return pdf.isEncrypted() ? PdfFailure::Encrypted : PdfFailure::None;
 }
 
 bool IsConverterSearchablePdf(const QString& path) {

@@ -23,6 +23,7 @@ LAYERS = [
     ["shell"],
     ["tools"],
     ["pdf"],
+    ["cli"],
 ]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

@@ -1,11 +1,14 @@
 #include "tools/OcrOptions.h"
 
+#include <iterator>
+
 namespace kelsor::tools {
 
 bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& options,
                      std::string& error) {
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    for (auto it = arguments.begin(); it != arguments.end(); ++it) {
+        const std::string& argument = *it;
         if (optionsEnded || argument.empty() || argument[0] != '-') {
             options.paths.push_back(argument);
         } else if (argument == "--") {
@@ -16,10 +19,20 @@ bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& opti
             options.editPriority = true;
         } else if (argument == "--txt") {
             options.writeTxt = true;
+        } else if (argument == "--pdf") {
+            if (std::next(it) == arguments.end() || std::next(it)->empty()) {
+                error = "--pdf needs the name of the PDF file to write";
+                return false;
+            }
+            options.pdfOutput = *++it;
         } else {
             error = "unknown option " + argument;
             return false;
         }
+    }
+    if (options.writeTxt && !options.pdfOutput.empty()) {
+        error = "--txt and --pdf cannot be used together";
+        return false;
     }
     if (options.paths.empty() && !options.help) {
         error = "no FILE or FOLDER given";
@@ -30,22 +43,29 @@ bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& opti
 
 const char* OcrUsageText() {
     return "Usage: kelsor-ocr [--edit] [--txt] FILE|FOLDER...\n"
-           "Recognises the text of pictures (bmp, png, jpg, jpeg, gif, tif, tiff) with the\n"
-           "session of the KelsorOCR desktop client, without a window. A FOLDER stands for\n"
-           "the pictures in it and in its subfolders.\n"
+           "       kelsor-ocr --pdf OUT.pdf FILE|FOLDER...\n"
+           "Recognises the text of pictures (bmp, png, jpg, jpeg, gif, tif, tiff) and PDF\n"
+           "files with the session of the KelsorOCR desktop client, without a window. A\n"
+           "FOLDER stands for the pictures in it and in its subfolders. A PDF page gives\n"
+           "its text layer; a page without one (a scan) is recognised.\n"
            "\n"
            "  --edit      run the recognised lines together (编辑优先) instead of one\n"
            "              line per recognised line (格式优先)\n"
            "  --txt       write each picture's text into a .txt file, named and placed as\n"
            "              the batch page does, instead of printing it\n"
+           "  --pdf OUT.pdf  write one searchable PDF of every FILE in the order given:\n"
+           "              PDF pages as they are, scanned ones with an invisible text\n"
+           "              layer, each picture one page at its own resolution (96 dpi\n"
+           "              when its file names none) with its text layer\n"
            "  -h, --help  show this help and exit\n"
            "  --          end of options: every later argument is a FILE or FOLDER\n"
            "\n"
-           "Without --txt the text goes to standard output, each picture's text after a\n"
-           "line \"==> FILE <==\" when there is more than one picture. Progress (for more\n"
-           "than one picture) and failures go to standard error.\n"
+           "Without --txt or --pdf the text goes to standard output, each FILE's text\n"
+           "after a line \"==> FILE <==\" when there is more than one; a PDF's pages each\n"
+           "after a line \"===== 第 N 页 =====\". Progress (for more than one FILE) and\n"
+           "failures go to standard error.\n"
            "\n"
-           "Exit status: 0 every picture recognised, 1 some failed (each one is named\n"
+           "Exit status: 0 every FILE recognised, 1 some failed (each one is named\n"
            "with its reason), 2 bad usage, 3 not signed in: sign in in the KelsorOCR\n"
            "desktop client first.\n";
 }

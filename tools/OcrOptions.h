@@ -10,6 +10,7 @@ struct OcrOptions {
     bool help = false;
     bool editPriority = false;  // --edit: lines run together
     bool writeTxt = false;      // --txt: result files instead of standard output
+    std::string pdfOutput;      // --pdf OUT: one searchable PDF of every FILE
     std::vector<std::string> paths;
 };
 
@@ -22,7 +23,8 @@ enum OcrExit : int {
 };
 
 // Parses the arguments (without the program name). False with `error` set
-// for an unknown option or when no FILE or FOLDER is named (unless --help).
+// for an unknown option, --pdf without its file or with --txt, or when no
+// FILE or FOLDER is named (unless --help).
 bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& options,
                      std::string& error);
 

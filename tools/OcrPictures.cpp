@@ -16,7 +16,7 @@
 namespace kelsor::tools {
 namespace {
 
-std::string CheckFailure(const std::wstring& path) {
+std::string CheckFailure(const std::wstring& path, bool document) {
     const std::string narrow = WideToAnsi(path);
     if (::access(narrow.c_str(), R_OK) != 0) {
         return std::string("cannot be read: ") + std::strerror(errno);
@@ -26,6 +26,9 @@ std::string CheckFailure(const std::wstring& path) {
     struct stat info {};
     if (::stat(narrow.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         return "not a regular file (a pipe, device or socket)";
+    }
+    if (document) {
+        return {};
     }
     switch (CheckPictureFile(path)) {
         case PictureAccepted:
@@ -66,7 +69,9 @@ std::vector<OcrPicture> PicturesOf(const std::string& argument) {
 
 }  // namespace
 
-std::vector<OcrPicture> CollectPictures(const std::vector<std::string>& arguments) {
+std::vector<OcrPicture> CollectPictures(
+    const std::vector<std::string>& arguments,
+    const std::function<bool(const std::wstring& path)>& isDocument) {
     std::vector<OcrPicture> all;
     for (const std::string& argument : arguments) {
         std::vector<OcrPicture> pictures = PicturesOf(argument);
@@ -74,7 +79,8 @@ std::vector<OcrPicture> CollectPictures(const std::vector<std::string>& argument
         const std::wstring folder = FolderOfPath(pictures.front().path);
         for (OcrPicture& picture : pictures) {
             if (picture.failure.empty()) {
-                picture.failure = CheckFailure(picture.path);
+                picture.failure =
+                    CheckFailure(picture.path, isDocument && isDocument(picture.path));
             }
             if (picture.failure.empty()) {
                 const std::wstring fileName =

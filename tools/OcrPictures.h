@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct OcrPicture {
 // Result files follow the batch page: each argument is one addition, whose
 // results go into the folder of its first picture; a different picture with
 // the same base name gets "name (2).txt", and so on.
-std::vector<OcrPicture> CollectPictures(const std::vector<std::string>& arguments);
+//
+// A FILE that `isDocument` takes (a PDF) is checked only for being a
+// readable regular file; its reader checks the rest.
+std::vector<OcrPicture> CollectPictures(
+    const std::vector<std::string>& arguments,
+    const std::function<bool(const std::wstring& path)>& isDocument = {});
 
 }  // namespace kelsor::tools

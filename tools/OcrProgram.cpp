@@ -32,28 +32,6 @@ void RemoveWorkPictureAndExit(int signal) {
     std::raise(signal);
 }
 
-// A fresh work picture of this run in the data folder: the client's own
-// batch tasks name theirs after the picture, which a run beside it must not
-// overwrite. Empty when none can be made.
-std::wstring MakeWorkPicture() {
-    std::string name = WideToAnsi(App().dataFolder) + "kelsor-ocr-XXXXXX.jpg";
-    if (name.size() >= sizeof g_workPicture) {
-        return {};
-    }
-    const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0) {
-        return {};
-    }
-    ::close(fd);
-    std::strcpy(g_workPicture, name.c_str());
-    return AnsiToWide(name);
-}
-
-void ForgetWorkPicture(const std::wstring& path) {
-    g_workPicture[0] = '\0';
-    RemoveFile(path);
-}
-
 // Text for standard output: line ends as on this system, one after the last line.
 std::string ForTerminal(const std::string& text) {
     std::string out;
@@ -68,24 +46,17 @@ std::string ForTerminal(const std::string& text) {
     return out;
 }
 
-struct Recognition {
-    std::string text;
-    std::string failure;
-};
-
 // The batch task's road: the picture as a JPEG work file, recognised, the
 // work file removed.
-Recognition Recognise(const std::wstring& picture, int formatType) {
-    const std::wstring work = MakeWorkPicture();
-    if (work.empty()) {
+OcrText Recognise(const std::wstring& picture, int formatType) {
+    const OcrWorkPicture work;
+    if (work.Path().empty()) {
         return {{}, "no work file can be made in " + WideToAnsi(App().dataFolder)};
     }
-    if (!ConvertPictureToJpeg(100, picture, work)) {
-        ForgetWorkPicture(work);
+    if (!ConvertPictureToJpeg(100, picture, work.Path())) {
         return {{}, "damaged (the picture cannot be decoded)"};
     }
-    Recognition result{RecognizePictureText(formatType, work), {}};
-    ForgetWorkPicture(work);
+    OcrText result{RecognizePictureText(formatType, work.Path()), {}};
     if (result.text.empty()) {
         result.failure =
             "recognition failed (no text found, or the OCR service refused the picture)";
@@ -116,7 +87,29 @@ int SignIn(std::FILE* err) {
 
 }  // namespace
 
-int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
+OcrWorkPicture::OcrWorkPicture() {
+    std::string name = WideToAnsi(App().dataFolder) + "kelsor-ocr-XXXXXX.jpg";
+    if (name.size() >= sizeof g_workPicture) {
+        return;
+    }
+    const int fd = ::mkstemps(name.data(), 4);
+    if (fd < 0) {
+        return;
+    }
+    ::close(fd);
+    std::strcpy(g_workPicture, name.c_str());
+    m_path = AnsiToWide(name);
+}
+
+OcrWorkPicture::~OcrWorkPicture() {
+    if (!m_path.empty()) {
+        g_workPicture[0] = '\0';
+        RemoveFile(m_path);
+    }
+}
+
+int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
+           OcrDocuments* documents) {
     OcrOptions options;
     std::string error;
     if (!ParseOcrOptions(arguments, options, error)) {
@@ -127,8 +120,27 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
         std::fputs(OcrUsageText(), out);
         return OcrAllRecognised;
     }
+    const bool writePdf = !options.pdfOutput.empty();
+    if (writePdf && documents == nullptr) {
+        std::fprintf(err, "kelsor-ocr: --pdf is not available in this build\n");
+        return OcrBadUsage;
+    }
     BuildToolContext();
-    std::vector<OcrPicture> pictures = CollectPictures(options.paths);
+    const auto isDocument = [documents](const std::wstring& path) {
+        return documents != nullptr && documents->Takes(path);
+    };
+    std::vector<OcrPicture> pictures = CollectPictures(options.paths, isDocument);
+    if (writePdf) {
+        std::vector<std::wstring> inputs;
+        for (const OcrPicture& picture : pictures) {
+            inputs.push_back(picture.path);
+        }
+        const std::string refusal = documents->StartPdf(options.pdfOutput, inputs);
+        if (!refusal.empty()) {
+            std::fprintf(err, "kelsor-ocr: %s: %s\n", options.pdfOutput.c_str(), refusal.c_str());
+            return OcrBadUsage;
+        }
+    }
     if (const int signIn = SignIn(err); signIn != OcrAllRecognised) {
         return signIn;
     }
@@ -140,25 +152,34 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     const int formatType = options.editPriority ? EditPriority : FormatPriority;
     OcrProgress progress(err, total, IsTerminal(err));
     int failed = 0;
+    bool anyDocument = writePdf;
     for (int i = 0; i < total; ++i) {
         OcrPicture& picture = pictures[static_cast<std::size_t>(i)];
         progress.Next(i + 1, picture.path);
-        Recognition result;
+        OcrText result;
         result.failure = picture.failure;
-        if (result.failure.empty()) {
+        if (!result.failure.empty()) {
+            // Named below like any other failure.
+        } else if (writePdf) {
+            result.failure = documents->AddToPdf(picture.path);
+        } else if (isDocument(picture.path)) {
+            // A document's text may come with the pages that failed named.
+            anyDocument = true;
+            result = documents->Read(picture.path, formatType);
+        } else {
             result = Recognise(picture.path, formatType);
         }
-        if (result.failure.empty() && options.writeTxt &&
+        if (!result.text.empty() && options.writeTxt &&
             !WriteResultTextFile(picture.outputPath, result.text)) {
             result.failure =
                 "cannot write " + WideToAnsi(picture.outputPath) + ": " + std::strerror(errno);
+            result.text.clear();
         }
         if (!result.failure.empty()) {
             ++failed;
             progress.Failure(picture.path, result.failure);
-            continue;
         }
-        if (!options.writeTxt) {
+        if (!options.writeTxt && !result.text.empty()) {
             if (total > 1) {
                 std::fprintf(out, "%s==> %s <==\n", i > 0 ? "\n" : "",
                              WideToAnsi(picture.path).c_str());
@@ -169,7 +190,15 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     }
     progress.Done();
     if (failed > 0 && total > 1) {
-        std::fprintf(err, "kelsor-ocr: %d of %d pictures failed\n", failed, total);
+        std::fprintf(err, "kelsor-ocr: %d of %d %s failed\n", failed, total,
+                     anyDocument ? "files" : "pictures");
+    }
+    if (writePdf) {
+        const std::string failure = documents->FinishPdf();
+        if (!failure.empty()) {
+            std::fprintf(err, "kelsor-ocr: %s: %s\n", options.pdfOutput.c_str(), failure.c_str());
+            return OcrSomeFailed;
+        }
     }
     return failed > 0 ? OcrSomeFailed : OcrAllRecognised;
 }

@@ -13,6 +13,8 @@ namespace kelsor::tooltest {
 
 ToolsFixture::ToolsFixture(const test::TempFolder& folder) : m_folder(folder) {
     std::filesystem::create_directories(folder.file("runtime"));
+    // As the session makes it: Qt warns of any other.
+    std::filesystem::permissions(folder.file("runtime"), std::filesystem::perms::owner_all);
     // The programs of this process and its children: their data, lock and
     // the account service all belong to the test.
     setenv("XDG_DATA_HOME", folder.file("data").c_str(), 1);

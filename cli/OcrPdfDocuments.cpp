@@ -1,0 +1,256 @@
+#include "cli/OcrPdfDocuments.h"
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <cmath>
+#include <csignal>
+#include <functional>
+#include <optional>
+
+#include "app/TextConv.h"
+#include "cloud/RecognizePictureText.h"
+#include "jobs/PictureUtils.h"
+#include "pdf/PdfFile.h"
+
+namespace kelsor::cli {
+namespace {
+
+using Lines = std::optional<std::vector<PlacedLine>>;
+
+QString ToQString(const std::wstring& path) {
+    return QString::fromStdWString(path);
+}
+
+std::string FailureReason(pdf::PdfFailure failure) {
+    const char* english = "";
+    switch (failure) {
+        case pdf::PdfFailure::None:
+            return {};
+        case pdf::PdfFailure::Missing:
+            return "no such file or folder";
+        case pdf::PdfFailure::Unreadable:
+            english = "cannot be read";
+            break;
+        case pdf::PdfFailure::Damaged:
+            english = "damaged (not a readable PDF)";
+            break;
+        case pdf::PdfFailure::Encrypted:
+            english = "encrypted (a password protects it)";
+            break;
+        case pdf::PdfFailure::NoPages:
+            english = "no pages";
+            break;
+        case pdf::PdfFailure::TooManyPages:
+            english = "too many pages";
+            break;
+    }
+    return QString::fromStdWString(pdf::FailureText(failure)).toStdString() + ": " + english;
+}
+
+// A rendered page through the recognition road; nothing when the service
+// could not be reached or refused it.
+Lines RecognisePage(const QImage& page) {
+    const tools::OcrWorkPicture work;
+    if (work.Path().empty() || !page.save(ToQString(work.Path()), "JPEG", 92))
+        return std::nullopt;
+    return RecognizePictureLines(work.Path());
+}
+
+// What one page of a PDF gave.
+struct Page {
+    int index = 0;
+    QString text;       // its text layer
+    QSize pictureSize;  // else the size of its picture ...
+    Lines lines;        // ... and the lines recognised in it
+    std::string failure;
+};
+
+// Reads the pages of `path` in order, each handed to `take` (the next one
+// is read while `take` works), once `opened` (when given) has taken the
+// page count; why the file cannot be read, or why `opened` refused it.
+pdf::PdfFailure ForEachPage(const pdf::PageReading& reading, const std::atomic<bool>& cancel,
+                            const QString& path,
+                            const std::function<pdf::PdfFailure(int count)>& opened,
+                            const std::function<void(Page&)>& take) {
+    pdf::PageProcess pages(reading, path, cancel);
+    int count = 0;
+    pdf::PdfFailure failure = pages.Open(count);
+    if (failure == pdf::PdfFailure::None && opened)
+        failure = opened(count);
+    if (failure != pdf::PdfFailure::None)
+        return failure;
+    pages.Request(0);
+    for (int index = 0; index < count; ++index) {
+        pdf::PageContent content = pages.Take(index);
+        if (index + 1 < count)
+            pages.Request(index + 1);
+        Page page;
+        page.index = index;
+        page.text = std::move(content.text);
+        if (page.text.isEmpty() && content.picture.isNull()) {
+            page.failure = "page " + std::to_string(index + 1) + " cannot be read";
+        } else if (page.text.isEmpty()) {
+            page.pictureSize = content.picture.size();
+            page.lines = RecognisePage(content.picture);
+            if (!page.lines)
+                page.failure = "page " + std::to_string(index + 1) +
+                               ": recognition failed (the OCR service refused the page or "
+                               "could not be reached)";
+        }
+        take(page);
+    }
+    return pdf::PdfFailure::None;
+}
+
+// The failures of a file's pages, one after the other.
+void AddFailure(std::string& failures, const std::string& failure) {
+    if (!failure.empty())
+        failures += (failures.empty() ? "" : "; ") + failure;
+}
+
+std::string JoinLines(const std::vector<PlacedLine>& lines, int formatType) {
+    if (formatType != FormatPriority)
+        return JoinEditParagraphs(lines);
+    std::string text;
+    for (const PlacedLine& line : lines)
+        text += (text.empty() ? "" : "\r\n") + line.words;
+    return text;
+}
+
+bool SameFile(const std::string& a, const std::wstring& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(WideToAnsi(b).c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// Holds off the signals that end a run while the output file is written, so
+// that an interrupted run never leaves a temporary file behind; they are
+// taken as soon as the file is complete or gone.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&held, signal);
+        ::sigprocmask(SIG_BLOCK, &held, &m_before);
+    }
+    ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &m_before, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t m_before{};
+};
+
+}  // namespace
+
+double DeclaredDpi(const QString& path) {
+    // A file that names no resolution reads at the one a new QImage has.
+    const int unnamed = QImage(1, 1, QImage::Format_Mono).dotsPerMeterX();
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    const QImage image = reader.read();
+    if (image.isNull() || image.dotsPerMeterX() == unnamed || image.dotsPerMeterX() <= 0)
+        return 0;
+    return std::round(image.dotsPerMeterX() * 0.0254 * 100.0) / 100.0;
+}
+
+OcrPdfDocuments::OcrPdfDocuments(pdf::PageReading reading) : m_reading(std::move(reading)) {}
+OcrPdfDocuments::~OcrPdfDocuments() = default;
+
+bool OcrPdfDocuments::Takes(const std::wstring& path) const {
+    return ToQString(path).endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+}
+
+tools::OcrText OcrPdfDocuments::Read(const std::wstring& path, int formatType) {
+    tools::OcrText result;
+    const pdf::PdfFailure failure =
+        ForEachPage(m_reading, m_cancel, ToQString(path), {}, [&](Page& page) {
+            // Page by page as in the converter's text file, a blank line
+            // between pages.
+            QString body = QStringLiteral("===== 第 %1 页 =====").arg(page.index + 1);
+            if (!page.text.isEmpty())
+                body += QLatin1Char('\n') + page.text;
+            if (page.index > 0)
+                result.text += "\r\n\r\n";
+            result.text +=
+                Utf8ToAnsi(body.replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString());
+            if (page.lines && !page.lines->empty())
+                result.text += "\r\n" + JoinLines(*page.lines, formatType);
+            AddFailure(result.failure, page.failure);
+        });
+    if (failure != pdf::PdfFailure::None)
+        return {{}, FailureReason(failure)};
+    return result;
+}
+
+std::string OcrPdfDocuments::StartPdf(const std::string& target,
+                                      const std::vector<std::wstring>& inputs) {
+    if (QFileInfo(QString::fromLocal8Bit(target)).isDir())
+        return "is a folder";
+    for (const std::wstring& input : inputs) {
+        if (SameFile(target, input))
+            return "is " + WideToAnsi(input) + ", a FILE to read; nothing was written";
+    }
+    m_target = QString::fromLocal8Bit(target);
+    m_book = std::make_unique<pdf::SearchableBook>();
+    return {};
+}
+
+std::string OcrPdfDocuments::AddToPdf(const std::wstring& path) {
+    return Takes(path) ? AddPdf(ToQString(path)) : AddPicture(path);
+}
+
+std::string OcrPdfDocuments::AddPdf(const QString& path) {
+    std::string failures;
+    int first = 0;
+    const auto addPages = [&](int count) { return m_book->AddPdf(path, count, first); };
+    const pdf::PdfFailure failure =
+        ForEachPage(m_reading, m_cancel, path, addPages, [&](Page& page) {
+            AddFailure(failures, page.failure);
+            if (page.lines)
+                m_book->AddLayer(
+                    {first + page.index, page.pictureSize, pdf::RecognisedLines(*page.lines)});
+        });
+    return failure != pdf::PdfFailure::None ? FailureReason(failure) : failures;
+}
+
+std::string OcrPdfDocuments::AddPicture(const std::wstring& path) {
+    const tools::OcrWorkPicture work;
+    if (work.Path().empty())
+        return "no work file can be made";
+    if (!ConvertPictureToJpeg(100, path, work.Path()))
+        return "damaged (the picture cannot be decoded)";
+    QFile file(ToQString(work.Path()));
+    QImageReader header(ToQString(work.Path()));
+    const QSize size = header.size();
+    if (!file.open(QIODevice::ReadOnly) || !size.isValid())
+        return "damaged (the picture cannot be decoded)";
+    const QByteArray jpeg = file.readAll();
+    const Lines lines = RecognizePictureLines(work.Path());
+    const double dpi = pdf::PicturePageDpi(DeclaredDpi(ToQString(path)), size);
+    const int page = m_book->AddPicture(jpeg.toStdString(), size,
+                                        header.imageFormat() == QImage::Format_Grayscale8, dpi);
+    if (!lines)
+        return "recognition failed (the OCR service refused the picture or could not be "
+               "reached); its page has no text layer";
+    m_book->AddLayer({page, size, pdf::RecognisedLines(*lines)});
+    return {};
+}
+
+std::string OcrPdfDocuments::FinishPdf() {
+    if (m_book->PageCount() == 0)
+        return "no FILE gave a page; nothing was written";
+    const SignalsHeld held;
+    if (!m_book->Write(m_target))
+        return "cannot be written (no such folder, no permission, or the disk is full)";
+    return {};
+}
+
+}  // namespace kelsor::cli

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "pdf/PdfFile.h"
+#include "pdf/SearchablePdf.h"
+
+// One searchable PDF made of several sources in order: the pages of PDF
+// files, kept as they are, and pictures, each one page of its own. Any page
+// may get an invisible text layer, as WriteSearchablePdf gives one.
+namespace kelsor::pdf {
+
+// A picture's page shows it at the resolution its file names; a file that
+// names none, or one no scanner or camera gives, is taken at this one.
+inline constexpr double kPictureDefaultDpi = 96.0;
+inline constexpr double kPictureMinDpi = 10.0;
+inline constexpr double kPictureMaxDpi = 10000.0;
+// The largest page side PDF readers show (200 inches), in points.
+inline constexpr double kMaxPagePoints = 14400.0;
+
+// The resolution the page of a `pixels` picture whose file names
+// `declaredDpi` (0 for none) is made at: the declared one when it is within
+// the bounds above, else kPictureDefaultDpi; raised where the page would be
+// larger than kMaxPagePoints.
+double PicturePageDpi(double declaredDpi, QSize pixels);
+
+class SearchableBook {
+public:
+    SearchableBook();
+    ~SearchableBook();
+    SearchableBook(const SearchableBook&) = delete;
+    SearchableBook& operator=(const SearchableBook&) = delete;
+
+    // Appends every page of the PDF at `path` as it is, `firstPage` set to
+    // the book's index of its first page. On failure (as WriteSearchablePdf
+    // says them, encrypted files refused) nothing is appended; a file whose
+    // page count is not `pageCount` (the count its reader found, whose
+    // layers are to come) is Damaged.
+    PdfFailure AddPdf(const QString& path, int pageCount, int& firstPage);
+    // Appends one page showing the JPEG picture `jpeg` (`pixels` its size,
+    // `grey` when it has one channel) at `dpi`; returns the page's index.
+    int AddPicture(std::string jpeg, QSize pixels, bool grey, double dpi);
+    // Gives page `layer.page` of the book its invisible text; the layer's
+    // picture is the page as rendered (a picture's page: the picture).
+    void AddLayer(const PageTextLayer& layer);
+    int PageCount() const;
+
+    // Writes the book to `target` through a temporary file in its folder
+    // that replaces `target` only when complete. False when nothing was
+    // written (no page, the folder cannot be written, a source went bad).
+    bool Write(const QString& target);
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
+};
+
+}  // namespace kelsor::pdf
