@@ -249,7 +249,8 @@ std::string OcrPdfDocuments::FinishPdf() {
         return "no FILE gave a page; nothing was written";
     const SignalsHeld held;
     if (!m_book->Write(m_target))
-        return "cannot be written (no such folder, no permission, or the disk is full)";
+        return "cannot be written (no such folder, no permission, the disk is full, or a PDF "
+               "read changed meanwhile); nothing was written";
     return {};
 }
 

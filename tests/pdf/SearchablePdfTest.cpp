@@ -1,5 +1,6 @@
-// Searchable copies read back by Poppler: every line is found and copied
-// where it is seen, on turned and shifted pages too, the original streams
+// Searchable copies read back by Poppler, of one file and as a page of a
+// book: every line is found and copied where it is seen, on turned and
+// shifted pages too, the original streams
 // stay as they were, and files that cannot be rewritten leave nothing.
 #include <gtest/gtest.h>
 #include <poppler-qt6.h>
@@ -7,6 +8,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <QBuffer>
 #include <QFile>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include "TempFolder.h"
 #include "UiTestSupport.h"
 #include "pdf/PdfFile.h"
+#include "pdf/SearchableBook.h"
 #include "pdf/SearchablePdf.h"
 
 namespace kelsor::pdf {
@@ -25,17 +28,30 @@ namespace {
 const std::vector<std::string> kLines = {"Searchable scans 2026", "白日依山尽，黄河入海流。",
                                          "𠀀𠮷野家"};
 
+// A small picture's JPEG file.
+std::string SmallJpeg() {
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(Qt::gray);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPEG");
+    return jpeg.toStdString();
+}
+
 bool QpdfChecks(const std::string& path) {
     return std::system(("qpdf --check '" + path + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
-// The raw (still compressed) data of the first page's content streams.
-std::vector<std::string> ContentStreams(const std::string& path) {
+// The raw (still compressed) data of a page's content streams.
+std::vector<std::string> ContentStreams(const std::string& path, int page = 0) {
     QPDF pdf;
     pdf.processFile(path.c_str());
     std::vector<std::string> streams;
-    for (QPDFObjectHandle& stream :
-         QPDFPageDocumentHelper(pdf).getAllPages().front().getPageContents()) {
+    for (QPDFObjectHandle& stream : QPDFPageDocumentHelper(pdf)
+                                        .getAllPages()
+                                        .at(static_cast<std::size_t>(page))
+                                        .getPageContents()) {
         const std::shared_ptr<Buffer> data = stream.getRawStreamData();
         streams.emplace_back(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
     }
@@ -60,6 +76,38 @@ protected:
                 {lines[i], QRectF(0.1 * w, (0.1 + step * static_cast<double>(i)) * h, 0.6 * w,
                                   0.8 * step * h)});
         return layer;
+    }
+
+    // The written page `layer.page` keeps the source's first page as it was
+    // (its streams between the two the layer adds, drawn the same), and
+    // Poppler finds and copies each line within its box.
+    void ExpectLayerFoundWithinBoxes(const std::string& source, const PageTextLayer& layer) {
+        EXPECT_TRUE(QpdfChecks(Out().toStdString()));
+        const std::vector<std::string> streams = ContentStreams(source, 0);
+        const std::vector<std::string> written = ContentStreams(Out().toStdString(), layer.page);
+        ASSERT_EQ(written.size(), streams.size() + 2);
+        EXPECT_EQ(std::vector<std::string>(written.begin() + 1, written.end() - 1), streams);
+
+        PdfFile before, after;
+        ASSERT_EQ(before.Open(QString::fromStdString(source)), PdfFailure::None);
+        ASSERT_EQ(after.Open(Out()), PdfFailure::None);
+        EXPECT_TRUE(before.RenderPage(0) == after.RenderPage(layer.page));
+
+        const auto document = Poppler::Document::load(Out());
+        ASSERT_TRUE(document);
+        const auto page = document->page(layer.page);
+        const double scale = page->pageSizeF().width() / layer.pictureSize.width();
+        for (const RecognisedLine& line : layer.lines) {
+            SCOPED_TRACE(line.text);
+            const QRectF box(line.box.topLeft() * scale, line.box.size() * scale);
+            const double grow = 0.2 * box.height();
+            const QRectF grown = box.adjusted(-grow, -grow, grow, grow);
+            const QList<QRectF> found = page->search(QString::fromStdString(line.text));
+            ASSERT_EQ(found.size(), 1);
+            EXPECT_TRUE(grown.contains(found.front()))
+                << found.front().x() << "," << found.front().y();
+            EXPECT_EQ(page->text(grown).trimmed().toStdString(), line.text);
+        }
     }
 
     SearchableOutcome Write(const std::string& pdf, const std::vector<PageTextLayer>& layers) {
@@ -97,36 +145,21 @@ TEST_F(SearchablePdfTest, EachLineIsFoundAndCopiedWithinItsBox) {
             ASSERT_TRUE(
                 test::WriteRawPdf(source, {{test::HeavyContent(20), 0, c.mediaBox, c.rotate}}));
         }
-        const PageTextLayer layer = LayerFor(source, kLines);
-        ASSERT_TRUE(Write(source, {layer}).Succeeded());
-        EXPECT_TRUE(QpdfChecks(Out().toStdString()));
-
-        // The page's own streams, unchanged, between the two the layer adds.
-        const std::vector<std::string> streams = ContentStreams(source);
-        const std::vector<std::string> written = ContentStreams(Out().toStdString());
-        ASSERT_EQ(written.size(), streams.size() + 2);
-        EXPECT_EQ(std::vector<std::string>(written.begin() + 1, written.end() - 1), streams);
-
-        // The page looks exactly as before.
-        PdfFile before, after;
-        ASSERT_EQ(before.Open(QString::fromStdString(source)), PdfFailure::None);
-        ASSERT_EQ(after.Open(Out()), PdfFailure::None);
-        EXPECT_TRUE(before.RenderPage(0) == after.RenderPage(0));
-
-        const auto document = Poppler::Document::load(Out());
-        ASSERT_TRUE(document);
-        const auto page = document->page(0);
-        const double scale = page->pageSizeF().width() / layer.pictureSize.width();
-        for (const RecognisedLine& line : layer.lines) {
-            SCOPED_TRACE(line.text);
-            const QRectF box(line.box.topLeft() * scale, line.box.size() * scale);
-            const double grow = 0.2 * box.height();
-            const QRectF grown = box.adjusted(-grow, -grow, grow, grow);
-            const QList<QRectF> found = page->search(QString::fromStdString(line.text));
-            ASSERT_EQ(found.size(), 1);
-            EXPECT_TRUE(grown.contains(found.front()))
-                << found.front().x() << "," << found.front().y();
-            EXPECT_EQ(page->text(grown).trimmed().toStdString(), line.text);
+        PageTextLayer layer = LayerFor(source, kLines);
+        // The file rewritten, and its page in a book after a picture's page.
+        for (const bool book : {false, true}) {
+            SCOPED_TRACE(book ? "in a book" : "rewritten");
+            if (book) {
+                SearchableBook pages;
+                pages.AddPicture(SmallJpeg(), {20, 10}, false, 96);
+                ASSERT_EQ(pages.AddPdf(QString::fromStdString(source), 1, layer.page),
+                          PdfFailure::None);
+                pages.AddLayer(layer);
+                ASSERT_TRUE(pages.Write(Out()));
+            } else {
+                ASSERT_TRUE(Write(source, {layer}).Succeeded());
+            }
+            ExpectLayerFoundWithinBoxes(source, layer);
         }
     }
 }

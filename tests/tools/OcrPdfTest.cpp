@@ -49,12 +49,16 @@ protected:
              {{QStringLiteral("Typed last page")}, {}}}));
         ASSERT_TRUE(test::EncryptPdf(File("doc.pdf"), File("encrypted.pdf")));
         test::WriteFile(File("damaged.pdf"), "%PDF-1.4\n1 0 obj << /Type /Catalog");
+        ASSERT_TRUE(test::WriteRawPdf(File("empty.pdf"), {}));
         // A photo at 300 dpi, and one whose file names no resolution.
         QImage photo = test::LargeTextPicture({QStringLiteral("PICTURE"), QStringLiteral("PAGE")});
         photo.setDotsPerMeterX(11811);
         photo.setDotsPerMeterY(11811);
         ASSERT_TRUE(photo.save(QString::fromStdString(File("photo.png"))));
-        std::string png = test::ReadFile(File("photo.png"));
+        // A grey one, whose page shows a one-channel picture.
+        ASSERT_TRUE(photo.convertToFormat(QImage::Format_Grayscale8)
+                        .save(QString::fromStdString(File("plain.png"))));
+        std::string png = test::ReadFile(File("plain.png"));
         png.erase(png.find("pHYs") - 4, 21);
         test::WriteFile(File("plain.png"), png);
     }
@@ -124,6 +128,14 @@ TEST_F(OcrPdfTest, OneSearchablePdfOfPicturesAndPdfsInOrder) {
         const auto page = document->page(expected.page);
         if (expected.widthPoints > 0) {
             EXPECT_NEAR(page->pageSizeF().width(), expected.widthPoints, 0.01);
+            // The picture is seen: its first line is dark where it was drawn.
+            const double dpi = 72.0 * 900 / expected.widthPoints;
+            const QImage shown = page->renderToImage(dpi, dpi).copy(40, 60, 360, 60);
+            int dark = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    dark += qGray(shown.pixel(x, y)) < 64;
+            EXPECT_GT(dark, 500);
         }
         double above = -1;
         for (const QString& line : expected.lines) {
@@ -153,9 +165,10 @@ TEST_F(OcrPdfTest, FailuresLeaveNoPartialFileAndNeverReplaceAnInput) {
         {"--pdf doc.pdf photo.png doc.pdf", 2, "doc.pdf: is ", 0},
         {"--pdf alias.pdf photo.png doc.pdf", 2, "alias.pdf: is ", 0},
         {"--pdf out.pdf encrypted.pdf", 1, "encrypted.pdf: 文件已加密", 0},
-        {"--pdf out.pdf damaged.pdf missing.pdf", 1, "no FILE gave a page", 0},
+        {"--pdf out.pdf damaged.pdf missing.pdf empty.pdf", 1, "no FILE gave a page", 0},
         {"--pdf no/such/out.pdf photo.png", 1, "cannot be written", 0},
         {"--pdf out.pdf damaged.pdf photo.png", 1, "damaged.pdf: 文件已损坏", 1},
+        {"--pdf out.pdf photo.png empty.pdf", 1, "empty.pdf: 文件没有页面", 1},
         {"--pdf", 2, "--pdf needs the name", 0},
     };
     for (const Case& c : cases) {
@@ -166,7 +179,7 @@ TEST_F(OcrPdfTest, FailuresLeaveNoPartialFileAndNeverReplaceAnInput) {
         EXPECT_EQ(test::ReadFile(File("doc.pdf")), docBytes);
         const auto written = Poppler::Document::load(QString::fromStdString(File("out.pdf")));
         EXPECT_EQ(written ? written->numPages() : 0, c.pages);
-        EXPECT_EQ(FileCount(), 6 + (c.pages > 0 ? 1 : 0));  // no temporary file left
+        EXPECT_EQ(FileCount(), 7 + (c.pages > 0 ? 1 : 0));  // no temporary file left
         fs::remove(File("out.pdf"));
     }
 }
