@@ -227,16 +227,23 @@ std::string OcrPdfDocuments::AddPicture(const std::wstring& path) {
         return "no work file can be made";
     if (!ConvertPictureToJpeg(100, path, work.Path()))
         return "damaged (the picture cannot be decoded)";
-    QFile file(ToQString(work.Path()));
+    // The picture as recognised: upright, its size that of the work file.
     QImageReader header(ToQString(work.Path()));
     const QSize size = header.size();
+    QFile file(ToQString(work.Path()));
     if (!file.open(QIODevice::ReadOnly) || !size.isValid())
         return "damaged (the picture cannot be decoded)";
-    const QByteArray jpeg = file.readAll();
+    // A photo's page carries the photo's own file where it can, else the
+    // work file.
+    std::optional<pdf::PageJpeg> jpeg = pdf::JpegAsItIs(ToQString(path), size);
+    if (!jpeg)
+        jpeg = pdf::PageJpeg{{},
+                             file.readAll().toStdString(),
+                             size,
+                             header.imageFormat() == QImage::Format_Grayscale8};
     const Lines lines = RecognizePictureLines(work.Path());
-    const double dpi = pdf::PicturePageDpi(DeclaredDpi(ToQString(path)), size);
-    const int page = m_book->AddPicture(jpeg.toStdString(), size,
-                                        header.imageFormat() == QImage::Format_Grayscale8, dpi);
+    const int page =
+        m_book->AddPicture(*jpeg, pdf::PicturePageDpi(DeclaredDpi(ToQString(path)), size));
     if (!lines)
         return "recognition failed (the OCR service refused the picture or could not be "
                "reached); its page has no text layer";

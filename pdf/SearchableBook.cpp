@@ -3,11 +3,22 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QUtil.hh>
 
+// clang-format off
+#include <cstdio>  // before jpeglib.h, which uses FILE
+#include <jpeglib.h>
+// clang-format on
+
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
-#include <cstdio>
+#include <csetjmp>
 #include <stdexcept>
 #include <vector>
+
+#include "jobs/PictureFormat.h"
+#include "jobs/PictureHeader.h"
 
 namespace kelsor::pdf {
 namespace {
@@ -18,7 +29,81 @@ std::string Points(double value) {
     return text;
 }
 
+// What a JPEG's header says of its picture.
+struct JpegHeader {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    int precision = 0;
+    bool arithmetic = false;
+    J_COLOR_SPACE space = JCS_UNKNOWN;
+};
+
+// libjpeg reports an error by calling error_exit, which must not return.
+struct JumpingErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void JumpBack(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<JumpingErrors*>(info->err)->jump, 1);
+}
+
+void SayNothing(j_common_ptr) {}
+
+// Only plain C objects live here, which the jump back may skip.
+bool ReadJpegHeader(std::FILE* file, JpegHeader& header) {
+    jpeg_decompress_struct info{};
+    JumpingErrors errors{};
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = JumpBack;
+    errors.manager.output_message = SayNothing;
+    if (setjmp(errors.jump) != 0) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    const bool read = jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK;
+    if (read) {
+        header.width = static_cast<int>(info.image_width);
+        header.height = static_cast<int>(info.image_height);
+        header.components = info.num_components;
+        header.precision = info.data_precision;
+        header.arithmetic = info.arith_code != 0;
+        header.space = info.jpeg_color_space;
+    }
+    jpeg_destroy_decompress(&info);
+    return read;
+}
+
 }  // namespace
+
+std::optional<PageJpeg> JpegAsItIs(const QString& path, QSize pixels) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Exif sits in the first segments, each at most 64 KB.
+    const QByteArray start = file.read(1 << 20);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(start.constData());
+    const auto size = static_cast<std::size_t>(start.size());
+    if (SniffPictureFormat(bytes, size) != ImageFormatJpeg ||
+        ReadPictureOrientation(bytes, size, ImageFormatJpeg) != kOrientationUpright)
+        return std::nullopt;
+    std::FILE* stream = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (stream == nullptr)
+        return std::nullopt;
+    JpegHeader header;
+    const bool read = ReadJpegHeader(stream, header);
+    std::fclose(stream);
+    const bool grey = header.components == 1 && header.space == JCS_GRAYSCALE;
+    // Readers turn three channels from YCbCr unless told otherwise.
+    const bool colour = header.components == 3 && header.space == JCS_YCbCr;
+    if (!read || header.precision != 8 || header.arithmetic || !(grey || colour) ||
+        QSize(header.width, header.height) != pixels)
+        return std::nullopt;
+    return PageJpeg{path, {}, pixels, grey};
+}
 
 double PicturePageDpi(double declaredDpi, QSize pixels) {
     double dpi = declaredDpi >= kPictureMinDpi && declaredDpi <= kPictureMaxDpi
@@ -78,8 +163,9 @@ PdfFailure SearchableBook::AddPdf(const QString& path, int pageCount, int& first
     return PdfFailure::None;
 }
 
-int SearchableBook::AddPicture(std::string jpeg, QSize pixels, bool grey, double dpi) {
+int SearchableBook::AddPicture(const PageJpeg& jpeg, double dpi) {
     QPDF& pdf = m_parts->pdf;
+    const QSize pixels = jpeg.pixels;
     QPDFObjectHandle image = QPDFObjectHandle::newStream(&pdf);
     QPDFObjectHandle dictionary = image.getDict();
     dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
@@ -87,11 +173,24 @@ int SearchableBook::AddPicture(std::string jpeg, QSize pixels, bool grey, double
     dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(pixels.width()));
     dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(pixels.height()));
     dictionary.replaceKey("/ColorSpace",
-                          QPDFObjectHandle::newName(grey ? "/DeviceGray" : "/DeviceRGB"));
+                          QPDFObjectHandle::newName(jpeg.grey ? "/DeviceGray" : "/DeviceRGB"));
     dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-    // The picture as it was recognised, not encoded again.
-    image.replaceStreamData(jpeg, QPDFObjectHandle::newName("/DCTDecode"),
-                            QPDFObjectHandle::newNull());
+    // The picture is not encoded again. A file is read only when the book is
+    // written, and must be as it was.
+    if (jpeg.file.isEmpty()) {
+        image.replaceStreamData(jpeg.data, QPDFObjectHandle::newName("/DCTDecode"),
+                                QPDFObjectHandle::newNull());
+    } else {
+        const std::string name = QFile::encodeName(jpeg.file).toStdString();
+        const qint64 bytes = QFileInfo(jpeg.file).size();
+        image.replaceStreamData(
+            [name, bytes](Pipeline* pipeline) {
+                if (QFileInfo(QFile::decodeName(name.c_str())).size() != bytes)
+                    throw std::runtime_error(name + " changed");
+                QUtil::file_provider(name)(pipeline);
+            },
+            QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());
+    }
 
     const double width = pixels.width() * 72.0 / dpi;
     const double height = pixels.height() * 72.0 / dpi;

@@ -3,6 +3,7 @@
 #include <QSize>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "pdf/PdfFile.h"
@@ -27,6 +28,20 @@ inline constexpr double kMaxPagePoints = 14400.0;
 // larger than kMaxPagePoints.
 double PicturePageDpi(double declaredDpi, QSize pixels);
 
+// A JPEG picture a page carries: the file at `file` as it is, read when
+// the book is written, or else the JPEG `data`.
+struct PageJpeg {
+    QString file;
+    std::string data;
+    QSize pixels;
+    bool grey = false;  // one channel
+};
+
+// The JPEG file at `path` as a page may carry it unchanged: a baseline or
+// progressive 8-bit JPEG, grey or YCbCr colour, stored upright (no Exif
+// turn) and `pixels` in size. Nothing for any other file.
+std::optional<PageJpeg> JpegAsItIs(const QString& path, QSize pixels);
+
 class SearchableBook {
 public:
     SearchableBook();
@@ -40,9 +55,8 @@ public:
     // page count is not `pageCount` (the count its reader found, whose
     // layers are to come) is Damaged.
     PdfFailure AddPdf(const QString& path, int pageCount, int& firstPage);
-    // Appends one page showing the JPEG picture `jpeg` (`pixels` its size,
-    // `grey` when it has one channel) at `dpi`; returns the page's index.
-    int AddPicture(std::string jpeg, QSize pixels, bool grey, double dpi);
+    // Appends one page showing `jpeg` at `dpi`; returns the page's index.
+    int AddPicture(const PageJpeg& jpeg, double dpi);
     // Gives page `layer.page` of the book its invisible text; the layer's
     // picture is the page as rendered (a picture's page: the picture).
     void AddLayer(const PageTextLayer& layer);
@@ -50,7 +64,8 @@ public:
 
     // Writes the book to `target` through a temporary file in its folder
     // that replaces `target` only when complete. False when nothing was
-    // written (no page, the folder cannot be written, a source went bad).
+    // written (no page, the folder cannot be written, a source file went bad
+    // or changed).
     bool Write(const QString& target);
 
 private:

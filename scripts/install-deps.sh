@@ -15,6 +15,8 @@ PACKAGES=(
   fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils python3
   qt6-translations-l10n desktop-file-utils appstream
 )
+# kelsor-ocr --pdf reads a photo's JPEG header to carry the photo as it is.
+PACKAGES+=(libjpeg-dev)
 # The Wayland capture: the client's D-Bus and xkb names, and a headless sway
 # session with PipeWire and the desktop portal (wlr backend; the gtk backend
 # makes Debian's portal offer Screenshot) for its test.

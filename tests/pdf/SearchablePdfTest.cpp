@@ -151,7 +151,7 @@ TEST_F(SearchablePdfTest, EachLineIsFoundAndCopiedWithinItsBox) {
             SCOPED_TRACE(book ? "in a book" : "rewritten");
             if (book) {
                 SearchableBook pages;
-                pages.AddPicture(SmallJpeg(), {20, 10}, false, 96);
+                pages.AddPicture({{}, SmallJpeg(), {20, 10}, false}, 96);
                 ASSERT_EQ(pages.AddPdf(QString::fromStdString(source), 1, layer.page),
                           PdfFailure::None);
                 pages.AddLayer(layer);

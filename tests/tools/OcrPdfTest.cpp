@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "MakePdf.h"
+#include "OrientedJpeg.h"
 #include "RenderText.h"
 #include "ToolsTestSupport.h"
 
@@ -50,13 +51,14 @@ protected:
         ASSERT_TRUE(test::EncryptPdf(File("doc.pdf"), File("encrypted.pdf")));
         test::WriteFile(File("damaged.pdf"), "%PDF-1.4\n1 0 obj << /Type /Catalog");
         ASSERT_TRUE(test::WriteRawPdf(File("empty.pdf"), {}));
-        // A photo at 300 dpi, and one whose file names no resolution.
-        QImage photo = test::LargeTextPicture({QStringLiteral("PICTURE"), QStringLiteral("PAGE")});
-        photo.setDotsPerMeterX(11811);
-        photo.setDotsPerMeterY(11811);
-        ASSERT_TRUE(photo.save(QString::fromStdString(File("photo.png"))));
-        // A grey one, whose page shows a one-channel picture.
-        ASSERT_TRUE(photo.convertToFormat(QImage::Format_Grayscale8)
+        // A photo at 300 dpi, as PNG and JPEG; a grey one whose file names no
+        // resolution; one stored turned, with an Exif orientation.
+        m_photo.setDotsPerMeterX(11811);
+        m_photo.setDotsPerMeterY(11811);
+        ASSERT_TRUE(m_photo.save(QString::fromStdString(File("photo.png"))));
+        ASSERT_TRUE(m_photo.save(QString::fromStdString(File("photo.jpg"))));
+        ASSERT_TRUE(test::WriteOrientedJpeg(m_photo, 6, File("turned.jpg")));
+        ASSERT_TRUE(m_photo.convertToFormat(QImage::Format_Grayscale8)
                         .save(QString::fromStdString(File("plain.png"))));
         std::string png = test::ReadFile(File("plain.png"));
         png.erase(png.find("pHYs") - 4, 21);
@@ -82,6 +84,7 @@ protected:
 
     test::TempFolder m_folder;
     tooltest::ToolsFixture m_fixture{m_folder};
+    QImage m_photo = test::LargeTextPicture({QStringLiteral("PICTURE"), QStringLiteral("PAGE")});
 };
 
 TEST_F(OcrPdfTest, PrintsTextLayersAndRecognisedScansInOrder) {
@@ -103,33 +106,43 @@ TEST_F(OcrPdfTest, PrintsTextLayersAndRecognisedScansInOrder) {
 TEST_F(OcrPdfTest, OneSearchablePdfOfPicturesAndPdfsInOrder) {
     std::string output, err;
     const std::string out = File("out.pdf");
-    ASSERT_EQ(0, Ocr("--pdf out.pdf photo.png doc.pdf plain.png", output, err)) << err;
+    ASSERT_EQ(0, Ocr("--pdf out.pdf photo.png doc.pdf plain.png photo.jpg turned.jpg", output, err))
+        << err;
     EXPECT_EQ("", output);
     EXPECT_EQ(0, test::Shell("qpdf --check '" + out + "' >/dev/null"));
     const auto document = Poppler::Document::load(QString::fromStdString(out));
     ASSERT_TRUE(document);
-    ASSERT_EQ(document->numPages(), 5);
+    ASSERT_EQ(document->numPages(), 7);
 
     // Pages in order; a picture's page at the picture's resolution, else at
     // 96 dpi; every recognised line found on its page, in reading order.
+    const std::vector<QString> photoLines = {QStringLiteral("PICTURE"), QStringLiteral("PAGE")};
     struct Expected {
         int page;
-        double widthPoints;
+        bool picture;
+        double widthPoints;  // 0: any
         std::vector<QString> lines;
     };
     const Expected pages[] = {
-        {0, 900 * 72 / 300.0, {QStringLiteral("PICTURE"), QStringLiteral("PAGE")}},
-        {1, 0, {QStringLiteral("Typed opening page")}},
-        {2, 0, {QStringLiteral("SCANNED"), QStringLiteral("LINES")}},
-        {4, 900 * 72 / 96.0, {QStringLiteral("PICTURE"), QStringLiteral("PAGE")}},
+        {0, true, 900 * 72 / 300.0, photoLines},
+        {1, false, 0, {QStringLiteral("Typed opening page")}},
+        {2, false, 0, {QStringLiteral("SCANNED"), QStringLiteral("LINES")}},
+        {4, true, 900 * 72 / 96.0, photoLines},
+        {5, true, 900 * 72 / 300.0, photoLines},
+        {6, true, 0, photoLines},
     };
     for (const Expected& expected : pages) {
         SCOPED_TRACE(expected.page);
         const auto page = document->page(expected.page);
-        if (expected.widthPoints > 0) {
-            EXPECT_NEAR(page->pageSizeF().width(), expected.widthPoints, 0.01);
-            // The picture is seen: its first line is dark where it was drawn.
-            const double dpi = 72.0 * 900 / expected.widthPoints;
+        if (expected.picture) {
+            const QSizeF size = page->pageSizeF();
+            if (expected.widthPoints > 0) {
+                EXPECT_NEAR(size.width(), expected.widthPoints, 0.01);
+            }
+            // Upright, and the picture is seen: its first line is dark where
+            // it was drawn.
+            EXPECT_NEAR(size.height(), size.width() * m_photo.height() / m_photo.width(), 0.5);
+            const double dpi = 72.0 * 900 / size.width();
             const QImage shown = page->renderToImage(dpi, dpi).copy(40, 60, 360, 60);
             int dark = 0;
             for (int y = 0; y < shown.height(); ++y)
@@ -146,6 +159,19 @@ TEST_F(OcrPdfTest, OneSearchablePdfOfPicturesAndPdfsInOrder) {
             above = found.front().top();
         }
     }
+    // A photo's page carries its file as it is.
+    QPDF written;
+    written.processFile(out.c_str());
+    const std::shared_ptr<Buffer> photo = QPDFPageDocumentHelper(written)
+                                              .getAllPages()
+                                              .at(5)
+                                              .getObjectHandle()
+                                              .getKey("/Resources")
+                                              .getKey("/XObject")
+                                              .getKey("/Im0")
+                                              .getRawStreamData();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(photo->getBuffer()), photo->getSize()),
+              test::ReadFile(File("photo.jpg")));
     // The PDF's pages are kept as they are.
     for (int page = 0; page < 3; ++page)
         EXPECT_EQ(ContentStreams(File("doc.pdf"), page).front(),
@@ -179,7 +205,7 @@ TEST_F(OcrPdfTest, FailuresLeaveNoPartialFileAndNeverReplaceAnInput) {
         EXPECT_EQ(test::ReadFile(File("doc.pdf")), docBytes);
         const auto written = Poppler::Document::load(QString::fromStdString(File("out.pdf")));
         EXPECT_EQ(written ? written->numPages() : 0, c.pages);
-        EXPECT_EQ(FileCount(), 7 + (c.pages > 0 ? 1 : 0));  // no temporary file left
+        EXPECT_EQ(FileCount(), 9 + (c.pages > 0 ? 1 : 0));  // no temporary file left
         fs::remove(File("out.pdf"));
     }
 }
