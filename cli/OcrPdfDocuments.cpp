@@ -148,18 +148,16 @@ private:
     sigset_t m_before{};
 };
 
-}  // namespace
-
-double DeclaredDpi(const QString& path) {
-    // A file that names no resolution reads at the one a new QImage has.
+// The resolution the file of `picture` named, 0 when it named none (the
+// picture then has the one a new QImage has).
+double DeclaredDpi(const QImage& picture) {
     const int unnamed = QImage(1, 1, QImage::Format_Mono).dotsPerMeterX();
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
-    const QImage image = reader.read();
-    if (image.isNull() || image.dotsPerMeterX() == unnamed || image.dotsPerMeterX() <= 0)
+    if (picture.isNull() || picture.dotsPerMeterX() == unnamed || picture.dotsPerMeterX() <= 0)
         return 0;
-    return std::round(image.dotsPerMeterX() * 0.0254 * 100.0) / 100.0;
+    return std::round(picture.dotsPerMeterX() * 0.0254 * 100.0) / 100.0;
 }
+
+}  // namespace
 
 OcrPdfDocuments::OcrPdfDocuments(pdf::PageReading reading) : m_reading(std::move(reading)) {}
 OcrPdfDocuments::~OcrPdfDocuments() = default;
@@ -233,17 +231,27 @@ std::string OcrPdfDocuments::AddPicture(const std::wstring& path) {
     QFile file(ToQString(work.Path()));
     if (!file.open(QIODevice::ReadOnly) || !size.isValid())
         return "damaged (the picture cannot be decoded)";
-    // A photo's page carries the photo's own file where it can, else the
-    // work file.
-    std::optional<pdf::PageJpeg> jpeg = pdf::JpegAsItIs(ToQString(path), size);
-    if (!jpeg)
-        jpeg = pdf::PageJpeg{{},
-                             file.readAll().toStdString(),
-                             size,
-                             header.imageFormat() == QImage::Format_Grayscale8};
     const Lines lines = RecognizePictureLines(work.Path());
-    const int page =
-        m_book->AddPicture(*jpeg, pdf::PicturePageDpi(DeclaredDpi(ToQString(path)), size));
+    // The file as Qt reads it, as stored (a JPEG is turned upright above).
+    QImageReader reader(ToQString(path));
+    reader.setAutoTransform(false);
+    const bool jpegFile = reader.format() == "jpeg";
+    const QImage own = reader.read();
+    const double dpi = pdf::PicturePageDpi(DeclaredDpi(own), size);
+    // The page carries a photo's own JPEG file where it can, other pictures'
+    // own pixels, else the work file.
+    int page = 0;
+    if (const std::optional<pdf::PageJpeg> photo = pdf::JpegAsItIs(ToQString(path), size)) {
+        page = m_book->AddPicture(*photo, dpi);
+    } else if (!jpegFile && own.size() == size) {
+        page = m_book->AddPicture(own, dpi);
+    } else {
+        page = m_book->AddPicture(pdf::PageJpeg{{},
+                                                file.readAll().toStdString(),
+                                                size,
+                                                header.imageFormat() == QImage::Format_Grayscale8},
+                                  dpi);
+    }
     if (!lines)
         return "recognition failed (the OCR service refused the picture or could not be "
                "reached); its page has no text layer";
@@ -256,7 +264,7 @@ std::string OcrPdfDocuments::FinishPdf() {
         return "no FILE gave a page; nothing was written";
     const SignalsHeld held;
     if (!m_book->Write(m_target))
-        return "cannot be written (no such folder, no permission, the disk is full, or a PDF "
+        return "cannot be written (no such folder, no permission, the disk is full, or a FILE "
                "read changed meanwhile); nothing was written";
     return {};
 }

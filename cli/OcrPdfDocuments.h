@@ -39,7 +39,4 @@ private:
     std::unique_ptr<pdf::SearchableBook> m_book;
 };
 
-// The resolution `path`'s picture file names, 0 when it names none.
-double DeclaredDpi(const QString& path);
-
 }  // namespace kelsor::cli

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <algorithm>
 #include <csetjmp>
 #include <stdexcept>
@@ -75,6 +76,20 @@ bool ReadJpegHeader(std::FILE* file, JpegHeader& header) {
     }
     jpeg_destroy_decompress(&info);
     return read;
+}
+
+// An image XObject of 8-bit samples, its data still to come.
+QPDFObjectHandle NewImage(QPDF& pdf, QSize pixels, bool grey) {
+    QPDFObjectHandle image = QPDFObjectHandle::newStream(&pdf);
+    QPDFObjectHandle dictionary = image.getDict();
+    dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(pixels.width()));
+    dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(pixels.height()));
+    dictionary.replaceKey("/ColorSpace",
+                          QPDFObjectHandle::newName(grey ? "/DeviceGray" : "/DeviceRGB"));
+    dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    return image;
 }
 
 }  // namespace
@@ -164,17 +179,7 @@ PdfFailure SearchableBook::AddPdf(const QString& path, int pageCount, int& first
 }
 
 int SearchableBook::AddPicture(const PageJpeg& jpeg, double dpi) {
-    QPDF& pdf = m_parts->pdf;
-    const QSize pixels = jpeg.pixels;
-    QPDFObjectHandle image = QPDFObjectHandle::newStream(&pdf);
-    QPDFObjectHandle dictionary = image.getDict();
-    dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dictionary.replaceKey("/Width", QPDFObjectHandle::newInteger(pixels.width()));
-    dictionary.replaceKey("/Height", QPDFObjectHandle::newInteger(pixels.height()));
-    dictionary.replaceKey("/ColorSpace",
-                          QPDFObjectHandle::newName(jpeg.grey ? "/DeviceGray" : "/DeviceRGB"));
-    dictionary.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    QPDFObjectHandle image = NewImage(m_parts->pdf, jpeg.pixels, jpeg.grey);
     // The picture is not encoded again. A file is read only when the book is
     // written, and must be as it was.
     if (jpeg.file.isEmpty()) {
@@ -191,7 +196,30 @@ int SearchableBook::AddPicture(const PageJpeg& jpeg, double dpi) {
             },
             QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());
     }
+    return AddPicturePage(image, jpeg.pixels, dpi);
+}
 
+int SearchableBook::AddPicture(const QImage& picture, double dpi) {
+    QImage flat(picture.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter(&flat).drawImage(0, 0, picture);
+    const bool grey = flat.allGray();
+    flat = flat.convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    // Rows without the padding a QImage keeps at their ends.
+    const qsizetype row = static_cast<qsizetype>(flat.width()) * (grey ? 1 : 3);
+    QByteArray pixels;
+    pixels.reserve(row * flat.height());
+    for (int y = 0; y < flat.height(); ++y)
+        pixels.append(reinterpret_cast<const char*>(flat.constScanLine(y)), row);
+    QPDFObjectHandle image = NewImage(m_parts->pdf, flat.size(), grey);
+    // qCompress puts the length before the zlib stream.
+    image.replaceStreamData(qCompress(pixels, 6).mid(4).toStdString(),
+                            QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+    return AddPicturePage(image, flat.size(), dpi);
+}
+
+int SearchableBook::AddPicturePage(QPDFObjectHandle image, QSize pixels, double dpi) {
+    QPDF& pdf = m_parts->pdf;
     const double width = pixels.width() * 72.0 / dpi;
     const double height = pixels.height() * 72.0 / dpi;
     QPDFObjectHandle content = QPDFObjectHandle::newStream(

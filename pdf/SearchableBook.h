@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <memory>
@@ -8,6 +9,8 @@
 
 #include "pdf/PdfFile.h"
 #include "pdf/SearchablePdf.h"
+
+class QPDFObjectHandle;
 
 // One searchable PDF made of several sources in order: the pages of PDF
 // files, kept as they are, and pictures, each one page of its own. Any page
@@ -57,6 +60,10 @@ public:
     PdfFailure AddPdf(const QString& path, int pageCount, int& firstPage);
     // Appends one page showing `jpeg` at `dpi`; returns the page's index.
     int AddPicture(const PageJpeg& jpeg, double dpi);
+    // Appends one page showing `picture` at `dpi`, its pixels kept without
+    // loss (grey or colour, transparent parts on white); returns the page's
+    // index.
+    int AddPicture(const QImage& picture, double dpi);
     // Gives page `layer.page` of the book its invisible text; the layer's
     // picture is the page as rendered (a picture's page: the picture).
     void AddLayer(const PageTextLayer& layer);
@@ -69,6 +76,8 @@ public:
     bool Write(const QString& target);
 
 private:
+    int AddPicturePage(QPDFObjectHandle image, QSize pixels, double dpi);
+
     struct Parts;
     std::unique_ptr<Parts> m_parts;
 };
