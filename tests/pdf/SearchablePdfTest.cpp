@@ -4,9 +4,6 @@
 // stay as they were, and files that cannot be rewritten leave nothing.
 #include <gtest/gtest.h>
 #include <poppler-qt6.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <QBuffer>
 #include <QFile>
@@ -14,6 +11,7 @@
 #include <filesystem>
 
 #include "MakePdf.h"
+#include "PdfContent.h"
 #include "RenderText.h"
 #include "TempFolder.h"
 #include "UiTestSupport.h"
@@ -43,21 +41,6 @@ bool QpdfChecks(const std::string& path) {
     return std::system(("qpdf --check '" + path + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
-// The raw (still compressed) data of a page's content streams.
-std::vector<std::string> ContentStreams(const std::string& path, int page = 0) {
-    QPDF pdf;
-    pdf.processFile(path.c_str());
-    std::vector<std::string> streams;
-    for (QPDFObjectHandle& stream : QPDFPageDocumentHelper(pdf)
-                                        .getAllPages()
-                                        .at(static_cast<std::size_t>(page))
-                                        .getPageContents()) {
-        const std::shared_ptr<Buffer> data = stream.getRawStreamData();
-        streams.emplace_back(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-    }
-    return streams;
-}
-
 class SearchablePdfTest : public ::testing::Test {
 protected:
     void SetUp() override { uitest::EnsureApp(); }
@@ -83,8 +66,9 @@ protected:
     // Poppler finds and copies each line within its box.
     void ExpectLayerFoundWithinBoxes(const std::string& source, const PageTextLayer& layer) {
         EXPECT_TRUE(QpdfChecks(Out().toStdString()));
-        const std::vector<std::string> streams = ContentStreams(source, 0);
-        const std::vector<std::string> written = ContentStreams(Out().toStdString(), layer.page);
+        const std::vector<std::string> streams = test::ContentStreams(source, 0);
+        const std::vector<std::string> written =
+            test::ContentStreams(Out().toStdString(), layer.page);
         ASSERT_EQ(written.size(), streams.size() + 2);
         EXPECT_EQ(std::vector<std::string>(written.begin() + 1, written.end() - 1), streams);
 
@@ -217,7 +201,7 @@ TEST_F(SearchablePdfTest, FilesThatCannotBeRewrittenLeaveNothing) {
     // A page where nothing was recognised stays as it was.
     ASSERT_TRUE(Write(scan, {{0, {100, 100}, {{"", {0, 0, 50, 10}}}}}).Succeeded());
     EXPECT_TRUE(IsConverterSearchablePdf(Out()));
-    EXPECT_EQ(ContentStreams(Out().toStdString()), ContentStreams(scan));
+    EXPECT_EQ(test::ContentStreams(Out().toStdString()), test::ContentStreams(scan));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "MakePdf.h"
 #include "OrientedJpeg.h"
+#include "PdfContent.h"
 #include "RenderText.h"
 #include "ToolsTestSupport.h"
 
@@ -20,21 +21,6 @@ namespace kelsor {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The raw data of a page's content streams.
-std::vector<std::string> ContentStreams(const std::string& path, int page) {
-    QPDF pdf;
-    pdf.processFile(path.c_str());
-    std::vector<std::string> streams;
-    for (QPDFObjectHandle& stream : QPDFPageDocumentHelper(pdf)
-                                        .getAllPages()
-                                        .at(static_cast<std::size_t>(page))
-                                        .getPageContents()) {
-        const std::shared_ptr<Buffer> data = stream.getRawStreamData();
-        streams.emplace_back(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-    }
-    return streams;
-}
 
 class OcrPdfTest : public ::testing::Test {
 protected:
@@ -174,8 +160,8 @@ TEST_F(OcrPdfTest, OneSearchablePdfOfPicturesAndPdfsInOrder) {
               test::ReadFile(File("photo.jpg")));
     // The PDF's pages are kept as they are.
     for (int page = 0; page < 3; ++page)
-        EXPECT_EQ(ContentStreams(File("doc.pdf"), page).front(),
-                  ContentStreams(out, page + 1)[page == 1 ? 1 : 0]);
+        EXPECT_EQ(test::ContentStreams(File("doc.pdf"), page).front(),
+                  test::ContentStreams(out, page + 1)[page == 1 ? 1 : 0]);
 }
 
 TEST_F(OcrPdfTest, FailuresLeaveNoPartialFileAndNeverReplaceAnInput) {
