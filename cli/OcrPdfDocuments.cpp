@@ -212,9 +212,10 @@ std::string OcrPdfDocuments::AddPdf(const QString& path) {
     const pdf::PdfFailure failure =
         ForEachPage(m_reading, m_cancel, path, addPages, [&](Page& page) {
             AddFailure(failures, page.failure);
-            if (page.lines)
-                m_book->AddLayer(
-                    {first + page.index, page.pictureSize, pdf::RecognisedLines(*page.lines)});
+            if (page.lines && !m_book->AddLayer({first + page.index, page.pictureSize,
+                                                 pdf::RecognisedLines(*page.lines)}))
+                AddFailure(failures, "page " + std::to_string(page.index + 1) +
+                                         ": damaged (its text layer cannot be added)");
         });
     return failure != pdf::PdfFailure::None ? FailureReason(failure) : failures;
 }
@@ -255,7 +256,8 @@ std::string OcrPdfDocuments::AddPicture(const std::wstring& path) {
     if (!lines)
         return "recognition failed (the OCR service refused the picture or could not be "
                "reached); its page has no text layer";
-    m_book->AddLayer({page, size, pdf::RecognisedLines(*lines)});
+    if (!m_book->AddLayer({page, size, pdf::RecognisedLines(*lines)}))
+        return "its text layer cannot be added";
     return {};
 }
 

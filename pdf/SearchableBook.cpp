@@ -235,10 +235,17 @@ int SearchableBook::AddPicturePage(QPDFObjectHandle image, QSize pixels, double 
     return PageCount() - 1;
 }
 
-void SearchableBook::AddLayer(const PageTextLayer& layer) {
+bool SearchableBook::AddLayer(const PageTextLayer& layer) {
     std::vector<QPDFPageObjectHelper> pages = m_parts->Pages();
-    if (layer.page >= 0 && layer.page < static_cast<int>(pages.size()))
+    if (layer.page < 0 || layer.page >= static_cast<int>(pages.size()))
+        return false;
+    try {
         m_parts->text->Add(pages[static_cast<std::size_t>(layer.page)], layer);
+        return true;
+    } catch (const std::exception&) {
+        // A copied page whose resources are broken: it stays as it was.
+        return false;
+    }
 }
 
 int SearchableBook::PageCount() const {

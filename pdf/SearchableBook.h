@@ -66,7 +66,9 @@ public:
     int AddPicture(const QImage& picture, double dpi);
     // Gives page `layer.page` of the book its invisible text; the layer's
     // picture is the page as rendered (a picture's page: the picture).
-    void AddLayer(const PageTextLayer& layer);
+    // False when the page has no such index or its objects are too damaged
+    // to take the text (the page stays as it was).
+    bool AddLayer(const PageTextLayer& layer);
     int PageCount() const;
 
     // Writes the book to `target` through a temporary file in its folder
