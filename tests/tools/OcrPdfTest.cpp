@@ -47,6 +47,7 @@ protected:
         ASSERT_TRUE(m_photo.convertToFormat(QImage::Format_Grayscale8)
                         .save(QString::fromStdString(File("plain.png"))));
         std::string png = test::ReadFile(File("plain.png"));
+        ASSERT_NE(png.find("pHYs"), std::string::npos);
         png.erase(png.find("pHYs") - 4, 21);
         test::WriteFile(File("plain.png"), png);
     }
