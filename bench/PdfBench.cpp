@@ -112,7 +112,7 @@ void BM_PdfScannedPages(benchmark::State& state) {
     PerPage(state, "pdf_scan", [](const PdfFixture& fixture) {
         const std::atomic<bool> cancel{false};
         const auto outcome = kelsor::pdf::ConvertPdf(
-            fixture.pdf, QString::fromStdString(BenchFolder() + "/scanned.txt"),
+            fixture.pdf, {QString::fromStdString(BenchFolder() + "/scanned.txt"), {}},
             &kelsor::pdf::RecognisePage, {}, cancel,
             kelsor::pdf::PageReading{QStringLiteral(KELSOR_PDF_CONVERTER)});
         return outcome.Succeeded() && outcome.recognisedPages == kPages;
@@ -172,7 +172,7 @@ void BM_SearchablePdf(benchmark::State& state) {
         static const std::vector<kelsor::pdf::PageTextLayer> layers = LayersOf(fixture);
         const std::atomic<bool> cancel{false};
         const auto outcome = kelsor::pdf::ConvertPdf(
-            fixture.pdf, QString::fromStdString(BenchFolder() + "/scanned.txt"),
+            fixture.pdf, {QString::fromStdString(BenchFolder() + "/scanned.txt"), {}},
             &kelsor::pdf::RecognisePage, {}, cancel,
             kelsor::pdf::PageReading{QStringLiteral(KELSOR_PDF_CONVERTER)});
         const QString target = QString::fromStdString(BenchFolder() + "/scanned (可搜索).pdf");

@@ -29,7 +29,8 @@ protected:
             ++m_recognised;
             return recognize ? recognize(page) : PageRecognition{};
         };
-        return ConvertPdf(QString::fromStdString(pdf), Out(), counting, {}, m_cancel, m_reading);
+        return ConvertPdf(QString::fromStdString(pdf), {Out(), {}}, counting, {}, m_cancel,
+                          m_reading);
     }
     QString Out() const { return QString::fromStdString(m_folder.file("out.txt")); }
     std::string OutText() const { return test::ReadFile(m_folder.file("out.txt")); }
