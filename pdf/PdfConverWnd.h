@@ -29,8 +29,8 @@ public:
     void StartConversion();
     void StopConversion();
     bool IsConverting() const { return m_run != nullptr; }
-    // Text files go into `folder` (ending with "/"), or beside each PDF
-    // when it is empty.
+    // The files written go into `folder` (ending with "/"), or beside each
+    // PDF when it is empty.
     void SetOutputFolder(const std::wstring& folder);
     // What the next run writes for each file; the options beside the output
     // folder show it.

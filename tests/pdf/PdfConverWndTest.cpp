@@ -17,6 +17,7 @@
 #include "app/TextConv.h"
 #include "pdf/CloudRecognizer.h"
 #include "pdf/PdfConverWnd.h"
+#include "pdf/SearchablePdf.h"
 #include "tools/ToolContext.h"
 
 namespace kelsor::pdf {
@@ -73,6 +74,8 @@ TEST_F(PdfConverWndTest, PictureBombsCostOnlyTheirPage) {
     const int crash = Add("bomb100k.pdf", {draw, 100000});
     const int huge = Add("bomb30k.pdf", {draw, 30000});
     const int plain = Add("plain.pdf", {test::TextContent("plain"), 0});
+    // The searchable copy passes the bombs on as they are, never drawn.
+    m_window->SetOutput(PdfOutput::Both);
     m_window->StartConversion();
     ASSERT_TRUE(test::WaitFor([&] { return !m_window->IsConverting(); }, 120s));
 
@@ -82,6 +85,7 @@ TEST_F(PdfConverWndTest, PictureBombsCostOnlyTheirPage) {
         EXPECT_EQ(L"转换完成，1页未识别出文字", m_window->RowText(id, L"pdf_status"));
         EXPECT_EQ("===== 第 1 页 =====\n［此页无法读取］\n\n===== 第 2 页 =====\nafter\n",
                   test::ReadFile(WideToAnsi(job.outputPath)));
+        EXPECT_TRUE(IsConverterSearchablePdf(QString::fromStdWString(job.searchablePath)));
     }
     EXPECT_EQ(L"转换完成", m_window->RowText(plain, L"pdf_status"));
     // A page process never passes its limit; the converter stays far enough
