@@ -115,6 +115,10 @@ TEST_F(PdfToTextTest, ScannedPagesSayTheyNeedASignInWhileTextPagesConvert) {
         "\n===== 第 2 页 =====\n［此页为扫描页：请先在KelsorOCR中登录，再转换一次］\n"
         "\n===== 第 3 页 =====\nThird page.\n",
         OutText());
+
+    // Sent without a service to answer: not read, rather than read empty.
+    ASSERT_TRUE(Convert(pdf, &RecognisePage).Succeeded());
+    EXPECT_NE(std::string::npos, OutText().find("\n［此页未能识别：识别服务没有应答］\n"));
 }
 
 TEST_F(PdfToTextTest, APageThatCannotBeReadCostsOnlyThatPage) {
