@@ -63,6 +63,18 @@ protected:
         ASSERT_EQ(expected, m_window->Output());
     }
 
+    // `scan` as the one page of the PDF `name`, converted with `option`
+    // chosen in the window; its job.
+    const PdfJob& ConvertScan(const std::string& name, const QImage& scan, const wchar_t* option,
+                              PdfOutput output) {
+        const std::string pdf = m_folder.file(name);
+        EXPECT_TRUE(test::WritePdf(pdf, {{{}, scan}}));
+        ChooseOutput(option, output);
+        const PdfJob& job = *m_window->Jobs().Find(ConvertOne(pdf));
+        EXPECT_EQ(JobState::Done, job.state) << WideToAnsi(job.statusText);
+        return job;
+    }
+
     // Adds `pdf` and converts the list; the job's id.
     int ConvertOne(const std::string& pdf) {
         m_window->AddFiles({AnsiToWide(pdf)});
@@ -157,13 +169,7 @@ TEST_F(PdfConverterTest, TheSearchableCopyFindsEachChineseAndEnglishLine) {
     ASSERT_TRUE(test::RenderTextPicture(lines, 48, path));
     const QImage scan(QString::fromStdString(path));
     std::filesystem::remove(path);
-    const std::string pdf = m_folder.file("mixed.pdf");
-    ASSERT_TRUE(test::WritePdf(pdf, {{{}, scan}}));
-
-    ChooseOutput(L"pdfoutsearchable", PdfOutput::Searchable);
-    const int id = ConvertOne(pdf);
-    const PdfJob& job = *m_window->Jobs().Find(id);
-    ASSERT_EQ(JobState::Done, job.state) << WideToAnsi(job.statusText);
+    const PdfJob& job = ConvertScan("mixed.pdf", scan, L"pdfoutsearchable", PdfOutput::Searchable);
     EXPECT_EQ(m_folder.file("mixed (可搜索).pdf"), WideToAnsi(job.searchablePath));
     EXPECT_FALSE(test::FileExists(m_folder.file("mixed.txt")));
     ExpectSearchable(WideToAnsi(job.searchablePath), lines);
@@ -178,13 +184,7 @@ TEST_F(PdfConverterTest, ATwoColumnScanKeepsItsColumnsInOrder) {
     ASSERT_EQ(2, page.columns);
     const QImage scan(page.picture.rgb.data(), page.picture.width, page.picture.height,
                       page.picture.width * 3, QImage::Format_RGB888);
-    const std::string pdf = m_folder.file("columns.pdf");
-    ASSERT_TRUE(test::WritePdf(pdf, {{{}, scan}}));
-
-    ChooseOutput(L"pdfoutboth", PdfOutput::Both);
-    const int id = ConvertOne(pdf);
-    const PdfJob& job = *m_window->Jobs().Find(id);
-    ASSERT_EQ(JobState::Done, job.state) << WideToAnsi(job.statusText);
+    const PdfJob& job = ConvertScan("columns.pdf", scan, L"pdfoutboth", PdfOutput::Both);
     const std::string text = test::ReadFile(WideToAnsi(job.outputPath));
     const std::string marker = "===== 第 1 页 =====\n";
     ASSERT_EQ(0u, text.find(marker));
