@@ -328,7 +328,7 @@ double MeasureReadBack() {
      // The same on the CPU time of the bench and the service, steadier
      // while other work shares the machine.
      kelsor::bench::AddRatio(
-         "searchable_pdf_vs_txt_cpu",
+         "searchable_pdf_cpu_vs_txt",
          [] {
              const double txt = kelsor::bench::FastestSample("searchable_txt_side_cpu");
              return txt > 0 ? kelsor::bench::FastestSample("searchable_pdf_cpu") / txt
