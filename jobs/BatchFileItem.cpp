@@ -55,10 +55,11 @@ std::wstring BatchFileStore::OutputPathFor(const BatchFileItem& item, std::wstri
 }
 
 std::wstring NumberedResultPath(const std::wstring& folder, const std::wstring& baseName,
-                                const std::function<bool(const std::wstring&)>& claimedByOther) {
-    std::wstring path = folder + baseName + L".txt";
+                                const std::function<bool(const std::wstring&)>& claimedByOther,
+                                const std::wstring& extension) {
+    std::wstring path = folder + baseName + extension;
     for (int n = 2; claimedByOther(path); ++n) {
-        path = folder + baseName + L" (" + std::to_wstring(n) + L").txt";
+        path = folder + baseName + L" (" + std::to_wstring(n) + L")" + extension;
     }
     return path;
 }

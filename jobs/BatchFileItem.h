@@ -75,11 +75,12 @@ private:
 // The path up to and including its last "/"; empty when there is none.
 std::wstring FolderOfPath(const std::wstring& path);
 
-// "folder" + `baseName` + ".txt"; while `claimedByOther` says another picture
-// already writes that path, " (2)", " (3)" … goes before ".txt", so two
-// results never overwrite each other.
+// "folder" + `baseName` + `extension`; while `claimedByOther` says another
+// picture already writes that path, " (2)", " (3)" … goes before the
+// extension, so two results never overwrite each other.
 std::wstring NumberedResultPath(const std::wstring& folder, const std::wstring& baseName,
-                                const std::function<bool(const std::wstring&)>& claimedByOther);
+                                const std::function<bool(const std::wstring&)>& claimedByOther,
+                                const std::wstring& extension = L".txt");
 
 // The process-wide store of the batch page.
 BatchFileStore& ProcessBatchStore();

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -55,10 +56,23 @@ PageRecognition CloudRecognizer::Recognise(const QImage& page) {
         case SignIn::SignedIn:
             return RecognisePage(page);
         case SignIn::NotSignedIn:
-            return {PageRecognition::Status::NotSignedIn, {}};
+            return {PageRecognition::Status::NotSignedIn, {}, {}};
         default:
-            return {PageRecognition::Status::Failed, {}};
+            return {PageRecognition::Status::Failed, {}, {}};
     }
+}
+
+// The upright box around a line's four corners; empty when it has none.
+QRectF BoxOf(const PlacedLine& line) {
+    if (!line.placed)
+        return {};
+    double left = line.location[0][0], right = left;
+    double top = line.location[0][1], bottom = top;
+    for (const auto& [x, y] : line.location) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
 }
 
 }  // namespace
@@ -69,9 +83,17 @@ PageRecognition RecognisePage(const QImage& page) {
     QTemporaryFile work(QDir::tempPath() + QStringLiteral("/kelsor-pdf-XXXXXX.jpg"));
     if (!work.open() || !page.save(&work, "JPEG", 92) || !work.flush())
         return result;
-    const std::string text = RecognizePictureText(FormatPriority, work.fileName().toStdWString());
+    // The picture keeps the rendered page's size, so the boxes are in its pixels.
+    const auto lines = RecognizePictureLines(work.fileName().toStdWString());
+    if (!lines)
+        return result;  // not "nothing found": the page was never read
     result.status = PageRecognition::Status::Recognised;
-    result.text = AnsiToUtf8(text);
+    for (const PlacedLine& line : *lines) {
+        std::string words = AnsiToUtf8(line.words);
+        // As the text of a picture: empty lines before the first add nothing.
+        result.text = result.text.empty() ? words : result.text + "\n" + words;
+        result.lines.push_back({std::move(words), BoxOf(line)});
+    }
     return result;
 }
 

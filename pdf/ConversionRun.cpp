@@ -56,7 +56,7 @@ void ConversionRun::Work() {
             outcome.cancelled = true;
         } else {
             outcome = ConvertPdf(
-                task.pdfPath, task.outputPath, m_recognize,
+                task.pdfPath, {task.outputPath, task.searchablePath}, m_recognize,
                 [&](int done, int count) {
                     if (m_events.progress)
                         m_events.progress(task.id, done, count);

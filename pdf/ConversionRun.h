@@ -22,7 +22,8 @@ public:
     struct Task {
         int id = 0;
         QString pdfPath;
-        QString outputPath;
+        QString outputPath;      // the text file; empty: none
+        QString searchablePath;  // the searchable copy; empty: none
     };
     // Called on the run's thread; they must only hand the news over (post
     // it to the window).

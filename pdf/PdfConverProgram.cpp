@@ -24,7 +24,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: KelsorPDFConver [FILE.pdf...]\n"
     "Opens the PDF converter with the files given in its list. Each PDF becomes a\n"
-    "text file; scanned pages are recognised with the KelsorOCR client's sign-in.\n";
+    "text file, a searchable PDF or both, as chosen in the window; scanned pages are\n"
+    "recognised with the KelsorOCR client's sign-in.\n";
 
 }  // namespace
 

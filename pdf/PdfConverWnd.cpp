@@ -26,6 +26,20 @@ constexpr QColor kStatusBlue(0x43, 0x99, 0xFD);
 constexpr QColor kStatusGreen(0x2E, 0xBD, 0x6B);
 constexpr QColor kStatusRed(0xE5, 0x48, 0x4D);
 
+// The output options of the window and what each one writes.
+struct OutputOption {
+    const wchar_t* name;
+    PdfOutput output;
+};
+constexpr OutputOption kOutputOptions[] = {{L"pdfouttext", PdfOutput::Text},
+                                           {L"pdfoutsearchable", PdfOutput::Searchable},
+                                           {L"pdfoutboth", PdfOutput::Both}};
+
+// The file a row's "打开文件" opens: the text file where there is one.
+const std::wstring& ResultPath(const PdfJob& job) {
+    return job.outputPath.empty() ? job.searchablePath : job.outputPath;
+}
+
 std::wstring StateText(const PdfJob& job) {
     switch (job.state) {
         case JobState::Waiting:
@@ -62,6 +76,7 @@ PdfConverWnd::~PdfConverWnd() {
 void PdfConverWnd::InitWindow() {
     m_list = dynamic_cast<CListUI*>(m_PaintManager.FindControl(L"pdflist"));
     SetOutputFolder(L"");
+    SetOutput(m_output);
     ShowControls();
 }
 
@@ -180,6 +195,15 @@ void PdfConverWnd::SetOutputFolder(const std::wstring& folder) {
         radio->Selected(true);
 }
 
+void PdfConverWnd::SetOutput(PdfOutput output) {
+    m_output = output;
+    for (const OutputOption& option : kOutputOptions) {
+        auto* radio = dynamic_cast<COptionUI*>(m_PaintManager.FindControl(option.name));
+        if (radio != nullptr && option.output == output)
+            radio->Selected(true);
+    }
+}
+
 void PdfConverWnd::ChooseOutputFolder() {
     std::wstring folder;
     if (PickFolder(GetHWND(), folder))
@@ -191,7 +215,8 @@ void PdfConverWnd::ChooseOutputFolder() {
 void PdfConverWnd::StartConversion() {
     if (m_run != nullptr)
         return;
-    const std::vector<int> ids = m_jobs.PrepareRun(m_useCustomFolder ? m_customFolder : L"");
+    const std::vector<int> ids =
+        m_jobs.PrepareRun(m_useCustomFolder ? m_customFolder : L"", m_output);
     if (ids.empty()) {
         Note(m_jobs.Jobs().empty() ? L"请先添加PDF文件" : L"列表中的文件都已转换完成");
         return;
@@ -199,8 +224,9 @@ void PdfConverWnd::StartConversion() {
     std::vector<ConversionRun::Task> tasks;
     for (int id : ids) {
         const PdfJob& job = *m_jobs.Find(id);
-        tasks.push_back(
-            {id, QString::fromStdWString(job.path), QString::fromStdWString(job.outputPath)});
+        tasks.push_back({id, QString::fromStdWString(job.path),
+                         QString::fromStdWString(job.outputPath),
+                         QString::fromStdWString(job.searchablePath)});
         ShowJob(job);
     }
     Note(L"");
@@ -258,6 +284,8 @@ void PdfConverWnd::OnFileFinished(int id) {
         job->pageCount = outcome.pageCount;
     if (!outcome.outputPath.isEmpty())
         job->outputPath = outcome.outputPath.toStdWString();
+    if (!outcome.searchablePath.isEmpty())
+        job->searchablePath = outcome.searchablePath.toStdWString();
     job->statusText = OutcomeText(outcome);
     ShowJob(*job);
 }
@@ -320,11 +348,11 @@ void PdfConverWnd::OnRowClick(const std::wstring& name, int id) {
     if (name == L"pdf_remove") {
         RemoveJob(id);
     } else if (name == L"pdf_open") {
-        if (!platform::OpenWithDesktop(job->outputPath))
-            Note(L"无法打开文件：" + job->outputPath);
+        if (!platform::OpenWithDesktop(ResultPath(*job)))
+            Note(L"无法打开文件：" + ResultPath(*job));
     } else if (name == L"pdf_folder") {
-        if (!platform::OpenWithDesktop(FolderOfPath(job->outputPath)))
-            Note(L"无法打开文件夹：" + FolderOfPath(job->outputPath));
+        if (!platform::OpenWithDesktop(FolderOfPath(ResultPath(*job))))
+            Note(L"无法打开文件夹：" + FolderOfPath(ResultPath(*job)));
     }
 }
 
@@ -352,6 +380,11 @@ void PdfConverWnd::OnClick(TNotifyUI& msg) {
         ChooseOutputFolder();
     } else if (name == L"pdfsourcedir") {
         SetOutputFolder(L"");
+    } else if (name.rfind(L"pdfout", 0) == 0) {
+        for (const OutputOption& option : kOutputOptions) {
+            if (name == option.name)
+                SetOutput(option.output);
+        }
     } else if (name.rfind(L"pdf_", 0) == 0) {
         OnRowClick(name, static_cast<int>(msg.pSender->GetTag()));
     }

@@ -11,8 +11,9 @@
 
 // The converter's window: PDF files added by the picker, by dropping them
 // or on the command line; "开始转换" converts the list one file after the
-// other on a worker, each row showing its page progress and then its
-// outcome with "打开文件" / "打开文件夹"; "停止转换" stops before the next page.
+// other on a worker into a text file, a searchable PDF or both, each row
+// showing its page progress and then its outcome with "打开文件" /
+// "打开文件夹"; "停止转换" stops before the next page.
 namespace kelsor::pdf {
 
 class PdfConverWnd : public ui::WindowImplBase {
@@ -28,9 +29,13 @@ public:
     void StartConversion();
     void StopConversion();
     bool IsConverting() const { return m_run != nullptr; }
-    // Text files go into `folder` (ending with "/"), or beside each PDF
-    // when it is empty.
+    // The files written go into `folder` (ending with "/"), or beside each
+    // PDF when it is empty.
     void SetOutputFolder(const std::wstring& folder);
+    // What the next run writes for each file; the options beside the output
+    // folder show it.
+    void SetOutput(PdfOutput output);
+    PdfOutput Output() const { return m_output; }
 
     const PdfJobList& Jobs() const { return m_jobs; }
     // What the row of job `id` shows (tests read these).
@@ -86,6 +91,7 @@ private:
     std::unique_ptr<ConversionRun> m_run;
     std::wstring m_customFolder;
     bool m_useCustomFolder = false;
+    PdfOutput m_output = PdfOutput::Text;
     ui::CListUI* m_list = nullptr;
 };
 

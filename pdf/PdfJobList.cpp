@@ -8,6 +8,7 @@
 #include "jobs/ConvertTask.h"
 #include "pdf/PdfFile.h"
 #include "pdf/PdfToText.h"
+#include "pdf/SearchablePdf.h"
 
 namespace kelsor::pdf {
 
@@ -69,27 +70,44 @@ const PdfJob* PdfJobList::Find(int id) const {
     return const_cast<PdfJobList*>(this)->Find(id);
 }
 
-std::vector<int> PdfJobList::PrepareRun(const std::wstring& folder) {
+std::vector<int> PdfJobList::PrepareRun(const std::wstring& folder, PdfOutput output) {
     const auto takes = [](const PdfJob& job) {
         return job.state != JobState::Done && job.state != JobState::Converting;
     };
     for (PdfJob& job : m_jobs) {
-        if (takes(job))
-            job.outputPath.clear();  // an earlier run's name is free again
+        if (takes(job)) {
+            // An earlier run's names are free again.
+            job.outputPath.clear();
+            job.searchablePath.clear();
+        }
     }
+    // The first free name for `job`'s output `field`; `ours` tells the files
+    // the converter wrote, which it may replace.
+    const auto name = [&](const PdfJob& job, std::wstring PdfJob::*field, const std::wstring& base,
+                          const std::wstring& extension, bool (*ours)(const QString&)) {
+        const std::wstring target = folder.empty() ? FolderOfPath(job.path) : folder;
+        return NumberedResultPath(
+            target, base,
+            [&](const std::wstring& candidate) {
+                const QString file = QString::fromStdWString(candidate);
+                return (QFileInfo::exists(file) && !ours(file)) ||
+                       std::any_of(m_jobs.begin(), m_jobs.end(), [&](const PdfJob& other) {
+                           return other.path == candidate ||
+                                  (other.id != job.id && other.*field == candidate);
+                       });
+            },
+            extension);
+    };
     std::vector<int> ids;
     for (PdfJob& job : m_jobs) {
         if (!takes(job))
             continue;
-        const std::wstring target = folder.empty() ? FolderOfPath(job.path) : folder;
-        job.outputPath = NumberedResultPath(
-            target, OutputBaseName(job.fileName), [&](const std::wstring& candidate) {
-                const QString file = QString::fromStdWString(candidate);
-                return (QFileInfo::exists(file) && !IsConverterText(file)) ||
-                       std::any_of(m_jobs.begin(), m_jobs.end(), [&](const PdfJob& other) {
-                           return other.id != job.id && other.outputPath == candidate;
-                       });
-            });
+        const std::wstring base = OutputBaseName(job.fileName);
+        if (output != PdfOutput::Searchable)
+            job.outputPath = name(job, &PdfJob::outputPath, base, L".txt", &IsConverterText);
+        if (output != PdfOutput::Text)
+            job.searchablePath = name(job, &PdfJob::searchablePath, base + L" (可搜索)", L".pdf",
+                                      &IsConverterSearchablePdf);
         job.state = JobState::Waiting;
         job.pagesDone = 0;
         job.statusText.clear();

@@ -9,11 +9,15 @@ namespace kelsor::pdf {
 
 enum class JobState { Waiting, Converting, Done, Failed, Cancelled };
 
+// What a run writes for each file: "文本文件", "可搜索PDF", or both.
+enum class PdfOutput { Text, Searchable, Both };
+
 struct PdfJob {
     int id = 0;
-    std::wstring path;        // the PDF file
-    std::wstring fileName;    // its name without the folder
-    std::wstring outputPath;  // the text file; set when a run takes the job
+    std::wstring path;            // the PDF file
+    std::wstring fileName;        // its name without the folder
+    std::wstring outputPath;      // the text file; set when a run takes the job and writes one
+    std::wstring searchablePath;  // the searchable copy, the same way
     JobState state = JobState::Waiting;
     int pagesDone = 0;
     int pageCount = 0;
@@ -42,12 +46,13 @@ public:
     const std::vector<PdfJob>& Jobs() const { return m_jobs; }
 
     // The jobs a run converts (every one not done yet), in list order, each
-    // given its text file: `folder` + the PDF's base name + ".txt", in the
-    // PDF's own folder when `folder` is empty. A name another listed PDF
-    // already writes, or a file there that the converter did not write (the
-    // user's own notes.txt beside notes.pdf), gets " (2)", " (3)" …, as on
-    // the batch page. The jobs are marked Waiting with no progress.
-    std::vector<int> PrepareRun(const std::wstring& folder);
+    // given the files `output` asks for: `folder` + the PDF's base name +
+    // ".txt" and + " (可搜索).pdf", in the PDF's own folder when `folder` is
+    // empty. A name another listed PDF already writes or is, or a file there
+    // that the converter did not write (the user's own notes.txt beside
+    // notes.pdf), gets " (2)", " (3)" …, as on the batch page. The jobs are
+    // marked Waiting with no progress.
+    std::vector<int> PrepareRun(const std::wstring& folder, PdfOutput output = PdfOutput::Text);
 
 private:
     std::vector<PdfJob> m_jobs;

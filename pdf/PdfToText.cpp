@@ -11,8 +11,10 @@ namespace {
 
 const QString kUnreadablePage = QStringLiteral("［此页无法读取］");
 
-// One page's text, or the line that says why there is none.
-QString PageBody(const PageContent& input, const PageRecognizer& recognize, PdfOutcome& outcome) {
+// One page's text, or the line that says why there is none; a scanned page's
+// recognised lines go into `layers` for the searchable copy.
+QString PageBody(int index, const PageContent& input, const PageRecognizer& recognize,
+                 PdfOutcome& outcome, std::vector<PageTextLayer>& layers) {
     if (!input.text.isEmpty()) {
         ++outcome.textPages;
         return input.text;
@@ -40,6 +42,7 @@ QString PageBody(const PageContent& input, const PageRecognizer& recognize, PdfO
         return QStringLiteral("［此页未识别出文字］");
     }
     ++outcome.recognisedPages;
+    layers.push_back({index, input.picture.size(), result.lines});
     return text;
 }
 
@@ -48,17 +51,21 @@ QString PageMarker(int number) {
     return QStringLiteral("===== 第 %1 页 =====").arg(number);
 }
 
-// `path`, or when a file the converter did not write has come there since
-// the run began, the next name that is free.
-QString UntakenPath(const QString& path) {
-    if (!QFileInfo::exists(path) || IsConverterText(path))
-        return path;
+// `path`, or when a file the converter did not write (`ours` says which it
+// did) has come there since the run began, or it is the PDF being converted,
+// the next name that is free.
+QString UntakenPath(const QString& path, const QString& pdfPath, bool (*ours)(const QString&)) {
     const QFileInfo info(path);
-    const std::wstring folder = FolderOfPath(path.toStdWString());
+    const bool isSource =
+        info.exists() && info.canonicalFilePath() == QFileInfo(pdfPath).canonicalFilePath();
+    if (!info.exists() || (!isSource && ours(path)))
+        return path;
     return QString::fromStdWString(NumberedResultPath(
-        folder, info.completeBaseName().toStdWString(), [](const std::wstring& candidate) {
+        FolderOfPath(path.toStdWString()), info.completeBaseName().toStdWString(),
+        [](const std::wstring& candidate) {
             return QFileInfo::exists(QString::fromStdWString(candidate));
-        }));
+        },
+        L"." + info.suffix().toStdWString()));
 }
 
 bool WriteWhole(const QString& path, const QString& text) {
@@ -93,6 +100,10 @@ std::wstring OutcomeText(const PdfOutcome& outcome) {
         return L"已取消";
     if (outcome.writeFailed)
         return L"无法写入结果文件";
+    if (outcome.searchable.failure != PdfFailure::None)
+        return FailureText(outcome.searchable.failure);
+    if (outcome.searchable.writeFailed)
+        return L"无法写入可搜索PDF";
     if (outcome.notSignedInPages > 0)
         return L"转换完成，" + std::to_wstring(outcome.notSignedInPages) + L"页扫描页需登录后识别";
     if (outcome.unrecognisedPages > 0)
@@ -100,7 +111,7 @@ std::wstring OutcomeText(const PdfOutcome& outcome) {
     return L"转换完成";
 }
 
-PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
+PdfOutcome ConvertPdf(const QString& pdfPath, const PdfTargets& targets,
                       const PageRecognizer& recognize, const PageProgress& progress,
                       const std::atomic<bool>& cancel, const PageReading& reading) {
     PdfOutcome outcome;
@@ -117,6 +128,7 @@ PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
         progress(0, outcome.pageCount);
     pages.Request(0);
     QString text;
+    std::vector<PageTextLayer> layers;
     for (int index = 0; index < outcome.pageCount; ++index) {
         const PageContent input = pages.Take(index);
         if (cancel.load()) {
@@ -130,7 +142,7 @@ PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
             text += QLatin1Char('\n');
         text += PageMarker(index + 1) + QLatin1Char('\n');
         try {
-            text += PageBody(input, recognize, outcome);
+            text += PageBody(index, input, recognize, outcome, layers);
         } catch (const std::exception&) {
             // Out of memory while the page went to recognition: this page
             // is lost, the others are not.
@@ -141,8 +153,20 @@ PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
         if (progress)
             progress(index + 1, outcome.pageCount);
     }
-    outcome.outputPath = UntakenPath(outputPath);
-    outcome.writeFailed = !WriteWhole(outcome.outputPath, text);
+    // A stop during the last page's recognition still leaves every file as it was.
+    if (cancel.load()) {
+        outcome.cancelled = true;
+        return outcome;
+    }
+    if (!targets.text.isEmpty()) {
+        outcome.outputPath = UntakenPath(targets.text, pdfPath, &IsConverterText);
+        outcome.writeFailed = !WriteWhole(outcome.outputPath, text);
+    }
+    if (!targets.searchable.isEmpty()) {
+        outcome.searchablePath =
+            UntakenPath(targets.searchable, pdfPath, &IsConverterSearchablePdf);
+        outcome.searchable = WriteSearchablePdf(pdfPath, outcome.searchablePath, layers);
+    }
     return outcome;
 }
 

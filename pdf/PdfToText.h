@@ -5,9 +5,11 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "pdf/PageProcess.h"
 #include "pdf/PdfFile.h"
+#include "pdf/SearchablePdf.h"
 
 // The conversion of one PDF file into one text file: text-layer pages give
 // their text directly, the other pages are rendered and recognised.
@@ -25,7 +27,10 @@ struct PageRecognition {
         Failed,       // the service could not be reached or refused the page
     };
     Status status = Status::Failed;
-    std::string text;  // UTF-8
+    std::string text;  // UTF-8, one line per recognised line
+    // The same lines, each with its box in pixels of the rendered page (an
+    // empty box where the service gave none).
+    std::vector<RecognisedLine> lines;
 };
 
 // Recognises a rendered page. Called from the converting thread, one page at
@@ -45,26 +50,39 @@ struct PdfOutcome {
     int notSignedInPages = 0;   // scanned pages left because nobody is signed in
     int unrecognisedPages = 0;  // scanned pages that gave no text, or unreadable pages
     QString outputPath;         // where the text went (the name asked for, unless it was taken)
+    QString searchablePath;     // where the searchable copy went, the same way
+    SearchableOutcome searchable;
 
-    bool Succeeded() const { return failure == PdfFailure::None && !cancelled && !writeFailed; }
+    bool Succeeded() const {
+        return failure == PdfFailure::None && !cancelled && !writeFailed && searchable.Succeeded();
+    }
+};
+
+// What one conversion writes: the text file and the searchable copy of the
+// PDF (its scanned pages with their recognised lines as an invisible text
+// layer); an empty path is not written.
+struct PdfTargets {
+    QString text;
+    QString searchable;
 };
 
 // What the file list says of an outcome: the failure's reason, "已取消",
-// "转换完成", or "转换完成" with the pages that gave no text.
+// which file could not be written, "转换完成", or "转换完成" with the pages
+// that gave no text.
 std::wstring OutcomeText(const PdfOutcome& outcome);
 
 // Whether the file at `path` is a text this converter wrote (it starts with
 // the first page's marker line). Only such a file is ever replaced.
 bool IsConverterText(const QString& path);
 
-// Converts `pdfPath` into `outputPath`, which is replaced only once the whole
-// text is written (a cancelled or failed run leaves any earlier file as it
+// Converts `pdfPath` into `targets`. Each is replaced only once it is
+// written whole (a cancelled or failed run leaves any earlier file as it
 // was), and only when the converter wrote it: a file of the user's under that
-// name stays, and the text takes the next free " (2)" name. The pages are
-// read as `reading` says, the next one while this one is recognised.
-// `cancel` ends the run at once, or before the next page while one is
-// being recognised.
-PdfOutcome ConvertPdf(const QString& pdfPath, const QString& outputPath,
+// name, or the PDF itself, stays, and the output takes the next free " (2)"
+// name. The pages are read as `reading` says, the next one while this one is
+// recognised. `cancel` ends the run at once, or before the next page while
+// one is being recognised; a cancelled run writes nothing.
+PdfOutcome ConvertPdf(const QString& pdfPath, const PdfTargets& targets,
                       const PageRecognizer& recognize, const PageProgress& progress,
                       const std::atomic<bool>& cancel, const PageReading& reading);
 

@@ -1,7 +1,8 @@
 // The converter's window running hostile and slow files through its real
 // run, nobody signed in: a page that would crash the converter or take all
 // its memory costs only that page, a file taken out of the list mid-run is
-// left alone, and closing during a heavy page does not wait for it.
+// left alone, closing during a heavy page does not wait for it, and a
+// searchable copy that cannot be written says so on its row.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "app/TextConv.h"
 #include "pdf/CloudRecognizer.h"
 #include "pdf/PdfConverWnd.h"
+#include "pdf/SearchablePdf.h"
 #include "tools/ToolContext.h"
 
 namespace kelsor::pdf {
@@ -72,6 +74,8 @@ TEST_F(PdfConverWndTest, PictureBombsCostOnlyTheirPage) {
     const int crash = Add("bomb100k.pdf", {draw, 100000});
     const int huge = Add("bomb30k.pdf", {draw, 30000});
     const int plain = Add("plain.pdf", {test::TextContent("plain"), 0});
+    // The searchable copy passes the bombs on as they are, never drawn.
+    m_window->SetOutput(PdfOutput::Both);
     m_window->StartConversion();
     ASSERT_TRUE(test::WaitFor([&] { return !m_window->IsConverting(); }, 120s));
 
@@ -81,6 +85,7 @@ TEST_F(PdfConverWndTest, PictureBombsCostOnlyTheirPage) {
         EXPECT_EQ(L"转换完成，1页未识别出文字", m_window->RowText(id, L"pdf_status"));
         EXPECT_EQ("===== 第 1 页 =====\n［此页无法读取］\n\n===== 第 2 页 =====\nafter\n",
                   test::ReadFile(WideToAnsi(job.outputPath)));
+        EXPECT_TRUE(IsConverterSearchablePdf(QString::fromStdWString(job.searchablePath)));
     }
     EXPECT_EQ(L"转换完成", m_window->RowText(plain, L"pdf_status"));
     // A page process never passes its limit; the converter stays far enough
@@ -116,6 +121,23 @@ TEST_F(PdfConverWndTest, ClosingDuringAHeavyPageDoesNotWaitForIt) {
     // A bound on not hanging only: the page alone takes far longer.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_FALSE(test::FileExists(m_folder.file("heavy.txt")));
+}
+
+TEST_F(PdfConverWndTest, ASearchableCopyThatCannotBeWrittenShowsOnItsRow) {
+    Open();
+    // Readable without a password, yet encrypted: never rewritten.
+    const std::string plain = m_folder.file("plain.pdf");
+    ASSERT_TRUE(test::WriteRawPdf(plain, {{test::TextContent("plain"), 0}}));
+    ASSERT_TRUE(test::EncryptPdf(plain, m_folder.file("locked.pdf"), ""));
+    m_window->AddFiles({m_folder.wide("locked.pdf")});
+    const int id = m_window->Jobs().Jobs().back().id;
+    ASSERT_TRUE(m_window->ClickControl(L"pdfoutboth"));
+    m_window->StartConversion();
+    ASSERT_TRUE(test::WaitFor([&] { return !m_window->IsConverting(); }, 60s));
+    EXPECT_EQ(JobState::Failed, m_window->Jobs().Find(id)->state);
+    EXPECT_EQ(L"文件已加密", m_window->RowText(id, L"pdf_status"));
+    EXPECT_FALSE(m_window->RowControlVisible(id, L"pdf_open"));
+    EXPECT_FALSE(test::FileExists(m_folder.file("locked (可搜索).pdf")));
 }
 
 }  // namespace

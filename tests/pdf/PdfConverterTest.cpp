@@ -1,14 +1,20 @@
 // The converter's window against a real kelsor-server on the default engine,
 // signed in by the demo account's saved session: scanned Chinese pages are
-// recognised, mixed files keep their page order, and a long run shows its
-// page progress and stops when asked.
+// recognised, mixed files keep their page order, a long run shows its page
+// progress and stops when asked, and the searchable copy chosen in the window
+// finds every line where it is seen, columns read in order.
 #include <gtest/gtest.h>
 
+#include <poppler-qt6.h>
+
 #include <QImage>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "EventWaits.h"
 #include "MakePdf.h"
+#include "MouseEvents.h"
 #include "RenderText.h"
 #include "TempFolder.h"
 #include "ToolsTestSupport.h"
@@ -16,6 +22,7 @@
 #include "app/TextConv.h"
 #include "pdf/CloudRecognizer.h"
 #include "pdf/PdfConverWnd.h"
+#include "server/ppocr/eval/ColumnPages.h"
 #include "server/ppocr/eval/TextPicture.h"
 #include "tools/ToolContext.h"
 
@@ -46,6 +53,26 @@ protected:
         QImage picture(QString::fromStdString(path));
         std::filesystem::remove(path);
         return picture;
+    }
+
+    // Chooses what the run writes with a click on the window's option.
+    void ChooseOutput(const wchar_t* option, PdfOutput expected) {
+        auto* control = m_window->PaintManager().FindControl(option);
+        ASSERT_NE(nullptr, control);
+        test::ClickMiddle(control);
+        ASSERT_EQ(expected, m_window->Output());
+    }
+
+    // `scan` as the one page of the PDF `name`, converted with `option`
+    // chosen in the window; its job.
+    const PdfJob& ConvertScan(const std::string& name, const QImage& scan, const wchar_t* option,
+                              PdfOutput output) {
+        const std::string pdf = m_folder.file(name);
+        EXPECT_TRUE(test::WritePdf(pdf, {{{}, scan}}));
+        ChooseOutput(option, output);
+        const PdfJob& job = *m_window->Jobs().Find(ConvertOne(pdf));
+        EXPECT_EQ(JobState::Done, job.state) << WideToAnsi(job.statusText);
+        return job;
     }
 
     // Adds `pdf` and converts the list; the job's id.
@@ -121,6 +148,55 @@ TEST_F(PdfConverterTest, ALongScanShowsPageProgressAndStopsWhenAsked) {
     EXPECT_FALSE(m_window->IsConverting());
     test::RunEventsFor(200ms);
     EXPECT_EQ("earlier text", test::ReadFile(m_folder.file("scan20.txt")));
+}
+
+// The text Poppler reads from page `index` of the searchable copy `pdf`
+// passes `qpdf --check`, and finds every line of `lines` there.
+void ExpectSearchable(const std::string& pdf, const std::vector<std::string>& lines) {
+    EXPECT_EQ(0, std::system(("qpdf --check '" + pdf + "' >/dev/null").c_str()));
+    const auto document = Poppler::Document::load(QString::fromStdString(pdf));
+    ASSERT_TRUE(document);
+    const auto page = document->page(0);
+    for (const std::string& line : lines)
+        EXPECT_FALSE(page->search(QString::fromStdString(line)).isEmpty()) << line;
+}
+
+TEST_F(PdfConverterTest, TheSearchableCopyFindsEachChineseAndEnglishLine) {
+    const std::vector<std::string> lines = {"白日依山尽，黄河入海流。",
+                                            "Searchable scans since 2026",
+                                            "欲穷千里目，更上一层楼。", "Copy and paste"};
+    const std::string path = std::filesystem::temp_directory_path() / "kelsor-mixed.png";
+    ASSERT_TRUE(test::RenderTextPicture(lines, 48, path));
+    const QImage scan(QString::fromStdString(path));
+    std::filesystem::remove(path);
+    const PdfJob& job = ConvertScan("mixed.pdf", scan, L"pdfoutsearchable", PdfOutput::Searchable);
+    EXPECT_EQ(m_folder.file("mixed (可搜索).pdf"), WideToAnsi(job.searchablePath));
+    EXPECT_FALSE(test::FileExists(m_folder.file("mixed.txt")));
+    ExpectSearchable(WideToAnsi(job.searchablePath), lines);
+}
+
+TEST_F(PdfConverterTest, ATwoColumnScanKeepsItsColumnsInOrder) {
+    std::vector<server::ppocr::ColumnPage> pages;
+    std::string error;
+    ASSERT_TRUE(server::ppocr::BuildColumnPages(7, pages, error, 6)) << error;
+    // Chinese, no heading, a gutter three glyphs wide.
+    const server::ppocr::ColumnPage& page = pages.at(6);
+    ASSERT_EQ(2, page.columns);
+    const QImage scan(page.picture.rgb.data(), page.picture.width, page.picture.height,
+                      page.picture.width * 3, QImage::Format_RGB888);
+    const PdfJob& job = ConvertScan("columns.pdf", scan, L"pdfoutboth", PdfOutput::Both);
+    const std::string text = test::ReadFile(WideToAnsi(job.outputPath));
+    const std::string marker = "===== 第 1 页 =====\n";
+    ASSERT_EQ(0u, text.find(marker));
+    // Read across the gutter, the text would be far off the truth.
+    const auto errors = server::ppocr::CountErrors(server::ppocr::ColumnReference(page),
+                                                   text.substr(marker.size()));
+    EXPECT_LE(errors.edits * 50, errors.characters) << text;  // at most 2%
+    std::vector<std::string> recognised;
+    std::istringstream lines(text.substr(marker.size()));
+    for (std::string line; std::getline(lines, line);)
+        recognised.push_back(line);
+    ExpectSearchable(WideToAnsi(job.searchablePath), recognised);
 }
 
 }  // namespace

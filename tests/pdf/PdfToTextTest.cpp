@@ -14,6 +14,7 @@
 #include "pdf/CloudRecognizer.h"
 #include "pdf/PdfJobList.h"
 #include "pdf/PdfToText.h"
+#include "pdf/SearchablePdf.h"
 #include "tools/ToolContext.h"
 
 namespace kelsor::pdf {
@@ -29,7 +30,8 @@ protected:
             ++m_recognised;
             return recognize ? recognize(page) : PageRecognition{};
         };
-        return ConvertPdf(QString::fromStdString(pdf), Out(), counting, {}, m_cancel, m_reading);
+        return ConvertPdf(QString::fromStdString(pdf), {Out(), {}}, counting, {}, m_cancel,
+                          m_reading);
     }
     QString Out() const { return QString::fromStdString(m_folder.file("out.txt")); }
     std::string OutText() const { return test::ReadFile(m_folder.file("out.txt")); }
@@ -38,6 +40,7 @@ protected:
     std::atomic<bool> m_cancel{false};
     PageReading m_reading{QStringLiteral(KELSOR_PDF_CONVERTER)};
     int m_recognised = 0;
+    bool m_cancelOnPage = false;
 };
 
 TEST_F(PdfToTextTest, TextLayerPagesConvertExactlyWithoutRecognition) {
@@ -112,6 +115,10 @@ TEST_F(PdfToTextTest, ScannedPagesSayTheyNeedASignInWhileTextPagesConvert) {
         "\n===== 第 2 页 =====\n［此页为扫描页：请先在KelsorOCR中登录，再转换一次］\n"
         "\n===== 第 3 页 =====\nThird page.\n",
         OutText());
+
+    // Sent without a service to answer: not read, rather than read empty.
+    ASSERT_TRUE(Convert(pdf, &RecognisePage).Succeeded());
+    EXPECT_NE(std::string::npos, OutText().find("\n［此页未能识别：识别服务没有应答］\n"));
 }
 
 TEST_F(PdfToTextTest, APageThatCannotBeReadCostsOnlyThatPage) {
@@ -175,6 +182,88 @@ TEST_F(PdfToTextTest, AFileTheConverterDidNotWriteIsNeverReplaced) {
     EXPECT_EQ(QString::fromStdString(m_folder.file("out (2).txt")), outcome.outputPath);
     EXPECT_EQ(theirs, OutText());
     EXPECT_EQ("===== 第 1 页 =====\nConverted.\n", test::ReadFile(m_folder.file("out (2).txt")));
+}
+
+TEST_F(PdfToTextTest, SearchableCopiesTakeAFreeNameAndFailuresLeaveNothing) {
+    const std::string scan = m_folder.file("scan.pdf");
+    ASSERT_TRUE(test::WritePdf(scan, {{{}, test::LargeTextPicture({"SCANNED"})}}));
+    ASSERT_TRUE(test::EncryptPdf(scan, m_folder.file("locked.pdf")));
+    ASSERT_TRUE(test::EncryptPdf(scan, m_folder.file("owner-only.pdf"), ""));
+    // A copy this converter wrote, and a PDF of the user's under the same name.
+    const std::string ours = m_folder.file("ours.pdf");
+    ASSERT_TRUE(WriteSearchablePdf(QString::fromStdString(scan), QString::fromStdString(ours), {})
+                    .Succeeded());
+    const std::string theirs = test::ReadFile(m_folder.file("locked.pdf"));
+    const std::string copy = m_folder.file("scan (可搜索).pdf");
+    const auto wide = [](const std::string& path) {
+        return QString::fromStdString(path).toStdWString();
+    };
+    const PageRecognizer recognize = [&](const QImage& page) {
+        m_cancel.store(m_cancelOnPage);
+        return PageRecognition{PageRecognition::Status::Recognised,
+                               "SCANNED",
+                               {{"SCANNED", QRectF(0, 0, page.width() / 2.0, 90)}}};
+    };
+
+    const struct {
+        const char* file;        // converted
+        const char* existing;    // what "scan (可搜索).pdf" is before the run
+        bool listed;             // that file is in the list as well
+        const char* folder;      // the output folder ("": beside the PDF)
+        bool cancel;             // stopped during the last page
+        const char* written;     // where the copy goes ("": nowhere)
+        const wchar_t* outcome;  // the row's words
+    } cases[] = {
+        {"scan.pdf", "", false, "", false, "scan (可搜索).pdf", L"转换完成"},
+        {"scan.pdf", "ours", false, "", false, "scan (可搜索).pdf", L"转换完成"},
+        {"scan.pdf", "theirs", false, "", false, "scan (可搜索) (2).pdf", L"转换完成"},
+        // A copy added to the list is a source: never written over while it is read.
+        {"scan.pdf", "ours", true, "", false, "scan (可搜索) (2).pdf", L"转换完成"},
+        {"locked.pdf", "", false, "", false, "", L"文件已加密"},
+        // Readable without a password, but never rewritten.
+        {"owner-only.pdf", "", false, "", false, "", L"文件已加密"},
+        {"scan.pdf", "", false, "gone/", false, "", L"无法写入可搜索PDF"},
+        {"scan.pdf", "", false, "", true, "", L"已取消"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " over " + c.existing + " into " + c.folder);
+        std::filesystem::remove(copy);
+        std::filesystem::remove(m_folder.file("scan (可搜索) (2).pdf"));
+        std::filesystem::remove(m_folder.file("owner-only (可搜索).pdf"));
+        if (std::string(c.existing) == "ours")
+            std::filesystem::copy_file(ours, copy);
+        else if (std::string(c.existing) == "theirs")
+            test::WriteFile(copy, theirs);
+        const std::string before = test::ReadFile(m_folder.file(c.file));
+        const auto files = std::distance(std::filesystem::directory_iterator(m_folder.path()), {});
+
+        PdfJobList list;
+        const int id = list.Add({wide(m_folder.file(c.file))}).ids.at(0);
+        if (c.listed)
+            list.Add({wide(copy)});
+        list.PrepareRun(*c.folder != 0 ? wide(m_folder.file(c.folder)) : L"",
+                        PdfOutput::Searchable);
+        const PdfJob& job = *list.Find(id);
+        EXPECT_TRUE(job.outputPath.empty());
+        m_cancelOnPage = c.cancel;
+        m_cancel.store(false);
+        const PdfOutcome outcome = ConvertPdf(QString::fromStdWString(job.path),
+                                              {{}, QString::fromStdWString(job.searchablePath)},
+                                              recognize, {}, m_cancel, m_reading);
+        EXPECT_EQ(c.outcome, OutcomeText(outcome));
+        EXPECT_EQ(before, test::ReadFile(m_folder.file(c.file)));
+        if (std::string(c.existing) == "theirs") {
+            EXPECT_EQ(theirs, test::ReadFile(copy));
+        }
+        if (*c.written != 0) {
+            EXPECT_EQ(m_folder.file(c.written), outcome.searchablePath.toStdString());
+            EXPECT_TRUE(IsConverterSearchablePdf(outcome.searchablePath));
+        } else {
+            // Nothing new, not even a temporary file.
+            EXPECT_EQ(files,
+                      std::distance(std::filesystem::directory_iterator(m_folder.path()), {}));
+        }
+    }
 }
 
 TEST_F(PdfToTextTest, PagesAreRenderedAt300DpiWithinTheBounds) {

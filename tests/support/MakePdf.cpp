@@ -121,8 +121,10 @@ bool WritePdf(const std::string& path, const std::vector<PdfPageContent>& pages)
     return painter.end();
 }
 
-bool EncryptPdf(const std::string& source, const std::string& target) {
-    return Shell("qpdf --encrypt secret owner 256 -- '" + source + "' '" + target + "'") == 0;
+bool EncryptPdf(const std::string& source, const std::string& target,
+                const std::string& userPassword) {
+    return Shell("qpdf --encrypt '" + userPassword + "' owner 256 -- '" + source + "' '" + target +
+                 "'") == 0;
 }
 
 }  // namespace kelsor::test

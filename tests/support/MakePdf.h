@@ -38,7 +38,9 @@ std::string TextContent(const std::string& line);
 // from a few kilobytes.
 std::string HeavyContent(int strokes);
 
-// `source` encrypted with the user password "secret" (qpdf, AES-256).
-bool EncryptPdf(const std::string& source, const std::string& target);
+// `source` encrypted with the user password `userPassword` (qpdf, AES-256);
+// with an empty one, anybody may open it, but it stays encrypted.
+bool EncryptPdf(const std::string& source, const std::string& target,
+                const std::string& userPassword = "secret");
 
 }  // namespace kelsor::test

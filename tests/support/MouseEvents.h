@@ -34,4 +34,11 @@ inline void ReleaseAt(QWidget* widget, QPoint p) {
     SendMouse(widget, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
 }
 
+// A press and a release in the middle of the widget.
+inline void ClickMiddle(QWidget* widget) {
+    const QPoint middle = widget->rect().center();
+    PressAt(widget, middle);
+    ReleaseAt(widget, middle);
+}
+
 }  // namespace kelsor::test
