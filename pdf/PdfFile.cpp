@@ -50,21 +50,27 @@ PdfFailure NoPagesFailure(const QStringList& complaints) {
     return saysNone ? PdfFailure::NoPages : PdfFailure::Damaged;
 }
 
-// CJK fonts draw a radical and the ideograph of the same shape with one
-// glyph, and writers often map that glyph to the radical (U+2F49 "⽉" for
-// "月"): readers would find the text but not be able to search it. The
-// radicals are folded to their ideographs; nothing else is normalised, so
-// full-width punctuation stays as it is.
-QString FoldRadicals(QString text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c >= 0x2E80 && c <= 0x2FDF) {
-            const QString folded = QString(QChar(c)).normalized(QString::NormalizationForm_KC);
-            if (folded.size() == 1)
-                text[i] = folded.at(0);
+// Fonts draw some characters with a glyph they share with another, and
+// writers map that glyph to the rarer one: a radical for the ideograph of the
+// same shape (U+2F49 "⽉" for "月"), a Latin ligature for its letters ("ﬁ"
+// for "fi"). Readers would see the text but could not search or copy it as
+// written, so these are folded; nothing else is normalised, so full-width
+// punctuation stays as it is.
+QString FoldSharedGlyphs(const QString& text) {
+    QString folded;
+    folded.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        const bool radical = code >= 0x2E80 && code <= 0x2FDF;
+        const bool ligature = code >= 0xFB00 && code <= 0xFB06;
+        if (!radical && !ligature) {
+            folded += c;
+            continue;
         }
+        const QString plain = QString(c).normalized(QString::NormalizationForm_KC);
+        folded += radical && plain.size() != 1 ? QString(c) : plain;
     }
-    return text;
+    return folded;
 }
 
 }  // namespace
@@ -146,7 +152,7 @@ QString PdfFile::PageText(int index) const {
     QStringList lines = page->text(QRectF()).split(QLatin1Char('\n'));
     for (QString& line : lines)
         line = line.trimmed();
-    return FoldRadicals(lines.join(QLatin1Char('\n')).trimmed());
+    return FoldSharedGlyphs(lines.join(QLatin1Char('\n')).trimmed());
 }
 
 QImage PdfFile::RenderPage(int index) const {
