@@ -7,22 +7,34 @@
 namespace kelsor::server::layout {
 namespace {
 
-// A blank stretch is a gutter's when at least this many line heights wide:
-// wider than any word space, narrower than a gutter of one em (a box is 1.2
-// to 1.4 em high).
-constexpr double kGutterWidth = 0.6;
+// A blank stretch may be a gutter's when at least this many line heights
+// wide: wider than a word space, narrower than a gutter of one em (a box is
+// 1.2 to 1.4 em high, and a letter's ink may reach into the gutter). The
+// blank after a Chinese comma is as wide; that it runs down the region tells
+// the two apart.
+constexpr double kGutterWidth = 0.4;
+// A box's end reaching this many line heights beyond its ink is loose: when
+// it reaches into a gutter it is trimmed.
+constexpr double kLooseEnd = 0.1;
+// Ink narrower than this many line heights across a gutter from the rest of
+// its box is a sliver of another column's letter.
+constexpr double kSliverWidth = 0.5;
 // The lines whose middles lie within this many line heights of a line's
 // middle are the region the gutter must run down.
 constexpr double kRegionReach = 8.0;
-// One line in this many of the region may cross the band (a heading, a
-// caption, a speck in the gutter).
+// One line in this many of the region, and at least one, may cross the band
+// (a heading, a caption, a speck in the gutter).
 constexpr std::size_t kCrossingShare = 8;
-// A column beside the gutter: at least this many lines of the region whose
-// ink reaches to within kBesideReach line heights of the band, each with at
-// least kBesideWidth line heights of ink there (running text, not a table's
-// narrow cells nor page numbers).
-constexpr std::size_t kBesideLines = 2;
+// A column beside the gutter: at least kBesideLines lines, and one in
+// kBesideShare of the region's lines near the band, whose ink spans at least kBesideWidth line
+// heights on that side of the band (running text, not a table's narrow cells
+// nor page numbers). On the left their ink ends within kBesideReach line
+// heights of the band (ragged ends), on the right it starts within
+// kFlushStart of it: a column's lines start flush.
+constexpr std::size_t kBesideLines = 3;
+constexpr std::size_t kBesideShare = 4;
 constexpr double kBesideReach = 6.0;
+constexpr double kFlushStart = 0.5;
 constexpr double kBesideWidth = 4.0;
 
 // A line's ink: fractions of its length, sorted and clamped, and the same in
@@ -52,8 +64,8 @@ Ink InkOf(const Bounds& b, const InkRuns* given) {
     return ink;
 }
 
-// The widest part of `gap` that the ink of at most `allowed` of `others`
-// covers.
+// The widest part of `gap` where the ink of at most `allowed` of `others`
+// lies at any one place.
 Span ClearBand(Span gap, const std::vector<const Ink*>& others, std::size_t allowed) {
     std::vector<std::pair<double, int>> edges;
     for (const Ink* ink : others) {
@@ -71,16 +83,22 @@ Span ClearBand(Span gap, const std::vector<const Ink*>& others, std::size_t allo
     double from = gap.first;
     std::size_t covering = 0;
     auto consider = [&](double to) {
-        if (covering <= allowed && to - from > best.second - best.first) {
+        if (to - from > best.second - best.first) {
             best = {from, to};
         }
     };
     for (auto [at, change] : edges) {
-        consider(at);
-        covering = change > 0 ? covering + 1 : covering - 1;
-        from = at;
+        const std::size_t next = change > 0 ? covering + 1 : covering - 1;
+        if (covering <= allowed && next > allowed) {
+            consider(at);
+        } else if (covering > allowed && next <= allowed) {
+            from = at;
+        }
+        covering = next;
     }
-    consider(gap.second);
+    if (covering <= allowed) {
+        consider(gap.second);
+    }
     return best;
 }
 
@@ -110,27 +128,77 @@ private:
     std::vector<Span> PiecesOf(std::size_t line) const {
         const Ink& ink = m_ink[line];
         const InkRuns& runs = ink.fractions;
+        const Bounds& bounds = m_bounds[line];
+        const std::size_t n = runs.size();
+        // Blank k lies before run k; blank n after the last run. Beyond its
+        // ink a line is blank as far as the next column: a box's end that
+        // reaches into a gutter is trimmed, so that the column's edge shows.
+        std::vector<bool> cut(n + 1, false);
         std::vector<const Ink*> region;
-        std::vector<Span> pieces;
-        double start = 0.0;
-        for (std::size_t k = 0; k + 1 < runs.size(); ++k) {
-            const Span gap{ink.x[k].second, ink.x[k + 1].first};
-            if (gap.second - gap.first < kGutterWidth * m_lineHeight) {
-                continue;
+        const double reach = kBesideReach * m_lineHeight, loose = kLooseEnd * m_lineHeight;
+        for (std::size_t k = 0; k <= n; ++k) {
+            Span gap;
+            if (k == 0) {
+                gap = {ink.x[0].first - reach, ink.x[0].first};
+                if (gap.second - bounds.left < loose) {
+                    continue;
+                }
+            } else if (k == n) {
+                gap = {ink.x[n - 1].second, ink.x[n - 1].second + reach};
+                if (bounds.right - gap.first < loose) {
+                    continue;
+                }
+            } else {
+                gap = {ink.x[k - 1].second, ink.x[k].first};
+                if (gap.second - gap.first < kGutterWidth * m_lineHeight) {
+                    continue;
+                }
             }
             if (region.empty()) {
                 region = Region(line);
             }
-            if (!OnGutter(gap, region)) {
-                continue;
-            }
-            // The white a box has beyond its ink, from the line's own ends.
-            const double half = (runs[k + 1].first - runs[k].second) / 2;
-            pieces.emplace_back(start, runs[k].second + std::min(1.0 - runs.back().second, half));
-            start = runs[k + 1].first - std::min(runs.front().first, half);
+            cut[k] = OnGutter(gap, region);
         }
-        pieces.emplace_back(start, 1.0);
-        return pieces;
+        if (std::find(cut.begin(), cut.end(), true) == cut.end()) {
+            return {{0.0, 1.0}};
+        }
+        // Runs between cuts make a piece; a box's end that no cut trims stays.
+        struct Piece {
+            double from, to;
+            bool boxStart, boxEnd;
+        };
+        std::vector<Piece> pieces;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k == 0 || cut[k]) {
+                pieces.push_back({runs[k].first, runs[k].second, k == 0 && !cut[0], false});
+            }
+            pieces.back().to = runs[k].second;
+        }
+        pieces.back().boxEnd = !cut[n];
+        // A sliver across a gutter is the edge of a letter of the next
+        // column, which that column's own box holds.
+        const double length = std::max(bounds.right - bounds.left, 1e-9);
+        const double sliver = kSliverWidth * m_lineHeight / length;
+        const auto widest = std::max_element(pieces.begin(), pieces.end(), [](auto& a, auto& b) {
+            return a.to - a.from < b.to - b.from;
+        });
+        const Piece kept = *widest;
+        pieces.erase(std::remove_if(pieces.begin(), pieces.end(),
+                                    [&](const Piece& p) { return p.to - p.from < sliver; }),
+                     pieces.end());
+        if (pieces.empty()) {
+            pieces.push_back(kept);
+        }
+        // The white a box has beyond its ink, from its own ends; never as
+        // much as half a gutter.
+        const double margin = std::min({runs.front().first, 1.0 - runs.back().second,
+                                        0.5 * kGutterWidth * m_lineHeight / length});
+        std::vector<Span> spans;
+        for (const Piece& p : pieces) {
+            spans.emplace_back(p.boxStart ? 0.0 : std::max(p.from - margin, 0.0),
+                               p.boxEnd ? 1.0 : std::min(p.to + margin, 1.0));
+        }
+        return spans;
     }
 
     // The other lines whose middles are near the line's.
@@ -149,26 +217,31 @@ private:
     }
 
     bool OnGutter(Span gap, const std::vector<const Ink*>& region) const {
-        const Span band = ClearBand(gap, region, region.size() / kCrossingShare);
+        const Span band =
+            ClearBand(gap, region, (region.size() + kCrossingShare - 1) / kCrossingShare);
         if (band.second - band.first < kGutterWidth * m_lineHeight) {
             return false;
         }
         const double reach = kBesideReach * m_lineHeight, wide = kBesideWidth * m_lineHeight;
-        const double touch = 0.05 * m_lineHeight;
-        std::size_t left = 0, right = 0;
+        const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
+        std::size_t left = 0, right = 0, near = 0;
         for (const Ink* ink : region) {
+            near += std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
+                return r.second > band.first - reach && r.first < band.second + reach;
+            });
             const bool endsBefore = std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
                 return r.second <= band.first + touch && r.second >= band.first - reach &&
-                       r.second - r.first >= wide;
+                       r.second - ink->x.front().first >= wide;
             });
             const bool startsAfter = std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
-                return r.first >= band.second - touch && r.first <= band.second + reach &&
-                       r.second - r.first >= wide;
+                return r.first >= band.second - touch && r.first <= band.second + flush &&
+                       ink->x.back().second - r.first >= wide;
             });
             left += endsBefore ? 1 : 0;
             right += startsAfter ? 1 : 0;
         }
-        return left >= kBesideLines && right >= kBesideLines;
+        const std::size_t needed = std::max(kBesideLines, (near + kBesideShare - 1) / kBesideShare);
+        return left >= needed && right >= needed;
     }
 
     std::vector<Bounds> m_bounds;

@@ -23,9 +23,11 @@ using InkRuns = std::vector<Span>;
 // The pieces each line is to be read as, left to right: {{0, 1}} for a line
 // kept whole. A line is cut only at a blank stretch of its own that lies on a
 // gutter: a band clear down the lines around it, with the lines of columns of
-// running text on both sides. A piece keeps as much white beyond its ink as
-// the whole line had at its ends. `ink[i]` belongs to `lines[i]` (lines
-// without an entry count as solid); `skew` as MedianSkew gives it.
+// running text on both sides. A blank end of a box that reaches over a gutter
+// is cut off the same way, and so is a sliver of ink beyond a gutter. A cut
+// piece keeps as much white beyond its ink as the box had at its ends.
+// `ink[i]` belongs to `lines[i]` (lines without an entry count as solid);
+// `skew` as MedianSkew gives it.
 std::vector<std::vector<Span>> LinePieces(const std::vector<Quad>& lines,
                                           const std::vector<InkRuns>& ink, double skew);
 

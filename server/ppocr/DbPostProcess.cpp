@@ -136,11 +136,15 @@ layout::InkRuns InkAlong(const cv::Mat& rgb, const TextBox& box) {
     const double scale = std::min(1.0, 32.0 / height);
     const int w = std::max(1, static_cast<int>(std::lround(length * scale)));
     const int h = std::max(1, static_cast<int>(std::lround(height * scale)));
-    const std::array<cv::Point2f, 4> strip{cv::Point2f(0, 0), cv::Point2f(w, 0), cv::Point2f(w, h),
-                                           cv::Point2f(0, h)};
+    // An affine map, not a perspective one: the corners are rounded, and a
+    // perspective map of a box a pixel taller at one end than the other
+    // moves its middle by several pixels, so that places along the strip
+    // would no longer be proportional to places along the box.
+    const std::array<cv::Point2f, 3> from{c[0], c[1], c[3]};
+    const std::array<cv::Point2f, 3> strip{cv::Point2f(0, 0), cv::Point2f(w, 0), cv::Point2f(0, h)};
     cv::Mat straight, gray, dark;
-    cv::warpPerspective(rgb, straight, cv::getPerspectiveTransform(c.data(), strip.data()),
-                        cv::Size(w, h), cv::INTER_AREA, cv::BORDER_REPLICATE);
+    cv::warpAffine(rgb, straight, cv::getAffineTransform(from.data(), strip.data()), cv::Size(w, h),
+                   cv::INTER_AREA, cv::BORDER_REPLICATE);
     cv::cvtColor(straight, gray, cv::COLOR_RGB2GRAY);
     double darkest = 0.0, lightest = 0.0;
     cv::minMaxLoc(gray, &darkest, &lightest);
@@ -154,7 +158,7 @@ layout::InkRuns InkAlong(const cv::Mat& rgb, const TextBox& box) {
     }
     cv::Mat columns;
     cv::reduce(dark, columns, 0, cv::REDUCE_SUM, CV_32S);
-    const int inked = std::max(1, h / 16), bridged = std::max(1, h / 2);
+    const int inked = std::max(1, h / 16), bridged = std::max(1, h / 3);
     layout::InkRuns runs;
     int end = -1;
     for (int x = 0; x < w; ++x) {
@@ -184,7 +188,7 @@ std::vector<TextBox> SplitAtGutters(const cv::Mat& rgb, const std::vector<TextBo
     std::vector<TextBox> split;
     split.reserve(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (pieces[i].size() == 1) {
+        if (pieces[i] == std::vector<layout::Span>{{0.0, 1.0}}) {
             split.push_back(boxes[i]);
             continue;
         }

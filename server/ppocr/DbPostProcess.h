@@ -42,8 +42,8 @@ std::array<cv::Point2f, 4> OrderedCorners(const cv::RotatedRect& rect);
 cv::RotatedRect Unclip(const cv::RotatedRect& rect, float ratio);
 
 // Where `box` holds ink in `rgb` (CV_8UC3), along its length from its left
-// end; blanks narrower than half its height (spaces between letters and
-// words) are bridged. Empty when the box is taller than long or too faint to
+// end; blanks narrower than a third of its height (spaces between letters
+// and words) are bridged. Empty when the box is taller than long or too faint to
 // tell ink from paper.
 layout::InkRuns InkAlong(const cv::Mat& rgb, const TextBox& box);
 
