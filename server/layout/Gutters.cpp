@@ -13,6 +13,16 @@ namespace {
 // blank after a Chinese comma is as wide; that it runs down the region tells
 // the two apart.
 constexpr double kGutterWidth = 0.4;
+// A blank inside a line is cut only when at least this many of the line's
+// own heights wide: a heading in larger type has word spaces as wide as a
+// narrow gutter, and one of them may fall on it.
+constexpr double kOwnGap = 0.55;
+// A box shorter than this many line heights is a word or a speck, which
+// neither crosses a gutter nor closes one.
+constexpr double kShortLine = 2.0;
+// ... and this many times as wide as the line's median blank: a heading's
+// word spaces are all alike, a gutter is wider than the spaces beside it.
+constexpr double kWiderThanSpaces = 1.3;
 // A box's end reaching this many line heights beyond its ink is loose: when
 // it reaches into a gutter it is trimmed.
 constexpr double kLooseEnd = 0.1;
@@ -26,11 +36,11 @@ constexpr double kRegionReach = 8.0;
 // (a heading, a caption, a speck in the gutter).
 constexpr std::size_t kCrossingShare = 8;
 // A column beside the gutter: at least kBesideLines lines, and one in
-// kBesideShare of the region's lines near the band, whose ink spans at least kBesideWidth line
-// heights on that side of the band (running text, not a table's narrow cells
-// nor page numbers). On the left their ink ends within kBesideReach line
-// heights of the band (ragged ends), on the right it starts within
-// kFlushStart of it: a column's lines start flush.
+// kBesideShare of the region's lines near the band, whose ink spans at least
+// kBesideWidth line heights on that side of the band (running text, not a
+// table's narrow cells nor page numbers). On the left their ink ends within
+// kBesideReach line heights of the band (ragged ends), on the right it
+// starts within kFlushStart of it: a column's lines start flush.
 constexpr std::size_t kBesideLines = 3;
 constexpr std::size_t kBesideShare = 4;
 constexpr double kBesideReach = 6.0;
@@ -42,7 +52,23 @@ constexpr double kBesideWidth = 4.0;
 struct Ink {
     InkRuns fractions;
     std::vector<Span> x;
+    double spaces = 0.0;  // see MedianBlank
 };
+
+// The median blank between the runs of a line (0 with fewer than three,
+// which may all be gutters): its word spaces, or the blanks after its
+// punctuation.
+double MedianBlank(const std::vector<Span>& runs) {
+    std::vector<double> blanks;
+    for (std::size_t k = 1; k < runs.size(); ++k) {
+        blanks.push_back(runs[k].first - runs[k - 1].second);
+    }
+    if (blanks.size() < 3) {
+        return 0.0;
+    }
+    std::nth_element(blanks.begin(), blanks.begin() + blanks.size() / 2, blanks.end());
+    return blanks[blanks.size() / 2];
+}
 
 Ink InkOf(const Bounds& b, const InkRuns* given) {
     Ink ink;
@@ -61,6 +87,7 @@ Ink InkOf(const Bounds& b, const InkRuns* given) {
     for (auto [from, to] : ink.fractions) {
         ink.x.emplace_back(b.left + from * width, b.left + to * width);
     }
+    ink.spaces = MedianBlank(ink.x);
     return ink;
 }
 
@@ -130,6 +157,9 @@ private:
         const InkRuns& runs = ink.fractions;
         const Bounds& bounds = m_bounds[line];
         const std::size_t n = runs.size();
+        if (bounds.right - bounds.left < kShortLine * m_lineHeight) {
+            return {{0.0, 1.0}};
+        }
         // Blank k lies before run k; blank n after the last run. Beyond its
         // ink a line is blank as far as the next column: a box's end that
         // reaches into a gutter is trimmed, so that the column's edge shows.
@@ -150,7 +180,9 @@ private:
                 }
             } else {
                 gap = {ink.x[k - 1].second, ink.x[k].first};
-                if (gap.second - gap.first < kGutterWidth * m_lineHeight) {
+                if (gap.second - gap.first <
+                    std::max({kGutterWidth * m_lineHeight, kOwnGap * (bounds.bottom - bounds.top),
+                              kWiderThanSpaces * ink.spaces})) {
                     continue;
                 }
             }
@@ -229,16 +261,22 @@ private:
             near += std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
                 return r.second > band.first - reach && r.first < band.second + reach;
             });
-            const bool endsBefore = std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
-                return r.second <= band.first + touch && r.second >= band.first - reach &&
-                       r.second - ink->x.front().first >= wide;
-            });
-            const bool startsAfter = std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
-                return r.first >= band.second - touch && r.first <= band.second + flush &&
-                       ink->x.back().second - r.first >= wide;
-            });
-            left += endsBefore ? 1 : 0;
-            right += startsAfter ? 1 : 0;
+            // A column's line ends (starts) there, not a word before a space.
+            const std::vector<Span>& x = ink->x;
+            const double space = kWiderThanSpaces * ink->spaces;
+            bool ends = false, starts = false;
+            for (std::size_t k = 0; k < x.size(); ++k) {
+                ends = ends ||
+                       (x[k].second <= band.first + touch && x[k].second >= band.first - reach &&
+                        x[k].second - x.front().first >= wide &&
+                        (k + 1 == x.size() || x[k + 1].first - x[k].second >= space));
+                starts = starts ||
+                         (x[k].first >= band.second - touch && x[k].first <= band.second + flush &&
+                          x.back().second - x[k].first >= wide &&
+                          (k == 0 || x[k].first - x[k - 1].second >= space));
+            }
+            left += ends ? 1 : 0;
+            right += starts ? 1 : 0;
         }
         const std::size_t needed = std::max(kBesideLines, (near + kBesideShare - 1) / kBesideShare);
         return left >= needed && right >= needed;

@@ -170,7 +170,8 @@ TEST(ReadingOrder, ReadsColumnsHeadingsAndRowsAsAReaderDoes) {
 struct GutterCase {
     const char* what;
     std::vector<std::string> rows;
-    const char* cut;  // the lines cut or trimmed, once per piece
+    const char* cut;            // the lines cut or trimmed, once per piece
+    bool largeHeading = false;  // the first row set in type twice as large
 };
 
 const GutterCase kGutters[] = {
@@ -195,6 +196,15 @@ const GutterCase kGutters[] = {
      {"aaaaaaaaaa  bbbbbbbbbb", "cccccccccc____dddddddd", "eeeeeeeeee  ffffffffff",
       "gggggggggg  hhhhhhhhhh"},
      "c"},
+    {"a heading in large type with a word space over the gutter",
+     {"HHHHHHHHHH_HHHHHHHHHH", "", "aaaaaaaaaa bbbbbbbbbb", "cccccccccc dddddddddd",
+      "eeeeeeeeee ffffffffff", "gggggggggg hhhhhhhhhh"},
+     "",
+     true},
+    {"a heading whose word spaces are alike, one over the gutter",
+     {"HHHH_HHHHH_HHHH_HHHHH", "", "aaaaaaaaaa bbbbbbbbbb", "cccccccccc dddddddddd",
+      "eeeeeeeeee ffffffffff", "gggggggggg hhhhhhhhhh"},
+     ""},
     {"one column: a wide blank inside a line",
      {"aaaaaaaaaaaaaaaaaaaaaa", "bbbbbbb___bbbbbbbbbbbb", "cccccccccccccccccccccc",
       "dddddddddddddddddddddd"},
@@ -211,7 +221,12 @@ TEST(Gutters, LinesAcrossAGutterAreCutThereAndNowhereElse) {
     for (const GutterCase& layout : kGutters) {
         for (double degrees : {0.0, 1.5, -3.0}) {
             std::vector<InkRuns> ink;
-            const Drawn page = DrawInk(layout.rows, ink, degrees);
+            Drawn page = DrawInk(layout.rows, ink, degrees);
+            if (layout.largeHeading) {
+                const Quad q = page.lines[0];
+                page.lines[0][2] = {2 * q[2].x - q[1].x, 2 * q[2].y - q[1].y};
+                page.lines[0][3] = {2 * q[3].x - q[0].x, 2 * q[3].y - q[0].y};
+            }
             const auto pieces = LinePieces(page.lines, ink, SkewOfLines(page.lines));
             std::string cut;
             for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -315,6 +330,16 @@ TEST(ReadingOrder, BadBoxesGiveEveryLineExactlyOnce) {
     for (std::size_t p = 0; p < pages.size(); ++p) {
         EXPECT_TRUE(IsPermutation(ReadingOrder(pages[p]), pages[p].size())) << "page " << p;
         EXPECT_TRUE(IsPermutation(ReadingOrder(pages[p], 0.05), pages[p].size())) << "page " << p;
+        // Every line is read, in pieces inside it that follow each other.
+        const std::vector<InkRuns> ink(pages[p].size(), {{0.0, 0.3}, {0.7, 0.9}, {nan, 2.0}});
+        for (const auto& pieces : LinePieces(pages[p], ink, SkewOfLines(pages[p]))) {
+            ASSERT_FALSE(pieces.empty()) << "page " << p;
+            double end = 0.0;
+            for (auto [from, to] : pieces) {
+                EXPECT_TRUE(end <= from && from < to && to <= 1.0) << "page " << p;
+                end = to;
+            }
+        }
     }
 }
 
