@@ -20,9 +20,13 @@ constexpr double kOwnGap = 0.55;
 // A box shorter than this many line heights is a word or a speck, which
 // neither crosses a gutter nor closes one.
 constexpr double kShortLine = 2.0;
-// ... and this many times as wide as the line's median blank: a heading's
-// word spaces are all alike, a gutter is wider than the spaces beside it.
+// A column's line ends (starts) at a gutter where the blank after (before)
+// it is this many times as wide as the line's median blank, not at a word.
 constexpr double kWiderThanSpaces = 1.3;
+// A line is cut only with a line beside the gutter less than this many line
+// heights of white above or below it: a heading or footer set apart by white
+// stays whole even where one of its word spaces falls on the gutter.
+constexpr double kCloseWhite = 1.0;
 // A box's end reaching this many line heights beyond its ink is loose: when
 // it reaches into a gutter it is trimmed.
 constexpr double kLooseEnd = 0.1;
@@ -53,6 +57,8 @@ struct Ink {
     InkRuns fractions;
     std::vector<Span> x;
     double spaces = 0.0;  // see MedianBlank
+    double top = 0.0;
+    double bottom = 0.0;
 };
 
 // The median blank between the runs of a line (0 with fewer than three,
@@ -88,6 +94,8 @@ Ink InkOf(const Bounds& b, const InkRuns* given) {
         ink.x.emplace_back(b.left + from * width, b.left + to * width);
     }
     ink.spaces = MedianBlank(ink.x);
+    ink.top = b.top;
+    ink.bottom = b.bottom;
     return ink;
 }
 
@@ -181,15 +189,14 @@ private:
             } else {
                 gap = {ink.x[k - 1].second, ink.x[k].first};
                 if (gap.second - gap.first <
-                    std::max({kGutterWidth * m_lineHeight, kOwnGap * (bounds.bottom - bounds.top),
-                              kWiderThanSpaces * ink.spaces})) {
+                    std::max(kGutterWidth * m_lineHeight, kOwnGap * (bounds.bottom - bounds.top))) {
                     continue;
                 }
             }
             if (region.empty()) {
                 region = Region(line);
             }
-            cut[k] = OnGutter(gap, region);
+            cut[k] = OnGutter(gap, ink, region);
         }
         if (std::find(cut.begin(), cut.end(), true) == cut.end()) {
             return {{0.0, 1.0}};
@@ -248,7 +255,7 @@ private:
         return region;
     }
 
-    bool OnGutter(Span gap, const std::vector<const Ink*>& region) const {
+    bool OnGutter(Span gap, const Ink& own, const std::vector<const Ink*>& region) const {
         const Span band =
             ClearBand(gap, region, (region.size() + kCrossingShare - 1) / kCrossingShare);
         if (band.second - band.first < kGutterWidth * m_lineHeight) {
@@ -257,11 +264,11 @@ private:
         const double reach = kBesideReach * m_lineHeight, wide = kBesideWidth * m_lineHeight;
         const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
         std::size_t left = 0, right = 0, near = 0;
+        bool close = false;
         for (const Ink* ink : region) {
             near += std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
                 return r.second > band.first - reach && r.first < band.second + reach;
             });
-            // A column's line ends (starts) there, not a word before a space.
             const std::vector<Span>& x = ink->x;
             const double space = kWiderThanSpaces * ink->spaces;
             bool ends = false, starts = false;
@@ -277,9 +284,12 @@ private:
             }
             left += ends ? 1 : 0;
             right += starts ? 1 : 0;
+            close = close ||
+                    ((ends || starts) && std::max(ink->top - own.bottom, own.top - ink->bottom) <
+                                             kCloseWhite * m_lineHeight);
         }
         const std::size_t needed = std::max(kBesideLines, (near + kBesideShare - 1) / kBesideShare);
-        return left >= needed && right >= needed;
+        return close && left >= needed && right >= needed;
     }
 
     std::vector<Bounds> m_bounds;

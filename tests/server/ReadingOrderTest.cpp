@@ -201,7 +201,7 @@ const GutterCase kGutters[] = {
       "eeeeeeeeee ffffffffff", "gggggggggg hhhhhhhhhh"},
      "",
      true},
-    {"a heading whose word spaces are alike, one over the gutter",
+    {"a heading set apart by white, one of its word spaces over the gutter",
      {"HHHH_HHHHH_HHHH_HHHHH", "", "aaaaaaaaaa bbbbbbbbbb", "cccccccccc dddddddddd",
       "eeeeeeeeee ffffffffff", "gggggggggg hhhhhhhhhh"},
      ""},
