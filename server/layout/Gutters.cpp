@@ -46,7 +46,7 @@ constexpr std::size_t kCrossingShare = 8;
 // kBesideReach line heights of the band (ragged ends), on the right it
 // starts within kFlushStart of it: a column's lines start flush.
 constexpr std::size_t kBesideLines = 3;
-constexpr std::size_t kBesideShare = 4;
+constexpr std::size_t kBesideShare = 6;
 constexpr double kBesideReach = 6.0;
 constexpr double kFlushStart = 0.5;
 constexpr double kBesideWidth = 4.0;
