@@ -1,10 +1,11 @@
 // Reading order and paragraphs: the time of ordering a page of 3,000 tiny
-// boxes, and on the column pages of the evaluation the order-sensitive error
-// rate, the paragraph breaks of "编辑优先" and ordering's share of the
-// default engine's time.
+// boxes and of looking for gutters among them, and on the column pages of
+// the evaluation the order-sensitive error rate, the paragraph breaks of
+// "编辑优先" and the layout work's share of the default engine's time.
 #include "BenchSupport.h"
 
 #include "server/engine/EngineRegistry.h"
+#include "server/layout/Gutters.h"
 #include "server/layout/ReadingOrder.h"
 
 #ifdef KELSOR_BENCH_HAVE_EVAL_SET
@@ -49,6 +50,23 @@ void BM_ReadingOrder_3000TinyBoxes(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ReadingOrder_3000TinyBoxes)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The gutter search on the same boxes, each with two stretches of ink and
+// loose ends, so that every box is looked at against the boxes around it.
+void BM_GutterPieces_3000TinyBoxes(benchmark::State& state) {
+    const std::vector<Quad> boxes = TinyBoxes();
+    const std::vector<kelsor::server::layout::InkRuns> ink(boxes.size(), {{0.2, 0.4}, {0.6, 0.8}});
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto pieces = kelsor::server::layout::LinePieces(boxes, ink, 0.0);
+        kelsor::bench::RecordSample(
+            "layout_gutters_tiny_boxes",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        benchmark::DoNotOptimize(pieces.data());
+    }
+}
+
+BENCHMARK(BM_GutterPieces_3000TinyBoxes)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 #ifdef KELSOR_BENCH_HAVE_EVAL_SET
 // The 16 column pages of kelsor-layout-eval (two and three columns, Chinese
@@ -144,6 +162,9 @@ double FromColumnScore(double (*figure)(const Score&)) {
     (kelsor::bench::AddRatio(
          "layout_3000_tiny_boxes_ms",
          [] { return 1000.0 * kelsor::bench::FastestSample("layout_tiny_boxes"); }, 140),
+     kelsor::bench::AddRatio(
+         "gutters_3000_tiny_boxes_ms",
+         [] { return 1000.0 * kelsor::bench::FastestSample("layout_gutters_tiny_boxes"); }, 140),
      true);
 
 }  // namespace

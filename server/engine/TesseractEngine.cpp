@@ -1,6 +1,7 @@
 #include "server/engine/TesseractEngine.h"
 
 #include "server/engine/CjkSpacing.h"
+#include "server/layout/Gutters.h"
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
@@ -60,7 +61,77 @@ int MedianLineHeight(const std::vector<TextBlock>& lines) {
     return heights[heights.size() / 2];
 }
 
+// The line at `it` with its baseline, unless it reads as nothing.
+bool AddLine(const tesseract::ResultIterator& it, double scale, std::vector<TextBlock>& lines,
+             std::vector<layout::Segment>& baselines) {
+    std::unique_ptr<char[]> text(it.GetUTF8Text(tesseract::RIL_TEXTLINE));
+    const std::string words = RemoveSpacesBetweenCjk(TrimLine(text.get()));
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (words.empty() || !it.BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
+        return false;
+    }
+    auto unscale = [scale](int v) { return static_cast<int>(std::lround(v / scale)); };
+    left = unscale(left);
+    top = unscale(top);
+    right = unscale(right);
+    bottom = unscale(bottom);
+    TextBlock block;
+    block.words = words;
+    block.location = {{{left, top}, {right, top}, {right, bottom}, {left, bottom}}};
+    block.confidence = std::clamp(it.Confidence(tesseract::RIL_TEXTLINE) / 100.0, 0.0, 1.0);
+    lines.push_back(std::move(block));
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    if (it.Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2)) {
+        baselines.push_back({{x1 / scale, y1 / scale}, {x2 / scale, y2 / scale}});
+    }
+    return true;
+}
+
 }  // namespace
+
+void SplitAtGutters(std::vector<TextBlock>& lines, const std::vector<std::vector<LineWord>>& words,
+                    double skew) {
+    // The words are where a line holds ink.
+    std::vector<layout::InkRuns> ink(lines.size());
+    for (std::size_t i = 0; i < lines.size() && i < words.size(); ++i) {
+        const double left = lines[i].location[0][0];
+        const double width = std::max(lines[i].location[1][0] - left, 1.0);
+        for (const LineWord& word : words[i]) {
+            ink[i].emplace_back((word.left - left) / width, (word.right - left) / width);
+        }
+    }
+    const auto pieces = layout::LinePieces(layout::QuadsOf(lines), ink, skew);
+    std::vector<TextBlock> split;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (pieces[i] == std::vector<layout::Span>{{0.0, 1.0}}) {
+            split.push_back(std::move(lines[i]));
+            continue;
+        }
+        const int left = lines[i].location[0][0];
+        const double width = std::max(lines[i].location[1][0] - left, 1);
+        for (auto [from, to] : pieces[i]) {
+            std::string text;
+            for (const LineWord& word : words[i]) {
+                const double middle = ((word.left + word.right) / 2 - left) / width;
+                if (middle >= from && middle <= to) {
+                    text += (text.empty() ? "" : " ") + word.text;
+                }
+            }
+            text = RemoveSpacesBetweenCjk(text);
+            if (text.empty()) {
+                continue;
+            }
+            TextBlock piece = lines[i];
+            piece.words = std::move(text);
+            const int x0 = left + static_cast<int>(std::lround(from * width));
+            const int x1 = left + static_cast<int>(std::lround(to * width));
+            piece.location[0][0] = piece.location[3][0] = x0;
+            piece.location[1][0] = piece.location[2][0] = x1;
+            split.push_back(std::move(piece));
+        }
+    }
+    lines = std::move(split);
+}
 
 TesseractEngine::TesseractEngine() : m_api(std::make_unique<tesseract::TessBaseAPI>()) {}
 
@@ -85,7 +156,8 @@ bool TesseractEngine::Recognize(const DecodedPicture& picture, std::vector<TextB
                                 std::string& error) {
     lines.clear();
     std::vector<layout::Segment> baselines;
-    if (!RecognizeScaled(picture, 1.0, lines, baselines, error)) {
+    std::vector<std::vector<LineWord>> words;
+    if (!RecognizeScaled(picture, 1.0, lines, baselines, words, error)) {
         return false;
     }
     double scale = 1.0;
@@ -101,21 +173,28 @@ bool TesseractEngine::Recognize(const DecodedPicture& picture, std::vector<TextB
     scale = std::min(scale, std::sqrt(kMaxScaledPixels / pixels));
     std::vector<TextBlock> scaled;
     std::vector<layout::Segment> scaledBaselines;
+    std::vector<std::vector<LineWord>> scaledWords;
     // A failed second pass keeps the lines of the first.
-    if (scale >= 1.25 && RecognizeScaled(picture, scale, scaled, scaledBaselines, error) &&
+    if (scale >= 1.25 &&
+        RecognizeScaled(picture, scale, scaled, scaledBaselines, scaledWords, error) &&
         (!scaled.empty() || lines.empty())) {
         lines = std::move(scaled);
         baselines = std::move(scaledBaselines);
+        words = std::move(scaledWords);
     }
+    const double skew = layout::MedianSkew(baselines);
+    SplitAtGutters(lines, words, skew);
     // Tesseract's own order follows its blocks, which need not be the order
     // a reader takes.
-    layout::SortLines(lines, layout::MedianSkew(baselines));
+    layout::SortLines(lines, skew);
     return true;
 }
 
 bool TesseractEngine::RecognizeScaled(const DecodedPicture& picture, double scale,
                                       std::vector<TextBlock>& lines,
-                                      std::vector<layout::Segment>& baselines, std::string& error) {
+                                      std::vector<layout::Segment>& baselines,
+                                      std::vector<std::vector<LineWord>>& words,
+                                      std::string& error) {
     PixPtr pix = ToPix(picture);
     if (pix && scale != 1.0) {
         pix.reset(
@@ -132,31 +211,24 @@ bool TesseractEngine::RecognizeScaled(const DecodedPicture& picture, double scal
         return false;
     }
     std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
+    // Word by word; a line's own text, box and baseline come with its first
+    // word, and a line left out takes its words with it.
+    bool kept = false;
     if (it) {
         do {
-            std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
-            const std::string words = RemoveSpacesBetweenCjk(TrimLine(text.get()));
+            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
+                kept = AddLine(*it, scale, lines, baselines);
+                if (kept) {
+                    words.emplace_back();
+                }
+            }
             int left = 0, top = 0, right = 0, bottom = 0;
-            if (words.empty() ||
-                !it->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
-                continue;
+            std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
+            if (kept && text &&
+                it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) {
+                words.back().push_back({text.get(), left / scale, right / scale});
             }
-            auto unscale = [scale](int v) { return static_cast<int>(std::lround(v / scale)); };
-            left = unscale(left);
-            top = unscale(top);
-            right = unscale(right);
-            bottom = unscale(bottom);
-            TextBlock block;
-            block.words = words;
-            block.location = {{{left, top}, {right, top}, {right, bottom}, {left, bottom}}};
-            block.confidence =
-                std::clamp(it->Confidence(tesseract::RIL_TEXTLINE) / 100.0, 0.0, 1.0);
-            lines.push_back(std::move(block));
-            int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-            if (it->Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2)) {
-                baselines.push_back({{x1 / scale, y1 / scale}, {x2 / scale, y2 / scale}});
-            }
-        } while (it->Next(tesseract::RIL_TEXTLINE));
+        } while (it->Next(tesseract::RIL_WORD));
     }
     m_api->Clear();
     return true;

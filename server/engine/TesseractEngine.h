@@ -5,12 +5,27 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tesseract {
 class TessBaseAPI;
 }
 
 namespace kelsor::server {
+
+// A word of a recognised line: its text and where it starts and ends
+// (picture x).
+struct LineWord {
+    std::string text;
+    double left = 0.0;
+    double right = 0.0;
+};
+
+// Lines that Tesseract ran across a column gutter cut there (see
+// server/layout/Gutters.h), each piece with the words it holds; the other
+// lines stay as they are.
+void SplitAtGutters(std::vector<TextBlock>& lines, const std::vector<std::vector<LineWord>>& words,
+                    double skew);
 
 // Tesseract with chi_sim+eng. Small text is upscaled and recognised again;
 // each text line becomes one block, spaces between CJK characters removed.
@@ -29,9 +44,10 @@ public:
 private:
     TesseractEngine();
     // `baselines` receives the lines' baselines (picture coordinates), which
-    // show the page's skew.
+    // show the page's skew, and `words` each line's words.
     bool RecognizeScaled(const DecodedPicture& picture, double scale, std::vector<TextBlock>& lines,
-                         std::vector<layout::Segment>& baselines, std::string& error);
+                         std::vector<layout::Segment>& baselines,
+                         std::vector<std::vector<LineWord>>& words, std::string& error);
 
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
 };

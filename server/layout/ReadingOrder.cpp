@@ -39,12 +39,7 @@ constexpr double kSpanningGap = 1.0;
 // read as rows rather than risking a deep recursion.
 constexpr int kMaxDepth = 48;
 
-struct Rect {
-    double top = 0.0;
-    double bottom = 0.0;
-    double left = 0.0;
-    double right = 0.0;
-};
+using Rect = Bounds;
 
 double Finite(double v) {
     return std::isfinite(v) ? v : 0.0;
@@ -88,16 +83,6 @@ Rect StraightBounds(const Quad& quad, double cosA, double sinA) {
     return r;
 }
 
-std::vector<Rect> StraightBounds(const std::vector<Quad>& lines, double skew) {
-    std::vector<Rect> rects;
-    rects.reserve(lines.size());
-    const double cosA = std::cos(skew), sinA = std::sin(skew);
-    for (const Quad& quad : lines) {
-        rects.push_back(StraightBounds(quad, cosA, sinA));
-    }
-    return rects;
-}
-
 using Ids = std::vector<std::size_t>;
 
 // Sorted x-extents; extents closer than the gap are one.
@@ -130,18 +115,7 @@ private:
 class Layout {
 public:
     explicit Layout(std::vector<Rect> rects) : m_rects(std::move(rects)) {
-        std::vector<double> heights;
-        heights.reserve(m_rects.size());
-        for (const Rect& r : m_rects) {
-            heights.push_back(r.bottom - r.top);
-        }
-        double median = 0.0;
-        if (!heights.empty()) {
-            std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-            median = heights[heights.size() / 2];
-        }
-        // Boxes without height still need a scale to measure gaps by.
-        m_lineHeight = std::max(median, 1.0);
+        m_lineHeight = LineHeight(m_rects);
         for (const Rect& r : m_rects) {
             m_minor.push_back(r.right - r.left < kMinorWidth * m_lineHeight ||
                               r.bottom - r.top < kMinorHeight * m_lineHeight);
@@ -374,6 +348,31 @@ private:
 };
 
 }  // namespace
+
+std::vector<Bounds> StraightBounds(const std::vector<Quad>& lines, double skew) {
+    std::vector<Bounds> rects;
+    rects.reserve(lines.size());
+    const double cosA = std::cos(skew), sinA = std::sin(skew);
+    for (const Quad& quad : lines) {
+        rects.push_back(StraightBounds(quad, cosA, sinA));
+    }
+    return rects;
+}
+
+double LineHeight(const std::vector<Bounds>& lines) {
+    std::vector<double> heights;
+    heights.reserve(lines.size());
+    for (const Bounds& r : lines) {
+        heights.push_back(r.bottom - r.top);
+    }
+    double median = 0.0;
+    if (!heights.empty()) {
+        std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+        median = heights[heights.size() / 2];
+    }
+    // Boxes without height still need a scale to measure gaps by.
+    return std::max(median, 1.0);
+}
 
 double MedianSkew(const std::vector<Segment>& directions) {
     std::vector<double> angles;

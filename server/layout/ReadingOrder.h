@@ -23,6 +23,20 @@ struct Point {
 // picture coordinates (y grows downwards).
 using Quad = std::array<Point, 4>;
 
+// A line's extent in the page straightened by a skew: turned back by it.
+struct Bounds {
+    double top = 0.0;
+    double bottom = 0.0;
+    double left = 0.0;
+    double right = 0.0;
+};
+
+// The lines' extents straightened by `skew` (radians, as MedianSkew gives it).
+std::vector<Bounds> StraightBounds(const std::vector<Quad>& lines, double skew);
+
+// The median height of the extents, at least 1: the scale gaps are measured by.
+double LineHeight(const std::vector<Bounds>& lines);
+
 // A piece of a text line's direction: a baseline, or the top edge of a box.
 struct Segment {
     Point from;

@@ -35,6 +35,16 @@ float MeanInside(const cv::Mat& probability, const std::array<cv::Point2f, 4>& c
     return static_cast<float>(cv::mean(region, mask)[0]);
 }
 
+// Corners of the part of `box` between fractions `from` and `to` of its length.
+std::array<cv::Point2f, 4> PartOf(const TextBox& box, double from, double to) {
+    const auto& c = box.corners;
+    const auto along = [](cv::Point2f a, cv::Point2f b, double t) {
+        return a + (b - a) * static_cast<float>(t);
+    };
+    return {along(c[0], c[1], from), along(c[0], c[1], to), along(c[3], c[2], to),
+            along(c[3], c[2], from)};
+}
+
 float ShortSide(const cv::RotatedRect& rect) {
     return std::min(rect.size.width, rect.size.height);
 }
@@ -114,6 +124,79 @@ std::vector<TextBox> FindTextBoxes(const cv::Mat& probability, const DbSettings&
         boxes.push_back(box);
     }
     return boxes;
+}
+
+layout::InkRuns InkAlong(const cv::Mat& rgb, const TextBox& box) {
+    const auto& c = box.corners;
+    const double length = cv::norm(c[1] - c[0]), height = cv::norm(c[3] - c[0]);
+    if (rgb.empty() || rgb.type() != CV_8UC3 || !(length >= height) || !(height >= 4.0)) {
+        return {};
+    }
+    // Tall lines are read at a few dozen pixels: enough to see a gap of an em.
+    const double scale = std::min(1.0, 32.0 / height);
+    const int w = std::max(1, static_cast<int>(std::lround(length * scale)));
+    const int h = std::max(1, static_cast<int>(std::lround(height * scale)));
+    // An affine map, not a perspective one: the corners are rounded, and a
+    // perspective map of a box a pixel taller at one end than the other
+    // moves its middle by several pixels, so that places along the strip
+    // would no longer be proportional to places along the box.
+    const std::array<cv::Point2f, 3> from{c[0], c[1], c[3]};
+    const std::array<cv::Point2f, 3> strip{cv::Point2f(0, 0), cv::Point2f(w, 0), cv::Point2f(0, h)};
+    cv::Mat straight, gray, dark;
+    cv::warpAffine(rgb, straight, cv::getAffineTransform(from.data(), strip.data()), cv::Size(w, h),
+                   cv::INTER_AREA, cv::BORDER_REPLICATE);
+    cv::cvtColor(straight, gray, cv::COLOR_RGB2GRAY);
+    double darkest = 0.0, lightest = 0.0;
+    cv::minMaxLoc(gray, &darkest, &lightest);
+    if (lightest - darkest < 48.0) {
+        return {};
+    }
+    cv::threshold(gray, dark, 0, 1, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    // Ink is the smaller share, dark on light or light on dark.
+    if (2 * cv::countNonZero(dark) > w * h) {
+        dark = 1 - dark;
+    }
+    cv::Mat columns;
+    cv::reduce(dark, columns, 0, cv::REDUCE_SUM, CV_32S);
+    const int inked = std::max(1, h / 16), bridged = std::max(1, h / 3);
+    layout::InkRuns runs;
+    int end = -1;
+    for (int x = 0; x < w; ++x) {
+        if (columns.at<int>(0, x) < inked) {
+            continue;
+        }
+        if (end < 0 || x - end > bridged) {
+            runs.emplace_back(static_cast<double>(x) / w, 0.0);
+        }
+        end = x + 1;
+        runs.back().second = static_cast<double>(end) / w;
+    }
+    return runs;
+}
+
+std::vector<TextBox> SplitAtGutters(const cv::Mat& rgb, const std::vector<TextBox>& boxes) {
+    std::vector<layout::Quad> quads;
+    std::vector<layout::InkRuns> ink;
+    for (const TextBox& box : boxes) {
+        layout::Quad& quad = quads.emplace_back();
+        for (std::size_t i = 0; i < 4; ++i) {
+            quad[i] = {box.corners[i].x, box.corners[i].y};
+        }
+        ink.push_back(InkAlong(rgb, box));
+    }
+    const auto pieces = layout::LinePieces(quads, ink, layout::SkewOfLines(quads));
+    std::vector<TextBox> split;
+    split.reserve(boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (pieces[i] == std::vector<layout::Span>{{0.0, 1.0}}) {
+            split.push_back(boxes[i]);
+            continue;
+        }
+        for (auto [from, to] : pieces[i]) {
+            split.push_back({PartOf(boxes[i], from, to), boxes[i].score});
+        }
+    }
+    return split;
 }
 
 void SortReadingOrder(std::vector<TextBlock>& lines) {

@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 
 #include "server/engine/RecognitionEngine.h"
+#include "server/layout/Gutters.h"
 
 // Turning the detection model's probability map into text-line boxes
 // (differentiable-binarisation post-processing), and putting them in reading
@@ -39,6 +40,16 @@ std::array<cv::Point2f, 4> OrderedCorners(const cv::RotatedRect& rect);
 // A rectangle grown on every side by area * ratio / perimeter, which undoes the
 // shrinking the detection model was trained with.
 cv::RotatedRect Unclip(const cv::RotatedRect& rect, float ratio);
+
+// Where `box` holds ink in `rgb` (CV_8UC3), along its length from its left
+// end; blanks narrower than a third of its height (spaces between letters
+// and words) are bridged. Empty when the box is taller than long or too faint to
+// tell ink from paper.
+layout::InkRuns InkAlong(const cv::Mat& rgb, const TextBox& box);
+
+// `boxes` with each box that the detector ran across a column gutter cut
+// there (see server/layout/Gutters.h); the pieces keep the box's place.
+std::vector<TextBox> SplitAtGutters(const cv::Mat& rgb, const std::vector<TextBox>& boxes);
 
 // Reading order (see server/layout/ReadingOrder.h): column by column, rows
 // within a column left to right, the skew measured from the boxes' edges.

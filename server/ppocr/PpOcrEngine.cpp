@@ -659,6 +659,7 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         }
     }
     const double boxed = ThreadCpuSeconds();
+    boxes = SplitAtGutters(upright, boxes);
     std::vector<DecodedLine> decoded;
     if (!ReadLines(upright, boxes, decoded, error)) {
         return false;

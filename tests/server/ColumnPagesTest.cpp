@@ -17,16 +17,24 @@ using namespace kelsor::server::ppocr;
 namespace {
 
 // Pages 0, 2, 7 and 11 of the set: Chinese and English, two and three
-// columns, a heading, a footer, pages skewed by 2 and 3 degrees.
-const int kPages[] = {0, 2, 7, 11};
+// columns, a heading, a footer, pages skewed by 2 and 3 degrees; page 4,
+// whose gutters of 1.5 em the detector runs lines across, and page 5 set
+// with gutters of one em.
+struct PageCase {
+    std::size_t index;
+    double gutterEms;  // 0: the set's own
+};
+const PageCase kPages[] = {{0, 0.0}, {2, 0.0}, {7, 0.0}, {11, 0.0}, {4, 0.0}, {5, 1.0}};
 
 std::vector<ColumnPage> Pages(int linesPerColumn = 0) {
-    std::vector<ColumnPage> all;
-    std::string error;
-    EXPECT_TRUE(BuildColumnPages(12, all, error, linesPerColumn)) << error;
     std::vector<ColumnPage> chosen;
-    for (int i : kPages) {
-        chosen.push_back(all.at(static_cast<std::size_t>(i)));
+    for (const PageCase& page : kPages) {
+        std::vector<ColumnPage> all;
+        std::string error;
+        EXPECT_TRUE(BuildColumnPages(static_cast<int>(page.index) + 1, all, error, linesPerColumn,
+                                     page.gutterEms))
+            << error;
+        chosen.push_back(all.at(page.index));
     }
     return chosen;
 }

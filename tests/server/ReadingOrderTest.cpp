@@ -1,3 +1,4 @@
+#include "server/layout/Gutters.h"
 #include "server/layout/ReadingOrder.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,40 @@ Drawn Draw(const std::vector<std::string>& rows, double degrees = 0.0) {
         }
     }
     return page;
+}
+
+// As Draw, but a letter's box goes on over blanks drawn as '_' (and the same
+// letter after them): one box that the detector ran across them, its ink the
+// letter's stretches.
+Drawn DrawInk(const std::vector<std::string>& rows, std::vector<InkRuns>& ink,
+              double degrees = 0.0) {
+    std::vector<std::string> boxes = rows;
+    ink.clear();
+    for (std::string& row : boxes) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            if (row[c] == ' ' || row[c] == '_' || (c > 0 && row[c - 1] == row[c])) {
+                continue;
+            }
+            std::size_t end = c;
+            while (end < row.size() && (row[end] == row[c] || row[end] == '_')) {
+                ++end;
+            }
+            InkRuns& runs = ink.emplace_back();
+            for (std::size_t k = c; k < end; ++k) {
+                const double at = static_cast<double>(k - c) / static_cast<double>(end - c);
+                if (row[k] != row[c]) {
+                    continue;
+                }
+                if (runs.empty() || runs.back().second < at) {
+                    runs.emplace_back(at, at);
+                }
+                runs.back().second = static_cast<double>(k + 1 - c) / static_cast<double>(end - c);
+            }
+            std::fill(row.begin() + static_cast<std::ptrdiff_t>(c),
+                      row.begin() + static_cast<std::ptrdiff_t>(end), row[c]);
+        }
+    }
+    return Draw(boxes, degrees);
 }
 
 std::string Named(const Drawn& page, const std::vector<std::size_t>& order) {
@@ -132,6 +167,86 @@ TEST(ReadingOrder, ReadsColumnsHeadingsAndRowsAsAReaderDoes) {
     }
 }
 
+struct GutterCase {
+    const char* what;
+    std::vector<std::string> rows;
+    const char* cut;            // the lines cut or trimmed, once per piece
+    bool largeHeading = false;  // the first row set in type twice as large
+};
+
+const GutterCase kGutters[] = {
+    {"rows run across a gutter of two ems",
+     {"aaaaaaaaaa  bbbbbbbbbb", "cccccccccc__cccccccccc", "dddddddddd  eeeeeeeeee",
+      "ffffffffff__ffffffffff", "gggggg      hhhhhhhhhh"},
+     "ccff"},
+    {"every row across a gutter of one em",
+     {"aaaaaaaaaa_aaaaaaaaaa", "bbbbbbbbbb_bbbbbbbbbb", "cccccccccc_cccccccccc",
+      "dddddddddd_dddddddddd"},
+     "aabbccdd"},
+    {"a paragraph's last line joined to the next column's line",
+     {"aaaaaaaaaa  bbbbbbbbbb", "cccccccccc  dddddddddd", "eeee________eeeeeeeeee",
+      "ffffffffff  gggggggggg"},
+     "ee"},
+    {"three columns, one line across both gutters, a heading above",
+     {"HHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHH", "aaaaaaaaaa  bbbbbbbbbb  cccccccccc",
+      "dddddddddd__dddddddddd__dddddddddd", "eeeeeeeeee  ffffffffff  gggggggggg",
+      "hhhhhhhhhh  iiiiiiiiii  jjjjjjjjjj"},
+     "ddd"},
+    {"a box's blank end reaching over the gutter into an indent",
+     {"aaaaaaaaaa  bbbbbbbbbb", "cccccccccc____dddddddd", "eeeeeeeeee  ffffffffff",
+      "gggggggggg  hhhhhhhhhh"},
+     "c"},
+    {"a heading in large type with a word space over the gutter",
+     {"HHHHHHHHHH_HHHHHHHHHH", "", "aaaaaaaaaa bbbbbbbbbb", "cccccccccc dddddddddd",
+      "eeeeeeeeee ffffffffff", "gggggggggg hhhhhhhhhh"},
+     "",
+     true},
+    {"a heading set apart by white, one of its word spaces over the gutter",
+     {"HHHH_HHHHH_HHHH_HHHHH", "", "aaaaaaaaaa bbbbbbbbbb", "cccccccccc dddddddddd",
+      "eeeeeeeeee ffffffffff", "gggggggggg hhhhhhhhhh"},
+     ""},
+    {"one column: a wide blank inside a line",
+     {"aaaaaaaaaaaaaaaaaaaaaa", "bbbbbbb___bbbbbbbbbbbb", "cccccccccccccccccccccc",
+      "dddddddddddddddddddddd"},
+     ""},
+    {"a list of contents: page numbers stay with their titles",
+     {"aaaaaaaaaaaaaa___aa", "bbbbbbbbbb_______bb", "cccccccccccc_____cc"},
+     ""},
+    {"a table: narrow labels stay with their values",
+     {"nnn___nnnnnnnnnnnnn", "mmm___mmmmmmmmmm", "ooo___oooooooooooo"},
+     ""},
+};
+
+TEST(Gutters, LinesAcrossAGutterAreCutThereAndNowhereElse) {
+    for (const GutterCase& layout : kGutters) {
+        for (double degrees : {0.0, 1.5, -3.0}) {
+            std::vector<InkRuns> ink;
+            Drawn page = DrawInk(layout.rows, ink, degrees);
+            if (layout.largeHeading) {
+                const Quad q = page.lines[0];
+                page.lines[0][2] = {2 * q[2].x - q[1].x, 2 * q[2].y - q[1].y};
+                page.lines[0][3] = {2 * q[3].x - q[0].x, 2 * q[3].y - q[0].y};
+            }
+            const auto pieces = LinePieces(page.lines, ink, SkewOfLines(page.lines));
+            std::string cut;
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                if (pieces[i] != std::vector<Span>{{0.0, 1.0}}) {
+                    cut += std::string(pieces[i].size(), page.names[i]);
+                }
+                // Each cut falls in a blank of the line, outside its ink.
+                for (std::size_t k = 1; k < pieces[i].size(); ++k) {
+                    const double from = pieces[i][k - 1].second, to = pieces[i][k].first;
+                    EXPECT_LT(from, to) << layout.what;
+                    for (auto [inkFrom, inkTo] : ink[i]) {
+                        EXPECT_TRUE(inkTo <= from + 1e-9 || inkFrom >= to - 1e-9) << layout.what;
+                    }
+                }
+            }
+            EXPECT_EQ(cut, layout.cut) << layout.what << ", turned " << degrees << " degrees";
+        }
+    }
+}
+
 TEST(ReadingOrder, SkewMeasuredFromBaselinesIsUndone) {
     const Drawn page = Draw(kLayouts[2].rows, 3.0);
     std::vector<Segment> baselines;
@@ -169,6 +284,22 @@ TEST(ReadingOrder, SingleColumnPagesKeepTheRowOrder) {
             }
         }
         EXPECT_EQ(ReadingOrder(lines), RowOrder(lines)) << "page " << pageNumber;
+        // Words, and now and then a wide blank (a tab, a gap before a
+        // number): no line is cut.
+        std::mt19937 words(static_cast<unsigned>(pageNumber));
+        std::vector<InkRuns> ink;
+        for (const Quad& q : lines) {
+            const double length = q[1].x - q[0].x;
+            InkRuns& runs = ink.emplace_back();
+            for (double at = 0.0; at < length;) {
+                const double word = 10.0 + words() % 80;
+                runs.emplace_back(at / length, std::min(at + word, length) / length);
+                at += word + (words() % 20 == 0 ? 16.0 + words() % 60 : 3.0 + words() % 8);
+            }
+        }
+        for (const auto& pieces : LinePieces(lines, ink, 0.0)) {
+            EXPECT_EQ(pieces.size(), 1u) << "page " << pageNumber;
+        }
     }
 }
 
@@ -199,6 +330,16 @@ TEST(ReadingOrder, BadBoxesGiveEveryLineExactlyOnce) {
     for (std::size_t p = 0; p < pages.size(); ++p) {
         EXPECT_TRUE(IsPermutation(ReadingOrder(pages[p]), pages[p].size())) << "page " << p;
         EXPECT_TRUE(IsPermutation(ReadingOrder(pages[p], 0.05), pages[p].size())) << "page " << p;
+        // Every line is read, in pieces inside it that follow each other.
+        const std::vector<InkRuns> ink(pages[p].size(), {{0.0, 0.3}, {0.7, 0.9}, {nan, 2.0}});
+        for (const auto& pieces : LinePieces(pages[p], ink, SkewOfLines(pages[p]))) {
+            ASSERT_FALSE(pieces.empty()) << "page " << p;
+            double end = 0.0;
+            for (auto [from, to] : pieces) {
+                EXPECT_TRUE(end <= from && from < to && to <= 1.0) << "page " << p;
+                end = to;
+            }
+        }
     }
 }
 

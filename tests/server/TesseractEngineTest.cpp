@@ -87,3 +87,36 @@ TEST(EngineRegistry, NamesTesseractAndRefusesUnavailableEngines) {
     }
     EXPECT_FALSE(FindEngineFactory("magic", factory, error));
 }
+
+TEST(TesseractEngine, LinesRunAcrossAGutterAreCutBetweenTheirWords) {
+    // Two columns of five rows with a gutter of 30 pixels, words of 60 with
+    // spaces of 10; Tesseract ran the third row across the gutter. Above the
+    // columns, set apart by white, a heading across both.
+    std::vector<TextBlock> lines;
+    std::vector<std::vector<LineWord>> words;
+    auto add = [&](int left, int right, int top, const std::string& word, bool join) {
+        if (!join) {
+            lines.emplace_back().location = {
+                {{left, top}, {right, top}, {right, top + 20}, {left, top + 20}}};
+            words.emplace_back();
+        }
+        lines.back().location[1][0] = lines.back().location[2][0] = right;
+        for (int x = left; x + 60 <= right; x += 70) {
+            words.back().push_back({word, double(x), double(x + 60)});
+            lines.back().words += (lines.back().words.empty() ? "" : " ") + word;
+        }
+    };
+    add(0, 850, 0, "H", false);
+    for (int row = 1; row <= 5; ++row) {
+        add(0, 410, 30 * row + 30, row == 3 ? "m" : "l", false);
+        add(440, 850, 30 * row + 30, row == 3 ? "n" : "r", row == 3);
+    }
+    const std::string heading = lines.front().words;
+    SplitAtGutters(lines, words, 0.0);
+    const std::vector<std::string> texts = Words(lines);
+    ASSERT_EQ(texts.size(), 11u);
+    EXPECT_EQ(texts[0], heading);
+    EXPECT_EQ(texts[5], "m m m m m m");
+    EXPECT_EQ(texts[6], "n n n n n n");
+    EXPECT_EQ(lines[6].location[0][0], 440);
+}

@@ -123,7 +123,8 @@ struct Placed {
     bool start;
 };
 
-bool RenderPage(int index, int linesPerColumn, ColumnPage& page, std::string& error) {
+bool RenderPage(int index, int linesPerColumn, double gutterEms, ColumnPage& page,
+                std::string& error) {
     const bool chinese = index % 2 == 0;
     page.language = chinese ? "zh" : "en";
     page.columns = index % 3 == 2 ? 3 : 2;
@@ -147,7 +148,8 @@ bool RenderPage(int index, int linesPerColumn, ColumnPage& page, std::string& er
     static const int gutters[] = {20, 15, 30, 25};
     const int lineStep = h * lineSteps[(index / 2) % 3] / 10;
     const int columnWidth = (page.columns == 2 ? 20 : 13) * h + (chinese ? 0 : 2 * h);
-    const int gutter = h * gutters[(index / 3) % 4] / 10;
+    const int gutter = gutterEms > 0.0 ? static_cast<int>(std::lround(h * gutterEms))
+                                       : h * gutters[(index / 3) % 4] / 10;
     const int margin = 3 * h;
     if (linesPerColumn <= 0) {
         linesPerColumn = page.columns == 2 ? 16 : 13;
@@ -279,11 +281,11 @@ std::vector<std::size_t> Alignment(const std::u32string& truth, const std::u32st
 }  // namespace
 
 bool BuildColumnPages(int count, std::vector<ColumnPage>& pages, std::string& error,
-                      int linesPerColumn) {
+                      int linesPerColumn, double gutterEms) {
     pages.clear();
     for (int i = 0; i < count; ++i) {
         ColumnPage page;
-        if (!RenderPage(i, linesPerColumn, page, error)) {
+        if (!RenderPage(i, linesPerColumn, gutterEms, page, error)) {
             return false;
         }
         pages.push_back(std::move(page));

@@ -23,10 +23,11 @@ struct ColumnPage {
 };
 
 // `count` pages, Chinese and English in turn, with `linesPerColumn` lines in
-// a full column (0: as many as a page of the set holds). False with `error`
-// when a font cannot be loaded.
+// a full column (0: as many as a page of the set holds) and gutters
+// `gutterEms` wide (0: 1.5 to 3 em, differing from page to page). False with
+// `error` when a font cannot be loaded.
 bool BuildColumnPages(int count, std::vector<ColumnPage>& pages, std::string& error,
-                      int linesPerColumn = 0);
+                      int linesPerColumn = 0, double gutterEms = 0.0);
 
 // The truth in reading order, one line each, for CountErrors.
 std::string ColumnReference(const ColumnPage& page);

@@ -7,7 +7,7 @@
 // the paragraph-break precision and recall of the "编辑优先" text, and the
 // time of ordering as a share of the engine's time.
 //
-//   kelsor-layout-eval [--pages N] [--engines ppocr,tesseract]
+//   kelsor-layout-eval [--pages N] [--gutter EMS] [--engines ppocr,tesseract]
 //                      [--zh FILE --en FILE --pictures N] [--dump DIR] [--verbose]
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +34,7 @@ namespace {
 struct Options {
     int pages = 12;
     int pictures = 12;
+    double gutterEms = 0.0;  // 0: the set's own gutters
     std::string engines = "ppocr,tesseract";
     std::map<std::string, std::vector<std::string>> texts;
     std::string dump;
@@ -41,8 +42,9 @@ struct Options {
 };
 
 int Usage() {
-    std::cerr << "usage: kelsor-layout-eval [--pages N] [--engines ppocr,tesseract]\n"
-                 "  [--zh FILE --en FILE --pictures N per language] [--dump DIR] [--verbose]\n";
+    std::cerr
+        << "usage: kelsor-layout-eval [--pages N] [--gutter EMS] [--engines ppocr,tesseract]\n"
+           "  [--zh FILE --en FILE --pictures N per language] [--dump DIR] [--verbose]\n";
     return 2;
 }
 
@@ -55,6 +57,8 @@ bool Parse(int argc, char** argv, Options& options) {
             return false;
         } else if (arg == "--pages") {
             options.pages = std::atoi(argv[++i]);
+        } else if (arg == "--gutter") {
+            options.gutterEms = std::atof(argv[++i]);
         } else if (arg == "--pictures") {
             options.pictures = std::atoi(argv[++i]);
         } else if (arg == "--dump") {
@@ -67,7 +71,7 @@ bool Parse(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return options.pages > 0 && options.pictures > 0;
+    return options.pages > 0 && options.pictures > 0 && options.gutterEms >= 0.0;
 }
 
 std::unique_ptr<RecognitionEngine> Load(const std::string& name) {
@@ -112,7 +116,7 @@ int main(int argc, char** argv) {
     std::vector<ColumnPage> pages;
     std::vector<EvalSample> single;
     std::string error;
-    if (!BuildColumnPages(options.pages, pages, error) ||
+    if (!BuildColumnPages(options.pages, pages, error, 0, options.gutterEms) ||
         (!options.texts.empty() &&
          !BuildEvaluationSet(options.texts, options.pictures, single, error))) {
         std::cerr << error << "\n";

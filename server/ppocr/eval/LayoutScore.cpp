@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <ctime>
 
+#include <opencv2/core.hpp>
+
 #include "cloud/LineJoin.h"
 #include "server/layout/ReadingOrder.h"
+#include "server/ppocr/DbPostProcess.h"
 
 namespace kelsor::server::ppocr {
 namespace {
@@ -58,6 +61,22 @@ LayoutScore ScoreOrder(RecognitionEngine& engine, const DecodedPicture& picture,
     const double layoutStart = ThreadSeconds();
     for (int i = 0; i < kRepeats; ++i) {
         layout::ReadingOrder(quads);
+    }
+    // PP-OCR also looks for gutters in the picture before it recognises the
+    // lines; that is layout work too.
+    if (engine.Name() == "ppocr" && !picture.rgb.empty()) {
+        const cv::Mat rgb(picture.height, picture.width, CV_8UC3,
+                          const_cast<std::uint8_t*>(picture.rgb.data()));
+        std::vector<ppocr::TextBox> boxes;
+        for (const layout::Quad& quad : quads) {
+            ppocr::TextBox& box = boxes.emplace_back();
+            for (std::size_t i = 0; i < 4; ++i) {
+                box.corners[i] = {static_cast<float>(quad[i].x), static_cast<float>(quad[i].y)};
+            }
+        }
+        for (int i = 0; i < kRepeats; ++i) {
+            SplitAtGutters(rgb, boxes);
+        }
     }
     score.layoutSeconds = (ThreadSeconds() - layoutStart) / kRepeats;
     std::vector<std::size_t> asGiven(lines.size());

@@ -17,7 +17,8 @@ struct LayoutScore {
     ErrorCount readingOrder;     // the lines in the order the engine gave them
     BreakCount breaks;           // paragraphs of the edited text
     double engineSeconds = 0.0;  // processor time of recognition
-    double layoutSeconds = 0.0;  // processor time of ordering the lines once
+    double layoutSeconds = 0.0;  // processor time of ordering the lines (and of PP-OCR's gutter
+                                 // search) once
     int pages = 0;
 
     void Add(const LayoutScore& other);

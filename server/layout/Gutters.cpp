@@ -1,0 +1,308 @@
+#include "server/layout/Gutters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace kelsor::server::layout {
+namespace {
+
+// A blank stretch may be a gutter's when at least this many line heights
+// wide: wider than a word space, narrower than a gutter of one em (a box is
+// 1.2 to 1.4 em high, and a letter's ink may reach into the gutter). The
+// blank after a Chinese comma is as wide; that it runs down the region tells
+// the two apart.
+constexpr double kGutterWidth = 0.4;
+// A blank inside a line is cut only when at least this many of the line's
+// own heights wide: a heading in larger type has word spaces as wide as a
+// narrow gutter, and one of them may fall on it.
+constexpr double kOwnGap = 0.55;
+// A box shorter than this many line heights is a word or a speck, which
+// neither crosses a gutter nor closes one.
+constexpr double kShortLine = 2.0;
+// A column's line ends (starts) at a gutter where the blank after (before)
+// it is this many times as wide as the line's median blank, not at a word.
+constexpr double kWiderThanSpaces = 1.3;
+// A line is cut only with a line beside the gutter less than this many line
+// heights of white above or below it: a heading or footer set apart by white
+// stays whole even where one of its word spaces falls on the gutter.
+constexpr double kCloseWhite = 1.0;
+// A box's end reaching this many line heights beyond its ink is loose: when
+// it reaches into a gutter it is trimmed.
+constexpr double kLooseEnd = 0.1;
+// Ink narrower than this many line heights across a gutter from the rest of
+// its box is a sliver of another column's letter.
+constexpr double kSliverWidth = 0.5;
+// The lines whose middles lie within this many line heights of a line's
+// middle are the region the gutter must run down.
+constexpr double kRegionReach = 8.0;
+// One line in this many of the region, and at least one, may cross the band
+// (a heading, a caption, a speck in the gutter).
+constexpr std::size_t kCrossingShare = 8;
+// A column beside the gutter: at least kBesideLines lines, and one in
+// kBesideShare of the region's lines near the band, whose ink spans at least
+// kBesideWidth line heights on that side of the band (running text, not a
+// table's narrow cells nor page numbers). On the left their ink ends within
+// kBesideReach line heights of the band (ragged ends), on the right it
+// starts within kFlushStart of it: a column's lines start flush.
+constexpr std::size_t kBesideLines = 3;
+constexpr std::size_t kBesideShare = 6;
+constexpr double kBesideReach = 6.0;
+constexpr double kFlushStart = 0.5;
+constexpr double kBesideWidth = 4.0;
+
+// A line's ink: fractions of its length, sorted and clamped, and the same in
+// straightened page x.
+struct Ink {
+    InkRuns fractions;
+    std::vector<Span> x;
+    double spaces = 0.0;  // see MedianBlank
+    double top = 0.0;
+    double bottom = 0.0;
+};
+
+// The median blank between the runs of a line (0 with fewer than three,
+// which may all be gutters): its word spaces, or the blanks after its
+// punctuation.
+double MedianBlank(const std::vector<Span>& runs) {
+    std::vector<double> blanks;
+    for (std::size_t k = 1; k < runs.size(); ++k) {
+        blanks.push_back(runs[k].first - runs[k - 1].second);
+    }
+    if (blanks.size() < 3) {
+        return 0.0;
+    }
+    std::nth_element(blanks.begin(), blanks.begin() + blanks.size() / 2, blanks.end());
+    return blanks[blanks.size() / 2];
+}
+
+Ink InkOf(const Bounds& b, const InkRuns* given) {
+    Ink ink;
+    if (given != nullptr) {
+        for (auto [from, to] : *given) {
+            if (std::isfinite(from) && std::isfinite(to) && from <= to) {
+                ink.fractions.emplace_back(std::clamp(from, 0.0, 1.0), std::clamp(to, 0.0, 1.0));
+            }
+        }
+        std::sort(ink.fractions.begin(), ink.fractions.end());
+    }
+    if (ink.fractions.empty()) {
+        ink.fractions.emplace_back(0.0, 1.0);
+    }
+    const double width = b.right - b.left;
+    for (auto [from, to] : ink.fractions) {
+        ink.x.emplace_back(b.left + from * width, b.left + to * width);
+    }
+    ink.spaces = MedianBlank(ink.x);
+    ink.top = b.top;
+    ink.bottom = b.bottom;
+    return ink;
+}
+
+// The widest part of `gap` where the ink of at most `allowed` of `others`
+// lies at any one place.
+Span ClearBand(Span gap, const std::vector<const Ink*>& others, std::size_t allowed) {
+    std::vector<std::pair<double, int>> edges;
+    for (const Ink* ink : others) {
+        for (auto [from, to] : ink->x) {
+            const double lo = std::max(from, gap.first), hi = std::min(to, gap.second);
+            if (lo < hi) {
+                edges.emplace_back(lo, 1);
+                edges.emplace_back(hi, -1);
+            }
+        }
+    }
+    // Ends sort before starts at the same place: touching ink does not cover.
+    std::sort(edges.begin(), edges.end());
+    Span best{gap.first, gap.first};
+    double from = gap.first;
+    std::size_t covering = 0;
+    auto consider = [&](double to) {
+        if (to - from > best.second - best.first) {
+            best = {from, to};
+        }
+    };
+    for (auto [at, change] : edges) {
+        const std::size_t next = change > 0 ? covering + 1 : covering - 1;
+        if (covering <= allowed && next > allowed) {
+            consider(at);
+        } else if (covering > allowed && next <= allowed) {
+            from = at;
+        }
+        covering = next;
+    }
+    if (covering <= allowed) {
+        consider(gap.second);
+    }
+    return best;
+}
+
+class Gutters {
+public:
+    Gutters(const std::vector<Quad>& lines, const std::vector<InkRuns>& ink, double skew)
+        : m_bounds(StraightBounds(lines,
+                                  std::isfinite(skew) && std::abs(skew) <= kMaxSkew ? skew : 0.0)),
+          m_lineHeight(LineHeight(m_bounds)) {
+        for (std::size_t i = 0; i < m_bounds.size(); ++i) {
+            m_ink.push_back(InkOf(m_bounds[i], i < ink.size() ? &ink[i] : nullptr));
+            m_middles.emplace_back((m_bounds[i].top + m_bounds[i].bottom) / 2, i);
+        }
+        std::sort(m_middles.begin(), m_middles.end());
+    }
+
+    std::vector<std::vector<Span>> Pieces() const {
+        std::vector<std::vector<Span>> pieces;
+        pieces.reserve(m_ink.size());
+        for (std::size_t i = 0; i < m_ink.size(); ++i) {
+            pieces.push_back(PiecesOf(i));
+        }
+        return pieces;
+    }
+
+private:
+    std::vector<Span> PiecesOf(std::size_t line) const {
+        const Ink& ink = m_ink[line];
+        const InkRuns& runs = ink.fractions;
+        const Bounds& bounds = m_bounds[line];
+        const std::size_t n = runs.size();
+        if (bounds.right - bounds.left < kShortLine * m_lineHeight) {
+            return {{0.0, 1.0}};
+        }
+        // Blank k lies before run k; blank n after the last run. Beyond its
+        // ink a line is blank as far as the next column: a box's end that
+        // reaches into a gutter is trimmed, so that the column's edge shows.
+        std::vector<bool> cut(n + 1, false);
+        std::vector<const Ink*> region;
+        const double reach = kBesideReach * m_lineHeight, loose = kLooseEnd * m_lineHeight;
+        for (std::size_t k = 0; k <= n; ++k) {
+            Span gap;
+            if (k == 0) {
+                gap = {ink.x[0].first - reach, ink.x[0].first};
+                if (gap.second - bounds.left < loose) {
+                    continue;
+                }
+            } else if (k == n) {
+                gap = {ink.x[n - 1].second, ink.x[n - 1].second + reach};
+                if (bounds.right - gap.first < loose) {
+                    continue;
+                }
+            } else {
+                gap = {ink.x[k - 1].second, ink.x[k].first};
+                if (gap.second - gap.first <
+                    std::max(kGutterWidth * m_lineHeight, kOwnGap * (bounds.bottom - bounds.top))) {
+                    continue;
+                }
+            }
+            if (region.empty()) {
+                region = Region(line);
+            }
+            cut[k] = OnGutter(gap, ink, region);
+        }
+        if (std::find(cut.begin(), cut.end(), true) == cut.end()) {
+            return {{0.0, 1.0}};
+        }
+        // Runs between cuts make a piece; a box's end that no cut trims stays.
+        struct Piece {
+            double from, to;
+            bool boxStart, boxEnd;
+        };
+        std::vector<Piece> pieces;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k == 0 || cut[k]) {
+                pieces.push_back({runs[k].first, runs[k].second, k == 0 && !cut[0], false});
+            }
+            pieces.back().to = runs[k].second;
+        }
+        pieces.back().boxEnd = !cut[n];
+        // A sliver across a gutter is the edge of a letter of the next
+        // column, which that column's own box holds.
+        const double length = std::max(bounds.right - bounds.left, 1e-9);
+        const double sliver = kSliverWidth * m_lineHeight / length;
+        const auto widest = std::max_element(pieces.begin(), pieces.end(), [](auto& a, auto& b) {
+            return a.to - a.from < b.to - b.from;
+        });
+        const Piece kept = *widest;
+        pieces.erase(std::remove_if(pieces.begin(), pieces.end(),
+                                    [&](const Piece& p) { return p.to - p.from < sliver; }),
+                     pieces.end());
+        if (pieces.empty()) {
+            pieces.push_back(kept);
+        }
+        // The white a box has beyond its ink, from its own ends; never as
+        // much as half a gutter.
+        const double margin = std::min({runs.front().first, 1.0 - runs.back().second,
+                                        0.5 * kGutterWidth * m_lineHeight / length});
+        std::vector<Span> spans;
+        for (const Piece& p : pieces) {
+            spans.emplace_back(p.boxStart ? 0.0 : std::max(p.from - margin, 0.0),
+                               p.boxEnd ? 1.0 : std::min(p.to + margin, 1.0));
+        }
+        return spans;
+    }
+
+    // The other lines whose middles are near the line's.
+    std::vector<const Ink*> Region(std::size_t line) const {
+        const double middle = (m_bounds[line].top + m_bounds[line].bottom) / 2;
+        const double reach = kRegionReach * m_lineHeight;
+        auto first = std::lower_bound(m_middles.begin(), m_middles.end(),
+                                      std::pair<double, std::size_t>{middle - reach, 0});
+        std::vector<const Ink*> region;
+        for (auto it = first; it != m_middles.end() && it->first <= middle + reach; ++it) {
+            if (it->second != line) {
+                region.push_back(&m_ink[it->second]);
+            }
+        }
+        return region;
+    }
+
+    bool OnGutter(Span gap, const Ink& own, const std::vector<const Ink*>& region) const {
+        const Span band =
+            ClearBand(gap, region, (region.size() + kCrossingShare - 1) / kCrossingShare);
+        if (band.second - band.first < kGutterWidth * m_lineHeight) {
+            return false;
+        }
+        const double reach = kBesideReach * m_lineHeight, wide = kBesideWidth * m_lineHeight;
+        const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
+        std::size_t left = 0, right = 0, near = 0;
+        bool close = false;
+        for (const Ink* ink : region) {
+            near += std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
+                return r.second > band.first - reach && r.first < band.second + reach;
+            });
+            const std::vector<Span>& x = ink->x;
+            const double space = kWiderThanSpaces * ink->spaces;
+            bool ends = false, starts = false;
+            for (std::size_t k = 0; k < x.size(); ++k) {
+                ends = ends ||
+                       (x[k].second <= band.first + touch && x[k].second >= band.first - reach &&
+                        x[k].second - x.front().first >= wide &&
+                        (k + 1 == x.size() || x[k + 1].first - x[k].second >= space));
+                starts = starts ||
+                         (x[k].first >= band.second - touch && x[k].first <= band.second + flush &&
+                          x.back().second - x[k].first >= wide &&
+                          (k == 0 || x[k].first - x[k - 1].second >= space));
+            }
+            left += ends ? 1 : 0;
+            right += starts ? 1 : 0;
+            close = close ||
+                    ((ends || starts) && std::max(ink->top - own.bottom, own.top - ink->bottom) <
+                                             kCloseWhite * m_lineHeight);
+        }
+        const std::size_t needed = std::max(kBesideLines, (near + kBesideShare - 1) / kBesideShare);
+        return close && left >= needed && right >= needed;
+    }
+
+    std::vector<Bounds> m_bounds;
+    double m_lineHeight;
+    std::vector<Ink> m_ink;
+    std::vector<std::pair<double, std::size_t>> m_middles;
+};
+
+}  // namespace
+
+std::vector<std::vector<Span>> LinePieces(const std::vector<Quad>& lines,
+                                          const std::vector<InkRuns>& ink, double skew) {
+    return Gutters(lines, ink, skew).Pieces();
+}
+
+}  // namespace kelsor::server::layout
