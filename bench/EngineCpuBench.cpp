@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -131,6 +132,84 @@ void BM_EngineCpuPerPicture(benchmark::State& state) {
 
 BENCHMARK(BM_EngineCpuPerPicture)->Unit(benchmark::kSecond)->Iterations(1);
 
+// What two optional steps of the engine cost, as processor time with the
+// step against without it on the same pictures: re-detecting small text on
+// screen pictures (13-18 px lines in window-sized pictures) and the
+// orientation check on upright Chinese pictures.
+struct StepCosts {
+    double smallText = kNotMeasured;
+    double orientation = kNotMeasured;
+    std::string error;
+};
+
+StepCosts& MeasuredSteps() {
+    static StepCosts measured;
+    return measured;
+}
+
+// Processor time per picture of the default settings over that of
+// `without`, the faster of the passes of each, taken in turns.
+double CpuWithVsWithout(const ppocr::PpOcrSettings& without,
+                        const std::vector<ppocr::EvalSample>& set, std::string& error) {
+    const auto paths = ppocr::PpOcrModelPaths::InFolder(ppocr::DefaultPpOcrModelFolder());
+    auto with = ppocr::PpOcrEngine::Create(paths, ppocr::PpOcrSettings{}, error);
+    auto plain = with ? ppocr::PpOcrEngine::Create(paths, without, error) : nullptr;
+    if (!plain) {
+        return kNotMeasured;
+    }
+    double withSeconds = std::numeric_limits<double>::max(), withoutSeconds = withSeconds;
+    std::vector<kelsor::server::TextBlock> warm;
+    with->Recognize(set.front().picture, warm, error);  // first-run allocations
+    plain->Recognize(set.front().picture, warm, error);
+    for (int pass = 0; pass < kPasses; ++pass) {
+        withSeconds = std::min(withSeconds, Pass(*with, set));
+        withoutSeconds = std::min(withoutSeconds, Pass(*plain, set));
+    }
+    return withSeconds / withoutSeconds;
+}
+
+void BM_EngineStepCosts(benchmark::State& state) {
+    StepCosts& measured = MeasuredSteps();
+    std::string reason;
+    if (kelsor::server::DefaultEngineName(reason) != "ppocr") {
+        measured.error = "the default engine is not ppocr (" + reason + ")";
+        state.SkipWithError(measured.error.c_str());
+        return;
+    }
+    const auto chinese = ppocr::FortuneChineseText(kFortunesFolder);
+    const auto english = ppocr::FortuneEnglishText(kFortunesFolder);
+    std::vector<ppocr::EvalSample> screen, upright;
+    if (chinese.empty() || english.empty() ||
+        !ppocr::BuildScreenSet(chinese, english, kPictures, screen, measured.error) ||
+        !ppocr::BuildEvaluationSet({{"zh", chinese}}, kPictures, upright, measured.error)) {
+        if (measured.error.empty())
+            measured.error =
+                std::string("no text in ") + kFortunesFolder + " (fortunes-zh, fortunes-min)";
+        state.SkipWithError(measured.error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        ppocr::PpOcrSettings noSmallText;
+        noSmallText.smallTextHeight = 0;
+        measured.smallText = CpuWithVsWithout(noSmallText, screen, measured.error);
+        ppocr::PpOcrSettings noOrientation;
+        noOrientation.turnSampleLines = 0;
+        noOrientation.lineTurnProbability = 0.0f;
+        measured.orientation = CpuWithVsWithout(noOrientation, upright, measured.error);
+    }
+}
+
+BENCHMARK(BM_EngineStepCosts)->Unit(benchmark::kSecond)->Iterations(1);
+
+// The ratio of one step, or why it was not measured.
+double StepCost(const char* name, double StepCosts::*ratio) {
+    const StepCosts& m = MeasuredSteps();
+    if (!std::isfinite(m.*ratio)) {
+        std::printf("%s: not measured%s%s\n", name, m.error.empty() ? "" : ", ", m.error.c_str());
+    }
+    return m.*ratio;
+}
+
 double PpOcrCpuVsTesseract() {
     const EngineCpu& m = Measured();
     if (m.stages.pictures == 0 || m.tesseract <= 0) {
@@ -151,7 +230,19 @@ double PpOcrCpuVsTesseract() {
         static_cast<double>(m.stages.lines) / pictures);
     return m.ppocr / m.tesseract;
 }
+double SmallTextCpuVsWithout() {
+    return StepCost("screen_small_text_cpu_vs_without", &StepCosts::smallText);
+}
+double OrientationCpuVsWithout() {
+    return StepCost("upright_orientation_cpu_vs_without", &StepCosts::orientation);
+}
 #else
+double SmallTextCpuVsWithout() {
+    return kNotMeasured;
+}
+double OrientationCpuVsWithout() {
+    return kNotMeasured;
+}
 double PpOcrCpuVsTesseract() {
     std::printf(
         "ppocr_cpu_vs_tesseract: not measured, the PP-OCR engine is not built "
@@ -162,5 +253,12 @@ double PpOcrCpuVsTesseract() {
 
 [[maybe_unused]] const bool g_ratio =
     (kelsor::bench::AddRatio("ppocr_cpu_vs_tesseract", PpOcrCpuVsTesseract, 104), true);
+
+// Screen pictures with small text, goal at most 1.15; upright pictures with
+// the orientation check, goal at most 1.10.
+[[maybe_unused]] const bool g_stepRatios =
+    (kelsor::bench::AddRatio("screen_small_text_cpu_vs_without", SmallTextCpuVsWithout, 105),
+     kelsor::bench::AddRatio("upright_orientation_cpu_vs_without", OrientationCpuVsWithout, 106),
+     true);
 
 }  // namespace
