@@ -8,6 +8,7 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <numeric>
 #include <stdexcept>
@@ -381,8 +382,10 @@ std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
     // The classifier reads 192 x 48. Squeezing a long line into that makes
     // it a blur the classifier misreads, so a long line is judged from three
     // pieces at its own proportions (start, middle, end), averaged.
+    // A line that fits is one piece: its three would be the same.
     constexpr int kHeight = 48, kWidth = 192, kPieces = 3;
     std::vector<cv::Mat> inputs;
+    std::vector<std::size_t> firstPiece;
     for (const cv::Mat& strip : strips) {
         cv::Mat line = strip;
         if (line.rows != kHeight) {
@@ -391,11 +394,14 @@ std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
                                                        std::max(1, line.rows))));
             cv::resize(strip, line, cv::Size(width, kHeight));
         }
-        for (int k = 0; k < kPieces; ++k) {
-            const int x = line.cols <= kWidth ? 0 : (line.cols - kWidth) * k / (kPieces - 1);
+        firstPiece.push_back(inputs.size());
+        const int pieces = line.cols <= kWidth ? 1 : kPieces;
+        for (int k = 0; k < pieces; ++k) {
+            const int x = pieces == 1 ? 0 : (line.cols - kWidth) * k / (pieces - 1);
             inputs.push_back(line(cv::Rect(x, 0, std::min(kWidth, line.cols), kHeight)));
         }
     }
+    firstPiece.push_back(inputs.size());
     std::vector<const cv::Mat*> pointers;
     for (const cv::Mat& input : inputs) {
         pointers.push_back(&input);
@@ -412,14 +418,17 @@ std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
     const float* scores = result.GetTensorData<float>();
     std::vector<float> upsideDown(strips.size());
     for (std::size_t i = 0; i < strips.size(); ++i) {
-        for (int k = 0; k < kPieces; ++k) {  // classes: 0 and 180 degrees
-            upsideDown[i] += scores[2 * (i * kPieces + k) + 1] / kPieces;
+        const std::size_t pieces = firstPiece[i + 1] - firstPiece[i];
+        for (std::size_t k = firstPiece[i]; k < firstPiece[i + 1]; ++k) {
+            upsideDown[i] += scores[2 * k + 1] / static_cast<float>(pieces);  // 0 and 180 degrees
         }
     }
     return upsideDown;
 }
 
-int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes) {
+int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
+                           std::vector<float>& upsideDown) {
+    upsideDown.assign(boxes.size(), std::numeric_limits<float>::quiet_NaN());
     if (!m_runtime->classifier || m_settings.turnSampleLines <= 0) {
         return 0;
     }
@@ -449,9 +458,12 @@ int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
         strips.push_back(CropLine(rgb, *votes[i].second, m_settings.recognitionHeight,
                                   m_settings.recognitionMaxWidth));
     }
-    const std::vector<float> upsideDown = UpsideDown(strips);
+    const std::vector<float> sampled = UpsideDown(strips);
+    for (std::size_t i = 0; i < sample; ++i) {
+        upsideDown[static_cast<std::size_t>(votes[i].second - boxes.data())] = sampled[i];
+    }
     const auto flipped = static_cast<std::size_t>(
-        std::count_if(upsideDown.begin(), upsideDown.end(), [](float p) { return p > 0.5f; }));
+        std::count_if(sampled.begin(), sampled.end(), [](float p) { return p > 0.5f; }));
     if (!sideways) {
         return 2 * flipped > sample ? 2 : 0;
     }
@@ -481,16 +493,32 @@ int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
 }
 
 bool PpOcrEngine::ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
-                            std::vector<DecodedLine>& decoded, std::string& /*error*/) {
+                            std::vector<float> upsideDown, std::vector<DecodedLine>& decoded,
+                            std::string& /*error*/) {
     std::vector<cv::Mat> strips(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         strips[i] =
             CropLine(rgb, boxes[i], m_settings.recognitionHeight, m_settings.recognitionMaxWidth);
     }
-    // Single upside-down lines (a label turned on an upright page).
+    // Single upside-down lines (a label turned on an upright page); the lines
+    // the page's check judged are not judged again.
     if (m_runtime->classifier && m_settings.lineTurnProbability > 0.0f && !strips.empty()) {
         const double start = ThreadCpuSeconds();
-        const std::vector<float> upsideDown = UpsideDown(strips);
+        upsideDown.resize(strips.size(), std::numeric_limits<float>::quiet_NaN());
+        std::vector<std::size_t> unknown;
+        std::vector<cv::Mat> unjudged;
+        for (std::size_t i = 0; i < strips.size(); ++i) {
+            if (std::isnan(upsideDown[i])) {
+                unknown.push_back(i);
+                unjudged.push_back(strips[i]);
+            }
+        }
+        if (!unjudged.empty()) {
+            const std::vector<float> judged = UpsideDown(unjudged);
+            for (std::size_t k = 0; k < unknown.size(); ++k) {
+                upsideDown[unknown[k]] = judged[k];
+            }
+        }
         for (std::size_t i = 0; i < strips.size(); ++i) {
             if (upsideDown[i] >= m_settings.lineTurnProbability) {
                 cv::rotate(strips[i], strips[i], cv::ROTATE_180);
@@ -645,7 +673,8 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         return false;
     }
     const double oriented = ThreadCpuSeconds();
-    const int turns = boxes.empty() ? 0 : PageTurns(rgb, boxes);
+    std::vector<float> upsideDown;
+    const int turns = boxes.empty() ? 0 : PageTurns(rgb, boxes, upsideDown);
     m_times.orientation += ThreadCpuSeconds() - oriented;
     // A turned page is read upright, so that its lines come in reading order.
     cv::Mat upright = rgb;
@@ -657,10 +686,11 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         if (!DetectLines(upright, boxes, error)) {
             return false;
         }
+        upsideDown.clear();  // judged on the page as sent
     }
     const double boxed = ThreadCpuSeconds();
     std::vector<DecodedLine> decoded;
-    if (!ReadLines(upright, boxes, decoded, error)) {
+    if (!ReadLines(upright, boxes, std::move(upsideDown), decoded, error)) {
         return false;
     }
     for (std::size_t i = 0; i < boxes.size(); ++i) {

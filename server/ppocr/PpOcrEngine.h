@@ -35,8 +35,10 @@ struct PpOcrSettings {
     float latinSpaceProbability = 0.1f;
     // A space is put between two letters or digits whose blank frames are
     // this many times the line's letter width (0 = off); the model drops
-    // word spaces in lines that mix Chinese and English.
-    float gapSpaceRatio = 0.5f;
+    // word spaces in lines that mix Chinese and English. At half a letter,
+    // gaps inside English words (around r, m, an apostrophe) passed for
+    // spaces.
+    float gapSpaceRatio = 0.6f;
     // Small text is read from an enlarged picture: when the lines' median
     // height is below this (pixels), the picture is scaled up to bring it
     // there (at most `smallTextMaxScale` times) and detected again.
@@ -102,12 +104,17 @@ private:
     // Line boxes of `rgb` in reading order, in its own coordinates.
     bool DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, std::string& error);
     // Quarter turns (clockwise) that bring the page upright: 0 to 3.
-    int PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes);
+    // `upsideDown[i]` is the classifier's probability for `boxes[i]` where it
+    // judged that line, NaN elsewhere.
+    int PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
+                  std::vector<float>& upsideDown);
     // The classifier's probability that each strip is upside down.
     std::vector<float> UpsideDown(const std::vector<cv::Mat>& strips);
-    // `decoded[i]` is the text of `boxes[i]`.
+    // `decoded[i]` is the text of `boxes[i]`; lines whose `upsideDown` is
+    // not known yet (NaN) are classified first.
     bool ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
-                   std::vector<DecodedLine>& decoded, std::string& error);
+                   std::vector<float> upsideDown, std::vector<DecodedLine>& decoded,
+                   std::string& error);
     // Recognises the batches in turn; lent cores take batches too.
     void RecognizeBatches(const std::vector<cv::Mat>& strips,
                           const std::vector<std::vector<std::size_t>>& batches,
