@@ -233,6 +233,50 @@ float MedianTextHeight(const std::vector<TextBox>& boxes) {
     return heights[heights.size() / 2];
 }
 
+cv::Rect BoundingRect(const TextBox& box) {
+    return cv::boundingRect(std::vector<cv::Point2f>(box.corners.begin(), box.corners.end()));
+}
+
+// The boxes grouped into areas of text: boxes whose surroundings (two of
+// their line heights on every side) touch share an area.
+std::vector<std::vector<TextBox>> TextAreas(const std::vector<TextBox>& boxes) {
+    std::vector<cv::Rect> around;
+    for (const TextBox& box : boxes) {
+        const cv::Size2f size = BoxSize(box);
+        const int margin =
+            static_cast<int>(std::ceil(2.0f * (IsTall(size) ? size.width : size.height)));
+        const cv::Rect r = BoundingRect(box);
+        around.emplace_back(r.x - margin, r.y - margin, r.width + 2 * margin,
+                            r.height + 2 * margin);
+    }
+    std::vector<std::size_t> parent(boxes.size());
+    std::iota(parent.begin(), parent.end(), std::size_t{0});
+    const auto root = [&](std::size_t i) {
+        while (parent[i] != i) {
+            i = parent[i] = parent[parent[i]];
+        }
+        return i;
+    };
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        for (std::size_t k = i + 1; k < boxes.size(); ++k) {
+            if ((around[i] & around[k]).area() > 0) {
+                parent[root(k)] = root(i);
+            }
+        }
+    }
+    std::vector<std::vector<TextBox>> areas;
+    std::vector<std::size_t> areaOf(boxes.size(), boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        std::size_t& area = areaOf[root(i)];
+        if (area == boxes.size()) {
+            area = areas.size();
+            areas.emplace_back();
+        }
+        areas[area].push_back(boxes[i]);
+    }
+    return areas;
+}
+
 // A point of a picture turned by `turns` quarters clockwise, in the picture
 // before the turn (`size`).
 cv::Point2f TurnedBack(cv::Point2f p, int turns, cv::Size size) {
@@ -341,25 +385,31 @@ bool PpOcrEngine::DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, s
     if (!DetectIn(rgb, size, boxes, error)) {
         return false;
     }
-    // Text only a few map pixels high is found in pieces or missed: the part
-    // of the picture that holds text is detected again, enlarged.
+    // Text only a few map pixels high is found in pieces or missed: each
+    // area of such text is detected again, enlarged. Areas of larger text
+    // keep their boxes, so a screen with text in a few places costs the
+    // enlarged detection of those places only.
     if (m_settings.smallTextHeight > 0 && !boxes.empty()) {
-        const float height = MedianTextHeight(boxes);
-        cv::Rect region;
-        for (const TextBox& box : boxes) {
-            region |=
-                cv::boundingRect(std::vector<cv::Point2f>(box.corners.begin(), box.corners.end()));
-        }
-        const int margin = static_cast<int>(std::ceil(2.0f * height));
-        region = cv::Rect(region.x - margin, region.y - margin, region.width + 2 * margin,
-                          region.height + 2 * margin) &
-                 cv::Rect(0, 0, rgb.cols, rgb.rows);
         const double mapScale = static_cast<double>(size.width) / rgb.cols;
-        const double scale =
-            std::min({m_settings.smallTextHeight / std::max(1.0, static_cast<double>(height)),
-                      m_settings.smallTextMaxScale,
-                      3.0 * m_settings.detectionMaxSide / std::max(region.width, region.height)});
-        if (scale >= 1.25 * mapScale) {
+        std::vector<TextBox> found;
+        for (const std::vector<TextBox>& area : TextAreas(boxes)) {
+            const float height = MedianTextHeight(area);
+            cv::Rect region;
+            for (const TextBox& box : area) {
+                region |= BoundingRect(box);
+            }
+            const int margin = static_cast<int>(std::ceil(2.0f * height));
+            region = cv::Rect(region.x - margin, region.y - margin, region.width + 2 * margin,
+                              region.height + 2 * margin) &
+                     cv::Rect(0, 0, rgb.cols, rgb.rows);
+            const double scale = std::min(
+                {m_settings.smallTextHeight / std::max(1.0, static_cast<double>(height)),
+                 m_settings.smallTextMaxScale,
+                 3.0 * m_settings.detectionMaxSide / std::max(region.width, region.height)});
+            if (scale < 1.25 * mapScale) {
+                found.insert(found.end(), area.begin(), area.end());
+                continue;
+            }
             std::vector<TextBox> enlarged;
             const cv::Size regionSize(RoundTo32(region.width * scale),
                                       RoundTo32(region.height * scale));
@@ -371,9 +421,10 @@ bool PpOcrEngine::DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, s
                     corner +=
                         cv::Point2f(static_cast<float>(region.x), static_cast<float>(region.y));
                 }
+                found.push_back(std::move(box));
             }
-            boxes = std::move(enlarged);
         }
+        boxes = std::move(found);
     }
     return true;
 }
