@@ -86,12 +86,20 @@ double DecodeSeconds(const std::vector<ppocr::EvalSample>& set) {
     return total / static_cast<double>(set.size());
 }
 
-void BM_EngineCpuPerPicture(benchmark::State& state) {
-    EngineCpu& measured = Measured();
+// False, with the benchmark skipped, when the default engine is not ppocr.
+bool DefaultIsPpOcr(benchmark::State& state, std::string& error) {
     std::string reason;
     if (kelsor::server::DefaultEngineName(reason) != "ppocr") {
-        measured.error = "the default engine is not ppocr (" + reason + ")";
-        state.SkipWithError(measured.error.c_str());
+        error = "the default engine is not ppocr (" + reason + ")";
+        state.SkipWithError(error.c_str());
+        return false;
+    }
+    return true;
+}
+
+void BM_EngineCpuPerPicture(benchmark::State& state) {
+    EngineCpu& measured = Measured();
+    if (!DefaultIsPpOcr(state, measured.error)) {
         return;
     }
     std::vector<ppocr::EvalSample> set;
@@ -111,6 +119,7 @@ void BM_EngineCpuPerPicture(benchmark::State& state) {
     }
     for (auto _ : state) {
         std::vector<kelsor::server::TextBlock> warm;
+        std::string reason;
         own->Recognize(set.front().picture, warm, reason);  // first-run allocations
         tesseract->Recognize(set.front().picture, warm, reason);
         const ppocr::PpOcrStageTimes before = dynamic_cast<ppocr::PpOcrEngine&>(*own).StageTimes();
@@ -195,10 +204,7 @@ std::vector<ppocr::EvalSample> TextInTwoPlaces(const std::vector<ppocr::EvalSamp
 
 void BM_EngineStepCosts(benchmark::State& state) {
     StepCosts& measured = MeasuredSteps();
-    std::string reason;
-    if (kelsor::server::DefaultEngineName(reason) != "ppocr") {
-        measured.error = "the default engine is not ppocr (" + reason + ")";
-        state.SkipWithError(measured.error.c_str());
+    if (!DefaultIsPpOcr(state, measured.error)) {
         return;
     }
     const auto chinese = ppocr::FortuneChineseText(kFortunesFolder);
