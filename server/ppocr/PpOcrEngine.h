@@ -39,8 +39,8 @@ struct PpOcrSettings {
     // gaps inside English words (around r, m, an apostrophe) passed for
     // spaces.
     float gapSpaceRatio = 0.6f;
-    // Small text is read from an enlarged picture: when the lines' median
-    // height is below this (pixels), the picture is scaled up to bring it
+    // Small text is read from an enlarged picture: an area of text whose
+    // lines' median height is below this (pixels) is scaled up to bring it
     // there (at most `smallTextMaxScale` times) and detected again.
     int smallTextHeight = 24;
     double smallTextMaxScale = 3.0;
