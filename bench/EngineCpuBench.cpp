@@ -134,7 +134,8 @@ void BM_EngineCpuPerPicture(benchmark::State& state) {
                            after.recognition - before.recognition,
                            after.orientation - before.orientation,
                            after.lines - before.lines,
-                           after.pictures - before.pictures};
+                           after.pictures - before.pictures,
+                           after.detectionPixels - before.detectionPixels};
         measured.decode = DecodeSeconds(set);
     }
 }

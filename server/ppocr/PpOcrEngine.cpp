@@ -371,6 +371,7 @@ bool PpOcrEngine::DetectIn(const cv::Mat& rgb, cv::Size size, std::vector<TextBo
     }
     const double detected = ThreadCpuSeconds();
     m_times.detection += detected - start;
+    m_times.detectionPixels += static_cast<long long>(size.area());
     const cv::Mat probability(size.height, size.width, CV_32FC1, map.GetTensorMutableData<float>());
     boxes =
         FindTextBoxes(probability, m_settings.detection,

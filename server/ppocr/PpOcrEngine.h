@@ -69,6 +69,9 @@ struct PpOcrStageTimes {
     double orientation = 0.0;     // direction classifier, trial readings of turned lines
     long long lines = 0;
     long long pictures = 0;
+    // Pixels of the maps the detection model ran on: its work, whatever
+    // else runs on the machine.
+    long long detectionPixels = 0;
 };
 
 struct DecodedLine;
