@@ -159,8 +159,9 @@ StepCosts& MeasuredSteps() {
 }
 
 // Processor time per picture of the default settings over that of
-// `without`, the faster of the passes of each, taken in turns.
-double CpuWithVsWithout(const ppocr::PpOcrSettings& without,
+// `without`, the faster of the passes of each, taken in turns; prints the
+// stages of both (`what` names the step).
+double CpuWithVsWithout(const char* what, const ppocr::PpOcrSettings& without,
                         const std::vector<ppocr::EvalSample>& set, std::string& error) {
     const auto paths = ppocr::PpOcrModelPaths::InFolder(ppocr::DefaultPpOcrModelFolder());
     auto with = ppocr::PpOcrEngine::Create(paths, ppocr::PpOcrSettings{}, error);
@@ -175,6 +176,17 @@ double CpuWithVsWithout(const ppocr::PpOcrSettings& without,
     for (int pass = 0; pass < kPasses; ++pass) {
         withSeconds = std::min(withSeconds, Pass(*with, set));
         withoutSeconds = std::min(withoutSeconds, Pass(*plain, set));
+    }
+    for (const auto* engine : {with.get(), plain.get()}) {
+        const ppocr::PpOcrStageTimes& t = engine->StageTimes();
+        const double n = static_cast<double>(std::max(1LL, t.pictures));
+        std::printf(
+            "%s %s: cpu per picture %.3f s, detection %.3f s (map %.0f kpx), recognition %.3f "
+            "s, orientation %.3f s\n",
+            what, engine == with.get() ? "with" : "without",
+            engine == with.get() ? withSeconds : withoutSeconds, t.detection / n,
+            static_cast<double>(t.detectionPixels) / n / 1000.0, t.recognition / n,
+            t.orientation / n);
     }
     return withSeconds / withoutSeconds;
 }
@@ -223,13 +235,14 @@ void BM_EngineStepCosts(benchmark::State& state) {
     for (auto _ : state) {
         ppocr::PpOcrSettings noSmallText;
         noSmallText.smallTextHeight = 0;
-        measured.smallText = CpuWithVsWithout(noSmallText, screen, measured.error);
-        measured.smallTextTwoPlaces =
-            CpuWithVsWithout(noSmallText, TextInTwoPlaces(screen), measured.error);
+        measured.smallText = CpuWithVsWithout("small text", noSmallText, screen, measured.error);
+        measured.smallTextTwoPlaces = CpuWithVsWithout("small text, two places", noSmallText,
+                                                       TextInTwoPlaces(screen), measured.error);
         ppocr::PpOcrSettings noOrientation;
         noOrientation.turnSampleLines = 0;
         noOrientation.lineTurnProbability = 0.0f;
-        measured.orientation = CpuWithVsWithout(noOrientation, upright, measured.error);
+        measured.orientation =
+            CpuWithVsWithout("orientation", noOrientation, upright, measured.error);
     }
 }
 
