@@ -146,10 +146,14 @@ BENCHMARK(BM_EngineCpuPerPicture)->Unit(benchmark::kSecond)->Iterations(1);
 // step against without it on the same pictures: re-detecting small text on
 // screen pictures (13-18 px lines in window-sized pictures) and the
 // orientation check on upright Chinese pictures.
+struct StepCost {
+    double ratio = kNotMeasured;
+    std::string stages;  // where the time went with and without the step
+};
 struct StepCosts {
-    double smallText = kNotMeasured;
-    double smallTextTwoPlaces = kNotMeasured;
-    double orientation = kNotMeasured;
+    StepCost smallText;
+    StepCost smallTextTwoPlaces;
+    StepCost orientation;
     std::string error;
 };
 
@@ -159,15 +163,15 @@ StepCosts& MeasuredSteps() {
 }
 
 // Processor time per picture of the default settings over that of
-// `without`, the faster of the passes of each, taken in turns; prints the
-// stages of both (`what` names the step).
-double CpuWithVsWithout(const char* what, const ppocr::PpOcrSettings& without,
-                        const std::vector<ppocr::EvalSample>& set, std::string& error) {
+// `without`, the faster of the passes of each, taken in turns, and the
+// stages of both.
+StepCost CpuWithVsWithout(const ppocr::PpOcrSettings& without,
+                          const std::vector<ppocr::EvalSample>& set, std::string& error) {
     const auto paths = ppocr::PpOcrModelPaths::InFolder(ppocr::DefaultPpOcrModelFolder());
     auto with = ppocr::PpOcrEngine::Create(paths, ppocr::PpOcrSettings{}, error);
     auto plain = with ? ppocr::PpOcrEngine::Create(paths, without, error) : nullptr;
     if (!plain) {
-        return kNotMeasured;
+        return {};
     }
     double withSeconds = std::numeric_limits<double>::max(), withoutSeconds = withSeconds;
     std::vector<kelsor::server::TextBlock> warm;
@@ -177,18 +181,21 @@ double CpuWithVsWithout(const char* what, const ppocr::PpOcrSettings& without,
         withSeconds = std::min(withSeconds, Pass(*with, set));
         withoutSeconds = std::min(withoutSeconds, Pass(*plain, set));
     }
+    StepCost cost{withSeconds / withoutSeconds, {}};
     for (const auto* engine : {with.get(), plain.get()}) {
         const ppocr::PpOcrStageTimes& t = engine->StageTimes();
         const double n = static_cast<double>(std::max(1LL, t.pictures));
-        std::printf(
-            "%s %s: cpu per picture %.3f s, detection %.3f s (map %.0f kpx), recognition %.3f "
-            "s, orientation %.3f s\n",
-            what, engine == with.get() ? "with" : "without",
-            engine == with.get() ? withSeconds : withoutSeconds, t.detection / n,
-            static_cast<double>(t.detectionPixels) / n / 1000.0, t.recognition / n,
-            t.orientation / n);
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "  %s: cpu per picture %.3f s, detection %.3f s (map %.0f kpx), "
+                      "recognition %.3f s, orientation %.3f s\n",
+                      engine == with.get() ? "with" : "without",
+                      engine == with.get() ? withSeconds : withoutSeconds, t.detection / n,
+                      static_cast<double>(t.detectionPixels) / n / 1000.0, t.recognition / n,
+                      t.orientation / n);
+        cost.stages += line;
     }
-    return withSeconds / withoutSeconds;
+    return cost;
 }
 
 // The screen pictures with their text copied to the bottom right corner as
@@ -235,26 +242,29 @@ void BM_EngineStepCosts(benchmark::State& state) {
     for (auto _ : state) {
         ppocr::PpOcrSettings noSmallText;
         noSmallText.smallTextHeight = 0;
-        measured.smallText = CpuWithVsWithout("small text", noSmallText, screen, measured.error);
-        measured.smallTextTwoPlaces = CpuWithVsWithout("small text, two places", noSmallText,
-                                                       TextInTwoPlaces(screen), measured.error);
+        measured.smallText = CpuWithVsWithout(noSmallText, screen, measured.error);
+        measured.smallTextTwoPlaces =
+            CpuWithVsWithout(noSmallText, TextInTwoPlaces(screen), measured.error);
         ppocr::PpOcrSettings noOrientation;
         noOrientation.turnSampleLines = 0;
         noOrientation.lineTurnProbability = 0.0f;
-        measured.orientation =
-            CpuWithVsWithout("orientation", noOrientation, upright, measured.error);
+        measured.orientation = CpuWithVsWithout(noOrientation, upright, measured.error);
     }
 }
 
 BENCHMARK(BM_EngineStepCosts)->Unit(benchmark::kSecond)->Iterations(1);
 
-// The ratio of one step, or why it was not measured.
-double StepCost(const char* name, double StepCosts::*ratio) {
+// The ratio of one step with where the time went, or why it was not
+// measured.
+double PrintStepCost(const char* name, StepCost StepCosts::*step) {
     const StepCosts& m = MeasuredSteps();
-    if (!std::isfinite(m.*ratio)) {
+    const StepCost& cost = m.*step;
+    if (!std::isfinite(cost.ratio)) {
         std::printf("%s: not measured%s%s\n", name, m.error.empty() ? "" : ", ", m.error.c_str());
+    } else {
+        std::printf("%s:\n%s", name, cost.stages.c_str());
     }
-    return m.*ratio;
+    return cost.ratio;
 }
 
 double PpOcrCpuVsTesseract() {
@@ -278,13 +288,14 @@ double PpOcrCpuVsTesseract() {
     return m.ppocr / m.tesseract;
 }
 double SmallTextCpuVsWithout() {
-    return StepCost("screen_small_text_cpu_vs_without", &StepCosts::smallText);
+    return PrintStepCost("screen_small_text_cpu_vs_without", &StepCosts::smallText);
 }
 double SmallTextTwoPlacesCpuVsWithout() {
-    return StepCost("screen_two_places_small_text_cpu_vs_without", &StepCosts::smallTextTwoPlaces);
+    return PrintStepCost("screen_two_places_small_text_cpu_vs_without",
+                         &StepCosts::smallTextTwoPlaces);
 }
 double OrientationCpuVsWithout() {
-    return StepCost("upright_orientation_cpu_vs_without", &StepCosts::orientation);
+    return PrintStepCost("upright_orientation_cpu_vs_without", &StepCosts::orientation);
 }
 #else
 double SmallTextCpuVsWithout() {
