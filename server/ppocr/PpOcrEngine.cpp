@@ -8,7 +8,6 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
-#include <limits>
 #include <mutex>
 #include <numeric>
 #include <stdexcept>
@@ -479,8 +478,8 @@ std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
 }
 
 int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
-                           std::vector<float>& upsideDown) {
-    upsideDown.assign(boxes.size(), std::numeric_limits<float>::quiet_NaN());
+                           std::vector<JudgedLine>& judged) {
+    judged.clear();
     if (!m_runtime->classifier || m_settings.turnSampleLines <= 0) {
         return 0;
     }
@@ -512,7 +511,7 @@ int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
     }
     const std::vector<float> sampled = UpsideDown(strips);
     for (std::size_t i = 0; i < sample; ++i) {
-        upsideDown[static_cast<std::size_t>(votes[i].second - boxes.data())] = sampled[i];
+        judged.push_back({votes[i].second->corners, sampled[i]});
     }
     const auto flipped = static_cast<std::size_t>(
         std::count_if(sampled.begin(), sampled.end(), [](float p) { return p > 0.5f; }));
@@ -545,30 +544,36 @@ int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
 }
 
 bool PpOcrEngine::ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
-                            std::vector<float> upsideDown, std::vector<DecodedLine>& decoded,
-                            std::string& /*error*/) {
+                            const std::vector<JudgedLine>& judged,
+                            std::vector<DecodedLine>& decoded, std::string& /*error*/) {
     std::vector<cv::Mat> strips(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         strips[i] =
             CropLine(rgb, boxes[i], m_settings.recognitionHeight, m_settings.recognitionMaxWidth);
     }
     // Single upside-down lines (a label turned on an upright page); the lines
-    // the page's check judged are not judged again.
+    // the page's check judged are not judged again (a box changed since, as
+    // by a cut, is).
     if (m_runtime->classifier && m_settings.lineTurnProbability > 0.0f && !strips.empty()) {
         const double start = ThreadCpuSeconds();
-        upsideDown.resize(strips.size(), std::numeric_limits<float>::quiet_NaN());
+        std::vector<float> upsideDown(strips.size());
         std::vector<std::size_t> unknown;
         std::vector<cv::Mat> unjudged;
         for (std::size_t i = 0; i < strips.size(); ++i) {
-            if (std::isnan(upsideDown[i])) {
+            const auto same = std::find_if(judged.begin(), judged.end(), [&](const JudgedLine& j) {
+                return j.corners == boxes[i].corners;
+            });
+            if (same != judged.end()) {
+                upsideDown[i] = same->upsideDown;
+            } else {
                 unknown.push_back(i);
                 unjudged.push_back(strips[i]);
             }
         }
         if (!unjudged.empty()) {
-            const std::vector<float> judged = UpsideDown(unjudged);
+            const std::vector<float> found = UpsideDown(unjudged);
             for (std::size_t k = 0; k < unknown.size(); ++k) {
-                upsideDown[unknown[k]] = judged[k];
+                upsideDown[unknown[k]] = found[k];
             }
         }
         for (std::size_t i = 0; i < strips.size(); ++i) {
@@ -725,8 +730,8 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         return false;
     }
     const double oriented = ThreadCpuSeconds();
-    std::vector<float> upsideDown;
-    const int turns = boxes.empty() ? 0 : PageTurns(rgb, boxes, upsideDown);
+    std::vector<JudgedLine> judged;
+    const int turns = boxes.empty() ? 0 : PageTurns(rgb, boxes, judged);
     m_times.orientation += ThreadCpuSeconds() - oriented;
     // A turned page is read upright, so that its lines come in reading order.
     cv::Mat upright = rgb;
@@ -738,11 +743,11 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         if (!DetectLines(upright, boxes, error)) {
             return false;
         }
-        upsideDown.clear();  // judged on the page as sent
+        judged.clear();  // judged on the page as sent
     }
     const double boxed = ThreadCpuSeconds();
     std::vector<DecodedLine> decoded;
-    if (!ReadLines(upright, boxes, std::move(upsideDown), decoded, error)) {
+    if (!ReadLines(upright, boxes, judged, decoded, error)) {
         return false;
     }
     for (std::size_t i = 0; i < boxes.size(); ++i) {

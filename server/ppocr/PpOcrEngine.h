@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,6 +77,13 @@ struct PpOcrStageTimes {
 
 struct DecodedLine;
 
+// A line box and the direction classifier's probability that it is upside
+// down.
+struct JudgedLine {
+    std::array<cv::Point2f, 4> corners;
+    float upsideDown = 0.0f;
+};
+
 class PpOcrEngine : public RecognitionEngine {
 public:
     // Loads the models once; each engine owns its runtime sessions, so a pool
@@ -107,16 +115,15 @@ private:
     // Line boxes of `rgb` in reading order, in its own coordinates.
     bool DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, std::string& error);
     // Quarter turns (clockwise) that bring the page upright: 0 to 3.
-    // `upsideDown[i]` is the classifier's probability for `boxes[i]` where it
-    // judged that line, NaN elsewhere.
+    // `judged` gets the lines the classifier judged on the way.
     int PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
-                  std::vector<float>& upsideDown);
+                  std::vector<JudgedLine>& judged);
     // The classifier's probability that each strip is upside down.
     std::vector<float> UpsideDown(const std::vector<cv::Mat>& strips);
-    // `decoded[i]` is the text of `boxes[i]`; lines whose `upsideDown` is
-    // not known yet (NaN) are classified first.
+    // `decoded[i]` is the text of `boxes[i]`; boxes not among `judged` are
+    // classified first.
     bool ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
-                   std::vector<float> upsideDown, std::vector<DecodedLine>& decoded,
+                   const std::vector<JudgedLine>& judged, std::vector<DecodedLine>& decoded,
                    std::string& error);
     // Recognises the batches in turn; lent cores take batches too.
     void RecognizeBatches(const std::vector<cv::Mat>& strips,
