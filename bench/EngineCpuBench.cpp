@@ -211,7 +211,7 @@ std::vector<ppocr::EvalSample> TextInTwoPlaces(const std::vector<ppocr::EvalSamp
         const cv::Rect text = cv::boundingRect(differs);
         const cv::Rect corner(p.width - text.width - 16, p.height - text.height - 16, text.width,
                               text.height);
-        if (text.empty() || (corner & text).area() > 0) {
+        if (text.empty() || corner.x < 0 || corner.y < 0 || (corner & text).area() > 0) {
             continue;
         }
         ppocr::EvalSample copy = sample;
