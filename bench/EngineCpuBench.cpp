@@ -135,7 +135,8 @@ void BM_EngineCpuPerPicture(benchmark::State& state) {
                            after.orientation - before.orientation,
                            after.lines - before.lines,
                            after.pictures - before.pictures,
-                           after.detectionPixels - before.detectionPixels};
+                           after.detectionPixels - before.detectionPixels,
+                           after.recognitionColumns - before.recognitionColumns};
         measured.decode = DecodeSeconds(set);
     }
 }
@@ -188,11 +189,11 @@ StepCost CpuWithVsWithout(const ppocr::PpOcrSettings& without,
         char line[200];
         std::snprintf(line, sizeof line,
                       "  %s: cpu per picture %.3f s, detection %.3f s (map %.0f kpx), "
-                      "recognition %.3f s, orientation %.3f s\n",
+                      "recognition %.3f s (%.0f columns), orientation %.3f s\n",
                       engine == with.get() ? "with" : "without",
                       engine == with.get() ? withSeconds : withoutSeconds, t.detection / n,
                       static_cast<double>(t.detectionPixels) / n / 1000.0, t.recognition / n,
-                      t.orientation / n);
+                      static_cast<double>(t.recognitionColumns) / n, t.orientation / n);
         cost.stages += line;
     }
     return cost;

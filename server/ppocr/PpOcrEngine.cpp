@@ -607,6 +607,10 @@ bool PpOcrEngine::ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxe
         }
     }
     if (!order.empty()) {
+        for (const std::vector<std::size_t>& members : batches) {
+            m_times.recognitionColumns +=
+                static_cast<long long>(members.size()) * padded(members.back());
+        }
         RecognizeBatches(strips, batches, decoded);
     }
     return true;

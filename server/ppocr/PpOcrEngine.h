@@ -73,6 +73,9 @@ struct PpOcrStageTimes {
     // Pixels of the maps the detection model ran on: its work, whatever
     // else runs on the machine.
     long long detectionPixels = 0;
+    // Columns of the strips the recognition model read (padding included):
+    // its work, in the same way.
+    long long recognitionColumns = 0;
 };
 
 struct DecodedLine;
