@@ -232,6 +232,50 @@ float MedianTextHeight(const std::vector<TextBox>& boxes) {
     return heights[heights.size() / 2];
 }
 
+cv::Rect BoundingRect(const TextBox& box) {
+    return cv::boundingRect(std::vector<cv::Point2f>(box.corners.begin(), box.corners.end()));
+}
+
+// The boxes grouped into areas of text: boxes whose surroundings (two of
+// their line heights on every side) touch share an area.
+std::vector<std::vector<TextBox>> TextAreas(const std::vector<TextBox>& boxes) {
+    std::vector<cv::Rect> around;
+    for (const TextBox& box : boxes) {
+        const cv::Size2f size = BoxSize(box);
+        const int margin =
+            static_cast<int>(std::ceil(2.0f * (IsTall(size) ? size.width : size.height)));
+        const cv::Rect r = BoundingRect(box);
+        around.emplace_back(r.x - margin, r.y - margin, r.width + 2 * margin,
+                            r.height + 2 * margin);
+    }
+    std::vector<std::size_t> parent(boxes.size());
+    std::iota(parent.begin(), parent.end(), std::size_t{0});
+    const auto root = [&](std::size_t i) {
+        while (parent[i] != i) {
+            i = parent[i] = parent[parent[i]];
+        }
+        return i;
+    };
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        for (std::size_t k = i + 1; k < boxes.size(); ++k) {
+            if ((around[i] & around[k]).area() > 0) {
+                parent[root(k)] = root(i);
+            }
+        }
+    }
+    std::vector<std::vector<TextBox>> areas;
+    std::vector<std::size_t> areaOf(boxes.size(), boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        std::size_t& area = areaOf[root(i)];
+        if (area == boxes.size()) {
+            area = areas.size();
+            areas.emplace_back();
+        }
+        areas[area].push_back(boxes[i]);
+    }
+    return areas;
+}
+
 // A point of a picture turned by `turns` quarters clockwise, in the picture
 // before the turn (`size`).
 cv::Point2f TurnedBack(cv::Point2f p, int turns, cv::Size size) {
@@ -326,6 +370,7 @@ bool PpOcrEngine::DetectIn(const cv::Mat& rgb, cv::Size size, std::vector<TextBo
     }
     const double detected = ThreadCpuSeconds();
     m_times.detection += detected - start;
+    m_times.detectionPixels += static_cast<long long>(size.area());
     const cv::Mat probability(size.height, size.width, CV_32FC1, map.GetTensorMutableData<float>());
     boxes =
         FindTextBoxes(probability, m_settings.detection,
@@ -340,25 +385,31 @@ bool PpOcrEngine::DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, s
     if (!DetectIn(rgb, size, boxes, error)) {
         return false;
     }
-    // Text only a few map pixels high is found in pieces or missed: the part
-    // of the picture that holds text is detected again, enlarged.
+    // Text only a few map pixels high is found in pieces or missed: each
+    // area of such text is detected again, enlarged. Areas of larger text
+    // keep their boxes, so a screen with text in a few places costs the
+    // enlarged detection of those places only.
     if (m_settings.smallTextHeight > 0 && !boxes.empty()) {
-        const float height = MedianTextHeight(boxes);
-        cv::Rect region;
-        for (const TextBox& box : boxes) {
-            region |=
-                cv::boundingRect(std::vector<cv::Point2f>(box.corners.begin(), box.corners.end()));
-        }
-        const int margin = static_cast<int>(std::ceil(2.0f * height));
-        region = cv::Rect(region.x - margin, region.y - margin, region.width + 2 * margin,
-                          region.height + 2 * margin) &
-                 cv::Rect(0, 0, rgb.cols, rgb.rows);
         const double mapScale = static_cast<double>(size.width) / rgb.cols;
-        const double scale =
-            std::min({m_settings.smallTextHeight / std::max(1.0, static_cast<double>(height)),
-                      m_settings.smallTextMaxScale,
-                      3.0 * m_settings.detectionMaxSide / std::max(region.width, region.height)});
-        if (scale >= 1.25 * mapScale) {
+        std::vector<TextBox> found;
+        for (const std::vector<TextBox>& area : TextAreas(boxes)) {
+            const float height = MedianTextHeight(area);
+            cv::Rect region;
+            for (const TextBox& box : area) {
+                region |= BoundingRect(box);
+            }
+            const int margin = static_cast<int>(std::ceil(2.0f * height));
+            region = cv::Rect(region.x - margin, region.y - margin, region.width + 2 * margin,
+                              region.height + 2 * margin) &
+                     cv::Rect(0, 0, rgb.cols, rgb.rows);
+            const double scale = std::min(
+                {m_settings.smallTextHeight / std::max(1.0, static_cast<double>(height)),
+                 m_settings.smallTextMaxScale,
+                 3.0 * m_settings.detectionMaxSide / std::max(region.width, region.height)});
+            if (scale < 1.25 * mapScale) {
+                found.insert(found.end(), area.begin(), area.end());
+                continue;
+            }
             std::vector<TextBox> enlarged;
             const cv::Size regionSize(RoundTo32(region.width * scale),
                                       RoundTo32(region.height * scale));
@@ -370,9 +421,10 @@ bool PpOcrEngine::DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, s
                     corner +=
                         cv::Point2f(static_cast<float>(region.x), static_cast<float>(region.y));
                 }
+                found.push_back(std::move(box));
             }
-            boxes = std::move(enlarged);
         }
+        boxes = std::move(found);
     }
     return true;
 }
@@ -381,8 +433,10 @@ std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
     // The classifier reads 192 x 48. Squeezing a long line into that makes
     // it a blur the classifier misreads, so a long line is judged from three
     // pieces at its own proportions (start, middle, end), averaged.
+    // A line that fits is one piece: its three would be the same.
     constexpr int kHeight = 48, kWidth = 192, kPieces = 3;
     std::vector<cv::Mat> inputs;
+    std::vector<std::size_t> firstPiece;
     for (const cv::Mat& strip : strips) {
         cv::Mat line = strip;
         if (line.rows != kHeight) {
@@ -391,11 +445,14 @@ std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
                                                        std::max(1, line.rows))));
             cv::resize(strip, line, cv::Size(width, kHeight));
         }
-        for (int k = 0; k < kPieces; ++k) {
-            const int x = line.cols <= kWidth ? 0 : (line.cols - kWidth) * k / (kPieces - 1);
+        firstPiece.push_back(inputs.size());
+        const int pieces = line.cols <= kWidth ? 1 : kPieces;
+        for (int k = 0; k < pieces; ++k) {
+            const int x = pieces == 1 ? 0 : (line.cols - kWidth) * k / (pieces - 1);
             inputs.push_back(line(cv::Rect(x, 0, std::min(kWidth, line.cols), kHeight)));
         }
     }
+    firstPiece.push_back(inputs.size());
     std::vector<const cv::Mat*> pointers;
     for (const cv::Mat& input : inputs) {
         pointers.push_back(&input);
@@ -412,14 +469,17 @@ std::vector<float> PpOcrEngine::UpsideDown(const std::vector<cv::Mat>& strips) {
     const float* scores = result.GetTensorData<float>();
     std::vector<float> upsideDown(strips.size());
     for (std::size_t i = 0; i < strips.size(); ++i) {
-        for (int k = 0; k < kPieces; ++k) {  // classes: 0 and 180 degrees
-            upsideDown[i] += scores[2 * (i * kPieces + k) + 1] / kPieces;
+        const std::size_t pieces = firstPiece[i + 1] - firstPiece[i];
+        for (std::size_t k = firstPiece[i]; k < firstPiece[i + 1]; ++k) {
+            upsideDown[i] += scores[2 * k + 1] / static_cast<float>(pieces);  // 0 and 180 degrees
         }
     }
     return upsideDown;
 }
 
-int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes) {
+int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
+                           std::vector<JudgedLine>& judged) {
+    judged.clear();
     if (!m_runtime->classifier || m_settings.turnSampleLines <= 0) {
         return 0;
     }
@@ -449,9 +509,12 @@ int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
         strips.push_back(CropLine(rgb, *votes[i].second, m_settings.recognitionHeight,
                                   m_settings.recognitionMaxWidth));
     }
-    const std::vector<float> upsideDown = UpsideDown(strips);
+    const std::vector<float> sampled = UpsideDown(strips);
+    for (std::size_t i = 0; i < sample; ++i) {
+        judged.push_back({votes[i].second->corners, sampled[i]});
+    }
     const auto flipped = static_cast<std::size_t>(
-        std::count_if(upsideDown.begin(), upsideDown.end(), [](float p) { return p > 0.5f; }));
+        std::count_if(sampled.begin(), sampled.end(), [](float p) { return p > 0.5f; }));
     if (!sideways) {
         return 2 * flipped > sample ? 2 : 0;
     }
@@ -481,16 +544,38 @@ int PpOcrEngine::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
 }
 
 bool PpOcrEngine::ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
+                            const std::vector<JudgedLine>& judged,
                             std::vector<DecodedLine>& decoded, std::string& /*error*/) {
     std::vector<cv::Mat> strips(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         strips[i] =
             CropLine(rgb, boxes[i], m_settings.recognitionHeight, m_settings.recognitionMaxWidth);
     }
-    // Single upside-down lines (a label turned on an upright page).
+    // Single upside-down lines (a label turned on an upright page); the lines
+    // the page's check judged are not judged again (a box changed since, as
+    // by a cut, is).
     if (m_runtime->classifier && m_settings.lineTurnProbability > 0.0f && !strips.empty()) {
         const double start = ThreadCpuSeconds();
-        const std::vector<float> upsideDown = UpsideDown(strips);
+        std::vector<float> upsideDown(strips.size());
+        std::vector<std::size_t> unknown;
+        std::vector<cv::Mat> unjudged;
+        for (std::size_t i = 0; i < strips.size(); ++i) {
+            const auto same = std::find_if(judged.begin(), judged.end(), [&](const JudgedLine& j) {
+                return j.corners == boxes[i].corners;
+            });
+            if (same != judged.end()) {
+                upsideDown[i] = same->upsideDown;
+            } else {
+                unknown.push_back(i);
+                unjudged.push_back(strips[i]);
+            }
+        }
+        if (!unjudged.empty()) {
+            const std::vector<float> found = UpsideDown(unjudged);
+            for (std::size_t k = 0; k < unknown.size(); ++k) {
+                upsideDown[unknown[k]] = found[k];
+            }
+        }
         for (std::size_t i = 0; i < strips.size(); ++i) {
             if (upsideDown[i] >= m_settings.lineTurnProbability) {
                 cv::rotate(strips[i], strips[i], cv::ROTATE_180);
@@ -522,6 +607,10 @@ bool PpOcrEngine::ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxe
         }
     }
     if (!order.empty()) {
+        for (const std::vector<std::size_t>& members : batches) {
+            m_times.recognitionColumns +=
+                static_cast<long long>(members.size()) * padded(members.back());
+        }
         RecognizeBatches(strips, batches, decoded);
     }
     return true;
@@ -645,7 +734,8 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         return false;
     }
     const double oriented = ThreadCpuSeconds();
-    const int turns = boxes.empty() ? 0 : PageTurns(rgb, boxes);
+    std::vector<JudgedLine> judged;
+    const int turns = boxes.empty() ? 0 : PageTurns(rgb, boxes, judged);
     m_times.orientation += ThreadCpuSeconds() - oriented;
     // A turned page is read upright, so that its lines come in reading order.
     cv::Mat upright = rgb;
@@ -657,11 +747,12 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
         if (!DetectLines(upright, boxes, error)) {
             return false;
         }
+        judged.clear();  // judged on the page as sent
     }
     const double boxed = ThreadCpuSeconds();
     boxes = SplitAtGutters(upright, boxes);
     std::vector<DecodedLine> decoded;
-    if (!ReadLines(upright, boxes, decoded, error)) {
+    if (!ReadLines(upright, boxes, judged, decoded, error)) {
         return false;
     }
     for (std::size_t i = 0; i < boxes.size(); ++i) {

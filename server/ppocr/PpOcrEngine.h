@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,10 +36,12 @@ struct PpOcrSettings {
     float latinSpaceProbability = 0.1f;
     // A space is put between two letters or digits whose blank frames are
     // this many times the line's letter width (0 = off); the model drops
-    // word spaces in lines that mix Chinese and English.
-    float gapSpaceRatio = 0.5f;
-    // Small text is read from an enlarged picture: when the lines' median
-    // height is below this (pixels), the picture is scaled up to bring it
+    // word spaces in lines that mix Chinese and English. At half a letter,
+    // gaps inside English words (around r, m, an apostrophe) passed for
+    // spaces.
+    float gapSpaceRatio = 0.6f;
+    // Small text is read from an enlarged picture: an area of text whose
+    // lines' median height is below this (pixels) is scaled up to bring it
     // there (at most `smallTextMaxScale` times) and detected again.
     int smallTextHeight = 24;
     double smallTextMaxScale = 3.0;
@@ -67,9 +70,22 @@ struct PpOcrStageTimes {
     double orientation = 0.0;     // direction classifier, trial readings of turned lines
     long long lines = 0;
     long long pictures = 0;
+    // Pixels of the maps the detection model ran on: its work, whatever
+    // else runs on the machine.
+    long long detectionPixels = 0;
+    // Columns of the strips the recognition model read (padding included):
+    // its work, in the same way.
+    long long recognitionColumns = 0;
 };
 
 struct DecodedLine;
+
+// A line box and the direction classifier's probability that it is upside
+// down.
+struct JudgedLine {
+    std::array<cv::Point2f, 4> corners;
+    float upsideDown = 0.0f;
+};
 
 class PpOcrEngine : public RecognitionEngine {
 public:
@@ -102,12 +118,16 @@ private:
     // Line boxes of `rgb` in reading order, in its own coordinates.
     bool DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, std::string& error);
     // Quarter turns (clockwise) that bring the page upright: 0 to 3.
-    int PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes);
+    // `judged` gets the lines the classifier judged on the way.
+    int PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
+                  std::vector<JudgedLine>& judged);
     // The classifier's probability that each strip is upside down.
     std::vector<float> UpsideDown(const std::vector<cv::Mat>& strips);
-    // `decoded[i]` is the text of `boxes[i]`.
+    // `decoded[i]` is the text of `boxes[i]`; boxes not among `judged` are
+    // classified first.
     bool ReadLines(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
-                   std::vector<DecodedLine>& decoded, std::string& error);
+                   const std::vector<JudgedLine>& judged, std::vector<DecodedLine>& decoded,
+                   std::string& error);
     // Recognises the batches in turn; lent cores take batches too.
     void RecognizeBatches(const std::vector<cv::Mat>& strips,
                           const std::vector<std::vector<std::size_t>>& batches,

@@ -130,6 +130,12 @@ std::vector<std::string> FortuneChineseText(const std::string& fortunesFolder) {
     return text;
 }
 
+std::vector<std::string> FortuneEnglishText(const std::string& fortunesFolder) {
+    std::vector<std::string> text = CleanFortuneLines(fortunesFolder + "/literature");
+    std::erase_if(text, [](const std::string& line) { return line.starts_with("--"); });
+    return text;
+}
+
 bool BuildEvaluationSet(const std::map<std::string, std::vector<std::string>>& texts,
                         int perLanguage, std::vector<EvalSample>& set, std::string& error) {
     static const int heights[] = {16, 20, 24, 32, 40};

@@ -25,6 +25,11 @@ std::vector<std::string> ReadTextLines(const std::string& file);
 // empty when the files are missing.
 std::vector<std::string> FortuneChineseText(const std::string& fortunesFolder);
 
+// The English text of the evaluation set: the quotations of fortunes-min's
+// "literature" in `fortunesFolder`, cleaned as above, attributions ("-- ...")
+// dropped; empty when the file is missing.
+std::vector<std::string> FortuneEnglishText(const std::string& fortunesFolder);
+
 // Deterministic set: picture i takes the next lines of its language's text,
 // with the font, glyph height and line count cycling independently.
 // `perLanguage` pictures for each language whose text is not empty. Returns

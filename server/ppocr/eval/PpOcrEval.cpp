@@ -66,9 +66,11 @@ void PrintStages(const PpOcrStageTimes& t) {
     const double n = static_cast<double>(std::max(1LL, t.pictures));
     std::printf(
         "ppocr stages, cpu per picture: detection=%.4f s  post-processing=%.4f s  "
-        "recognition=%.4f s  orientation=%.4f s  lines=%.1f\n",
+        "recognition=%.4f s  orientation=%.4f s  lines=%.1f  detection-map=%.0f kpx  "
+        "recognition-strips=%.0f columns\n",
         t.detection / n, t.postProcessing / n, t.recognition / n, t.orientation / n,
-        static_cast<double>(t.lines) / n);
+        static_cast<double>(t.lines) / n, static_cast<double>(t.detectionPixels) / n / 1000.0,
+        static_cast<double>(t.recognitionColumns) / n);
 }
 
 int Usage() {

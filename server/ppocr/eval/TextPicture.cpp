@@ -50,6 +50,13 @@ std::u32string DropSpacesAroundCjk(const std::u32string& text) {
     return out;
 }
 
+// Unicode space separators: text copied from documents indents with
+// no-break and ideographic spaces, which a reader sees as white space.
+bool IsWhiteSpace(char32_t c) {
+    return c == U' ' || c == U'\t' || c == U'\n' || c == U'\r' || c == 0x00A0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
 std::u32string Normalised(const std::string& utf8, Spaces spaces) {
     const bool keepSpaces = spaces != Spaces::Ignored;
     std::u32string out;
@@ -79,7 +86,7 @@ std::u32string Normalised(const std::string& utf8, Spaces spaces) {
             }
             continue;
         }
-        if (cp == U' ' || cp == U'\t' || cp == U'\n' || cp == U'\r' || cp == 0x3000) {
+        if (IsWhiteSpace(cp)) {
             if (keepSpaces && !out.empty() && out.back() != U' ' && out.back() != U'\n') {
                 out.push_back(U' ');
             }

@@ -11,6 +11,7 @@
 #include "server/ppocr/DbPostProcess.h"
 #include "server/ppocr/PpOcrEngine.h"
 #include "server/ppocr/PpOcrModels.h"
+#include "server/ppocr/eval/TextPicture.h"
 
 using namespace kelsor::server::ppocr;
 
@@ -136,6 +137,30 @@ TEST(PpOcrCtcDecode, WideGapsBetweenLatinCharactersAreWordSpaces) {
     };
     for (const SpaceCase& c : cases) {
         EXPECT_EQ(DecodeFrames(c).text, c.text) << c.frames << " / " << c.blankColumns;
+    }
+}
+
+TEST(PpOcrErrorRate, WhiteSpaceCountsAsAReaderSeesIt) {
+    struct Case {
+        const char* reference;
+        const char* recognised;
+        long long edits;            // white space ignored
+        long long spaceAwareEdits;  // word spaces counted
+    };
+    const Case cases[] = {
+        {"Hello world", "Helloworld", 0, 1},
+        {"Hello \t world", "Hello world", 0, 0},
+        {"中文 Hello 世界", "中文Hello世界", 0, 0},
+        {"ＡＢ，中", "AB,中", 0, 0},
+        // Indentation with no-break or ideographic spaces is white space too.
+        {"\u00A0\u00A0\u00A0 Tc de", "Tc de", 0, 0},
+        {"a\u3000b\u202Fc", "a b c", 0, 0},
+        {"a\u00A0b", "ab", 0, 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CountErrors(c.reference, c.recognised).edits, c.edits) << c.reference;
+        EXPECT_EQ(CountSpaceAwareErrors(c.reference, c.recognised).edits, c.spaceAwareEdits)
+            << c.reference;
     }
 }
 

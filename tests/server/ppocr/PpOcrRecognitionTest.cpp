@@ -174,6 +174,43 @@ TEST_F(PpOcrRecognition, TurnedPagesAreReadUpright) {
     }
 }
 
+TEST_F(PpOcrRecognition, SmallTextIsReadWhereverItSitsOnAScreen) {
+    // A window capture: menu-size lines at the top left and bottom right, a
+    // heading between them. Each is read, and its corners are where it was
+    // drawn.
+    struct Placed {
+        std::string line;
+        int pixelHeight;
+        cv::Point at;
+    };
+    const Placed placed[] = {{"最近打开的文件", 14, {40, 30}},
+                             {"系统设置", 40, {800, 480}},
+                             {"Save a copy as PDF", 15, {1500, 1000}}};
+    cv::Mat screen(1080, 1920, CV_8UC3, cv::Scalar(240, 240, 240));
+    for (const Placed& p : placed) {
+        DecodedPicture text;
+        std::string error;
+        ASSERT_TRUE(RenderTextPicture({p.line}, ChineseFaces().at(0), p.pixelHeight, text, error,
+                                      {{0x20, 0x20, 0x20}, {240, 240, 240}}))
+            << error;
+        const cv::Mat from(text.height, text.width, CV_8UC3, text.rgb.data());
+        from.copyTo(screen(cv::Rect(p.at, from.size())));
+    }
+    DecodedPicture picture{screen.cols, screen.rows, {}};
+    picture.rgb.assign(screen.data, screen.data + screen.total() * 3);
+    std::vector<TextBlock> lines;
+    std::string error;
+    ASSERT_TRUE(Engine()->Recognize(picture, lines, error)) << error;
+    ASSERT_EQ(lines.size(), std::size(placed)) << RecognisedText(lines);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const ErrorCount errors = CountErrors(placed[i].line, lines[i].words);
+        EXPECT_LE(errors.edits * 10, errors.characters) << lines[i].words;
+        const auto& topLeft = lines[i].location[0];
+        EXPECT_NEAR(topLeft[0], placed[i].at.x + placed[i].pixelHeight, placed[i].pixelHeight);
+        EXPECT_NEAR(topLeft[1], placed[i].at.y + placed[i].pixelHeight, placed[i].pixelHeight);
+    }
+}
+
 TEST_F(PpOcrRecognition, ChineseInColumnsIsNotTakenForATurnedPage) {
     const std::vector<std::string> column = {"白", "日", "依", "山", "尽",
                                              "黄", "河", "入", "海", "流"};
