@@ -59,7 +59,7 @@ constexpr double kBesideWidth = 4.0;
 constexpr double kWideGutter = 0.6;
 constexpr std::size_t kGutterRows = 6;
 constexpr double kGutterSide = 2.0;
-constexpr double kGutterReach = 16.0;
+constexpr double kGutterReach = 24.0;
 
 // A line's ink: fractions of its length, sorted and clamped, and the same in
 // straightened page x.
@@ -316,9 +316,15 @@ private:
             double middle, top, bottom;
             bool across, left, right;
         };
-        const double touch = 0.05 * m_lineHeight, side = kGutterSide * m_lineHeight;
+        // Ink reaching a little into the band (ClearBand lets a few lines do so)
+        // is beside it; only ink over its middle half runs across it.
+        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
         auto rowOf = [&](const Ink& ink) {
             Row row{(ink.top + ink.bottom) / 2, ink.top, ink.bottom, false, false, false};
+            // A word or a speck neither crosses the band nor stands beside it.
+            if (ink.x.back().second - ink.x.front().first < kShortLine * m_lineHeight) {
+                return row;
+            }
             for (auto [from, to] : ink.x) {
                 row.across = row.across || (from < band.second - touch && to > band.first + touch);
                 row.left = row.left || (to <= band.first + touch && to >= band.first - side);
