@@ -325,11 +325,15 @@ private:
             if (ink.x.back().second - ink.x.front().first < kShortLine * m_lineHeight) {
                 return row;
             }
+            // Running text beside the band, not a table's narrow cell.
+            const double wide = kBesideWidth * m_lineHeight;
             for (auto [from, to] : ink.x) {
                 row.across = row.across || (from < band.second - touch && to > band.first + touch);
-                row.left = row.left || (to <= band.first + touch && to >= band.first - side);
+                row.left = row.left || (to <= band.first + touch && to >= band.first - side &&
+                                        to - ink.x.front().first >= wide);
                 row.right =
-                    row.right || (from >= band.second - touch && from <= band.second + side);
+                    row.right || (from >= band.second - touch && from <= band.second + side &&
+                                  ink.x.back().second - from >= wide);
             }
             return row;
         };
