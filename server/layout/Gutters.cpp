@@ -50,6 +50,16 @@ constexpr std::size_t kBesideShare = 6;
 constexpr double kBesideReach = 6.0;
 constexpr double kFlushStart = 0.5;
 constexpr double kBesideWidth = 4.0;
+// A gutter whose columns show no flush edge beside it (indented first lines,
+// short last lines) is known by its length instead: a band at least
+// kWideGutter line heights wide that stays clear down the rows within
+// kGutterReach line heights, kGutterRows of them with ink within kGutterSide
+// line heights on both sides of it. Word spaces never line up over so many
+// rows, and Chinese text has none.
+constexpr double kWideGutter = 0.6;
+constexpr std::size_t kGutterRows = 6;
+constexpr double kGutterSide = 2.0;
+constexpr double kGutterReach = 24.0;
 
 // A line's ink: fractions of its length, sorted and clamped, and the same in
 // straightened page x.
@@ -196,7 +206,7 @@ private:
             if (region.empty()) {
                 region = Region(line);
             }
-            cut[k] = OnGutter(gap, ink, region);
+            cut[k] = OnGutter(gap, ink, region) || LongGutter(gap, ink, line);
         }
         if (std::find(cut.begin(), cut.end(), true) == cut.end()) {
             return {{0.0, 1.0}};
@@ -241,9 +251,9 @@ private:
     }
 
     // The other lines whose middles are near the line's.
-    std::vector<const Ink*> Region(std::size_t line) const {
+    std::vector<const Ink*> Region(std::size_t line, double lines = kRegionReach) const {
         const double middle = (m_bounds[line].top + m_bounds[line].bottom) / 2;
-        const double reach = kRegionReach * m_lineHeight;
+        const double reach = lines * m_lineHeight;
         auto first = std::lower_bound(m_middles.begin(), m_middles.end(),
                                       std::pair<double, std::size_t>{middle - reach, 0});
         std::vector<const Ink*> region;
@@ -290,6 +300,88 @@ private:
         }
         const std::size_t needed = std::max(kBesideLines, (near + kBesideShare - 1) / kBesideShare);
         return close && left >= needed && right >= needed;
+    }
+
+    // Whether the band stays clear down the rows around the line (its own
+    // among them), with no row across it and no wide white between them, and
+    // enough of those rows have ink close to it.
+    bool LongGutter(Span gap, const Ink& own, std::size_t ownLine) const {
+        const std::vector<const Ink*> region = Region(ownLine, kGutterReach);
+        const Span band =
+            ClearBand(gap, region, (region.size() + kCrossingShare - 1) / kCrossingShare);
+        if (band.second - band.first < kWideGutter * m_lineHeight) {
+            return false;
+        }
+        struct Row {
+            double middle, top, bottom;
+            bool across, left, right;
+        };
+        // Ink reaching a little into the band (ClearBand lets a few lines do so)
+        // is beside it; only ink over its middle half runs across it.
+        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
+        auto rowOf = [&](const Ink& ink) {
+            Row row{(ink.top + ink.bottom) / 2, ink.top, ink.bottom, false, false, false};
+            // A word or a speck neither crosses the band nor stands beside it.
+            if (ink.x.back().second - ink.x.front().first < kShortLine * m_lineHeight) {
+                return row;
+            }
+            // Running text beside the band, not a table's narrow cell.
+            const double wide = kBesideWidth * m_lineHeight;
+            for (auto [from, to] : ink.x) {
+                row.across = row.across || (from < band.second - touch && to > band.first + touch);
+                row.left = row.left || (to <= band.first + touch && to >= band.first - side &&
+                                        to - ink.x.front().first >= wide);
+                row.right =
+                    row.right || (from >= band.second - touch && from <= band.second + side &&
+                                  ink.x.back().second - from >= wide);
+            }
+            return row;
+        };
+        std::vector<Row> lines{rowOf(own)};
+        for (const Ink* ink : region) {
+            lines.push_back(rowOf(*ink));
+        }
+        const double ownMiddle = lines.front().middle;
+        std::sort(lines.begin(), lines.end(),
+                  [](const Row& a, const Row& b) { return a.middle < b.middle; });
+        // Lines whose middles lie within half a line height are one row.
+        std::vector<Row> rows;
+        std::size_t ownRow = 0;
+        for (const Row& line : lines) {
+            if (rows.empty() || line.middle - rows.back().middle > 0.5 * m_lineHeight) {
+                rows.push_back(line);
+            } else {
+                Row& row = rows.back();
+                row = {row.middle,
+                       std::min(row.top, line.top),
+                       std::max(row.bottom, line.bottom),
+                       row.across || line.across,
+                       row.left || line.left,
+                       row.right || line.right};
+            }
+            if (line.middle == ownMiddle) {
+                ownRow = rows.size() - 1;
+            }
+        }
+        if (rows[ownRow].across) {
+            return false;
+        }
+        auto joined = [&](std::size_t upper) {
+            return !rows[upper].across && !rows[upper + 1].across &&
+                   rows[upper + 1].top - rows[upper].bottom < kCloseWhite * m_lineHeight;
+        };
+        std::size_t first = ownRow, last = ownRow;
+        while (first > 0 && joined(first - 1)) {
+            --first;
+        }
+        while (last + 1 < rows.size() && joined(last)) {
+            ++last;
+        }
+        std::size_t both = 0;
+        for (std::size_t r = first; r <= last; ++r) {
+            both += rows[r].left && rows[r].right ? 1 : 0;
+        }
+        return both >= kGutterRows;
     }
 
     std::vector<Bounds> m_bounds;

@@ -215,6 +215,10 @@ const GutterCase kGutters[] = {
     {"a table: narrow labels stay with their values",
      {"nnn___nnnnnnnnnnnnn", "mmm___mmmmmmmmmm", "ooo___oooooooooooo"},
      ""},
+    {"a long table: narrow labels stay with their values",
+     {"nnn___nnnnnnnnnnnnn", "mmm___mmmmmmmmmm", "ooo___oooooooooooo", "ppp___pppppppppppp",
+      "qqq___qqqqqqqqqqqqq", "rrr___rrrrrrrrrr", "sss___ssssssssssss", "ttt___tttttttttttt"},
+     ""},
 };
 
 TEST(Gutters, LinesAcrossAGutterAreCutThereAndNowhereElse) {
