@@ -15,6 +15,7 @@
 #include "cloud/RecognizePictureText.h"
 #include "jobs/PictureUtils.h"
 #include "pdf/PdfFile.h"
+#include "pdf/PdfToText.h"
 
 namespace kelsor::cli {
 namespace {
@@ -112,15 +113,6 @@ void AddFailure(std::string& failures, const std::string& failure) {
         failures += (failures.empty() ? "" : "; ") + failure;
 }
 
-std::string JoinLines(const std::vector<PlacedLine>& lines, int formatType) {
-    if (formatType != FormatPriority)
-        return JoinEditParagraphs(lines);
-    std::string text;
-    for (const PlacedLine& line : lines)
-        text += (text.empty() ? "" : "\r\n") + line.words;
-    return text;
-}
-
 bool SameFile(const std::string& a, const std::wstring& b) {
     struct stat first {};
     struct stat second {};
@@ -172,7 +164,7 @@ tools::OcrText OcrPdfDocuments::Read(const std::wstring& path, int formatType) {
         ForEachPage(m_reading, m_cancel, ToQString(path), {}, [&](Page& page) {
             // Page by page as in the converter's text file, a blank line
             // between pages.
-            QString body = QStringLiteral("===== 第 %1 页 =====").arg(page.index + 1);
+            QString body = pdf::PageMarker(page.index + 1);
             if (!page.text.isEmpty())
                 body += QLatin1Char('\n') + page.text;
             if (page.index > 0)
@@ -180,7 +172,7 @@ tools::OcrText OcrPdfDocuments::Read(const std::wstring& path, int formatType) {
             result.text +=
                 Utf8ToAnsi(body.replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString());
             if (page.lines && !page.lines->empty())
-                result.text += "\r\n" + JoinLines(*page.lines, formatType);
+                result.text += "\r\n" + JoinRecognisedLines(formatType, *page.lines);
             AddFailure(result.failure, page.failure);
         });
     if (failure != pdf::PdfFailure::None)

@@ -64,17 +64,22 @@ bool ParseGeneralTextReply(int formatType, std::string& text, const std::string&
     if (!ParseGeneralTextLines(lines, envelope)) {
         return false;
     }
+    lines.insert(lines.begin(), PlacedLine{text});
+    text = JoinRecognisedLines(formatType, lines);
+    return true;
+}
+
+std::string JoinRecognisedLines(int formatType, const std::vector<PlacedLine>& lines) {
     if (formatType != FormatPriority) {
-        lines.insert(lines.begin(), PlacedLine{text});
-        text = JoinEditParagraphs(lines);
-        return true;
+        return JoinEditParagraphs(lines);
     }
+    std::string text;
     for (const PlacedLine& line : lines) {
         // Empty words before the first line add nothing; later ones keep
         // their separator.
         text = text.empty() ? line.words : text + "\r\n" + line.words;
     }
-    return true;
+    return text;
 }
 
 }  // namespace kelsor

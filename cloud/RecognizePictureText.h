@@ -25,4 +25,9 @@ std::string RecognizePictureText(int formatType, const std::wstring& picturePath
 // be reached or refused the picture; an empty list when it found no text.
 std::optional<std::vector<PlacedLine>> RecognizePictureLines(const std::wstring& picturePath);
 
+// Recognised lines as text joined by `formatType`, as RecognizePictureText
+// gives them: CR LF between lines for FormatPriority, otherwise paragraphs
+// run together by JoinEditParagraphs.
+std::string JoinRecognisedLines(int formatType, const std::vector<PlacedLine>& lines);
+
 }  // namespace kelsor

@@ -46,11 +46,6 @@ QString PageBody(int index, const PageContent& input, const PageRecognizer& reco
     return text;
 }
 
-// The marker line that starts page `number` (from 1).
-QString PageMarker(int number) {
-    return QStringLiteral("===== 第 %1 页 =====").arg(number);
-}
-
 // `path`, or when a file the converter did not write (`ours` says which it
 // did) has come there since the run began, or it is the PDF being converted,
 // the next name that is free.
@@ -81,6 +76,10 @@ bool WriteWhole(const QString& path, const QString& text) {
 }
 
 }  // namespace
+
+QString PageMarker(int number) {
+    return QStringLiteral("===== 第 %1 页 =====").arg(number);
+}
 
 bool IsConverterText(const QString& path) {
     // Only a plain file (opening a pipe would wait for a writer).

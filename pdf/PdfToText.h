@@ -71,6 +71,9 @@ struct PdfTargets {
 // that gave no text.
 std::wstring OutcomeText(const PdfOutcome& outcome);
 
+// The marker line that starts page `number` (from 1).
+QString PageMarker(int number);
+
 // Whether the file at `path` is a text this converter wrote (it starts with
 // the first page's marker line). Only such a file is ever replaced.
 bool IsConverterText(const QString& path);
