@@ -24,12 +24,6 @@
 namespace kelsor::pdf {
 namespace {
 
-std::string Points(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4f", value);
-    return text;
-}
-
 // What a JPEG's header says of its picture.
 struct JpegHeader {
     int width = 0;
@@ -223,7 +217,7 @@ int SearchableBook::AddPicturePage(QPDFObjectHandle image, QSize pixels, double 
     const double width = pixels.width() * 72.0 / dpi;
     const double height = pixels.height() * 72.0 / dpi;
     QPDFObjectHandle content = QPDFObjectHandle::newStream(
-        &pdf, "q " + Points(width) + " 0 0 " + Points(height) + " 0 0 cm /Im0 Do Q\n");
+        &pdf, "q " + PdfNumber(width) + " 0 0 " + PdfNumber(height) + " 0 0 cm /Im0 Do Q\n");
     QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /Resources << >> >>");
     page.replaceKey("/MediaBox",
                     QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, width, height)));

@@ -88,12 +88,6 @@ std::string FontCodes::ToUnicodeMap() const {
     return map;
 }
 
-std::string Number(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.4f", value);
-    return text;
-}
-
 // Where the rendered picture's pixels lie on the page: the picture shows the
 // crop box (within the media box) turned by /Rotate.
 class PageGeometry {
@@ -189,10 +183,10 @@ std::string LineText(const RecognisedLine& line, QSize picture, const PageGeomet
     if (!(alongLength > 0) || !(upLength > 0))
         return {};
     const double scale = 100.0 * width / (count * kGlyphWidth * height);
-    return "BT\n3 Tr\n" + font + " " + Number(height) + " Tf\n" + Number(scale) + " Tz\n" +
-           Number(along.x() / alongLength) + " " + Number(along.y() / alongLength) + " " +
-           Number(up.x() / upLength) + " " + Number(up.y() / upLength) + " " + Number(origin.x()) +
-           " " + Number(origin.y()) + " Tm\n<" + glyphs + "> Tj\nET\n";
+    return "BT\n3 Tr\n" + font + " " + PdfNumber(height) + " Tf\n" + PdfNumber(scale) + " Tz\n" +
+           PdfNumber(along.x() / alongLength) + " " + PdfNumber(along.y() / alongLength) + " " +
+           PdfNumber(up.x() / upLength) + " " + PdfNumber(up.y() / upLength) + " " +
+           PdfNumber(origin.x()) + " " + PdfNumber(origin.y()) + " Tm\n<" + glyphs + "> Tj\nET\n";
 }
 
 // The writer's output straight into the file being saved.
@@ -292,6 +286,12 @@ void AddLayer(QPDF& pdf, QPDFPageObjectHelper& page, const PageTextLayer& layer,
 }
 
 }  // namespace
+
+std::string PdfNumber(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", value);
+    return text;
+}
 
 std::vector<RecognisedLine> RecognisedLines(const std::vector<PlacedLine>& lines) {
     std::vector<RecognisedLine> layer;

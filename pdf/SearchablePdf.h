@@ -58,6 +58,9 @@ struct SearchableOutcome {
 SearchableOutcome WriteSearchablePdf(const QString& source, const QString& target,
                                      const std::vector<PageTextLayer>& layers);
 
+// `value` as a number in a content stream, to 1/10000 of a point.
+std::string PdfNumber(double value);
+
 // Opens `path` with qpdf for writing a copy of it: Damaged when qpdf
 // cannot read it, Encrypted for any encryption (such a file is never
 // rewritten).
