@@ -84,11 +84,7 @@ pdf::PdfFailure ForEachPage(const pdf::PageReading& reading, const std::atomic<b
         failure = opened(count);
     if (failure != pdf::PdfFailure::None)
         return failure;
-    pages.Request(0);
-    for (int index = 0; index < count; ++index) {
-        pdf::PageContent content = pages.Take(index);
-        if (index + 1 < count)
-            pages.Request(index + 1);
+    pages.ForEachPage([&](int index, pdf::PageContent& content) {
         Page page;
         page.index = index;
         page.text = std::move(content.text);
@@ -103,7 +99,7 @@ pdf::PdfFailure ForEachPage(const pdf::PageReading& reading, const std::atomic<b
                                "could not be reached)";
         }
         take(page);
-    }
+    });
     return pdf::PdfFailure::None;
 }
 

@@ -282,6 +282,20 @@ PdfFailure PageProcess::Open(int& pageCount) {
     return static_cast<PdfFailure>(failure);
 }
 
+void PageProcess::ForEachPage(const std::function<void(int index, PageContent& page)>& take) {
+    if (m_pageCount <= 0)
+        return;
+    Request(0);
+    for (int index = 0; index < m_pageCount; ++index) {
+        PageContent page = Take(index);
+        if (m_cancel.load())
+            return;
+        if (index + 1 < m_pageCount)
+            Request(index + 1);
+        take(index, page);
+    }
+}
+
 void PageProcess::Request(int index) {
     m_deadline = std::chrono::steady_clock::now() + m_reading.pageTime;
     if (m_pid < 0) {

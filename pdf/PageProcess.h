@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 
 #include "pdf/PdfFile.h"
 
@@ -50,13 +51,18 @@ public:
     // (Damaged when the process ends without saying), else None and its page
     // count.
     PdfFailure Open(int& pageCount);
+    // Hands every page of the opened file in order to `take`, the next one
+    // read while `take` works on this one; a page that cannot be read or took
+    // too long comes empty. A cancelled run ends before its next page.
+    void ForEachPage(const std::function<void(int index, PageContent& page)>& take);
+
+private:
     // Asks for page `index` (from 0), read while the caller works on the one before.
     void Request(int index);
     // Page `index`; empty when it cannot be read, took too long, or the run
     // was cancelled.
     PageContent Take(int index);
 
-private:
     bool Start();
     void End();
     bool Receive(void* data, std::size_t size);

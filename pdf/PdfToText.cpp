@@ -125,18 +125,10 @@ PdfOutcome ConvertPdf(const QString& pdfPath, const PdfTargets& targets,
         return outcome;
     if (progress)
         progress(0, outcome.pageCount);
-    pages.Request(0);
     QString text;
     std::vector<PageTextLayer> layers;
-    for (int index = 0; index < outcome.pageCount; ++index) {
-        const PageContent input = pages.Take(index);
-        if (cancel.load()) {
-            outcome.cancelled = true;
-            return outcome;
-        }
-        // The page process reads the next page while this one is recognised.
-        if (index + 1 < outcome.pageCount)
-            pages.Request(index + 1);
+    // The page process reads the next page while this one is recognised.
+    pages.ForEachPage([&](int index, const PageContent& input) {
         if (index > 0)
             text += QLatin1Char('\n');
         text += PageMarker(index + 1) + QLatin1Char('\n');
@@ -151,8 +143,9 @@ PdfOutcome ConvertPdf(const QString& pdfPath, const PdfTargets& targets,
         text += QLatin1Char('\n');
         if (progress)
             progress(index + 1, outcome.pageCount);
-    }
-    // A stop during the last page's recognition still leaves every file as it was.
+    });
+    // A stop at any page, the last one's recognition included, leaves every
+    // file as it was.
     if (cancel.load()) {
         outcome.cancelled = true;
         return outcome;
