@@ -232,6 +232,11 @@ float MedianTextHeight(const std::vector<TextBox>& boxes) {
     return heights[heights.size() / 2];
 }
 
+// `rect` with `margin` added on every side.
+cv::Rect Grown(const cv::Rect& rect, int margin) {
+    return {rect.x - margin, rect.y - margin, rect.width + 2 * margin, rect.height + 2 * margin};
+}
+
 cv::Rect BoundingRect(const TextBox& box) {
     return cv::boundingRect(std::vector<cv::Point2f>(box.corners.begin(), box.corners.end()));
 }
@@ -244,9 +249,7 @@ std::vector<std::vector<TextBox>> TextAreas(const std::vector<TextBox>& boxes) {
         const cv::Size2f size = BoxSize(box);
         const int margin =
             static_cast<int>(std::ceil(2.0f * (IsTall(size) ? size.width : size.height)));
-        const cv::Rect r = BoundingRect(box);
-        around.emplace_back(r.x - margin, r.y - margin, r.width + 2 * margin,
-                            r.height + 2 * margin);
+        around.push_back(Grown(BoundingRect(box), margin));
     }
     std::vector<std::size_t> parent(boxes.size());
     std::iota(parent.begin(), parent.end(), std::size_t{0});
@@ -399,9 +402,7 @@ bool PpOcrEngine::DetectLines(const cv::Mat& rgb, std::vector<TextBox>& boxes, s
                 region |= BoundingRect(box);
             }
             const int margin = static_cast<int>(std::ceil(2.0f * height));
-            region = cv::Rect(region.x - margin, region.y - margin, region.width + 2 * margin,
-                              region.height + 2 * margin) &
-                     cv::Rect(0, 0, rgb.cols, rgb.rows);
+            region = Grown(region, margin) & cv::Rect(0, 0, rgb.cols, rgb.rows);
             const double scale = std::min(
                 {m_settings.smallTextHeight / std::max(1.0, static_cast<double>(height)),
                  m_settings.smallTextMaxScale,
