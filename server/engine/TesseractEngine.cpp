@@ -2,6 +2,7 @@
 
 #include "server/engine/CjkSpacing.h"
 #include "server/layout/Gutters.h"
+#include "server/layout/TextMargin.h"
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
@@ -133,7 +134,8 @@ void SplitAtGutters(std::vector<TextBlock>& lines, const std::vector<std::vector
     lines = std::move(split);
 }
 
-TesseractEngine::TesseractEngine() : m_api(std::make_unique<tesseract::TessBaseAPI>()) {}
+TesseractEngine::TesseractEngine(const TesseractSettings& settings)
+    : m_settings(settings), m_api(std::make_unique<tesseract::TessBaseAPI>()) {}
 
 TesseractEngine::~TesseractEngine() {
     if (m_api) {
@@ -141,8 +143,9 @@ TesseractEngine::~TesseractEngine() {
     }
 }
 
-std::unique_ptr<RecognitionEngine> TesseractEngine::Create(std::string& error) {
-    std::unique_ptr<TesseractEngine> engine(new TesseractEngine());
+std::unique_ptr<RecognitionEngine> TesseractEngine::CreateWith(const TesseractSettings& settings,
+                                                               std::string& error) {
+    std::unique_ptr<TesseractEngine> engine(new TesseractEngine(settings));
     if (engine->m_api->Init(nullptr, kLanguages, tesseract::OEM_LSTM_ONLY) != 0) {
         error = std::string("cannot load the Tesseract models ") + kLanguages;
         return nullptr;
@@ -154,6 +157,31 @@ std::unique_ptr<RecognitionEngine> TesseractEngine::Create(std::string& error) {
 
 bool TesseractEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock>& lines,
                                 std::string& error) {
+    if (!m_settings.textMargin) {
+        return RecognizePadded(picture, lines, error);
+    }
+    // Text that touches an edge is read with a margin of the picture's own
+    // edge colour; the boxes come back to the picture as it was sent.
+    const layout::InkExtent ink = layout::FindInk(picture);
+    const layout::Padding padding = layout::PaddingFor(ink, picture.width, picture.height,
+                                                       layout::MarginForText(ink.textHeight));
+    if (!padding.Any()) {
+        return RecognizePadded(picture, lines, error);
+    }
+    if (!RecognizePadded(layout::Padded(picture, padding, ink.background), lines, error)) {
+        return false;
+    }
+    for (TextBlock& line : lines) {
+        for (auto& corner : line.location) {
+            corner[0] = std::clamp(corner[0] - padding.left, 0, picture.width - 1);
+            corner[1] = std::clamp(corner[1] - padding.top, 0, picture.height - 1);
+        }
+    }
+    return true;
+}
+
+bool TesseractEngine::RecognizePadded(const DecodedPicture& picture, std::vector<TextBlock>& lines,
+                                      std::string& error) {
     lines.clear();
     std::vector<layout::Segment> baselines;
     std::vector<std::vector<LineWord>> words;

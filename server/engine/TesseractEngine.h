@@ -27,6 +27,13 @@ struct LineWord {
 void SplitAtGutters(std::vector<TextBlock>& lines, const std::vector<std::vector<LineWord>>& words,
                     double skew);
 
+struct TesseractSettings {
+    // Text nearer to the picture's edge than its own height is given that
+    // margin, in the edge colour, before recognition: Tesseract loses
+    // letters that touch the edge.
+    bool textMargin = true;
+};
+
 // Tesseract with chi_sim+eng. Small text is upscaled and recognised again;
 // each text line becomes one block, spaces between CJK characters removed.
 class TesseractEngine : public RecognitionEngine {
@@ -35,20 +42,28 @@ public:
 
     ~TesseractEngine() override;
     // Loads the models; null with `error` set when they cannot be loaded.
-    static std::unique_ptr<RecognitionEngine> Create(std::string& error);
+    static std::unique_ptr<RecognitionEngine> Create(std::string& error) {
+        return CreateWith(TesseractSettings{}, error);
+    }
+    static std::unique_ptr<RecognitionEngine> CreateWith(const TesseractSettings& settings,
+                                                         std::string& error);
 
     std::string Name() const override { return "tesseract"; }
     bool Recognize(const DecodedPicture& picture, std::vector<TextBlock>& lines,
                    std::string& error) override;
 
 private:
-    TesseractEngine();
+    explicit TesseractEngine(const TesseractSettings& settings);
+    // Recognize() on the picture as it is to be read (with its margin).
+    bool RecognizePadded(const DecodedPicture& picture, std::vector<TextBlock>& lines,
+                         std::string& error);
     // `baselines` receives the lines' baselines (picture coordinates), which
     // show the page's skew, and `words` each line's words.
     bool RecognizeScaled(const DecodedPicture& picture, double scale, std::vector<TextBlock>& lines,
                          std::vector<layout::Segment>& baselines,
                          std::vector<std::vector<LineWord>>& words, std::string& error);
 
+    TesseractSettings m_settings;
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
 };
 

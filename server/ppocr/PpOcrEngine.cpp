@@ -8,6 +8,7 @@
 #include "server/ppocr/LineDetector.h"
 #include "server/ppocr/LineReader.h"
 #include "server/ppocr/ModelRuntime.h"
+#include "server/ppocr/OneLine.h"
 #include "server/ppocr/Orientation.h"
 
 namespace kelsor::server::ppocr {
@@ -63,7 +64,7 @@ bool PpOcrEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock
         // while the tensors are written.
         const cv::Mat rgb(picture.height, picture.width, CV_8UC3,
                           const_cast<std::uint8_t*>(picture.rgb.data()));
-        return RecognizeRgb(rgb, lines, error);
+        return RecognizeRgb(picture, rgb, lines, error);
     } catch (const Ort::Exception& e) {
         error = std::string("recognition failed: ") + e.what();
     } catch (const cv::Exception& e) {
@@ -76,8 +77,82 @@ bool PpOcrEngine::Recognize(const DecodedPicture& picture, std::vector<TextBlock
     return false;
 }
 
-bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines,
-                               std::string& error) {
+bool PpOcrEngine::RecognizeRgb(const DecodedPicture& picture, const cv::Mat& rgb,
+                               std::vector<TextBlock>& lines, std::string& error) {
+    // Text that touches an edge is given the margin the detector needs, in
+    // the picture's own edge colour; every box comes back to the picture as
+    // it was sent.
+    const double start = ThreadCpuSeconds();
+    const bool lookAtInk = m_settings.textMargin || m_settings.oneLineHeightRatio > 0.0;
+    const layout::InkExtent ink = lookAtInk ? layout::FindInk(picture) : layout::InkExtent{};
+    const layout::Padding padding = m_settings.textMargin
+                                        ? layout::PaddingFor(ink, picture.width, picture.height,
+                                                             layout::MarginForText(ink.textHeight))
+                                        : layout::Padding{};
+    cv::Mat padded = rgb;
+    if (padding.Any()) {
+        cv::copyMakeBorder(rgb, padded, padding.top, padding.bottom, padding.left, padding.right,
+                           cv::BORDER_CONSTANT,
+                           cv::Scalar(ink.background[0], ink.background[1], ink.background[2]));
+    }
+    m_times.detection += ThreadCpuSeconds() - start;
+    // A picture that is one line is read whole; when that reading is not
+    // sure, the detected lines are read as well and the better one is kept.
+    std::optional<TextBlock> whole;
+    const std::optional<TextBox> wholeBox = WholeLineBox(ink, padding, picture.height, m_settings);
+    if (wholeBox) {
+        whole = ReadWholeLine(padded, *wholeBox);
+    }
+    if (whole && whole->confidence >= m_settings.oneLineSure) {
+        lines = {*whole};
+    } else {
+        if (!ReadDetectedLines(padded, lines, error)) {
+            return false;
+        }
+        if (!whole && !ink.plain) {
+            // Without a plain ground the ink does not tell a line; the
+            // detector's pieces of one row do.
+            if (const std::optional<TextBox> row = RowOfPieces(lines, padded.rows, m_settings)) {
+                whole = ReadWholeLine(padded, *row);
+            }
+        }
+        if (whole && whole->confidence >= m_settings.minLineConfidence &&
+            whole->confidence >=
+                ReadingScore(lines, std::hypot(whole->location[1][0] - whole->location[0][0],
+                                               whole->location[1][1] - whole->location[0][1]))) {
+            lines = {*whole};
+        }
+    }
+    MapIntoPicture(lines, padding, rgb.size());
+    ++m_times.pictures;
+    return true;
+}
+
+std::optional<TextBlock> PpOcrEngine::ReadWholeLine(const cv::Mat& rgb, const TextBox& box) {
+    const double start = ThreadCpuSeconds();
+    const std::vector<TextBox> boxes = {box};
+    std::vector<cv::Mat> strips = m_reader->Strips(rgb, boxes);
+    m_orientation->TurnUpsideDownLines(boxes, {}, strips);
+    std::vector<DecodedLine> decoded;
+    m_reader->Read(strips, decoded);
+    m_times.recognition += ThreadCpuSeconds() - start;
+    ++m_times.lines;
+    if (decoded.front().text.empty()) {
+        return std::nullopt;
+    }
+    TextBlock block;
+    block.words = std::move(decoded.front().text);
+    block.confidence = decoded.front().confidence;
+    for (int corner = 0; corner < 4; ++corner) {
+        block.location[corner] = {static_cast<int>(std::lround(box.corners[corner].x)),
+                                  static_cast<int>(std::lround(box.corners[corner].y))};
+    }
+    return block;
+}
+
+bool PpOcrEngine::ReadDetectedLines(const cv::Mat& rgb, std::vector<TextBlock>& lines,
+                                    std::string& error) {
+    lines.clear();
     std::vector<TextBox> boxes;
     if (!m_detector->DetectLines(rgb, boxes, error)) {
         return false;
@@ -135,7 +210,6 @@ bool PpOcrEngine::RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines
     }
     m_times.recognition += ThreadCpuSeconds() - boxed;
     m_times.lines += static_cast<long long>(boxes.size());
-    ++m_times.pictures;
     return true;
 }
 

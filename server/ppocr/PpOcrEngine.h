@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,13 @@ public:
 private:
     PpOcrEngine(std::unique_ptr<ModelRuntime> runtime, const PpOcrSettings& settings);
 
-    bool RecognizeRgb(const cv::Mat& rgb, std::vector<TextBlock>& lines, std::string& error);
+    // `rgb` is `picture`'s pixels.
+    bool RecognizeRgb(const DecodedPicture& picture, const cv::Mat& rgb,
+                      std::vector<TextBlock>& lines, std::string& error);
+    // The lines the detector finds in `rgb`, in reading order.
+    bool ReadDetectedLines(const cv::Mat& rgb, std::vector<TextBlock>& lines, std::string& error);
+    // `box` of `rgb` read as one line; none when it reads as nothing.
+    std::optional<TextBlock> ReadWholeLine(const cv::Mat& rgb, const TextBox& box);
 
     std::unique_ptr<ModelRuntime> m_runtime;
     PpOcrSettings m_settings;

@@ -49,6 +49,21 @@ struct PpOcrSettings {
     // A line joins a batch only while its padded width is at most this many
     // times the batch's narrowest.
     double recognitionBatchSpread = 1.1;
+    // Text nearer to the picture's edge than its own height is given that
+    // margin, in the edge colour, before detection: the detector finds
+    // text that touches an edge only in pieces.
+    bool textMargin = true;
+    // A picture whose ink is one band of rows, at most this many times as
+    // high as the picture, is read as one line first (0 = never). The whole
+    // line is kept without detection when its confidence is at least
+    // `oneLineSure`; otherwise the detected lines are read too and the
+    // better reading (confidence times the share of the line covered) wins.
+    double oneLineHeightRatio = 8.0;
+    double oneLineSure = 0.9;
+    // The line read whole is cut with this much of its surroundings, in
+    // text heights: above and below, and before and after.
+    float oneLineContextAcross = 0.1f;
+    float oneLineContextAlong = 0.3f;
 };
 
 // Where an engine's processor time went (its own thread), summed over the

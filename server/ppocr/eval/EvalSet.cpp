@@ -243,6 +243,73 @@ bool BuildScreenSet(const std::vector<std::string>& chinese,
     return true;
 }
 
+DecodedPicture CutAroundInk(const DecodedPicture& picture, int left, int top, int right,
+                            int bottom) {
+    const cv::Mat rgb(picture.height, picture.width, CV_8UC3,
+                      const_cast<std::uint8_t*>(picture.rgb.data()));
+    const cv::Vec3b ground = rgb.at<cv::Vec3b>(0, 0);
+    cv::Mat same;
+    cv::inRange(rgb, ground, ground, same);
+    cv::bitwise_not(same, same);
+    cv::Rect ink = cv::boundingRect(same);
+    if (ink.empty()) {
+        ink = cv::Rect(0, 0, picture.width, picture.height);
+    }
+    cv::Mat cut;
+    cv::copyMakeBorder(rgb(ink), cut, top, bottom, left, right, cv::BORDER_CONSTANT,
+                       cv::Scalar(ground[0], ground[1], ground[2]));
+    DecodedPicture out;
+    out.width = cut.cols;
+    out.height = cut.rows;
+    out.rgb.assign(cut.data, cut.data + cut.total() * 3);
+    return out;
+}
+
+bool BuildTightLineSet(const std::vector<std::string>& chinese,
+                       const std::vector<std::string>& english, int perKind, int margin,
+                       std::vector<EvalSample>& set, std::string& error) {
+    static const int heights[] = {13, 14, 15, 16, 18, 20, 22, 24, 28, 32, 36};
+    const auto cjkFaces = ChineseFaces();
+    const auto latinFaces = LatinFaces();
+    if (cjkFaces.empty() || latinFaces.empty() || chinese.empty() || english.empty()) {
+        error = "no font or text for the tight-line set";
+        return false;
+    }
+    // Other lines than the screen set's: from the middle of the texts.
+    std::size_t nextZh = chinese.size() / 2, nextEn = english.size() / 2;
+    const auto zh = [&](std::size_t count) {
+        return Piece(chinese[nextZh++ % chinese.size()], 0, count);
+    };
+    const auto en = [&](std::size_t bytes) {
+        return Words(english[nextEn++ % english.size()], bytes);
+    };
+    const std::string prefix = margin < 0 ? "tight-" : "margin-";
+    for (const std::string kind : {"zh", "en", "mix"}) {
+        for (int i = 0; i < perKind; ++i) {
+            EvalSample sample;
+            sample.language = prefix + kind;
+            sample.lines.push_back(kind == "zh"   ? zh(8 + i % 13)
+                                   : kind == "en" ? en(24 + 3 * (i % 9))
+                                                  : zh(2 + i % 5) + " " + en(20) + " " + zh(4));
+            const auto& faces = kind == "en" ? latinFaces : cjkFaces;
+            const auto& colours = ScreenColours()[i % ScreenColours().size()];
+            DecodedPicture text;
+            if (!RenderTextPicture(sample.lines, faces[i % faces.size()],
+                                   heights[(i + i / 11) % std::size(heights)], text, error,
+                                   colours)) {
+                return false;
+            }
+            // Tight cuts differ on every side, as a hand-drawn selection does.
+            const int m = margin >= 0 ? margin : i % 5;
+            sample.picture = margin >= 0
+                                 ? CutAroundInk(text, m, m, m, m)
+                                 : CutAroundInk(text, m, (i / 5) % 3, (m + 2) % 5, (i / 3) % 2);
+            set.push_back(std::move(sample));
+        }
+    }
+    return true;
+}
+
 std::vector<EvalSample> TurnedSamples(const std::vector<EvalSample>& set, int count) {
     static const int codes[] = {cv::ROTATE_90_CLOCKWISE, cv::ROTATE_180,
                                 cv::ROTATE_90_COUNTERCLOCKWISE};

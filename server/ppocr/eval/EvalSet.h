@@ -46,6 +46,20 @@ bool BuildScreenSet(const std::vector<std::string>& chinese,
                     const std::vector<std::string>& english, int perKind,
                     std::vector<EvalSample>& set, std::string& error);
 
+// Single lines cut from the screen as a user selects them: `perKind` lines
+// of each kind ("tight-zh", "tight-en", "tight-mix", as in the screen set),
+// 13-36 px glyphs, on the screen set's backgrounds, each cut around its ink
+// with `margin` pixels on every side (negative: 0 to 4 pixels in turn, the
+// sides differing). Returns false with `error` when a font cannot be loaded.
+bool BuildTightLineSet(const std::vector<std::string>& chinese,
+                       const std::vector<std::string>& english, int perKind, int margin,
+                       std::vector<EvalSample>& set, std::string& error);
+
+// `picture` cut around its ink (pixels that differ from its corner colour)
+// with `left`, `top`, `right` and `bottom` pixels of that colour around it.
+DecodedPicture CutAroundInk(const DecodedPicture& picture, int left, int top, int right,
+                            int bottom);
+
 // Turned pages: copies of the first `count` pictures of each language in
 // `set` ("zh" -> "zh-turned", ...), turned by 90, 180 and 270 degrees
 // clockwise in turn.

@@ -16,10 +16,10 @@
 #include <memory>
 #include <sstream>
 
-#include <tesseract/baseapi.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "server/engine/TesseractEngine.h"
 #include "server/ppocr/PpOcrEngine.h"
 #include "server/ppocr/eval/EvalSet.h"
 #include "server/ppocr/eval/LoneRequest.h"
@@ -38,29 +38,6 @@ double ThreadSeconds() {
     return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
 
-// Tesseract through its own API, as the server's fallback engine runs it.
-class TesseractEngine : public RecognitionEngine {
-public:
-    bool Init() { return m_api.Init(nullptr, "chi_sim+eng") == 0; }
-    std::string Name() const override { return "tesseract"; }
-    bool Recognize(const DecodedPicture& picture, std::vector<TextBlock>& lines,
-                   std::string& error) override {
-        m_api.SetImage(picture.rgb.data(), picture.width, picture.height, 3, picture.width * 3);
-        std::unique_ptr<char[]> text(m_api.GetUTF8Text());
-        lines.clear();
-        if (!text) {
-            error = "tesseract failed";
-            return false;
-        }
-        lines.push_back(TextBlock{text.get(), {}, 0.0});
-        return true;
-    }
-    ~TesseractEngine() override { m_api.End(); }
-
-private:
-    tesseract::TessBaseAPI m_api;
-};
-
 // Where the engine's processor time went, per picture.
 void PrintStages(const PpOcrStageTimes& t) {
     const double n = static_cast<double>(std::max(1LL, t.pictures));
@@ -77,12 +54,15 @@ int Usage() {
     std::cerr << "usage: kelsor-ppocr-eval --zh FILE --en FILE [--pictures N per language]\n"
                  "  [--screen N screen pictures per kind, 0 for none]\n"
                  "  [--turned N turned copies per language] [--vertical N column pictures]\n"
+                 "  [--tight N single lines per kind, cut tight and with 40 px of margin]\n"
                  "  [--ratio-pictures N Chinese pictures timed alone, all cores and one]\n"
                  "  [--engines ppocr,tesseract] [--dump DIR] [--verbose]\n"
                  "  [--det-max-side N] [--det-min-side N] [--threshold F] [--box-threshold F]\n"
                  "  [--unclip F] [--rec-min-width N] [--rec-batch N] [--rec-batch-spread F]\n"
                  "  [--min-confidence F] [--latin-space F] [--gap-space F] [--small-text N]\n"
-                 "  [--small-text-scale F] [--turn-sample N] [--line-turn F]\n";
+                 "  [--small-text-scale F] [--turn-sample N] [--line-turn F]\n"
+                 "  [--text-margin 0|1] [--one-line F height ratio, 0 off] [--one-line-sure F]\n"
+                 "  [--one-line-across F] [--one-line-along F]\n";
     return 2;
 }
 
@@ -93,6 +73,7 @@ struct EvalOptions {
     int turned = 0;
     int ratioPictures = 12;
     int vertical = 0;
+    int tight = 16;
     std::string engines = "ppocr,tesseract";
     std::string dump;
     bool verbose = false;
@@ -121,6 +102,12 @@ bool ParseOptions(int argc, char** argv, EvalOptions& options) {
         {"--turned", toInt(options.turned)},
         {"--ratio-pictures", toInt(options.ratioPictures)},
         {"--vertical", toInt(options.vertical)},
+        {"--tight", toInt(options.tight)},
+        {"--text-margin", [&](const std::string& v) { s.textMargin = std::atoi(v.c_str()) != 0; }},
+        {"--one-line", toDouble(s.oneLineHeightRatio)},
+        {"--one-line-sure", toDouble(s.oneLineSure)},
+        {"--one-line-across", toFloat(s.oneLineContextAcross)},
+        {"--one-line-along", toFloat(s.oneLineContextAlong)},
         {"--engines", [&](const std::string& v) { options.engines = v; }},
         {"--dump", [&](const std::string& v) { options.dump = v; }},
         {"--det-max-side", toInt(s.detectionMaxSide)},
@@ -179,14 +166,18 @@ std::unique_ptr<RecognitionEngine> LoadEngine(const std::string& name,
         }
         return engine;
     }
-    if (name == "tesseract") {
-        auto tesseract = std::make_unique<TesseractEngine>();
-        if (tesseract->Init()) {
-            return tesseract;
+    if (name == "tesseract" || name == "tesseract-as-sent") {
+        // The server's engine; "-as-sent" without the margin it gives text
+        // at the picture's edge.
+        std::string error;
+        TesseractSettings tesseract;
+        tesseract.textMargin = name == "tesseract";
+        auto engine = TesseractEngine::CreateWith(tesseract, error);
+        if (!engine) {
+            std::cerr << error << "\n";
+            exitCode = 1;
         }
-        std::cerr << "cannot initialise tesseract chi_sim+eng\n";
-        exitCode = 1;
-        return nullptr;
+        return engine;
     }
     exitCode = Usage();
     return nullptr;
@@ -315,6 +306,16 @@ int main(int argc, char** argv) {
             return 2;
         }
         std::move(screen.begin(), screen.end(), std::back_inserter(set));
+    }
+    if (options.tight > 0) {
+        // The same lines cut tight and with a margin of 40 px.
+        for (const int margin : {-1, 40}) {
+            if (std::string error; !BuildTightLineSet(options.texts["zh"], options.texts["en"],
+                                                      options.tight, margin, set, error)) {
+                std::cerr << error << "\n";
+                return 2;
+            }
+        }
     }
     if (!options.dump.empty()) {
         DumpPictures(set, options.dump);

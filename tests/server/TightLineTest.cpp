@@ -1,0 +1,166 @@
+// One line of screen text cut as a user selects it, from touching its ink to
+// 40 px of margin: the same text whatever the margin, through the engines
+// and through a kelsor-server started here, every box inside the picture.
+#include "LocalService.h"
+#include "TempFolder.h"
+#include "cloud/RecognizePictureText.h"
+#include "server/engine/TesseractEngine.h"
+#include "server/ppocr/PpOcrEngine.h"
+#include "server/ppocr/eval/EvalSet.h"
+#include "server/ppocr/eval/TextPicture.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+using namespace kelsor::server;
+using namespace kelsor::server::ppocr;
+
+namespace {
+
+struct LineCase {
+    std::string text;
+    bool latinFace;
+    int pixelHeight;
+    TextColours colours;
+};
+
+const TextColours kLight{{0x20, 0x21, 0x24}, {0xFF, 0xFF, 0xFF}};
+const TextColours kGrey{{0x1F, 0x1F, 0x1F}, {0xC8, 0xC8, 0xC8}};
+const TextColours kDark{{0xD4, 0xD4, 0xD4}, {0x1E, 0x1E, 0x1E}};
+const TextColours kBlue{{0xFF, 0xFF, 0xFF}, {0x0A, 0x64, 0xAD}};
+
+// Chinese, English and mixed lines from UI size (13 px glyphs: a tight cut
+// 14 px high) to large, on light, grey, dark and coloured grounds.
+const LineCase kLines[] = {
+    {"最近打开的文件", false, 13, kLight},
+    {"To facilitate the screenshot type analysis", true, 16, kGrey},
+    {"系统设置 Settings 已保存", false, 22, kDark},
+    {"文件名 report-2024.pdf 已下载", false, 15, kBlue},
+};
+
+// The margins a selection may leave around the line.
+const int kMargins[] = {0, 1, 2, 4, 8, 20, 40};
+
+DecodedPicture Cut(const LineCase& line, int margin) {
+    const auto faces = line.latinFace ? LatinFaces() : ChineseFaces();
+    DecodedPicture rendered;
+    std::string error;
+    EXPECT_FALSE(faces.empty());
+    EXPECT_TRUE(RenderTextPicture({line.text}, faces.at(0), line.pixelHeight, rendered, error,
+                                  line.colours))
+        << error;
+    return CutAroundInk(rendered, margin, margin, margin, margin);
+}
+
+// One string for the lines, and whether every corner is inside `picture`.
+std::string Read(RecognitionEngine& engine, const DecodedPicture& picture, bool& inside) {
+    std::vector<TextBlock> lines;
+    std::string error;
+    EXPECT_TRUE(engine.Recognize(picture, lines, error)) << error;
+    std::string text;
+    inside = true;
+    for (const TextBlock& line : lines) {
+        text += (text.empty() ? "" : "\n") + line.words;
+        for (const auto& corner : line.location) {
+            inside = inside && corner[0] >= 0 && corner[0] < picture.width && corner[1] >= 0 &&
+                     corner[1] < picture.height;
+        }
+    }
+    return text;
+}
+
+// At most one character in ten read wrong.
+void ExpectCloseTo(const std::string& truth, const std::string& text, const std::string& what) {
+    const ErrorCount errors = CountErrors(truth, text);
+    EXPECT_LE(errors.edits * 10, errors.characters) << what << ": " << text;
+}
+
+}  // namespace
+
+TEST(TightLine, DefaultEngineReadsTheSameTextWhateverTheMargin) {
+    std::string error;
+    auto engine = CreateDefaultPpOcrEngine(error);
+    ASSERT_TRUE(engine) << error;
+    for (const LineCase& line : kLines) {
+        std::string first;
+        for (const int margin : kMargins) {
+            const DecodedPicture picture = Cut(line, margin);
+            const std::string what = line.text + " with " + std::to_string(margin) + " px, " +
+                                     std::to_string(picture.height) + " px high";
+            bool inside = false;
+            const std::string text = Read(*engine, picture, inside);
+            EXPECT_TRUE(inside) << what;
+            ExpectCloseTo(line.text, text, what);
+            // Word spaces included.
+            if (margin == kMargins[0]) {
+                first = text;
+            } else {
+                EXPECT_EQ(text, first) << what;
+            }
+        }
+    }
+}
+
+TEST(TightLine, TesseractReadsATightLineAsWellAsOneWithAMargin) {
+    std::string error;
+    auto engine = TesseractEngine::Create(error);
+    ASSERT_TRUE(engine) << error;
+    // Tesseract reads small Chinese poorly with any margin; its English and
+    // larger mixed lines are held to the same bound at every margin.
+    for (const LineCase& line : {kLines[1], kLines[2]}) {
+        for (const int margin : kMargins) {
+            const DecodedPicture picture = Cut(line, margin);
+            bool inside = false;
+            const std::string text = Read(*engine, picture, inside);
+            const std::string what = line.text + " with " + std::to_string(margin) + " px";
+            EXPECT_TRUE(inside) << what;
+            ExpectCloseTo(line.text, text, what);
+        }
+    }
+}
+
+TEST(TightLine, ServiceReadsTheSameTextWhateverTheMargin) {
+    kelsor::test::TempFolder dir;
+    kelsor::test::LocalService service;
+    std::string error;
+    ASSERT_TRUE(
+        service.StartSignedIn(KELSOR_SERVER_EXE, dir.path() + "/", {"--engines", "1"}, error))
+        << error;
+    // The service takes pictures of 15 px and more: UI lines of 14 and 20 px
+    // glyphs, cut tight, are 15 to 21 px high.
+    const LineCase lines[] = {{"最近打开的文件夹", false, 14, kLight},
+                              {"保存为 PDF 文件", false, 20, kDark},
+                              {"Open the settings window", true, 16, kGrey}};
+    for (const LineCase& line : lines) {
+        std::string first;
+        for (const int margin : kMargins) {
+            const DecodedPicture p = Cut(line, margin);
+            const std::string what = line.text + " with " + std::to_string(margin) + " px, " +
+                                     std::to_string(p.height) + " px high";
+            ASSERT_GE(p.height, 15) << what;
+            const cv::Mat rgb(p.height, p.width, CV_8UC3, const_cast<std::uint8_t*>(p.rgb.data()));
+            cv::Mat bgr;
+            cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+            ASSERT_TRUE(cv::imwrite(dir.file("line.png"), bgr));
+            const auto placed = kelsor::RecognizePictureLines(dir.wide("line.png"));
+            ASSERT_TRUE(placed.has_value()) << what << "\n" << service.Log();
+            std::string text;
+            for (const kelsor::PlacedLine& l : *placed) {
+                text += (text.empty() ? "" : "\n") + l.words;
+                for (const auto& corner : l.location) {
+                    EXPECT_TRUE(corner[0] >= 0 && corner[0] < p.width && corner[1] >= 0 &&
+                                corner[1] < p.height)
+                        << what;
+                }
+            }
+            ExpectCloseTo(line.text, text, what);
+            if (margin == kMargins[0]) {
+                first = text;
+            } else {
+                EXPECT_EQ(text, first) << what;
+            }
+        }
+    }
+}
