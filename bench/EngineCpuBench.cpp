@@ -143,10 +143,11 @@ void BM_EngineCpuPerPicture(benchmark::State& state) {
 
 BENCHMARK(BM_EngineCpuPerPicture)->Unit(benchmark::kSecond)->Iterations(1);
 
-// What two optional steps of the engine cost, as processor time with the
-// step against without it on the same pictures: re-detecting small text on
-// screen pictures (13-18 px lines in window-sized pictures) and the
-// orientation check on upright Chinese pictures.
+// What optional steps of the engine cost, as processor time with the step
+// against without it on the same pictures: re-detecting small text on
+// screen pictures (13-18 px lines in window-sized pictures), the
+// orientation check on upright Chinese pictures, and reading a picture of
+// one line whole against detecting its line (single lines cut tight).
 struct StepCost {
     double ratio = kNotMeasured;
     std::string stages;  // where the time went with and without the step
@@ -155,6 +156,7 @@ struct StepCosts {
     StepCost smallText;
     StepCost smallTextTwoPlaces;
     StepCost orientation;
+    StepCost oneLine;
     std::string error;
 };
 
@@ -230,9 +232,10 @@ void BM_EngineStepCosts(benchmark::State& state) {
     }
     const auto chinese = ppocr::FortuneChineseText(kFortunesFolder);
     const auto english = ppocr::FortuneEnglishText(kFortunesFolder);
-    std::vector<ppocr::EvalSample> screen, upright;
+    std::vector<ppocr::EvalSample> screen, upright, tight;
     if (chinese.empty() || english.empty() ||
         !ppocr::BuildScreenSet(chinese, english, kPictures / 2, screen, measured.error) ||
+        !ppocr::BuildTightLineSet(chinese, english, kPictures, -1, tight, measured.error) ||
         !ppocr::BuildEvaluationSet({{"zh", chinese}}, kPictures, upright, measured.error)) {
         if (measured.error.empty())
             measured.error =
@@ -250,6 +253,9 @@ void BM_EngineStepCosts(benchmark::State& state) {
         noOrientation.turnSampleLines = 0;
         noOrientation.lineTurnProbability = 0.0f;
         measured.orientation = CpuWithVsWithout(noOrientation, upright, measured.error);
+        ppocr::PpOcrSettings detected;
+        detected.oneLineHeightRatio = 0.0;
+        measured.oneLine = CpuWithVsWithout(detected, tight, measured.error);
     }
 }
 
@@ -298,7 +304,13 @@ double SmallTextTwoPlacesCpuVsWithout() {
 double OrientationCpuVsWithout() {
     return PrintStepCost("upright_orientation_cpu_vs_without", &StepCosts::orientation);
 }
+double OneLineCpuVsDetected() {
+    return PrintStepCost("one_line_cpu_vs_detected", &StepCosts::oneLine);
+}
 #else
+double OneLineCpuVsDetected() {
+    return kNotMeasured;
+}
 double SmallTextCpuVsWithout() {
     return kNotMeasured;
 }
@@ -327,5 +339,10 @@ double PpOcrCpuVsTesseract() {
                              SmallTextTwoPlacesCpuVsWithout, 105),
      kelsor::bench::AddRatio("upright_orientation_cpu_vs_without", OrientationCpuVsWithout, 106),
      true);
+
+// Single lines cut tight, read whole against detected (the margin given
+// either way), goal at most 1.0.
+[[maybe_unused]] const bool g_oneLineRatio =
+    (kelsor::bench::AddRatio("one_line_cpu_vs_detected", OneLineCpuVsDetected, 107), true);
 
 }  // namespace

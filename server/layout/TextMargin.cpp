@@ -134,10 +134,16 @@ Padding PaddingFor(const InkExtent& ink, int width, int height, int margin) {
     if (!ink.plain || ink.Empty() || margin <= 0) {
         return padding;
     }
-    padding.left = std::max(0, margin - ink.left);
-    padding.top = std::max(0, margin - ink.top);
-    padding.right = std::max(0, margin - (width - ink.right));
-    padding.bottom = std::max(0, margin - (height - ink.bottom));
+    // A side whose ink keeps half the margin already is read as it is: the
+    // margin is for text at the edge, and a picture cut with room around its
+    // text reads as it did.
+    const auto add = [margin](int distance) {
+        return 2 * distance >= margin ? 0 : margin - distance;
+    };
+    padding.left = add(ink.left);
+    padding.top = add(ink.top);
+    padding.right = add(width - ink.right);
+    padding.bottom = add(height - ink.bottom);
     return padding;
 }
 

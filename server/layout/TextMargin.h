@@ -42,8 +42,9 @@ struct Padding {
     bool Any() const { return left > 0 || top > 0 || right > 0 || bottom > 0; }
 };
 
-// What brings the ink at least `margin` pixels from every side; nothing for
-// a picture whose ground is not plain or that holds no ink.
+// What brings the ink `margin` pixels from each side where it is less than
+// half that far from it; nothing for a picture whose ground is not plain or
+// that holds no ink.
 Padding PaddingFor(const InkExtent& ink, int width, int height, int margin);
 
 // `picture` with `padding` of `colour` around it.
