@@ -161,10 +161,19 @@ bool TesseractEngine::Recognize(const DecodedPicture& picture, std::vector<TextB
         return RecognizePadded(picture, lines, error);
     }
     // Text that touches an edge is read with a margin of the picture's own
-    // edge colour; the boxes come back to the picture as it was sent.
+    // edge colour; the boxes come back to the picture as it was sent. The
+    // sides that need one get twice the detector's: Tesseract still lost
+    // Chinese characters at the edge with one text height.
     const layout::InkExtent ink = layout::FindInk(picture);
-    const layout::Padding padding = layout::PaddingFor(ink, picture.width, picture.height,
-                                                       layout::MarginForText(ink.textHeight));
+    const auto paddingFor = [&](int margin) {
+        return layout::PaddingFor(ink, picture.width, picture.height, margin);
+    };
+    layout::Padding padding = paddingFor(layout::MarginForText(ink.textHeight));
+    if (padding.Any()) {
+        const layout::Padding wide = paddingFor(2 * layout::MarginForText(ink.textHeight));
+        padding = {padding.left > 0 ? wide.left : 0, padding.top > 0 ? wide.top : 0,
+                   padding.right > 0 ? wide.right : 0, padding.bottom > 0 ? wide.bottom : 0};
+    }
     if (!padding.Any()) {
         return RecognizePadded(picture, lines, error);
     }
