@@ -2,8 +2,12 @@
 # Measures the recognition engines of kelsor-server on an evaluation set built
 # from real text: Tang poems and Chinese prose (Debian's fortunes-zh) and
 # English quotations (fortunes-min), rendered in several fonts, sizes and line
-# counts. Prints the character error rate (white space ignored) and the time
-# per picture on one thread for each engine.
+# counts, screen text, and single lines cut tight around their ink (0-4 px)
+# beside the same lines with 40 px of margin. Prints the character error rate
+# (white space ignored) and the time per picture on one thread for each
+# engine, and for the single lines both rates, their difference and the time
+# per line ("tesseract-as-sent" in --engines: Tesseract without the margin
+# it gives text at the edge).
 #   scripts/ppocr-eval.sh [--pictures N] [kelsor-ppocr-eval options]
 set -euo pipefail
 cd "$(dirname "$0")/.."

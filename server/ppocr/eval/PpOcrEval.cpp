@@ -191,11 +191,44 @@ struct LanguageTotals {
     double seconds = 0.0;
     double cpuSeconds = 0.0;
     int pictures = 0;
+    int refused = 0;
 };
 
 void AddErrors(ErrorCount& sum, const ErrorCount& count) {
     sum.edits += count.edits;
     sum.characters += count.characters;
+}
+
+// The single lines cut tight against the same lines with a margin: error
+// rates over all kinds, the difference in points, refusals and the
+// processor time per line.
+void PrintTightLines(const std::string& name, const std::map<std::string, LanguageTotals>& totals) {
+    LanguageTotals tight, margin;
+    for (const auto& [language, total] : totals) {
+        LanguageTotals* sum = language.starts_with("tight-")    ? &tight
+                              : language.starts_with("margin-") ? &margin
+                                                                : nullptr;
+        if (sum != nullptr) {
+            AddErrors(sum->errors, total.errors);
+            sum->cpuSeconds += total.cpuSeconds;
+            sum->pictures += total.pictures;
+            sum->refused += total.refused;
+        }
+    }
+    if (tight.pictures == 0 || margin.pictures == 0) {
+        return;
+    }
+    const auto rate = [](const ErrorCount& e) {
+        return 100.0 * static_cast<double>(e.edits) /
+               static_cast<double>(std::max(1LL, e.characters));
+    };
+    std::printf(
+        "%-10s single lines: tight CER=%.2f%% (%lld/%lld)  40-px margin CER=%.2f%% (%lld/%lld)  "
+        "tight - margin=%+.2f points  refused=%d  cpu/line tight=%.3f s margin=%.3f s\n",
+        name.c_str(), rate(tight.errors), tight.errors.edits, tight.errors.characters,
+        rate(margin.errors), margin.errors.edits, margin.errors.characters,
+        rate(tight.errors) - rate(margin.errors), tight.refused + margin.refused,
+        tight.cpuSeconds / tight.pictures, margin.cpuSeconds / margin.pictures);
 }
 
 // Recognises every picture of the set with `engine` and prints one line per
@@ -218,6 +251,7 @@ void Evaluate(const std::string& name, RecognitionEngine& engine,
         const std::string reference = ReferenceText(sample);
         const std::string recognised = RecognisedText(lines);
         if (!ok) {
+            ++total.refused;
             std::cerr << name << ": picture " << i << ": " << error << "\n";
         }
         const ErrorCount count = CountErrors(reference, recognised);
@@ -244,6 +278,7 @@ void Evaluate(const std::string& name, RecognitionEngine& engine,
             100.0 * total.spaceAwareErrors.edits /
                 std::max(1LL, total.spaceAwareErrors.characters));
     }
+    PrintTightLines(name, totals);
 }
 
 // A lone request on all cores against one, on the first Chinese pictures.
