@@ -103,6 +103,31 @@ TEST(TightLine, DefaultEngineReadsTheSameTextWhateverTheMargin) {
     }
 }
 
+TEST(TightLine, ScannedLineCutThroughItsGlyphsIsReadWhole) {
+    // A line of a scanned page cut out tight, about 700 px long: JPEG noise
+    // on the paper, glyph tops and descenders at the picture's edges (the
+    // detector alone read its first word).
+    const LineCase line{
+        "Detection finds pieces of a line whose glyphs touch the edges of it, 1234.", true, 17,
+        kLight};
+    const DecodedPicture cut = Cut(line, 0);
+    const cv::Mat rgb(cut.height, cut.width, CV_8UC3, const_cast<std::uint8_t*>(cut.rgb.data()));
+    std::vector<unsigned char> jpeg;
+    ASSERT_TRUE(cv::imencode(".jpg", rgb, jpeg, {cv::IMWRITE_JPEG_QUALITY, 60}));
+    const cv::Mat scanned = cv::imdecode(jpeg, cv::IMREAD_COLOR);
+    DecodedPicture picture{scanned.cols, scanned.rows, {}};
+    picture.rgb.assign(scanned.data, scanned.data + scanned.total() * 3);
+    std::string error;
+    auto engine = CreateDefaultPpOcrEngine(error);
+    ASSERT_TRUE(engine) << error;
+    bool inside = false;
+    const std::string text = Read(*engine, picture, inside);
+    EXPECT_TRUE(inside);
+    const ErrorCount errors = CountErrors(line.text, text);
+    EXPECT_LE(errors.edits * 30, errors.characters)
+        << picture.width << " x " << picture.height << ": " << text;
+}
+
 TEST(TightLine, TesseractReadsATightLineAsWellAsOneWithAMargin) {
     std::string error;
     auto engine = TesseractEngine::Create(error);
