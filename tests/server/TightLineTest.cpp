@@ -128,6 +128,30 @@ TEST(TightLine, ScannedLineCutThroughItsGlyphsIsReadWhole) {
         << picture.width << " x " << picture.height << ": " << text;
 }
 
+TEST(TightLine, TightLineOnAGradientIsRead) {
+    // A title bar's gradient, the text touching its top and bottom: the
+    // margin takes the edges' middle colour (the detector alone read
+    // nothing).
+    const LineCase line{"To facilitate the screenshot type analysis", true, 18, kLight};
+    DecodedPicture picture = Cut(line, 0);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            std::uint8_t* px = &picture.rgb[(static_cast<std::size_t>(y) * picture.width + x) * 3];
+            const int shade = 255 - 150 * y / picture.height;
+            for (int c = 0; c < 3; ++c) {
+                px[c] = px[c] == 0xFF ? static_cast<std::uint8_t>(shade) : px[c];
+            }
+        }
+    }
+    std::string error;
+    auto engine = CreateDefaultPpOcrEngine(error);
+    ASSERT_TRUE(engine) << error;
+    bool inside = false;
+    const std::string text = Read(*engine, picture, inside);
+    EXPECT_TRUE(inside);
+    ExpectCloseTo(line.text, text, "on a gradient");
+}
+
 TEST(TightLine, TesseractReadsATightLineAsWellAsOneWithAMargin) {
     std::string error;
     auto engine = TesseractEngine::Create(error);
