@@ -69,6 +69,18 @@ std::vector<Run> Bands(const std::vector<int>& inkPerRow) {
     return runs;
 }
 
+int MedianHeight(const std::vector<Run>& runs) {
+    std::vector<int> heights;
+    for (const Run& run : runs) {
+        heights.push_back(run.Height());
+    }
+    if (heights.empty()) {
+        return 0;
+    }
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    return heights[heights.size() / 2];
+}
+
 }  // namespace
 
 InkExtent FindInk(const DecodedPicture& picture) {
@@ -118,12 +130,13 @@ InkExtent FindInk(const DecodedPicture& picture) {
     ink.top = bands.front().from;
     ink.bottom = bands.back().to;
     ink.bands = static_cast<int>(bands.size());
-    std::vector<int> heights;
-    for (const Run& band : bands) {
-        heights.push_back(band.Height());
-    }
-    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    ink.textHeight = heights[heights.size() / 2];
+    // Lines running down the picture (a page turned by a quarter) make one
+    // band of rows as high as the lines are long: their height is the width
+    // of the bands of columns then.
+    const int rowsHigh = MedianHeight(bands);
+    const int columnsWide =
+        MedianHeight(Bands(std::vector<int>(inkColumn.begin(), inkColumn.end())));
+    ink.textHeight = rowsHigh > 2 * columnsWide ? columnsWide : rowsHigh;
     ink.density = static_cast<double>(total) /
                   (static_cast<double>(ink.right - ink.left) * (ink.bottom - ink.top));
     return ink;

@@ -25,7 +25,8 @@ struct InkExtent {
     // The ink's bounding box (right and bottom exclusive); empty without ink.
     int left = 0, top = 0, right = 0, bottom = 0;
     // Bands of rows holding ink (a dot or accent joins its line's band), and
-    // their median height: the text height, for a page of horizontal lines.
+    // the text height: their median height, or for lines that run down the
+    // picture the median width of the bands of columns.
     int bands = 0;
     int textHeight = 0;
     // The share of the ink box's pixels that are ink.

@@ -75,6 +75,12 @@ TEST(TextMargin, FindsTheInkBandsAndTheMarginTheyNeed) {
          10,
          {10, 10, 70, 40},
          {0, 0, 0, 0}},
+        {"a line running down the picture: two words, 12 px high",
+         Picture(30, 120, white, black, {{10, 0, 22, 50}, {10, 56, 22, 120}}),
+         2,
+         12,
+         {10, 0, 22, 120},
+         {0, 10, 0, 10}},
         {"no ink", Picture(50, 20, white, black, {}), 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {
