@@ -139,6 +139,17 @@ InkExtent FindInk(const DecodedPicture& picture) {
     ink.textHeight = rowsHigh > 2 * columnsWide ? columnsWide : rowsHigh;
     ink.density = static_cast<double>(total) /
                   (static_cast<double>(ink.right - ink.left) * (ink.bottom - ink.top));
+    if (bands.size() == 1) {
+        const Run& band = bands.front();
+        const int fullest =
+            *std::max_element(inkPerRow.begin() + band.from, inkPerRow.begin() + band.to);
+        int thinnest = fullest;
+        for (int y = band.from + band.Height() * 3 / 10; y < band.to - band.Height() * 3 / 10;
+             ++y) {
+            thinnest = std::min(thinnest, inkPerRow[static_cast<std::size_t>(y)]);
+        }
+        ink.thinMiddle = 100 * thinnest < 15 * fullest;
+    }
     return ink;
 }
 

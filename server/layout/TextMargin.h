@@ -31,6 +31,9 @@ struct InkExtent {
     int textHeight = 0;
     // The share of the ink box's pixels that are ink.
     double density = 0.0;
+    // The middle of the single band holds little ink against its fullest
+    // row: two lines whose descenders and ascenders share rows.
+    bool thinMiddle = false;
 
     bool Empty() const { return right <= left || bottom <= top; }
 };

@@ -28,7 +28,7 @@ double Length(const TextBlock& line) {
 std::optional<TextBox> WholeLineBox(const layout::InkExtent& ink, const layout::Padding& padding,
                                     int height, const PpOcrSettings& settings) {
     if (settings.oneLineHeightRatio <= 0.0 || !ink.plain || ink.Empty() || ink.bands != 1 ||
-        ink.density > kMaxTextDensity) {
+        ink.density > kMaxTextDensity || ink.thinMiddle) {
         return std::nullopt;
     }
     const double across = ink.bottom - ink.top;

@@ -99,6 +99,22 @@ TEST(TextMargin, FindsTheInkBandsAndTheMarginTheyNeed) {
     }
 }
 
+TEST(TextMargin, TwoLinesSharingRowsAreToldFromOne) {
+    const Colour white{255, 255, 255}, black{0, 0, 0};
+    // A descender of the first line reaches the rows of an ascender of the
+    // second: one band of rows, thin in its middle.
+    const InkExtent two =
+        FindInk(Picture(220, 40, white, black,
+                        {{10, 5, 210, 15}, {30, 15, 34, 20}, {70, 19, 74, 24}, {10, 24, 210, 35}}));
+    EXPECT_EQ(two.bands, 1);
+    EXPECT_TRUE(two.thinMiddle);
+    // One line with ascenders and descenders is full in its middle.
+    const InkExtent one = FindInk(
+        Picture(200, 16, white, black, {{20, 0, 24, 4}, {0, 4, 200, 12}, {60, 12, 64, 16}}));
+    EXPECT_EQ(one.bands, 1);
+    EXPECT_FALSE(one.thinMiddle);
+}
+
 TEST(TextMargin, APictureWithoutOneGroundColourGetsNoMargin) {
     DecodedPicture noise{64, 32, {}};
     std::mt19937 random(7);
