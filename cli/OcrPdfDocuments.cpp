@@ -14,6 +14,7 @@
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/PictureUtils.h"
+#include "jobs/ServicePicture.h"
 #include "pdf/PdfFile.h"
 #include "pdf/PdfToText.h"
 
@@ -58,7 +59,7 @@ Lines RecognisePage(const QImage& page) {
     const tools::OcrWorkPicture work;
     if (work.Path().empty() || !page.save(ToQString(work.Path()), "JPEG", 92))
         return std::nullopt;
-    return RecognizePictureLines(work.Path());
+    return RecognizeServicePictureLines(work.Path());
 }
 
 // What one page of a PDF gave.
@@ -220,7 +221,7 @@ std::string OcrPdfDocuments::AddPicture(const std::wstring& path) {
     QFile file(ToQString(work.Path()));
     if (!file.open(QIODevice::ReadOnly) || !size.isValid())
         return "damaged (the picture cannot be decoded)";
-    const Lines lines = RecognizePictureLines(work.Path());
+    const Lines lines = RecognizeServicePictureLines(work.Path());
     // The file as Qt reads it, as stored (a JPEG is turned upright above).
     QImageReader reader(ToQString(path));
     reader.setAutoTransform(false);

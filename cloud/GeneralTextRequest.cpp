@@ -93,19 +93,42 @@ Transfer PostGeneralText(const std::string& url, const std::string& token,
     return transfer;
 }
 
+std::optional<std::vector<PlacedLine>> LinesOf(const std::string& envelope) {
+    std::vector<PlacedLine> lines;
+    if (!ParseGeneralTextLines(lines, envelope)) {
+        return std::nullopt;
+    }
+    return lines;
+}
+
 }  // namespace
 
 std::string HWOcrClientToken::RecognizeGeneralText(std::string pictureRef, std::string requestPath,
                                                    Json::Value body) {
+    if (pictureRef.find("http://") != std::string::npos ||
+        pictureRef.find("https://") != std::string::npos) {
+        body["url"] = pictureRef;
+        return PostRecognition(requestPath, std::move(body));
+    }
+    return RecognizeGeneralPicture(ReadPictureBytes(pictureRef), std::move(requestPath),
+                                   std::move(body));
+}
+
+std::string HWOcrClientToken::RecognizeGeneralPicture(const std::vector<unsigned char>& picture,
+                                                      std::string requestPath, Json::Value body) {
+    try {
+        body["image"] = Base64Encode(picture.data(), picture.size());
+    } catch (const std::exception& e) {
+        std::printf("curl exception %s.\n", e.what());
+        std::fflush(stdout);
+        return {};
+    }
+    return PostRecognition(requestPath, std::move(body));
+}
+
+std::string HWOcrClientToken::PostRecognition(const std::string& requestPath, Json::Value body) {
     std::string envelope;
     try {
-        if (pictureRef.find("http://") != std::string::npos ||
-            pictureRef.find("https://") != std::string::npos) {
-            body["url"] = pictureRef;
-        } else {
-            std::vector<unsigned char> bytes = ReadPictureBytes(pictureRef);
-            body["image"] = Base64Encode(bytes.data(), bytes.size());
-        }
         const std::string token = GetToken();
         const std::string url = "https://ocr." + GetRegion() + CloudDomainSuffix() + requestPath;
         std::printf("POST URL: %s\n", url.c_str());
@@ -142,13 +165,22 @@ std::string RecognizePictureText(int formatType, const std::wstring& picturePath
 }
 
 std::optional<std::vector<PlacedLine>> RecognizePictureLines(const std::wstring& picturePath) {
-    const std::string envelope = OcrClientToken().RecognizeGeneralText(
-        WideToAnsi(picturePath), kGeneralTextPath, Json::Value());
-    std::vector<PlacedLine> lines;
-    if (!ParseGeneralTextLines(lines, envelope)) {
-        return std::nullopt;
-    }
-    return lines;
+    return LinesOf(OcrClientToken().RecognizeGeneralText(WideToAnsi(picturePath), kGeneralTextPath,
+                                                         Json::Value()));
+}
+
+std::string RecognizeEncodedPictureText(int formatType, const std::vector<unsigned char>& picture) {
+    const std::string envelope =
+        OcrClientToken().RecognizeGeneralPicture(picture, kGeneralTextPath, Json::Value());
+    std::string text;
+    ParseGeneralTextReply(formatType, text, envelope);
+    return text;
+}
+
+std::optional<std::vector<PlacedLine>> RecognizeEncodedPictureLines(
+    const std::vector<unsigned char>& picture) {
+    return LinesOf(
+        OcrClientToken().RecognizeGeneralPicture(picture, kGeneralTextPath, Json::Value()));
 }
 
 }  // namespace kelsor

@@ -4,6 +4,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 // The cloud identity token client and the general-text request. One
 // process-wide instance holds the credentials and the token; recognition
@@ -37,6 +38,9 @@ public:
     // "https://") and returns the reply envelope in the process code page.
     std::string RecognizeGeneralText(std::string pictureRef, std::string requestPath,
                                      Json::Value body);
+    // The same for a picture already in memory, its bytes as a file holds them.
+    std::string RecognizeGeneralPicture(const std::vector<unsigned char>& picture,
+                                        std::string requestPath, Json::Value body);
 
 private:
     struct Credentials {
@@ -44,6 +48,8 @@ private:
         bool operator==(const Credentials&) const = default;
     };
     Credentials CurrentCredentials() const;
+    // Posts the request body with the current token (refreshed once on 401).
+    std::string PostRecognition(const std::string& requestPath, Json::Value body);
     // Up to three attempts; returns the token (empty when none came back).
     static std::string FetchToken(const Credentials& credentials);
 

@@ -6,7 +6,9 @@
 
 #include "cloud/LineJoin.h"
 
-// The one entry through which every recognition of the program runs.
+// The one entry through which every recognition of the program runs (the
+// roads reach it through jobs/ServicePicture.h, which keeps pictures within
+// the sizes the service takes).
 namespace kelsor {
 
 // How recognised lines are joined.
@@ -24,6 +26,12 @@ std::string RecognizePictureText(int formatType, const std::wstring& picturePath
 // one (words in the process code page). Nothing when the service could not
 // be reached or refused the picture; an empty list when it found no text.
 std::optional<std::vector<PlacedLine>> RecognizePictureLines(const std::wstring& picturePath);
+
+// RecognizePictureText and RecognizePictureLines for a picture held in
+// memory, its bytes as its file would hold them; they are sent as they are.
+std::string RecognizeEncodedPictureText(int formatType, const std::vector<unsigned char>& picture);
+std::optional<std::vector<PlacedLine>> RecognizeEncodedPictureLines(
+    const std::vector<unsigned char>& picture);
 
 // Recognised lines as text joined by `formatType`, as RecognizePictureText
 // gives them: CR LF between lines for FormatPriority, otherwise paragraphs

@@ -12,6 +12,7 @@
 #include "jobs/BatchFileItem.h"
 #include "jobs/ConverCtrl.h"
 #include "jobs/ConvertTask.h"
+#include "jobs/ServicePicture.h"
 
 // The batch task runner: a queue of tasks ordered by key and one worker
 // thread that runs them one after another, reporting each task's progress and
@@ -25,7 +26,7 @@ class ConvertTaskMgr {
 public:
     // Starts the worker. `recognize` defaults to the cloud recognition; `ctrl`
     // to the process-wide controller (it must outlive the manager).
-    explicit ConvertTaskMgr(RecognizeFunction recognize = &RecognizePictureText,
+    explicit ConvertTaskMgr(RecognizeFunction recognize = &RecognizeServicePictureText,
                             ConverCtrl* ctrl = nullptr);
     // Stops the worker once its current polling step ends; queued tasks are
     // dropped without events. Threads of a running task finish on their own.

@@ -3,8 +3,10 @@
 #include <FreeImage.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -66,6 +68,49 @@ bool IsGreyPalette(FIBITMAP* dib) {
         }
     }
     return true;
+}
+
+// The background colour of a 24-bit picture's outermost pixels: the mean of
+// the most common of their colours taken 16 levels a channel. A cut around
+// text has its glyphs touching the edge, in every shade of their smoothing;
+// the background is one colour, the most common even where glyphs cover
+// most of the edge.
+std::array<BYTE, 3> EdgeColour(FIBITMAP* dib) {
+    const int width = int(FreeImage_GetWidth(dib));
+    const int height = int(FreeImage_GetHeight(dib));
+    struct Bin {
+        int count = 0;
+        std::array<int, 3> sums{};
+    };
+    std::map<int, Bin> bins;
+    const auto take = [&](int x, int y) {
+        const BYTE* pixel = FreeImage_GetScanLine(dib, y) + std::size_t(x) * 3;
+        Bin& bin = bins[(pixel[0] >> 4) << 8 | (pixel[1] >> 4) << 4 | pixel[2] >> 4];
+        ++bin.count;
+        for (int c = 0; c < 3; ++c) {
+            bin.sums[c] += pixel[c];
+        }
+    };
+    for (int x = 0; x < width; ++x) {
+        take(x, 0);
+        if (height > 1) {
+            take(x, height - 1);
+        }
+    }
+    for (int y = 1; y + 1 < height; ++y) {
+        take(0, y);
+        if (width > 1) {
+            take(width - 1, y);
+        }
+    }
+    const Bin& most = std::max_element(bins.begin(), bins.end(), [](const auto& a, const auto& b) {
+                          return a.second.count < b.second.count;
+                      })->second;
+    std::array<BYTE, 3> edge{};
+    for (int c = 0; c < 3; ++c) {
+        edge[c] = BYTE((most.sums[c] + most.count / 2) / most.count);
+    }
+    return edge;
 }
 
 // Turns a decoded picture as its Exif orientation asks (PictureHeader.h
@@ -377,15 +422,60 @@ bool Picture::Crop(int left, int top, int right, int bottom) {
     return true;
 }
 
+bool Picture::PadRightBottom(int width, int height) {
+    if (m_bitmap == nullptr) {
+        return false;
+    }
+    const int oldWidth = Width();
+    const int oldHeight = Height();
+    const int newWidth = std::max(width, oldWidth);
+    const int newHeight = std::max(height, oldHeight);
+    if (newWidth == oldWidth && newHeight == oldHeight) {
+        return true;
+    }
+    if (!DimensionsWithinLimits({std::uint32_t(newWidth), std::uint32_t(newHeight)})) {
+        return false;
+    }
+    // Transparent parts land on white first, as for every picture sent.
+    FIBITMAP* padded = IncreaseBpp24() ? FreeImage_Allocate(newWidth, newHeight, 24) : nullptr;
+    if (padded == nullptr) {
+        return false;
+    }
+    const std::array<BYTE, 3> edge = EdgeColour(m_bitmap);
+    // FreeImage stores rows bottom-up: row y from the top is scan line height - 1 - y.
+    for (int y = 0; y < newHeight; ++y) {
+        BYTE* dst = FreeImage_GetScanLine(padded, newHeight - 1 - y);
+        int x = 0;
+        if (y < oldHeight) {
+            const BYTE* src = FreeImage_GetScanLine(m_bitmap, oldHeight - 1 - y);
+            std::copy(src, src + std::size_t(oldWidth) * 3, dst);
+            x = oldWidth;
+        }
+        for (; x < newWidth; ++x) {
+            std::copy(edge.begin(), edge.end(), dst + std::size_t(x) * 3);
+        }
+    }
+    Reset(padded);
+    return true;
+}
+
 bool Picture::Save(const std::wstring& path, int formatCode) const {
-    if (m_bitmap == nullptr || formatCode != ImageFormatJpeg || path.empty()) {
+    std::vector<std::uint8_t> bytes;
+    return formatCode == ImageFormatJpeg && !path.empty() && Encode(formatCode, bytes) &&
+           WriteFileBytes(
+               path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool Picture::Encode(int formatCode, std::vector<std::uint8_t>& bytes) const {
+    if (m_bitmap == nullptr || (formatCode != ImageFormatJpeg && formatCode != ImageFormatPng)) {
         return false;
     }
     // The JPEG encoder takes 24-bit colour or 8-bit grey with a plain ramp.
     const unsigned bpp = FreeImage_GetBPP(m_bitmap);
     const bool grey = IsGrayScale();
     const bool ready =
-        grey ? bpp == 8 && FreeImage_GetColorType(m_bitmap) == FIC_MINISBLACK : bpp == 24;
+        formatCode == ImageFormatPng ||
+        (grey ? bpp == 8 && FreeImage_GetColorType(m_bitmap) == FIC_MINISBLACK : bpp == 24);
     FIBITMAP* converted = nullptr;
     if (!ready) {
         converted =
@@ -397,7 +487,9 @@ bool Picture::Save(const std::wstring& path, int formatCode) const {
     FIBITMAP* source = converted != nullptr ? converted : m_bitmap;
     MemoryStream stream;
     bool saved = stream.get() != nullptr &&
-                 FreeImage_SaveToMemory(FIF_JPEG, source, stream.get(), m_jpegQuality);
+                 (formatCode == ImageFormatPng
+                      ? FreeImage_SaveToMemory(FIF_PNG, source, stream.get(), PNG_DEFAULT)
+                      : FreeImage_SaveToMemory(FIF_JPEG, source, stream.get(), m_jpegQuality));
     if (converted != nullptr) {
         FreeImage_Unload(converted);
     }
@@ -406,8 +498,10 @@ bool Picture::Save(const std::wstring& path, int formatCode) const {
     if (saved) {
         saved = FreeImage_AcquireMemory(stream.get(), &data, &size) && size > 0;
     }
-    return saved &&
-           WriteFileBytes(path, std::string_view(reinterpret_cast<const char*>(data), size));
+    if (saved) {
+        bytes.assign(data, data + size);
+    }
+    return saved;
 }
 
 }  // namespace kelsor

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "jobs/PixelBuffer.h"
 
@@ -52,9 +53,19 @@ public:
     // Crops in place to [left, right) x [top, bottom), corners in either order,
     // clipped to the picture. False (picture unchanged) when nothing is left.
     bool Crop(int left, int top, int right, int bottom);
+    // Grows the picture to at least `width` x `height` by adding columns at
+    // its right and rows at its bottom in its edge colour (the most common
+    // colour of its outermost pixels), so that a point keeps its place. The picture
+    // becomes 24-bit (transparent parts on white) when it has to grow. False
+    // when it cannot be grown.
+    bool PadRightBottom(int width, int height);
     // Saves with a format code; only ImageFormatJpeg is written. The target is
     // replaced only when the encoding succeeded.
     bool Save(const std::wstring& path, int formatCode) const;
+    // The file Save would write, in ImageFormatJpeg or ImageFormatPng (as
+    // the picture is, losslessly); false (and `bytes` untouched) when the
+    // encoding fails.
+    bool Encode(int formatCode, std::vector<std::uint8_t>& bytes) const;
     void Release();
     // Hands the decoded bitmap to the caller, who unloads it; the picture is
     // empty afterwards. Null when there is none.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "cloud/RecognizePictureText.h"
+#include "jobs/ServicePicture.h"
 #include "notices/CommonDlg.h"
 #include "pages/PageButtons.h"
 #include "pages/PageControls.h"
@@ -23,7 +24,7 @@ RecognitionPage::RecognitionPage(int ownerCode, const wchar_t* emptyHint, PageMe
     : m_ownerCode(ownerCode),
       m_emptyHintName(emptyHint),
       m_messages(messages),
-      m_recognizer(&kelsor::RecognizePictureText),
+      m_recognizer(&kelsor::RecognizeServicePictureText),
       m_liveness(std::make_shared<Liveness>(Liveness{this})) {}
 
 RecognitionPage::~RecognitionPage() = default;
@@ -33,7 +34,8 @@ void RecognitionPage::OnFinalMessage(ui::HWND) {
 }
 
 void RecognitionPage::SetRecognizer(Recognizer recognizer) {
-    m_recognizer = recognizer ? std::move(recognizer) : Recognizer(&kelsor::RecognizePictureText);
+    m_recognizer =
+        recognizer ? std::move(recognizer) : Recognizer(&kelsor::RecognizeServicePictureText);
 }
 
 void RecognitionPage::InitWindow() {

@@ -49,7 +49,7 @@ public:
     DeleteBtn* DeleteButton() const { return m_deleteButton.get(); }
     ResultCopy* Copier() const { return m_copy.get(); }
 
-    // Replaces the recognition (RecognizePictureText by default) for the
+    // Replaces the recognition (RecognizeServicePictureText by default) for the
     // recognitions started from now on.
     void SetRecognizer(Recognizer recognizer);
 

@@ -1,5 +1,10 @@
 #include "pages/ScreenGrabPortal.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QBuffer>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -15,6 +20,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +35,8 @@ namespace {
 const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+// A screen picture larger than this is no screen picture.
+constexpr off_t kMaxPortalFileBytes = off_t(512) << 20;
 
 // Where the portal puts the request for `token`: the sender's unique name
 // without the colon, dots as underscores.
@@ -75,14 +83,74 @@ ScreenGrab CutToPrimaryScreen(QImage image) {
     return grab;
 }
 
+// The portal's file, read whole: `path` must be absolute and name a regular
+// file. The open never waits (a FIFO would hold the UI thread for good), and
+// the check is made on what was opened, not on the name. `identity` gets the
+// file's device and inode; `why` says what was wrong.
+std::optional<QByteArray> ReadPortalFile(const QString& path, struct stat& identity,
+                                         std::string& why) {
+    if (!QDir::isAbsolutePath(path)) {
+        why = "not an absolute path";
+        return std::nullopt;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &identity) != 0 || !S_ISREG(identity.st_mode)) {
+        why = "not a regular file";
+    } else if (identity.st_size > kMaxPortalFileBytes) {
+        why = "larger than any screen picture";
+    } else {
+        bytes.emplace();
+        bytes->resize(qsizetype(identity.st_size));
+        qsizetype got = 0;
+        while (got < bytes->size()) {
+            const ssize_t n = ::read(fd, bytes->data() + got, std::size_t(bytes->size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        bytes->resize(got);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// True when `path` as given (no link followed) lies under `folder`, every
+// folder between them is a real folder, and the name itself is the regular
+// file that was read.
+bool LiesPlainlyUnder(const QString& path, const QString& folder, const struct stat& read) {
+    const QString clean = QDir::cleanPath(path);
+    if (folder.isEmpty() || !clean.startsWith(folder + QLatin1Char('/'))) {
+        return false;
+    }
+    struct stat st {};
+    for (qsizetype slash = clean.indexOf(QLatin1Char('/'), folder.size() + 1); slash > 0;
+         slash = clean.indexOf(QLatin1Char('/'), slash + 1)) {
+        if (::lstat(QFile::encodeName(clean.left(slash)).constData(), &st) != 0 ||
+            !S_ISDIR(st.st_mode)) {
+            return false;
+        }
+    }
+    return ::lstat(QFile::encodeName(clean).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           st.st_dev == read.st_dev && st.st_ino == read.st_ino;
+}
+
 // Portals that save the picture in the temporary folder leave the clearing
-// to the caller; one saved anywhere else belongs to the user.
-void RemoveIfTemporary(const QString& path) {
-    const QString temp = QDir(QDir::tempPath()).canonicalPath();
-    const QFileInfo info(path);
-    if (!temp.isEmpty() && info.isFile() &&
-        info.canonicalFilePath().startsWith(temp + QLatin1Char('/'))) {
-        QFile::remove(info.canonicalFilePath());
+// to the caller; one saved anywhere else belongs to the user. Decided on the
+// path the portal gave: a link is never followed, so a link's target (in the
+// temporary folder or not) is never removed.
+void RemoveIfTemporary(const QString& path, const struct stat& read) {
+    const QString temp = QDir::cleanPath(QDir::tempPath());
+    const QString canonical = QDir(temp).canonicalPath();
+    if (LiesPlainlyUnder(path, temp, read) || LiesPlainlyUnder(path, canonical, read)) {
+        ::unlink(QFile::encodeName(QDir::cleanPath(path)).constData());
     }
 }
 
@@ -243,13 +311,20 @@ ScreenGrab GrabThroughPortal(const QDBusConnection& bus, int timeoutMs) {
         return Failed(portal_text::kBadPicture, "not a local file: \"" + uri.toStdString() + "\"");
     }
     const QString path = url.toLocalFile();
-    QImageReader reader(path);
+    struct stat identity {};
+    std::string why;
+    std::optional<QByteArray> bytes = ReadPortalFile(path, identity, why);
+    if (!bytes) {
+        return Failed(portal_text::kBadPicture, path.toStdString() + ": " + why);
+    }
+    QBuffer buffer(&*bytes);
+    QImageReader reader(&buffer);
     QImage image = reader.read();
     if (image.isNull()) {
         return Failed(portal_text::kBadPicture,
                       path.toStdString() + ": " + reader.errorString().toStdString());
     }
-    RemoveIfTemporary(path);
+    RemoveIfTemporary(path, identity);
     return CutToPrimaryScreen(image.convertToFormat(QImage::Format_RGB32));
 }
 

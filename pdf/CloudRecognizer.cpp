@@ -10,6 +10,7 @@
 
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
+#include "jobs/ServicePicture.h"
 #include "tools/OcrSignIn.h"
 
 namespace kelsor::pdf {
@@ -84,7 +85,7 @@ PageRecognition RecognisePage(const QImage& page) {
     if (!work.open() || !page.save(&work, "JPEG", 92) || !work.flush())
         return result;
     // The picture keeps the rendered page's size, so the boxes are in its pixels.
-    const auto lines = RecognizePictureLines(work.fileName().toStdWString());
+    const auto lines = RecognizeServicePictureLines(work.fileName().toStdWString());
     if (!lines)
         return result;  // not "nothing found": the page was never read
     result.status = PageRecognition::Status::Recognised;

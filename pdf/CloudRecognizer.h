@@ -9,7 +9,7 @@
 namespace kelsor::pdf {
 
 // One page through the recognition road of a process that is signed in
-// already: the page as a JPEG work file, RecognizePictureText, the work file
+// already: the page as a JPEG work file, RecognizeServicePictureLines, the work file
 // removed. Failed when the picture cannot be written.
 PageRecognition RecognisePage(const QImage& page);
 

@@ -12,6 +12,7 @@
 #include "cloud/RecognizePictureText.h"
 #include "jobs/FileIo.h"
 #include "jobs/PictureUtils.h"
+#include "jobs/ServicePicture.h"
 #include "tools/OcrOptions.h"
 #include "tools/OcrPictures.h"
 #include "tools/OcrProgress.h"
@@ -56,7 +57,7 @@ OcrText Recognise(const std::wstring& picture, int formatType) {
     if (!ConvertPictureToJpeg(100, picture, work.Path())) {
         return {{}, "damaged (the picture cannot be decoded)"};
     }
-    OcrText result{RecognizePictureText(formatType, work.Path()), {}};
+    OcrText result{RecognizeServicePictureText(formatType, work.Path()), {}};
     if (result.text.empty()) {
         result.failure =
             "recognition failed (no text found, or the OCR service refused the picture)";

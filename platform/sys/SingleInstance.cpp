@@ -38,20 +38,51 @@ bool MakeFolders(const std::string& folder) {
     return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Fills `address` for `path`; paths too long for sun_path use the abstract
-// namespace with a name derived from the path and the user id.
-socklen_t SocketAddress(const std::string& path, sockaddr_un& address) {
-    std::memset(&address, 0, sizeof(address));
-    address.sun_family = AF_UNIX;
-    if (path.size() < sizeof(address.sun_path) && path.front() != '@') {
-        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-        return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+// The address of the socket file `path`. A path too long for sun_path is
+// reached through its folder opened as a descriptor: /proc/self/fd/<n>/<name>
+// names the same file and always fits. Never an abstract name: that one is
+// not a file in our own folder, and another user could bind it first.
+class SocketAddress {
+public:
+    explicit SocketAddress(const std::string& path) {
+        m_address.sun_family = AF_UNIX;
+        std::string reachable = path;
+        if (path.size() >= sizeof(m_address.sun_path)) {
+            const size_t slash = path.rfind('/');
+            if (slash == std::string::npos) {
+                return;
+            }
+            const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+            m_folder = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (m_folder < 0) {
+                return;
+            }
+            reachable = "/proc/self/fd/" + std::to_string(m_folder) + path.substr(slash);
+        }
+        if (reachable.size() >= sizeof(m_address.sun_path)) {
+            return;
+        }
+        std::memcpy(m_address.sun_path, reachable.c_str(), reachable.size() + 1);
+        m_length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + reachable.size() + 1);
     }
-    std::string name = path.substr(1);  // "@name"
-    name = name.substr(0, sizeof(address.sun_path) - 1);
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-}
+    ~SocketAddress() {
+        if (m_folder >= 0) {
+            close(m_folder);
+        }
+    }
+    SocketAddress(const SocketAddress&) = delete;
+    SocketAddress& operator=(const SocketAddress&) = delete;
+
+    // False when the path cannot be reached at all (its folder cannot be opened).
+    bool Valid() const { return m_length != 0; }
+    const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&m_address); }
+    socklen_t Length() const { return m_length; }
+
+private:
+    sockaddr_un m_address{};
+    socklen_t m_length = 0;
+    int m_folder = -1;
+};
 
 // Moves all `size` bytes by repeated `step(p, left)` calls (send or recv),
 // going on after a signal; false when the peer goes or a call fails.
@@ -115,10 +146,6 @@ SingleInstanceGuard::SingleInstanceGuard(std::wstring name, std::wstring folder)
     const std::string nativeName = ToNativePath(name);
     m_lockPath = base + "/" + nativeName + ".lock";
     m_socketPath = base + "/" + nativeName + ".sock";
-    if (m_socketPath.size() >= sizeof(sockaddr_un::sun_path)) {
-        m_socketPath = "@kelsor-" + std::to_string(getuid()) + "-" +
-                       std::to_string(std::hash<std::string>{}(m_socketPath));
-    }
 }
 
 SingleInstanceGuard::~SingleInstanceGuard() {
@@ -129,9 +156,7 @@ SingleInstanceGuard::~SingleInstanceGuard() {
     }
     if (m_listenFd >= 0) {
         close(m_listenFd);
-        if (m_socketPath.front() != '@') {
-            unlink(m_socketPath.c_str());
-        }
+        unlink(m_socketPath.c_str());
     }
     if (m_stopFd >= 0) {
         close(m_stopFd);
@@ -159,14 +184,11 @@ SingleInstanceGuard::Role SingleInstanceGuard::Acquire(MessageHandler handler) {
         return taken ? Role::kSecond : Role::kUnguarded;
     }
     // We own the lock, so any socket file left here is stale.
-    if (m_socketPath.front() != '@') {
-        unlink(m_socketPath.c_str());
-    }
+    unlink(m_socketPath.c_str());
     m_listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address;
-    socklen_t length = SocketAddress(m_socketPath, address);
-    if (m_listenFd < 0 || bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(m_listenFd, 8) != 0) {
+    const SocketAddress address(m_socketPath);
+    if (m_listenFd < 0 || !address.Valid() ||
+        bind(m_listenFd, address.Get(), address.Length()) != 0 || listen(m_listenFd, 8) != 0) {
         if (m_listenFd >= 0) {
             close(m_listenFd);
             m_listenFd = -1;
@@ -225,12 +247,22 @@ bool SingleInstanceGuard::SendToFirst(unsigned int message, int timeoutMs) {
             return false;
         }
         SetTimeouts(fd, 2000);
-        sockaddr_un address;
-        socklen_t length = SocketAddress(m_socketPath, address);
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0) {
+        const SocketAddress address(m_socketPath);
+        if (!address.Valid()) {
+            close(fd);
+            return false;
+        }
+        if (connect(fd, address.Get(), address.Length()) == 0) {
+            // Only a first instance of our own user is told anything: a
+            // listener of another user (a socket put in a folder others can
+            // write to) would be handed the capture.
+            ucred peer{};
+            socklen_t peerLength = sizeof(peer);
             std::uint32_t value = message;
             char ack = 0;
-            bool ok = WriteAll(fd, &value, sizeof(value)) && ReadAll(fd, &ack, 1) && ack == 1;
+            const bool ok = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) == 0 &&
+                            peer.uid == getuid() && WriteAll(fd, &value, sizeof(value)) &&
+                            ReadAll(fd, &ack, 1) && ack == 1;
             close(fd);
             return ok;
         }

@@ -9,7 +9,9 @@
 // on "<name>.lock" and listens on the local socket "<name>.sock" in the
 // guard's folder. A later start finds the lock taken and hands its message
 // (2125, "bring to front", or 2155, "start a capture") to the first
-// instance over the socket. The kernel
+// instance over the socket; each side talks only to a peer of its own user.
+// A socket path too long for a socket address is reached through its folder
+// (never through an abstract name another user could take). The kernel
 // drops the lock when a process ends, so a crash leaves nothing that blocks
 // the next start; a leftover socket file is replaced by the next first
 // instance.
@@ -56,7 +58,7 @@ private:
     void Listen();
 
     std::string m_lockPath;
-    std::string m_socketPath;  // file path, or "@…" for an abstract socket name
+    std::string m_socketPath;  // the socket file's path, whatever its length
     int m_lockFd = -1;
     int m_listenFd = -1;
     int m_stopFd = -1;

@@ -1,6 +1,7 @@
 // Four real pictures (one a photo stored sideways) through the task runner,
 // the cloud client and a kelsor-server started here, over HTTPS with
-// certificate verification.
+// certificate verification; a line 14 px tall (under the service's 15-px
+// minimum) on each road the jobs reach.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -17,6 +18,7 @@
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/ConvertTaskMgr.h"
+#include "jobs/ServicePicture.h"
 
 namespace kelsor {
 namespace {
@@ -88,6 +90,72 @@ TEST(EndToEnd, FourPicturesThroughTheRunnerAndTheLocalService) {
         EXPECT_FALSE(test::Exists(items[i]->tempPicturePath));
     }
     EXPECT_EQ(items[0]->outputPath, source + L"first.txt");
+}
+
+// The batch runner's default road, waited for to its end.
+std::string ThroughTheBatchRunner(const std::wstring& picture, const std::wstring& folder) {
+    ConverCtrl ctrl;
+    std::mutex mutex;
+    std::condition_variable cv;
+    int state = 0;
+    ctrl.SetTaskEventHandler([&](const TaskStatus& status) {
+        if (status.state == Succeeded || status.state == Failed) {
+            std::lock_guard lock(mutex);
+            state = status.state;
+            cv.notify_all();
+        }
+    });
+    BatchFileItem item;
+    item.id = 1;
+    item.fileName = L"line.png";
+    item.sourcePath = picture;
+    App().dataFolder = folder;
+    App().useCustomOutputFolder = 0;
+    BatchSourceFolder() = folder;
+    // The runner's default recognition, with a controller of the test's own.
+    ConvertTaskMgr mgr(&RecognizeServicePictureText, &ctrl);
+    mgr.AddTask(item);
+    std::unique_lock lock(mutex);
+    if (!cv.wait_for(lock, std::chrono::minutes(3), [&] { return state != 0; }))
+        return "(no end)";
+    return state == Succeeded ? test::ReadBytes(item.outputPath) : std::string();
+}
+
+TEST(ServicePicture, ALine14PxTallIsReadOnEveryRoad) {
+    test::ScratchFolder dir;
+    test::LocalService service;
+    std::string error;
+    ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(dir.path()), {}, error))
+        << error;
+    const QImage line = test::TightLinePicture(QStringLiteral("KELSOR 2024"), 13, 0);
+    const QImage tall = line.copy(0, line.height() - 14, line.width(), 14);
+    ASSERT_EQ(tall.height(), 14);
+    const std::wstring picture = dir.MakeFolder(L"batch") + L"line.png";
+    ASSERT_TRUE(tall.save(QString::fromStdWString(picture)));
+    // Before any padding the service refuses the picture outright.
+    EXPECT_FALSE(RecognizePictureLines(picture).has_value()) << service.Log();
+
+    const auto lines = RecognizeServicePictureLines(picture);
+    ASSERT_TRUE(lines.has_value()) << service.Log();
+    ASSERT_FALSE(lines->empty());
+    for (const PlacedLine& placed : *lines) {
+        for (const auto& [x, y] : placed.location) {
+            EXPECT_TRUE(x >= 0 && x <= tall.width() && y >= 0 && y <= tall.height()) << x << y;
+        }
+    }
+    struct Road {
+        const char* what;
+        std::string text;
+    };
+    const Road roads[] = {
+        {"pages and kelsor-ocr", RecognizeServicePictureText(FormatPriority, picture)},
+        {"batch runner", ThroughTheBatchRunner(picture, dir.MakeFolder(L"batch"))},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.what);
+        EXPECT_NE(road.text, "") << service.Log();
+        EXPECT_NE(road.text.find("KELSOR"), std::string::npos) << road.text;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 // becomes, and a whole capture over a portal picture.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QBuffer>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDir>
@@ -11,6 +16,9 @@
 #include <QPainter>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
+#include <optional>
+#include <thread>
 
 #include "PageTestSupport.h"
 #include "StandInPortal.h"
@@ -155,6 +163,95 @@ TEST_F(PortalCaptureTest, EveryFailureIsANullPictureWithItsReason) {
         EXPECT_TRUE(grab.image.isNull());
         EXPECT_EQ(grab.failure, c.failure);
     }
+}
+
+// Writes `picture` as a PNG into the FIFO `path` once a reader opens it;
+// stops when the reader goes. Release() lets a writer still waiting go.
+class FifoWriter {
+public:
+    FifoWriter(std::string path, const QImage& picture) : m_path(std::move(path)) {
+        QBuffer buffer(&m_png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        ::signal(SIGPIPE, SIG_IGN);  // the reader may close first
+        m_thread = std::thread([this] {
+            const int fd = ::open(m_path.c_str(), O_WRONLY | O_CLOEXEC);
+            for (qsizetype put = 0; fd >= 0 && put < m_png.size();) {
+                const ssize_t n = ::write(fd, m_png.constData() + put, m_png.size() - put);
+                if (n <= 0)
+                    break;
+                put += n;
+            }
+            if (fd >= 0)
+                ::close(fd);
+        });
+    }
+    ~FifoWriter() {
+        // A reader of our own lets a writer still waiting in open() go.
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        m_thread.join();
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+private:
+    std::string m_path;
+    QByteArray m_png;
+    std::thread m_thread;
+};
+
+TEST_F(PortalCaptureTest, OnlyAnAbsolutePathToARegularFileIsReadAndNoLinkTargetRemoved) {
+    test::StandInPortal portal(bus());
+    ASSERT_TRUE(portal.Registered());
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    const QString home = QDir::currentPath();
+    // The temporary folder of the run is `tmp` inside the test's folder.
+    const QString folder = temp.path();
+    ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("tmp")));
+    ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("pics")));
+    qputenv("TMPDIR", (folder + QStringLiteral("/tmp")).toUtf8());
+    ASSERT_TRUE(QDir::setCurrent(folder));
+
+    const QString fifo = folder + QStringLiteral("/tmp/shot.png");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString target = folder + QStringLiteral("/tmp/target.png");
+    ASSERT_TRUE(HalvesPicture().save(target));
+    const QString link = folder + QStringLiteral("/link.png");  // outside, into it
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()),
+              0);
+    const QString relative = folder + QStringLiteral("/pics/keep.png");
+    ASSERT_TRUE(HalvesPicture().save(relative));
+
+    struct Case {
+        const char* what;
+        QString uri;
+        bool read;            // the picture is taken
+        QStringList staying;  // files that must still be there
+    };
+    const Case cases[] = {
+        // Read, it would hold the UI thread until a writer came.
+        {"a FIFO", QUrl::fromLocalFile(fifo).toString(), false, {}},
+        {"a link outside the temporary folder into it",
+         QUrl::fromLocalFile(link).toString(),
+         true,
+         {link, target}},
+        {"a relative path", QStringLiteral("file:pics/keep.png"), false, {relative}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        portal.SetScreenshotAnswer({0u, {{QStringLiteral("uri"), c.uri}}});
+        std::optional<FifoWriter> writer;
+        if (c.uri.endsWith(QStringLiteral("shot.png")))
+            writer.emplace(fifo.toStdString(), HalvesPicture());
+        const jobs::ScreenGrab grab = Grab();
+        writer.reset();
+        EXPECT_EQ(grab.image.isNull(), !c.read);
+        EXPECT_EQ(grab.failure, c.read ? L"" : text::kBadPicture);
+        for (const QString& file : c.staying)
+            EXPECT_TRUE(QFileInfo(file).exists()) << file.toStdString();
+    }
+    QDir::setCurrent(home);
+    qputenv("TMPDIR", tmpdir);
 }
 
 TEST_F(PortalCaptureTest, AWaylandCaptureSelectsOnThePortalsPicture) {

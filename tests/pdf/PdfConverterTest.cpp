@@ -89,6 +89,17 @@ protected:
     std::unique_ptr<PdfConverWnd> m_window;
 };
 
+TEST_F(PdfConverterTest, AScannedPage14PxTallIsReadWithItsBoxesOnThePage) {
+    // The service takes no side under 15 px; the page is sent grown.
+    const QImage line = test::TightLinePicture(QStringLiteral("KELSOR 2024"), 13, 0);
+    const QImage page = line.copy(0, line.height() - 14, line.width(), 14);
+    const PageRecognition read = NewCloudRecognizer()(page);
+    ASSERT_EQ(PageRecognition::Status::Recognised, read.status);
+    EXPECT_NE(read.text.find("KELSOR"), std::string::npos) << read.text;
+    for (const RecognisedLine& placed : read.lines)
+        EXPECT_TRUE(QRectF(page.rect()).contains(placed.box)) << placed.text;
+}
+
 TEST_F(PdfConverterTest, ScannedChinesePagesAreRecognisedInPageOrder) {
     const std::string pdf = m_folder.file("诗.pdf");
     ASSERT_TRUE(test::WritePdf(pdf, {{{"Contents"}, {}}, {{}, ChineseScan()}, {{"The end."}, {}}}));

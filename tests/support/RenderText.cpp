@@ -51,6 +51,36 @@ bool RenderTextPicture(const std::vector<std::string>& lines, int pixelSize,
     return image.save(QString::fromStdString(path));
 }
 
+QRect InkBox(const QImage& picture, QRect area) {
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    area = area.isEmpty() ? grey.rect() : area & grey.rect();
+    QRect ink;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar* row = grey.constScanLine(y);
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (row[x] < 128)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
+QImage TightLinePicture(const QString& text, int pixelSize, int margin, const QString& family) {
+    EnsureGuiApplication();
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    const QFontMetrics metrics(font);
+    QImage page(metrics.horizontalAdvance(text) + 4 * pixelSize, 4 * pixelSize,
+                QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(2 * pixelSize, pixelSize + metrics.ascent(), text);
+    painter.end();
+    return page.copy(InkBox(page).adjusted(-margin, -margin, margin, margin));
+}
+
 bool SaveBlankPicture(int width, int height, const std::string& path) {
     EnsureGuiApplication();
     QImage image(width, height, QImage::Format_RGB32);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <string>
 #include <vector>
@@ -15,6 +16,15 @@ bool RenderTextPicture(const std::vector<std::string>& lines, int pixelSize,
 // Lines in large DejaVu Sans, one every 90 px on a 900 px wide page: text
 // that every engine reads exactly, for the tests that drive a whole page.
 QImage LargeTextPicture(const std::vector<QString>& lines);
+// The smallest rectangle of `picture` (within `area`, the whole picture when
+// empty) holding every pixel darker than mid-grey: the ink of text drawn
+// dark on light.
+QRect InkBox(const QImage& picture, QRect area = {});
+// One line of `text` in `family` at `pixelSize`, black on white, cut to its
+// ink with `margin` pixels of white around it: a line as a user selects it
+// tightly on the screen.
+QImage TightLinePicture(const QString& text, int pixelSize, int margin,
+                        const QString& family = QStringLiteral("Noto Sans CJK SC"));
 // A plain white picture of the given size.
 bool SaveBlankPicture(int width, int height, const std::string& path);
 

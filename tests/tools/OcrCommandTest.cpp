@@ -138,6 +138,29 @@ TEST_F(OcrCommandTest, ExitCodesOutputsAndResultFiles) {
     }
 }
 
+// The service on its default engine, which reads single small lines.
+class OcrLineTest : public OcrCommandTest {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_fixture.StartSignedIn(error, {"--engines", "1"})) << error;
+        fs::create_directories(Work());
+    }
+};
+
+TEST_F(OcrLineTest, ALineCutTo14PxIsReadAndPlacedInThePdf) {
+    // The service takes no side under 15 px; kelsor-ocr grows the picture.
+    const QImage line = test::TightLinePicture(QStringLiteral("KELSOR 2024"), 13, 0);
+    ASSERT_TRUE(line.copy(0, line.height() - 14, line.width(), 14)
+                    .save(QString::fromStdString(Work("line.png"))));
+    OcrRun run = Ocr("line.png");
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_NE(run.out.find("KELSOR"), std::string::npos) << run.out;
+    run = Ocr("--pdf line.pdf line.png");
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(test::FileExists(Work("line.pdf")));
+}
+
 TEST_F(OcrCommandTest, TxtFilesAreNamedAsTheBatchPageNamesThem) {
     Picture("batch/scan.jpg", {QStringLiteral("ALPHA")});
     Picture("batch/scan.png", {QStringLiteral("BRAVO")});
