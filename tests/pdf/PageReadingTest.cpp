@@ -114,8 +114,11 @@ TEST_F(PageReadingTest, PageTreesTheReadersListDifferentlyGiveNoSearchableCopy) 
         EXPECT_EQ(std::filesystem::exists(copy), outcome.Succeeded());
         if (const auto written = Poppler::Document::load(QString::fromStdString(copy))) {
             ASSERT_EQ(written->numPages(), 2);
-            for (int page = 0; page < 2; ++page)
-                EXPECT_EQ(written->page(page)->search(QStringLiteral("WORD")).size(), 1);
+            for (int page = 0; page < 2; ++page) {
+                const auto shown = written->page(page);
+                ASSERT_TRUE(shown);
+                EXPECT_EQ(shown->search(QStringLiteral("WORD")).size(), 1);
+            }
         }
     }
 }
