@@ -7,10 +7,13 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <thread>
 
@@ -80,6 +83,49 @@ TEST_F(PageReadingTest, AFileWhoseStuckPagesTookItsTimeReadsNoMorePages) {
         }
         EXPECT_EQ(pages[3].text, c.lastRead ? QStringLiteral("after") : QString());
     }
+}
+
+TEST_F(PageReadingTest, APageProcessLeftAloneEndsAtItsProcessorLimit) {
+    const std::string pdf = m_folder.file("slow.pdf");
+    ASSERT_TRUE(test::WriteSlowPdf(pdf, 1, ""));
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    // No parent to follow (0), one processor second a page.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(ends[1], STDIN_FILENO);
+        ::execl(KELSOR_PDF_CONVERTER, KELSOR_PDF_CONVERTER, kPageWorkerOption, "805306368", "1",
+                "0", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    ASSERT_GT(pid, 0);
+    const std::uint32_t size = static_cast<std::uint32_t>(pdf.size());
+    const std::int32_t firstPage = 0;
+    std::int32_t opened[2] = {-1, -1};
+    EXPECT_EQ(::write(ends[0], &size, sizeof size), static_cast<ssize_t>(sizeof size));
+    EXPECT_EQ(::write(ends[0], pdf.data(), size), static_cast<ssize_t>(size));
+    EXPECT_EQ(::recv(ends[0], opened, sizeof opened, MSG_WAITALL),
+              static_cast<ssize_t>(sizeof opened));
+    EXPECT_EQ(opened[0], 0);
+    EXPECT_EQ(::write(ends[0], &firstPage, sizeof firstPage),
+              static_cast<ssize_t>(sizeof firstPage));
+    // The page never ends; the limit ends its process (a few seconds of
+    // processor time, however busy the machine is; two minutes at most here).
+    int status = 0;
+    pid_t ended = 0;
+    for (int tick = 0; tick < 1200 && ended == 0; ++tick) {
+        std::this_thread::sleep_for(100ms);
+        ended = ::waitpid(pid, &status, WNOHANG);
+    }
+    if (ended == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    ::close(ends[0]);
+    ASSERT_EQ(ended, pid) << "the page process runs on";
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGXCPU);
 }
 
 TEST_F(PageReadingTest, PageTreesTheReadersListDifferentlyGiveNoSearchableCopy) {
