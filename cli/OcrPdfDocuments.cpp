@@ -17,6 +17,7 @@
 #include "jobs/ServicePicture.h"
 #include "pdf/PdfFile.h"
 #include "pdf/PdfToText.h"
+#include "pdf/WholeFile.h"
 
 namespace kelsor::cli {
 namespace {
@@ -66,8 +67,9 @@ Lines RecognisePage(const QImage& page) {
 struct Page {
     int index = 0;
     QString text;       // its text layer
-    QSize pictureSize;  // else the size of its picture ...
-    Lines lines;        // ... and the lines recognised in it
+    QSize pictureSize;  // else the size of its picture, its turn ...
+    int rotation = 0;
+    Lines lines;  // ... and the lines recognised in it
     std::string failure;
 };
 
@@ -93,6 +95,7 @@ pdf::PdfFailure ForEachPage(const pdf::PageReading& reading, const std::atomic<b
             page.failure = "page " + std::to_string(index + 1) + " cannot be read";
         } else if (page.text.isEmpty()) {
             page.pictureSize = content.picture.size();
+            page.rotation = content.rotation;
             page.lines = RecognisePage(content.picture);
             if (!page.lines)
                 page.failure = "page " + std::to_string(index + 1) +
@@ -137,14 +140,22 @@ private:
     sigset_t m_before{};
 };
 
-// The resolution the file of `picture` named, 0 when it named none (the
-// picture then has the one a new QImage has).
-double DeclaredDpi(const QImage& picture) {
-    const int unnamed = QImage(1, 1, QImage::Format_Mono).dotsPerMeterX();
-    if (picture.isNull() || picture.dotsPerMeterX() == unnamed || picture.dotsPerMeterX() <= 0)
-        return 0;
-    return std::round(picture.dotsPerMeterX() * 0.0254 * 100.0) / 100.0;
+// The resolution across and down the file of `picture` named, 0 when it
+// named none (the picture then has the one a new QImage has).
+QSizeF DeclaredDpi(const QImage& picture) {
+    const QImage unnamed(1, 1, QImage::Format_Mono);
+    if (picture.isNull() || (picture.dotsPerMeterX() == unnamed.dotsPerMeterX() &&
+                             picture.dotsPerMeterY() == unnamed.dotsPerMeterY()))
+        return {};
+    const auto dpi = [](int dotsPerMeter) {
+        return std::round(dotsPerMeter * 0.0254 * 100.0) / 100.0;
+    };
+    return {dpi(picture.dotsPerMeterX()), dpi(picture.dotsPerMeterY())};
 }
+
+const char kNotRegular[] =
+    "is not a regular file (a device, FIFO or socket), which is never replaced; nothing was "
+    "written";
 
 }  // namespace
 
@@ -179,14 +190,18 @@ tools::OcrText OcrPdfDocuments::Read(const std::wstring& path, int formatType) {
 
 std::string OcrPdfDocuments::StartPdf(const std::string& target,
                                       const std::vector<std::wstring>& inputs) {
-    if (QFileInfo(QString::fromLocal8Bit(target)).isDir())
+    const QString path = QString::fromLocal8Bit(target);
+    if (QFileInfo(path).isDir())
         return "is a folder";
+    if (!pdf::TakesWholeFile(path))
+        return kNotRegular;
     for (const std::wstring& input : inputs) {
         if (SameFile(target, input))
             return "is " + WideToAnsi(input) + ", a FILE to read; nothing was written";
     }
-    m_target = QString::fromLocal8Bit(target);
-    m_book = std::make_unique<pdf::SearchableBook>();
+    m_target = path;
+    // Pictures wait beside the file to come, not in memory.
+    m_book = std::make_unique<pdf::SearchableBook>(QFileInfo(path).absolutePath());
     return {};
 }
 
@@ -202,7 +217,7 @@ std::string OcrPdfDocuments::AddPdf(const QString& path) {
         ForEachPage(m_reading, m_cancel, path, addPages, [&](Page& page) {
             AddFailure(failures, page.failure);
             if (page.lines && !m_book->AddLayer({first + page.index, page.pictureSize,
-                                                 pdf::RecognisedLines(*page.lines)}))
+                                                 pdf::RecognisedLines(*page.lines), page.rotation}))
                 AddFailure(failures, "page " + std::to_string(page.index + 1) +
                                          ": damaged (its text layer cannot be added)");
         });
@@ -227,7 +242,7 @@ std::string OcrPdfDocuments::AddPicture(const std::wstring& path) {
     reader.setAutoTransform(false);
     const bool jpegFile = reader.format() == "jpeg";
     const QImage own = reader.read();
-    const double dpi = pdf::PicturePageDpi(DeclaredDpi(own), size);
+    const QSizeF dpi = pdf::PicturePageDpi(DeclaredDpi(own), size);
     // The page carries a photo's own JPEG file where it can, other pictures'
     // own pixels, else the work file.
     int page = 0;
@@ -254,7 +269,11 @@ std::string OcrPdfDocuments::FinishPdf() {
     if (m_book->PageCount() == 0)
         return "no FILE gave a page; nothing was written";
     const SignalsHeld held;
-    if (!m_book->Write(m_target))
+    const bool written = m_book->Write(m_target);
+    // Something else may have taken the name while the pages were read.
+    if (!written && !pdf::TakesWholeFile(m_target))
+        return kNotRegular;
+    if (!written)
         return "cannot be written (no such folder, no permission, the disk is full, or a FILE "
                "read changed meanwhile); nothing was written";
     return {};

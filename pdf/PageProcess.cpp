@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -33,7 +35,8 @@ extern char** environ;
 //   page process -> converter: the opening (int32 PdfFailure, int32 page count),
 //                              then one answer per page: int32 kind, and for
 //                              text uint32 length + UTF-8, for a picture
-//                              int32 width, height, QImage format + its pixels
+//                              int32 width, height, QImage format, turn in
+//                              degrees + its pixels
 namespace kelsor::pdf {
 namespace {
 
@@ -90,6 +93,30 @@ void LimitPageProcess(std::size_t memoryBytes) {
 #endif
 }
 
+// The page process ends with the converter's thread that started it: at
+// once when it dies, and when it died before the signal was asked for (the
+// process then has another parent).
+bool FollowParent(pid_t parent) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    return parent <= 0 || ::getppid() == parent;
+}
+
+// Processor time for one more step (opening the file, a page): `seconds`
+// beyond what was used so far. Should the converter be gone without the
+// signal, a page that never ends still does.
+void LimitProcessorTime(rlim_t seconds) {
+    if (seconds == 0)
+        return;
+    rusage used{};
+    rlimit limit{};
+    if (::getrusage(RUSAGE_SELF, &used) != 0 || ::getrlimit(RLIMIT_CPU, &limit) != 0)
+        return;
+    const auto spent = static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) + 1;
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? spent + seconds
+                                                     : std::min(spent + seconds, limit.rlim_max);
+    ::setrlimit(RLIMIT_CPU, &limit);
+}
+
 bool SendPage(int fd, const PageContent& content) {
     if (!content.text.isEmpty()) {
         const QByteArray text = content.text.toUtf8();
@@ -106,6 +133,7 @@ bool SendPage(int fd, const PageContent& content) {
     return SendValue<std::int32_t>(fd, kPicture) && SendValue<std::int32_t>(fd, picture.width()) &&
            SendValue<std::int32_t>(fd, picture.height()) &&
            SendValue<std::int32_t>(fd, picture.format()) &&
+           SendValue<std::int32_t>(fd, content.rotation) &&
            SendAll(fd, picture.constBits(), static_cast<std::size_t>(picture.sizeInBytes()));
 }
 
@@ -145,9 +173,15 @@ std::vector<std::string> PageProcessEnvironment([[maybe_unused]] std::size_t mem
 }  // namespace
 
 int RunPageWorker(int argc, char** argv) {
-    if (argc < 3)
+    if (argc < 5)
+        return 2;
+    if (!FollowParent(static_cast<pid_t>(std::strtol(argv[4], nullptr, 10))))
         return 2;
     LimitPageProcess(std::strtoull(argv[2], nullptr, 10));
+    const auto pageSeconds = static_cast<rlim_t>(std::strtoull(argv[3], nullptr, 10));
+    // The limit ends the process, which nothing here may hold off.
+    ::signal(SIGXCPU, SIG_DFL);
+    LimitProcessorTime(pageSeconds);
     const int channel = STDIN_FILENO;
     std::uint32_t pathSize = 0;
     if (!ReceiveAll(channel, &pathSize, sizeof pathSize) || pathSize > (1u << 16))
@@ -168,6 +202,7 @@ int RunPageWorker(int argc, char** argv) {
     std::int32_t index = 0;
     while (ReceiveAll(channel, &index, sizeof index)) {
         PageContent content;
+        LimitProcessorTime(pageSeconds);
         try {
             content = file.ReadPage(index);
         } catch (const std::exception&) {
@@ -201,8 +236,17 @@ bool PageProcess::Start() {
     const QByteArray program = QFile::encodeName(m_reading.program);
     std::string memory = std::to_string(m_reading.memoryBytes);
     std::string option = kPageWorkerOption;
-    std::vector<char*> arguments = {const_cast<char*>(program.constData()), option.data(),
-                                    memory.data(), nullptr};
+    // Qt converts large pictures on several threads: a page may use more
+    // processor time than it takes.
+    std::string pageSeconds =
+        std::to_string(2 * std::chrono::ceil<std::chrono::seconds>(m_reading.pageTime).count() + 5);
+    std::string parent = std::to_string(::getpid());
+    std::vector<char*> arguments = {const_cast<char*>(program.constData()),
+                                    option.data(),
+                                    memory.data(),
+                                    pageSeconds.data(),
+                                    parent.data(),
+                                    nullptr};
     std::vector<std::string> environment = PageProcessEnvironment(m_reading.memoryBytes);
     std::vector<char*> environmentPointers;
     for (std::string& entry : environment)
@@ -240,8 +284,12 @@ void PageProcess::End() {
 bool PageProcess::Receive(void* data, std::size_t size) {
     auto* bytes = static_cast<char*>(data);
     while (size > 0) {
-        if (m_cancel.load() || std::chrono::steady_clock::now() > m_deadline)
+        if (m_cancel.load())
             return false;
+        if (std::chrono::steady_clock::now() > m_deadline) {
+            m_timedOut = true;
+            return false;
+        }
         pollfd ready{m_channel, POLLIN, 0};
         const int polled = ::poll(&ready, 1, kPollMilliseconds);
         if (polled < 0 && errno != EINTR)
@@ -297,7 +345,8 @@ void PageProcess::ForEachPage(const std::function<void(int index, PageContent& p
 }
 
 void PageProcess::Request(int index) {
-    m_deadline = std::chrono::steady_clock::now() + m_reading.pageTime;
+    if (OutOfTime())
+        return;
     if (m_pid < 0) {
         // The page before ended the last process: a new one opens the file
         // again, and must find it as it was.
@@ -313,12 +362,25 @@ void PageProcess::Request(int index) {
         End();
 }
 
+bool PageProcess::OutOfTime() const {
+    return m_stuck >= m_reading.fileStuckTime;
+}
+
 PageContent PageProcess::Take(int index) {
+    if (OutOfTime()) {
+        End();
+        return {};
+    }
     if (m_requested != index)
         Request(index);
     PageContent content;
     if (m_pid < 0 || m_cancel.load())
         return content;
+    // Read ahead or not, the page's time starts now: the caller's work on
+    // the page before is not the page's.
+    const auto waited = std::chrono::steady_clock::now();
+    m_deadline = waited + m_reading.pageTime;
+    m_timedOut = false;
     bool received = false;
     try {
         received = ReceivePage(content);
@@ -328,6 +390,8 @@ PageContent PageProcess::Take(int index) {
     }
     m_requested = -1;
     if (!received) {
+        if (m_timedOut)
+            m_stuck += std::chrono::steady_clock::now() - waited;
         End();
         return {};
     }
@@ -350,9 +414,12 @@ bool PageProcess::ReceivePage(PageContent& content) {
         content.text = QString::fromUtf8(text);
         return true;
     }
-    std::int32_t size[3] = {};
-    if (kind != kPicture || !Receive(size, sizeof size) || !PictureFits(size[0], size[1], size[2]))
+    std::int32_t size[4] = {};
+    if (kind != kPicture || !Receive(size, sizeof size) ||
+        !PictureFits(size[0], size[1], size[2]) || size[3] < 0 || size[3] >= 360 ||
+        size[3] % 90 != 0)
         return false;
+    content.rotation = size[3];
     QImage picture(size[0], size[1], static_cast<QImage::Format>(size[2]));
     if (picture.isNull() ||
         !Receive(picture.bits(), static_cast<std::size_t>(picture.sizeInBytes())))

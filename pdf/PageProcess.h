@@ -26,19 +26,27 @@ inline constexpr char kPageWorkerOption[] = "--page-worker";
 inline constexpr std::size_t kPageMemoryBytes = std::size_t{768} << 20;
 // The longest one page may take to be read, far beyond any real page.
 inline constexpr std::chrono::milliseconds kPageTime = std::chrono::minutes(2);
+// What one file may cost in pages that ran out of time: beyond it, its
+// remaining pages are not read (a file of thousands of such pages would
+// otherwise take weeks).
+inline constexpr std::chrono::milliseconds kFileStuckTime = std::chrono::minutes(5);
 
 struct PageReading {
     QString program;  // the converter's own executable
     std::size_t memoryBytes = kPageMemoryBytes;
     std::chrono::milliseconds pageTime = kPageTime;
+    std::chrono::milliseconds fileStuckTime = kFileStuckTime;
 };
 
 // The page process's side (argv: the program, kPageWorkerOption, the memory
-// limit in bytes); its standard input is the channel to the converter.
+// limit in bytes, the processor seconds a page may take, the converter's
+// process id); its standard input is the channel to the converter. It ends
+// with the converter, even while a page is being drawn.
 int RunPageWorker(int argc, char** argv);
 
 // The converter's side: one file, its pages asked for in order. Any thread,
-// one at a time.
+// one at a time, but the thread that starts the process must outlive it: the
+// process ends with that thread.
 class PageProcess {
 public:
     // `cancel` ends any wait at once (the process is ended with it).
@@ -53,7 +61,9 @@ public:
     PdfFailure Open(int& pageCount);
     // Hands every page of the opened file in order to `take`, the next one
     // read while `take` works on this one; a page that cannot be read or took
-    // too long comes empty. A cancelled run ends before its next page.
+    // too long comes empty, and so does every page after the file has spent
+    // `fileStuckTime` on pages that took too long. A page's time counts from
+    // when it is waited for. A cancelled run ends before its next page.
     void ForEachPage(const std::function<void(int index, PageContent& page)>& take);
 
 private:
@@ -65,6 +75,10 @@ private:
 
     bool Start();
     void End();
+    // Whether the file has spent its time on pages that took too long.
+    bool OutOfTime() const;
+    // False when the process ended, the run was cancelled or the page's
+    // time ran out (m_timedOut).
     bool Receive(void* data, std::size_t size);
     bool ReceivePage(PageContent& content);
 
@@ -76,6 +90,8 @@ private:
     int m_pageCount = 0;
     int m_requested = -1;
     std::chrono::steady_clock::time_point m_deadline;
+    bool m_timedOut = false;
+    std::chrono::steady_clock::duration m_stuck{};  // spent on pages that ran out of time
 };
 
 }  // namespace kelsor::pdf

@@ -164,11 +164,31 @@ QImage PdfFile::RenderPage(int index) const {
     return page->renderToImage(dpi, dpi);
 }
 
+int PdfFile::PageRotation(int index) const {
+    const std::unique_ptr<Poppler::Page> page = Page(index);
+    if (!page)
+        return 0;
+    // Poppler draws any /Rotate it does not take for a quarter turn upright.
+    switch (page->orientation()) {
+        case Poppler::Page::Landscape:
+            return 90;
+        case Poppler::Page::UpsideDown:
+            return 180;
+        case Poppler::Page::Seascape:
+            return 270;
+        case Poppler::Page::Portrait:
+            break;
+    }
+    return 0;
+}
+
 PageContent PdfFile::ReadPage(int index) const {
     PageContent content;
     content.text = PageText(index);
-    if (content.text.isEmpty())
+    if (content.text.isEmpty()) {
         content.picture = RenderPage(index);
+        content.rotation = PageRotation(index);
+    }
     return content;
 }
 

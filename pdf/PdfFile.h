@@ -44,6 +44,10 @@ inline constexpr double kMaxRenderPixels = 16.0e6;
 struct PageContent {
     QString text;
     QImage picture;
+    // The quarter turn the picture shows the page at, in degrees clockwise:
+    // 0, 90, 180 or 270. A /Rotate that is not a multiple of 90 is drawn
+    // upright, as readers do.
+    int rotation = 0;
 };
 
 // The resolution a page of `widthPoints` x `heightPoints` (1/72 inch) is
@@ -67,7 +71,9 @@ public:
     QString PageText(int index) const;
     // The page as a picture for recognition; null when it cannot be rendered.
     QImage RenderPage(int index) const;
-    // The text layer of page `index`, else its picture.
+    // The turn page `index` is drawn with (see PageContent::rotation).
+    int PageRotation(int index) const;
+    // The text layer of page `index`, else its picture and its turn.
     PageContent ReadPage(int index) const;
 
 private:

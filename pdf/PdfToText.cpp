@@ -42,7 +42,7 @@ QString PageBody(int index, const PageContent& input, const PageRecognizer& reco
         return QStringLiteral("［此页未识别出文字］");
     }
     ++outcome.recognisedPages;
-    layers.push_back({index, input.picture.size(), result.lines});
+    layers.push_back({index, input.picture.size(), result.lines, input.rotation});
     return text;
 }
 

@@ -10,16 +10,23 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
 #include "jobs/PictureFormat.h"
 #include "jobs/PictureHeader.h"
+#include "pdf/PageTree.h"
 
 namespace kelsor::pdf {
 namespace {
@@ -114,21 +121,93 @@ std::optional<PageJpeg> JpegAsItIs(const QString& path, QSize pixels) {
     return PageJpeg{path, {}, pixels, grey};
 }
 
-double PicturePageDpi(double declaredDpi, QSize pixels) {
-    double dpi = declaredDpi >= kPictureMinDpi && declaredDpi <= kPictureMaxDpi
+QSizeF PicturePageDpi(QSizeF declaredDpi, QSize pixels) {
+    const auto within = [](double dpi) { return dpi >= kPictureMinDpi && dpi <= kPictureMaxDpi; };
+    QSizeF dpi = within(declaredDpi.width()) && within(declaredDpi.height())
                      ? declaredDpi
-                     : kPictureDefaultDpi;
-    const double side = std::max(pixels.width(), pixels.height());
-    return std::max(dpi, side * 72.0 / kMaxPagePoints);
+                     : QSizeF(kPictureDefaultDpi, kPictureDefaultDpi);
+    const double points =
+        std::max(pixels.width() * 72.0 / dpi.width(), pixels.height() * 72.0 / dpi.height());
+    if (points > kMaxPagePoints)
+        dpi *= points / kMaxPagePoints;
+    return dpi;
 }
 
+// Picture data on its way into the book, appended to a file without a name
+// that goes with the book: a book of many large pictures needs the memory
+// of one at a time, not of all of them.
+class Spool {
+public:
+    explicit Spool(const QString& folder) : m_folder(folder) {}
+    ~Spool() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Spool(const Spool&) = delete;
+    Spool& operator=(const Spool&) = delete;
+
+    // Keeps `data` and gives what writes it into a stream; nothing when it
+    // cannot be kept.
+    std::function<void(Pipeline*)> Keep(const QByteArray& data) {
+        if (m_fd < 0 && !Open())
+            return {};
+        const off_t start = m_end;
+        for (qsizetype done = 0; done < data.size();) {
+            const ssize_t written =
+                ::pwrite(m_fd, data.constData() + done,
+                         static_cast<std::size_t>(data.size() - done), m_end + done);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return {};
+            done += written;
+        }
+        m_end += data.size();
+        const int fd = m_fd;
+        const auto size = static_cast<std::size_t>(data.size());
+        return [fd, start, size](Pipeline* pipeline) {
+            std::vector<unsigned char> chunk(std::min<std::size_t>(size, 1 << 20));
+            for (std::size_t done = 0; done < size;) {
+                const ssize_t got = ::pread(fd, chunk.data(), std::min(chunk.size(), size - done),
+                                            start + static_cast<off_t>(done));
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got <= 0)
+                    throw std::runtime_error("the pictures' spool cannot be read");
+                pipeline->write(chunk.data(), static_cast<std::size_t>(got));
+                done += static_cast<std::size_t>(got);
+            }
+            pipeline->finish();
+        };
+    }
+
+private:
+    bool Open() {
+        for (const QString& folder : {m_folder, QDir::tempPath()}) {
+            if (folder.isEmpty())
+                continue;
+            // Gone with the process, however it ends.
+            m_fd =
+                ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+            if (m_fd >= 0)
+                return true;
+        }
+        return false;
+    }
+
+    QString m_folder;
+    int m_fd = -1;
+    off_t m_end = 0;
+};
+
 struct SearchableBook::Parts {
-    Parts() {
+    explicit Parts(const QString& spoolFolder) : spool(spoolFolder) {
         pdf.emptyPDF();
         text = std::make_unique<TextLayers>(pdf);
     }
     std::vector<QPDFPageObjectHelper> Pages() { return QPDFPageDocumentHelper(pdf).getAllPages(); }
 
+    Spool spool;  // before `pdf`, whose streams read it
     QPDF pdf;
     std::unique_ptr<TextLayers> text;
     // Copied pages take their streams from their files when the book is
@@ -136,7 +215,8 @@ struct SearchableBook::Parts {
     std::vector<std::unique_ptr<QPDF>> sources;
 };
 
-SearchableBook::SearchableBook() : m_parts(std::make_unique<Parts>()) {}
+SearchableBook::SearchableBook(const QString& spoolFolder)
+    : m_parts(std::make_unique<Parts>(spoolFolder)) {}
 SearchableBook::~SearchableBook() = default;
 
 PdfFailure SearchableBook::AddPdf(const QString& path, int pageCount, int& firstPage) {
@@ -146,6 +226,9 @@ PdfFailure SearchableBook::AddPdf(const QString& path, int pageCount, int& first
         return failure;
     firstPage = PageCount();
     try {
+        // Text layers made from Poppler's pictures go on qpdf's pages.
+        if (!ReadersAgreeOnPages(*source))
+            return PdfFailure::Damaged;
         const std::vector<QPDFPageObjectHelper> pages =
             QPDFPageDocumentHelper(*source).getAllPages();
         if (pages.empty())
@@ -172,13 +255,23 @@ PdfFailure SearchableBook::AddPdf(const QString& path, int pageCount, int& first
     return PdfFailure::None;
 }
 
-int SearchableBook::AddPicture(const PageJpeg& jpeg, double dpi) {
+void SearchableBook::SetPictureData(QPDFObjectHandle image, const QByteArray& data,
+                                    const char* filter) {
+    if (std::function<void(Pipeline*)> kept = m_parts->spool.Keep(data)) {
+        image.replaceStreamData(kept, QPDFObjectHandle::newName(filter),
+                                QPDFObjectHandle::newNull());
+    } else {
+        image.replaceStreamData(data.toStdString(), QPDFObjectHandle::newName(filter),
+                                QPDFObjectHandle::newNull());
+    }
+}
+
+int SearchableBook::AddPicture(const PageJpeg& jpeg, QSizeF dpi) {
     QPDFObjectHandle image = NewImage(m_parts->pdf, jpeg.pixels, jpeg.grey);
     // The picture is not encoded again. A file is read only when the book is
     // written, and must be as it was.
     if (jpeg.file.isEmpty()) {
-        image.replaceStreamData(jpeg.data, QPDFObjectHandle::newName("/DCTDecode"),
-                                QPDFObjectHandle::newNull());
+        SetPictureData(image, QByteArray::fromStdString(jpeg.data), "/DCTDecode");
     } else {
         const std::string name = QFile::encodeName(jpeg.file).toStdString();
         const qint64 bytes = QFileInfo(jpeg.file).size();
@@ -193,7 +286,7 @@ int SearchableBook::AddPicture(const PageJpeg& jpeg, double dpi) {
     return AddPicturePage(image, jpeg.pixels, dpi);
 }
 
-int SearchableBook::AddPicture(const QImage& picture, double dpi) {
+int SearchableBook::AddPicture(const QImage& picture, QSizeF dpi) {
     QImage flat(picture.size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
     QPainter(&flat).drawImage(0, 0, picture);
@@ -206,16 +299,17 @@ int SearchableBook::AddPicture(const QImage& picture, double dpi) {
     for (int y = 0; y < flat.height(); ++y)
         pixels.append(reinterpret_cast<const char*>(flat.constScanLine(y)), row);
     QPDFObjectHandle image = NewImage(m_parts->pdf, flat.size(), grey);
+    const QSize size = flat.size();
+    flat = {};
     // qCompress puts the length before the zlib stream.
-    image.replaceStreamData(qCompress(pixels, 6).mid(4).toStdString(),
-                            QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
-    return AddPicturePage(image, flat.size(), dpi);
+    SetPictureData(image, qCompress(pixels, 6).mid(4), "/FlateDecode");
+    return AddPicturePage(image, size, dpi);
 }
 
-int SearchableBook::AddPicturePage(QPDFObjectHandle image, QSize pixels, double dpi) {
+int SearchableBook::AddPicturePage(QPDFObjectHandle image, QSize pixels, QSizeF dpi) {
     QPDF& pdf = m_parts->pdf;
-    const double width = pixels.width() * 72.0 / dpi;
-    const double height = pixels.height() * 72.0 / dpi;
+    const double width = pixels.width() * 72.0 / dpi.width();
+    const double height = pixels.height() * 72.0 / dpi.height();
     QPDFObjectHandle content = QPDFObjectHandle::newStream(
         &pdf, "q " + PdfNumber(width) + " 0 0 " + PdfNumber(height) + " 0 0 cm /Im0 Do Q\n");
     QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /Resources << >> >>");

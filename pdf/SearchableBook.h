@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -25,11 +26,12 @@ inline constexpr double kPictureMaxDpi = 10000.0;
 // The largest page side PDF readers show (200 inches), in points.
 inline constexpr double kMaxPagePoints = 14400.0;
 
-// The resolution the page of a `pixels` picture whose file names
-// `declaredDpi` (0 for none) is made at: the declared one when it is within
-// the bounds above, else kPictureDefaultDpi; raised where the page would be
-// larger than kMaxPagePoints.
-double PicturePageDpi(double declaredDpi, QSize pixels);
+// The resolution, across and down, the page of a `pixels` picture whose
+// file names `declaredDpi` (0 for none) is made at: the declared one when
+// both are within the bounds above (a fax's 204 x 98 dpi), else
+// kPictureDefaultDpi; raised alike where the page would be larger than
+// kMaxPagePoints, so that the page keeps the picture's proportions.
+QSizeF PicturePageDpi(QSizeF declaredDpi, QSize pixels);
 
 // A JPEG picture a page carries: the file at `file` as it is, read when
 // the book is written, or else the JPEG `data`.
@@ -47,7 +49,9 @@ std::optional<PageJpeg> JpegAsItIs(const QString& path, QSize pixels);
 
 class SearchableBook {
 public:
-    SearchableBook();
+    // Pictures wait for the book to be written in a file nobody else sees,
+    // made in `spoolFolder` (else the temporary folder), not in memory.
+    explicit SearchableBook(const QString& spoolFolder = {});
     ~SearchableBook();
     SearchableBook(const SearchableBook&) = delete;
     SearchableBook& operator=(const SearchableBook&) = delete;
@@ -59,11 +63,11 @@ public:
     // layers are to come) is Damaged.
     PdfFailure AddPdf(const QString& path, int pageCount, int& firstPage);
     // Appends one page showing `jpeg` at `dpi`; returns the page's index.
-    int AddPicture(const PageJpeg& jpeg, double dpi);
+    int AddPicture(const PageJpeg& jpeg, QSizeF dpi);
     // Appends one page showing `picture` at `dpi`, its pixels kept without
     // loss (grey or colour, transparent parts on white); returns the page's
     // index.
-    int AddPicture(const QImage& picture, double dpi);
+    int AddPicture(const QImage& picture, QSizeF dpi);
     // Gives page `layer.page` of the book its invisible text; the layer's
     // picture is the page as rendered (a picture's page: the picture).
     // False when the page has no such index or its objects are too damaged
@@ -78,7 +82,9 @@ public:
     bool Write(const QString& target);
 
 private:
-    int AddPicturePage(QPDFObjectHandle image, QSize pixels, double dpi);
+    int AddPicturePage(QPDFObjectHandle image, QSize pixels, QSizeF dpi);
+    // Gives `image` the `data` of its filter, kept in the spool when it can.
+    void SetPictureData(QPDFObjectHandle image, const QByteArray& data, const char* filter);
 
     struct Parts;
     std::unique_ptr<Parts> m_parts;

@@ -10,7 +10,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +18,8 @@
 #include <stdexcept>
 
 #include "app/TextConv.h"
+#include "pdf/PageTree.h"
+#include "pdf/WholeFile.h"
 
 namespace kelsor::pdf {
 namespace {
@@ -89,11 +90,12 @@ std::string FontCodes::ToUnicodeMap() const {
 }
 
 // Where the rendered picture's pixels lie on the page: the picture shows the
-// crop box (within the media box) turned by /Rotate.
+// crop box (within the media box) turned as the renderer turned it.
 class PageGeometry {
 public:
-    // False for a box that is empty or not finite.
-    bool Read(QPDFPageObjectHelper& page, QSize picture);
+    // False for a box that is empty or not finite. A `rotation` other than a
+    // quarter turn counts as upright.
+    bool Read(QPDFPageObjectHelper& page, QSize picture, int rotation);
     // The page point of picture point (u, v), both 0..1 from the top left.
     QPointF Map(double u, double v) const;
     // One picture pixel in points, across and down the picture.
@@ -118,7 +120,7 @@ bool ReadBox(QPDFObjectHandle box, double& x0, double& y0, double& x1, double& y
            x1 > x0 && y1 > y0;
 }
 
-bool PageGeometry::Read(QPDFPageObjectHelper& page, QSize picture) {
+bool PageGeometry::Read(QPDFPageObjectHelper& page, QSize picture, int rotation) {
     if (picture.width() <= 0 || picture.height() <= 0)
         return false;
     if (!ReadBox(page.getMediaBox(), m_x0, m_y0, m_x1, m_y1))
@@ -130,9 +132,9 @@ bool PageGeometry::Read(QPDFPageObjectHelper& page, QSize picture) {
         if (cx1 > cx0 && cy1 > cy0)
             m_x0 = cx0, m_y0 = cy0, m_x1 = cx1, m_y1 = cy1;
     }
-    QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
-    if (rotate.isInteger())
-        m_rotate = static_cast<int>(((rotate.getIntValue() % 360) + 360) % 360) / 90 * 90;
+    // Not the page's /Rotate: readers draw a value that is no quarter turn
+    // upright, and may differ on values they cannot take at all.
+    m_rotate = rotation == 90 || rotation == 180 || rotation == 270 ? rotation : 0;
     const double w = m_x1 - m_x0, h = m_y1 - m_y0;
     const bool turned = m_rotate == 90 || m_rotate == 270;
     m_across = (turned ? h : w) / picture.width();
@@ -190,20 +192,16 @@ std::string LineText(const RecognisedLine& line, QSize picture, const PageGeomet
 }
 
 // The writer's output straight into the file being saved.
-class SaveFileSink : public Pipeline {
+class WholeFileSink : public Pipeline {
 public:
-    explicit SaveFileSink(QSaveFile& file) : Pipeline("searchable", nullptr), m_file(file) {}
+    explicit WholeFileSink(WholeFile& file) : Pipeline("searchable", nullptr), m_file(file) {}
     void write(unsigned char const* data, size_t len) override {
-        if (m_file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(len)) !=
-            static_cast<qint64>(len))
-            m_failed = true;
+        m_file.Write(reinterpret_cast<const char*>(data), len);
     }
     void finish() override {}
-    bool Failed() const { return m_failed; }
 
 private:
-    QSaveFile& m_file;
-    bool m_failed = false;
+    WholeFile& m_file;
 };
 
 std::string Deflate(const std::string& data) {
@@ -272,7 +270,7 @@ void AddFont(QPDFPageObjectHelper& page, const std::string& name, QPDFObjectHand
 void AddLayer(QPDF& pdf, QPDFPageObjectHelper& page, const PageTextLayer& layer,
               QPDFObjectHandle font, FontCodes& codes) {
     PageGeometry geometry;
-    if (!geometry.Read(page, layer.pictureSize))
+    if (!geometry.Read(page, layer.pictureSize, layer.rotation))
         return;
     const std::string fontName = FreeFontName(page);
     std::string text;
@@ -330,10 +328,10 @@ bool TextLayers::Write(const QString& target) {
     m_font->toUnicode.replaceStreamData(Deflate(m_font->codes.ToUnicodeMap()),
                                         QPDFObjectHandle::newName("/FlateDecode"),
                                         QPDFObjectHandle::newNull());
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    WholeFile out(target);
+    if (!out.Open())
         return false;
-    SaveFileSink sink(out);
+    WholeFileSink sink(out);
     QPDFWriter writer(m_pdf);
     // The original streams are copied as they are, never recompressed.
     writer.setDecodeLevel(qpdf_dl_none);
@@ -341,7 +339,7 @@ bool TextLayers::Write(const QString& target) {
     writer.setOutputPipeline(&sink);
     writer.write();
     // An unfinished file is discarded with `out`.
-    return !sink.Failed() && out.commit();
+    return out.Commit();
 }
 
 SearchableOutcome WriteSearchablePdf(const QString& source, const QString& target,
@@ -367,6 +365,12 @@ SearchableOutcome WriteSearchablePdf(const QString& source, const QString& targe
         outcome.failure = OpenForRewriting(pdf, source);
         if (outcome.failure != PdfFailure::None)
             return outcome;
+        // The layers were made from Poppler's pictures of its pages, and the
+        // copy must have the pages the text file has.
+        if (!ReadersAgreeOnPages(pdf)) {
+            outcome.failure = PdfFailure::Damaged;
+            return outcome;
+        }
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         if (pages.empty()) {
             outcome.failure = PdfFailure::NoPages;

@@ -32,11 +32,13 @@ struct RecognisedLine {
 std::vector<RecognisedLine> RecognisedLines(const std::vector<PlacedLine>& lines);
 
 // The text layer of one page (from 0), whose rendered picture was
-// `pictureSize` pixels (the page as shown, /Rotate applied).
+// `pictureSize` pixels: the page as shown, turned by `rotation` degrees
+// (PageContent::rotation, the turn the renderer applied).
 struct PageTextLayer {
     int page = 0;
     QSize pictureSize;
     std::vector<RecognisedLine> lines;
+    int rotation = 0;
 };
 
 // The Info dictionary key every searchable file this converter writes
@@ -79,7 +81,8 @@ public:
     // page without a line to show stays as it was.
     void Add(QPDFPageObjectHelper& page, const PageTextLayer& layer);
     // Writes the file to `target` through a temporary file in its folder that
-    // replaces `target` only when complete. False when nothing was written;
+    // replaces `target` only when complete, and only a regular file (see
+    // WholeFile). False when nothing was written;
     // qpdf's exception for a damaged object met on the way passes through,
     // leaving nothing either.
     bool Write(const QString& target);

@@ -52,6 +52,7 @@ protected:
         EXPECT_EQ(file.Open(QString::fromStdString(pdf)), PdfFailure::None);
         PageTextLayer layer;
         layer.pictureSize = file.RenderPage(0).size();
+        layer.rotation = file.PageRotation(0);
         const double w = layer.pictureSize.width(), h = layer.pictureSize.height();
         const double step = std::min(0.1, 0.8 / static_cast<double>(lines.size()));
         for (std::size_t i = 0; i < lines.size(); ++i)
@@ -109,14 +110,22 @@ protected:
 TEST_F(SearchablePdfTest, EachLineIsFoundAndCopiedWithinItsBox) {
     struct Case {
         const char* name;
-        int rotate;
+        long long rotate;
         const char* mediaBox;
     };
+    // Turns that are no quarter turn are drawn upright: the text is too.
     const Case cases[] = {{"scan", 0, ""},
                           {"turned a quarter", 90, "0 0 595 842"},
                           {"upside down, shifted", 180, "100 200 695 1042"},
                           {"turned back, shifted below zero", 270, "-300 -50 295 792"},
-                          {"enormous box", 0, "0 0 14400 14400"}};
+                          {"enormous box", 0, "0 0 14400 14400"},
+                          {"turned back the other way", -90, "0 0 595 842"},
+                          {"turned 100", 100, "0 0 595 842"},
+                          {"turned 135", 135, "0 0 595 842"},
+                          {"turned 225", 225, "0 0 595 842"},
+                          {"turned 315", 315, "0 0 595 842"},
+                          {"turned -45", -45, "0 0 595 842"},
+                          {"turned 2^32 + 90", (1LL << 32) + 90, "0 0 595 842"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string source = m_folder.file(std::string(c.name) + ".pdf");
@@ -135,7 +144,7 @@ TEST_F(SearchablePdfTest, EachLineIsFoundAndCopiedWithinItsBox) {
             SCOPED_TRACE(book ? "in a book" : "rewritten");
             if (book) {
                 SearchableBook pages;
-                pages.AddPicture({{}, SmallJpeg(), {20, 10}, false}, 96);
+                pages.AddPicture({{}, SmallJpeg(), {20, 10}, false}, QSizeF(96, 96));
                 ASSERT_EQ(pages.AddPdf(QString::fromStdString(source), 1, layer.page),
                           PdfFailure::None);
                 pages.AddLayer(layer);

@@ -61,7 +61,10 @@ bool WriteRawPdf(const std::string& path, const std::vector<RawPdfPage>& pages, 
     }
     const int count = declaredCount > 0 ? declaredCount : static_cast<int>(pages.size());
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) + " >>";
+    return WritePdfObjects(path, objects);
+}
 
+bool WritePdfObjects(const std::string& path, const std::vector<std::string>& objects) {
     std::string file = "%PDF-1.4\n";
     std::vector<std::size_t> offsets;
     for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -79,6 +82,59 @@ bool WriteRawPdf(const std::string& path, const std::vector<RawPdfPage>& pages, 
     std::ofstream out(path, std::ios::binary);
     out << file;
     return static_cast<bool>(out.flush());
+}
+
+std::string StreamObject(const std::string& dictionary, const std::string& data) {
+    return FlateStream(dictionary, data);
+}
+
+std::string GreyImageObject(int side) {
+    const std::string size = std::to_string(side);
+    return FlateStream("/Type /XObject /Subtype /Image /Width " + size + " /Height " + size +
+                           " /ColorSpace /DeviceGray /BitsPerComponent 8",
+                       std::string(static_cast<std::size_t>(side) * side, '\x80'));
+}
+
+bool WriteTwoPageTree(const std::string& path, const std::string& fourth,
+                      const std::string& fifth) {
+    const std::string page =
+        "<< /Type /Page /MediaBox [0 0 595 842] /Resources << /XObject << /Im0 3 0 R >> >> "
+        "/Contents 7 0 R ";
+    return WritePdfObjects(
+        path, {"<< /Type /Catalog /Pages 2 0 R >>",
+               "<< /Type /Pages /Kids [4 0 R 5 0 R] /Count 2 >>", GreyImageObject(60),
+               page + "/Parent 2 0 R " + fourth + ">>", page + "/Parent 2 0 R " + fifth + ">>",
+               page + "/Parent 5 0 R >>", StreamObject("", "q 595 0 0 842 0 0 cm /Im0 Do Q")});
+}
+
+bool WriteSlowPdf(const std::string& path, int slowPages, const std::string& lastLine) {
+    // 1 catalog, 2 page tree, 3 font, 4.. the forms, the deepest first; then
+    // the pages and their contents.
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "",
+                                        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+    const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 595 842]";
+    objects.push_back(StreamObject(form, HeavyContent(100)));
+    std::string tenTimes;
+    for (int i = 0; i < 10; ++i)
+        tenTimes += "/X Do\n";
+    for (int depth = 1; depth <= 8; ++depth)
+        objects.push_back(StreamObject(
+            form + " /Resources << /XObject << /X " + std::to_string(objects.size()) + " 0 R >> >>",
+            tenTimes));
+    const std::string top = std::to_string(objects.size());
+    std::string kids;
+    for (int page = 0; page < slowPages + (lastLine.empty() ? 0 : 1); ++page) {
+        const std::string number = std::to_string(objects.size() + 1);
+        kids += number + " 0 R ";
+        objects.push_back(
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << "
+            "/Font << /F1 3 0 R >> /XObject << /X " +
+            top + " 0 R >> >> /Contents " + std::to_string(objects.size() + 2) + " 0 R >>");
+        objects.push_back(StreamObject("", page < slowPages ? "/X Do" : TextContent(lastLine)));
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " +
+                 std::to_string(slowPages + (lastLine.empty() ? 0 : 1)) + " >>";
+    return WritePdfObjects(path, objects);
 }
 
 std::string TextContent(const std::string& line) {
