@@ -127,8 +127,7 @@ TEST(ServicePicture, ALine14PxTallIsReadOnEveryRoad) {
     std::string error;
     ASSERT_TRUE(service.StartSignedIn(KELSOR_SERVER_EXE, WideToAnsi(dir.path()), {}, error))
         << error;
-    const QImage line = test::TightLinePicture(QStringLiteral("KELSOR 2024"), 13, 0);
-    const QImage tall = line.copy(0, line.height() - 14, line.width(), 14);
+    const QImage tall = test::LineCutToHeight(QStringLiteral("KELSOR 2024"), 13, 14);
     ASSERT_EQ(tall.height(), 14);
     const std::wstring picture = dir.MakeFolder(L"batch") + L"line.png";
     ASSERT_TRUE(tall.save(QString::fromStdWString(picture)));

@@ -91,8 +91,7 @@ protected:
 
 TEST_F(PdfConverterTest, AScannedPage14PxTallIsReadWithItsBoxesOnThePage) {
     // The service takes no side under 15 px; the page is sent grown.
-    const QImage line = test::TightLinePicture(QStringLiteral("KELSOR 2024"), 13, 0);
-    const QImage page = line.copy(0, line.height() - 14, line.width(), 14);
+    const QImage page = test::LineCutToHeight(QStringLiteral("KELSOR 2024"), 13, 14);
     const PageRecognition read = NewCloudRecognizer()(page);
     ASSERT_EQ(PageRecognition::Status::Recognised, read.status);
     EXPECT_NE(read.text.find("KELSOR"), std::string::npos) << read.text;

@@ -81,6 +81,13 @@ QImage TightLinePicture(const QString& text, int pixelSize, int margin, const QS
     return page.copy(InkBox(page).adjusted(-margin, -margin, margin, margin));
 }
 
+QImage LineCutToHeight(const QString& text, int pixelSize, int height) {
+    const QImage line = TightLinePicture(text, pixelSize, height);
+    const QRect ink = InkBox(line);
+    const int top = ink.center().y() - height / 2;
+    return line.copy(ink.left(), top, ink.width(), height);
+}
+
 bool SaveBlankPicture(int width, int height, const std::string& path) {
     EnsureGuiApplication();
     QImage image(width, height, QImage::Format_RGB32);

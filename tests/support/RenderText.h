@@ -25,6 +25,9 @@ QRect InkBox(const QImage& picture, QRect area = {});
 // tightly on the screen.
 QImage TightLinePicture(const QString& text, int pixelSize, int margin,
                         const QString& family = QStringLiteral("Noto Sans CJK SC"));
+// The same line cut tight at its sides and `height` rows high, centred on its
+// ink: white rows where the ink is lower, cut ink where it is higher.
+QImage LineCutToHeight(const QString& text, int pixelSize, int height);
 // A plain white picture of the given size.
 bool SaveBlankPicture(int width, int height, const std::string& path);
 
