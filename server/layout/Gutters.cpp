@@ -1,8 +1,10 @@
 #include "server/layout/Gutters.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <map>
 
 namespace kelsor::server::layout {
 namespace {
@@ -109,43 +111,163 @@ Ink InkOf(const Bounds& b, const InkRuns* given) {
     return ink;
 }
 
-// The widest part of `gap` where the ink of at most `allowed` of `others`
-// lies at any one place.
-Span ClearBand(Span gap, const std::vector<const Ink*>& others, std::size_t allowed) {
-    std::vector<std::pair<double, int>> edges;
-    for (const Ink* ink : others) {
-        for (auto [from, to] : ink->x) {
-            const double lo = std::max(from, gap.first), hi = std::min(to, gap.second);
-            if (lo < hi) {
-                edges.emplace_back(lo, 1);
-                edges.emplace_back(hi, -1);
+// How many runs of ink cover each stretch between consecutive places of
+// `places` (every end of every run the page holds, and the ends of the gaps
+// looked at), for the lines of a window that slides down the page: a line's
+// runs are added as the window reaches it and taken away as it leaves. A
+// region of many lines (boxes stacked in a row) then costs a few steps per
+// gap instead of a pass over every run of the region.
+class Coverage {
+public:
+    explicit Coverage(std::vector<double> places) : m_places(std::move(places)) {
+        const std::size_t stretches = std::max<std::size_t>(m_places.size(), 2) - 1;
+        m_size = 1;
+        while (m_size < stretches) {
+            m_size *= 2;
+        }
+        m_min.assign(2 * m_size, 0);
+        m_max.assign(2 * m_size, 0);
+        m_add.assign(2 * m_size, 0);
+        m_starts.assign(m_places.size() + 1, 0);
+        m_ends.assign(m_places.size() + 1, 0);
+    }
+
+    // Adds `change` over each run of `runs`: a run covers the stretches
+    // between its ends (one of no length covers none).
+    void Add(const std::vector<Span>& runs, int change) {
+        for (auto [from, to] : runs) {
+            const std::size_t first = Index(from), last = Index(to);
+            if (first < last) {
+                Add(1, 0, m_size, first, last, change);
+            }
+            Count(m_starts, first, change);
+            Count(m_ends, last, change);
+        }
+    }
+
+    // How many runs start (end) within [from, to]: a column beside a band
+    // needs a few, so a band at a page's margin is passed over at once.
+    int Starts(double from, double to) const { return Between(m_starts, from, to); }
+    int Ends(double from, double to) const { return Between(m_ends, from, to); }
+
+    // The widest part of `gap` where at most `allowed` runs lie at any one
+    // place; the leftmost of equal ones, and {gap.first, gap.first} when there
+    // is none. Touching ink does not cover.
+    Span ClearBand(Span gap, int allowed) {
+        Walk walk{allowed, Index(gap.first), {gap.first, gap.first}, kNone};
+        const std::size_t last = Index(gap.second);
+        if (walk.from < last) {
+            Visit(1, 0, m_size, walk.from, last, walk);
+        }
+        if (walk.start != kNone) {
+            Consider(walk, last);
+        }
+        return walk.best;
+    }
+
+private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    struct Walk {
+        int allowed;
+        std::size_t from;  // the gap's first place
+        Span best;
+        std::size_t start;  // where the clear stretch being walked began, or kNone
+    };
+
+    static void Count(std::vector<int>& counts, std::size_t index, int change) {
+        for (std::size_t i = index + 1; i < counts.size(); i += i & (~i + 1)) {
+            counts[i] += change;
+        }
+    }
+    // Runs counted at the places before `end`.
+    static int Before(const std::vector<int>& counts, std::size_t end) {
+        int total = 0;
+        for (std::size_t i = end; i > 0; i -= i & (~i + 1)) {
+            total += counts[i];
+        }
+        return total;
+    }
+    int Between(const std::vector<int>& counts, double from, double to) const {
+        const auto past = std::upper_bound(m_places.begin(), m_places.end(), to) - m_places.begin();
+        const std::size_t end = static_cast<std::size_t>(past);
+        const std::size_t begin = Index(from);
+        return begin < end ? Before(counts, end) - Before(counts, begin) : 0;
+    }
+
+    std::size_t Index(double place) const {
+        return static_cast<std::size_t>(std::lower_bound(m_places.begin(), m_places.end(), place) -
+                                        m_places.begin());
+    }
+
+    void Add(std::size_t node, std::size_t lo, std::size_t hi, std::size_t first, std::size_t last,
+             int change) {
+        if (last <= lo || hi <= first) {
+            return;
+        }
+        if (first <= lo && hi <= last) {
+            m_min[node] += change;
+            m_max[node] += change;
+            m_add[node] += change;
+            return;
+        }
+        Push(node);
+        const std::size_t mid = (lo + hi) / 2;
+        Add(2 * node, lo, mid, first, last, change);
+        Add(2 * node + 1, mid, hi, first, last, change);
+        m_min[node] = std::min(m_min[2 * node], m_min[2 * node + 1]);
+        m_max[node] = std::max(m_max[2 * node], m_max[2 * node + 1]);
+    }
+
+    void Push(std::size_t node) {
+        for (std::size_t child : {2 * node, 2 * node + 1}) {
+            m_min[child] += m_add[node];
+            m_max[child] += m_add[node];
+            m_add[child] += m_add[node];
+        }
+        m_add[node] = 0;
+    }
+
+    void Consider(Walk& walk, std::size_t end) const {
+        const double from = m_places[walk.start];
+        if (m_places[end] - from > walk.best.second - walk.best.first) {
+            walk.best = {from, m_places[end]};
+        }
+        walk.start = kNone;
+    }
+
+    // The stretches first..last-1 in order, whole nodes at a time where they
+    // are all clear or all covered.
+    void Visit(std::size_t node, std::size_t lo, std::size_t hi, std::size_t first,
+               std::size_t last, Walk& walk) {
+        if (last <= lo || hi <= first) {
+            return;
+        }
+        if (first <= lo && hi <= last) {
+            if (m_max[node] <= walk.allowed) {
+                if (walk.start == kNone) {
+                    walk.start = lo;
+                }
+                return;
+            }
+            if (m_min[node] > walk.allowed) {
+                if (walk.start != kNone) {
+                    Consider(walk, lo);
+                }
+                return;
             }
         }
+        Push(node);
+        const std::size_t mid = (lo + hi) / 2;
+        Visit(2 * node, lo, mid, first, last, walk);
+        Visit(2 * node + 1, mid, hi, first, last, walk);
     }
-    // Ends sort before starts at the same place: touching ink does not cover.
-    std::sort(edges.begin(), edges.end());
-    Span best{gap.first, gap.first};
-    double from = gap.first;
-    std::size_t covering = 0;
-    auto consider = [&](double to) {
-        if (to - from > best.second - best.first) {
-            best = {from, to};
-        }
-    };
-    for (auto [at, change] : edges) {
-        const std::size_t next = change > 0 ? covering + 1 : covering - 1;
-        if (covering <= allowed && next > allowed) {
-            consider(at);
-        } else if (covering > allowed && next <= allowed) {
-            from = at;
-        }
-        covering = next;
-    }
-    if (covering <= allowed) {
-        consider(gap.second);
-    }
-    return best;
-}
+
+    std::vector<double> m_places;
+    std::size_t m_size = 1;
+    std::vector<int> m_min, m_max, m_add;
+    std::vector<int> m_starts, m_ends;  // run starts and ends per place, as Fenwick sums
+};
 
 class Gutters {
 public:
@@ -161,16 +283,76 @@ public:
     }
 
     std::vector<std::vector<Span>> Pieces() const {
-        std::vector<std::vector<Span>> pieces;
-        pieces.reserve(m_ink.size());
-        for (std::size_t i = 0; i < m_ink.size(); ++i) {
-            pieces.push_back(PiecesOf(i));
+        std::vector<std::vector<Span>> pieces(m_ink.size(), {{0.0, 1.0}});
+        std::vector<double> places;
+        const double reach = kBesideReach * m_lineHeight;
+        for (const Ink& ink : m_ink) {
+            for (auto [from, to] : ink.x) {
+                places.insert(places.end(), {from, to});
+            }
+            places.insert(places.end(), {ink.x.front().first - reach, ink.x.back().second + reach});
+        }
+        // Lines placed where no order holds are all kept whole.
+        if (!std::all_of(places.begin(), places.end(), [](double x) { return std::isfinite(x); }) ||
+            !std::isfinite(m_lineHeight)) {
+            return pieces;
+        }
+        std::sort(places.begin(), places.end());
+        places.erase(std::unique(places.begin(), places.end()), places.end());
+        // The lines are taken in the order of their middles, so that the
+        // regions around them slide down the page.
+        Window nearby(places, kRegionReach), rows(places, kGutterReach);
+        // Lines alike in place and ink (boxes stacked on one another) have
+        // alike regions: the first one's pieces serve them all.
+        std::map<std::pair<std::array<double, 4>, std::vector<Span>>, std::size_t> alike;
+        for (const auto& [middle, line] : m_middles) {
+            const Bounds& b = m_bounds[line];
+            const auto [first, added] =
+                alike.try_emplace({{b.top, b.bottom, b.left, b.right}, m_ink[line].x}, line);
+            if (!added) {
+                pieces[line] = pieces[first->second];
+                continue;
+            }
+            for (Window* window : {&nearby, &rows}) {
+                Slide(*window, middle);
+                window->coverage.Add(m_ink[line].x, -1);  // a line is not its own region
+            }
+            pieces[line] = PiecesOf(line, nearby, rows);
+            for (Window* window : {&nearby, &rows}) {
+                window->coverage.Add(m_ink[line].x, 1);
+            }
         }
         return pieces;
     }
 
 private:
-    std::vector<Span> PiecesOf(std::size_t line) const {
+    // The lines whose middles lie within `lines` line heights of a middle:
+    // m_middles[first..last), and the coverage of their ink.
+    struct Window {
+        Window(const std::vector<double>& places, double reachLines)
+            : coverage(places), lines(reachLines) {}
+        Coverage coverage;
+        double lines;
+        std::size_t first = 0, last = 0;
+        // The lines of a region around a line but for the line itself: at
+        // most one in this many of them may cross a gutter.
+        int Allowed() const {
+            return static_cast<int>((last - first - 1 + kCrossingShare - 1) / kCrossingShare);
+        }
+    };
+
+    void Slide(Window& window, double middle) const {
+        const double reach = window.lines * m_lineHeight;
+        for (; window.last < m_middles.size() && m_middles[window.last].first <= middle + reach;
+             ++window.last) {
+            window.coverage.Add(m_ink[m_middles[window.last].second].x, 1);
+        }
+        for (; m_middles[window.first].first < middle - reach; ++window.first) {
+            window.coverage.Add(m_ink[m_middles[window.first].second].x, -1);
+        }
+    }
+
+    std::vector<Span> PiecesOf(std::size_t line, Window& nearby, Window& rows) const {
         const Ink& ink = m_ink[line];
         const InkRuns& runs = ink.fractions;
         const Bounds& bounds = m_bounds[line];
@@ -182,7 +364,8 @@ private:
         // ink a line is blank as far as the next column: a box's end that
         // reaches into a gutter is trimmed, so that the column's edge shows.
         std::vector<bool> cut(n + 1, false);
-        std::vector<const Ink*> region;
+        // The regions are listed only for a gap that may be a gutter.
+        std::vector<const Ink*> region, rowRegion;
         const double reach = kBesideReach * m_lineHeight, loose = kLooseEnd * m_lineHeight;
         for (std::size_t k = 0; k <= n; ++k) {
             Span gap;
@@ -203,10 +386,22 @@ private:
                     continue;
                 }
             }
-            if (region.empty()) {
-                region = Region(line);
+            const Span band = nearby.coverage.ClearBand(gap, nearby.Allowed());
+            if (band.second - band.first >= kGutterWidth * m_lineHeight &&
+                MayHaveColumns(nearby.coverage, band, 0)) {
+                if (region.empty()) {
+                    region = Region(line);
+                }
+                cut[k] = OnGutter(band, ink, region);
             }
-            cut[k] = OnGutter(gap, ink, region) || LongGutter(gap, ink, line);
+            const Span rowBand = cut[k] ? Span{} : rows.coverage.ClearBand(gap, rows.Allowed());
+            if (rowBand.second - rowBand.first >= kWideGutter * m_lineHeight &&
+                MayHaveColumns(rows.coverage, rowBand, n)) {
+                if (rowRegion.empty()) {
+                    rowRegion = Region(line, kGutterReach);
+                }
+                cut[k] = LongGutter(rowBand, ink, rowRegion);
+            }
         }
         if (std::find(cut.begin(), cut.end(), true) == cut.end()) {
             return {{0.0, 1.0}};
@@ -265,12 +460,27 @@ private:
         return region;
     }
 
-    bool OnGutter(Span gap, const Ink& own, const std::vector<const Ink*>& region) const {
-        const Span band =
-            ClearBand(gap, region, (region.size() + kCrossingShare - 1) / kCrossingShare);
-        if (band.second - band.first < kGutterWidth * m_lineHeight) {
-            return false;
+    // Whether enough runs of the region (and `ownRuns` of the line's own) end
+    // before the band and start after it for OnGutter (`ownRuns` 0) or
+    // LongGutter to find columns on both sides; false spares their pass over
+    // the region.
+    bool MayHaveColumns(const Coverage& coverage, Span band, std::size_t ownRuns) const {
+        if (ownRuns == 0) {
+            const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
+            const double flush = kFlushStart * m_lineHeight;
+            const int needed = static_cast<int>(kBesideLines);
+            return coverage.Ends(band.first - reach, band.first + touch) >= needed &&
+                   coverage.Starts(band.second - touch, band.second + flush) >= needed;
         }
+        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
+        const int needed = static_cast<int>(kGutterRows) - static_cast<int>(ownRuns);
+        return coverage.Ends(band.first - side, band.first + touch) >= needed &&
+               coverage.Starts(band.second - touch, band.second + side) >= needed;
+    }
+
+    // Whether the clear band (at least kGutterWidth line heights wide) has
+    // columns of running text on both sides down the region.
+    bool OnGutter(Span band, const Ink& own, const std::vector<const Ink*>& region) const {
         const double reach = kBesideReach * m_lineHeight, wide = kBesideWidth * m_lineHeight;
         const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
         std::size_t left = 0, right = 0, near = 0;
@@ -305,13 +515,7 @@ private:
     // Whether the band stays clear down the rows around the line (its own
     // among them), with no row across it and no wide white between them, and
     // enough of those rows have ink close to it.
-    bool LongGutter(Span gap, const Ink& own, std::size_t ownLine) const {
-        const std::vector<const Ink*> region = Region(ownLine, kGutterReach);
-        const Span band =
-            ClearBand(gap, region, (region.size() + kCrossingShare - 1) / kCrossingShare);
-        if (band.second - band.first < kWideGutter * m_lineHeight) {
-            return false;
-        }
+    bool LongGutter(Span band, const Ink& own, const std::vector<const Ink*>& region) const {
         struct Row {
             double middle, top, bottom;
             bool across, left, right;
@@ -337,13 +541,19 @@ private:
             }
             return row;
         };
-        std::vector<Row> lines{rowOf(own)};
+        // The region comes in the order of the middles; the line goes among
+        // its equals (their order within a row does not matter).
+        std::vector<Row> lines;
+        lines.reserve(region.size() + 1);
         for (const Ink* ink : region) {
             lines.push_back(rowOf(*ink));
         }
-        const double ownMiddle = lines.front().middle;
-        std::sort(lines.begin(), lines.end(),
-                  [](const Row& a, const Row& b) { return a.middle < b.middle; });
+        const Row ownRowOf = rowOf(own);
+        const double ownMiddle = ownRowOf.middle;
+        lines.insert(
+            std::upper_bound(lines.begin(), lines.end(), ownMiddle,
+                             [](double middle, const Row& row) { return middle < row.middle; }),
+            ownRowOf);
         // Lines whose middles lie within half a line height are one row.
         std::vector<Row> rows;
         std::size_t ownRow = 0;
