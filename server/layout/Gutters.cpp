@@ -1,5 +1,7 @@
 #include "server/layout/Gutters.h"
 
+#include "server/layout/InkCoverage.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -41,6 +43,10 @@ constexpr double kRegionReach = 8.0;
 // One line in this many of the region, and at least one, may cross the band
 // (a heading, a caption, a speck in the gutter).
 constexpr std::size_t kCrossingShare = 8;
+// How many lines of a region of `lines` may cross a band.
+constexpr std::size_t Share(std::size_t lines) {
+    return (lines + kCrossingShare - 1) / kCrossingShare;
+}
 // A column beside the gutter: at least kBesideLines lines, and one in
 // kBesideShare of the region's lines near the band, whose ink spans at least
 // kBesideWidth line heights on that side of the band (running text, not a
@@ -62,6 +68,9 @@ constexpr double kWideGutter = 0.6;
 constexpr std::size_t kGutterRows = 6;
 constexpr double kGutterSide = 2.0;
 constexpr double kGutterReach = 24.0;
+// Regions of at most this many lines are passed over line by line; beyond it
+// (boxes stacked over one row) the coverage of their ink is kept in a tree.
+constexpr std::size_t kCrowdedRegion = 96;
 
 // A line's ink: fractions of its length, sorted and clamped, and the same in
 // straightened page x.
@@ -111,163 +120,43 @@ Ink InkOf(const Bounds& b, const InkRuns* given) {
     return ink;
 }
 
-// How many runs of ink cover each stretch between consecutive places of
-// `places` (every end of every run the page holds, and the ends of the gaps
-// looked at), for the lines of a window that slides down the page: a line's
-// runs are added as the window reaches it and taken away as it leaves. A
-// region of many lines (boxes stacked in a row) then costs a few steps per
-// gap instead of a pass over every run of the region.
-class Coverage {
-public:
-    explicit Coverage(std::vector<double> places) : m_places(std::move(places)) {
-        const std::size_t stretches = std::max<std::size_t>(m_places.size(), 2) - 1;
-        m_size = 1;
-        while (m_size < stretches) {
-            m_size *= 2;
-        }
-        m_min.assign(2 * m_size, 0);
-        m_max.assign(2 * m_size, 0);
-        m_add.assign(2 * m_size, 0);
-        m_starts.assign(m_places.size() + 1, 0);
-        m_ends.assign(m_places.size() + 1, 0);
-    }
-
-    // Adds `change` over each run of `runs`: a run covers the stretches
-    // between its ends (one of no length covers none).
-    void Add(const std::vector<Span>& runs, int change) {
-        for (auto [from, to] : runs) {
-            const std::size_t first = Index(from), last = Index(to);
-            if (first < last) {
-                Add(1, 0, m_size, first, last, change);
+// The widest part of `gap` where the ink of at most `allowed` of `others`
+// lies at any one place.
+Span ClearBand(Span gap, const std::vector<const Ink*>& others, std::size_t allowed) {
+    std::vector<std::pair<double, int>> edges;
+    for (const Ink* ink : others) {
+        for (auto [from, to] : ink->x) {
+            const double lo = std::max(from, gap.first), hi = std::min(to, gap.second);
+            if (lo < hi) {
+                edges.emplace_back(lo, 1);
+                edges.emplace_back(hi, -1);
             }
-            Count(m_starts, first, change);
-            Count(m_ends, last, change);
         }
     }
-
-    // How many runs start (end) within [from, to]: a column beside a band
-    // needs a few, so a band at a page's margin is passed over at once.
-    int Starts(double from, double to) const { return Between(m_starts, from, to); }
-    int Ends(double from, double to) const { return Between(m_ends, from, to); }
-
-    // The widest part of `gap` where at most `allowed` runs lie at any one
-    // place; the leftmost of equal ones, and {gap.first, gap.first} when there
-    // is none. Touching ink does not cover.
-    Span ClearBand(Span gap, int allowed) {
-        Walk walk{allowed, Index(gap.first), {gap.first, gap.first}, kNone};
-        const std::size_t last = Index(gap.second);
-        if (walk.from < last) {
-            Visit(1, 0, m_size, walk.from, last, walk);
+    // Ends sort before starts at the same place: touching ink does not cover.
+    std::sort(edges.begin(), edges.end());
+    Span best{gap.first, gap.first};
+    double from = gap.first;
+    std::size_t covering = 0;
+    auto consider = [&](double to) {
+        if (to - from > best.second - best.first) {
+            best = {from, to};
         }
-        if (walk.start != kNone) {
-            Consider(walk, last);
-        }
-        return walk.best;
-    }
-
-private:
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-    struct Walk {
-        int allowed;
-        std::size_t from;  // the gap's first place
-        Span best;
-        std::size_t start;  // where the clear stretch being walked began, or kNone
     };
-
-    static void Count(std::vector<int>& counts, std::size_t index, int change) {
-        for (std::size_t i = index + 1; i < counts.size(); i += i & (~i + 1)) {
-            counts[i] += change;
+    for (auto [at, change] : edges) {
+        const std::size_t next = change > 0 ? covering + 1 : covering - 1;
+        if (covering <= allowed && next > allowed) {
+            consider(at);
+        } else if (covering > allowed && next <= allowed) {
+            from = at;
         }
+        covering = next;
     }
-    // Runs counted at the places before `end`.
-    static int Before(const std::vector<int>& counts, std::size_t end) {
-        int total = 0;
-        for (std::size_t i = end; i > 0; i -= i & (~i + 1)) {
-            total += counts[i];
-        }
-        return total;
+    if (covering <= allowed) {
+        consider(gap.second);
     }
-    int Between(const std::vector<int>& counts, double from, double to) const {
-        const auto past = std::upper_bound(m_places.begin(), m_places.end(), to) - m_places.begin();
-        const std::size_t end = static_cast<std::size_t>(past);
-        const std::size_t begin = Index(from);
-        return begin < end ? Before(counts, end) - Before(counts, begin) : 0;
-    }
-
-    std::size_t Index(double place) const {
-        return static_cast<std::size_t>(std::lower_bound(m_places.begin(), m_places.end(), place) -
-                                        m_places.begin());
-    }
-
-    void Add(std::size_t node, std::size_t lo, std::size_t hi, std::size_t first, std::size_t last,
-             int change) {
-        if (last <= lo || hi <= first) {
-            return;
-        }
-        if (first <= lo && hi <= last) {
-            m_min[node] += change;
-            m_max[node] += change;
-            m_add[node] += change;
-            return;
-        }
-        Push(node);
-        const std::size_t mid = (lo + hi) / 2;
-        Add(2 * node, lo, mid, first, last, change);
-        Add(2 * node + 1, mid, hi, first, last, change);
-        m_min[node] = std::min(m_min[2 * node], m_min[2 * node + 1]);
-        m_max[node] = std::max(m_max[2 * node], m_max[2 * node + 1]);
-    }
-
-    void Push(std::size_t node) {
-        for (std::size_t child : {2 * node, 2 * node + 1}) {
-            m_min[child] += m_add[node];
-            m_max[child] += m_add[node];
-            m_add[child] += m_add[node];
-        }
-        m_add[node] = 0;
-    }
-
-    void Consider(Walk& walk, std::size_t end) const {
-        const double from = m_places[walk.start];
-        if (m_places[end] - from > walk.best.second - walk.best.first) {
-            walk.best = {from, m_places[end]};
-        }
-        walk.start = kNone;
-    }
-
-    // The stretches first..last-1 in order, whole nodes at a time where they
-    // are all clear or all covered.
-    void Visit(std::size_t node, std::size_t lo, std::size_t hi, std::size_t first,
-               std::size_t last, Walk& walk) {
-        if (last <= lo || hi <= first) {
-            return;
-        }
-        if (first <= lo && hi <= last) {
-            if (m_max[node] <= walk.allowed) {
-                if (walk.start == kNone) {
-                    walk.start = lo;
-                }
-                return;
-            }
-            if (m_min[node] > walk.allowed) {
-                if (walk.start != kNone) {
-                    Consider(walk, lo);
-                }
-                return;
-            }
-        }
-        Push(node);
-        const std::size_t mid = (lo + hi) / 2;
-        Visit(2 * node, lo, mid, first, last, walk);
-        Visit(2 * node + 1, mid, hi, first, last, walk);
-    }
-
-    std::vector<double> m_places;
-    std::size_t m_size = 1;
-    std::vector<int> m_min, m_max, m_add;
-    std::vector<int> m_starts, m_ends;  // run starts and ends per place, as Fenwick sums
-};
+    return best;
+}
 
 class Gutters {
 public:
@@ -284,6 +173,24 @@ public:
 
     std::vector<std::vector<Span>> Pieces() const {
         std::vector<std::vector<Span>> pieces(m_ink.size(), {{0.0, 1.0}});
+        // A box shorter than kShortLine line heights is kept whole; a page of
+        // such specks needs no regions at all.
+        const auto isShort = [this](std::size_t line) {
+            return m_bounds[line].right - m_bounds[line].left < kShortLine * m_lineHeight;
+        };
+        bool anyLong = false;
+        for (std::size_t line = 0; line < m_ink.size() && !anyLong; ++line) {
+            anyLong = !isShort(line);
+        }
+        if (!anyLong) {
+            return pieces;
+        }
+        if (LargestRegion() <= kCrowdedRegion) {
+            for (std::size_t line = 0; line < m_ink.size(); ++line) {
+                pieces[line] = PiecesOf(line, nullptr, nullptr);
+            }
+            return pieces;
+        }
         std::vector<double> places;
         const double reach = kBesideReach * m_lineHeight;
         for (const Ink& ink : m_ink) {
@@ -306,6 +213,9 @@ public:
         // alike regions: the first one's pieces serve them all.
         std::map<std::pair<std::array<double, 4>, std::vector<Span>>, std::size_t> alike;
         for (const auto& [middle, line] : m_middles) {
+            if (isShort(line)) {
+                continue;
+            }
             const Bounds& b = m_bounds[line];
             const auto [first, added] =
                 alike.try_emplace({{b.top, b.bottom, b.left, b.right}, m_ink[line].x}, line);
@@ -317,7 +227,7 @@ public:
                 Slide(*window, middle);
                 window->coverage.Add(m_ink[line].x, -1);  // a line is not its own region
             }
-            pieces[line] = PiecesOf(line, nearby, rows);
+            pieces[line] = PiecesOf(line, &nearby, &rows);
             for (Window* window : {&nearby, &rows}) {
                 window->coverage.Add(m_ink[line].x, 1);
             }
@@ -331,15 +241,26 @@ private:
     struct Window {
         Window(const std::vector<double>& places, double reachLines)
             : coverage(places), lines(reachLines) {}
-        Coverage coverage;
+        InkCoverage coverage;
         double lines;
         std::size_t first = 0, last = 0;
         // The lines of a region around a line but for the line itself: at
         // most one in this many of them may cross a gutter.
-        int Allowed() const {
-            return static_cast<int>((last - first - 1 + kCrossingShare - 1) / kCrossingShare);
-        }
+        int Allowed() const { return static_cast<int>(Share(last - first - 1)); }
     };
+
+    // The most lines around any line, its own among them, in the widest region.
+    std::size_t LargestRegion() const {
+        const double reach = kGutterReach * m_lineHeight;
+        std::size_t largest = 0;
+        for (std::size_t first = 0, last = 0; last < m_middles.size(); ++last) {
+            while (m_middles[last].first - m_middles[first].first > 2 * reach) {
+                ++first;
+            }
+            largest = std::max(largest, last - first + 1);
+        }
+        return largest;
+    }
 
     void Slide(Window& window, double middle) const {
         const double reach = window.lines * m_lineHeight;
@@ -352,7 +273,9 @@ private:
         }
     }
 
-    std::vector<Span> PiecesOf(std::size_t line, Window& nearby, Window& rows) const {
+    // The pieces of one line; the windows hold the coverage around it in a
+    // crowd, and are null where the regions are passed over line by line.
+    std::vector<Span> PiecesOf(std::size_t line, Window* nearby, Window* rows) const {
         const Ink& ink = m_ink[line];
         const InkRuns& runs = ink.fractions;
         const Bounds& bounds = m_bounds[line];
@@ -386,17 +309,29 @@ private:
                     continue;
                 }
             }
-            const Span band = nearby.coverage.ClearBand(gap, nearby.Allowed());
+            if (nearby == nullptr && region.empty()) {
+                region = Region(line);
+            }
+            const Span band = nearby != nullptr ? nearby->coverage.ClearBand(gap, nearby->Allowed())
+                                                : ClearBand(gap, region, Share(region.size()));
             if (band.second - band.first >= kGutterWidth * m_lineHeight &&
-                MayHaveColumns(nearby.coverage, band, 0)) {
+                (nearby == nullptr || MayHaveColumns(nearby->coverage, band, 0))) {
                 if (region.empty()) {
                     region = Region(line);
                 }
                 cut[k] = OnGutter(band, ink, region);
             }
-            const Span rowBand = cut[k] ? Span{} : rows.coverage.ClearBand(gap, rows.Allowed());
+            if (cut[k]) {
+                continue;
+            }
+            if (rows == nullptr && rowRegion.empty()) {
+                rowRegion = Region(line, kGutterReach);
+            }
+            const Span rowBand = rows != nullptr
+                                     ? rows->coverage.ClearBand(gap, rows->Allowed())
+                                     : ClearBand(gap, rowRegion, Share(rowRegion.size()));
             if (rowBand.second - rowBand.first >= kWideGutter * m_lineHeight &&
-                MayHaveColumns(rows.coverage, rowBand, n)) {
+                (rows == nullptr || MayHaveColumns(rows->coverage, rowBand, n))) {
                 if (rowRegion.empty()) {
                     rowRegion = Region(line, kGutterReach);
                 }
@@ -464,7 +399,7 @@ private:
     // before the band and start after it for OnGutter (`ownRuns` 0) or
     // LongGutter to find columns on both sides; false spares their pass over
     // the region.
-    bool MayHaveColumns(const Coverage& coverage, Span band, std::size_t ownRuns) const {
+    bool MayHaveColumns(const InkCoverage& coverage, Span band, std::size_t ownRuns) const {
         if (ownRuns == 0) {
             const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
             const double flush = kFlushStart * m_lineHeight;
