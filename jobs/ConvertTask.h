@@ -7,14 +7,15 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "jobs/BatchFileItem.h"
 #include "jobs/ConverCtrl.h"
 #include "jobs/TaskStatus.h"
 
 // One batch task: converts a picture to a temporary JPEG, recognises it and
-// writes the text file, on two detached threads of its own (a progress ticker
-// and the recognition). The task is shared by the manager, the worker and both
+// writes the text file, on two threads of its own (a progress ticker and the
+// recognition). The task is shared by the manager, the worker and both
 // threads, so it lives until the last of them lets go of it.
 namespace kelsor {
 
@@ -28,6 +29,7 @@ std::wstring OutputBaseName(const std::wstring& fileName);
 class ConvertTask : public std::enable_shared_from_this<ConvertTask> {
 public:
     ConvertTask() = default;
+    ~ConvertTask();
     ConvertTask(const ConvertTask&) = delete;
     ConvertTask& operator=(const ConvertTask&) = delete;
 
@@ -57,6 +59,12 @@ public:
 
     // Lets a waiting worker go at once (the manager is going away).
     void Abandon();
+
+    // Worker, once it is done with the task: waits for both threads when the
+    // recognition has ended (they are ending too), so that none outlives the
+    // task's last event; a recognition still running (the task cancelled or
+    // abandoned) is left to end on its own.
+    void EndThreads();
 
     int State() const { return m_state.load(); }
     bool Done() const { return m_done.load(); }
@@ -94,6 +102,9 @@ private:
     // Wakes the worker's polling step and the ticker early.
     std::mutex m_wakeMutex;
     std::condition_variable m_wakeCv;
+
+    std::thread m_ticker;
+    std::thread m_recognition;
 };
 
 }  // namespace kelsor

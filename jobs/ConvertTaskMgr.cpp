@@ -74,12 +74,13 @@ void ConvertTaskMgr::WorkLoop() {
             m_running = task;
         }
         RunTask(task);
+        task->EndThreads();
         {
             std::lock_guard lock(m_mutex);
             m_tasks.erase(key);
             m_running.reset();
         }
-        // The task itself goes when its ticker and recognition threads let go.
+        // The task itself goes when a recognition still running lets go.
     }
 }
 

@@ -14,7 +14,7 @@ void RegisterAccountRoutes(httplib::Server& server, ServerContext& context) {
         return;
     }
     RegisterToolRoutes(server, context);  // before the API's catch-all
-    account::RegisterAccountApi(server, context.accounts, context.options);
+    account::RegisterAccountApi(server, context.accounts, context.options, context.downloads);
     account::RegisterSitePages(server, context.accounts, context.options);
 }
 

@@ -4,6 +4,7 @@
 #include "server/ServerOptions.h"
 #include "server/TokenStore.h"
 #include "server/engine/EnginePool.h"
+#include "server/tools/FileDownload.h"
 
 #include <memory>
 #include <string>
@@ -25,6 +26,8 @@ struct ServerContext {
     EnginePool& engines;
     // The account service; the account listener serves it when set.
     std::shared_ptr<account::AccountService> accounts;
+    // The downloads the account listener is sending now.
+    std::shared_ptr<tools::DownloadSlots> downloads = std::make_shared<tools::DownloadSlots>();
 };
 
 }  // namespace kelsor::server

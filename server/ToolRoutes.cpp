@@ -3,14 +3,11 @@
 #include "server/JsonReply.h"
 #include "server/KelsorServer.h"
 #include "server/account/AccountApi.h"
+#include "server/tools/FileDownload.h"
 #include "server/tools/StatsStore.h"
 #include "server/tools/UpdateInfo.h"
 
 #include <httplib.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -30,15 +27,15 @@ void SetReply(httplib::Response& response, const ApiReply& reply) {
     response.set_content(WriteJson(reply.ToJson()), "application/json; charset=utf-8");
 }
 
-ApiReply RecordEvents(tools::StatsStore& store, const std::string& body) {
+ApiReply RecordEvents(tools::StatsStore& store, const std::string& body, const std::string& peer) {
     Json::Value request;
     if (!ParseJsonObject(body, request) || !request["events"].isArray() ||
         request["events"].size() > kMaxEventsPerBatch) {
         return ApiReply::Failure("400", "请求格式不正确");
     }
-    const tools::StatsBatchResult result = store.Record(request["events"]);
+    const tools::StatsBatchResult result = store.Record(request["events"], peer);
     if (result.limited) {
-        LogLine("stats batch refused: over the insert limit");
+        LogLine("stats batch from " + peer + " refused: over the insert limit");
         return ApiReply::Failure("429", "请求过于频繁，请稍后再试");
     }
     LogLine("stats " + std::to_string(result.added) + " new, " + std::to_string(result.repeated) +
@@ -82,36 +79,16 @@ ApiReply NewestVersion(tools::PackageDigests& digests, const std::string& dataDi
     return reply;
 }
 
-// Sent in pieces straight from the file: a large package never sits in
-// memory, however many download it at once.
 void ServePackage(const std::string& dataDir, const std::string& channel,
-                  httplib::Response& response) {
+                  tools::DownloadSlots& downloads, httplib::Response& response) {
     tools::UpdateOffer offer;
     std::string error;
-    const int fd =
-        tools::FindUpdateOffer(dataDir, channel, offer, error) && !offer.packagePath.empty()
-            ? ::open(offer.packagePath.c_str(), O_RDONLY | O_CLOEXEC)
-            : -1;
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
+    if (!tools::FindUpdateOffer(dataDir, channel, offer, error) || offer.packagePath.empty() ||
+        !tools::ServeFileDownload(offer.packagePath,
+                                  std::filesystem::path(offer.packagePath).filename().string(),
+                                  downloads, response)) {
         response.status = 404;  // the error handler writes the body
-        return;
     }
-    const std::string name = std::filesystem::path(offer.packagePath).filename().string();
-    response.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
-    response.set_content_provider(
-        static_cast<std::size_t>(info.st_size), "application/octet-stream",
-        [fd](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            char buffer[64 * 1024];
-            const ssize_t n =
-                ::pread(fd, buffer, std::min(length, sizeof buffer), static_cast<off_t>(offset));
-            // A file cut short under way ends the connection, not the server.
-            return n > 0 && sink.write(buffer, static_cast<std::size_t>(n));
-        },
-        [fd](bool) { ::close(fd); });
 }
 
 }  // namespace
@@ -128,7 +105,8 @@ void RegisterToolRoutes(httplib::Server& server, ServerContext& context) {
     };
     server.Post("/api/v3/stats/ocr/events", [stats, unavailable](const httplib::Request& request,
                                                                  httplib::Response& response) {
-        stats ? SetReply(response, RecordEvents(*stats, request.body)) : unavailable(response);
+        stats ? SetReply(response, RecordEvents(*stats, request.body, request.remote_addr))
+              : unavailable(response);
     });
     server.Get("/api/v3/stats/ocr/counts",
                [stats, unavailable](const httplib::Request&, httplib::Response& response) {
@@ -142,8 +120,9 @@ void RegisterToolRoutes(httplib::Server& server, ServerContext& context) {
                                                     account::RequestOrigin(request)));
                });
     server.Get(std::string(kUpdateDownloadPrefix) + "([0-9A-Za-z_-]{1,40})",
-               [dataDir](const httplib::Request& request, httplib::Response& response) {
-                   ServePackage(dataDir, request.matches[1], response);
+               [dataDir, downloads = context.downloads](const httplib::Request& request,
+                                                        httplib::Response& response) {
+                   ServePackage(dataDir, request.matches[1], *downloads, response);
                });
 }
 

@@ -63,7 +63,8 @@ std::string RequestOrigin(const httplib::Request& request) {
 }
 
 void RegisterAccountApi(httplib::Server& server, std::shared_ptr<AccountService> service,
-                        const ServerOptions& options) {
+                        const ServerOptions& options,
+                        std::shared_ptr<tools::DownloadSlots> downloads) {
     const std::pair<const char*, ApiCall> posts[] = {
         {"/api/v3/user/smscode", ApiCall::SmsCode},
         {"/api/v3/user/login", ApiCall::Login},
@@ -87,16 +88,13 @@ void RegisterAccountApi(httplib::Server& server, std::shared_ptr<AccountService>
                [options](const httplib::Request& request, httplib::Response& response) {
                    SetReply(response, SoftwareInfo(options, RequestOrigin(request)));
                });
-    server.Get(kCompanionDownloadPath, [options](const httplib::Request&,
-                                                 httplib::Response& response) {
-        std::string bytes, error;
-        if (!ReadWholeFile(CompanionInstallerPath(options), bytes, error)) {
-            response.status = 404;  // the error handler writes the body
-            return;
-        }
-        response.set_header("Content-Disposition", "attachment; filename=\"KelsorPDFConverInst\"");
-        response.set_content(std::move(bytes), "application/octet-stream");
-    });
+    server.Get(kCompanionDownloadPath,
+               [options, downloads](const httplib::Request&, httplib::Response& response) {
+                   if (!tools::ServeFileDownload(CompanionInstallerPath(options),
+                                                 "KelsorPDFConverInst", *downloads, response)) {
+                       response.status = 404;  // the error handler writes the body
+                   }
+               });
     // Anything else under /api is a 404 with a body in the API's own shape.
     const auto unknown = [](const httplib::Request&, httplib::Response& response) {
         SetReply(response, ApiReply::Failure("404", "接口不存在"));

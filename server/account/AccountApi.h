@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/account/AccountService.h"
+#include "server/tools/FileDownload.h"
 
 #include <memory>
 #include <string>
@@ -15,9 +16,11 @@ namespace kelsor::server::account {
 // The JSON API on the account listener: verification codes, sign-in,
 // registration, third-party stand-ins, phone binding, auto-login and the
 // companion's software information. Every reply is HTTP 200 with a JSON
-// body whose "code" is a string.
-void RegisterAccountApi(httplib::Server& server, std::shared_ptr<AccountService> service,
-                        const ServerOptions& options);
+// body whose "code" is a string. The installer download takes a slot of
+// `downloads`.
+void RegisterAccountApi(
+    httplib::Server& server, std::shared_ptr<AccountService> service, const ServerOptions& options,
+    std::shared_ptr<tools::DownloadSlots> downloads = std::make_shared<tools::DownloadSlots>());
 
 // The JSON endpoints taking a POST body.
 enum class ApiCall { SmsCode, Login, Register, ThirdAuth, BindPhone };

@@ -1,8 +1,12 @@
 #include "server/layout/Gutters.h"
 
+#include "server/layout/InkCoverage.h"
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <map>
 
 namespace kelsor::server::layout {
 namespace {
@@ -39,6 +43,10 @@ constexpr double kRegionReach = 8.0;
 // One line in this many of the region, and at least one, may cross the band
 // (a heading, a caption, a speck in the gutter).
 constexpr std::size_t kCrossingShare = 8;
+// How many lines of a region of `lines` may cross a band.
+constexpr std::size_t Share(std::size_t lines) {
+    return (lines + kCrossingShare - 1) / kCrossingShare;
+}
 // A column beside the gutter: at least kBesideLines lines, and one in
 // kBesideShare of the region's lines near the band, whose ink spans at least
 // kBesideWidth line heights on that side of the band (running text, not a
@@ -60,6 +68,9 @@ constexpr double kWideGutter = 0.6;
 constexpr std::size_t kGutterRows = 6;
 constexpr double kGutterSide = 2.0;
 constexpr double kGutterReach = 24.0;
+// Regions of at most this many lines are passed over line by line; beyond it
+// (boxes stacked over one row) the coverage of their ink is kept in a tree.
+constexpr std::size_t kCrowdedRegion = 96;
 
 // A line's ink: fractions of its length, sorted and clamped, and the same in
 // straightened page x.
@@ -161,16 +172,110 @@ public:
     }
 
     std::vector<std::vector<Span>> Pieces() const {
-        std::vector<std::vector<Span>> pieces;
-        pieces.reserve(m_ink.size());
-        for (std::size_t i = 0; i < m_ink.size(); ++i) {
-            pieces.push_back(PiecesOf(i));
+        std::vector<std::vector<Span>> pieces(m_ink.size(), {{0.0, 1.0}});
+        // A box shorter than kShortLine line heights is kept whole; a page of
+        // such specks needs no regions at all.
+        const auto isShort = [this](std::size_t line) {
+            return m_bounds[line].right - m_bounds[line].left < kShortLine * m_lineHeight;
+        };
+        bool anyLong = false;
+        for (std::size_t line = 0; line < m_ink.size() && !anyLong; ++line) {
+            anyLong = !isShort(line);
+        }
+        if (!anyLong) {
+            return pieces;
+        }
+        if (LargestRegion() <= kCrowdedRegion) {
+            for (std::size_t line = 0; line < m_ink.size(); ++line) {
+                pieces[line] = PiecesOf(line, nullptr, nullptr);
+            }
+            return pieces;
+        }
+        std::vector<double> places;
+        const double reach = kBesideReach * m_lineHeight;
+        for (const Ink& ink : m_ink) {
+            for (auto [from, to] : ink.x) {
+                places.insert(places.end(), {from, to});
+            }
+            places.insert(places.end(), {ink.x.front().first - reach, ink.x.back().second + reach});
+        }
+        // Lines placed where no order holds are all kept whole.
+        if (!std::all_of(places.begin(), places.end(), [](double x) { return std::isfinite(x); }) ||
+            !std::isfinite(m_lineHeight)) {
+            return pieces;
+        }
+        std::sort(places.begin(), places.end());
+        places.erase(std::unique(places.begin(), places.end()), places.end());
+        // The lines are taken in the order of their middles, so that the
+        // regions around them slide down the page.
+        Window nearby(places, kRegionReach), rows(places, kGutterReach);
+        // Lines alike in place and ink (boxes stacked on one another) have
+        // alike regions: the first one's pieces serve them all.
+        std::map<std::pair<std::array<double, 4>, std::vector<Span>>, std::size_t> alike;
+        for (const auto& [middle, line] : m_middles) {
+            if (isShort(line)) {
+                continue;
+            }
+            const Bounds& b = m_bounds[line];
+            const auto [first, added] =
+                alike.try_emplace({{b.top, b.bottom, b.left, b.right}, m_ink[line].x}, line);
+            if (!added) {
+                pieces[line] = pieces[first->second];
+                continue;
+            }
+            for (Window* window : {&nearby, &rows}) {
+                Slide(*window, middle);
+                window->coverage.Add(m_ink[line].x, -1);  // a line is not its own region
+            }
+            pieces[line] = PiecesOf(line, &nearby, &rows);
+            for (Window* window : {&nearby, &rows}) {
+                window->coverage.Add(m_ink[line].x, 1);
+            }
         }
         return pieces;
     }
 
 private:
-    std::vector<Span> PiecesOf(std::size_t line) const {
+    // The lines whose middles lie within `lines` line heights of a middle:
+    // m_middles[first..last), and the coverage of their ink.
+    struct Window {
+        Window(const std::vector<double>& places, double reachLines)
+            : coverage(places), lines(reachLines) {}
+        InkCoverage coverage;
+        double lines;
+        std::size_t first = 0, last = 0;
+        // The lines of a region around a line but for the line itself: at
+        // most one in this many of them may cross a gutter.
+        int Allowed() const { return static_cast<int>(Share(last - first - 1)); }
+    };
+
+    // The most lines around any line, its own among them, in the widest region.
+    std::size_t LargestRegion() const {
+        const double reach = kGutterReach * m_lineHeight;
+        std::size_t largest = 0;
+        for (std::size_t first = 0, last = 0; last < m_middles.size(); ++last) {
+            while (m_middles[last].first - m_middles[first].first > 2 * reach) {
+                ++first;
+            }
+            largest = std::max(largest, last - first + 1);
+        }
+        return largest;
+    }
+
+    void Slide(Window& window, double middle) const {
+        const double reach = window.lines * m_lineHeight;
+        for (; window.last < m_middles.size() && m_middles[window.last].first <= middle + reach;
+             ++window.last) {
+            window.coverage.Add(m_ink[m_middles[window.last].second].x, 1);
+        }
+        for (; m_middles[window.first].first < middle - reach; ++window.first) {
+            window.coverage.Add(m_ink[m_middles[window.first].second].x, -1);
+        }
+    }
+
+    // The pieces of one line; the windows hold the coverage around it in a
+    // crowd, and are null where the regions are passed over line by line.
+    std::vector<Span> PiecesOf(std::size_t line, Window* nearby, Window* rows) const {
         const Ink& ink = m_ink[line];
         const InkRuns& runs = ink.fractions;
         const Bounds& bounds = m_bounds[line];
@@ -182,7 +287,8 @@ private:
         // ink a line is blank as far as the next column: a box's end that
         // reaches into a gutter is trimmed, so that the column's edge shows.
         std::vector<bool> cut(n + 1, false);
-        std::vector<const Ink*> region;
+        // The regions are listed only for a gap that may be a gutter.
+        std::vector<const Ink*> region, rowRegion;
         const double reach = kBesideReach * m_lineHeight, loose = kLooseEnd * m_lineHeight;
         for (std::size_t k = 0; k <= n; ++k) {
             Span gap;
@@ -203,10 +309,34 @@ private:
                     continue;
                 }
             }
-            if (region.empty()) {
+            if (nearby == nullptr && region.empty()) {
                 region = Region(line);
             }
-            cut[k] = OnGutter(gap, ink, region) || LongGutter(gap, ink, line);
+            const Span band = nearby != nullptr ? nearby->coverage.ClearBand(gap, nearby->Allowed())
+                                                : ClearBand(gap, region, Share(region.size()));
+            if (band.second - band.first >= kGutterWidth * m_lineHeight &&
+                (nearby == nullptr || MayHaveColumns(nearby->coverage, band, 0))) {
+                if (region.empty()) {
+                    region = Region(line);
+                }
+                cut[k] = OnGutter(band, ink, region);
+            }
+            if (cut[k]) {
+                continue;
+            }
+            if (rows == nullptr && rowRegion.empty()) {
+                rowRegion = Region(line, kGutterReach);
+            }
+            const Span rowBand = rows != nullptr
+                                     ? rows->coverage.ClearBand(gap, rows->Allowed())
+                                     : ClearBand(gap, rowRegion, Share(rowRegion.size()));
+            if (rowBand.second - rowBand.first >= kWideGutter * m_lineHeight &&
+                (rows == nullptr || MayHaveColumns(rows->coverage, rowBand, n))) {
+                if (rowRegion.empty()) {
+                    rowRegion = Region(line, kGutterReach);
+                }
+                cut[k] = LongGutter(rowBand, ink, rowRegion);
+            }
         }
         if (std::find(cut.begin(), cut.end(), true) == cut.end()) {
             return {{0.0, 1.0}};
@@ -265,12 +395,27 @@ private:
         return region;
     }
 
-    bool OnGutter(Span gap, const Ink& own, const std::vector<const Ink*>& region) const {
-        const Span band =
-            ClearBand(gap, region, (region.size() + kCrossingShare - 1) / kCrossingShare);
-        if (band.second - band.first < kGutterWidth * m_lineHeight) {
-            return false;
+    // Whether enough runs of the region (and `ownRuns` of the line's own) end
+    // before the band and start after it for OnGutter (`ownRuns` 0) or
+    // LongGutter to find columns on both sides; false spares their pass over
+    // the region.
+    bool MayHaveColumns(const InkCoverage& coverage, Span band, std::size_t ownRuns) const {
+        if (ownRuns == 0) {
+            const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
+            const double flush = kFlushStart * m_lineHeight;
+            const int needed = static_cast<int>(kBesideLines);
+            return coverage.Ends(band.first - reach, band.first + touch) >= needed &&
+                   coverage.Starts(band.second - touch, band.second + flush) >= needed;
         }
+        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
+        const int needed = static_cast<int>(kGutterRows) - static_cast<int>(ownRuns);
+        return coverage.Ends(band.first - side, band.first + touch) >= needed &&
+               coverage.Starts(band.second - touch, band.second + side) >= needed;
+    }
+
+    // Whether the clear band (at least kGutterWidth line heights wide) has
+    // columns of running text on both sides down the region.
+    bool OnGutter(Span band, const Ink& own, const std::vector<const Ink*>& region) const {
         const double reach = kBesideReach * m_lineHeight, wide = kBesideWidth * m_lineHeight;
         const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
         std::size_t left = 0, right = 0, near = 0;
@@ -305,13 +450,7 @@ private:
     // Whether the band stays clear down the rows around the line (its own
     // among them), with no row across it and no wide white between them, and
     // enough of those rows have ink close to it.
-    bool LongGutter(Span gap, const Ink& own, std::size_t ownLine) const {
-        const std::vector<const Ink*> region = Region(ownLine, kGutterReach);
-        const Span band =
-            ClearBand(gap, region, (region.size() + kCrossingShare - 1) / kCrossingShare);
-        if (band.second - band.first < kWideGutter * m_lineHeight) {
-            return false;
-        }
+    bool LongGutter(Span band, const Ink& own, const std::vector<const Ink*>& region) const {
         struct Row {
             double middle, top, bottom;
             bool across, left, right;
@@ -337,13 +476,19 @@ private:
             }
             return row;
         };
-        std::vector<Row> lines{rowOf(own)};
+        // The region comes in the order of the middles; the line goes among
+        // its equals (their order within a row does not matter).
+        std::vector<Row> lines;
+        lines.reserve(region.size() + 1);
         for (const Ink* ink : region) {
             lines.push_back(rowOf(*ink));
         }
-        const double ownMiddle = lines.front().middle;
-        std::sort(lines.begin(), lines.end(),
-                  [](const Row& a, const Row& b) { return a.middle < b.middle; });
+        const Row ownRowOf = rowOf(own);
+        const double ownMiddle = ownRowOf.middle;
+        lines.insert(
+            std::upper_bound(lines.begin(), lines.end(), ownMiddle,
+                             [](double middle, const Row& row) { return middle < row.middle; }),
+            ownRowOf);
         // Lines whose middles lie within half a line height are one row.
         std::vector<Row> rows;
         std::size_t ownRow = 0;

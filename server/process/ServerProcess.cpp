@@ -52,6 +52,14 @@ bool ServerProcess::Start(const std::string& executable, const std::vector<std::
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    // Emptied before the child starts: a log left by an earlier server holds
+    // its "ready" line and its ports, which would be taken for this one's.
+    const int emptied = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (emptied < 0) {
+        error = "cannot write " + logPath;
+        return false;
+    }
+    ::close(emptied);
     const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid == 0) {

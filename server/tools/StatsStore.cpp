@@ -2,7 +2,12 @@
 
 #include "server/SqlStatement.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <regex>
 
 namespace kelsor::server::tools {
@@ -25,7 +30,8 @@ constexpr auto kLimitWindow = std::chrono::minutes(1);
 
 }  // namespace
 
-bool StatsInsertLimit::Admit(const std::map<std::string, int>& batch, Clock::time_point now) {
+bool StatsInsertLimit::Admit(const std::map<std::string, int>& batch, const std::string& peer,
+                             Clock::time_point now) {
     // Each window starts with its first event and lasts a minute.
     const auto fresh = [now](Window& window) {
         if (now - window.start >= kLimitWindow) {
@@ -33,8 +39,9 @@ bool StatsInsertLimit::Admit(const std::map<std::string, int>& batch, Clock::tim
         }
     };
     fresh(m_total);
-    std::erase_if(m_byInstall,
-                  [now](const auto& entry) { return now - entry.second.start >= kLimitWindow; });
+    const auto over = [now](const auto& entry) { return now - entry.second.start >= kLimitWindow; };
+    std::erase_if(m_byInstall, over);
+    std::erase_if(m_byPeer, over);
     int total = 0;
     for (const auto& [installId, count] : batch) {
         const auto known = m_byInstall.find(installId);
@@ -43,14 +50,33 @@ bool StatsInsertLimit::Admit(const std::map<std::string, int>& batch, Clock::tim
         }
         total += count;
     }
-    if (m_total.count + total > m_all) {
+    const auto sent = m_byPeer.find(peer);
+    if (m_total.count + total > m_all ||
+        (sent != m_byPeer.end() ? sent->second.count : 0) + total > m_perPeer) {
         return false;
     }
     m_total.count += total;
+    m_byPeer.try_emplace(peer, Window{now, 0}).first->second.count += total;
     for (const auto& [installId, count] : batch) {
         m_byInstall.try_emplace(installId, Window{now, 0}).first->second.count += count;
     }
     return true;
+}
+
+std::string StatsPeer(const std::string& address) {
+    in6_addr v6{};
+    if (::inet_pton(AF_INET6, address.c_str(), &v6) != 1) {
+        return address;  // IPv4, or not an address at all
+    }
+    if (IN6_IS_ADDR_V4MAPPED(&v6)) {
+        char v4[INET_ADDRSTRLEN] = {};
+        return ::inet_ntop(AF_INET, &v6.s6_addr[12], v4, sizeof v4) != nullptr ? v4 : address;
+    }
+    std::fill(std::begin(v6.s6_addr) + 8, std::end(v6.s6_addr), 0);
+    char network[INET6_ADDRSTRLEN] = {};
+    return ::inet_ntop(AF_INET6, &v6, network, sizeof network) != nullptr
+               ? std::string(network) + "/64"
+               : address;
 }
 
 bool StatsStore::KnownEvent(const std::string& name) {
@@ -67,7 +93,7 @@ bool StatsStore::Open(const std::string& databasePath, std::string& error) {
                         "statistics table", m_db, error);
 }
 
-StatsBatchResult StatsStore::Record(const Json::Value& events) {
+StatsBatchResult StatsStore::Record(const Json::Value& events, const std::string& peer) {
     StatsBatchResult result;
     const auto now = std::chrono::duration_cast<std::chrono::seconds>(
                          std::chrono::system_clock::now().time_since_epoch())
@@ -79,7 +105,7 @@ StatsBatchResult StatsStore::Record(const Json::Value& events) {
             ++byInstall[event["installid"].asString()];
         }
     }
-    if (!m_limit.Admit(byInstall, StatsInsertLimit::Clock::now())) {
+    if (!m_limit.Admit(byInstall, StatsPeer(peer), StatsInsertLimit::Clock::now())) {
         result.limited = true;
         return result;
     }

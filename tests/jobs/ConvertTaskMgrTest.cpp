@@ -1,6 +1,7 @@
 #include <FreeImage.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestPictures.h"
@@ -451,6 +453,31 @@ TEST_F(TaskRunner, SameEventsWithoutEarlyWake) {
     m_mgr->AddTask(a);
     ASSERT_TRUE(m_log.WaitForFinal(a.id));
     ExpectWellFormed(m_log.EventsOf(a.id), 3);
+}
+
+// Ends with the thread it was made on, slowly, and counts the ends.
+struct SlowThreadEnd {
+    static inline std::atomic<int> ended{0};
+    ~SlowThreadEnd() {
+        std::this_thread::sleep_for(300ms);
+        ++ended;
+    }
+};
+
+// A process may end right after its last task: a finished task's threads must
+// be gone, not still ending, by the time the task leaves the list.
+TEST_F(TaskRunner, AFinishedTasksThreadsHaveEndedWhenItLeavesTheList) {
+    m_fake.SetText(L"a", [](int) {
+        thread_local SlowThreadEnd end;  // made on the recognition's thread
+        (void)end;
+        return std::string("text of a");
+    });
+    BatchFileItem& a = Item(L"a.png");
+    const int before = SlowThreadEnd::ended.load();
+    m_mgr->AddTask(a);
+    ASSERT_TRUE(m_log.WaitForFinal(a.id));
+    ASSERT_TRUE(m_log.WaitFor([&](const auto&) { return m_mgr->TaskCount() == 0; }));
+    EXPECT_EQ(SlowThreadEnd::ended.load(), before + 1);
 }
 
 TEST_F(TaskRunner, StoppingTheManagerDropsQueuedTasks) {

@@ -269,22 +269,40 @@ TEST(AccountStoreTransactions, AFailedCommitLeavesNoTransactionOpen) {
         << "a write after the failed commit must be committed";
 }
 
-TEST(StatsInsertLimit, AMinuteTakesSoManyEventsPerInstallationAndInAll) {
-    tools::StatsInsertLimit limit(3, 5);
+TEST(StatsInsertLimit, AMinuteTakesSoManyEventsPerInstallationPerSenderAndInAll) {
+    tools::StatsInsertLimit limit(3, 4, 6);
     const auto start = tools::StatsInsertLimit::Clock::now();
     const struct {
         const char* installId;
+        const char* peer;
         int events;
         int second;
         bool admitted;
     } steps[] = {
-        {"a", 3, 0, true},  {"a", 1, 10, false},  // the installation's fourth
-        {"b", 2, 20, true}, {"c", 1, 30, false},  // the sixth in all
-        {"a", 3, 61, true},                       // a new minute for both
+        {"a", "10.0.0.1", 3, 0, true},
+        {"a", "10.0.0.1", 1, 10, false},  // the installation's fourth
+        {"b", "10.0.0.1", 2, 15, false},  // the sender's fifth
+        {"b", "10.0.0.2", 2, 20, true},
+        {"c", "10.0.0.3", 2, 30, false},  // the seventh in all
+        {"c", "10.0.0.3", 1, 40, true},   // the sixth
+        {"a", "10.0.0.1", 3, 61, true},   // a new minute for all
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.second);
-        EXPECT_EQ(step.admitted, limit.Admit({{step.installId, step.events}},
+        EXPECT_EQ(step.admitted, limit.Admit({{step.installId, step.events}}, step.peer,
                                              start + std::chrono::seconds(step.second)));
+    }
+}
+
+TEST(StatsInsertLimit, AnIpv6SenderIsItsNetworkAndAMappedIpv4AddressItself) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"192.0.2.7", "192.0.2.7"},
+        {"::ffff:192.0.2.7", "192.0.2.7"},
+        {"2001:db8:1:2:aaaa::1", "2001:db8:1:2::/64"},
+        {"2001:db8:1:2:bbbb:cccc:dddd:eeee", "2001:db8:1:2::/64"},
+        {"not an address", "not an address"},
+    };
+    for (const auto& [address, peer] : cases) {
+        EXPECT_EQ(tools::StatsPeer(address), peer) << address;
     }
 }

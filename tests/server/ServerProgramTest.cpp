@@ -84,3 +84,20 @@ TEST(ServerProgram, PrintsItsPortsCertificateAndDemoUserAndServesHealth) {
     EXPECT_NE(process.Log().find("kelsor-server: account GET /healthz 200"), std::string::npos);
     EXPECT_NE(process.Log().find("kelsor-server: stopping"), std::string::npos);
 }
+
+TEST(ServerProgram, AServerStartedOverAnOldLogReportsItsOwnPorts) {
+    TempFolder dir;
+    // What a server that ran before left in the same log file.
+    kelsor::test::WriteFile(dir.file("log.txt"),
+                            "kelsor-server: cloud https port 1\n"
+                            "kelsor-server: account http port 2\n"
+                            "kelsor-server: ready\n");
+    ServerProcess process;
+    std::string error;
+    ASSERT_TRUE(StartServerIn(process, dir, error, {"--engine", "tesseract"})) << error;
+    EXPECT_NE(process.AccountPort(), 2);
+    httplib::Client account("127.0.0.1", process.AccountPort());
+    const auto health = account.Get("/healthz");
+    ASSERT_TRUE(health) << process.Log();
+    EXPECT_EQ(health->body, "ok\n");
+}
