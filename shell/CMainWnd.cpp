@@ -27,6 +27,7 @@
 #include "shell/CUserCenterInfoWnd.h"
 #include "shell/DesktopShortcut.h"
 #include "shell/MainWndRules.h"
+#include "shell/ProgramIcon.h"
 #include "shell/SinglePageLink.h"
 #include "shell/TrayIcon.h"
 
@@ -144,11 +145,14 @@ ScreenOCRWnd* CMainWnd::ScreenPage() {
 // ----------------------------------------------------------- initialisation
 
 void CMainWnd::InitWindow() {
+    // Every window of the program carries the launcher's icon.
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(ProgramIcon());
     SetIcon(107);
     GetHWND()->setAcceptDrops(true);
     RegisterHotKey();
     m_tray = std::make_unique<TrayIcon>(
-        GetHWND()->windowIcon(),
+        ProgramIcon(),
         TrayIcon::Actions{[this] { CWindowWnd::PostMessage(WM_KSOCR_STARTCAPTURE, 0, 0); },
                           [this] { BringToFront(); }, [this] { QuitFromTray(); }});
     FindControls();

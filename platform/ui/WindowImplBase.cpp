@@ -11,9 +11,11 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <optional>
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/UiLog.h"
+#include "platform/ui/WindowTitles.h"
 
 namespace kelsor::ui {
 
@@ -37,6 +39,29 @@ public:
     LPARAM m_l;
 };
 
+// A top-level window the program sizes itself (every skin has one size): the
+// size hints say so (minimum = maximum), so that tiling window managers float
+// it whole rather than tile it.
+bool IsFixedSizeWindow(const QWidget* host) {
+    return host->isWindow() && host->minimumSize() == host->maximumSize();
+}
+
+// `focused` has just got the focus while `modal` runs: when it is a window
+// `modal` blocks (an owner up the chain), the focus goes back to `modal`.
+void KeepKeyboard(const QPointer<QWidget>& modal, QWindow* focused) {
+    if (modal == nullptr || focused == nullptr || !modal->isVisible() ||
+        QApplication::activeModalWidget() != modal.data() || modal->windowHandle() == nullptr ||
+        focused == modal->windowHandle() ||
+        !focused->isAncestorOf(modal->windowHandle(), QWindow::IncludeTransients))
+        return;
+    QTimer::singleShot(0, modal.data(), [modal] {
+        if (modal && modal->isVisible()) {
+            modal->raise();
+            modal->activateWindow();
+        }
+    });
+}
+
 }  // namespace
 
 // The widget behind a window handle.
@@ -56,6 +81,8 @@ public:
             owner->OnHostDestroyed();
     }
     void Detach() { m_owner = nullptr; }
+    // Moved by the program while hidden: shown there, not where it was.
+    void ForgetPlace() { m_hiddenAt.reset(); }
     void SetRoot(CControlUI* root) {
         m_root = root;
         if (root != nullptr)
@@ -74,7 +101,25 @@ protected:
         }
         if (e->type() == QEvent::WindowDeactivate && m_owner != nullptr)
             m_owner->HandleMessage(WM_KILLFOCUS, 0, 0);
+        if (isWindow())
+            KeepPlace(e->type());
         return QWidget::event(e);
+    }
+    // A window hidden and shown again (the main window stepping aside for a
+    // capture) comes back where it was: a window manager places a window
+    // mapped anew by its own rules (a tiling one next to its decorations).
+    void KeepPlace(QEvent::Type type) {
+        if (type == QEvent::Hide && !isMinimized()) {
+            m_hiddenAt = pos();
+        } else if (type == QEvent::Show && m_hiddenAt) {
+            const QPoint at = *m_hiddenAt;
+            m_hiddenAt.reset();
+            // Once the manager has placed it: a move before would be undone.
+            QTimer::singleShot(kReplaceDelayMs, this, [this, at] {
+                if (isVisible() && pos() != at)
+                    move(at);
+            });
+        }
     }
     void resizeEvent(QResizeEvent*) override {
         if (m_root != nullptr)
@@ -123,8 +168,10 @@ protected:
     }
 
 private:
+    static constexpr int kReplaceDelayMs = 50;
     CWindowWnd* m_owner;
     CControlUI* m_root = nullptr;
+    std::optional<QPoint> m_hiddenAt;
 };
 
 struct CWindowWnd::ModalRun {
@@ -164,13 +211,17 @@ HWND CWindowWnd::Create(HWND parent, const CDuiString& name, UINT style, UINT ex
     m_exStyle = exStyle;
     Qt::WindowFlags flags;
     if ((style & WS_CHILD) == 0) {
-        flags = Qt::Window | Qt::FramelessWindowHint;
+        // An owned window is a dialog of its owner to the window manager:
+        // kept above it, floated by tiling managers.
+        flags = (parent != nullptr ? Qt::Dialog : Qt::Window) | Qt::FramelessWindowHint;
         if (exStyle & WS_EX_TOOLWINDOW)
             flags |= Qt::Tool;
     }
     m_host = new WindowHost(this, parent, flags);
     m_host->setObjectName(QString::fromStdWString(GetWindowClassName()));
-    m_host->setWindowTitle(QString::fromStdWString(name));
+    m_host->setWindowTitle(WindowTitleFor(name));
+    if (m_host->isWindow() && !QApplication::windowIcon().isNull())
+        m_host->setWindowIcon(QApplication::windowIcon());
     m_host->setAttribute(Qt::WA_DeleteOnClose, false);
     if (OnCreate() != 0 || m_host == nullptr)
         return m_host;
@@ -198,7 +249,11 @@ int CWindowWnd::ShowModal() {
         return -1;
     ModalRun run;
     m_modal = &run;
-    m_host->setWindowModality(Qt::ApplicationModal);
+    // Modal to its owner, as a modal window disables only its owner: a
+    // window without one (the main window) blocks nothing, so the tray and a
+    // capture stay usable beside it.
+    const bool owned = m_host->parentWidget() != nullptr;
+    m_host->setWindowModality(owned ? Qt::WindowModal : Qt::NonModal);
     m_host->show();
     // The keyboard belongs to the modal window (Enter and Esc answer a
     // dialog), not to the window under it; a control the window focused
@@ -215,9 +270,18 @@ int CWindowWnd::ShowModal() {
                 ModalHook()(*this);
         });
     }
+    // A click on the owner makes the window manager focus the owner, where
+    // no key is let through: the keyboard goes back to this window, as it
+    // would on a desktop with owned modal windows. Only the newest modal
+    // window does this.
     QPointer<QWidget> alive = m_host;
+    QMetaObject::Connection keeper;
+    if (owned)
+        keeper = QObject::connect(qApp, &QGuiApplication::focusWindowChanged, m_host,
+                                  [alive](QWindow* focused) { KeepKeyboard(alive, focused); });
     if (!run.done)
         run.loop.exec(QEventLoop::DialogExec);
+    QObject::disconnect(keeper);
     // The object may be gone by now (OnFinalMessage may delete it); while its
     // window lives, so does the object. A run ended by quitting the
     // application leaves the window up: forget the finished run so that a
@@ -265,6 +329,8 @@ void CWindowWnd::CenterWindow() {
     else if (QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     const QSize s = m_host->frameGeometry().size();
+    if (!m_host->isVisible())
+        m_host->ForgetPlace();
     m_host->move(area.left() + (area.width() - s.width()) / 2,
                  area.top() + (area.height() - s.height()) / 2);
 }
@@ -296,8 +362,13 @@ bool CWindowWnd::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CWindowWnd::MoveWindow(int x, int y, int cx, int cy) {
-    if (m_host != nullptr)
-        m_host->setGeometry(x, y, cx, cy);
+    if (m_host == nullptr)
+        return;
+    if (IsFixedSizeWindow(m_host))
+        m_host->setFixedSize(cx, cy);
+    if (!m_host->isVisible())
+        m_host->ForgetPlace();
+    m_host->setGeometry(x, y, cx, cy);
 }
 
 void CWindowWnd::SetToolWindow(bool tool) {
@@ -358,8 +429,12 @@ LRESULT WindowImplBase::OnCreate() {
         root->show();
     }
     const QSize size = m_PaintManager.GetInitSize();
-    if (!size.isEmpty())
-        host->resize(size);
+    if (!size.isEmpty()) {
+        if (host->isWindow())
+            host->setFixedSize(size);
+        else
+            host->resize(size);
+    }
     m_PaintManager.AddNotifier(this);
     InitWindow();
     return 0;
