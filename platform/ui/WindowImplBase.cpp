@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/ModalKeyboard.h"
 #include "platform/ui/UiLog.h"
 #include "platform/ui/WindowTitles.h"
 
@@ -44,22 +45,6 @@ public:
 // it whole rather than tile it.
 bool IsFixedSizeWindow(const QWidget* host) {
     return host->isWindow() && host->minimumSize() == host->maximumSize();
-}
-
-// `focused` has just got the focus while `modal` runs: when it is a window
-// `modal` blocks (an owner up the chain), the focus goes back to `modal`.
-void KeepKeyboard(const QPointer<QWidget>& modal, QWindow* focused) {
-    if (modal == nullptr || focused == nullptr || !modal->isVisible() ||
-        QApplication::activeModalWidget() != modal.data() || modal->windowHandle() == nullptr ||
-        focused == modal->windowHandle() ||
-        !focused->isAncestorOf(modal->windowHandle(), QWindow::IncludeTransients))
-        return;
-    QTimer::singleShot(0, modal.data(), [modal] {
-        if (modal && modal->isVisible()) {
-            modal->raise();
-            modal->activateWindow();
-        }
-    });
 }
 
 }  // namespace
@@ -253,6 +238,10 @@ int CWindowWnd::ShowModal() {
     // window without one (the main window) blocks nothing, so the tray and a
     // capture stay usable beside it.
     const bool owned = m_host->parentWidget() != nullptr;
+    // Qt takes a window as modal when it is shown: one created visible is
+    // shown again.
+    if (owned && m_host->isVisible())
+        m_host->hide();
     m_host->setWindowModality(owned ? Qt::WindowModal : Qt::NonModal);
     m_host->show();
     // The keyboard belongs to the modal window (Enter and Esc answer a
@@ -275,13 +264,12 @@ int CWindowWnd::ShowModal() {
     // would on a desktop with owned modal windows. Only the newest modal
     // window does this.
     QPointer<QWidget> alive = m_host;
-    QMetaObject::Connection keeper;
+    std::optional<ModalKeyboard> keeper;
     if (owned)
-        keeper = QObject::connect(qApp, &QGuiApplication::focusWindowChanged, m_host,
-                                  [alive](QWindow* focused) { KeepKeyboard(alive, focused); });
+        keeper.emplace(m_host);
     if (!run.done)
         run.loop.exec(QEventLoop::DialogExec);
-    QObject::disconnect(keeper);
+    keeper.reset();
     // The object may be gone by now (OnFinalMessage may delete it); while its
     // window lives, so does the object. A run ended by quitting the
     // application leaves the window up: forget the finished run so that a
