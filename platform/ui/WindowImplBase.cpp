@@ -66,8 +66,6 @@ public:
             owner->OnHostDestroyed();
     }
     void Detach() { m_owner = nullptr; }
-    // Moved by the program while hidden: shown there, not where it was.
-    void ForgetPlace() { m_hiddenAt.reset(); }
     void SetRoot(CControlUI* root) {
         m_root = root;
         if (root != nullptr)
@@ -90,17 +88,28 @@ protected:
             KeepPlace(e->type());
         return QWidget::event(e);
     }
-    // A window hidden and shown again (the main window stepping aside for a
-    // capture) comes back where it was: a window manager places a window
-    // mapped anew by its own rules (a tiling one next to its decorations).
+    // A window hidden and shown again where it was (the main window
+    // stepping aside for a capture) stays there: a window manager places a
+    // window mapped anew by its own rules (a tiling one beside its
+    // decorations). A window the program moved while hidden goes where it
+    // was moved.
     void KeepPlace(QEvent::Type type) {
         if (type == QEvent::Hide && !isMinimized()) {
             m_hiddenAt = pos();
         } else if (type == QEvent::Show && m_hiddenAt) {
-            const QPoint at = *m_hiddenAt;
+            m_keepAt = m_hiddenAt;
             m_hiddenAt.reset();
-            // Once the manager has placed it: a move before would be undone.
-            QTimer::singleShot(kReplaceDelayMs, this, [this, at] {
+            if (pos() != *m_keepAt) {
+                m_keepAt.reset();
+                return;
+            }
+            m_corrections = 0;
+            QTimer::singleShot(kKeepPlaceMs, this, [this] { m_keepAt.reset(); });
+        } else if (type == QEvent::Move && m_keepAt && pos() != *m_keepAt &&
+                   m_corrections < kMaxCorrections) {
+            ++m_corrections;
+            const QPoint at = *m_keepAt;
+            QTimer::singleShot(0, this, [this, at] {
                 if (isVisible() && pos() != at)
                     move(at);
             });
@@ -153,10 +162,14 @@ protected:
     }
 
 private:
-    static constexpr int kReplaceDelayMs = 50;
+    // How long after showing, and how often, a manager's placement is undone.
+    static constexpr int kKeepPlaceMs = 1000;
+    static constexpr int kMaxCorrections = 2;
     CWindowWnd* m_owner;
     CControlUI* m_root = nullptr;
     std::optional<QPoint> m_hiddenAt;
+    std::optional<QPoint> m_keepAt;
+    int m_corrections = 0;
 };
 
 struct CWindowWnd::ModalRun {
@@ -317,8 +330,6 @@ void CWindowWnd::CenterWindow() {
     else if (QScreen* screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     const QSize s = m_host->frameGeometry().size();
-    if (!m_host->isVisible())
-        m_host->ForgetPlace();
     m_host->move(area.left() + (area.width() - s.width()) / 2,
                  area.top() + (area.height() - s.height()) / 2);
 }
@@ -354,8 +365,6 @@ void CWindowWnd::MoveWindow(int x, int y, int cx, int cy) {
         return;
     if (IsFixedSizeWindow(m_host))
         m_host->setFixedSize(cx, cy);
-    if (!m_host->isVisible())
-        m_host->ForgetPlace();
     m_host->setGeometry(x, y, cx, cy);
 }
 
