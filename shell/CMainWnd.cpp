@@ -25,6 +25,7 @@
 #include "shell/CHotKeyWnd.h"
 #include "shell/CMainMenuWnd.h"
 #include "shell/CUserCenterInfoWnd.h"
+#include "shell/ConverterHint.h"
 #include "shell/DesktopShortcut.h"
 #include "shell/MainWndRules.h"
 #include "shell/ProgramIcon.h"
@@ -683,11 +684,15 @@ void CMainWnd::OpenBindPhoneWindow() {
 void CMainWnd::ShowConverterFetching() {
     SetVisible(m_pdfConvertBtn, false);
     SetVisible(m_pdfConvertGif, true);
+    ShowConverterHint(m_pdfConvertGif, ConverterHint::kInstalling);
 }
 
 void CMainWnd::OnConverterFetched() {
     SetVisible(m_pdfConvertBtn, true);
     SetVisible(m_pdfConvertGif, false);
+    ShowConverterHint(m_pdfConvertBtn, FindInstalledConverter().empty()
+                                           ? ConverterHint::kNotInstalled
+                                           : ConverterHint::kInstalled);
 }
 
 }  // namespace kelsor::shell

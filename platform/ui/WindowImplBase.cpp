@@ -85,35 +85,48 @@ protected:
         if (e->type() == QEvent::WindowDeactivate && m_owner != nullptr)
             m_owner->HandleMessage(WM_KILLFOCUS, 0, 0);
         if (isWindow())
-            KeepPlace(e->type());
+            KeepPlace(e);
         return QWidget::event(e);
     }
-    // A window hidden and shown again where it was (the main window
-    // stepping aside for a capture) stays there: a window manager places a
-    // window mapped anew by its own rules (a tiling one beside its
-    // decorations). A window the program moved while hidden goes where it
-    // was moved.
-    void KeepPlace(QEvent::Type type) {
-        if (type == QEvent::Hide && !isMinimized()) {
-            m_hiddenAt = pos();
-        } else if (type == QEvent::Show && m_hiddenAt) {
-            m_keepAt = m_hiddenAt;
-            m_hiddenAt.reset();
-            if (pos() != *m_keepAt) {
-                m_keepAt.reset();
-                return;
-            }
-            m_corrections = 0;
-            QTimer::singleShot(kKeepPlaceMs, this, [this] { m_keepAt.reset(); });
-        } else if (type == QEvent::Move && m_keepAt && pos() != *m_keepAt &&
-                   m_corrections < kMaxCorrections) {
-            ++m_corrections;
-            const QPoint at = *m_keepAt;
-            QTimer::singleShot(0, this, [this, at] {
-                if (isVisible() && pos() != at)
-                    move(at);
-            });
+    // A window hidden and shown again (the main window stepping aside for a
+    // capture) comes back where it was: a window manager places a window
+    // mapped anew by its own rules (a tiling one beside the decorations it
+    // then leaves off). A window the program moves while hidden goes where
+    // it was moved; the manager's own moves are undone for a moment after
+    // showing.
+    void KeepPlace(const QEvent* e) {
+        switch (e->type()) {
+            case QEvent::Hide:
+                if (!isMinimized() && !e->spontaneous())
+                    m_hiddenAt = pos();
+                break;
+            case QEvent::Move:
+                if (!e->spontaneous() && !isVisible())
+                    m_hiddenAt.reset();  // the program's move
+                else if (m_keepAt && e->spontaneous())
+                    PutBack();
+                break;
+            case QEvent::Show:
+                if (m_hiddenAt) {
+                    m_keepAt = m_hiddenAt;
+                    m_hiddenAt.reset();
+                    m_corrections = 0;
+                    PutBack();
+                    QTimer::singleShot(kKeepPlaceMs, this, [this] { m_keepAt.reset(); });
+                }
+                break;
+            default:
+                break;
         }
+    }
+    void PutBack() {
+        if (m_corrections >= kMaxCorrections)
+            return;
+        ++m_corrections;
+        QTimer::singleShot(kPutBackDelayMs, this, [this] {
+            if (m_keepAt && isVisible() && pos() != *m_keepAt)
+                move(*m_keepAt);
+        });
     }
     void resizeEvent(QResizeEvent*) override {
         if (m_root != nullptr)
@@ -164,7 +177,8 @@ protected:
 private:
     // How long after showing, and how often, a manager's placement is undone.
     static constexpr int kKeepPlaceMs = 1000;
-    static constexpr int kMaxCorrections = 2;
+    static constexpr int kMaxCorrections = 3;
+    static constexpr int kPutBackDelayMs = 50;
     CWindowWnd* m_owner;
     CControlUI* m_root = nullptr;
     std::optional<QPoint> m_hiddenAt;
@@ -227,14 +241,29 @@ HWND CWindowWnd::Create(HWND parent, const CDuiString& name, UINT style, UINT ex
         m_host->setGeometry(x, y, cx, cy);
     else if (x != 0 || y != 0)
         m_host->move(x, y);
-    if (style & WS_VISIBLE)
+    if ((style & WS_VISIBLE) && m_host->isWindow() && parent != nullptr) {
+        // An owned window is shown from the event queue: one run modally
+        // right away is shown once, by its run, and so is modal from its
+        // first map. Mapped, unmapped and mapped again at once, a window
+        // manager may lose it (i3 leaves it unmapped).
+        m_showPending = true;
+        QPointer<QWidget> host = m_host;
+        QTimer::singleShot(0, m_host, [this, host] {
+            if (host && m_showPending)
+                host->show();
+            if (host)
+                m_showPending = false;
+        });
+    } else if (style & WS_VISIBLE) {
         m_host->show();
+    }
     return m_host;
 }
 
 void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
     if (m_host == nullptr)
         return;
+    m_showPending = false;
     m_host->setVisible(show);
     if (show && takeFocus && m_host->isWindow()) {
         m_host->raise();
@@ -247,6 +276,7 @@ int CWindowWnd::ShowModal() {
         return -1;
     ModalRun run;
     m_modal = &run;
+    m_showPending = false;
     // Modal to its owner, as a modal window disables only its owner: a
     // window without one (the main window) blocks nothing, so the tray and a
     // capture stay usable beside it.
@@ -294,6 +324,7 @@ int CWindowWnd::ShowModal() {
 
 void CWindowWnd::Close(int code) {
     m_closeCode = code;
+    m_showPending = false;
     if (m_host == nullptr)
         return;
     m_host->hide();
