@@ -97,7 +97,9 @@ protected:
     void KeepPlace(const QEvent* e) {
         switch (e->type()) {
             case QEvent::Hide:
-                if (!isMinimized() && !e->spontaneous())
+                // The program's hide (a minimised window too: a manager
+                // without minimising leaves it shown).
+                if (!e->spontaneous())
                     m_hiddenAt = pos();
                 break;
             case QEvent::Move:
