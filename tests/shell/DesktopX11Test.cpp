@@ -258,6 +258,10 @@ TEST_F(DesktopX11, TrayIconIsTheProgramsOwnAndItsClicksShowTheMainWindow) {
     EXPECT_GT(white * 10, area);
     EXPECT_EQ(Log().find("No Icon set"), std::string::npos);
 
+    // The main window carries the same icon for task bars and window lists.
+    EXPECT_NE(ShellLine("xprop -id " + std::to_string(main) + " _NET_WM_ICON").find(" = "),
+              std::string::npos);
+
     const std::string at =
         std::to_string(icon->center().x()) + " " + std::to_string(icon->center().y());
     // A click shows the minimised main window.
