@@ -20,6 +20,8 @@
 #include "pages/ScreenGrab.h"
 #include "pages/ScreenShotToolWnd.h"
 #include "platform/sys/Messages.h"
+#include "platform/ui/CurrentDesktop.h"
+#include "platform/ui/MainWindowRef.h"
 
 namespace kelsor::jobs {
 namespace {
@@ -104,6 +106,9 @@ int CScreenShotWnd::RunCapture(const std::wstring& target) {
     m_loop = nullptr;
     // Out of every handler now: the windows can go.
     ReleaseKeyboard();
+    // The main window comes back on the workspace the capture was made on.
+    if (ui::CWindowWnd* main = ui::GetMainWindow())
+        ui::MoveToCurrentDesktop(main->GetHWND());
     m_toolbar.reset();
     DestroyHost();
     return m_result;

@@ -100,7 +100,8 @@ std::string Screenshot(const std::string& name) {
     return path;
 }
 
-// The running program on the private desktop.
+// The running program on the private desktop. A capture started on another
+// workspace than the main window's brings the main window to the user's.
 class DesktopX11 : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -170,26 +171,40 @@ const std::string kDrag =
 TEST_F(DesktopX11, CaptureAlwaysEndsAndFinishesWhateverTheMainWindowsState) {
     StartTheProgram();
     const fs::path captured = dir.file("data/KelsorOCR/screenocrfile.jpg");
+    enum class Away { kNot, kMinimised, kOtherWorkspace };
     struct Case {
         const char* state;
-        bool minimised;
+        Away away;
     };
-    for (const Case& run : {Case{"shown", false}, Case{"minimised", true}}) {
+    // Before each capture: the main window where the case wants it.
+    const auto stepAway = [&](Away away) {
+        if (away == Away::kMinimised)
+            Minimise();
+        if (away == Away::kOtherWorkspace) {
+            const int count = std::atoi(ShellLine("xdotool get_num_desktops").c_str());
+            const int now = std::atoi(ShellLine("xdotool get_desktop").c_str());
+            kelsor::test::Shell("xdotool set_desktop " + std::to_string((now + 1) % count));
+            PollFor([&] { return !Viewable(c, main); }, 5);
+        }
+    };
+    const bool workspaces = std::atoi(ShellLine("xdotool get_num_desktops").c_str()) > 1;
+    for (const Case& run : {Case{"shown", Away::kNot}, Case{"minimised", Away::kMinimised},
+                            Case{"on another workspace", Away::kOtherWorkspace}}) {
+        if (run.away == Away::kOtherWorkspace && !workspaces)
+            continue;  // a desktop of one workspace
         SCOPED_TRACE(run.state);
         // Esc mid-capture, and the toolbar's 退出截图: nothing written, the
         // desktop the user's again.
         const std::string cancels[] = {kDrag + " && xdotool key Escape",
                                        kDrag + " && xdotool mousemove 227 272 click 1"};
         for (const std::string& cancel : cancels) {
-            if (run.minimised)
-                Minimise();
+            stepAway(run.away);
             ASSERT_TRUE(Capture(cancel)) << "the capture did not end\n" << Log();
             ExpectMainWindowBack();
             EXPECT_TRUE(PollFor([&] { return DesktopIsFree(c); }, 10));
             EXPECT_FALSE(fs::exists(captured));
         }
-        if (run.minimised)
-            Minimise();
+        stepAway(run.away);
         ASSERT_TRUE(Capture(kDrag + " && xdotool mousemove 200 170 click --repeat 2 --delay 80 1"))
             << Log();
         ExpectMainWindowBack();
