@@ -293,6 +293,17 @@ TEST_F(DesktopX11, TrayIconIsTheProgramsOwnAndItsClicksShowTheMainWindow) {
     Screenshot("tray_menu.png");
     kelsor::test::Shell("xdotool key Down Down Return");
     ExpectMainWindowBack();
+
+    // Its first entry, 截图识别, starts a capture that Esc ends.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    kelsor::test::Shell("xdotool mousemove " + at + " click 3 sleep 1");
+    EXPECT_EQ(kelsor::test::Shell("xdotool key Down Return && timeout 30 xdotool search --sync "
+                                  "--onlyvisible --name '^ScreenShotWnd$' >/dev/null && sleep "
+                                  "0.3 && xdotool key Escape"),
+              0)
+        << Log();
+    EXPECT_TRUE(PollFor([] { return VisibleWindow("ScreenShotWnd") == 0; }, 10));
+    ExpectMainWindowBack();
 }
 
 // In this process: the real main window and a real notice over it.
