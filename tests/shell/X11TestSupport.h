@@ -164,6 +164,10 @@ public:
     bool ManagerFailed() const { return m_managerFailed; }
     ~PrivateXServer() {
         m_manager.Stop();
+        if (!m_folder.empty()) {
+            std::remove((m_folder + "/i3.config").c_str());
+            rmdir(m_folder.c_str());
+        }
         if (m_pid > 0) {
             kill(m_pid, SIGTERM);
             waitpid(m_pid, nullptr, 0);
