@@ -25,11 +25,11 @@ constexpr Attribute kPicViewLook[] = {
     {L"pushedimage", L"file='batchocr\\picview.png' source='16,0,32,16'"},
     {L"disabledimage", L"file='batchocr\\picview.png' source='32,0,48,16'"}};
 
-constexpr Attribute kMarkLook[] = {{L"textcolor", L"#ff999999"},
-                                   {L"endellipsis", L"true"},
-                                   {L"align", L"left"},
-                                   {L"textpadding", L"20,-3,0,0"},
-                                   {L"mouse", L"false"}};
+// As tall as the icon, so that the text beside it is centred on it; the
+// padding puts both on the row's middle, where the other columns' text is.
+constexpr Attribute kMarkLook[] = {{L"textcolor", L"#ff999999"},  {L"endellipsis", L"true"},
+                                   {L"align", L"left"},           {L"height", L"16"},
+                                   {L"textpadding", L"20,0,0,0"}, {L"mouse", L"false"}};
 
 constexpr Attribute kProgressLook[] = {{L"padding", L"50,18,35,0"},
                                        {L"height", L"7"},
@@ -54,11 +54,11 @@ struct Mark {
     const wchar_t* icon;
 };
 constexpr Mark kMarks[] = {
-    {L"file_unconver", L"未识别", L"60,15,0,0", L"file='batchocr\\ocrunknow.png' dest='0,0,16,16'"},
-    {L"file_wait", L"等待", L"60,15,0,0", L"file='batchocr\\ocrwait.png' dest='0,0,16,16'"},
-    {L"file_convered", L"识别完成", L"50,15,0,0",
+    {L"file_unconver", L"未识别", L"60,12,0,0", L"file='batchocr\\ocrunknow.png' dest='0,0,16,16'"},
+    {L"file_wait", L"等待", L"60,12,0,0", L"file='batchocr\\ocrwait.png' dest='0,0,16,16'"},
+    {L"file_convered", L"识别完成", L"50,12,0,0",
      L"file='batchocr\\ocrsuccess.png' dest='0,0,16,16'"},
-    {L"file_converfail", L"识别失败", L"50,15,0,0",
+    {L"file_converfail", L"识别失败", L"50,12,0,0",
      L"file='batchocr\\ocrfail.png' dest='0,0,16,16'"},
 };
 

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <cstdio>
@@ -19,6 +20,8 @@
 #include "pages/ScreenGrab.h"
 #include "pages/ScreenShotToolWnd.h"
 #include "platform/sys/Messages.h"
+#include "platform/ui/CurrentDesktop.h"
+#include "platform/ui/MainWindowRef.h"
 
 namespace kelsor::jobs {
 namespace {
@@ -26,17 +29,28 @@ namespace {
 constexpr int kCaptureDimAlpha = 80;
 const QColor kLabelColor(46, 52, 61, 128);
 
-// A window that has just been shown may not be viewable yet, and X refuses
-// a keyboard grab on it until it is.
-void GrabKeyboardWhenShown(QWidget* host) {
-    for (int i = 0; i < 50; ++i) {
-        QWindow* window = host->windowHandle();
-        if (window != nullptr && window->isExposed()) {
-            break;
-        }
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+// Without any input for this long the capture ends by itself: whatever kept
+// the pointer and the keyboard from it, the user is never left facing a
+// frozen screen.
+constexpr int kIdleCancelMs = 120 * 1000;
+// How often a refused keyboard grab is tried again (another program may
+// hold the keyboard for a moment: a menu, the window manager's key binding).
+constexpr int kGrabRetryMs = 100;
+constexpr int kGrabRetries = 50;
+
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+            return true;
+        default:
+            return false;
     }
-    host->grabKeyboard();
 }
 
 bool OnWayland() {
@@ -59,6 +73,11 @@ ui::LRESULT CScreenShotWnd::OnCreate() {
     host->setAttribute(Qt::WA_OpaquePaintEvent);
     host->setMouseTracking(true);
     host->setCursor(Qt::ArrowCursor);
+    // Modal itself, the capture comes before any modal window already open
+    // (the main window runs modally, and a minimised modal window still
+    // counts): otherwise that window would keep every click and key from
+    // the capture. The toolbar, owned by the capture, is not blocked by it.
+    host->setWindowModality(Qt::ApplicationModal);
     return 0;
 }
 
@@ -72,14 +91,24 @@ int CScreenShotWnd::RunCapture(const std::wstring& target) {
     Show();
     QEventLoop loop;
     m_loop = &loop;
+    QTimer idle;
+    idle.setSingleShot(true);
+    QObject::connect(&idle, &QTimer::timeout, &loop, [this] {
+        std::fprintf(stderr, "KelsorOCR: screen capture: no input arrived, the capture ends\n");
+        Cancel();
+    });
+    m_idle = &idle;
+    idle.start(kIdleCancelMs);
     if (!m_ended) {
         loop.exec();
     }
+    m_idle = nullptr;
     m_loop = nullptr;
     // Out of every handler now: the windows can go.
-    if (QWidget* host = GetHWND()) {
-        host->releaseKeyboard();
-    }
+    ReleaseKeyboard();
+    // The main window comes back on the workspace the capture was made on.
+    if (ui::CWindowWnd* main = ui::GetMainWindow())
+        ui::MoveToCurrentDesktop(main->GetHWND());
     m_toolbar.reset();
     DestroyHost();
     return m_result;
@@ -123,7 +152,31 @@ void CScreenShotWnd::Show() {
     }
     host->raise();
     host->activateWindow();
-    GrabKeyboardWhenShown(host);
+    GrabKeyboard();
+}
+
+void CScreenShotWnd::GrabKeyboard() {
+    // Esc must reach the capture whoever had the focus: the window bypasses
+    // the window manager, which would never give it the focus. X refuses a
+    // grab on a window not yet viewable, or while another client holds the
+    // keyboard: tried again for a while, the capture working meanwhile with
+    // the mouse (and ending by itself without any input).
+    QWidget* host = GetHWND();
+    QWindow* window = host != nullptr ? host->windowHandle() : nullptr;
+    // A Wayland compositor gives the full-screen window the keyboard; a
+    // client cannot grab it there.
+    if (m_ended || window == nullptr || OnWayland()) {
+        return;
+    }
+    if (window->isExposed() && window->setKeyboardGrabEnabled(true)) {
+        m_keyboardGrabbed = true;
+        return;
+    }
+    if (++m_grabTries < kGrabRetries) {
+        QTimer::singleShot(kGrabRetryMs, host, [this] { GrabKeyboard(); });
+    } else {
+        std::fprintf(stderr, "KelsorOCR: screen capture: the keyboard could not be had\n");
+    }
 }
 
 QSize CScreenShotWnd::ScreenSize() const {
@@ -153,6 +206,9 @@ ui::LRESULT CScreenShotWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::L
 }
 
 bool CScreenShotWnd::HostEvent(QEvent* event) {
+    if (m_idle != nullptr && IsUserInput(event->type())) {
+        m_idle->start(kIdleCancelMs);
+    }
     switch (event->type()) {
         case QEvent::Paint:
             Paint();
@@ -247,6 +303,14 @@ void CScreenShotWnd::PlaceToolbar() {
     m_toolbar->GetHWND()->raise();
 }
 
+void CScreenShotWnd::ReleaseKeyboard() {
+    QWidget* host = GetHWND();
+    if (m_keyboardGrabbed && host != nullptr && host->windowHandle() != nullptr) {
+        host->windowHandle()->setKeyboardGrabEnabled(false);
+    }
+    m_keyboardGrabbed = false;
+}
+
 void CScreenShotWnd::Cancel() {
     End(0);
 }
@@ -295,7 +359,7 @@ void CScreenShotWnd::End(int result) {
         m_toolbar->ShowWindow(false, false);
     }
     if (QWidget* host = GetHWND()) {
-        host->releaseKeyboard();
+        ReleaseKeyboard();
         host->hide();
     }
     if (m_loop != nullptr) {

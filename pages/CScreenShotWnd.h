@@ -11,6 +11,7 @@
 #include "platform/ui/UiLib.h"
 
 class QEventLoop;
+class QTimer;
 class QPainter;
 
 namespace kelsor::jobs {
@@ -24,8 +25,10 @@ class ScreenShotToolWnd;
 // handles then move and resize. Esc, "退出截图" and a finish without a
 // selection cancel; a double click or "完成截图" finishes.
 //
-// The window is frameless, stays on top, bypasses the window manager and
-// holds the keyboard while it runs (Esc works without focus). UI thread only.
+// The window is frameless, stays on top, bypasses the window manager, is
+// modal over every window open before it and holds the keyboard while it
+// runs (Esc works without focus); without any input for two minutes it
+// cancels itself. UI thread only.
 class CScreenShotWnd : public ui::CWindowWnd, private SelectionMouse {
 public:
     CScreenShotWnd();
@@ -61,6 +64,8 @@ protected:
 private:
     bool SetUp(const std::wstring& target);
     void Show();
+    void GrabKeyboard();
+    void ReleaseKeyboard();
     void Paint();
     void PaintSizeLabel(QPainter& painter) const;
     void PlaceToolbar();
@@ -87,6 +92,9 @@ private:
     std::unique_ptr<ScreenShotToolWnd> m_toolbar;
     std::wstring m_target;
     QEventLoop* m_loop = nullptr;
+    QTimer* m_idle = nullptr;
+    int m_grabTries = 0;
+    bool m_keyboardGrabbed = false;
     bool m_ended = false;
 };
 

@@ -15,6 +15,9 @@ PACKAGES=(
   fonts-noto-cjk xvfb xauth xdotool x11-utils imagemagick xdg-user-dirs xdg-utils python3
   qt6-translations-l10n desktop-file-utils appstream
 )
+# The desktop tests run the windows under a stacking and a tiling window
+# manager, with the program's icon in a real X tray.
+PACKAGES+=(openbox i3-wm trayer)
 # kelsor-ocr --pdf reads a photo's JPEG header to carry the photo as it is.
 PACKAGES+=(libjpeg-dev)
 # The Wayland capture: the client's D-Bus and xkb names, and a headless sway

@@ -1,4 +1,6 @@
 #include "shell/CMainMenuWnd.h"
+#include <QKeySequence>
+#include <QShortcut>
 
 #include <QWidget>
 #include <filesystem>
@@ -9,6 +11,12 @@
 #include "platform/sys/Process.h"
 
 namespace kelsor::shell {
+
+void CMainMenuWnd::InitWindow() {
+    // Esc closes the popup, as it closes any menu.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), GetHWND());
+    QObject::connect(close, &QShortcut::activated, GetHWND(), [this] { ShowWindow(false); });
+}
 
 namespace {
 

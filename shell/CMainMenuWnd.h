@@ -29,6 +29,7 @@ protected:
     ui::CDuiString GetWindowClassName() const override { return L"MainMenuWnd"; }
     ui::CDuiString GetSkinFolder() override { return L""; }
     ui::CDuiString GetSkinFile() override { return L"mainmenuwnd.xml"; }
+    void InitWindow() override;
     void OnClick(ui::TNotifyUI& msg) override;
     void OnSelectChanged(ui::TNotifyUI& msg) override;
     void OnFinalMessage(ui::HWND) override { delete this; }

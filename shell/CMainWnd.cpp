@@ -25,8 +25,10 @@
 #include "shell/CHotKeyWnd.h"
 #include "shell/CMainMenuWnd.h"
 #include "shell/CUserCenterInfoWnd.h"
+#include "shell/ConverterHint.h"
 #include "shell/DesktopShortcut.h"
 #include "shell/MainWndRules.h"
+#include "shell/ProgramIcon.h"
 #include "shell/SinglePageLink.h"
 #include "shell/TrayIcon.h"
 
@@ -144,11 +146,14 @@ ScreenOCRWnd* CMainWnd::ScreenPage() {
 // ----------------------------------------------------------- initialisation
 
 void CMainWnd::InitWindow() {
+    // Every window of the program carries the launcher's icon.
+    if (QApplication::windowIcon().isNull())
+        QApplication::setWindowIcon(ProgramIcon());
     SetIcon(107);
     GetHWND()->setAcceptDrops(true);
     RegisterHotKey();
     m_tray = std::make_unique<TrayIcon>(
-        GetHWND()->windowIcon(),
+        ProgramIcon(),
         TrayIcon::Actions{[this] { CWindowWnd::PostMessage(WM_KSOCR_STARTCAPTURE, 0, 0); },
                           [this] { BringToFront(); }, [this] { QuitFromTray(); }});
     FindControls();
@@ -679,11 +684,15 @@ void CMainWnd::OpenBindPhoneWindow() {
 void CMainWnd::ShowConverterFetching() {
     SetVisible(m_pdfConvertBtn, false);
     SetVisible(m_pdfConvertGif, true);
+    ShowConverterHint(m_pdfConvertGif, ConverterHint::kInstalling);
 }
 
 void CMainWnd::OnConverterFetched() {
     SetVisible(m_pdfConvertBtn, true);
     SetVisible(m_pdfConvertGif, false);
+    ShowConverterHint(m_pdfConvertBtn, FindInstalledConverter().empty()
+                                           ? ConverterHint::kNotInstalled
+                                           : ConverterHint::kInstalled);
 }
 
 }  // namespace kelsor::shell

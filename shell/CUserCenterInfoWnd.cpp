@@ -1,4 +1,6 @@
 #include "shell/CUserCenterInfoWnd.h"
+#include <QKeySequence>
+#include <QShortcut>
 
 #include <QWidget>
 
@@ -6,6 +8,12 @@
 #include "app/AppContext.h"
 
 namespace kelsor::shell {
+
+void CUserCenterInfoWnd::InitWindow() {
+    // Esc closes the popup, as it closes any menu.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), GetHWND());
+    QObject::connect(close, &QShortcut::activated, GetHWND(), [this] { ShowWindow(false); });
+}
 
 void CUserCenterInfoWnd::ShowAt(const QPoint& screenPos, const UserInfo& user) {
     if (GetHWND() == nullptr)
@@ -29,8 +37,11 @@ ui::LRESULT CUserCenterInfoWnd::HandleMessage(ui::UINT msg, ui::WPARAM wParam, u
 void CUserCenterInfoWnd::OnClick(ui::TNotifyUI& msg) {
     const ui::CDuiString name = msg.pSender != nullptr ? msg.pSender->GetName() : L"";
     if (name == L"logoutbtn") {
-        // Stays open until it loses the focus, as the user sees it sign out.
+        // Nobody is signed in any more: the centre of the user that was has
+        // nothing left to show.
         LogOut(m_mainWindow);
+        if (GetHWND() != nullptr)
+            ShowWindow(false);
         return;
     }
     if (GetHWND() != nullptr)

@@ -8,7 +8,8 @@
 
 // The user centre popup under the signed-in user's picture: picture, name
 // (the mobile number when the nickname is empty) and log-out. Created once,
-// hidden; hides itself on a click elsewhere in it and when it loses the focus.
+// hidden; hides itself on any click in it (log-out too), on Esc and when it
+// loses the focus.
 namespace kelsor::shell {
 
 class CUserCenterInfoWnd : public ui::WindowImplBase {
@@ -26,6 +27,7 @@ protected:
     ui::CDuiString GetWindowClassName() const override { return L"UserCenterInfoWnd"; }
     ui::CDuiString GetSkinFolder() override { return L""; }
     ui::CDuiString GetSkinFile() override { return L"usercenterinfownd.xml"; }
+    void InitWindow() override;
     void OnClick(ui::TNotifyUI& msg) override;
     void OnFinalMessage(ui::HWND) override { delete this; }
 

@@ -18,6 +18,7 @@
 #include "platform/ui/UiLib.h"
 #include "platform/web/WebEngine.h"
 #include "shell/CMainWnd.h"
+#include "shell/ProgramIcon.h"
 #include "skin/SkinData.h"
 
 namespace kelsor::shell {
@@ -78,6 +79,9 @@ int RunKelsorOCR(int argc, char** argv, bool capture) {
     {
         QApplication application(argc, argv);
         ui::InstallQtTranslations(application);  // Qt's own pickers and buttons
+        application.setWindowIcon(ProgramIcon());
+        // Window lists and docks match the windows to the launcher by this.
+        QGuiApplication::setDesktopFileName(QStringLiteral("io.kelsor.KelsorOCR"));
         relay.SetOpen(true);
         skin::Install();
         ui::CPaintManagerUI::SetInstance(nullptr);

@@ -1,6 +1,8 @@
 #include "tools/UpdaterProgram.h"
 
 #include <QApplication>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QWidget>
 #include <clocale>
 #include <cstdio>
@@ -27,6 +29,15 @@ int ShowAnswer(int argc, char** argv, const UpdateCheckResult& result) {
     UpdateWnd window(result, App().dataFolder);
     window.Create(nullptr, L"KelsorOCR更新", ui::UI_WNDSTYLE_DIALOG & ~ui::WS_VISIBLE,
                   ui::WS_EX_WINDOWEDGE);
+    if (QWidget* host = window.GetHWND()) {
+        // Opened from the client's menu, it stays above the client's window
+        // (a desktop without a task bar would have no way back to it), and
+        // Esc closes it as its close button does.
+        host->setWindowFlag(Qt::WindowStaysOnTopHint);
+        auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), host);
+        QObject::connect(close, &QShortcut::activated, host,
+                         [&window] { window.ClickControl(L"updateclosebtn"); });
+    }
     window.CenterWindow();
     window.ShowModal();
     return 0;

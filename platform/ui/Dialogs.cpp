@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QTimer>
+#include <QTreeView>
 #include <deque>
 #include <optional>
 
@@ -128,6 +130,9 @@ FileDialog::Request FileDialog::LastRequest() {
 
 namespace {
 
+constexpr QSize kPickerSize(760, 460);
+constexpr int kPickerMinColumn = 60;
+
 // Like the system dialogs, the pickers open where the user last picked
 // something in this run, and in the home folder at first (never in the
 // program's working folder).
@@ -145,6 +150,28 @@ void RememberPick(const QString& path, bool isFolder) {
         LastPickFolder() = isFolder ? path : QFileInfo(path).absolutePath();
 }
 
+// Qt's own picker, wide enough for its columns: at its default size the size
+// and date columns are cut ("54.…KiB").
+QStringList RunPicker(HWND owner, const wchar_t* title, QFileDialog::FileMode mode,
+                      const QString& filter) {
+    QFileDialog dialog(owner, QString::fromWCharArray(title), StartFolder(), filter);
+    dialog.setFileMode(mode);
+    if (mode == QFileDialog::Directory)
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.resize(kPickerSize);
+    if (auto* view = dialog.findChild<QTreeView*>()) {
+        QHeaderView* header = view->header();
+        header->setMinimumSectionSize(kPickerMinColumn);
+        header->setSectionResizeMode(QHeaderView::Interactive);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
 }  // namespace
 
 std::wstring PickOnePicture(HWND owner) {
@@ -154,8 +181,9 @@ std::wstring PickOnePicture(HWND owner) {
         ++Seam().unanswered;
         return {};
     }
-    const QString path = QFileDialog::getOpenFileName(owner, QString::fromWCharArray(kPickOneTitle),
-                                                      StartFolder(), QtFilter());
+    const QStringList picked =
+        RunPicker(owner, kPickOneTitle, QFileDialog::ExistingFile, QtFilter());
+    const QString path = picked.isEmpty() ? QString() : picked.front();
     RememberPick(path, false);
     return path.toStdWString();
 }
@@ -169,8 +197,8 @@ bool PickFiles(FileDialog::Kind kind, HWND owner, std::vector<std::wstring>& pat
     } else if (Seam().enabled) {
         ++Seam().unanswered;
     } else {
-        const QStringList files = QFileDialog::getOpenFileNames(
-            owner, QString::fromWCharArray(kPickManyTitle), StartFolder(), QtFilter(kind));
+        const QStringList files =
+            RunPicker(owner, kPickManyTitle, QFileDialog::ExistingFiles, QtFilter(kind));
         if (!files.isEmpty())
             RememberPick(files.front(), false);
         for (const QString& f : files)
@@ -200,8 +228,9 @@ bool PickFolder(HWND owner, std::wstring& folder) {
     } else if (Seam().enabled) {
         ++Seam().unanswered;
     } else {
-        const QString dir = QFileDialog::getExistingDirectory(
-            owner, QString::fromWCharArray(kPickFolderTitle), StartFolder());
+        const QStringList picked =
+            RunPicker(owner, kPickFolderTitle, QFileDialog::Directory, QString());
+        const QString dir = picked.isEmpty() ? QString() : picked.front();
         RememberPick(dir, true);
         chosen = dir.toStdWString();
     }

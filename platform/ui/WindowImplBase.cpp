@@ -11,9 +11,12 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <optional>
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/ModalKeyboard.h"
 #include "platform/ui/UiLog.h"
+#include "platform/ui/WindowTitles.h"
 
 namespace kelsor::ui {
 
@@ -36,6 +39,13 @@ public:
     WPARAM m_w;
     LPARAM m_l;
 };
+
+// A top-level window the program sizes itself (every skin has one size): the
+// size hints say so (minimum = maximum), so that tiling window managers float
+// it whole rather than tile it.
+bool IsFixedSizeWindow(const QWidget* host) {
+    return host->isWindow() && host->minimumSize() == host->maximumSize();
+}
 
 }  // namespace
 
@@ -74,7 +84,51 @@ protected:
         }
         if (e->type() == QEvent::WindowDeactivate && m_owner != nullptr)
             m_owner->HandleMessage(WM_KILLFOCUS, 0, 0);
+        if (isWindow())
+            KeepPlace(e);
         return QWidget::event(e);
+    }
+    // A window hidden and shown again (the main window stepping aside for a
+    // capture) comes back where it was: a window manager places a window
+    // mapped anew by its own rules (a tiling one beside the decorations it
+    // then leaves off). A window the program moves while hidden goes where
+    // it was moved; the manager's own moves are undone for a moment after
+    // showing.
+    void KeepPlace(const QEvent* e) {
+        switch (e->type()) {
+            case QEvent::Hide:
+                // The program's hide (a minimised window too: a manager
+                // without minimising leaves it shown).
+                if (!e->spontaneous())
+                    m_hiddenAt = pos();
+                break;
+            case QEvent::Move:
+                if (!e->spontaneous() && !isVisible())
+                    m_hiddenAt.reset();  // the program's move
+                else if (m_keepAt && e->spontaneous())
+                    PutBack();
+                break;
+            case QEvent::Show:
+                if (m_hiddenAt) {
+                    m_keepAt = m_hiddenAt;
+                    m_hiddenAt.reset();
+                    m_corrections = 0;
+                    PutBack();
+                    QTimer::singleShot(kKeepPlaceMs, this, [this] { m_keepAt.reset(); });
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    void PutBack() {
+        if (m_corrections >= kMaxCorrections)
+            return;
+        ++m_corrections;
+        QTimer::singleShot(kPutBackDelayMs, this, [this] {
+            if (m_keepAt && isVisible() && pos() != *m_keepAt)
+                move(*m_keepAt);
+        });
     }
     void resizeEvent(QResizeEvent*) override {
         if (m_root != nullptr)
@@ -123,8 +177,15 @@ protected:
     }
 
 private:
+    // How long after showing, and how often, a manager's placement is undone.
+    static constexpr int kKeepPlaceMs = 1000;
+    static constexpr int kMaxCorrections = 3;
+    static constexpr int kPutBackDelayMs = 50;
     CWindowWnd* m_owner;
     CControlUI* m_root = nullptr;
+    std::optional<QPoint> m_hiddenAt;
+    std::optional<QPoint> m_keepAt;
+    int m_corrections = 0;
 };
 
 struct CWindowWnd::ModalRun {
@@ -164,13 +225,17 @@ HWND CWindowWnd::Create(HWND parent, const CDuiString& name, UINT style, UINT ex
     m_exStyle = exStyle;
     Qt::WindowFlags flags;
     if ((style & WS_CHILD) == 0) {
-        flags = Qt::Window | Qt::FramelessWindowHint;
+        // An owned window is a dialog of its owner to the window manager:
+        // kept above it, floated by tiling managers.
+        flags = (parent != nullptr ? Qt::Dialog : Qt::Window) | Qt::FramelessWindowHint;
         if (exStyle & WS_EX_TOOLWINDOW)
             flags |= Qt::Tool;
     }
     m_host = new WindowHost(this, parent, flags);
     m_host->setObjectName(QString::fromStdWString(GetWindowClassName()));
-    m_host->setWindowTitle(QString::fromStdWString(name));
+    m_host->setWindowTitle(WindowTitleFor(name));
+    if (m_host->isWindow() && !QApplication::windowIcon().isNull())
+        m_host->setWindowIcon(QApplication::windowIcon());
     m_host->setAttribute(Qt::WA_DeleteOnClose, false);
     if (OnCreate() != 0 || m_host == nullptr)
         return m_host;
@@ -178,14 +243,29 @@ HWND CWindowWnd::Create(HWND parent, const CDuiString& name, UINT style, UINT ex
         m_host->setGeometry(x, y, cx, cy);
     else if (x != 0 || y != 0)
         m_host->move(x, y);
-    if (style & WS_VISIBLE)
+    if ((style & WS_VISIBLE) && m_host->isWindow() && parent != nullptr) {
+        // An owned window is shown from the event queue: one run modally
+        // right away is shown once, by its run, and so is modal from its
+        // first map. Mapped, unmapped and mapped again at once, a window
+        // manager may lose it (i3 leaves it unmapped).
+        m_showPending = true;
+        QPointer<QWidget> host = m_host;
+        QTimer::singleShot(0, m_host, [this, host] {
+            if (host && m_showPending)
+                host->show();
+            if (host)
+                m_showPending = false;
+        });
+    } else if (style & WS_VISIBLE) {
         m_host->show();
+    }
     return m_host;
 }
 
 void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
     if (m_host == nullptr)
         return;
+    m_showPending = false;
     m_host->setVisible(show);
     if (show && takeFocus && m_host->isWindow()) {
         m_host->raise();
@@ -198,7 +278,16 @@ int CWindowWnd::ShowModal() {
         return -1;
     ModalRun run;
     m_modal = &run;
-    m_host->setWindowModality(Qt::ApplicationModal);
+    m_showPending = false;
+    // Modal to its owner, as a modal window disables only its owner: a
+    // window without one (the main window) blocks nothing, so the tray and a
+    // capture stay usable beside it.
+    const bool owned = m_host->parentWidget() != nullptr;
+    // Qt takes a window as modal when it is shown: one created visible is
+    // shown again.
+    if (owned && m_host->isVisible())
+        m_host->hide();
+    m_host->setWindowModality(owned ? Qt::WindowModal : Qt::NonModal);
     m_host->show();
     // The keyboard belongs to the modal window (Enter and Esc answer a
     // dialog), not to the window under it; a control the window focused
@@ -215,9 +304,17 @@ int CWindowWnd::ShowModal() {
                 ModalHook()(*this);
         });
     }
+    // A click on the owner makes the window manager focus the owner, where
+    // no key is let through: the keyboard goes back to this window, as it
+    // would on a desktop with owned modal windows. Only the newest modal
+    // window does this.
     QPointer<QWidget> alive = m_host;
+    std::optional<ModalKeyboard> keeper;
+    if (owned)
+        keeper.emplace(m_host);
     if (!run.done)
         run.loop.exec(QEventLoop::DialogExec);
+    keeper.reset();
     // The object may be gone by now (OnFinalMessage may delete it); while its
     // window lives, so does the object. A run ended by quitting the
     // application leaves the window up: forget the finished run so that a
@@ -229,6 +326,7 @@ int CWindowWnd::ShowModal() {
 
 void CWindowWnd::Close(int code) {
     m_closeCode = code;
+    m_showPending = false;
     if (m_host == nullptr)
         return;
     m_host->hide();
@@ -296,8 +394,11 @@ bool CWindowWnd::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CWindowWnd::MoveWindow(int x, int y, int cx, int cy) {
-    if (m_host != nullptr)
-        m_host->setGeometry(x, y, cx, cy);
+    if (m_host == nullptr)
+        return;
+    if (IsFixedSizeWindow(m_host))
+        m_host->setFixedSize(cx, cy);
+    m_host->setGeometry(x, y, cx, cy);
 }
 
 void CWindowWnd::SetToolWindow(bool tool) {
@@ -358,8 +459,12 @@ LRESULT WindowImplBase::OnCreate() {
         root->show();
     }
     const QSize size = m_PaintManager.GetInitSize();
-    if (!size.isEmpty())
-        host->resize(size);
+    if (!size.isEmpty()) {
+        if (host->isWindow())
+            host->setFixedSize(size);
+        else
+            host->resize(size);
+    }
     m_PaintManager.AddNotifier(this);
     InitWindow();
     return 0;

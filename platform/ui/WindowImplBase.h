@@ -29,7 +29,9 @@ public:
 
     // Creates the window: a child of `parent` with WS_CHILD, otherwise a
     // frameless top-level window owned by `parent`. A size of 0 takes the
-    // skin's size. WS_VISIBLE shows it at once.
+    // skin's size. WS_VISIBLE shows it at once, or for an owned top-level
+    // window as soon as the event loop runs (ShowModal right after shows it
+    // itself).
     HWND Create(HWND parent, const CDuiString& name, UINT style, UINT exStyle, int x = 0, int y = 0,
                 int cx = 0, int cy = 0);
     void ShowWindow(bool show = true, bool takeFocus = true);
@@ -86,6 +88,9 @@ private:
     int m_closeCode = 0;
     UINT m_style = 0;
     UINT m_exStyle = 0;
+    // Created visible and owned: shown once the event loop runs, unless
+    // shown, hidden or run modally before.
+    bool m_showPending = false;
 };
 
 enum UILIB_RESOURCETYPE { UILIB_FILE = 1, UILIB_ZIP, UILIB_RESOURCE, UILIB_ZIPRESOURCE };

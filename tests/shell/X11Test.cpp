@@ -229,30 +229,8 @@ int StackIndex(xcb_connection_t* c, xcb_window_t window) {
 // `settings` come first, so they win over the same names further on.
 pid_t StartProgram(const kelsor::test::TempFolder& dir, const std::string& out,
                    std::vector<std::string> settings = {}, const char* argument = nullptr) {
-    std::vector<std::string> env = std::move(settings);
-    for (std::string setting :
-         {"XDG_RUNTIME_DIR=" + dir.file("run"), "XDG_DATA_HOME=" + dir.file("data"),
-          std::string("KELSOR_API_HOST=127.0.0.1:1"), std::string("LANG=C.UTF-8")})
-        env.push_back(std::move(setting));
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0)
-            env.emplace_back(*e);
-    }
-    std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::string program = KELSOR_PROGRAM_PATH;
-    std::string given = argument != nullptr ? argument : "";
-    char* argv[] = {program.data(), argument != nullptr ? given.data() : nullptr, nullptr};
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    return kelsor::shelltest::StartProgramIn(KELSOR_PROGRAM_PATH, dir.file(""), out,
+                                             std::move(settings), argument);
 }
 
 // Whether `pid` has a child that is one of the web engine's helper processes

@@ -86,8 +86,8 @@ TEST_F(AccountWindowsTest, RegisterLoginWindowRunsModallyUntilItsCloseButton) {
     s.Then(
         "login page shown", [] { return ViewOn(Kind::RegisterLogin, kLoginPath) != nullptr; },
         [this] {
-            ExpectWindow(Kind::RegisterLogin, L"注册登录页面", L"CRegisterLoginWnd",
-                         QSize(322, 471), QRect(1, 30, 320, 440), L"RegisterLoginWnd");
+            ExpectWindow(Kind::RegisterLogin, L"注册登录页面", L"登录KelsorOCR", QSize(322, 471),
+                         QRect(1, 30, 320, 440), L"RegisterLoginWnd");
             auto* window = dynamic_cast<CRegisterLoginWnd*>(FindAccountWindow(Kind::RegisterLogin));
             ASSERT_NE(window->Loading(), nullptr);
             EXPECT_EQ(window->Loading()->GetPadding(), QMargins(131, 205, 0, 0));
@@ -133,7 +133,7 @@ TEST_F(AccountWindowsTest, QQCloseButtonReturnsToAFreshLoginWindow) {
     s.Then(
         "QQ page shown", [&] { return ViewOn(Kind::QQLogin, qqPath) != nullptr; },
         [&] {
-            ExpectWindow(Kind::QQLogin, L"QQ登陆页面", L"CQQLoginWnd", QSize(670, 440),
+            ExpectWindow(Kind::QQLogin, L"QQ登陆页面", L"QQ登录", QSize(670, 440),
                          QRect(10, 38, 650, 392), L"QQLoginWnd");
             CloseByButton(Kind::QQLogin);
             // The window waits for the main window.
@@ -152,7 +152,7 @@ TEST_F(AccountWindowsTest, WeChatCloseButtonReturnsToTheLoginWindow) {
     s.Then(
         "WeChat page shown", [&] { return ViewOn(Kind::WeChatLogin, wxPath) != nullptr; },
         [&] {
-            ExpectWindow(Kind::WeChatLogin, L"微信登陆页面", L"CWeChatLoginWnd", QSize(322, 471),
+            ExpectWindow(Kind::WeChatLogin, L"微信登陆页面", L"微信登录", QSize(322, 471),
                          QRect(1, 30, 320, 440), L"WeChatLoginWnd");
             CloseByButton(Kind::WeChatLogin);
         });
@@ -171,8 +171,8 @@ TEST_F(AccountWindowsTest, BindPhoneCloseButtonReopensNothing) {
     s.Then(
         "bind page shown", [&] { return ViewOn(Kind::BindCellPhone, bindPath) != nullptr; },
         [&] {
-            ExpectWindow(Kind::BindCellPhone, L"绑定手机页面", L"CBindCellPhoneWnd",
-                         QSize(322, 471), QRect(1, 30, 320, 440), L"BindCellPhoneWnd");
+            ExpectWindow(Kind::BindCellPhone, L"绑定手机页面", L"绑定手机号", QSize(322, 471),
+                         QRect(1, 30, 320, 440), L"BindCellPhoneWnd");
             FindAccountWindow(Kind::BindCellPhone)->ClickControl(L"closebtn");
         });
     s.Then("modal run returned", [&] { return code != -1; });
