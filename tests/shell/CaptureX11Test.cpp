@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "CaptureSteps.h"
 #include "LocalService.h"
 #include "MainWndTestSupport.h"
 #include "X11TestSupport.h"
@@ -62,33 +63,12 @@ bool Near(QRgb a, QColor b) {
            std::abs(qBlue(a) - b.blue()) < 40;
 }
 
-// Device pixel position of a logical point, as xdotool wants it.
-std::string At(int x, int y) {
-    return std::to_string(x * Scale()) + " " + std::to_string(y * Scale());
-}
-
-// Runs the user's part of a capture from its own thread while the test's
-// thread serves the capture's loop: waits for the capture window, then runs
-// `steps` (shell commands).
-std::thread User(std::string steps) {
-    return std::thread([steps] {
-        const std::string script =
-            "timeout 30 xdotool search --sync --onlyvisible --name '^ScreenShotWnd$' "
-            ">/dev/null && sleep 0.3 && " +
-            steps;
-        std::system(script.c_str());
-    });
-}
-
 std::string Drag(QPoint from, QPoint to, const std::string& midway = "true") {
-    const QPoint mid = (from + to) / 2;
-    return "xdotool mousemove " + At(from.x(), from.y()) + " mousedown 1 mousemove " +
-           At(mid.x(), mid.y()) + " && sleep 0.2 && xdotool mousemove " + At(to.x(), to.y()) +
-           " && sleep 0.2 && " + midway + " && xdotool mouseup 1 && sleep 0.3";
+    return shelltest::DragSteps(from, to, Scale(), midway);
 }
 
 std::string DoubleClick(QPoint p) {
-    return " && xdotool mousemove " + At(p.x(), p.y()) + " click --repeat 2 --delay 80 1";
+    return shelltest::DoubleClickSteps(p, Scale());
 }
 
 class CaptureX11 : public ::testing::Test {
@@ -124,7 +104,7 @@ protected:
     // Ctrl+2, then the user's `steps`; true once the capture has ended.
     bool CaptureWith(const std::string& steps) {
         const int before = page->CapturesRun();
-        std::thread user = User(steps);
+        std::thread user = shelltest::CaptureUser(steps);
         const bool pressed = std::system("xdotool key ctrl+2") == 0;
         const bool ended =
             WaitFor([&] { return page->CapturesRun() > before && !page->IsCapturing(); },

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "CaptureSteps.h"
 #include "LocalService.h"
 #include "MainWndTestSupport.h"
 #include "RenderText.h"
@@ -85,24 +86,6 @@ protected:
     }
 };
 
-std::string At(QPoint p) {
-    return std::to_string(p.x()) + " " + std::to_string(p.y());
-}
-
-// The user's part of the capture, from its own thread while the test's thread
-// serves the capture's loop: waits for the capture window, drags the
-// rectangle from `from` to `to` (exclusive), double-clicks inside it.
-std::thread User(QPoint from, QPoint to) {
-    const QPoint middle = (from + to) / 2;
-    const std::string script =
-        "timeout 30 xdotool search --sync --onlyvisible --name '^ScreenShotWnd$' >/dev/null && "
-        "sleep 0.3 && xdotool mousemove " +
-        At(from) + " mousedown 1 mousemove " + At(middle) + " && sleep 0.2 && xdotool mousemove " +
-        At(to) + " && sleep 0.2 && xdotool mouseup 1 && sleep 0.3 && xdotool mousemove " +
-        At(middle) + " click --repeat 2 --delay 80 1";
-    return std::thread([script] { std::system(script.c_str()); });
-}
-
 class TightCaptureX11 : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -142,7 +125,8 @@ protected:
     // has ended.
     bool Capture(QPoint from, QPoint to) {
         const int before = page->CapturesRun();
-        std::thread user = User(from, to);
+        std::thread user = shelltest::CaptureUser(shelltest::DragSteps(from, to) +
+                                                  shelltest::DoubleClickSteps((from + to) / 2));
         const bool pressed = std::system("xdotool key ctrl+2") == 0;
         const bool ended =
             WaitFor([&] { return page->CapturesRun() > before && !page->IsCapturing(); },
