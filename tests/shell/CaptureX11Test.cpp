@@ -71,35 +71,10 @@ std::string DoubleClick(QPoint p) {
     return shelltest::DoubleClickSteps(p, Scale());
 }
 
-class CaptureX11 : public ::testing::Test {
+class CaptureX11 : public shelltest::CaptureDesktop<KnownContent> {
 protected:
-    void SetUp() override {
-        START_PRIVATE_X();
-        fs::create_directories(dir.file("Desktop"));
-        kelsor::shelltest::BuildContextIn(dir);
-        fs::create_directories(WideToAnsi(App().dataFolder));
-        uitest::EnsureApp();
-        ModalSeam::Enable();
-        content = std::make_unique<KnownContent>();
-        content->show();
-        // The main window lies over part of the rectangle the test captures.
-        main = new shelltest::RecordingMainWnd();
-        main->Create(nullptr, L"KelsorOCR文字识别", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE);
-        main->GetHWND()->move(150, 120);
-        main->ShowWindow(true);
-        ASSERT_TRUE(WaitFor([&] {
-            return content->windowHandle()->isExposed() &&
-                   main->GetHWND()->windowHandle()->isExposed();
-        }));
-        ASSERT_TRUE(main->HotKeyRegistered());
-        page = main->ScreenPage();
-        ASSERT_NE(page, nullptr);
-    }
-    void TearDown() override {
-        delete main;
-        content.reset();
-        ModalSeam::Disable();
-    }
+    // The main window lies over part of the rectangle the test captures.
+    void SetUp() override { ShowDesktop(QPoint(150, 120)); }
 
     // Ctrl+2, then the user's `steps`; true once the capture has ended.
     bool CaptureWith(const std::string& steps) {
@@ -113,11 +88,6 @@ protected:
         return pressed && ended;
     }
     QImage Captured() const { return QImage(QString::fromStdWString(App().screenWorkPicturePath)); }
-
-    kelsor::test::TempFolder dir;
-    std::unique_ptr<KnownContent> content;
-    shelltest::RecordingMainWnd* main = nullptr;
-    jobs::ScreenOCRWnd* page = nullptr;
 };
 
 #ifdef KELSOR_SCALED_RUN

@@ -86,34 +86,9 @@ protected:
     }
 };
 
-class TightCaptureX11 : public ::testing::Test {
+class TightCaptureX11 : public shelltest::CaptureDesktop<LinesWindow> {
 protected:
-    void SetUp() override {
-        START_PRIVATE_X();
-        fs::create_directories(dir.file("Desktop"));
-        kelsor::shelltest::BuildContextIn(dir);
-        fs::create_directories(WideToAnsi(App().dataFolder));
-        uitest::EnsureApp();
-        ModalSeam::Enable();
-        lines = std::make_unique<LinesWindow>();
-        lines->show();
-        main = new shelltest::RecordingMainWnd();
-        main->Create(nullptr, L"KelsorOCR文字识别", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE);
-        main->GetHWND()->move(700, 100);
-        main->ShowWindow(true);
-        ASSERT_TRUE(WaitFor([&] {
-            return lines->windowHandle()->isExposed() &&
-                   main->GetHWND()->windowHandle()->isExposed();
-        }));
-        ASSERT_TRUE(main->HotKeyRegistered());
-        page = main->ScreenPage();
-        ASSERT_NE(page, nullptr);
-    }
-    void TearDown() override {
-        delete main;
-        lines.reset();
-        ModalSeam::Disable();
-    }
+    void SetUp() override { ShowDesktop(QPoint(700, 100)); }
 
     // The ink of line `index` as the screen shows it.
     QRect InkOnScreen(int index) const {
@@ -134,11 +109,6 @@ protected:
         user.join();
         return pressed && ended;
     }
-
-    kelsor::test::TempFolder dir;
-    std::unique_ptr<LinesWindow> lines;
-    shelltest::RecordingMainWnd* main = nullptr;
-    jobs::ScreenOCRWnd* page = nullptr;
 };
 
 TEST_F(TightCaptureX11, ALineSelectedTightlyReadsAsTheLine) {
