@@ -63,4 +63,53 @@ BENCHMARK(BM_GutterPieces_StackedBoxes)
          140),
      true);
 
+// Many short boxes side by side in two rows (a table's cells, words found one
+// by one): every box lies in every other's region, but only its neighbours
+// come near its blanks.
+void BM_GutterPieces_OneRow(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::vector<Quad> boxes;
+    std::vector<InkRuns> ink;
+    std::mt19937 random(7);
+    for (int i = 0; i < count; ++i) {
+        const double x = 100 + 80.0 * (i / 2) + random() % 20;
+        const double y = 100 + 40.0 * (i % 2) + random() % 6, w = 60 + random() % 20;
+        boxes.push_back({{{x, y}, {x + w, y}, {x + w, y + 30}, {x, y + 30}}});
+        InkRuns runs;
+        for (double at = 0.02 + 0.02 * (random() % 5); at < 0.9;) {
+            const double length = 0.1 + 0.02 * (random() % 20);
+            runs.push_back({at, std::min(at + length, 0.95)});
+            at += length + 0.02 * (random() % 10);
+        }
+        ink.push_back(runs);
+    }
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto pieces = kelsor::server::layout::LinePieces(boxes, ink, 0.0);
+        kelsor::bench::RecordSample(
+            "gutters_one_row_" + std::to_string(count),
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        benchmark::DoNotOptimize(pieces.data());
+    }
+}
+
+BENCHMARK(BM_GutterPieces_OneRow)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// The same for boxes side by side: near 4 when only a box's neighbours are
+// looked at, 16 when every box is looked at against all the others.
+[[maybe_unused]] const bool g_oneRowRatio =
+    (kelsor::bench::AddRatio(
+         "gutters_one_row_4000_vs_1000",
+         [] {
+             const double small = kelsor::bench::FastestSample("gutters_one_row_1000");
+             const double large = kelsor::bench::FastestSample("gutters_one_row_4000");
+             return small > 0 ? large / small : std::nan("");
+         },
+         141),
+     true);
+
 }  // namespace
