@@ -169,6 +169,18 @@ public:
             m_middles.emplace_back((m_bounds[i].top + m_bounds[i].bottom) / 2, i);
         }
         std::sort(m_middles.begin(), m_middles.end());
+        m_position.resize(m_middles.size());
+        for (std::size_t at = 0; at < m_middles.size(); ++at) {
+            const Ink& placed = m_ink[m_middles[at].second];
+            m_position[m_middles[at].second] = at;
+            m_byLeft.emplace_back(placed.x.front().first, at);
+            m_widest = std::max(m_widest, placed.x.back().second - placed.x.front().first);
+        }
+        // Only a crowd placed in order is searched through this index.
+        if (std::all_of(m_byLeft.begin(), m_byLeft.end(),
+                        [](const auto& left) { return std::isfinite(left.first); })) {
+            std::sort(m_byLeft.begin(), m_byLeft.end());
+        }
     }
 
     std::vector<std::vector<Span>> Pieces() const {
@@ -236,6 +248,13 @@ public:
     }
 
 private:
+    // Lines whose middles lie within half a line height of the first one's
+    // are one row; the flags say how its ink lies about a band (LongGutter).
+    struct Row {
+        double middle, top, bottom;
+        bool across, left, right;
+    };
+
     // The lines whose middles lie within `lines` line heights of a middle:
     // m_middles[first..last), and the coverage of their ink.
     struct Window {
@@ -247,6 +266,12 @@ private:
         // The lines of a region around a line but for the line itself: at
         // most one in this many of them may cross a gutter.
         int Allowed() const { return static_cast<int>(Share(last - first - 1)); }
+        // The rows of m_middles[shapedFirst..shapedLast) without their flags,
+        // and the row of each of those lines: the window stays put while the
+        // lines of one band are taken.
+        std::vector<Row> shapes;
+        std::vector<std::size_t> rowOf;
+        std::size_t shapedFirst = 1, shapedLast = 0;
     };
 
     // The most lines around any line, its own among them, in the widest region.
@@ -316,10 +341,14 @@ private:
                                                 : ClearBand(gap, region, Share(region.size()));
             if (band.second - band.first >= kGutterWidth * m_lineHeight &&
                 (nearby == nullptr || MayHaveColumns(nearby->coverage, band, 0))) {
-                if (region.empty()) {
-                    region = Region(line);
+                if (nearby != nullptr) {
+                    cut[k] = OnGutter(band, ink, NearBand(*nearby, line, band));
+                } else {
+                    if (region.empty()) {
+                        region = Region(line);
+                    }
+                    cut[k] = OnGutter(band, ink, region);
                 }
-                cut[k] = OnGutter(band, ink, region);
             }
             if (cut[k]) {
                 continue;
@@ -332,10 +361,14 @@ private:
                                      : ClearBand(gap, rowRegion, Share(rowRegion.size()));
             if (rowBand.second - rowBand.first >= kWideGutter * m_lineHeight &&
                 (rows == nullptr || MayHaveColumns(rows->coverage, rowBand, n))) {
-                if (rowRegion.empty()) {
-                    rowRegion = Region(line, kGutterReach);
+                if (rows != nullptr) {
+                    cut[k] = CrowdedLongGutter(rowBand, line, *rows);
+                } else {
+                    if (rowRegion.empty()) {
+                        rowRegion = Region(line, kGutterReach);
+                    }
+                    cut[k] = LongGutter(rowBand, ink, rowRegion);
                 }
-                cut[k] = LongGutter(rowBand, ink, rowRegion);
             }
         }
         if (std::find(cut.begin(), cut.end(), true) == cut.end()) {
@@ -395,6 +428,69 @@ private:
         return region;
     }
 
+    // Calls `visit` with the place in m_middles of each line of
+    // m_middles[first..last) whose ink spans reach into [from, to] (and of a
+    // few more): lines side by side are passed over unless near the band.
+    template <typename Visit>
+    void ForEachNear(std::size_t first, std::size_t last, double from, double to,
+                     Visit visit) const {
+        // A span reaching `from` starts at most m_widest before it; the extra
+        // pixel keeps rounding from losing one.
+        auto it = std::lower_bound(m_byLeft.begin(), m_byLeft.end(),
+                                   std::pair<double, std::size_t>{from - m_widest - 1.0, 0});
+        for (; it != m_byLeft.end() && it->first <= to; ++it) {
+            const std::size_t at = it->second;
+            if (at >= first && at < last && m_ink[m_middles[at].second].x.back().second >= from) {
+                visit(at);
+            }
+        }
+    }
+
+    // The lines of the region around `line` that OnGutter may count for the
+    // band: those with ink near it; the others count for nothing.
+    std::vector<const Ink*> NearBand(const Window& nearby, std::size_t line, Span band) const {
+        const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
+        const double from = std::min(band.first - reach, band.second - touch);
+        const double to = std::max(
+            {band.second + reach, band.first + touch, band.second + kFlushStart * m_lineHeight});
+        std::vector<const Ink*> region;
+        ForEachNear(nearby.first, nearby.last, from, to, [&](std::size_t at) {
+            if (m_middles[at].second != line) {
+                region.push_back(&m_ink[m_middles[at].second]);
+            }
+        });
+        return region;
+    }
+
+    // LongGutter over the window: the rows' shapes come from all its lines,
+    // their flags only from the lines with ink near the band.
+    bool CrowdedLongGutter(Span band, std::size_t line, Window& rows) const {
+        if (rows.shapedFirst != rows.first || rows.shapedLast != rows.last) {
+            rows.shapes.clear();
+            rows.rowOf.clear();
+            for (std::size_t at = rows.first; at < rows.last; ++at) {
+                const Bounds& b = m_bounds[m_middles[at].second];
+                const Row shape{(b.top + b.bottom) / 2, b.top, b.bottom, false, false, false};
+                AddToRows(rows.shapes, shape);
+                rows.rowOf.push_back(rows.shapes.size() - 1);
+            }
+            rows.shapedFirst = rows.first;
+            rows.shapedLast = rows.last;
+        }
+        std::vector<Row> shaped = rows.shapes;
+        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
+        const double from = std::min({band.first - side, band.first + touch, band.second - touch});
+        const double to = std::max({band.second + side, band.second - touch, band.first + touch});
+        ForEachNear(rows.first, rows.last, from, to, [&](std::size_t at) {
+            const Row flags = RowOf(band, m_ink[m_middles[at].second]);
+            Row& row = shaped[rows.rowOf[at - rows.first]];
+            row.across = row.across || flags.across;
+            row.left = row.left || flags.left;
+            row.right = row.right || flags.right;
+        });
+        return ClearDownRows(shaped, rows.rowOf[m_position[line] - rows.first]);
+    }
+
     // Whether enough runs of the region (and `ownRuns` of the line's own) end
     // before the band and start after it for OnGutter (`ownRuns` 0) or
     // LongGutter to find columns on both sides; false spares their pass over
@@ -447,67 +543,74 @@ private:
         return close && left >= needed && right >= needed;
     }
 
+    // How a line's ink lies about the band: whether it runs across it, and
+    // whether it is running text ending (starting) beside it.
+    Row RowOf(Span band, const Ink& ink) const {
+        // Ink reaching a little into the band (ClearBand lets a few lines do so)
+        // is beside it; only ink over its middle half runs across it.
+        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
+        Row row{(ink.top + ink.bottom) / 2, ink.top, ink.bottom, false, false, false};
+        // A word or a speck neither crosses the band nor stands beside it.
+        if (ink.x.back().second - ink.x.front().first < kShortLine * m_lineHeight) {
+            return row;
+        }
+        // Running text beside the band, not a table's narrow cell.
+        const double wide = kBesideWidth * m_lineHeight;
+        for (auto [from, to] : ink.x) {
+            row.across = row.across || (from < band.second - touch && to > band.first + touch);
+            row.left = row.left || (to <= band.first + touch && to >= band.first - side &&
+                                    to - ink.x.front().first >= wide);
+            row.right = row.right || (from >= band.second - touch && from <= band.second + side &&
+                                      ink.x.back().second - from >= wide);
+        }
+        return row;
+    }
+
+    // Adds the next line down (in the order of the middles) to its row.
+    void AddToRows(std::vector<Row>& rows, const Row& line) const {
+        if (rows.empty() || line.middle - rows.back().middle > 0.5 * m_lineHeight) {
+            rows.push_back(line);
+            return;
+        }
+        Row& row = rows.back();
+        row = {row.middle,
+               std::min(row.top, line.top),
+               std::max(row.bottom, line.bottom),
+               row.across || line.across,
+               row.left || line.left,
+               row.right || line.right};
+    }
+
     // Whether the band stays clear down the rows around the line (its own
     // among them), with no row across it and no wide white between them, and
     // enough of those rows have ink close to it.
     bool LongGutter(Span band, const Ink& own, const std::vector<const Ink*>& region) const {
-        struct Row {
-            double middle, top, bottom;
-            bool across, left, right;
-        };
-        // Ink reaching a little into the band (ClearBand lets a few lines do so)
-        // is beside it; only ink over its middle half runs across it.
-        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
-        auto rowOf = [&](const Ink& ink) {
-            Row row{(ink.top + ink.bottom) / 2, ink.top, ink.bottom, false, false, false};
-            // A word or a speck neither crosses the band nor stands beside it.
-            if (ink.x.back().second - ink.x.front().first < kShortLine * m_lineHeight) {
-                return row;
-            }
-            // Running text beside the band, not a table's narrow cell.
-            const double wide = kBesideWidth * m_lineHeight;
-            for (auto [from, to] : ink.x) {
-                row.across = row.across || (from < band.second - touch && to > band.first + touch);
-                row.left = row.left || (to <= band.first + touch && to >= band.first - side &&
-                                        to - ink.x.front().first >= wide);
-                row.right =
-                    row.right || (from >= band.second - touch && from <= band.second + side &&
-                                  ink.x.back().second - from >= wide);
-            }
-            return row;
-        };
         // The region comes in the order of the middles; the line goes among
         // its equals (their order within a row does not matter).
         std::vector<Row> lines;
         lines.reserve(region.size() + 1);
         for (const Ink* ink : region) {
-            lines.push_back(rowOf(*ink));
+            lines.push_back(RowOf(band, *ink));
         }
-        const Row ownRowOf = rowOf(own);
+        const Row ownRowOf = RowOf(band, own);
         const double ownMiddle = ownRowOf.middle;
         lines.insert(
             std::upper_bound(lines.begin(), lines.end(), ownMiddle,
                              [](double middle, const Row& row) { return middle < row.middle; }),
             ownRowOf);
-        // Lines whose middles lie within half a line height are one row.
         std::vector<Row> rows;
         std::size_t ownRow = 0;
         for (const Row& line : lines) {
-            if (rows.empty() || line.middle - rows.back().middle > 0.5 * m_lineHeight) {
-                rows.push_back(line);
-            } else {
-                Row& row = rows.back();
-                row = {row.middle,
-                       std::min(row.top, line.top),
-                       std::max(row.bottom, line.bottom),
-                       row.across || line.across,
-                       row.left || line.left,
-                       row.right || line.right};
-            }
+            AddToRows(rows, line);
             if (line.middle == ownMiddle) {
                 ownRow = rows.size() - 1;
             }
         }
+        return ClearDownRows(rows, ownRow);
+    }
+
+    // The rest of LongGutter, given the rows and the line's own.
+    bool ClearDownRows(const std::vector<Row>& rows, std::size_t ownRow) const {
         if (rows[ownRow].across) {
             return false;
         }
@@ -533,6 +636,11 @@ private:
     double m_lineHeight;
     std::vector<Ink> m_ink;
     std::vector<std::pair<double, std::size_t>> m_middles;
+    std::vector<std::size_t> m_position;  // each line's place in m_middles
+    // The left ends of the lines' ink with their places in m_middles, in
+    // order, and the widest span of any line's ink.
+    std::vector<std::pair<double, std::size_t>> m_byLeft;
+    double m_widest = 0.0;
 };
 
 }  // namespace
