@@ -169,21 +169,9 @@ public:
             m_middles.emplace_back((m_bounds[i].top + m_bounds[i].bottom) / 2, i);
         }
         std::sort(m_middles.begin(), m_middles.end());
-        m_position.resize(m_middles.size());
-        for (std::size_t at = 0; at < m_middles.size(); ++at) {
-            const Ink& placed = m_ink[m_middles[at].second];
-            m_position[m_middles[at].second] = at;
-            m_byLeft.emplace_back(placed.x.front().first, at);
-            m_widest = std::max(m_widest, placed.x.back().second - placed.x.front().first);
-        }
-        // Only a crowd placed in order is searched through this index.
-        if (std::all_of(m_byLeft.begin(), m_byLeft.end(),
-                        [](const auto& left) { return std::isfinite(left.first); })) {
-            std::sort(m_byLeft.begin(), m_byLeft.end());
-        }
     }
 
-    std::vector<std::vector<Span>> Pieces() const {
+    std::vector<std::vector<Span>> Pieces() {
         std::vector<std::vector<Span>> pieces(m_ink.size(), {{0.0, 1.0}});
         // A box shorter than kShortLine line heights is kept whole; a page of
         // such specks needs no regions at all.
@@ -216,6 +204,7 @@ public:
             !std::isfinite(m_lineHeight)) {
             return pieces;
         }
+        IndexCrowd();
         std::sort(places.begin(), places.end());
         places.erase(std::unique(places.begin(), places.end()), places.end());
         // The lines are taken in the order of their middles, so that the
@@ -273,6 +262,19 @@ private:
         std::vector<std::size_t> rowOf;
         std::size_t shapedFirst = 1, shapedLast = 0;
     };
+
+    // Where each line is in m_middles and the lines in the order of their
+    // ink's left ends, for ForEachNear; only a crowd placed in order needs it.
+    void IndexCrowd() {
+        m_position.resize(m_middles.size());
+        for (std::size_t at = 0; at < m_middles.size(); ++at) {
+            const Ink& placed = m_ink[m_middles[at].second];
+            m_position[m_middles[at].second] = at;
+            m_byLeft.emplace_back(placed.x.front().first, at);
+            m_widest = std::max(m_widest, placed.x.back().second - placed.x.front().first);
+        }
+        std::sort(m_byLeft.begin(), m_byLeft.end());
+    }
 
     // The most lines around any line, its own among them, in the widest region.
     std::size_t LargestRegion() const {
