@@ -12,11 +12,39 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
 using kelsor::server::layout::InkRuns;
 using kelsor::server::layout::Quad;
+
+// Times the gutter search over `boxes` as the sample `sample`.
+void TimePieces(benchmark::State& state, const std::vector<Quad>& boxes,
+                const std::vector<InkRuns>& ink, const std::string& sample) {
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto pieces = kelsor::server::layout::LinePieces(boxes, ink, 0.0);
+        kelsor::bench::RecordSample(
+            sample,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        benchmark::DoNotOptimize(pieces.data());
+    }
+}
+
+// The ratio "<prefix>_4000_vs_1000" of the fastest samples of 4,000 and
+// 1,000 boxes.
+bool AddGrowthRatio(const std::string& prefix, int order) {
+    kelsor::bench::AddRatio(
+        prefix + "_4000_vs_1000",
+        [prefix] {
+            const double small = kelsor::bench::FastestSample(prefix + "_1000");
+            const double large = kelsor::bench::FastestSample(prefix + "_4000");
+            return small > 0 ? large / small : std::nan("");
+        },
+        order);
+    return true;
+}
 
 void BM_GutterPieces_StackedBoxes(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
@@ -34,14 +62,7 @@ void BM_GutterPieces_StackedBoxes(benchmark::State& state) {
         }
         ink.push_back(runs);
     }
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        auto pieces = kelsor::server::layout::LinePieces(boxes, ink, 0.0);
-        kelsor::bench::RecordSample(
-            "gutters_stacked_" + std::to_string(count),
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        benchmark::DoNotOptimize(pieces.data());
-    }
+    TimePieces(state, boxes, ink, "gutters_stacked_" + std::to_string(count));
 }
 
 BENCHMARK(BM_GutterPieces_StackedBoxes)
@@ -52,16 +73,7 @@ BENCHMARK(BM_GutterPieces_StackedBoxes)
 
 // Time for 4,000 stacked boxes against 1,000: near 4 when the search grows
 // with the boxes, 16 when it grows with their square.
-[[maybe_unused]] const bool g_ratio =
-    (kelsor::bench::AddRatio(
-         "gutters_stacked_4000_vs_1000",
-         [] {
-             const double small = kelsor::bench::FastestSample("gutters_stacked_1000");
-             const double large = kelsor::bench::FastestSample("gutters_stacked_4000");
-             return small > 0 ? large / small : std::nan("");
-         },
-         140),
-     true);
+[[maybe_unused]] const bool g_ratio = AddGrowthRatio("gutters_stacked", 140);
 
 // Many short boxes side by side in two rows (a table's cells, words found one
 // by one): every box lies in every other's region, but only its neighbours
@@ -83,14 +95,7 @@ void BM_GutterPieces_OneRow(benchmark::State& state) {
         }
         ink.push_back(runs);
     }
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        auto pieces = kelsor::server::layout::LinePieces(boxes, ink, 0.0);
-        kelsor::bench::RecordSample(
-            "gutters_one_row_" + std::to_string(count),
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        benchmark::DoNotOptimize(pieces.data());
-    }
+    TimePieces(state, boxes, ink, "gutters_one_row_" + std::to_string(count));
 }
 
 BENCHMARK(BM_GutterPieces_OneRow)
@@ -101,15 +106,6 @@ BENCHMARK(BM_GutterPieces_OneRow)
 
 // The same for boxes side by side: near 4 when only a box's neighbours are
 // looked at, 16 when every box is looked at against all the others.
-[[maybe_unused]] const bool g_oneRowRatio =
-    (kelsor::bench::AddRatio(
-         "gutters_one_row_4000_vs_1000",
-         [] {
-             const double small = kelsor::bench::FastestSample("gutters_one_row_1000");
-             const double large = kelsor::bench::FastestSample("gutters_one_row_4000");
-             return small > 0 ? large / small : std::nan("");
-         },
-         141),
-     true);
+[[maybe_unused]] const bool g_oneRowRatio = AddGrowthRatio("gutters_one_row", 141);
 
 }  // namespace
