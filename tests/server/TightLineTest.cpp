@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -77,29 +79,40 @@ void ExpectCloseTo(const std::string& truth, const std::string& text, const std:
     EXPECT_LE(errors.edits * 10, errors.characters) << what << ": " << text;
 }
 
+// `line` cut with each margin and read by `read` (which says whether every
+// box lay inside the picture): close to its text and every box inside; with
+// `sameText`, word for word the same text at every margin, spaces included.
+void ExpectReadWhateverTheMargin(
+    const LineCase& line, const std::function<std::string(const DecodedPicture&, bool&)>& read,
+    bool sameText) {
+    std::string first;
+    for (const int margin : kMargins) {
+        const DecodedPicture picture = Cut(line, margin);
+        const std::string what = line.text + " with " + std::to_string(margin) + " px, " +
+                                 std::to_string(picture.height) + " px high";
+        bool inside = false;
+        const std::string text = read(picture, inside);
+        EXPECT_TRUE(inside) << what;
+        ExpectCloseTo(line.text, text, what);
+        if (margin == kMargins[0]) {
+            first = text;
+        } else if (sameText) {
+            EXPECT_EQ(text, first) << what;
+        }
+    }
+}
+
 }  // namespace
 
 TEST(TightLine, DefaultEngineReadsTheSameTextWhateverTheMargin) {
     std::string error;
     auto engine = CreateDefaultPpOcrEngine(error);
     ASSERT_TRUE(engine) << error;
+    const auto read = [&](const DecodedPicture& picture, bool& inside) {
+        return Read(*engine, picture, inside);
+    };
     for (const LineCase& line : kLines) {
-        std::string first;
-        for (const int margin : kMargins) {
-            const DecodedPicture picture = Cut(line, margin);
-            const std::string what = line.text + " with " + std::to_string(margin) + " px, " +
-                                     std::to_string(picture.height) + " px high";
-            bool inside = false;
-            const std::string text = Read(*engine, picture, inside);
-            EXPECT_TRUE(inside) << what;
-            ExpectCloseTo(line.text, text, what);
-            // Word spaces included.
-            if (margin == kMargins[0]) {
-                first = text;
-            } else {
-                EXPECT_EQ(text, first) << what;
-            }
-        }
+        ExpectReadWhateverTheMargin(line, read, true);
     }
 }
 
@@ -158,15 +171,11 @@ TEST(TightLine, TesseractReadsATightLineAsWellAsOneWithAMargin) {
     ASSERT_TRUE(engine) << error;
     // Tesseract reads small Chinese poorly with any margin; its English and
     // larger mixed lines are held to the same bound at every margin.
+    const auto read = [&](const DecodedPicture& picture, bool& inside) {
+        return Read(*engine, picture, inside);
+    };
     for (const LineCase& line : {kLines[1], kLines[2]}) {
-        for (const int margin : kMargins) {
-            const DecodedPicture picture = Cut(line, margin);
-            bool inside = false;
-            const std::string text = Read(*engine, picture, inside);
-            const std::string what = line.text + " with " + std::to_string(margin) + " px";
-            EXPECT_TRUE(inside) << what;
-            ExpectCloseTo(line.text, text, what);
-        }
+        ExpectReadWhateverTheMargin(line, read, false);
     }
 }
 
@@ -182,34 +191,26 @@ TEST(TightLine, ServiceReadsTheSameTextWhateverTheMargin) {
     const LineCase lines[] = {{"最近打开的文件夹", false, 14, kLight},
                               {"保存为 PDF 文件", false, 20, kDark},
                               {"Open the settings window", true, 16, kGrey}};
-    for (const LineCase& line : lines) {
-        std::string first;
-        for (const int margin : kMargins) {
-            const DecodedPicture p = Cut(line, margin);
-            const std::string what = line.text + " with " + std::to_string(margin) + " px, " +
-                                     std::to_string(p.height) + " px high";
-            ASSERT_GE(p.height, 15) << what;
-            const cv::Mat rgb(p.height, p.width, CV_8UC3, const_cast<std::uint8_t*>(p.rgb.data()));
-            cv::Mat bgr;
-            cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
-            ASSERT_TRUE(cv::imwrite(dir.file("line.png"), bgr));
-            const auto placed = kelsor::RecognizePictureLines(dir.wide("line.png"));
-            ASSERT_TRUE(placed.has_value()) << what << "\n" << service.Log();
-            std::string text;
-            for (const kelsor::PlacedLine& l : *placed) {
-                text += (text.empty() ? "" : "\n") + l.words;
-                for (const auto& corner : l.location) {
-                    EXPECT_TRUE(corner[0] >= 0 && corner[0] < p.width && corner[1] >= 0 &&
-                                corner[1] < p.height)
-                        << what;
-                }
-            }
-            ExpectCloseTo(line.text, text, what);
-            if (margin == kMargins[0]) {
-                first = text;
-            } else {
-                EXPECT_EQ(text, first) << what;
+    const auto read = [&](const DecodedPicture& p, bool& inside) {
+        EXPECT_GE(p.height, 15);
+        const cv::Mat rgb(p.height, p.width, CV_8UC3, const_cast<std::uint8_t*>(p.rgb.data()));
+        cv::Mat bgr;
+        cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+        EXPECT_TRUE(cv::imwrite(dir.file("line.png"), bgr));
+        const auto placed = kelsor::RecognizePictureLines(dir.wide("line.png"));
+        EXPECT_TRUE(placed.has_value()) << service.Log();
+        std::string text;
+        inside = true;
+        for (const kelsor::PlacedLine& l : placed.value_or(std::vector<kelsor::PlacedLine>{})) {
+            text += (text.empty() ? "" : "\n") + l.words;
+            for (const auto& corner : l.location) {
+                inside = inside && corner[0] >= 0 && corner[0] < p.width && corner[1] >= 0 &&
+                         corner[1] < p.height;
             }
         }
+        return text;
+    };
+    for (const LineCase& line : lines) {
+        ExpectReadWhateverTheMargin(line, read, true);
     }
 }
