@@ -31,7 +31,7 @@ FilePtr OpenFile(const std::wstring& path, const char* mode) {
 // Opens a regular file for reading. A FIFO, device or socket named like a
 // picture is refused: a plain open of a FIFO waits for a writer for ever,
 // and a device may never end.
-FilePtr OpenRegularFileForReading(const std::wstring& path) {
+FilePtr OpenRegularFileForReading(const std::wstring& path, struct stat* identity = nullptr) {
     const std::string narrow = path.empty() ? std::string() : WideToAnsi(path);
     if (narrow.empty()) {
         return nullptr;
@@ -46,15 +46,18 @@ FilePtr OpenRegularFileForReading(const std::wstring& path) {
         ::close(fd);
         return nullptr;
     }
+    if (identity != nullptr) {
+        *identity = st;
+    }
     return FilePtr(file);
 }
 
 }  // namespace
 
 ReadResult ReadFileBytes(const std::wstring& path, std::size_t maxBytes,
-                         std::vector<std::uint8_t>& bytes) {
+                         std::vector<std::uint8_t>& bytes, struct stat* identity) {
     bytes.clear();
-    FilePtr file = OpenRegularFileForReading(path);
+    FilePtr file = OpenRegularFileForReading(path, identity);
     if (!file) {
         return ReadResult::CannotOpen;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,9 +20,13 @@ enum class ReadResult {
     TooLarge,
 };
 
-// Reads at most `maxBytes` bytes; a file larger than that is refused whole.
+// Reads at most `maxBytes` bytes of a regular file (opened without waiting,
+// so a FIFO or device is refused, never read); a file larger than that is
+// refused whole. `identity`, when given, receives the status of the file
+// that was opened, so a caller can later act on that same file and not on
+// whatever the name points to by then.
 ReadResult ReadFileBytes(const std::wstring& path, std::size_t maxBytes,
-                         std::vector<std::uint8_t>& bytes);
+                         std::vector<std::uint8_t>& bytes, struct stat* identity = nullptr);
 
 // Reads the first `count` bytes (fewer when the file is shorter); false when
 // the file cannot be opened.

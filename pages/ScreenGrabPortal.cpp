@@ -1,6 +1,5 @@
 #include "pages/ScreenGrabPortal.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,12 +19,12 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 
+#include "jobs/FileIo.h"
 #include "platform/ui/MainWindowRef.h"
 #include "platform/ui/UiLib.h"
 
@@ -36,7 +35,7 @@ const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 // A screen picture larger than this is no screen picture.
-constexpr off_t kMaxPortalFileBytes = off_t(512) << 20;
+constexpr std::size_t kMaxPortalFileBytes = std::size_t(512) << 20;
 
 // Where the portal puts the request for `token`: the sender's unique name
 // without the colon, dots as underscores.
@@ -93,33 +92,18 @@ std::optional<QByteArray> ReadPortalFile(const QString& path, struct stat& ident
         why = "not an absolute path";
         return std::nullopt;
     }
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    switch (ReadFileBytes(path.toStdWString(), kMaxPortalFileBytes, bytes, &identity)) {
+        case ReadResult::Ok:
+            return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+        case ReadResult::TooLarge:
+            why = "larger than any screen picture";
+            return std::nullopt;
+        case ReadResult::CannotOpen:
+            break;
     }
-    std::optional<QByteArray> bytes;
-    if (::fstat(fd, &identity) != 0 || !S_ISREG(identity.st_mode)) {
-        why = "not a regular file";
-    } else if (identity.st_size > kMaxPortalFileBytes) {
-        why = "larger than any screen picture";
-    } else {
-        bytes.emplace();
-        bytes->resize(qsizetype(identity.st_size));
-        qsizetype got = 0;
-        while (got < bytes->size()) {
-            const ssize_t n = ::read(fd, bytes->data() + got, std::size_t(bytes->size() - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        bytes->resize(got);
-    }
-    ::close(fd);
-    return bytes;
+    why = "not a readable regular file";
+    return std::nullopt;
 }
 
 // True when `path` as given (no link followed) lies under `folder`, every
