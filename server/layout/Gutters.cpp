@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <map>
 
 namespace kelsor::server::layout {
@@ -244,6 +245,15 @@ private:
         bool across, left, right;
     };
 
+    // The ink of a row's lines that are not words or specks, for
+    // CrowdedLongGutter: the runs' starts in order with the farthest end of
+    // any run up to each (ink across a band), and the ends (starts) of the
+    // runs that running text may end (start) a column at, in order.
+    struct RowInk {
+        std::vector<double> starts, reach;
+        std::vector<double> columnEnds, columnStarts;
+    };
+
     // The lines whose middles lie within `lines` line heights of a middle:
     // m_middles[first..last), and the coverage of their ink.
     struct Window {
@@ -260,6 +270,7 @@ private:
         // lines of one band are taken.
         std::vector<Row> shapes;
         std::vector<std::size_t> rowOf;
+        std::vector<RowInk> rowInk;
         std::size_t shapedFirst = 1, shapedLast = 0;
     };
 
@@ -464,33 +475,81 @@ private:
         return region;
     }
 
-    // LongGutter over the window: the rows' shapes come from all its lines,
-    // their flags only from the lines with ink near the band.
+    // LongGutter over the window: the rows come from all its lines, and each
+    // row's flags from its index of ink (RowInk), so that a row of many boxes
+    // costs a few searches.
     bool CrowdedLongGutter(Span band, std::size_t line, Window& rows) const {
         if (rows.shapedFirst != rows.first || rows.shapedLast != rows.last) {
-            rows.shapes.clear();
-            rows.rowOf.clear();
-            for (std::size_t at = rows.first; at < rows.last; ++at) {
-                const Bounds& b = m_bounds[m_middles[at].second];
-                const Row shape{(b.top + b.bottom) / 2, b.top, b.bottom, false, false, false};
-                AddToRows(rows.shapes, shape);
-                rows.rowOf.push_back(rows.shapes.size() - 1);
-            }
-            rows.shapedFirst = rows.first;
-            rows.shapedLast = rows.last;
+            ShapeRows(rows);
         }
         std::vector<Row> shaped = rows.shapes;
         const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
-        const double from = std::min({band.first - side, band.first + touch, band.second - touch});
-        const double to = std::max({band.second + side, band.second - touch, band.first + touch});
-        ForEachNear(rows.first, rows.last, from, to, [&](std::size_t at) {
-            const Row flags = RowOf(band, m_ink[m_middles[at].second]);
-            Row& row = shaped[rows.rowOf[at - rows.first]];
-            row.across = row.across || flags.across;
-            row.left = row.left || flags.left;
-            row.right = row.right || flags.right;
-        });
+        for (std::size_t r = 0; r < shaped.size(); ++r) {
+            const RowInk& ink = rows.rowInk[r];
+            const auto crossing =
+                std::lower_bound(ink.starts.begin(), ink.starts.end(), band.second - touch);
+            shaped[r].across =
+                crossing != ink.starts.begin() &&
+                ink.reach[static_cast<std::size_t>(crossing - ink.starts.begin() - 1)] >
+                    band.first + touch;
+            shaped[r].left = AnyWithin(ink.columnEnds, band.first - side, band.first + touch);
+            shaped[r].right = AnyWithin(ink.columnStarts, band.second - touch, band.second + side);
+        }
         return ClearDownRows(shaped, rows.rowOf[m_position[line] - rows.first]);
+    }
+
+    static bool AnyWithin(const std::vector<double>& sorted, double from, double to) {
+        const auto it = std::lower_bound(sorted.begin(), sorted.end(), from);
+        return it != sorted.end() && *it <= to;
+    }
+
+    // The rows of the window's lines without their flags, and each row's
+    // index of the ink RowOf looks at (words and specks have none).
+    void ShapeRows(Window& rows) const {
+        rows.shapes.clear();
+        rows.rowOf.clear();
+        rows.rowInk.clear();
+        const double wide = kBesideWidth * m_lineHeight;
+        std::vector<std::vector<Span>> runs;  // each row's runs, as (start, end)
+        for (std::size_t at = rows.first; at < rows.last; ++at) {
+            const std::size_t line = m_middles[at].second;
+            const Bounds& b = m_bounds[line];
+            const Row shape{(b.top + b.bottom) / 2, b.top, b.bottom, false, false, false};
+            AddToRows(rows.shapes, shape);
+            rows.rowOf.push_back(rows.shapes.size() - 1);
+            if (rows.rowInk.size() < rows.shapes.size()) {
+                rows.rowInk.emplace_back();
+                runs.emplace_back();
+            }
+            const std::vector<Span>& x = m_ink[line].x;
+            if (x.back().second - x.front().first < kShortLine * m_lineHeight) {
+                continue;
+            }
+            RowInk& ink = rows.rowInk.back();
+            for (auto [from, to] : x) {
+                runs.back().emplace_back(from, to);
+                if (to - x.front().first >= wide) {
+                    ink.columnEnds.push_back(to);
+                }
+                if (x.back().second - from >= wide) {
+                    ink.columnStarts.push_back(from);
+                }
+            }
+        }
+        for (std::size_t r = 0; r < rows.rowInk.size(); ++r) {
+            RowInk& ink = rows.rowInk[r];
+            std::sort(ink.columnEnds.begin(), ink.columnEnds.end());
+            std::sort(ink.columnStarts.begin(), ink.columnStarts.end());
+            std::sort(runs[r].begin(), runs[r].end());
+            double reach = -std::numeric_limits<double>::infinity();
+            for (auto [from, to] : runs[r]) {
+                reach = std::max(reach, to);
+                ink.starts.push_back(from);
+                ink.reach.push_back(reach);
+            }
+        }
+        rows.shapedFirst = rows.first;
+        rows.shapedLast = rows.last;
     }
 
     // Whether enough runs of the region (and `ownRuns` of the line's own) end

@@ -36,7 +36,7 @@ public:
         for (auto [from, to] : runs) {
             const std::size_t first = Index(from), last = Index(to);
             if (first < last) {
-                Add(1, 0, m_size, first, last, change);
+                Add(first, last, change);
             }
             Count(m_starts, first, change);
             Count(m_ends, last, change);
@@ -51,11 +51,11 @@ public:
     // The widest part of `gap` where at most `allowed` runs lie at any one
     // place; the leftmost of equal ones, and {gap.first, gap.first} when there
     // is none. Touching ink does not cover.
-    std::pair<double, double> ClearBand(std::pair<double, double> gap, int allowed) {
+    std::pair<double, double> ClearBand(std::pair<double, double> gap, int allowed) const {
         Walk walk{allowed, Index(gap.first), {gap.first, gap.first}, kNone};
         const std::size_t last = Index(gap.second);
         if (walk.from < last) {
-            Visit(1, 0, m_size, walk.from, last, walk);
+            Visit(1, 0, m_size, walk.from, last, 0, walk);
         }
         if (walk.start != kNone) {
             Consider(walk, last);
@@ -98,32 +98,37 @@ private:
                                         m_places.begin());
     }
 
-    void Add(std::size_t node, std::size_t lo, std::size_t hi, std::size_t first, std::size_t last,
-             int change) {
-        if (last <= lo || hi <= first) {
-            return;
+    // Adds `change` over the stretches first..last-1: to the fewest nodes
+    // that make them up, then anew to the smallest and largest counts of the
+    // nodes above those. A node's counts leave out what was added to the
+    // nodes above it, so nothing is handed down.
+    void Add(std::size_t first, std::size_t last, int change) {
+        std::size_t lo = first + m_size, hi = last + m_size;
+        const std::size_t left = lo, right = hi - 1;
+        for (; lo < hi; lo /= 2, hi /= 2) {
+            if (lo % 2 == 1) {
+                AddTo(lo++, change);
+            }
+            if (hi % 2 == 1) {
+                AddTo(--hi, change);
+            }
         }
-        if (first <= lo && hi <= last) {
-            m_min[node] += change;
-            m_max[node] += change;
-            m_add[node] += change;
-            return;
-        }
-        Push(node);
-        const std::size_t mid = (lo + hi) / 2;
-        Add(2 * node, lo, mid, first, last, change);
-        Add(2 * node + 1, mid, hi, first, last, change);
-        m_min[node] = std::min(m_min[2 * node], m_min[2 * node + 1]);
-        m_max[node] = std::max(m_max[2 * node], m_max[2 * node + 1]);
+        Refresh(left);
+        Refresh(right);
     }
 
-    void Push(std::size_t node) {
-        for (std::size_t child : {2 * node, 2 * node + 1}) {
-            m_min[child] += m_add[node];
-            m_max[child] += m_add[node];
-            m_add[child] += m_add[node];
+    void AddTo(std::size_t node, int change) {
+        m_min[node] += change;
+        m_max[node] += change;
+        m_add[node] += change;
+    }
+
+    // The counts of the nodes above `node`, from their children's.
+    void Refresh(std::size_t node) {
+        for (node /= 2; node >= 1; node /= 2) {
+            m_min[node] = m_add[node] + std::min(m_min[2 * node], m_min[2 * node + 1]);
+            m_max[node] = m_add[node] + std::max(m_max[2 * node], m_max[2 * node + 1]);
         }
-        m_add[node] = 0;
     }
 
     void Consider(Walk& walk, std::size_t end) const {
@@ -135,30 +140,30 @@ private:
     }
 
     // The stretches first..last-1 in order, whole nodes at a time where they
-    // are all clear or all covered.
+    // are all clear or all covered; `above` is what was added to the nodes
+    // above `node`.
     void Visit(std::size_t node, std::size_t lo, std::size_t hi, std::size_t first,
-               std::size_t last, Walk& walk) {
+               std::size_t last, int above, Walk& walk) const {
         if (last <= lo || hi <= first) {
             return;
         }
         if (first <= lo && hi <= last) {
-            if (m_max[node] <= walk.allowed) {
+            if (m_max[node] + above <= walk.allowed) {
                 if (walk.start == kNone) {
                     walk.start = lo;
                 }
                 return;
             }
-            if (m_min[node] > walk.allowed) {
+            if (m_min[node] + above > walk.allowed) {
                 if (walk.start != kNone) {
                     Consider(walk, lo);
                 }
                 return;
             }
         }
-        Push(node);
         const std::size_t mid = (lo + hi) / 2;
-        Visit(2 * node, lo, mid, first, last, walk);
-        Visit(2 * node + 1, mid, hi, first, last, walk);
+        Visit(2 * node, lo, mid, first, last, above + m_add[node], walk);
+        Visit(2 * node + 1, mid, hi, first, last, above + m_add[node], walk);
     }
 
     std::vector<double> m_places;
