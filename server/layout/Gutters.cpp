@@ -211,6 +211,14 @@ public:
         // The lines are taken in the order of their middles, so that the
         // regions around them slide down the page.
         Window nearby(places, kRegionReach), rows(places, kGutterReach);
+        for (const Ink& ink : m_ink) {
+            m_placed.push_back(nearby.coverage.Place(ink.x));
+            for (std::size_t k = 0; k < ink.x.size(); ++k) {
+                m_placed.back()[k].columnEnd = ColumnEnd(ink, k);
+                m_placed.back()[k].columnStart = ColumnStart(ink, k);
+            }
+            m_tangled.push_back(!Apart(ink.x));
+        }
         // Lines alike in place and ink (boxes stacked on one another) have
         // alike regions: the first one's pieces serve them all.
         std::map<std::pair<std::array<double, 4>, std::vector<Span>>, std::size_t> alike;
@@ -225,13 +233,21 @@ public:
                 pieces[line] = pieces[first->second];
                 continue;
             }
+            // A line is not its own region. Ink in order, each run ending
+            // before the next starts, covers none of the line's own gaps:
+            // only its ends and starts are counted out (MayHaveColumns).
+            const bool apart = !m_tangled[line];
             for (Window* window : {&nearby, &rows}) {
                 Slide(*window, middle);
-                window->coverage.Add(m_ink[line].x, -1);  // a line is not its own region
+                if (!apart) {
+                    window->coverage.Add(m_placed[line], -1);
+                }
             }
-            pieces[line] = PiecesOf(line, &nearby, &rows);
+            pieces[line] = PiecesOf(line, &nearby, &rows, apart);
             for (Window* window : {&nearby, &rows}) {
-                window->coverage.Add(m_ink[line].x, 1);
+                if (!apart) {
+                    window->coverage.Add(m_placed[line], 1);
+                }
             }
         }
         return pieces;
@@ -261,6 +277,7 @@ private:
             : coverage(places), lines(reachLines) {}
         InkCoverage coverage;
         double lines;
+        std::size_t tangled = 0;  // lines of the window with runs not Apart
         std::size_t first = 0, last = 0;
         // The lines of a region around a line but for the line itself: at
         // most one in this many of them may cross a gutter.
@@ -287,6 +304,17 @@ private:
         std::sort(m_byLeft.begin(), m_byLeft.end());
     }
 
+    // Whether each run of `runs` ends before the next one starts.
+    static bool Apart(const std::vector<Span>& runs) {
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            if (runs[k].first > runs[k].second ||
+                (k + 1 < runs.size() && runs[k].second > runs[k + 1].first)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     // The most lines around any line, its own among them, in the widest region.
     std::size_t LargestRegion() const {
         const double reach = kGutterReach * m_lineHeight;
@@ -304,16 +332,19 @@ private:
         const double reach = window.lines * m_lineHeight;
         for (; window.last < m_middles.size() && m_middles[window.last].first <= middle + reach;
              ++window.last) {
-            window.coverage.Add(m_ink[m_middles[window.last].second].x, 1);
+            window.coverage.Add(m_placed[m_middles[window.last].second], 1);
+            window.tangled += m_tangled[m_middles[window.last].second] ? 1 : 0;
         }
         for (; m_middles[window.first].first < middle - reach; ++window.first) {
-            window.coverage.Add(m_ink[m_middles[window.first].second].x, -1);
+            window.coverage.Add(m_placed[m_middles[window.first].second], -1);
+            window.tangled -= m_tangled[m_middles[window.first].second] ? 1 : 0;
         }
     }
 
     // The pieces of one line; the windows hold the coverage around it in a
     // crowd, and are null where the regions are passed over line by line.
-    std::vector<Span> PiecesOf(std::size_t line, Window* nearby, Window* rows) const {
+    std::vector<Span> PiecesOf(std::size_t line, Window* nearby, Window* rows,
+                               bool counted = false) const {
         const Ink& ink = m_ink[line];
         const InkRuns& runs = ink.fractions;
         const Bounds& bounds = m_bounds[line];
@@ -353,7 +384,7 @@ private:
             const Span band = nearby != nullptr ? nearby->coverage.ClearBand(gap, nearby->Allowed())
                                                 : ClearBand(gap, region, Share(region.size()));
             if (band.second - band.first >= kGutterWidth * m_lineHeight &&
-                (nearby == nullptr || MayHaveColumns(nearby->coverage, band, 0))) {
+                (nearby == nullptr || MayHaveColumns(*nearby, band, line, 0, counted))) {
                 if (nearby != nullptr) {
                     cut[k] = OnGutter(band, ink, NearBand(*nearby, line, band));
                 } else {
@@ -373,7 +404,7 @@ private:
                                      ? rows->coverage.ClearBand(gap, rows->Allowed())
                                      : ClearBand(gap, rowRegion, Share(rowRegion.size()));
             if (rowBand.second - rowBand.first >= kWideGutter * m_lineHeight &&
-                (rows == nullptr || MayHaveColumns(rows->coverage, rowBand, n))) {
+                (rows == nullptr || MayHaveColumns(*rows, rowBand, line, n, counted))) {
                 if (rows != nullptr) {
                     cut[k] = CrowdedLongGutter(rowBand, line, *rows);
                 } else {
@@ -552,28 +583,90 @@ private:
         rows.shapedLast = rows.last;
     }
 
-    // Whether enough runs of the region (and `ownRuns` of the line's own) end
+    // Whether enough runs of the window (and `ownRuns` of the line's own) end
     // before the band and start after it for OnGutter (`ownRuns` 0) or
     // LongGutter to find columns on both sides; false spares their pass over
-    // the region.
-    bool MayHaveColumns(const InkCoverage& coverage, Span band, std::size_t ownRuns) const {
-        if (ownRuns == 0) {
-            const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
-            const double flush = kFlushStart * m_lineHeight;
-            const int needed = static_cast<int>(kBesideLines);
-            return coverage.Ends(band.first - reach, band.first + touch) >= needed &&
-                   coverage.Starts(band.second - touch, band.second + flush) >= needed;
+    // the region. `counted` says whether the window's coverage holds the
+    // line's own runs, which are then left out.
+    bool MayHaveColumns(const Window& window, Span band, std::size_t line, std::size_t ownRuns,
+                        bool counted) const {
+        const InkCoverage& coverage = window.coverage;
+        const Ink& own = m_ink[line];
+        // The line's own runs in the coverage whose end (start) is within
+        // [from, to], and for which `mark` holds.
+        auto ownEnds = [&](double from, double to, auto mark) {
+            int count = 0;
+            for (std::size_t k = 0; counted && k < own.x.size(); ++k) {
+                count += from <= own.x[k].second && own.x[k].second <= to && mark(k) ? 1 : 0;
+            }
+            return count;
+        };
+        auto ownStarts = [&](double from, double to, auto mark) {
+            int count = 0;
+            for (std::size_t k = 0; counted && k < own.x.size(); ++k) {
+                count += from <= own.x[k].first && own.x[k].first <= to && mark(k) ? 1 : 0;
+            }
+            return count;
+        };
+        auto any = [](std::size_t) { return true; };
+        if (ownRuns != 0) {
+            const double touch = 0.25 * (band.second - band.first);
+            const double side = kGutterSide * m_lineHeight;
+            const int needed = static_cast<int>(kGutterRows) - static_cast<int>(ownRuns);
+            const double endsFrom = band.first - side, endsTo = band.first + touch;
+            const double startsFrom = band.second - touch, startsTo = band.second + side;
+            return coverage.Ends(endsFrom, endsTo) - ownEnds(endsFrom, endsTo, any) >= needed &&
+                   coverage.Starts(startsFrom, startsTo) - ownStarts(startsFrom, startsTo, any) >=
+                       needed;
         }
-        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
-        const int needed = static_cast<int>(kGutterRows) - static_cast<int>(ownRuns);
-        return coverage.Ends(band.first - side, band.first + touch) >= needed &&
-               coverage.Starts(band.second - touch, band.second + side) >= needed;
+        const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
+        const double flush = kFlushStart * m_lineHeight;
+        const double endsFrom = band.first - reach, endsTo = band.first + touch;
+        const double startsFrom = band.second - touch, startsTo = band.second + flush;
+        auto needs = [&](int needed) {
+            return coverage.ColumnEnds(endsFrom, endsTo) -
+                           ownEnds(endsFrom, endsTo,
+                                   [&](std::size_t k) { return ColumnEnd(own, k); }) >=
+                       needed &&
+                   coverage.ColumnStarts(startsFrom, startsTo) -
+                           ownStarts(startsFrom, startsTo,
+                                     [&](std::size_t k) { return ColumnStart(own, k); }) >=
+                       needed;
+        };
+        // OnGutter counts lines, each with at least one such run on either
+        // side, and needs one in kBesideShare of the lines near the band.
+        // When no run of the window overlaps another of its line, the runs
+        // over one stretch near the band are of as many lines near it.
+        int near = 0;
+        if (window.tangled == (m_tangled[line] ? 1 : 0)) {
+            near = std::max(
+                coverage.MostWithin(band.first - reach, band.second + reach) - (counted ? 1 : 0),
+                0);
+        }
+        return needs(
+            std::max(static_cast<int>(kBesideLines),
+                     (near + static_cast<int>(kBesideShare) - 1) / static_cast<int>(kBesideShare)));
+    }
+
+    // Whether run k of a line is running text (it spans kBesideWidth line
+    // heights from the line's start) that a column may end at: the blank
+    // after it, if any, is wider than the line's word spaces.
+    bool ColumnEnd(const Ink& ink, std::size_t k) const {
+        const std::vector<Span>& x = ink.x;
+        return x[k].second - x.front().first >= kBesideWidth * m_lineHeight &&
+               (k + 1 == x.size() || x[k + 1].first - x[k].second >= kWiderThanSpaces * ink.spaces);
+    }
+    // The same for a column starting at run k.
+    bool ColumnStart(const Ink& ink, std::size_t k) const {
+        const std::vector<Span>& x = ink.x;
+        return x.back().second - x[k].first >= kBesideWidth * m_lineHeight &&
+               (k == 0 || x[k].first - x[k - 1].second >= kWiderThanSpaces * ink.spaces);
     }
 
     // Whether the clear band (at least kGutterWidth line heights wide) has
     // columns of running text on both sides down the region.
     bool OnGutter(Span band, const Ink& own, const std::vector<const Ink*>& region) const {
-        const double reach = kBesideReach * m_lineHeight, wide = kBesideWidth * m_lineHeight;
+        const double reach = kBesideReach * m_lineHeight;
         const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
         std::size_t left = 0, right = 0, near = 0;
         bool close = false;
@@ -582,17 +675,12 @@ private:
                 return r.second > band.first - reach && r.first < band.second + reach;
             });
             const std::vector<Span>& x = ink->x;
-            const double space = kWiderThanSpaces * ink->spaces;
             bool ends = false, starts = false;
             for (std::size_t k = 0; k < x.size(); ++k) {
-                ends = ends ||
-                       (x[k].second <= band.first + touch && x[k].second >= band.first - reach &&
-                        x[k].second - x.front().first >= wide &&
-                        (k + 1 == x.size() || x[k + 1].first - x[k].second >= space));
-                starts = starts ||
-                         (x[k].first >= band.second - touch && x[k].first <= band.second + flush &&
-                          x.back().second - x[k].first >= wide &&
-                          (k == 0 || x[k].first - x[k - 1].second >= space));
+                ends = ends || (x[k].second <= band.first + touch &&
+                                x[k].second >= band.first - reach && ColumnEnd(*ink, k));
+                starts = starts || (x[k].first >= band.second - touch &&
+                                    x[k].first <= band.second + flush && ColumnStart(*ink, k));
             }
             left += ends ? 1 : 0;
             right += starts ? 1 : 0;
@@ -697,7 +785,9 @@ private:
     double m_lineHeight;
     std::vector<Ink> m_ink;
     std::vector<std::pair<double, std::size_t>> m_middles;
-    std::vector<std::size_t> m_position;  // each line's place in m_middles
+    std::vector<std::size_t> m_position;        // each line's place in m_middles
+    std::vector<InkCoverage::Placed> m_placed;  // each line's runs, placed in a crowd
+    std::vector<bool> m_tangled;                // whether a line's runs are not Apart
     // The left ends of the lines' ink with their places in m_middles, in
     // order, and the widest span of any line's ink.
     std::vector<std::pair<double, std::size_t>> m_byLeft;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -23,30 +24,64 @@ public:
         while (m_size < stretches) {
             m_size *= 2;
         }
-        m_min.assign(2 * m_size, 0);
-        m_max.assign(2 * m_size, 0);
-        m_add.assign(2 * m_size, 0);
+        m_nodes.assign(2 * m_size, Node{});
         m_starts.assign(m_places.size() + 1, 0);
         m_ends.assign(m_places.size() + 1, 0);
+        m_columnStarts.assign(m_places.size() + 1, 0);
+        m_columnEnds.assign(m_places.size() + 1, 0);
     }
 
-    // Adds `change` over each run of `runs`: a run covers the stretches
-    // between its ends (one of no length covers none).
-    void Add(const std::vector<std::pair<double, double>>& runs, int change) {
+    // A line's run as the places of its ends, and whether a column may end
+    // (start) at its end (start): a mark the caller gives.
+    struct Run {
+        std::size_t first, last;
+        bool columnEnd = false, columnStart = false;
+    };
+    // A line's runs, placed once for all the times the line enters and leaves
+    // a window.
+    using Placed = std::vector<Run>;
+    Placed Place(const std::vector<std::pair<double, double>>& runs) const {
+        Placed placed;
+        placed.reserve(runs.size());
         for (auto [from, to] : runs) {
-            const std::size_t first = Index(from), last = Index(to);
-            if (first < last) {
-                Add(first, last, change);
-            }
-            Count(m_starts, first, change);
-            Count(m_ends, last, change);
+            placed.push_back({Index(from), Index(to)});
         }
+        return placed;
+    }
+
+    // Adds `change` over each run of `runs` (as Place gives them): a run
+    // covers the stretches between its ends (one of no length covers none).
+    void Add(const Placed& runs, int change) {
+        for (const Run& run : runs) {
+            if (run.first < run.last) {
+                Add(run.first, run.last, change);
+            }
+            Count(m_starts, run.first, change);
+            Count(m_ends, run.last, change);
+            if (run.columnStart) {
+                Count(m_columnStarts, run.first, change);
+            }
+            if (run.columnEnd) {
+                Count(m_columnEnds, run.last, change);
+            }
+        }
+    }
+
+    // The most runs over any stretch that lies within [from, to].
+    int MostWithin(double from, double to) const {
+        const std::size_t first = Index(from);
+        const auto past = std::upper_bound(m_places.begin(), m_places.end(), to) - m_places.begin();
+        const std::size_t last = static_cast<std::size_t>(std::max<std::ptrdiff_t>(past, 1)) - 1;
+        return first < last ? Most(1, 0, m_size, first, last, 0) : 0;
     }
 
     // How many runs start (end) within [from, to]: a column beside a band
     // needs a few, so a band at a page's margin is passed over at once.
     int Starts(double from, double to) const { return Between(m_starts, from, to); }
     int Ends(double from, double to) const { return Between(m_ends, from, to); }
+    // The same for the runs marked as a column's.
+    int ColumnStarts(double from, double to) const { return Between(m_columnStarts, from, to); }
+    int ColumnEnds(double from, double to) const { return Between(m_columnEnds, from, to); }
 
     // The widest part of `gap` where at most `allowed` runs lie at any one
     // place; the leftmost of equal ones, and {gap.first, gap.first} when there
@@ -118,16 +153,17 @@ private:
     }
 
     void AddTo(std::size_t node, int change) {
-        m_min[node] += change;
-        m_max[node] += change;
-        m_add[node] += change;
+        m_nodes[node].min += change;
+        m_nodes[node].max += change;
+        m_nodes[node].add += change;
     }
 
     // The counts of the nodes above `node`, from their children's.
     void Refresh(std::size_t node) {
         for (node /= 2; node >= 1; node /= 2) {
-            m_min[node] = m_add[node] + std::min(m_min[2 * node], m_min[2 * node + 1]);
-            m_max[node] = m_add[node] + std::max(m_max[2 * node], m_max[2 * node + 1]);
+            const Node &left = m_nodes[2 * node], &right = m_nodes[2 * node + 1];
+            m_nodes[node].min = m_nodes[node].add + std::min(left.min, right.min);
+            m_nodes[node].max = m_nodes[node].add + std::max(left.max, right.max);
         }
     }
 
@@ -148,13 +184,13 @@ private:
             return;
         }
         if (first <= lo && hi <= last) {
-            if (m_max[node] + above <= walk.allowed) {
+            if (m_nodes[node].max + above <= walk.allowed) {
                 if (walk.start == kNone) {
                     walk.start = lo;
                 }
                 return;
             }
-            if (m_min[node] + above > walk.allowed) {
+            if (m_nodes[node].min + above > walk.allowed) {
                 if (walk.start != kNone) {
                     Consider(walk, lo);
                 }
@@ -162,14 +198,39 @@ private:
             }
         }
         const std::size_t mid = (lo + hi) / 2;
-        Visit(2 * node, lo, mid, first, last, above + m_add[node], walk);
-        Visit(2 * node + 1, mid, hi, first, last, above + m_add[node], walk);
+        const int below = above + m_nodes[node].add;
+        Visit(2 * node, lo, mid, first, last, below, walk);
+        Visit(2 * node + 1, mid, hi, first, last, below, walk);
+    }
+
+    // The most runs over the stretches first..last-1; `above` as for Visit.
+    int Most(std::size_t node, std::size_t lo, std::size_t hi, std::size_t first, std::size_t last,
+             int above) const {
+        if (first <= lo && hi <= last) {
+            return m_nodes[node].max + above;
+        }
+        const std::size_t mid = (lo + hi) / 2;
+        const int below = above + m_nodes[node].add;
+        int most = std::numeric_limits<int>::min();
+        if (first < mid) {
+            most = std::max(most, Most(2 * node, lo, mid, first, last, below));
+        }
+        if (mid < last) {
+            most = std::max(most, Most(2 * node + 1, mid, hi, first, last, below));
+        }
+        return most;
     }
 
     std::vector<double> m_places;
     std::size_t m_size = 1;
-    std::vector<int> m_min, m_max, m_add;
-    std::vector<int> m_starts, m_ends;  // run starts and ends per place, as Fenwick sums
+    // The fewest and most runs over a node's stretches, and what was added
+    // to the node as a whole; kept together, as they are read together.
+    struct Node {
+        int min = 0, max = 0, add = 0;
+    };
+    std::vector<Node> m_nodes;
+    // Run starts and ends per place, all and a column's, as Fenwick sums.
+    std::vector<int> m_starts, m_ends, m_columnStarts, m_columnEnds;
 };
 
 }  // namespace kelsor::server::layout
