@@ -1,16 +1,21 @@
 #include "server/layout/Gutters.h"
 
 #include "server/layout/InkCoverage.h"
+#include "server/layout/LineInk.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <map>
 
 namespace kelsor::server::layout {
 namespace {
+
+using gutters::Apart;
+using gutters::ClearBand;
+using gutters::Ink;
+using gutters::InkOf;
 
 // A blank stretch may be a gutter's when at least this many line heights
 // wide: wider than a word space, narrower than a gutter of one em (a box is
@@ -72,92 +77,6 @@ constexpr double kGutterReach = 24.0;
 // Regions of at most this many lines are passed over line by line; beyond it
 // (boxes stacked over one row) the coverage of their ink is kept in a tree.
 constexpr std::size_t kCrowdedRegion = 96;
-
-// A line's ink: fractions of its length, sorted and clamped, and the same in
-// straightened page x.
-struct Ink {
-    InkRuns fractions;
-    std::vector<Span> x;
-    double spaces = 0.0;  // see MedianBlank
-    double top = 0.0;
-    double bottom = 0.0;
-};
-
-// The median blank between the runs of a line (0 with fewer than three,
-// which may all be gutters): its word spaces, or the blanks after its
-// punctuation.
-double MedianBlank(const std::vector<Span>& runs) {
-    std::vector<double> blanks;
-    for (std::size_t k = 1; k < runs.size(); ++k) {
-        blanks.push_back(runs[k].first - runs[k - 1].second);
-    }
-    if (blanks.size() < 3) {
-        return 0.0;
-    }
-    std::nth_element(blanks.begin(), blanks.begin() + blanks.size() / 2, blanks.end());
-    return blanks[blanks.size() / 2];
-}
-
-Ink InkOf(const Bounds& b, const InkRuns* given) {
-    Ink ink;
-    if (given != nullptr) {
-        for (auto [from, to] : *given) {
-            if (std::isfinite(from) && std::isfinite(to) && from <= to) {
-                ink.fractions.emplace_back(std::clamp(from, 0.0, 1.0), std::clamp(to, 0.0, 1.0));
-            }
-        }
-        std::sort(ink.fractions.begin(), ink.fractions.end());
-    }
-    if (ink.fractions.empty()) {
-        ink.fractions.emplace_back(0.0, 1.0);
-    }
-    const double width = b.right - b.left;
-    for (auto [from, to] : ink.fractions) {
-        ink.x.emplace_back(b.left + from * width, b.left + to * width);
-    }
-    ink.spaces = MedianBlank(ink.x);
-    ink.top = b.top;
-    ink.bottom = b.bottom;
-    return ink;
-}
-
-// The widest part of `gap` where the ink of at most `allowed` of `others`
-// lies at any one place.
-Span ClearBand(Span gap, const std::vector<const Ink*>& others, std::size_t allowed) {
-    std::vector<std::pair<double, int>> edges;
-    for (const Ink* ink : others) {
-        for (auto [from, to] : ink->x) {
-            const double lo = std::max(from, gap.first), hi = std::min(to, gap.second);
-            if (lo < hi) {
-                edges.emplace_back(lo, 1);
-                edges.emplace_back(hi, -1);
-            }
-        }
-    }
-    // Ends sort before starts at the same place: touching ink does not cover.
-    std::sort(edges.begin(), edges.end());
-    Span best{gap.first, gap.first};
-    double from = gap.first;
-    std::size_t covering = 0;
-    auto consider = [&](double to) {
-        if (to - from > best.second - best.first) {
-            best = {from, to};
-        }
-    };
-    for (auto [at, change] : edges) {
-        const std::size_t next = change > 0 ? covering + 1 : covering - 1;
-        if (covering <= allowed && next > allowed) {
-            consider(at);
-        } else if (covering > allowed && next <= allowed) {
-            from = at;
-        }
-        covering = next;
-    }
-    if (covering <= allowed) {
-        consider(gap.second);
-    }
-    return best;
-}
 
 class Gutters {
 public:
@@ -261,15 +180,6 @@ private:
         bool across, left, right;
     };
 
-    // The ink of a row's lines that are not words or specks, for
-    // CrowdedLongGutter: the runs' starts in order with the farthest end of
-    // any run up to each (ink across a band), and the ends (starts) of the
-    // runs that running text may end (start) a column at, in order.
-    struct RowInk {
-        std::vector<double> starts, reach;
-        std::vector<double> columnEnds, columnStarts;
-    };
-
     // The lines whose middles lie within `lines` line heights of a middle:
     // m_middles[first..last), and the coverage of their ink.
     struct Window {
@@ -302,17 +212,6 @@ private:
             m_widest = std::max(m_widest, placed.x.back().second - placed.x.front().first);
         }
         std::sort(m_byLeft.begin(), m_byLeft.end());
-    }
-
-    // Whether each run of `runs` ends before the next one starts.
-    static bool Apart(const std::vector<Span>& runs) {
-        for (std::size_t k = 0; k < runs.size(); ++k) {
-            if (runs[k].first > runs[k].second ||
-                (k + 1 < runs.size() && runs[k].second > runs[k + 1].first)) {
-                return false;
-            }
-        }
-        return true;
     }
 
     // The most lines around any line, its own among them, in the widest region.
@@ -517,21 +416,11 @@ private:
         const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
         for (std::size_t r = 0; r < shaped.size(); ++r) {
             const RowInk& ink = rows.rowInk[r];
-            const auto crossing =
-                std::lower_bound(ink.starts.begin(), ink.starts.end(), band.second - touch);
-            shaped[r].across =
-                crossing != ink.starts.begin() &&
-                ink.reach[static_cast<std::size_t>(crossing - ink.starts.begin() - 1)] >
-                    band.first + touch;
-            shaped[r].left = AnyWithin(ink.columnEnds, band.first - side, band.first + touch);
-            shaped[r].right = AnyWithin(ink.columnStarts, band.second - touch, band.second + side);
+            shaped[r].across = ink.Across(band.first + touch, band.second - touch);
+            shaped[r].left = ink.EndsWithin(band.first - side, band.first + touch);
+            shaped[r].right = ink.StartsWithin(band.second - touch, band.second + side);
         }
         return ClearDownRows(shaped, rows.rowOf[m_position[line] - rows.first]);
-    }
-
-    static bool AnyWithin(const std::vector<double>& sorted, double from, double to) {
-        const auto it = std::lower_bound(sorted.begin(), sorted.end(), from);
-        return it != sorted.end() && *it <= to;
     }
 
     // The rows of the window's lines without their flags, and each row's
@@ -540,8 +429,6 @@ private:
         rows.shapes.clear();
         rows.rowOf.clear();
         rows.rowInk.clear();
-        const double wide = kBesideWidth * m_lineHeight;
-        std::vector<std::vector<Span>> runs;  // each row's runs, as (start, end)
         for (std::size_t at = rows.first; at < rows.last; ++at) {
             const std::size_t line = m_middles[at].second;
             const Bounds& b = m_bounds[line];
@@ -550,34 +437,14 @@ private:
             rows.rowOf.push_back(rows.shapes.size() - 1);
             if (rows.rowInk.size() < rows.shapes.size()) {
                 rows.rowInk.emplace_back();
-                runs.emplace_back();
             }
             const std::vector<Span>& x = m_ink[line].x;
-            if (x.back().second - x.front().first < kShortLine * m_lineHeight) {
-                continue;
-            }
-            RowInk& ink = rows.rowInk.back();
-            for (auto [from, to] : x) {
-                runs.back().emplace_back(from, to);
-                if (to - x.front().first >= wide) {
-                    ink.columnEnds.push_back(to);
-                }
-                if (x.back().second - from >= wide) {
-                    ink.columnStarts.push_back(from);
-                }
+            if (x.back().second - x.front().first >= kShortLine * m_lineHeight) {
+                rows.rowInk.back().AddLine(x, kBesideWidth * m_lineHeight);
             }
         }
-        for (std::size_t r = 0; r < rows.rowInk.size(); ++r) {
-            RowInk& ink = rows.rowInk[r];
-            std::sort(ink.columnEnds.begin(), ink.columnEnds.end());
-            std::sort(ink.columnStarts.begin(), ink.columnStarts.end());
-            std::sort(runs[r].begin(), runs[r].end());
-            double reach = -std::numeric_limits<double>::infinity();
-            for (auto [from, to] : runs[r]) {
-                reach = std::max(reach, to);
-                ink.starts.push_back(from);
-                ink.reach.push_back(reach);
-            }
+        for (RowInk& ink : rows.rowInk) {
+            ink.Index();
         }
         rows.shapedFirst = rows.first;
         rows.shapedLast = rows.last;

@@ -233,4 +233,60 @@ private:
     std::vector<int> m_starts, m_ends, m_columnStarts, m_columnEnds;
 };
 
+// The ink of one row's lines, for telling how it lies about a band without
+// a pass over the lines: whether a run crosses the band, and whether a run of
+// running text ends (starts) beside it.
+class RowInk {
+public:
+    // Adds a line's runs, left to right; only a run at least `wide` from the
+    // line's start (to its end) may end (start) a column.
+    void AddLine(const std::vector<std::pair<double, double>>& runs, double wide) {
+        for (auto [from, to] : runs) {
+            m_runs.emplace_back(from, to);
+            if (to - runs.front().first >= wide) {
+                m_columnEnds.push_back(to);
+            }
+            if (runs.back().second - from >= wide) {
+                m_columnStarts.push_back(from);
+            }
+        }
+    }
+
+    // Sorts what AddLine gathered, before any question.
+    void Index() {
+        std::sort(m_columnEnds.begin(), m_columnEnds.end());
+        std::sort(m_columnStarts.begin(), m_columnStarts.end());
+        std::sort(m_runs.begin(), m_runs.end());
+        double reach = -std::numeric_limits<double>::infinity();
+        for (auto [from, to] : m_runs) {
+            reach = std::max(reach, to);
+            m_starts.push_back(from);
+            m_reach.push_back(reach);
+        }
+        m_runs.clear();
+    }
+
+    // Whether a run starts before `before` and ends after `after`.
+    bool Across(double after, double before) const {
+        const auto past = std::lower_bound(m_starts.begin(), m_starts.end(), before);
+        return past != m_starts.begin() &&
+               m_reach[static_cast<std::size_t>(past - m_starts.begin() - 1)] > after;
+    }
+    // Whether a run that may end (start) a column ends (starts) within
+    // [from, to].
+    bool EndsWithin(double from, double to) const { return AnyWithin(m_columnEnds, from, to); }
+    bool StartsWithin(double from, double to) const { return AnyWithin(m_columnStarts, from, to); }
+
+private:
+    static bool AnyWithin(const std::vector<double>& sorted, double from, double to) {
+        const auto it = std::lower_bound(sorted.begin(), sorted.end(), from);
+        return it != sorted.end() && *it <= to;
+    }
+
+    std::vector<std::pair<double, double>> m_runs;
+    // The runs' starts in order, with the farthest end of any run up to each.
+    std::vector<double> m_starts, m_reach;
+    std::vector<double> m_columnEnds, m_columnStarts;
+};
+
 }  // namespace kelsor::server::layout
