@@ -1,5 +1,6 @@
 #include "server/layout/Gutters.h"
 
+#include "server/layout/ActivePoints.h"
 #include "server/layout/InkCoverage.h"
 #include "server/layout/LineInk.h"
 
@@ -8,75 +9,12 @@
 #include <cmath>
 #include <cstddef>
 #include <map>
+#include <optional>
 
 namespace kelsor::server::layout {
 namespace {
 
-using gutters::Apart;
-using gutters::ClearBand;
-using gutters::Ink;
-using gutters::InkOf;
-
-// A blank stretch may be a gutter's when at least this many line heights
-// wide: wider than a word space, narrower than a gutter of one em (a box is
-// 1.2 to 1.4 em high, and a letter's ink may reach into the gutter). The
-// blank after a Chinese comma is as wide; that it runs down the region tells
-// the two apart.
-constexpr double kGutterWidth = 0.4;
-// A blank inside a line is cut only when at least this many of the line's
-// own heights wide: a heading in larger type has word spaces as wide as a
-// narrow gutter, and one of them may fall on it.
-constexpr double kOwnGap = 0.55;
-// A box shorter than this many line heights is a word or a speck, which
-// neither crosses a gutter nor closes one.
-constexpr double kShortLine = 2.0;
-// A column's line ends (starts) at a gutter where the blank after (before)
-// it is this many times as wide as the line's median blank, not at a word.
-constexpr double kWiderThanSpaces = 1.3;
-// A line is cut only with a line beside the gutter less than this many line
-// heights of white above or below it: a heading or footer set apart by white
-// stays whole even where one of its word spaces falls on the gutter.
-constexpr double kCloseWhite = 1.0;
-// A box's end reaching this many line heights beyond its ink is loose: when
-// it reaches into a gutter it is trimmed.
-constexpr double kLooseEnd = 0.1;
-// Ink narrower than this many line heights across a gutter from the rest of
-// its box is a sliver of another column's letter.
-constexpr double kSliverWidth = 0.5;
-// The lines whose middles lie within this many line heights of a line's
-// middle are the region the gutter must run down.
-constexpr double kRegionReach = 8.0;
-// One line in this many of the region, and at least one, may cross the band
-// (a heading, a caption, a speck in the gutter).
-constexpr std::size_t kCrossingShare = 8;
-// How many lines of a region of `lines` may cross a band.
-constexpr std::size_t Share(std::size_t lines) {
-    return (lines + kCrossingShare - 1) / kCrossingShare;
-}
-// A column beside the gutter: at least kBesideLines lines, and one in
-// kBesideShare of the region's lines near the band, whose ink spans at least
-// kBesideWidth line heights on that side of the band (running text, not a
-// table's narrow cells nor page numbers). On the left their ink ends within
-// kBesideReach line heights of the band (ragged ends), on the right it
-// starts within kFlushStart of it: a column's lines start flush.
-constexpr std::size_t kBesideLines = 3;
-constexpr std::size_t kBesideShare = 6;
-constexpr double kBesideReach = 6.0;
-constexpr double kFlushStart = 0.5;
-constexpr double kBesideWidth = 4.0;
-// A gutter whose columns show no flush edge beside it (indented first lines,
-// short last lines) is known by its length instead: a band at least
-// kWideGutter line heights wide that stays clear down the rows within
-// kGutterReach line heights, kGutterRows of them with ink within kGutterSide
-// line heights on both sides of it. Word spaces never line up over so many
-// rows, and Chinese text has none.
-constexpr double kWideGutter = 0.6;
-constexpr std::size_t kGutterRows = 6;
-constexpr double kGutterSide = 2.0;
-constexpr double kGutterReach = 24.0;
-// Regions of at most this many lines are passed over line by line; beyond it
-// (boxes stacked over one row) the coverage of their ink is kept in a tree.
-constexpr std::size_t kCrowdedRegion = 96;
+using namespace gutters;
 
 class Gutters {
 public:
@@ -187,7 +125,9 @@ private:
             : coverage(places), lines(reachLines) {}
         InkCoverage coverage;
         double lines;
-        std::size_t tangled = 0;  // lines of the window with runs not Apart
+        int tangled = 0;                    // lines of the window with runs not Apart
+        std::optional<LinesBeside> beside;  // see Count
+        bool besideTried = false;
         std::size_t first = 0, last = 0;
         // The lines of a region around a line but for the line itself: at
         // most one in this many of them may cross a gutter.
@@ -201,17 +141,15 @@ private:
         std::size_t shapedFirst = 1, shapedLast = 0;
     };
 
-    // Where each line is in m_middles and the lines in the order of their
-    // ink's left ends, for ForEachNear; only a crowd placed in order needs it.
+    // Where each line is in m_middles, and the greatest height of a line;
+    // only a crowd placed in order needs them.
     void IndexCrowd() {
         m_position.resize(m_middles.size());
         for (std::size_t at = 0; at < m_middles.size(); ++at) {
             const Ink& placed = m_ink[m_middles[at].second];
             m_position[m_middles[at].second] = at;
-            m_byLeft.emplace_back(placed.x.front().first, at);
-            m_widest = std::max(m_widest, placed.x.back().second - placed.x.front().first);
+            m_tallest = std::max(m_tallest, placed.bottom - placed.top);
         }
-        std::sort(m_byLeft.begin(), m_byLeft.end());
     }
 
     // The most lines around any line, its own among them, in the widest region.
@@ -229,15 +167,52 @@ private:
 
     void Slide(Window& window, double middle) const {
         const double reach = window.lines * m_lineHeight;
+        auto change = [&](std::size_t at, int by) {
+            const std::size_t line = m_middles[at].second;
+            window.coverage.Add(m_placed[line], by);
+            window.tangled += m_tangled[line] ? by : 0;
+            if (window.beside) {
+                window.beside->Switch(line, by);
+            }
+        };
         for (; window.last < m_middles.size() && m_middles[window.last].first <= middle + reach;
              ++window.last) {
-            window.coverage.Add(m_placed[m_middles[window.last].second], 1);
-            window.tangled += m_tangled[m_middles[window.last].second] ? 1 : 0;
+            change(window.last, 1);
         }
         for (; m_middles[window.first].first < middle - reach; ++window.first) {
-            window.coverage.Add(m_placed[m_middles[window.first].second], -1);
-            window.tangled -= m_tangled[m_middles[window.first].second] ? 1 : 0;
+            change(window.first, -1);
         }
+    }
+
+    // Whether the window's lines beside a band are counted by a LinesBeside,
+    // made the first time the window holds a crowd: not when some line's
+    // runs are reversed, which a line's blanks cannot stand for.
+    bool Count(Window& window) const {
+        if (!window.beside && !window.besideTried && window.last - window.first > kCrowdedRegion) {
+            window.besideTried = true;
+            std::vector<std::vector<Span>> runs;
+            std::vector<std::vector<double>> ends(m_ink.size()), starts(m_ink.size());
+            for (std::size_t line = 0; line < m_ink.size(); ++line) {
+                const Ink& ink = m_ink[line];
+                for (std::size_t k = 0; k < ink.x.size(); ++k) {
+                    if (ink.x[k].first > ink.x[k].second) {
+                        return false;
+                    }
+                    if (ColumnEnd(ink, k)) {
+                        ends[line].push_back(ink.x[k].second);
+                    }
+                    if (ColumnStart(ink, k)) {
+                        starts[line].push_back(ink.x[k].first);
+                    }
+                }
+                runs.push_back(ink.x);
+            }
+            window.beside.emplace(runs, ends, starts);
+            for (std::size_t at = window.first; at < window.last; ++at) {
+                window.beside->Switch(m_middles[at].second, 1);
+            }
+        }
+        return window.beside.has_value();
     }
 
     // The pieces of one line; the windows hold the coverage around it in a
@@ -285,7 +260,8 @@ private:
             if (band.second - band.first >= kGutterWidth * m_lineHeight &&
                 (nearby == nullptr || MayHaveColumns(*nearby, band, line, 0, counted))) {
                 if (nearby != nullptr) {
-                    cut[k] = OnGutter(band, ink, NearBand(*nearby, line, band));
+                    cut[k] = Count(*nearby) ? CrowdedOnGutter(band, line, *nearby)
+                                            : OnGutter(band, ink, WindowLines(*nearby, line));
                 } else {
                     if (region.empty()) {
                         region = Region(line);
@@ -371,38 +347,15 @@ private:
         return region;
     }
 
-    // Calls `visit` with the place in m_middles of each line of
-    // m_middles[first..last) whose ink spans reach into [from, to] (and of a
-    // few more): lines side by side are passed over unless near the band.
-    template <typename Visit>
-    void ForEachNear(std::size_t first, std::size_t last, double from, double to,
-                     Visit visit) const {
-        // A span reaching `from` starts at most m_widest before it; the extra
-        // pixel keeps rounding from losing one.
-        auto it = std::lower_bound(m_byLeft.begin(), m_byLeft.end(),
-                                   std::pair<double, std::size_t>{from - m_widest - 1.0, 0});
-        for (; it != m_byLeft.end() && it->first <= to; ++it) {
-            const std::size_t at = it->second;
-            if (at >= first && at < last && m_ink[m_middles[at].second].x.back().second >= from) {
-                visit(at);
+    // The lines of the window but the line itself.
+    std::vector<const Ink*> WindowLines(const Window& window, std::size_t line) const {
+        std::vector<const Ink*> lines;
+        for (std::size_t at = window.first; at < window.last; ++at) {
+            if (m_middles[at].second != line) {
+                lines.push_back(&m_ink[m_middles[at].second]);
             }
         }
-    }
-
-    // The lines of the region around `line` that OnGutter may count for the
-    // band: those with ink near it; the others count for nothing.
-    std::vector<const Ink*> NearBand(const Window& nearby, std::size_t line, Span band) const {
-        const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
-        const double from = std::min(band.first - reach, band.second - touch);
-        const double to = std::max(
-            {band.second + reach, band.first + touch, band.second + kFlushStart * m_lineHeight});
-        std::vector<const Ink*> region;
-        ForEachNear(nearby.first, nearby.last, from, to, [&](std::size_t at) {
-            if (m_middles[at].second != line) {
-                region.push_back(&m_ink[m_middles[at].second]);
-            }
-        });
-        return region;
+        return lines;
     }
 
     // LongGutter over the window: the rows come from all its lines, and each
@@ -533,30 +486,87 @@ private:
     // Whether the clear band (at least kGutterWidth line heights wide) has
     // columns of running text on both sides down the region.
     bool OnGutter(Span band, const Ink& own, const std::vector<const Ink*>& region) const {
-        const double reach = kBesideReach * m_lineHeight;
-        const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
         std::size_t left = 0, right = 0, near = 0;
         bool close = false;
         for (const Ink* ink : region) {
-            near += std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
-                return r.second > band.first - reach && r.first < band.second + reach;
-            });
-            const std::vector<Span>& x = ink->x;
-            bool ends = false, starts = false;
-            for (std::size_t k = 0; k < x.size(); ++k) {
-                ends = ends || (x[k].second <= band.first + touch &&
-                                x[k].second >= band.first - reach && ColumnEnd(*ink, k));
-                starts = starts || (x[k].first >= band.second - touch &&
-                                    x[k].first <= band.second + flush && ColumnStart(*ink, k));
-            }
-            left += ends ? 1 : 0;
-            right += starts ? 1 : 0;
-            close = close ||
-                    ((ends || starts) && std::max(ink->top - own.bottom, own.top - ink->bottom) <
-                                             kCloseWhite * m_lineHeight);
+            const Beside beside = BesideOf(band, *ink);
+            near += beside.near ? 1 : 0;
+            left += beside.ends ? 1 : 0;
+            right += beside.starts ? 1 : 0;
+            close = close || ((beside.ends || beside.starts) && Close(*ink, own));
         }
         const std::size_t needed = std::max(kBesideLines, (near + kBesideShare - 1) / kBesideShare);
         return close && left >= needed && right >= needed;
+    }
+
+    // OnGutter over the window, its lines counted by its LinesBeside, and
+    // the lines around the line's own looked at only until one is close.
+    bool CrowdedOnGutter(Span band, std::size_t line, const Window& nearby) const {
+        const double reach = kBesideReach * m_lineHeight;
+        const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
+        const Ink& own = m_ink[line];
+        const Beside mine = BesideOf(band, own);  // counted too, as in the window
+        const int near =
+            nearby.beside->Reaching(band.first - reach, band.second + reach) - (mine.near ? 1 : 0);
+        const int left =
+            nearby.beside->Ending(band.first - reach, band.first + touch) - (mine.ends ? 1 : 0);
+        const int right = nearby.beside->Starting(band.second - touch, band.second + flush) -
+                          (mine.starts ? 1 : 0);
+        const int needed =
+            std::max(static_cast<int>(kBesideLines),
+                     (near + static_cast<int>(kBesideShare) - 1) / static_cast<int>(kBesideShare));
+        if (left < needed || right < needed) {
+            return false;
+        }
+        // A line close to the own one has its middle within this of it (the
+        // extra pixel keeps rounding from losing one).
+        const double apart = kCloseWhite * m_lineHeight + m_tallest / 2 + 1.0;
+        auto closeBeside = [&](std::size_t at) {
+            const Ink& ink = m_ink[m_middles[at].second];
+            const Beside beside = BesideOf(band, ink);
+            return (beside.ends || beside.starts) && Close(ink, own);
+        };
+        const std::size_t at = m_position[line];
+        for (std::size_t up = at; up > nearby.first && m_middles[up - 1].first > own.top - apart;
+             --up) {
+            if (closeBeside(up - 1)) {
+                return true;
+            }
+        }
+        for (std::size_t down = at + 1;
+             down < nearby.last && m_middles[down].first < own.bottom + apart; ++down) {
+            if (closeBeside(down)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // How a line's ink lies about a band for OnGutter: whether it comes near
+    // the band, and whether a run of a column ends (starts) beside it.
+    struct Beside {
+        bool near = false, ends = false, starts = false;
+    };
+    Beside BesideOf(Span band, const Ink& ink) const {
+        const double reach = kBesideReach * m_lineHeight;
+        const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
+        const std::vector<Span>& x = ink.x;
+        Beside beside;
+        for (std::size_t k = 0; k < x.size(); ++k) {
+            beside.near = beside.near ||
+                          (x[k].second > band.first - reach && x[k].first < band.second + reach);
+            beside.ends = beside.ends || (x[k].second <= band.first + touch &&
+                                          x[k].second >= band.first - reach && ColumnEnd(ink, k));
+            beside.starts =
+                beside.starts || (x[k].first >= band.second - touch &&
+                                  x[k].first <= band.second + flush && ColumnStart(ink, k));
+        }
+        return beside;
+    }
+
+    // Whether less than kCloseWhite line heights of white lie between the lines.
+    bool Close(const Ink& ink, const Ink& own) const {
+        return std::max(ink.top - own.bottom, own.top - ink.bottom) < kCloseWhite * m_lineHeight;
     }
 
     // How a line's ink lies about the band: whether it runs across it, and
@@ -655,10 +665,7 @@ private:
     std::vector<std::size_t> m_position;        // each line's place in m_middles
     std::vector<InkCoverage::Placed> m_placed;  // each line's runs, placed in a crowd
     std::vector<bool> m_tangled;                // whether a line's runs are not Apart
-    // The left ends of the lines' ink with their places in m_middles, in
-    // order, and the widest span of any line's ink.
-    std::vector<std::pair<double, std::size_t>> m_byLeft;
-    double m_widest = 0.0;
+    double m_tallest = 0.0;                     // the greatest height of a line
 };
 
 }  // namespace
