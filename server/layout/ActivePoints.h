@@ -129,8 +129,8 @@ public:
     }
 
     // The lines with a run that ends after `after` and starts before
-    // `before`: all but those with a blank (or the white beyond their ends)
-    // over the whole of [after, before].
+    // `before` (`after` below `before`): all but those with a blank (or the
+    // white beyond their ends) over the whole of [after, before].
     int Reaching(double after, double before) const {
         const double all = std::numeric_limits<double>::infinity();
         return m_on - (m_blanks.Count(after, true, all, true) -
