@@ -75,9 +75,9 @@ BENCHMARK(BM_GutterPieces_StackedBoxes)
 // with the boxes, 16 when it grows with their square.
 [[maybe_unused]] const bool g_ratio = AddGrowthRatio("gutters_stacked", 140);
 
-// Two-column lines, each one box across the gutter, stacked over one row
-// with a few pixels of jitter so that no two are alike: every line is cut at
-// the gutter, so the lines beside it are counted for every line.
+// Two-column lines, each one box across the gutter, stacked over one row,
+// their words spaced a little differently so that no two are alike: every
+// line is cut at the gutter, so the lines beside it are counted for each.
 void BM_GutterPieces_StackedColumns(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     std::vector<Quad> boxes;
@@ -87,11 +87,11 @@ void BM_GutterPieces_StackedColumns(benchmark::State& state) {
         const double y = 100 + random() % 9, left = 100.0 - random() % 3;
         const double w = 900.0 + random() % 3 - left;
         InkRuns runs;
-        for (double at = 100; at < 480; at += 60) {
-            runs.push_back({(at - left) / w, (std::min(at + 50, 495.0) - left) / w});
+        for (double at = 100; at < 480; at += 55 + random() % 10) {
+            runs.push_back({(at - left) / w, (std::min(at + 45, 495.0) - left) / w});
         }
-        for (double at = 545; at < 900; at += 60) {
-            runs.push_back({(at - left) / w, (std::min(at + 50, 900.0) - left) / w});
+        for (double at = 545; at < 880; at += 55 + random() % 10) {
+            runs.push_back({(at - left) / w, (std::min(at + 45, 900.0) - left) / w});
         }
         boxes.push_back({{{left, y}, {left + w, y}, {left + w, y + 30}, {left, y + 30}}});
         ink.push_back(runs);
