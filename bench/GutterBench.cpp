@@ -75,6 +75,38 @@ BENCHMARK(BM_GutterPieces_StackedBoxes)
 // with the boxes, 16 when it grows with their square.
 [[maybe_unused]] const bool g_ratio = AddGrowthRatio("gutters_stacked", 140);
 
+// Two-column lines, each one box across the gutter, stacked over one row,
+// their words spaced a little differently so that no two are alike: every
+// line is cut at the gutter, so the lines beside it are counted for each.
+void BM_GutterPieces_StackedColumns(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::vector<Quad> boxes;
+    std::vector<InkRuns> ink;
+    std::mt19937 random(9);
+    for (int i = 0; i < count; ++i) {
+        const double y = 100 + random() % 9, left = 100.0 - random() % 3;
+        const double w = 900.0 + random() % 3 - left;
+        InkRuns runs;
+        for (double at = 100; at < 480; at += 55 + random() % 10) {
+            runs.push_back({(at - left) / w, (std::min(at + 45, 495.0) - left) / w});
+        }
+        for (double at = 545; at < 880; at += 55 + random() % 10) {
+            runs.push_back({(at - left) / w, (std::min(at + 45, 900.0) - left) / w});
+        }
+        boxes.push_back({{{left, y}, {left + w, y}, {left + w, y + 30}, {left, y + 30}}});
+        ink.push_back(runs);
+    }
+    TimePieces(state, boxes, ink, "gutters_stacked_columns_" + std::to_string(count));
+}
+
+BENCHMARK(BM_GutterPieces_StackedColumns)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+[[maybe_unused]] const bool g_columnsRatio = AddGrowthRatio("gutters_stacked_columns", 142);
+
 // Many short boxes side by side in two rows (a table's cells, words found one
 // by one): every box lies in every other's region, but only its neighbours
 // come near its blanks.

@@ -1,162 +1,20 @@
 #include "server/layout/Gutters.h"
 
+#include "server/layout/ActivePoints.h"
 #include "server/layout/InkCoverage.h"
+#include "server/layout/LineInk.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <map>
+#include <optional>
 
 namespace kelsor::server::layout {
 namespace {
 
-// A blank stretch may be a gutter's when at least this many line heights
-// wide: wider than a word space, narrower than a gutter of one em (a box is
-// 1.2 to 1.4 em high, and a letter's ink may reach into the gutter). The
-// blank after a Chinese comma is as wide; that it runs down the region tells
-// the two apart.
-constexpr double kGutterWidth = 0.4;
-// A blank inside a line is cut only when at least this many of the line's
-// own heights wide: a heading in larger type has word spaces as wide as a
-// narrow gutter, and one of them may fall on it.
-constexpr double kOwnGap = 0.55;
-// A box shorter than this many line heights is a word or a speck, which
-// neither crosses a gutter nor closes one.
-constexpr double kShortLine = 2.0;
-// A column's line ends (starts) at a gutter where the blank after (before)
-// it is this many times as wide as the line's median blank, not at a word.
-constexpr double kWiderThanSpaces = 1.3;
-// A line is cut only with a line beside the gutter less than this many line
-// heights of white above or below it: a heading or footer set apart by white
-// stays whole even where one of its word spaces falls on the gutter.
-constexpr double kCloseWhite = 1.0;
-// A box's end reaching this many line heights beyond its ink is loose: when
-// it reaches into a gutter it is trimmed.
-constexpr double kLooseEnd = 0.1;
-// Ink narrower than this many line heights across a gutter from the rest of
-// its box is a sliver of another column's letter.
-constexpr double kSliverWidth = 0.5;
-// The lines whose middles lie within this many line heights of a line's
-// middle are the region the gutter must run down.
-constexpr double kRegionReach = 8.0;
-// One line in this many of the region, and at least one, may cross the band
-// (a heading, a caption, a speck in the gutter).
-constexpr std::size_t kCrossingShare = 8;
-// How many lines of a region of `lines` may cross a band.
-constexpr std::size_t Share(std::size_t lines) {
-    return (lines + kCrossingShare - 1) / kCrossingShare;
-}
-// A column beside the gutter: at least kBesideLines lines, and one in
-// kBesideShare of the region's lines near the band, whose ink spans at least
-// kBesideWidth line heights on that side of the band (running text, not a
-// table's narrow cells nor page numbers). On the left their ink ends within
-// kBesideReach line heights of the band (ragged ends), on the right it
-// starts within kFlushStart of it: a column's lines start flush.
-constexpr std::size_t kBesideLines = 3;
-constexpr std::size_t kBesideShare = 6;
-constexpr double kBesideReach = 6.0;
-constexpr double kFlushStart = 0.5;
-constexpr double kBesideWidth = 4.0;
-// A gutter whose columns show no flush edge beside it (indented first lines,
-// short last lines) is known by its length instead: a band at least
-// kWideGutter line heights wide that stays clear down the rows within
-// kGutterReach line heights, kGutterRows of them with ink within kGutterSide
-// line heights on both sides of it. Word spaces never line up over so many
-// rows, and Chinese text has none.
-constexpr double kWideGutter = 0.6;
-constexpr std::size_t kGutterRows = 6;
-constexpr double kGutterSide = 2.0;
-constexpr double kGutterReach = 24.0;
-// Regions of at most this many lines are passed over line by line; beyond it
-// (boxes stacked over one row) the coverage of their ink is kept in a tree.
-constexpr std::size_t kCrowdedRegion = 96;
-
-// A line's ink: fractions of its length, sorted and clamped, and the same in
-// straightened page x.
-struct Ink {
-    InkRuns fractions;
-    std::vector<Span> x;
-    double spaces = 0.0;  // see MedianBlank
-    double top = 0.0;
-    double bottom = 0.0;
-};
-
-// The median blank between the runs of a line (0 with fewer than three,
-// which may all be gutters): its word spaces, or the blanks after its
-// punctuation.
-double MedianBlank(const std::vector<Span>& runs) {
-    std::vector<double> blanks;
-    for (std::size_t k = 1; k < runs.size(); ++k) {
-        blanks.push_back(runs[k].first - runs[k - 1].second);
-    }
-    if (blanks.size() < 3) {
-        return 0.0;
-    }
-    std::nth_element(blanks.begin(), blanks.begin() + blanks.size() / 2, blanks.end());
-    return blanks[blanks.size() / 2];
-}
-
-Ink InkOf(const Bounds& b, const InkRuns* given) {
-    Ink ink;
-    if (given != nullptr) {
-        for (auto [from, to] : *given) {
-            if (std::isfinite(from) && std::isfinite(to) && from <= to) {
-                ink.fractions.emplace_back(std::clamp(from, 0.0, 1.0), std::clamp(to, 0.0, 1.0));
-            }
-        }
-        std::sort(ink.fractions.begin(), ink.fractions.end());
-    }
-    if (ink.fractions.empty()) {
-        ink.fractions.emplace_back(0.0, 1.0);
-    }
-    const double width = b.right - b.left;
-    for (auto [from, to] : ink.fractions) {
-        ink.x.emplace_back(b.left + from * width, b.left + to * width);
-    }
-    ink.spaces = MedianBlank(ink.x);
-    ink.top = b.top;
-    ink.bottom = b.bottom;
-    return ink;
-}
-
-// The widest part of `gap` where the ink of at most `allowed` of `others`
-// lies at any one place.
-Span ClearBand(Span gap, const std::vector<const Ink*>& others, std::size_t allowed) {
-    std::vector<std::pair<double, int>> edges;
-    for (const Ink* ink : others) {
-        for (auto [from, to] : ink->x) {
-            const double lo = std::max(from, gap.first), hi = std::min(to, gap.second);
-            if (lo < hi) {
-                edges.emplace_back(lo, 1);
-                edges.emplace_back(hi, -1);
-            }
-        }
-    }
-    // Ends sort before starts at the same place: touching ink does not cover.
-    std::sort(edges.begin(), edges.end());
-    Span best{gap.first, gap.first};
-    double from = gap.first;
-    std::size_t covering = 0;
-    auto consider = [&](double to) {
-        if (to - from > best.second - best.first) {
-            best = {from, to};
-        }
-    };
-    for (auto [at, change] : edges) {
-        const std::size_t next = change > 0 ? covering + 1 : covering - 1;
-        if (covering <= allowed && next > allowed) {
-            consider(at);
-        } else if (covering > allowed && next <= allowed) {
-            from = at;
-        }
-        covering = next;
-    }
-    if (covering <= allowed) {
-        consider(gap.second);
-    }
-    return best;
-}
+using namespace gutters;
 
 class Gutters {
 public:
@@ -210,6 +68,14 @@ public:
         // The lines are taken in the order of their middles, so that the
         // regions around them slide down the page.
         Window nearby(places, kRegionReach), rows(places, kGutterReach);
+        for (const Ink& ink : m_ink) {
+            m_placed.push_back(nearby.coverage.Place(ink.x));
+            for (std::size_t k = 0; k < ink.x.size(); ++k) {
+                m_placed.back()[k].columnEnd = ColumnEnd(ink, k);
+                m_placed.back()[k].columnStart = ColumnStart(ink, k);
+            }
+            m_tangled.push_back(!Apart(ink.x));
+        }
         // Lines alike in place and ink (boxes stacked on one another) have
         // alike regions: the first one's pieces serve them all.
         std::map<std::pair<std::array<double, 4>, std::vector<Span>>, std::size_t> alike;
@@ -224,13 +90,21 @@ public:
                 pieces[line] = pieces[first->second];
                 continue;
             }
+            // A line is not its own region. Ink in order, each run ending
+            // before the next starts, covers none of the line's own gaps:
+            // only its ends and starts are counted out (MayHaveColumns).
+            const bool apart = !m_tangled[line];
             for (Window* window : {&nearby, &rows}) {
                 Slide(*window, middle);
-                window->coverage.Add(m_ink[line].x, -1);  // a line is not its own region
+                if (!apart) {
+                    window->coverage.Add(m_placed[line], -1);
+                }
             }
-            pieces[line] = PiecesOf(line, &nearby, &rows);
+            pieces[line] = PiecesOf(line, &nearby, &rows, apart);
             for (Window* window : {&nearby, &rows}) {
-                window->coverage.Add(m_ink[line].x, 1);
+                if (!apart) {
+                    window->coverage.Add(m_placed[line], 1);
+                }
             }
         }
         return pieces;
@@ -251,6 +125,9 @@ private:
             : coverage(places), lines(reachLines) {}
         InkCoverage coverage;
         double lines;
+        int tangled = 0;                    // lines of the window with runs not Apart
+        std::optional<LinesBeside> beside;  // see Count
+        bool besideTried = false;
         std::size_t first = 0, last = 0;
         // The lines of a region around a line but for the line itself: at
         // most one in this many of them may cross a gutter.
@@ -260,20 +137,19 @@ private:
         // lines of one band are taken.
         std::vector<Row> shapes;
         std::vector<std::size_t> rowOf;
+        std::vector<RowInk> rowInk;
         std::size_t shapedFirst = 1, shapedLast = 0;
     };
 
-    // Where each line is in m_middles and the lines in the order of their
-    // ink's left ends, for ForEachNear; only a crowd placed in order needs it.
+    // Where each line is in m_middles, and the greatest height of a line;
+    // only a crowd placed in order needs them.
     void IndexCrowd() {
         m_position.resize(m_middles.size());
         for (std::size_t at = 0; at < m_middles.size(); ++at) {
             const Ink& placed = m_ink[m_middles[at].second];
             m_position[m_middles[at].second] = at;
-            m_byLeft.emplace_back(placed.x.front().first, at);
-            m_widest = std::max(m_widest, placed.x.back().second - placed.x.front().first);
+            m_tallest = std::max(m_tallest, placed.bottom - placed.top);
         }
-        std::sort(m_byLeft.begin(), m_byLeft.end());
     }
 
     // The most lines around any line, its own among them, in the widest region.
@@ -291,18 +167,58 @@ private:
 
     void Slide(Window& window, double middle) const {
         const double reach = window.lines * m_lineHeight;
+        auto change = [&](std::size_t at, int by) {
+            const std::size_t line = m_middles[at].second;
+            window.coverage.Add(m_placed[line], by);
+            window.tangled += m_tangled[line] ? by : 0;
+            if (window.beside) {
+                window.beside->Switch(line, by);
+            }
+        };
         for (; window.last < m_middles.size() && m_middles[window.last].first <= middle + reach;
              ++window.last) {
-            window.coverage.Add(m_ink[m_middles[window.last].second].x, 1);
+            change(window.last, 1);
         }
         for (; m_middles[window.first].first < middle - reach; ++window.first) {
-            window.coverage.Add(m_ink[m_middles[window.first].second].x, -1);
+            change(window.first, -1);
         }
+    }
+
+    // Whether the window's lines beside a band are counted by a LinesBeside,
+    // made the first time the window holds a crowd: not when some line's
+    // runs are reversed, which a line's blanks cannot stand for.
+    bool Count(Window& window) const {
+        if (!window.beside && !window.besideTried && window.last - window.first > kCrowdedRegion) {
+            window.besideTried = true;
+            std::vector<std::vector<Span>> runs;
+            std::vector<std::vector<double>> ends(m_ink.size()), starts(m_ink.size());
+            for (std::size_t line = 0; line < m_ink.size(); ++line) {
+                const Ink& ink = m_ink[line];
+                for (std::size_t k = 0; k < ink.x.size(); ++k) {
+                    if (ink.x[k].first > ink.x[k].second) {
+                        return false;
+                    }
+                    if (ColumnEnd(ink, k)) {
+                        ends[line].push_back(ink.x[k].second);
+                    }
+                    if (ColumnStart(ink, k)) {
+                        starts[line].push_back(ink.x[k].first);
+                    }
+                }
+                runs.push_back(ink.x);
+            }
+            window.beside.emplace(runs, ends, starts);
+            for (std::size_t at = window.first; at < window.last; ++at) {
+                window.beside->Switch(m_middles[at].second, 1);
+            }
+        }
+        return window.beside.has_value();
     }
 
     // The pieces of one line; the windows hold the coverage around it in a
     // crowd, and are null where the regions are passed over line by line.
-    std::vector<Span> PiecesOf(std::size_t line, Window* nearby, Window* rows) const {
+    std::vector<Span> PiecesOf(std::size_t line, Window* nearby, Window* rows,
+                               bool counted = false) const {
         const Ink& ink = m_ink[line];
         const InkRuns& runs = ink.fractions;
         const Bounds& bounds = m_bounds[line];
@@ -342,9 +258,10 @@ private:
             const Span band = nearby != nullptr ? nearby->coverage.ClearBand(gap, nearby->Allowed())
                                                 : ClearBand(gap, region, Share(region.size()));
             if (band.second - band.first >= kGutterWidth * m_lineHeight &&
-                (nearby == nullptr || MayHaveColumns(nearby->coverage, band, 0))) {
+                (nearby == nullptr || MayHaveColumns(*nearby, band, line, 0, counted))) {
                 if (nearby != nullptr) {
-                    cut[k] = OnGutter(band, ink, NearBand(*nearby, line, band));
+                    cut[k] = Count(*nearby) ? CrowdedOnGutter(band, line, *nearby)
+                                            : OnGutter(band, ink, WindowLines(*nearby, line));
                 } else {
                     if (region.empty()) {
                         region = Region(line);
@@ -362,7 +279,7 @@ private:
                                      ? rows->coverage.ClearBand(gap, rows->Allowed())
                                      : ClearBand(gap, rowRegion, Share(rowRegion.size()));
             if (rowBand.second - rowBand.first >= kWideGutter * m_lineHeight &&
-                (rows == nullptr || MayHaveColumns(rows->coverage, rowBand, n))) {
+                (rows == nullptr || MayHaveColumns(*rows, rowBand, line, n, counted))) {
                 if (rows != nullptr) {
                     cut[k] = CrowdedLongGutter(rowBand, line, *rows);
                 } else {
@@ -430,119 +347,226 @@ private:
         return region;
     }
 
-    // Calls `visit` with the place in m_middles of each line of
-    // m_middles[first..last) whose ink spans reach into [from, to] (and of a
-    // few more): lines side by side are passed over unless near the band.
-    template <typename Visit>
-    void ForEachNear(std::size_t first, std::size_t last, double from, double to,
-                     Visit visit) const {
-        // A span reaching `from` starts at most m_widest before it; the extra
-        // pixel keeps rounding from losing one.
-        auto it = std::lower_bound(m_byLeft.begin(), m_byLeft.end(),
-                                   std::pair<double, std::size_t>{from - m_widest - 1.0, 0});
-        for (; it != m_byLeft.end() && it->first <= to; ++it) {
-            const std::size_t at = it->second;
-            if (at >= first && at < last && m_ink[m_middles[at].second].x.back().second >= from) {
-                visit(at);
+    // The lines of the window but the line itself.
+    std::vector<const Ink*> WindowLines(const Window& window, std::size_t line) const {
+        std::vector<const Ink*> lines;
+        for (std::size_t at = window.first; at < window.last; ++at) {
+            if (m_middles[at].second != line) {
+                lines.push_back(&m_ink[m_middles[at].second]);
             }
         }
+        return lines;
     }
 
-    // The lines of the region around `line` that OnGutter may count for the
-    // band: those with ink near it; the others count for nothing.
-    std::vector<const Ink*> NearBand(const Window& nearby, std::size_t line, Span band) const {
-        const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
-        const double from = std::min(band.first - reach, band.second - touch);
-        const double to = std::max(
-            {band.second + reach, band.first + touch, band.second + kFlushStart * m_lineHeight});
-        std::vector<const Ink*> region;
-        ForEachNear(nearby.first, nearby.last, from, to, [&](std::size_t at) {
-            if (m_middles[at].second != line) {
-                region.push_back(&m_ink[m_middles[at].second]);
-            }
-        });
-        return region;
-    }
-
-    // LongGutter over the window: the rows' shapes come from all its lines,
-    // their flags only from the lines with ink near the band.
+    // LongGutter over the window: the rows come from all its lines, and each
+    // row's flags from its index of ink (RowInk), so that a row of many boxes
+    // costs a few searches.
     bool CrowdedLongGutter(Span band, std::size_t line, Window& rows) const {
         if (rows.shapedFirst != rows.first || rows.shapedLast != rows.last) {
-            rows.shapes.clear();
-            rows.rowOf.clear();
-            for (std::size_t at = rows.first; at < rows.last; ++at) {
-                const Bounds& b = m_bounds[m_middles[at].second];
-                const Row shape{(b.top + b.bottom) / 2, b.top, b.bottom, false, false, false};
-                AddToRows(rows.shapes, shape);
-                rows.rowOf.push_back(rows.shapes.size() - 1);
-            }
-            rows.shapedFirst = rows.first;
-            rows.shapedLast = rows.last;
+            ShapeRows(rows);
         }
         std::vector<Row> shaped = rows.shapes;
         const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
-        const double from = std::min({band.first - side, band.first + touch, band.second - touch});
-        const double to = std::max({band.second + side, band.second - touch, band.first + touch});
-        ForEachNear(rows.first, rows.last, from, to, [&](std::size_t at) {
-            const Row flags = RowOf(band, m_ink[m_middles[at].second]);
-            Row& row = shaped[rows.rowOf[at - rows.first]];
-            row.across = row.across || flags.across;
-            row.left = row.left || flags.left;
-            row.right = row.right || flags.right;
-        });
+        for (std::size_t r = 0; r < shaped.size(); ++r) {
+            const RowInk& ink = rows.rowInk[r];
+            shaped[r].across = ink.Across(band.first + touch, band.second - touch);
+            shaped[r].left = ink.EndsWithin(band.first - side, band.first + touch);
+            shaped[r].right = ink.StartsWithin(band.second - touch, band.second + side);
+        }
         return ClearDownRows(shaped, rows.rowOf[m_position[line] - rows.first]);
     }
 
-    // Whether enough runs of the region (and `ownRuns` of the line's own) end
+    // The rows of the window's lines without their flags, and each row's
+    // index of the ink RowOf looks at (words and specks have none).
+    void ShapeRows(Window& rows) const {
+        rows.shapes.clear();
+        rows.rowOf.clear();
+        rows.rowInk.clear();
+        for (std::size_t at = rows.first; at < rows.last; ++at) {
+            const std::size_t line = m_middles[at].second;
+            const Bounds& b = m_bounds[line];
+            const Row shape{(b.top + b.bottom) / 2, b.top, b.bottom, false, false, false};
+            AddToRows(rows.shapes, shape);
+            rows.rowOf.push_back(rows.shapes.size() - 1);
+            if (rows.rowInk.size() < rows.shapes.size()) {
+                rows.rowInk.emplace_back();
+            }
+            const std::vector<Span>& x = m_ink[line].x;
+            if (x.back().second - x.front().first >= kShortLine * m_lineHeight) {
+                rows.rowInk.back().AddLine(x, kBesideWidth * m_lineHeight);
+            }
+        }
+        for (RowInk& ink : rows.rowInk) {
+            ink.Index();
+        }
+        rows.shapedFirst = rows.first;
+        rows.shapedLast = rows.last;
+    }
+
+    // Whether enough runs of the window (and `ownRuns` of the line's own) end
     // before the band and start after it for OnGutter (`ownRuns` 0) or
     // LongGutter to find columns on both sides; false spares their pass over
-    // the region.
-    bool MayHaveColumns(const InkCoverage& coverage, Span band, std::size_t ownRuns) const {
-        if (ownRuns == 0) {
-            const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
-            const double flush = kFlushStart * m_lineHeight;
-            const int needed = static_cast<int>(kBesideLines);
-            return coverage.Ends(band.first - reach, band.first + touch) >= needed &&
-                   coverage.Starts(band.second - touch, band.second + flush) >= needed;
+    // the region. `counted` says whether the window's coverage holds the
+    // line's own runs, which are then left out.
+    bool MayHaveColumns(const Window& window, Span band, std::size_t line, std::size_t ownRuns,
+                        bool counted) const {
+        const InkCoverage& coverage = window.coverage;
+        const Ink& own = m_ink[line];
+        // The line's own runs in the coverage whose end (start) is within
+        // [from, to], and for which `mark` holds.
+        auto ownEnds = [&](double from, double to, auto mark) {
+            int count = 0;
+            for (std::size_t k = 0; counted && k < own.x.size(); ++k) {
+                count += from <= own.x[k].second && own.x[k].second <= to && mark(k) ? 1 : 0;
+            }
+            return count;
+        };
+        auto ownStarts = [&](double from, double to, auto mark) {
+            int count = 0;
+            for (std::size_t k = 0; counted && k < own.x.size(); ++k) {
+                count += from <= own.x[k].first && own.x[k].first <= to && mark(k) ? 1 : 0;
+            }
+            return count;
+        };
+        auto any = [](std::size_t) { return true; };
+        if (ownRuns != 0) {
+            const double touch = 0.25 * (band.second - band.first);
+            const double side = kGutterSide * m_lineHeight;
+            const int needed = static_cast<int>(kGutterRows) - static_cast<int>(ownRuns);
+            const double endsFrom = band.first - side, endsTo = band.first + touch;
+            const double startsFrom = band.second - touch, startsTo = band.second + side;
+            return coverage.Ends(endsFrom, endsTo) - ownEnds(endsFrom, endsTo, any) >= needed &&
+                   coverage.Starts(startsFrom, startsTo) - ownStarts(startsFrom, startsTo, any) >=
+                       needed;
         }
-        const double touch = 0.25 * (band.second - band.first), side = kGutterSide * m_lineHeight;
-        const int needed = static_cast<int>(kGutterRows) - static_cast<int>(ownRuns);
-        return coverage.Ends(band.first - side, band.first + touch) >= needed &&
-               coverage.Starts(band.second - touch, band.second + side) >= needed;
+        const double reach = kBesideReach * m_lineHeight, touch = 0.05 * m_lineHeight;
+        const double flush = kFlushStart * m_lineHeight;
+        const double endsFrom = band.first - reach, endsTo = band.first + touch;
+        const double startsFrom = band.second - touch, startsTo = band.second + flush;
+        auto needs = [&](int needed) {
+            return coverage.ColumnEnds(endsFrom, endsTo) -
+                           ownEnds(endsFrom, endsTo,
+                                   [&](std::size_t k) { return ColumnEnd(own, k); }) >=
+                       needed &&
+                   coverage.ColumnStarts(startsFrom, startsTo) -
+                           ownStarts(startsFrom, startsTo,
+                                     [&](std::size_t k) { return ColumnStart(own, k); }) >=
+                       needed;
+        };
+        // OnGutter counts lines, each with at least one such run on either
+        // side, and needs one in kBesideShare of the lines near the band.
+        // When no run of the window overlaps another of its line, the runs
+        // over one stretch near the band are of as many lines near it.
+        int near = 0;
+        if (window.tangled == (m_tangled[line] ? 1 : 0)) {
+            near = std::max(
+                coverage.MostWithin(band.first - reach, band.second + reach) - (counted ? 1 : 0),
+                0);
+        }
+        return needs(
+            std::max(static_cast<int>(kBesideLines),
+                     (near + static_cast<int>(kBesideShare) - 1) / static_cast<int>(kBesideShare)));
+    }
+
+    // Whether run k of a line is running text (it spans kBesideWidth line
+    // heights from the line's start) that a column may end at: the blank
+    // after it, if any, is wider than the line's word spaces.
+    bool ColumnEnd(const Ink& ink, std::size_t k) const {
+        const std::vector<Span>& x = ink.x;
+        return x[k].second - x.front().first >= kBesideWidth * m_lineHeight &&
+               (k + 1 == x.size() || x[k + 1].first - x[k].second >= kWiderThanSpaces * ink.spaces);
+    }
+    // The same for a column starting at run k.
+    bool ColumnStart(const Ink& ink, std::size_t k) const {
+        const std::vector<Span>& x = ink.x;
+        return x.back().second - x[k].first >= kBesideWidth * m_lineHeight &&
+               (k == 0 || x[k].first - x[k - 1].second >= kWiderThanSpaces * ink.spaces);
     }
 
     // Whether the clear band (at least kGutterWidth line heights wide) has
     // columns of running text on both sides down the region.
     bool OnGutter(Span band, const Ink& own, const std::vector<const Ink*>& region) const {
-        const double reach = kBesideReach * m_lineHeight, wide = kBesideWidth * m_lineHeight;
-        const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
         std::size_t left = 0, right = 0, near = 0;
         bool close = false;
         for (const Ink* ink : region) {
-            near += std::any_of(ink->x.begin(), ink->x.end(), [&](const Span& r) {
-                return r.second > band.first - reach && r.first < band.second + reach;
-            });
-            const std::vector<Span>& x = ink->x;
-            const double space = kWiderThanSpaces * ink->spaces;
-            bool ends = false, starts = false;
-            for (std::size_t k = 0; k < x.size(); ++k) {
-                ends = ends ||
-                       (x[k].second <= band.first + touch && x[k].second >= band.first - reach &&
-                        x[k].second - x.front().first >= wide &&
-                        (k + 1 == x.size() || x[k + 1].first - x[k].second >= space));
-                starts = starts ||
-                         (x[k].first >= band.second - touch && x[k].first <= band.second + flush &&
-                          x.back().second - x[k].first >= wide &&
-                          (k == 0 || x[k].first - x[k - 1].second >= space));
-            }
-            left += ends ? 1 : 0;
-            right += starts ? 1 : 0;
-            close = close ||
-                    ((ends || starts) && std::max(ink->top - own.bottom, own.top - ink->bottom) <
-                                             kCloseWhite * m_lineHeight);
+            const Beside beside = BesideOf(band, *ink);
+            near += beside.near ? 1 : 0;
+            left += beside.ends ? 1 : 0;
+            right += beside.starts ? 1 : 0;
+            close = close || ((beside.ends || beside.starts) && Close(*ink, own));
         }
         const std::size_t needed = std::max(kBesideLines, (near + kBesideShare - 1) / kBesideShare);
         return close && left >= needed && right >= needed;
+    }
+
+    // OnGutter over the window, its lines counted by its LinesBeside, and
+    // the lines around the line's own looked at only until one is close.
+    bool CrowdedOnGutter(Span band, std::size_t line, const Window& nearby) const {
+        const double reach = kBesideReach * m_lineHeight;
+        const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
+        const Ink& own = m_ink[line];
+        const Beside mine = BesideOf(band, own);  // counted too, as in the window
+        const int near =
+            nearby.beside->Reaching(band.first - reach, band.second + reach) - (mine.near ? 1 : 0);
+        const int left =
+            nearby.beside->Ending(band.first - reach, band.first + touch) - (mine.ends ? 1 : 0);
+        const int right = nearby.beside->Starting(band.second - touch, band.second + flush) -
+                          (mine.starts ? 1 : 0);
+        const int needed =
+            std::max(static_cast<int>(kBesideLines),
+                     (near + static_cast<int>(kBesideShare) - 1) / static_cast<int>(kBesideShare));
+        if (left < needed || right < needed) {
+            return false;
+        }
+        // A line close to the own one has its middle within this of it (the
+        // extra pixel keeps rounding from losing one).
+        const double apart = kCloseWhite * m_lineHeight + m_tallest / 2 + 1.0;
+        auto closeBeside = [&](std::size_t at) {
+            const Ink& ink = m_ink[m_middles[at].second];
+            const Beside beside = BesideOf(band, ink);
+            return (beside.ends || beside.starts) && Close(ink, own);
+        };
+        const std::size_t at = m_position[line];
+        for (std::size_t up = at; up > nearby.first && m_middles[up - 1].first > own.top - apart;
+             --up) {
+            if (closeBeside(up - 1)) {
+                return true;
+            }
+        }
+        for (std::size_t down = at + 1;
+             down < nearby.last && m_middles[down].first < own.bottom + apart; ++down) {
+            if (closeBeside(down)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // How a line's ink lies about a band for OnGutter: whether it comes near
+    // the band, and whether a run of a column ends (starts) beside it.
+    struct Beside {
+        bool near = false, ends = false, starts = false;
+    };
+    Beside BesideOf(Span band, const Ink& ink) const {
+        const double reach = kBesideReach * m_lineHeight;
+        const double touch = 0.05 * m_lineHeight, flush = kFlushStart * m_lineHeight;
+        const std::vector<Span>& x = ink.x;
+        Beside beside;
+        for (std::size_t k = 0; k < x.size(); ++k) {
+            beside.near = beside.near ||
+                          (x[k].second > band.first - reach && x[k].first < band.second + reach);
+            beside.ends = beside.ends || (x[k].second <= band.first + touch &&
+                                          x[k].second >= band.first - reach && ColumnEnd(ink, k));
+            beside.starts =
+                beside.starts || (x[k].first >= band.second - touch &&
+                                  x[k].first <= band.second + flush && ColumnStart(ink, k));
+        }
+        return beside;
+    }
+
+    // Whether less than kCloseWhite line heights of white lie between the lines.
+    bool Close(const Ink& ink, const Ink& own) const {
+        return std::max(ink.top - own.bottom, own.top - ink.bottom) < kCloseWhite * m_lineHeight;
     }
 
     // How a line's ink lies about the band: whether it runs across it, and
@@ -638,11 +662,10 @@ private:
     double m_lineHeight;
     std::vector<Ink> m_ink;
     std::vector<std::pair<double, std::size_t>> m_middles;
-    std::vector<std::size_t> m_position;  // each line's place in m_middles
-    // The left ends of the lines' ink with their places in m_middles, in
-    // order, and the widest span of any line's ink.
-    std::vector<std::pair<double, std::size_t>> m_byLeft;
-    double m_widest = 0.0;
+    std::vector<std::size_t> m_position;        // each line's place in m_middles
+    std::vector<InkCoverage::Placed> m_placed;  // each line's runs, placed in a crowd
+    std::vector<bool> m_tangled;                // whether a line's runs are not Apart
+    double m_tallest = 0.0;                     // the greatest height of a line
 };
 
 }  // namespace
