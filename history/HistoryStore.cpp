@@ -20,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kBusyTimeoutMs = 5000;
 // A few rounds of pruning by estimate reach the size limit; more would mean
 // the estimate is far off, and the next recording prunes again.
 constexpr int kPruneRounds = 4;
@@ -116,7 +115,7 @@ struct HistoryStore::State {
             db.reset();
             return opened;
         }
-        sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+        sqlite3_busy_timeout(handle, limits.busyTimeoutMs);
         sqlite3_extended_result_codes(handle, 1);
         // WAL lets readers and one writer of another process go on together;
         // NORMAL syncs at checkpoints only, which a history can afford.
@@ -147,8 +146,13 @@ struct HistoryStore::State {
     void SetAsideAndReopen() {
         db.reset();
         const std::string path = NativeDbPath();
-        const std::string aside = path + ".damaged-" + platform::ToNativePath(GetTimeStampName());
+        const std::string stem = path + ".damaged-" + platform::ToNativePath(GetTimeStampName());
+        std::string aside = stem;
         std::error_code ignored;
+        // Never over an earlier one set aside in the same second.
+        for (int n = 2; fs::exists(aside, ignored); ++n) {
+            aside = stem + "~" + std::to_string(n);
+        }
         fs::rename(path, aside, ignored);
         fs::rename(path + "-wal", aside + "-wal", ignored);
         fs::remove(path + "-shm", ignored);

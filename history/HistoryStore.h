@@ -70,6 +70,9 @@ struct Limits {
     std::size_t maxEntries = 10000;
     // The database and the kept captures together.
     std::uint64_t maxBytes = 200ull * 1024 * 1024;
+    // How long a write waits for another writer (the window, kelsor-ocr)
+    // before the recording is skipped.
+    int busyTimeoutMs = 5000;
 };
 
 // Why a recording was not made.
