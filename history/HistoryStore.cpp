@@ -309,8 +309,10 @@ RecordResult HistoryStore::Record(const NewEntry& entry) {
     }
     State& s = *m_state;
     const std::int64_t time = entry.time != 0 ? entry.time : std::time(nullptr);
-    std::vector<std::uint8_t> thumbnail =
-        MakeThumbnail(entry.picture.empty() ? entry.source : entry.picture, kThumbnailSide);
+    const std::vector<std::uint8_t> thumbnail =
+        !entry.thumbnail.empty()
+            ? entry.thumbnail
+            : MakeThumbnail(entry.picture.empty() ? entry.source : entry.picture, kThumbnailSide);
     std::string kept;
     std::int64_t keptBytes = 0;
     if (entry.keepSourceCopy && !entry.source.empty()) {
