@@ -20,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kBusyTimeoutMs = 5000;
 // A few rounds of pruning by estimate reach the size limit; more would mean
 // the estimate is far off, and the next recording prunes again.
 constexpr int kPruneRounds = 4;
@@ -41,13 +40,25 @@ CREATE TABLE IF NOT EXISTS entries(
 CREATE INDEX IF NOT EXISTS entries_newest ON entries(time, id);
 CREATE VIRTUAL TABLE IF NOT EXISTS entries_words
     USING fts5(text, content='entries', content_rowid='id', tokenize='trigram');
+-- The count and the kept captures' bytes, kept up to date by the triggers
+-- so that no recording has to add them up over the whole table.
+CREATE TABLE IF NOT EXISTS totals(
+    one INTEGER PRIMARY KEY CHECK (one = 1),
+    entries INTEGER NOT NULL,
+    kept_bytes INTEGER NOT NULL);
+INSERT OR IGNORE INTO totals SELECT 1, count(*), coalesce(sum(kept_bytes), 0) FROM entries;
 CREATE TRIGGER IF NOT EXISTS entries_added AFTER INSERT ON entries BEGIN
     INSERT INTO entries_words(rowid, text) VALUES (new.id, new.text);
+    UPDATE totals SET entries = entries + 1, kept_bytes = kept_bytes + new.kept_bytes;
 END;
 CREATE TRIGGER IF NOT EXISTS entries_removed AFTER DELETE ON entries BEGIN
     INSERT INTO entries_words(entries_words, rowid, text) VALUES ('delete', old.id, old.text);
+    UPDATE totals SET entries = entries - 1, kept_bytes = kept_bytes - old.kept_bytes;
 END;
 )sql";
+
+constexpr std::int64_t kSchemaVersion = 1;
+constexpr const char* kSetSchemaVersion = "PRAGMA user_version = 1";
 
 constexpr const char* kSummaryColumns =
     "SELECT id, time, road, source, text_path, first_line, page, kept FROM entries";
@@ -116,18 +127,41 @@ struct HistoryStore::State {
             db.reset();
             return opened;
         }
-        sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+        sqlite3_busy_timeout(handle, limits.busyTimeoutMs);
         sqlite3_extended_result_codes(handle, 1);
         // WAL lets readers and one writer of another process go on together;
         // NORMAL syncs at checkpoints only, which a history can afford.
+        int result = SQLITE_OK;
         for (const char* sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
-                                "PRAGMA secure_delete=FAST", kSchema}) {
-            const int result = SqlRun(handle, sql);
-            if (result != SQLITE_OK) {
-                error = std::string("cannot prepare the history: ") + sqlite3_errmsg(handle);
-                db.reset();
-                return result;
+                                "PRAGMA secure_delete=FAST"}) {
+            if (result == SQLITE_OK) {
+                result = SqlRun(handle, sql);
             }
+        }
+        // The schema is made once, in a write of its own; later opens only
+        // read its version, so that they never wait for a writer.
+        const std::int64_t version =
+            result == SQLITE_OK ? SqlNumber(handle, "PRAGMA user_version") : 0;
+        if (result == SQLITE_OK && version < 0) {
+            result = sqlite3_errcode(handle);
+        }
+        if (result == SQLITE_OK && version < kSchemaVersion) {
+            SqlWrite write(handle);
+            result = write.Begun();
+            if (result == SQLITE_OK) {
+                result = SqlRun(handle, kSchema);
+            }
+            if (result == SQLITE_OK) {
+                result = SqlRun(handle, kSetSchemaVersion);
+            }
+            if (result == SQLITE_OK) {
+                result = write.Commit();
+            }
+        }
+        if (result != SQLITE_OK) {
+            error = std::string("cannot prepare the history: ") + sqlite3_errstr(result);
+            db.reset();
+            return result;
         }
         error.clear();
         return SQLITE_OK;
@@ -147,8 +181,13 @@ struct HistoryStore::State {
     void SetAsideAndReopen() {
         db.reset();
         const std::string path = NativeDbPath();
-        const std::string aside = path + ".damaged-" + platform::ToNativePath(GetTimeStampName());
+        const std::string stem = path + ".damaged-" + platform::ToNativePath(GetTimeStampName());
+        std::string aside = stem;
         std::error_code ignored;
+        // Never over an earlier one set aside in the same second.
+        for (int n = 2; fs::exists(aside, ignored); ++n) {
+            aside = stem + "~" + std::to_string(n);
+        }
         fs::rename(path, aside, ignored);
         fs::rename(path + "-wal", aside + "-wal", ignored);
         fs::remove(path + "-shm", ignored);
@@ -170,8 +209,7 @@ struct HistoryStore::State {
         const std::int64_t pages = SqlNumber(db.get(), "PRAGMA page_count");
         const std::int64_t free = SqlNumber(db.get(), "PRAGMA freelist_count");
         const std::int64_t pageSize = SqlNumber(db.get(), "PRAGMA page_size");
-        const std::int64_t kept =
-            SqlNumber(db.get(), "SELECT coalesce(sum(kept_bytes), 0) FROM entries");
+        const std::int64_t kept = SqlNumber(db.get(), "SELECT kept_bytes FROM totals");
         return (pages - free) * pageSize + kept;
     }
 
@@ -202,7 +240,7 @@ struct HistoryStore::State {
     // Keeps the history within its limits, the oldest going first; the
     // newest entry always stays.
     int Prune(std::vector<std::string>& kept) {
-        const std::int64_t count = SqlNumber(db.get(), "SELECT count(*) FROM entries");
+        const std::int64_t count = SqlNumber(db.get(), "SELECT entries FROM totals");
         if (count < 0) {
             return sqlite3_errcode(db.get());
         }
@@ -305,8 +343,10 @@ RecordResult HistoryStore::Record(const NewEntry& entry) {
     }
     State& s = *m_state;
     const std::int64_t time = entry.time != 0 ? entry.time : std::time(nullptr);
-    std::vector<std::uint8_t> thumbnail =
-        MakeThumbnail(entry.picture.empty() ? entry.source : entry.picture, kThumbnailSide);
+    const std::vector<std::uint8_t> thumbnail =
+        !entry.thumbnail.empty()
+            ? entry.thumbnail
+            : MakeThumbnail(entry.picture.empty() ? entry.source : entry.picture, kThumbnailSide);
     std::string kept;
     std::int64_t keptBytes = 0;
     if (entry.keepSourceCopy && !entry.source.empty()) {
@@ -361,21 +401,28 @@ std::vector<EntrySummary> HistoryStore::Search(const std::wstring& words, std::s
     }
     State& s = *m_state;
     const SearchPlan plan = PlanSearch(words);
+    // ?1 the index words, then the words looked for in the text, the limit last.
+    std::vector<std::string> values;
     std::string sql = kSummaryColumns;
     sql += " WHERE 1";
     if (!plan.match.empty()) {
         sql += " AND id IN (SELECT rowid FROM entries_words WHERE entries_words MATCH ?1)";
     }
-    for (std::size_t i = 0; i < plan.likes.size(); ++i) {
-        sql += " AND text LIKE ?" + std::to_string(i + 2) + " ESCAPE '\\'";
+    values.push_back(Utf8(plan.match));
+    for (const std::wstring& like : plan.likes) {
+        values.push_back(Utf8(like));
+        sql += " AND text LIKE ?" + std::to_string(values.size()) + " ESCAPE '\\'";
     }
-    sql += " ORDER BY time DESC, id DESC LIMIT ?" + std::to_string(plan.likes.size() + 2);
+    for (const std::wstring& word : plan.contains) {
+        values.push_back(Utf8(word));
+        sql += " AND instr(text, ?" + std::to_string(values.size()) + ") > 0";
+    }
+    sql += " ORDER BY time DESC, id DESC LIMIT ?" + std::to_string(values.size() + 1);
     SqlQuery query(s.db.get(), sql.c_str());
-    query.BindAt(1, Utf8(plan.match));
-    for (std::size_t i = 0; i < plan.likes.size(); ++i) {
-        query.BindAt(static_cast<int>(i + 2), Utf8(plan.likes[i]));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        query.BindAt(static_cast<int>(i + 1), values[i]);
     }
-    query.BindAt(static_cast<int>(plan.likes.size() + 2),
+    query.BindAt(static_cast<int>(values.size() + 1),
                  static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX)));
     int step;
     while ((step = query.Step()) == SQLITE_ROW) {
@@ -485,7 +532,7 @@ std::size_t HistoryStore::Count() {
     if (!IsOpen()) {
         return 0;
     }
-    const std::int64_t count = SqlNumber(m_state->db.get(), "SELECT count(*) FROM entries");
+    const std::int64_t count = SqlNumber(m_state->db.get(), "SELECT entries FROM totals");
     return count > 0 ? static_cast<std::size_t>(count) : 0;
 }
 

@@ -39,6 +39,9 @@ struct NewEntry {
     int page = 0;
     // Seconds since the epoch; 0 means now.
     std::int64_t time = 0;
+    // A thumbnail made already (JPEG or PNG, at most kThumbnailSide a side),
+    // used as it is; empty: one is made from `picture` or `source`.
+    std::vector<std::uint8_t> thumbnail;
 };
 
 // One line of a list: enough to show without loading the text.
@@ -70,6 +73,9 @@ struct Limits {
     std::size_t maxEntries = 10000;
     // The database and the kept captures together.
     std::uint64_t maxBytes = 200ull * 1024 * 1024;
+    // How long a write waits for another writer (the window, kelsor-ocr)
+    // before the recording is skipped.
+    int busyTimeoutMs = 5000;
 };
 
 // Why a recording was not made.

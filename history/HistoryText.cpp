@@ -1,5 +1,6 @@
 #include "history/HistoryText.h"
 
+#include <algorithm>
 #include <cwctype>
 
 namespace kelsor::history {
@@ -61,6 +62,10 @@ SearchPlan PlanSearch(const std::wstring& words) {
             }
             phrase += L'"';
             plan.match += plan.match.empty() ? phrase : L" AND " + phrase;
+        } else if (std::none_of(word.begin(), word.end(), [](wchar_t c) {
+                       return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+                   })) {
+            plan.contains.push_back(word);
         } else {
             std::wstring pattern = L"%";
             for (wchar_t c : word) {

@@ -9,6 +9,7 @@
 
 #include "account/UserInfo.h"
 #include "app/TextConv.h"
+#include "history/HistoryRecorder.h"
 #include "jobs/BatchFileItem.h"
 #include "jobs/ConvertTaskMgr.h"
 #include "notices/CommonDlg.h"
@@ -39,7 +40,17 @@ ui::HWND MainWindowHandle(ui::HWND fallback) {
     return main != nullptr ? main->GetHWND() : fallback;
 }
 
-BatchList::BatchList(BatchFileStore& store) : m_store(store), m_tasks(&ProcessTaskManager()) {}
+BatchList::BatchList(BatchFileStore& store) : m_store(store), m_tasks(nullptr) {
+    SetTaskManager(ProcessTaskManager());
+}
+
+void BatchList::SetTaskManager(ConvertTaskMgr& tasks) {
+    m_tasks = &tasks;
+    tasks.SetOnTextWritten(
+        [](const std::wstring& picture, const std::wstring& textPath, const std::string& text) {
+            history::RecordRecognition(history::Road::Batch, picture, textPath, AnsiToWide(text));
+        });
+}
 
 void BatchList::Attach(ui::CPaintManagerUI& pm, ui::CListUI* list, ui::HWND owner) {
     m_pm = &pm;

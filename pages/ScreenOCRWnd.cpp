@@ -14,6 +14,7 @@
 #include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
+#include "history/HistoryRecorder.h"
 #include "jobs/FileIo.h"
 #include "notices/CommonDlg.h"
 #include "pages/CScreenShotWnd.h"
@@ -233,10 +234,14 @@ void ScreenOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
     const std::wstring& source = job.useCut ? job.cutFile : job.captureFile;
     const std::string text = job.recognize ? job.recognize(job.formatType, source) : std::string();
     // Written even when a newer capture has replaced the picture meanwhile.
-    if (!text.empty()) {
-        WriteResultTextFile(job.resultPath, text + "\r\n");
-    }
+    const bool written = !text.empty() && WriteResultTextFile(job.resultPath, text + "\r\n");
     Deliver(liveness, job.generation, AnsiToWide(text));
+    // The next capture overwrites the work file: the history keeps a copy.
+    if (!text.empty()) {
+        history::RecordRecognition(history::Road::Screen, source,
+                                   written ? job.resultPath : std::wstring(), AnsiToWide(text),
+                                   true);
+    }
 }
 
 }  // namespace kelsor::jobs

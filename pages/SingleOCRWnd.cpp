@@ -9,6 +9,7 @@
 #include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
+#include "history/HistoryRecorder.h"
 #include "jobs/FileIo.h"
 #include "jobs/Picture.h"
 #include "jobs/PictureUtils.h"
@@ -174,6 +175,7 @@ void SingleOCRWnd::StartRecognition() {
 
 void SingleOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
     std::string text;
+    bool written = false;
     {
         std::lock_guard lock(WorkFilesMutex());
         if (!job.IsCurrent()) {
@@ -190,10 +192,16 @@ void SingleOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
         }
         // A result file that cannot be written still leaves the text on show.
         if (!text.empty()) {
-            WriteResultTextFile(job.resultPath, text + "\r\n");
+            written = WriteResultTextFile(job.resultPath, text + "\r\n");
         }
     }
     Deliver(liveness, job.run, AnsiToWide(text));
+    // After the text is on show: the history never holds it up. The user's
+    // picture stays where it is, so no copy is kept.
+    if (!text.empty()) {
+        history::RecordRecognition(history::Road::Picture, job.picture,
+                                   written ? job.resultPath : std::wstring(), AnsiToWide(text));
+    }
 }
 
 }  // namespace kelsor::jobs

@@ -1,6 +1,31 @@
 #include "pdf/ConversionRun.h"
 
+#include <QBuffer>
+
+#include "history/HistoryRecorder.h"
+
 namespace kelsor::pdf {
+namespace {
+
+// Each scanned page that gave text joins the history, once the text file
+// holding it is written.
+void RecordScannedPages(const QString& pdfPath, const PdfOutcome& outcome) {
+    for (const ScannedPageText& page : outcome.scannedPages) {
+        history::NewEntry entry;
+        entry.road = history::Road::PdfConverter;
+        entry.source = pdfPath.toStdWString();
+        entry.textPath = outcome.writeFailed ? std::wstring() : outcome.outputPath.toStdWString();
+        entry.text = page.text.toStdWString();
+        entry.page = page.number;
+        QBuffer jpeg;
+        if (jpeg.open(QIODevice::WriteOnly) && page.thumbnail.save(&jpeg, "JPEG", 80)) {
+            entry.thumbnail.assign(jpeg.data().begin(), jpeg.data().end());
+        }
+        history::RecordRecognition(history::ProgramPlace(), entry);
+    }
+}
+
+}  // namespace
 
 ConversionRun::ConversionRun(std::vector<Task> tasks, PageRecognizer recognize, PageReading reading,
                              Events events)
@@ -62,6 +87,8 @@ void ConversionRun::Work() {
                         m_events.progress(task.id, done, count);
                 },
                 m_cancelTask, m_reading);
+            if (!outcome.cancelled && outcome.failure == PdfFailure::None)
+                RecordScannedPages(task.pdfPath, outcome);
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);

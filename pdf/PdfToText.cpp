@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "history/HistoryStore.h"
 #include "jobs/BatchFileItem.h"
 
 namespace kelsor::pdf {
@@ -43,6 +44,10 @@ QString PageBody(int index, const PageContent& input, const PageRecognizer& reco
     }
     ++outcome.recognisedPages;
     layers.push_back({index, input.picture.size(), result.lines, input.rotation});
+    outcome.scannedPages.push_back(
+        {index + 1, text,
+         input.picture.scaled(history::kThumbnailSide, history::kThumbnailSide, Qt::KeepAspectRatio,
+                              Qt::SmoothTransformation)});
     return text;
 }
 

@@ -40,6 +40,13 @@ using PageRecognizer = std::function<PageRecognition(const QImage& page)>;
 // Told after each page: pages done so far and the page count.
 using PageProgress = std::function<void(int pagesDone, int pageCount)>;
 
+// A scanned page that gave text, as the history keeps it.
+struct ScannedPageText {
+    int number = 0;  // from 1
+    QString text;
+    QImage thumbnail;  // the page made small
+};
+
 struct PdfOutcome {
     PdfFailure failure = PdfFailure::None;
     bool cancelled = false;
@@ -52,6 +59,7 @@ struct PdfOutcome {
     QString outputPath;         // where the text went (the name asked for, unless it was taken)
     QString searchablePath;     // where the searchable copy went, the same way
     SearchableOutcome searchable;
+    std::vector<ScannedPageText> scannedPages;
 
     bool Succeeded() const {
         return failure == PdfFailure::None && !cancelled && !writeFailed && searchable.Succeeded();

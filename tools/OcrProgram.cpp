@@ -10,9 +10,11 @@
 #include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
+#include "history/HistoryRecorder.h"
 #include "jobs/FileIo.h"
 #include "jobs/PictureUtils.h"
 #include "jobs/ServicePicture.h"
+#include "tools/OcrHistory.h"
 #include "tools/OcrOptions.h"
 #include "tools/OcrPictures.h"
 #include "tools/OcrProgress.h"
@@ -121,6 +123,10 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
         std::fputs(OcrUsageText(), out);
         return OcrAllRecognised;
     }
+    if (options.history) {
+        BuildToolContext();
+        return ListHistory(options.paths, out, err);
+    }
     const bool writePdf = !options.pdfOutput.empty();
     if (writePdf && documents == nullptr) {
         std::fprintf(err, "kelsor-ocr: --pdf is not available in this build\n");
@@ -187,6 +193,11 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
             }
             std::fputs(ForTerminal(result.text).c_str(), out);
             std::fflush(out);
+        }
+        if (!result.text.empty()) {
+            history::RecordRecognition(history::Road::CommandLine, picture.path,
+                                       options.writeTxt ? picture.outputPath : std::wstring(),
+                                       AnsiToWide(result.text));
         }
     }
     progress.Done();
