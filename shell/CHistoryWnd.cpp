@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -84,6 +85,8 @@ void CHistoryWnd::InitWindow() {
         });
         editor->setFocus(Qt::OtherFocusReason);
     }
+    if (m_text != nullptr)
+        m_text->Editor()->setPlaceholderText(QString::fromWCharArray(text::kChoosePrompt));
     ShowNotice();
     Refill();
 }

@@ -40,5 +40,6 @@ std::wstring MissingPicture();
 
 inline constexpr const wchar_t* kCopied = L"已复制到剪贴板";
 inline constexpr const wchar_t* kSearchPrompt = L"搜索识别记录（任意文字）";
+inline constexpr const wchar_t* kChoosePrompt = L"在左侧选择一条记录，这里显示它的全部文字";
 
 }  // namespace kelsor::shell::history_text

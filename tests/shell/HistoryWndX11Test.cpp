@@ -154,6 +154,16 @@ protected:
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus != nullptr ? focus : wnd->GetHWND(), key);
     }
+    // Rows filled in while the window is shown lie inside the list's
+    // scrolling body, none cut off below it.
+    void ExpectRowsShownWhole() {
+        auto* list = Find<CListUI>(L"historylist");
+        for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
+            const CControlUI* row = list->GetItemAt(i);
+            EXPECT_TRUE(row->isVisible()) << i;
+            EXPECT_LE(row->geometry().bottom(), row->parentWidget()->height() - 1) << i;
+        }
+    }
     std::vector<std::wstring> FirstLines() {
         std::vector<std::wstring> lines;
         auto* list = Find<CListUI>(L"historylist");
@@ -230,6 +240,10 @@ TEST_F(HistoryWnd, SearchNarrowsTheListAsTheUserTypes) {
     // Cleared, every entry is back; a Latin word in any case, a part of one.
     Find<CEditUI>(L"historysearch")->Editor()->clear();
     EXPECT_EQ(FirstLines().size(), 3u);
+    Type(QStringLiteral("2"));
+    EXPECT_EQ(FirstLines(), (std::vector<std::wstring>{L"Lunch menu", L"增值税发票"}));
+    ExpectRowsShownWhole();
+    Find<CEditUI>(L"historysearch")->Editor()->clear();
     Type(QStringLiteral("DUMPL"));
     EXPECT_EQ(FirstLines(), std::vector<std::wstring>{L"Lunch menu"});
     EXPECT_EQ(Find<CLabelUI>(L"historycount")->GetText(), text::CountLine(1, false, true));
