@@ -410,6 +410,37 @@ TEST_F(HistoryWnd, TheMenuSwitchTurnsRecordingOffAndTheWindowSaysWhatIsKept) {
     EXPECT_EQ(FirstLines(), std::vector<std::wstring>{L"增值税发票"});
 }
 
+TEST_F(HistoryWnd, TheMainMenuOpensTheWindowOverItsOwner) {
+    RecordSamples();
+    uitest::LayoutWindow owner(L"mainwnd.xml");
+    owner.Create(nullptr, L"Main", UI_WNDSTYLE_DIALOG, 0);
+    shell::CMainMenuWnd menu;
+    menu.Create(owner.GetHWND(), L"MainMenuWnd", UI_WNDSTYLE_DIALOG & ~WS_VISIBLE,
+                WS_EX_TOOLWINDOW);
+    menu.ShowAt(QPoint(100, 100));
+    // What the window shows as it runs modally, then its close button.
+    std::vector<std::wstring> lines;
+    QWidget* shownOver = nullptr;
+    ModalSeam::SetObserver([&](CWindowWnd& shown) {
+        auto* history = dynamic_cast<shell::CHistoryWnd*>(&shown);
+        if (history == nullptr)
+            return;
+        shownOver = history->GetHWND()->parentWidget();
+        auto* list = dynamic_cast<CListUI*>(history->PaintManager().FindControl(L"historylist"));
+        for (int i = 0; list != nullptr && i < list->GetCount(); ++i)
+            lines.push_back(history->PaintManager()
+                                .FindSubControlByName(list->GetItemAt(i), L"hist_line")
+                                ->GetText());
+    });
+    ModalSeam::SetNextAnswer(L"historyclosebtn");
+    ASSERT_TRUE(menu.ClickControl(L"historybtn"));
+    EXPECT_FALSE(menu.GetHWND()->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return !lines.empty(); }));
+    EXPECT_EQ(lines.front(), L"Lunch menu");
+    EXPECT_EQ(shownOver, owner.GetHWND());
+    EXPECT_EQ(ModalSeam::PendingAnswers(), 0);
+}
+
 TEST(HistoryWndText, EntryTimesReadAsAListIsScanned) {
     // Local noon of a fixed day, and times around it.
     std::tm day{};
