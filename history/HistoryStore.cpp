@@ -35,8 +35,12 @@ CREATE TABLE IF NOT EXISTS entries(
     kept_bytes INTEGER NOT NULL DEFAULT 0,
     text_path TEXT NOT NULL,
     first_line TEXT NOT NULL,
-    text TEXT NOT NULL,
-    thumbnail BLOB);
+    text TEXT NOT NULL);
+-- Apart from the entries, so that a search that reads every text does not
+-- step over the pictures.
+CREATE TABLE IF NOT EXISTS thumbnails(
+    id INTEGER PRIMARY KEY,
+    data BLOB NOT NULL);
 CREATE INDEX IF NOT EXISTS entries_newest ON entries(time, id);
 CREATE VIRTUAL TABLE IF NOT EXISTS entries_words
     USING fts5(text, content='entries', content_rowid='id', tokenize='trigram');
@@ -53,6 +57,7 @@ CREATE TRIGGER IF NOT EXISTS entries_added AFTER INSERT ON entries BEGIN
 END;
 CREATE TRIGGER IF NOT EXISTS entries_removed AFTER DELETE ON entries BEGIN
     INSERT INTO entries_words(entries_words, rowid, text) VALUES ('delete', old.id, old.text);
+    DELETE FROM thumbnails WHERE id = old.id;
     UPDATE totals SET entries = entries - 1, kept_bytes = kept_bytes - old.kept_bytes;
 END;
 )sql";
@@ -132,8 +137,10 @@ struct HistoryStore::State {
         // WAL lets readers and one writer of another process go on together;
         // NORMAL syncs at checkpoints only, which a history can afford.
         int result = SQLITE_OK;
-        for (const char* sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
-                                "PRAGMA secure_delete=FAST"}) {
+        // A search that reads every text finds it in memory the next time.
+        for (const char* sql :
+             {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA secure_delete=FAST",
+              "PRAGMA cache_size=-32768", "PRAGMA journal_size_limit=4194304"}) {
             if (result == SQLITE_OK) {
                 result = SqlRun(handle, sql);
             }
@@ -265,7 +272,9 @@ struct HistoryStore::State {
             std::int64_t take = 0;
             SqlQuery query(db.get(),
                            "SELECT kept_bytes + 4 * length(CAST(text AS BLOB)) + "
-                           "coalesce(length(thumbnail), 0) + 256 FROM entries ORDER BY time, id");
+                           "coalesce((SELECT length(data) FROM thumbnails WHERE thumbnails.id = "
+                           "entries.id), 0) "
+                           "+ 256 FROM entries ORDER BY time, id");
             while (freed < used - limit && take < left - 1 && query.Step() == SQLITE_ROW) {
                 freed += query.Int64(0);
                 ++take;
@@ -362,11 +371,18 @@ RecordResult HistoryStore::Record(const NewEntry& entry) {
         if (result == SQLITE_OK) {
             SqlQuery insert(s.db.get(),
                             "INSERT INTO entries(time, road, source, page, kept, kept_bytes, "
-                            "text_path, first_line, text, thumbnail) "
-                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                            "text_path, first_line, text) "
+                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
                             time, static_cast<int>(entry.road), Utf8(entry.source), entry.page,
                             kept, keptBytes, Utf8(entry.textPath), Utf8(FirstLine(entry.text)),
-                            Utf8(entry.text), thumbnail);
+                            Utf8(entry.text));
+            const int step = insert.Step();
+            result = step == SQLITE_DONE ? SQLITE_OK : step;
+        }
+        if (result == SQLITE_OK && !thumbnail.empty()) {
+            SqlQuery insert(s.db.get(), "INSERT INTO thumbnails(id, data) VALUES (?1, ?2)",
+                            static_cast<std::int64_t>(sqlite3_last_insert_rowid(s.db.get())),
+                            thumbnail);
             const int step = insert.Step();
             result = step == SQLITE_DONE ? SQLITE_OK : step;
         }
@@ -415,7 +431,10 @@ std::vector<EntrySummary> HistoryStore::Search(const std::wstring& words, std::s
     }
     for (const std::wstring& word : plan.contains) {
         values.push_back(Utf8(word));
-        sql += " AND instr(text, ?" + std::to_string(values.size()) + ") > 0";
+        // On the bytes: UTF-8 never matches across a character's edge, and
+        // the byte search is the quicker one.
+        sql += " AND instr(CAST(text AS BLOB), CAST(?" + std::to_string(values.size()) +
+               " AS BLOB)) > 0";
     }
     sql += " ORDER BY time DESC, id DESC LIMIT ?" + std::to_string(values.size() + 1);
     SqlQuery query(s.db.get(), sql.c_str());
@@ -448,10 +467,11 @@ std::optional<Entry> HistoryStore::Load(std::int64_t id) {
         return std::nullopt;
     }
     State& s = *m_state;
-    SqlQuery query(s.db.get(),
-                   "SELECT id, time, road, source, text_path, first_line, page, kept, text, "
-                   "thumbnail FROM entries WHERE id = ?1",
-                   id);
+    SqlQuery query(
+        s.db.get(),
+        "SELECT id, time, road, source, text_path, first_line, page, kept, text, "
+        "(SELECT data FROM thumbnails WHERE thumbnails.id = entries.id) FROM entries WHERE id = ?1",
+        id);
     const int step = query.Step();
     if (step != SQLITE_ROW) {
         s.AfterFailure(step);
@@ -476,7 +496,7 @@ std::vector<std::uint8_t> HistoryStore::Thumbnail(std::int64_t id) {
     if (!IsOpen()) {
         return {};
     }
-    SqlQuery query(m_state->db.get(), "SELECT thumbnail FROM entries WHERE id = ?1", id);
+    SqlQuery query(m_state->db.get(), "SELECT data FROM thumbnails WHERE id = ?1", id);
     return query.Step() == SQLITE_ROW ? query.Blob(0) : std::vector<std::uint8_t>();
 }
 

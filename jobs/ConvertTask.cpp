@@ -163,13 +163,13 @@ int ConvertTask::Convert(const std::wstring& sourcePath, const std::wstring& tem
                          const RecognizeFunction& recognize, const TextWrittenFunction& written) {
     ConvertPictureToJpeg(100, sourcePath, tempPath);
     const std::string text = recognize ? recognize(formatType, tempPath) : std::string();
-    RemoveFile(tempPath);
     // A result file that cannot be written is a failed task: reporting success
     // would send the user to a file that does not exist.
     const bool succeeded = !text.empty() && WriteResultTextFile(outputPath, text);
     if (succeeded && written) {
-        written(sourcePath, outputPath, text);
+        written(sourcePath, tempPath, outputPath, text);
     }
+    RemoveFile(tempPath);
     Finish(succeeded ? Succeeded : Failed);
     m_done = true;
     Wake();

@@ -21,10 +21,12 @@ namespace kelsor {
 
 // (format type, picture path) -> text in the code page, empty on failure.
 using RecognizeFunction = std::function<std::string(int formatType, const std::wstring& path)>;
-// (picture, text file, text in the code page): told on the recognition
-// thread once a task's text file is written.
-using TextWrittenFunction = std::function<void(
-    const std::wstring& picture, const std::wstring& textPath, const std::string& text)>;
+// (picture, its JPEG work file, text file, text in the code page): told on
+// the recognition thread once a task's text file is written, while the work
+// file is still there.
+using TextWrittenFunction =
+    std::function<void(const std::wstring& picture, const std::wstring& workPicture,
+                       const std::wstring& textPath, const std::string& text)>;
 
 // The base name of a file name: up to, not including, its last "."; the whole
 // name when it has none.

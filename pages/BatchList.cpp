@@ -46,10 +46,18 @@ BatchList::BatchList(BatchFileStore& store) : m_store(store), m_tasks(nullptr) {
 
 void BatchList::SetTaskManager(ConvertTaskMgr& tasks) {
     m_tasks = &tasks;
-    tasks.SetOnTextWritten(
-        [](const std::wstring& picture, const std::wstring& textPath, const std::string& text) {
-            history::RecordRecognition(history::Road::Batch, picture, textPath, AnsiToWide(text));
-        });
+    // The thumbnail comes from the JPEG work file, quicker to read small.
+    tasks.SetOnTextWritten([recorder = std::make_shared<history::Recorder>()](
+                               const std::wstring& picture, const std::wstring& workPicture,
+                               const std::wstring& textPath, const std::string& text) {
+        history::NewEntry entry;
+        entry.road = history::Road::Batch;
+        entry.source = picture;
+        entry.picture = workPicture;
+        entry.textPath = textPath;
+        entry.text = AnsiToWide(text);
+        recorder->Record(entry);
+    });
 }
 
 void BatchList::Attach(ui::CPaintManagerUI& pm, ui::CListUI* list, ui::HWND owner) {

@@ -70,6 +70,7 @@ struct ScreenOCRWnd::Job {
     bool useCut = false;
     int formatType = FormatPriority;
     Recognizer recognize;
+    std::shared_ptr<history::Recorder> history;
 };
 
 ScreenOCRWnd* GetScreenOCRPage() {
@@ -225,7 +226,7 @@ void ScreenOCRWnd::StartRecognition() {
     ShowRecognising(app.screenCutPicturePath);
 
     Job job{m_generation, app.screenWorkPicturePath, app.screenCutPicturePath, ResultPathValue(),
-            InCutMode(),  app.formatType.load(),     CurrentRecognizer()};
+            InCutMode(),  app.formatType.load(),     CurrentRecognizer(),      History()};
     std::thread(&ScreenOCRWnd::RecognizeWorker, std::move(job), Alive()).detach();
 }
 
@@ -238,9 +239,8 @@ void ScreenOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
     Deliver(liveness, job.generation, AnsiToWide(text));
     // The next capture overwrites the work file: the history keeps a copy.
     if (!text.empty()) {
-        history::RecordRecognition(history::Road::Screen, source,
-                                   written ? job.resultPath : std::wstring(), AnsiToWide(text),
-                                   true);
+        job.history->Record(history::Road::Screen, source,
+                            written ? job.resultPath : std::wstring(), AnsiToWide(text), true);
     }
 }
 

@@ -9,7 +9,8 @@ namespace {
 
 // Each scanned page that gave text joins the history, once the text file
 // holding it is written.
-void RecordScannedPages(const QString& pdfPath, const PdfOutcome& outcome) {
+void RecordScannedPages(history::Recorder& recorder, const QString& pdfPath,
+                        const PdfOutcome& outcome) {
     for (const ScannedPageText& page : outcome.scannedPages) {
         history::NewEntry entry;
         entry.road = history::Road::PdfConverter;
@@ -21,7 +22,7 @@ void RecordScannedPages(const QString& pdfPath, const PdfOutcome& outcome) {
         if (jpeg.open(QIODevice::WriteOnly) && page.thumbnail.save(&jpeg, "JPEG", 80)) {
             entry.thumbnail.assign(jpeg.data().begin(), jpeg.data().end());
         }
-        history::RecordRecognition(history::ProgramPlace(), entry);
+        recorder.Record(entry);
     }
 }
 
@@ -73,6 +74,7 @@ PdfOutcome ConversionRun::TakeOutcome(int id) {
 }
 
 void ConversionRun::Work() {
+    history::Recorder recorder;
     for (const Task& task : m_tasks) {
         if (!Begin(task.id))
             continue;
@@ -88,7 +90,7 @@ void ConversionRun::Work() {
                 },
                 m_cancelTask, m_reading);
             if (!outcome.cancelled && outcome.failure == PdfFailure::None)
-                RecordScannedPages(task.pdfPath, outcome);
+                RecordScannedPages(recorder, task.pdfPath, outcome);
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);

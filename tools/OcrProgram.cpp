@@ -160,6 +160,7 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     OcrProgress progress(err, total, IsTerminal(err));
     int failed = 0;
     bool anyDocument = writePdf;
+    history::Recorder recorder;
     for (int i = 0; i < total; ++i) {
         OcrPicture& picture = pictures[static_cast<std::size_t>(i)];
         progress.Next(i + 1, picture.path);
@@ -195,9 +196,9 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
             std::fflush(out);
         }
         if (!result.text.empty()) {
-            history::RecordRecognition(history::Road::CommandLine, picture.path,
-                                       options.writeTxt ? picture.outputPath : std::wstring(),
-                                       AnsiToWide(result.text));
+            recorder.Record(history::Road::CommandLine, picture.path,
+                            options.writeTxt ? picture.outputPath : std::wstring(),
+                            AnsiToWide(result.text));
         }
     }
     progress.Done();

@@ -338,6 +338,31 @@ TEST(HistoryStore, ABusyOrFullStoreSkipsTheRecording) {
     EXPECT_EQ(store.Record(entry), RecordResult::Recorded);
 }
 
+// A page's recorder keeps its connection; when the file goes from under it
+// (set aside by another program that found it damaged) it starts the new one
+// instead of writing into the old.
+TEST(HistoryRecorder, FollowsTheFileWhenItIsSetAside) {
+    TempFolder folder;
+    Recorder recorder(RecordingPlace{folder.wide(), folder.wide("config.ini")});
+    NewEntry entry;
+    entry.text = L"第一条";
+    ASSERT_EQ(recorder.Record(entry), RecordResult::Recorded);
+    for (const char* suffix : {"", "-wal"}) {
+        fs::rename(folder.file(std::string("history.db") + suffix),
+                   folder.file(std::string("aside.db") + suffix));
+    }
+    fs::remove(folder.file("history.db-shm"));
+    entry.text = L"第二条";
+    ASSERT_EQ(recorder.Record(entry), RecordResult::Recorded);
+    const std::vector<EntrySummary> found = HistoryStore(folder.wide()).Latest(10);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].firstLine, L"第二条");
+
+    ASSERT_TRUE(SetRecordingOn(folder.wide("config.ini"), false));
+    EXPECT_EQ(recorder.Record(entry), RecordResult::Off);
+    EXPECT_EQ(HistoryStore(folder.wide()).Count(), 1u);
+}
+
 TEST(HistorySettings, RecordingIsOnUntilTurnedOff) {
     TempFolder folder;
     const std::wstring config = folder.wide("config.ini");
