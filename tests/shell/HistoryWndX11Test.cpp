@@ -441,28 +441,42 @@ TEST_F(HistoryWnd, TheMainMenuOpensTheWindowOverItsOwner) {
     EXPECT_EQ(ModalSeam::PendingAnswers(), 0);
 }
 
+// Seconds since the epoch of a local time, whatever the zone's daylight
+// saving.
+std::int64_t LocalTime(int year, int month, int day, int hour, int minute) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&t));
+}
+
 TEST(HistoryWndText, EntryTimesReadAsAListIsScanned) {
-    // Local noon of a fixed day, and times around it.
-    std::tm day{};
-    day.tm_year = 2026 - 1900;
-    day.tm_mon = 11;
-    day.tm_mday = 8;
-    day.tm_hour = 12;
-    day.tm_isdst = -1;
-    const std::int64_t noon = static_cast<std::int64_t>(std::mktime(&day));
+    const std::int64_t now = LocalTime(2026, 12, 8, 12, 0);
     struct Case {
         std::int64_t time;
         std::wstring shown;
     };
     const std::vector<Case> cases = {
-        {noon - 3 * 3600, L"今天 09:00"},        {noon - 13 * 3600, L"昨天 23:00"},
-        {noon - 36 * 3600, L"昨天 00:00"},       {noon - 48 * 3600, L"12月6日 12:00"},
-        {noon - 340LL * 86400, L"1月2日 12:00"}, {noon - 400LL * 86400, L"2025-11-03 12:00"},
-        {noon + 86400, L"2026-12-09 12:00"},  // a clock set back: its date
+        {LocalTime(2026, 12, 8, 9, 5), L"今天 09:05"},
+        {LocalTime(2026, 12, 8, 0, 0), L"今天 00:00"},
+        {LocalTime(2026, 12, 7, 23, 59), L"昨天 23:59"},
+        {LocalTime(2026, 12, 7, 0, 0), L"昨天 00:00"},
+        {LocalTime(2026, 12, 6, 12, 0), L"12月6日 12:00"},
+        {LocalTime(2026, 1, 2, 8, 30), L"1月2日 08:30"},
+        {LocalTime(2025, 12, 31, 23, 0), L"2025-12-31 23:00"},  // last year, though the day before
+        {LocalTime(2026, 12, 9, 12, 0), L"2026-12-09 12:00"},   // a clock set back: its date
     };
     for (const Case& c : cases)
-        EXPECT_EQ(shell::history_text::EntryTime(c.time, noon), c.shown);
-    EXPECT_EQ(shell::history_text::FullTime(noon), L"2026-12-08 12:00:00");
+        EXPECT_EQ(shell::history_text::EntryTime(c.time, now), c.shown);
+    // Yesterday across a year's end.
+    EXPECT_EQ(
+        shell::history_text::EntryTime(LocalTime(2025, 12, 31, 23, 0), LocalTime(2026, 1, 1, 8, 0)),
+        L"昨天 23:00");
+    EXPECT_EQ(shell::history_text::FullTime(LocalTime(2026, 12, 8, 14, 3)), L"2026-12-08 14:03:00");
 }
 
 }  // namespace
