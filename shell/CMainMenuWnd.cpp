@@ -1,5 +1,6 @@
 #include "shell/CMainMenuWnd.h"
 #include <QKeySequence>
+#include <QPointer>
 #include <QShortcut>
 
 #include <QWidget>
@@ -60,9 +61,9 @@ void CMainMenuWnd::OnClick(ui::TNotifyUI& msg) {
         QMetaObject::invokeMethod(GetHWND(), m_hotKeyAction, Qt::QueuedConnection);
     } else if (name == L"historybtn" && GetHWND() != nullptr) {
         // Queued as well, owned by the window that owns this menu.
-        ui::HWND owner = GetHWND()->parentWidget();
+        QPointer<QWidget> owner = GetHWND()->parentWidget();
         QMetaObject::invokeMethod(
-            GetHWND(), [owner] { OpenHistoryWindow(owner); }, Qt::QueuedConnection);
+            GetHWND(), [owner] { OpenHistoryWindow(owner.data()); }, Qt::QueuedConnection);
     }
     if (GetHWND() != nullptr)
         ShowWindow(false);
