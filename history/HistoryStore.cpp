@@ -135,9 +135,9 @@ struct HistoryStore::State {
         sqlite3_busy_timeout(handle, limits.busyTimeoutMs);
         sqlite3_extended_result_codes(handle, 1);
         // WAL lets readers and one writer of another process go on together;
-        // NORMAL syncs at checkpoints only, which a history can afford.
+        // NORMAL syncs at checkpoints only, which a history can afford. A
+        // search that reads every text finds it in memory the next time.
         int result = SQLITE_OK;
-        // A search that reads every text finds it in memory the next time.
         for (const char* sql :
              {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA secure_delete=FAST",
               "PRAGMA cache_size=-32768", "PRAGMA journal_size_limit=4194304"}) {
