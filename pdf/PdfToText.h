@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,7 +45,8 @@ using PageProgress = std::function<void(int pagesDone, int pageCount)>;
 struct ScannedPageText {
     int number = 0;  // from 1
     QString text;
-    QImage thumbnail;  // the page made small
+    // The page made small, as a JPEG: a long scan holds one for every page.
+    std::vector<std::uint8_t> thumbnail;
 };
 
 struct PdfOutcome {
