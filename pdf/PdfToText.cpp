@@ -13,16 +13,6 @@ namespace {
 
 const QString kUnreadablePage = QStringLiteral("［此页无法读取］");
 
-// The page made small, as a JPEG; empty when it cannot be encoded.
-std::vector<std::uint8_t> Thumbnail(const QImage& page) {
-    QBuffer jpeg;
-    const QImage small = page.scaled(history::kThumbnailSide, history::kThumbnailSide,
-                                     Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    if (!jpeg.open(QIODevice::WriteOnly) || !small.save(&jpeg, "JPEG", 80))
-        return {};
-    return {jpeg.data().begin(), jpeg.data().end()};
-}
-
 // One page's text, or the line that says why there is none; a scanned page's
 // recognised lines go into `layers` for the searchable copy.
 QString PageBody(int index, const PageContent& input, const PageRecognizer& recognize,
@@ -55,7 +45,7 @@ QString PageBody(int index, const PageContent& input, const PageRecognizer& reco
     }
     ++outcome.recognisedPages;
     layers.push_back({index, input.picture.size(), result.lines, input.rotation});
-    outcome.scannedPages.push_back({index + 1, text, Thumbnail(input.picture)});
+    outcome.scannedPages.push_back({index + 1, text, PageThumbnail(input.picture)});
     return text;
 }
 
@@ -89,6 +79,15 @@ bool WriteWhole(const QString& path, const QString& text) {
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> PageThumbnail(const QImage& page) {
+    QBuffer jpeg;
+    const QImage small = page.scaled(history::kThumbnailSide, history::kThumbnailSide,
+                                     Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (!jpeg.open(QIODevice::WriteOnly) || !small.save(&jpeg, "JPEG", 80))
+        return {};
+    return {jpeg.data().begin(), jpeg.data().end()};
+}
 
 QString PageMarker(int number) {
     return QStringLiteral("===== 第 %1 页 =====").arg(number);

@@ -81,6 +81,10 @@ struct PdfTargets {
 // that gave no text.
 std::wstring OutcomeText(const PdfOutcome& outcome);
 
+// A page made small for the history, as a JPEG; empty when it cannot be
+// encoded.
+std::vector<std::uint8_t> PageThumbnail(const QImage& page);
+
 // The marker line that starts page `number` (from 1).
 QString PageMarker(int number);
 
