@@ -135,9 +135,9 @@ struct HistoryStore::State {
         sqlite3_busy_timeout(handle, limits.busyTimeoutMs);
         sqlite3_extended_result_codes(handle, 1);
         // WAL lets readers and one writer of another process go on together;
-        // NORMAL syncs at checkpoints only, which a history can afford.
+        // NORMAL syncs at checkpoints only, which a history can afford. A
+        // search that reads every text finds it in memory the next time.
         int result = SQLITE_OK;
-        // A search that reads every text finds it in memory the next time.
         for (const char* sql :
              {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA secure_delete=FAST",
               "PRAGMA cache_size=-32768", "PRAGMA journal_size_limit=4194304"}) {
@@ -179,16 +179,17 @@ struct HistoryStore::State {
         fs::create_directories(platform::ToNativePath(folder), ignored);
         const int result = OpenOnce();
         if (IsDamage(result)) {
-            SetAsideAndReopen();
+            SetAsideAndReopen("damaged");
         }
     }
 
     // Moves the damaged file (and its log) out of the way under a name with
     // the time, so that nothing is lost for good, and starts a fresh one.
-    void SetAsideAndReopen() {
+    void SetAsideAndReopen(const char* why) {
         db.reset();
         const std::string path = NativeDbPath();
-        const std::string stem = path + ".damaged-" + platform::ToNativePath(GetTimeStampName());
+        const std::string stem =
+            path + "." + why + "-" + platform::ToNativePath(GetTimeStampName());
         std::string aside = stem;
         std::error_code ignored;
         // Never over an earlier one set aside in the same second.
@@ -199,15 +200,15 @@ struct HistoryStore::State {
         fs::rename(path + "-wal", aside + "-wal", ignored);
         fs::remove(path + "-shm", ignored);
         std::fprintf(stderr,
-                     "KelsorOCR: the history %s was damaged; set aside as %s, a new one started\n",
-                     path.c_str(), aside.c_str());
+                     "KelsorOCR: the history %s was %s; set aside as %s, a new one started\n",
+                     path.c_str(), why, aside.c_str());
         OpenOnce();
     }
 
     // After a failed operation: a damaged file is replaced by a fresh one.
     void AfterFailure(int code) {
         if (IsDamage(code)) {
-            SetAsideAndReopen();
+            SetAsideAndReopen("damaged");
         }
     }
 
@@ -396,12 +397,15 @@ RecordResult HistoryStore::Record(const NewEntry& entry) {
             s.RemoveKept(pruned);
             return RecordResult::Recorded;
         }
-        if (!IsDamage(result) || attempt == 1) {
+        // A file held by another writer past the timeout (a program hung in
+        // the middle of a write) would hold up every recognition after this
+        // one as well: it goes aside like a damaged one.
+        if (!(IsDamage(result) || IsBusy(result)) || attempt == 1) {
             s.RemoveKept({kept});
             return IsBusy(result) || IsFull(result) ? RecordResult::Skipped
                                                     : RecordResult::Unavailable;
         }
-        s.SetAsideAndReopen();
+        s.SetAsideAndReopen(IsBusy(result) ? "locked" : "damaged");
         if (!IsOpen()) {
             s.RemoveKept({kept});
             return RecordResult::Unavailable;

@@ -102,7 +102,10 @@ public:
     const std::string& Error() const;
 
     // Adds one entry, with its thumbnail and (when asked) the kept copy of
-    // its source, then removes the oldest entries past the limits.
+    // its source, then removes the oldest entries past the limits. A file
+    // found damaged, or held by another writer past the timeout, is set
+    // aside ("history.db.damaged-<time>", "history.db.locked-<time>") and
+    // the entry goes into a fresh one; a full disk skips the entry.
     RecordResult Record(const NewEntry& entry);
 
     // Entries holding every one of `words` (whitespace separated; any part

@@ -1,7 +1,5 @@
 #include "pdf/ConversionRun.h"
 
-#include <QBuffer>
-
 #include "history/HistoryRecorder.h"
 
 namespace kelsor::pdf {
@@ -18,10 +16,7 @@ void RecordScannedPages(history::Recorder& recorder, const QString& pdfPath,
         entry.textPath = outcome.writeFailed ? std::wstring() : outcome.outputPath.toStdWString();
         entry.text = page.text.toStdWString();
         entry.page = page.number;
-        QBuffer jpeg;
-        if (jpeg.open(QIODevice::WriteOnly) && page.thumbnail.save(&jpeg, "JPEG", 80)) {
-            entry.thumbnail.assign(jpeg.data().begin(), jpeg.data().end());
-        }
+        entry.thumbnail = page.thumbnail;
         recorder.Record(entry);
     }
 }

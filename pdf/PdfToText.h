@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,7 +45,8 @@ using PageProgress = std::function<void(int pagesDone, int pageCount)>;
 struct ScannedPageText {
     int number = 0;  // from 1
     QString text;
-    QImage thumbnail;  // the page made small
+    // The page made small, as a JPEG: a long scan holds one for every page.
+    std::vector<std::uint8_t> thumbnail;
 };
 
 struct PdfOutcome {
@@ -78,6 +80,10 @@ struct PdfTargets {
 // which file could not be written, "转换完成", or "转换完成" with the pages
 // that gave no text.
 std::wstring OutcomeText(const PdfOutcome& outcome);
+
+// A page made small for the history, as a JPEG; empty when it cannot be
+// encoded.
+std::vector<std::uint8_t> PageThumbnail(const QImage& page);
 
 // The marker line that starts page `number` (from 1).
 QString PageMarker(int number);

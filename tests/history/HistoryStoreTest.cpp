@@ -306,22 +306,14 @@ TEST(HistoryStore, AFileDamagedAfterItsHeaderIsSetAsideOnTheNextRecording) {
     EXPECT_EQ(HistoryStore(folder.wide()).Count(), 1u);
 }
 
-TEST(HistoryStore, ABusyOrFullStoreSkipsTheRecording) {
+// A disk that is full skips the recording and loses nothing of the history.
+TEST(HistoryStore, AFullDiskSkipsTheRecording) {
     TempFolder folder;
-    HistoryStore store(folder.wide(), {.busyTimeoutMs = 100});
+    HistoryStore store(folder.wide());
     RecordTexts(store, {L"之前"});
     test::WriteFile(folder.file("capture.bin"), std::string(4 << 20, 'c'));
     NewEntry entry;
     entry.text = std::wstring(300000, L'满');
-    {
-        // Another writer holds the file past the timeout.
-        sqlite3* other = nullptr;
-        ASSERT_EQ(sqlite3_open(folder.file("history.db").c_str(), &other), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        EXPECT_EQ(store.Record(entry), RecordResult::Skipped);
-        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(other);
-    }
     {
         const auto size =
             fs::file_size(folder.file("history.db")) + fs::file_size(folder.file("history.db-wal"));
@@ -336,6 +328,42 @@ TEST(HistoryStore, ABusyOrFullStoreSkipsTheRecording) {
     EXPECT_EQ(store.Count(), 1u);
     entry.keepSourceCopy = false;
     EXPECT_EQ(store.Record(entry), RecordResult::Recorded);
+}
+
+// A file another program holds past the timeout (hung in the middle of a
+// write) is set aside like a damaged one: the recordings after this one go
+// on at once instead of each waiting out the timeout.
+TEST(HistoryStore, AFileLockedPastTheTimeoutIsSetAside) {
+    TempFolder folder;
+    HistoryStore store(folder.wide(), {.busyTimeoutMs = 100});
+    RecordTexts(store, {L"之前"});
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("history.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    NewEntry entry;
+    entry.text = L"之后";
+    EXPECT_EQ(store.Record(entry), RecordResult::Recorded);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(Ids(store.Search(L"之后", 5)).size(), 1u);
+    EXPECT_EQ(store.Count(), 1u);
+    std::vector<std::string> aside;
+    for (const auto& item : fs::directory_iterator(folder.path())) {
+        const std::string name = item.path().filename().string();
+        if (name.starts_with("history.db.locked-") && !name.ends_with("-wal")) {
+            aside.push_back(item.path().string());
+        }
+    }
+    ASSERT_EQ(aside.size(), 1u);
+    // What was there before is in the file set aside.
+    sqlite3* kept = nullptr;
+    ASSERT_EQ(sqlite3_open(aside[0].c_str(), &kept), SQLITE_OK);
+    sqlite3_stmt* query = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(kept, "SELECT text FROM entries", -1, &query, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(query), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(query, 0)), "之前");
+    sqlite3_finalize(query);
+    sqlite3_close(kept);
 }
 
 // A page's recorder keeps its connection; when the file goes from under it

@@ -7,6 +7,7 @@
 #include <functional>
 #include <thread>
 
+#include "MakePdf.h"
 #include "RenderText.h"
 #include "ToolsTestSupport.h"
 
@@ -206,6 +207,11 @@ TEST_F(OcrCommandTest, HistoryListsWhatWasRecognisedNewestFirst) {
     Picture("second.png", {QStringLiteral("MEETING NOTES")});
     ASSERT_EQ(0, Ocr("first.png").status);
     ASSERT_EQ(0, Ocr("--txt second.png").status);
+    // A PDF: its scanned page is recognised and kept, its text page is not.
+    ASSERT_TRUE(test::WritePdf(
+        Work("book.pdf"),
+        {{{"Contents"}, {}}, {{}, test::LargeTextPicture({QStringLiteral("SCANNED PAGE")})}}));
+    ASSERT_EQ(0, Ocr("book.pdf").status);
     // A recognition while recording is off leaves no entry.
     test::WriteFile(m_fixture.dataFolder() + "config.ini", "[KSOCRInfo]\nhistory=0\n");
     ASSERT_EQ(0, Ocr("first.png").status);
@@ -220,9 +226,11 @@ TEST_F(OcrCommandTest, HistoryListsWhatWasRecognisedNewestFirst) {
     const Case cases[] = {
         {"--history",
          0,
-         {{"\t命令行\t", "second.png\t", "MEETING NOTES"},
+         {{"\t命令行\t", "book.pdf 第2页\t", "SCANNED PAGE"},
+          {"\t命令行\t", "second.png\t", "MEETING NOTES"},
           {"\t命令行\t", "first.png\t", "INVOICE 2024"}},
          ""},
+        {"--history contents", 1, {}, ""},
         {"--history invoice", 0, {{"first.png\tINVOICE 2024"}}, ""},
         {"--history NOTES eet", 0, {{"second.png\tMEETING NOTES"}}, ""},
         {"--history 2024 NOTES", 1, {}, ""},
