@@ -404,7 +404,9 @@ bool CHistoryWnd::HostEvent(QEvent* event) {
 
 void OpenHistoryWindow(HWND owner) {
     CHistoryWnd wnd(App().dataFolder, App().configPath);
-    wnd.Create(owner, L"HistoryWnd", UI_WNDSTYLE_DIALOG, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW);
+    // The title the desktop shows for it (task switchers, window lists).
+    wnd.Create(owner, L"KelsorOCR历史记录", UI_WNDSTYLE_DIALOG,
+               WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW);
     wnd.CenterWindow();
     wnd.ShowModal();
 }

@@ -421,11 +421,13 @@ TEST_F(HistoryWnd, TheMainMenuOpensTheWindowOverItsOwner) {
     // What the window shows as it runs modally, then its close button.
     std::vector<std::wstring> lines;
     QWidget* shownOver = nullptr;
+    QString title;
     ModalSeam::SetObserver([&](CWindowWnd& shown) {
         auto* history = dynamic_cast<shell::CHistoryWnd*>(&shown);
         if (history == nullptr)
             return;
         shownOver = history->GetHWND()->parentWidget();
+        title = history->GetHWND()->windowTitle();
         auto* list = dynamic_cast<CListUI*>(history->PaintManager().FindControl(L"historylist"));
         for (int i = 0; list != nullptr && i < list->GetCount(); ++i)
             lines.push_back(history->PaintManager()
@@ -438,6 +440,7 @@ TEST_F(HistoryWnd, TheMainMenuOpensTheWindowOverItsOwner) {
     ASSERT_TRUE(WaitFor([&] { return !lines.empty(); }));
     EXPECT_EQ(lines.front(), L"Lunch menu");
     EXPECT_EQ(shownOver, owner.GetHWND());
+    EXPECT_EQ(title, QStringLiteral("KelsorOCR历史记录"));
     EXPECT_EQ(ModalSeam::PendingAnswers(), 0);
 }
 
