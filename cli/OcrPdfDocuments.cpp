@@ -69,7 +69,8 @@ struct Page {
     QString text;       // its text layer
     QSize pictureSize;  // else the size of its picture, its turn ...
     int rotation = 0;
-    Lines lines;  // ... and the lines recognised in it
+    Lines lines;                          // ... and the lines recognised in it
+    std::vector<std::uint8_t> thumbnail;  // of a page recognised, for the history
     std::string failure;
 };
 
@@ -97,6 +98,8 @@ pdf::PdfFailure ForEachPage(const pdf::PageReading& reading, const std::atomic<b
             page.pictureSize = content.picture.size();
             page.rotation = content.rotation;
             page.lines = RecognisePage(content.picture);
+            if (page.lines && !page.lines->empty())
+                page.thumbnail = pdf::PageThumbnail(content.picture);
             if (!page.lines)
                 page.failure = "page " + std::to_string(index + 1) +
                                ": recognition failed (the OCR service refused the page or "
@@ -179,12 +182,15 @@ tools::OcrText OcrPdfDocuments::Read(const std::wstring& path, int formatType) {
                 result.text += "\r\n\r\n";
             result.text +=
                 Utf8ToAnsi(body.replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString());
-            if (page.lines && !page.lines->empty())
-                result.text += "\r\n" + JoinRecognisedLines(formatType, *page.lines);
+            if (page.lines && !page.lines->empty()) {
+                const std::string lines = JoinRecognisedLines(formatType, *page.lines);
+                result.text += "\r\n" + lines;
+                result.scannedPages.push_back({page.index + 1, lines, std::move(page.thumbnail)});
+            }
             AddFailure(result.failure, page.failure);
         });
     if (failure != pdf::PdfFailure::None)
-        return {{}, FailureReason(failure)};
+        return {{}, FailureReason(failure), {}};
     return result;
 }
 

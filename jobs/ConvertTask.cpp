@@ -41,7 +41,7 @@ void ConvertTask::Prepare(BatchFileItem& item) {
     m_formatType = item.formatType;
 }
 
-bool ConvertTask::Start(const RecognizeFunction& recognize) {
+bool ConvertTask::Start(const RecognizeFunction& recognize, const TextWrittenFunction& written) {
     {
         std::lock_guard lock(m_mutex);
         int expected = Queued;
@@ -59,10 +59,11 @@ bool ConvertTask::Start(const RecognizeFunction& recognize) {
         // Without a ticker the progress simply stays where it is.
     }
     try {
-        m_recognition = std::thread([self, source = m_sourcePath, temp = m_tempPath,
-                                     output = m_outputPath, format = m_formatType, recognize] {
-            self->Convert(source, temp, output, format, recognize);
-        });
+        m_recognition =
+            std::thread([self, source = m_sourcePath, temp = m_tempPath, output = m_outputPath,
+                         format = m_formatType, recognize, written] {
+                self->Convert(source, temp, output, format, recognize, written);
+            });
     } catch (const std::system_error&) {
         Finish(Failed);
         m_done = true;
@@ -159,13 +160,17 @@ void ConvertTask::Tick() {
 
 int ConvertTask::Convert(const std::wstring& sourcePath, const std::wstring& tempPath,
                          const std::wstring& outputPath, int formatType,
-                         const RecognizeFunction& recognize) {
+                         const RecognizeFunction& recognize, const TextWrittenFunction& written) {
     ConvertPictureToJpeg(100, sourcePath, tempPath);
     const std::string text = recognize ? recognize(formatType, tempPath) : std::string();
-    RemoveFile(tempPath);
     // A result file that cannot be written is a failed task: reporting success
     // would send the user to a file that does not exist.
-    Finish(!text.empty() && WriteResultTextFile(outputPath, text) ? Succeeded : Failed);
+    const bool succeeded = !text.empty() && WriteResultTextFile(outputPath, text);
+    if (succeeded && written) {
+        written(sourcePath, tempPath, outputPath, text);
+    }
+    RemoveFile(tempPath);
+    Finish(succeeded ? Succeeded : Failed);
     m_done = true;
     Wake();
     return 1;

@@ -21,6 +21,12 @@ namespace kelsor {
 
 // (format type, picture path) -> text in the code page, empty on failure.
 using RecognizeFunction = std::function<std::string(int formatType, const std::wstring& path)>;
+// (picture, its JPEG work file, text file, text in the code page): told on
+// the recognition thread once a task's text file is written, while the work
+// file is still there.
+using TextWrittenFunction =
+    std::function<void(const std::wstring& picture, const std::wstring& workPicture,
+                       const std::wstring& textPath, const std::string& text)>;
 
 // The base name of a file name: up to, not including, its last "."; the whole
 // name when it has none.
@@ -39,7 +45,7 @@ public:
 
     // Worker: moves a queued task to Running and starts its two threads.
     // False when the task was cancelled first (nothing is started).
-    bool Start(const RecognizeFunction& recognize);
+    bool Start(const RecognizeFunction& recognize, const TextWrittenFunction& written = {});
 
     // UI thread: marks the task Cancelled and forgets the item, which its
     // owner may free once this returns. Waits at most for one event of this
@@ -72,7 +78,8 @@ public:
 
     void Tick();
     int Convert(const std::wstring& sourcePath, const std::wstring& tempPath,
-                const std::wstring& outputPath, int formatType, const RecognizeFunction& recognize);
+                const std::wstring& outputPath, int formatType, const RecognizeFunction& recognize,
+                const TextWrittenFunction& written = {});
 
 private:
     void Wake();

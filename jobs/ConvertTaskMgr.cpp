@@ -53,6 +53,11 @@ int ConvertTaskMgr::CancelTask(int key) {
     return 1;
 }
 
+void ConvertTaskMgr::SetOnTextWritten(TextWrittenFunction written) {
+    std::lock_guard lock(m_mutex);
+    m_written = std::move(written);
+}
+
 std::size_t ConvertTaskMgr::TaskCount() const {
     std::lock_guard lock(m_mutex);
     return m_tasks.size();
@@ -91,7 +96,10 @@ void ConvertTaskMgr::RunTask(const std::shared_ptr<ConvertTask>& task) {
         switch (state) {
             case Queued:
                 task->Deliver(*m_ctrl, 1, state);
-                task->Start(m_recognize);
+                task->Start(m_recognize, [this] {
+                    std::lock_guard lock(m_mutex);
+                    return m_written;
+                }());
                 break;
             case Running:
                 task->Deliver(*m_ctrl, 2, state);

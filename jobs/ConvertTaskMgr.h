@@ -50,6 +50,10 @@ public:
     // are the same either way.
     void SetWakeOnRecognitionEnd(bool wake) { m_wakeOnFinish = wake; }
 
+    // Told for each task whose text file is written, on its recognition
+    // thread; tasks started from now on.
+    void SetOnTextWritten(TextWrittenFunction written);
+
 private:
     void WorkLoop();
     void RunTask(const std::shared_ptr<ConvertTask>& task);
@@ -62,6 +66,7 @@ private:
     ConverCtrl* m_ctrl;
 
     RecognizeFunction m_recognize;
+    TextWrittenFunction m_written;           // under m_mutex
     std::shared_ptr<ConvertTask> m_running;  // under m_mutex
     bool m_stopping = false;                 // under m_mutex
     std::atomic<bool> m_stop{false};         // m_stopping for the running task's loop

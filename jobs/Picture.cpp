@@ -249,12 +249,27 @@ bool Picture::Load(const std::wstring& path, int formatCode) {
     return LoadFromMemory(bytes.data(), bytes.size(), formatCode);
 }
 
+bool Picture::LoadReduced(const std::wstring& path, int side) {
+    Release();
+    std::vector<std::uint8_t> bytes;
+    if (side <= 0 || side > 0xffff ||
+        ReadFileBytes(path, kMaxPictureFileBytes, bytes) != ReadResult::Ok) {
+        return false;
+    }
+    // The JPEG decoder takes the wanted size in the upper half of its flags.
+    return LoadBytes(bytes.data(), bytes.size(), side << 16);
+}
+
 bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int formatCode) {
+    static_cast<void>(formatCode);
+    return LoadBytes(data, size, 0);
+}
+
+bool Picture::LoadBytes(const std::uint8_t* data, std::size_t size, int loadFlags) {
     Release();
     if (data == nullptr || size == 0 || size > kMaxPictureFileBytes) {
         return false;
     }
-    static_cast<void>(formatCode);
     const int format = SniffPictureFormat(data, size);
     const int orientation = ReadPictureOrientation(data, size, format);
     const FREE_IMAGE_FORMAT fif = LibraryFormat(format);
@@ -289,7 +304,7 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
             return false;
         }
     }
-    FIBITMAP* dib = FreeImage_LoadFromMemory(fif, stream.get(), 0);
+    FIBITMAP* dib = FreeImage_LoadFromMemory(fif, stream.get(), fif == FIF_JPEG ? loadFlags : 0);
     if (dib == nullptr) {
         return false;
     }
@@ -456,6 +471,23 @@ bool Picture::PadRightBottom(int width, int height) {
         }
     }
     Reset(padded);
+    return true;
+}
+
+bool Picture::ShrinkToFit(int side) {
+    if (m_bitmap == nullptr || side <= 0) {
+        return false;
+    }
+    if (Width() <= side && Height() <= side) {
+        return true;
+    }
+    FIBITMAP* small = FreeImage_MakeThumbnail(m_bitmap, side, TRUE);
+    if (small == nullptr) {
+        return false;
+    }
+    const int format = m_format;
+    Reset(small);
+    m_format = format;
     return true;
 }
 

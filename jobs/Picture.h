@@ -33,6 +33,10 @@ public:
     // would turn it a second time).
     bool Load(const std::wstring& path, int formatCode);
     bool LoadFromMemory(const std::uint8_t* data, std::size_t size, int formatCode);
+    // Load for a small view: a JPEG may be decoded at a fraction of its size
+    // (never below `side` pixels a side), which is several times faster;
+    // other formats load whole.
+    bool LoadReduced(const std::wstring& path, int side);
     // Copies 32-bit pixels (no palette); alpha is dropped.
     bool CreateFromPixels(const PixelBuffer& pixels);
 
@@ -50,6 +54,9 @@ public:
     // Raises the colour depth to 24 bits; transparent parts land on white.
     bool IncreaseBpp24();
     void SetJpegQuality(int quality);
+    // Scales the picture down to at most `side` pixels a side, keeping its
+    // proportions; a smaller picture stays as it is.
+    bool ShrinkToFit(int side);
     // Crops in place to [left, right) x [top, bottom), corners in either order,
     // clipped to the picture. False (picture unchanged) when nothing is left.
     bool Crop(int left, int top, int right, int bottom);
@@ -73,6 +80,7 @@ public:
 
 private:
     void Reset(FIBITMAP* bitmap);
+    bool LoadBytes(const std::uint8_t* data, std::size_t size, int loadFlags);
 
     FIBITMAP* m_bitmap = nullptr;
     int m_format = 0;  // ImageFormatUnknown

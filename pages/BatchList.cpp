@@ -9,6 +9,7 @@
 
 #include "account/UserInfo.h"
 #include "app/TextConv.h"
+#include "history/HistoryRecorder.h"
 #include "jobs/BatchFileItem.h"
 #include "jobs/ConvertTaskMgr.h"
 #include "notices/CommonDlg.h"
@@ -39,7 +40,25 @@ ui::HWND MainWindowHandle(ui::HWND fallback) {
     return main != nullptr ? main->GetHWND() : fallback;
 }
 
-BatchList::BatchList(BatchFileStore& store) : m_store(store), m_tasks(&ProcessTaskManager()) {}
+BatchList::BatchList(BatchFileStore& store) : m_store(store), m_tasks(nullptr) {
+    SetTaskManager(ProcessTaskManager());
+}
+
+void BatchList::SetTaskManager(ConvertTaskMgr& tasks) {
+    m_tasks = &tasks;
+    // The thumbnail comes from the JPEG work file, quicker to read small.
+    tasks.SetOnTextWritten([recorder = std::make_shared<history::Recorder>()](
+                               const std::wstring& picture, const std::wstring& workPicture,
+                               const std::wstring& textPath, const std::string& text) {
+        history::NewEntry entry;
+        entry.road = history::Road::Batch;
+        entry.source = picture;
+        entry.picture = workPicture;
+        entry.textPath = textPath;
+        entry.text = AnsiToWide(text);
+        recorder->Record(entry);
+    });
+}
 
 void BatchList::Attach(ui::CPaintManagerUI& pm, ui::CListUI* list, ui::HWND owner) {
     m_pm = &pm;

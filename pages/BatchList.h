@@ -26,7 +26,9 @@ public:
     // The list control and the window that owns the list's notices.
     void Attach(ui::CPaintManagerUI& pm, ui::CListUI* list, ui::HWND owner);
     // Queues through `tasks` from now on (it must outlive the list).
-    void SetTaskManager(ConvertTaskMgr& tasks) { m_tasks = &tasks; }
+    // The manager the rows run on; each row's text joins the history once
+    // its file is written.
+    void SetTaskManager(ConvertTaskMgr& tasks);
     ConvertTaskMgr& Tasks() const { return *m_tasks; }
     BatchFileStore& Store() const { return m_store; }
 

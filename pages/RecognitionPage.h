@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "history/HistoryRecorder.h"
 #include "platform/ui/UiLib.h"
 
 namespace kelsor::jobs {
@@ -102,6 +103,8 @@ protected:
     const PageMessages& Messages() const { return m_messages; }
     bool InCutMode() const { return m_cutMode != 0; }
     const Recognizer& CurrentRecognizer() const { return m_recognizer; }
+    // The page's way into the history, shared with its workers.
+    const std::shared_ptr<history::Recorder>& History() const { return m_history; }
 
 private:
     void ShowResult(const std::wstring& text);
@@ -125,6 +128,7 @@ private:
     std::unique_ptr<ResultCopy> m_copy;
     int m_cutMode = 0;
     Recognizer m_recognizer;
+    std::shared_ptr<history::Recorder> m_history = std::make_shared<history::Recorder>();
     // Workers hold a weak reference: a page that is gone is left alone.
     // Declared last, so it goes first when the page is destroyed.
     std::shared_ptr<Liveness> m_liveness;

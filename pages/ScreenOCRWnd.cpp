@@ -14,6 +14,7 @@
 #include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
+#include "history/HistoryRecorder.h"
 #include "jobs/FileIo.h"
 #include "notices/CommonDlg.h"
 #include "pages/CScreenShotWnd.h"
@@ -69,6 +70,7 @@ struct ScreenOCRWnd::Job {
     bool useCut = false;
     int formatType = FormatPriority;
     Recognizer recognize;
+    std::shared_ptr<history::Recorder> history;
 };
 
 ScreenOCRWnd* GetScreenOCRPage() {
@@ -224,7 +226,7 @@ void ScreenOCRWnd::StartRecognition() {
     ShowRecognising(app.screenCutPicturePath);
 
     Job job{m_generation, app.screenWorkPicturePath, app.screenCutPicturePath, ResultPathValue(),
-            InCutMode(),  app.formatType.load(),     CurrentRecognizer()};
+            InCutMode(),  app.formatType.load(),     CurrentRecognizer(),      History()};
     std::thread(&ScreenOCRWnd::RecognizeWorker, std::move(job), Alive()).detach();
 }
 
@@ -233,10 +235,13 @@ void ScreenOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
     const std::wstring& source = job.useCut ? job.cutFile : job.captureFile;
     const std::string text = job.recognize ? job.recognize(job.formatType, source) : std::string();
     // Written even when a newer capture has replaced the picture meanwhile.
-    if (!text.empty()) {
-        WriteResultTextFile(job.resultPath, text + "\r\n");
-    }
+    const bool written = !text.empty() && WriteResultTextFile(job.resultPath, text + "\r\n");
     Deliver(liveness, job.generation, AnsiToWide(text));
+    // The next capture overwrites the work file: the history keeps a copy.
+    if (!text.empty()) {
+        job.history->Record(history::Road::Screen, source,
+                            written ? job.resultPath : std::wstring(), AnsiToWide(text), true);
+    }
 }
 
 }  // namespace kelsor::jobs

@@ -9,6 +9,8 @@
 #include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
+#include "history/HistoryRecorder.h"
+#include "history/Thumbnail.h"
 #include "jobs/FileIo.h"
 #include "jobs/Picture.h"
 #include "jobs/PictureUtils.h"
@@ -65,6 +67,7 @@ struct SingleOCRWnd::Job {
     bool useCut = false;
     int formatType = FormatPriority;
     Recognizer recognize;
+    std::shared_ptr<history::Recorder> history;
 };
 
 SingleOCRWnd* GetSingleOCRPage() {
@@ -168,12 +171,14 @@ void SingleOCRWnd::StartRecognition() {
             ResultPathValue(),
             InCutMode(),
             app.formatType.load(),
-            CurrentRecognizer()};
+            CurrentRecognizer(),
+            History()};
     std::thread(&SingleOCRWnd::RecognizeWorker, std::move(job), Alive()).detach();
 }
 
 void SingleOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
     std::string text;
+    history::NewEntry entry;
     {
         std::lock_guard lock(WorkFilesMutex());
         if (!job.IsCurrent()) {
@@ -190,10 +195,22 @@ void SingleOCRWnd::RecognizeWorker(Job job, std::weak_ptr<Liveness> liveness) {
         }
         // A result file that cannot be written still leaves the text on show.
         if (!text.empty()) {
-            WriteResultTextFile(job.resultPath, text + "\r\n");
+            const bool written = WriteResultTextFile(job.resultPath, text + "\r\n");
+            // The user's picture stays where it is: no copy is kept. The
+            // thumbnail comes from the JPEG work file, quickly, while it is
+            // this run's.
+            entry.road = history::Road::Picture;
+            entry.source = job.picture;
+            entry.textPath = written ? job.resultPath : std::wstring();
+            entry.text = AnsiToWide(text);
+            entry.thumbnail = history::MakeThumbnail(source, history::kThumbnailSide);
         }
     }
     Deliver(liveness, job.run, AnsiToWide(text));
+    // After the text is on show: the history never holds it up.
+    if (!text.empty()) {
+        job.history->Record(entry);
+    }
 }
 
 }  // namespace kelsor::jobs

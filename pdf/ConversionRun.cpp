@@ -1,6 +1,27 @@
 #include "pdf/ConversionRun.h"
 
+#include "history/HistoryRecorder.h"
+
 namespace kelsor::pdf {
+namespace {
+
+// Each scanned page that gave text joins the history, once the text file
+// holding it is written.
+void RecordScannedPages(history::Recorder& recorder, const QString& pdfPath,
+                        const PdfOutcome& outcome) {
+    for (const ScannedPageText& page : outcome.scannedPages) {
+        history::NewEntry entry;
+        entry.road = history::Road::PdfConverter;
+        entry.source = pdfPath.toStdWString();
+        entry.textPath = outcome.writeFailed ? std::wstring() : outcome.outputPath.toStdWString();
+        entry.text = page.text.toStdWString();
+        entry.page = page.number;
+        entry.thumbnail = page.thumbnail;
+        recorder.Record(entry);
+    }
+}
+
+}  // namespace
 
 ConversionRun::ConversionRun(std::vector<Task> tasks, PageRecognizer recognize, PageReading reading,
                              Events events)
@@ -48,6 +69,7 @@ PdfOutcome ConversionRun::TakeOutcome(int id) {
 }
 
 void ConversionRun::Work() {
+    history::Recorder recorder;
     for (const Task& task : m_tasks) {
         if (!Begin(task.id))
             continue;
@@ -62,6 +84,8 @@ void ConversionRun::Work() {
                         m_events.progress(task.id, done, count);
                 },
                 m_cancelTask, m_reading);
+            if (!outcome.cancelled && outcome.failure == PdfFailure::None)
+                RecordScannedPages(recorder, task.pdfPath, outcome);
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -1,9 +1,11 @@
 #include "pdf/PdfToText.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "history/HistoryStore.h"
 #include "jobs/BatchFileItem.h"
 
 namespace kelsor::pdf {
@@ -43,6 +45,7 @@ QString PageBody(int index, const PageContent& input, const PageRecognizer& reco
     }
     ++outcome.recognisedPages;
     layers.push_back({index, input.picture.size(), result.lines, input.rotation});
+    outcome.scannedPages.push_back({index + 1, text, PageThumbnail(input.picture)});
     return text;
 }
 
@@ -76,6 +79,15 @@ bool WriteWhole(const QString& path, const QString& text) {
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> PageThumbnail(const QImage& page) {
+    QBuffer jpeg;
+    const QImage small = page.scaled(history::kThumbnailSide, history::kThumbnailSide,
+                                     Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (!jpeg.open(QIODevice::WriteOnly) || !small.save(&jpeg, "JPEG", 80))
+        return {};
+    return {jpeg.data().begin(), jpeg.data().end()};
+}
 
 QString PageMarker(int number) {
     return QStringLiteral("===== 第 %1 页 =====").arg(number);

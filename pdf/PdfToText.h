@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +41,14 @@ using PageRecognizer = std::function<PageRecognition(const QImage& page)>;
 // Told after each page: pages done so far and the page count.
 using PageProgress = std::function<void(int pagesDone, int pageCount)>;
 
+// A scanned page that gave text, as the history keeps it.
+struct ScannedPageText {
+    int number = 0;  // from 1
+    QString text;
+    // The page made small, as a JPEG: a long scan holds one for every page.
+    std::vector<std::uint8_t> thumbnail;
+};
+
 struct PdfOutcome {
     PdfFailure failure = PdfFailure::None;
     bool cancelled = false;
@@ -52,6 +61,7 @@ struct PdfOutcome {
     QString outputPath;         // where the text went (the name asked for, unless it was taken)
     QString searchablePath;     // where the searchable copy went, the same way
     SearchableOutcome searchable;
+    std::vector<ScannedPageText> scannedPages;
 
     bool Succeeded() const {
         return failure == PdfFailure::None && !cancelled && !writeFailed && searchable.Succeeded();
@@ -70,6 +80,10 @@ struct PdfTargets {
 // which file could not be written, "转换完成", or "转换完成" with the pages
 // that gave no text.
 std::wstring OutcomeText(const PdfOutcome& outcome);
+
+// A page made small for the history, as a JPEG; empty when it cannot be
+// encoded.
+std::vector<std::uint8_t> PageThumbnail(const QImage& page);
 
 // The marker line that starts page `number` (from 1).
 QString PageMarker(int number);

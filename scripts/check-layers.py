@@ -15,6 +15,7 @@ LAYERS = [
     ["cloud"],
     ["jobs"],
     ["jobs/view"],
+    ["history"],
     ["account"],
     ["companion"],
     ["skin"],

@@ -1,5 +1,6 @@
 #include "shell/CMainMenuWnd.h"
 #include <QKeySequence>
+#include <QPointer>
 #include <QShortcut>
 
 #include <QWidget>
@@ -8,7 +9,9 @@
 #include "app/AppContext.h"
 #include "app/Settings.h"
 #include "app/TextConv.h"
+#include "history/HistorySettings.h"
 #include "platform/sys/Process.h"
+#include "shell/CHistoryWnd.h"
 
 namespace kelsor::shell {
 
@@ -33,6 +36,8 @@ void CMainMenuWnd::ShowAt(const QPoint& screenPos) {
     GetHWND()->move(screenPos);
     if (auto* autoCopy = dynamic_cast<ui::COptionUI*>(m_PaintManager.FindControl(L"autocopyopt")))
         autoCopy->Selected(App().autoCopyScreenText.load() != 0, false);
+    if (auto* keep = dynamic_cast<ui::COptionUI*>(m_PaintManager.FindControl(L"historyopt")))
+        keep->Selected(history::IsRecordingOn(App().configPath), false);
     ShowWindow(true, true);
 }
 
@@ -54,6 +59,11 @@ void CMainMenuWnd::OnClick(ui::TNotifyUI& msg) {
     } else if (name == L"hotkeybtn" && m_hotKeyAction && GetHWND() != nullptr) {
         // Queued: its window runs modally, after this click has ended.
         QMetaObject::invokeMethod(GetHWND(), m_hotKeyAction, Qt::QueuedConnection);
+    } else if (name == L"historybtn" && GetHWND() != nullptr) {
+        // Queued as well, owned by the window that owns this menu.
+        QPointer<QWidget> owner = GetHWND()->parentWidget();
+        QMetaObject::invokeMethod(
+            GetHWND(), [owner] { OpenHistoryWindow(owner.data()); }, Qt::QueuedConnection);
     }
     if (GetHWND() != nullptr)
         ShowWindow(false);
@@ -63,6 +73,10 @@ void CMainMenuWnd::OnSelectChanged(ui::TNotifyUI& msg) {
     if (msg.pSender != nullptr && msg.pSender->GetName() == L"autocopyopt") {
         auto* option = static_cast<ui::COptionUI*>(msg.pSender);
         SaveSettingsAutoCopy(App(), option->IsSelected());
+    } else if (msg.pSender != nullptr && msg.pSender->GetName() == L"historyopt") {
+        // Read by every recognition as it records, so it holds at once.
+        history::SetRecordingOn(App().configPath,
+                                static_cast<ui::COptionUI*>(msg.pSender)->IsSelected());
     }
 }
 

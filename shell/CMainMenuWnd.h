@@ -6,8 +6,9 @@
 #include "platform/ui/UiLib.h"
 
 // The main menu popup under the main window's menu button: check for
-// updates, the product site, the about page, the capture key, and the option
-// to copy the text of each screen recognition (remembered in the settings
+// updates, the product site, the about page, the capture key, the option
+// to copy the text of each screen recognition, the history window and the
+// option to keep recognitions in it (both options remembered in the settings
 // file). Created once, hidden; hides
 // itself on every click and whenever it loses the focus.
 namespace kelsor::shell {

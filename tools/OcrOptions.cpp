@@ -17,6 +17,8 @@ bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& opti
             options.help = true;
         } else if (argument == "--edit") {
             options.editPriority = true;
+        } else if (argument == "--history") {
+            options.history = true;
         } else if (argument == "--txt") {
             options.writeTxt = true;
         } else if (argument == "--pdf") {
@@ -34,7 +36,12 @@ bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& opti
         error = "--txt and --pdf cannot be used together";
         return false;
     }
-    if (options.paths.empty() && !options.help) {
+    if (options.history &&
+        (options.writeTxt || options.editPriority || !options.pdfOutput.empty())) {
+        error = "--history takes only the words to find";
+        return false;
+    }
+    if (options.paths.empty() && !options.help && !options.history) {
         error = "no FILE or FOLDER given";
         return false;
     }
@@ -44,6 +51,7 @@ bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& opti
 const char* OcrUsageText() {
     return "Usage: kelsor-ocr [--edit] [--txt] FILE|FOLDER...\n"
            "       kelsor-ocr --pdf OUT.pdf FILE|FOLDER...\n"
+           "       kelsor-ocr --history [WORD...]\n"
            "Recognises the text of pictures (bmp, png, jpg, jpeg, gif, tif, tiff) and PDF\n"
            "files with the session of the KelsorOCR desktop client, without a window. A\n"
            "FOLDER stands for the pictures in it and in its subfolders. A PDF page gives\n"
@@ -57,6 +65,9 @@ const char* OcrUsageText() {
            "              PDF pages as they are, scanned ones with an invisible text\n"
            "              layer, each picture one page at its own resolution (96 dpi\n"
            "              when its file names none) with its text layer\n"
+           "  --history [WORD...]  list the recognitions kept in the history that hold\n"
+           "              every WORD (any part of a word), newest first: time, road,\n"
+           "              source and the text's first line; without WORD the latest 20\n"
            "  -h, --help  show this help and exit\n"
            "  --          end of options: every later argument is a FILE or FOLDER\n"
            "\n"
@@ -67,7 +78,7 @@ const char* OcrUsageText() {
            "\n"
            "Exit status: 0 every FILE recognised, 1 some failed (each one is named\n"
            "with its reason), 2 bad usage, 3 not signed in: sign in in the KelsorOCR\n"
-           "desktop client first.\n";
+           "desktop client first. With --history: 0 something listed, 1 nothing found.\n";
 }
 
 }  // namespace kelsor::tools

@@ -11,6 +11,7 @@ struct OcrOptions {
     bool editPriority = false;  // --edit: lines run together
     bool writeTxt = false;      // --txt: result files instead of standard output
     std::string pdfOutput;      // --pdf OUT: one searchable PDF of every FILE
+    bool history = false;       // --history: `paths` are words to find in the history
     std::vector<std::string> paths;
 };
 
@@ -23,8 +24,9 @@ enum OcrExit : int {
 };
 
 // Parses the arguments (without the program name). False with `error` set
-// for an unknown option, --pdf without its file or with --txt, or when no
-// FILE or FOLDER is named (unless --help).
+// for an unknown option, --pdf without its file or with --txt, --history
+// with another option, or when no FILE or FOLDER is named (unless --help or
+// --history).
 bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& options,
                      std::string& error);
 

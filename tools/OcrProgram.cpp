@@ -10,9 +10,11 @@
 #include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
+#include "history/HistoryRecorder.h"
 #include "jobs/FileIo.h"
 #include "jobs/PictureUtils.h"
 #include "jobs/ServicePicture.h"
+#include "tools/OcrHistory.h"
 #include "tools/OcrOptions.h"
 #include "tools/OcrPictures.h"
 #include "tools/OcrProgress.h"
@@ -52,17 +54,39 @@ std::string ForTerminal(const std::string& text) {
 OcrText Recognise(const std::wstring& picture, int formatType) {
     const OcrWorkPicture work;
     if (work.Path().empty()) {
-        return {{}, "no work file can be made in " + WideToAnsi(App().dataFolder)};
+        return {{}, "no work file can be made in " + WideToAnsi(App().dataFolder), {}};
     }
     if (!ConvertPictureToJpeg(100, picture, work.Path())) {
-        return {{}, "damaged (the picture cannot be decoded)"};
+        return {{}, "damaged (the picture cannot be decoded)", {}};
     }
-    OcrText result{RecognizeServicePictureText(formatType, work.Path()), {}};
+    OcrText result{RecognizeServicePictureText(formatType, work.Path()), {}, {}};
     if (result.text.empty()) {
         result.failure =
             "recognition failed (no text found, or the OCR service refused the picture)";
     }
     return result;
+}
+
+// A picture is one entry; a document is one for each scanned page that was
+// recognised (its text layer was no recognition).
+void RecordInHistory(history::Recorder& recorder, const std::wstring& path, bool document,
+                     const std::wstring& textPath, const OcrText& result) {
+    if (!document) {
+        if (!result.text.empty()) {
+            recorder.Record(history::Road::CommandLine, path, textPath, AnsiToWide(result.text));
+        }
+        return;
+    }
+    for (const OcrScannedPage& page : result.scannedPages) {
+        history::NewEntry entry;
+        entry.road = history::Road::CommandLine;
+        entry.source = path;
+        entry.textPath = textPath;
+        entry.text = AnsiToWide(page.text);
+        entry.page = page.number;
+        entry.thumbnail = page.thumbnail;
+        recorder.Record(entry);
+    }
 }
 
 int SignIn(std::FILE* err) {
@@ -121,6 +145,10 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
         std::fputs(OcrUsageText(), out);
         return OcrAllRecognised;
     }
+    if (options.history) {
+        BuildToolContext();
+        return ListHistory(options.paths, out, err);
+    }
     const bool writePdf = !options.pdfOutput.empty();
     if (writePdf && documents == nullptr) {
         std::fprintf(err, "kelsor-ocr: --pdf is not available in this build\n");
@@ -154,6 +182,7 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     OcrProgress progress(err, total, IsTerminal(err));
     int failed = 0;
     bool anyDocument = writePdf;
+    history::Recorder recorder;
     for (int i = 0; i < total; ++i) {
         OcrPicture& picture = pictures[static_cast<std::size_t>(i)];
         progress.Next(i + 1, picture.path);
@@ -188,6 +217,9 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
             std::fputs(ForTerminal(result.text).c_str(), out);
             std::fflush(out);
         }
+        RecordInHistory(recorder, picture.path, !writePdf && isDocument(picture.path),
+                        options.writeTxt && !result.text.empty() ? picture.outputPath : L"",
+                        result);
     }
     progress.Done();
     if (failed > 0 && total > 1) {

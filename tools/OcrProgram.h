@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,9 +9,17 @@ namespace kelsor::tools {
 
 // What one FILE gave: its text (process code page, CR LF line ends), and
 // why it gave none or not all of it.
+// A scanned page of a document that was recognised, as the history keeps it.
+struct OcrScannedPage {
+    int number = 0;  // from 1
+    std::string text;
+    std::vector<std::uint8_t> thumbnail;  // a JPEG; may be empty
+};
+
 struct OcrText {
     std::string text;
     std::string failure;
+    std::vector<OcrScannedPage> scannedPages;
 };
 
 // The files kelsor-ocr reads besides pictures (PDFs), given by the program

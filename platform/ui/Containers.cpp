@@ -9,6 +9,7 @@
 
 #include "platform/ui/Attributes.h"
 #include "platform/ui/Hover.h"
+#include "platform/ui/PaintManager.h"
 #include "platform/ui/SkinScrollBar.h"
 
 namespace kelsor::ui {
@@ -243,6 +244,9 @@ bool CListContainerElementUI::event(QEvent* e) {
 void CListContainerElementUI::mousePressEvent(QMouseEvent* event) {
     if (CListUI* list = GetOwner())
         list->SelectRow(this);
+    // A window that shows the chosen row's details hears of the choice.
+    if (m_manager != nullptr && event->button() == Qt::LeftButton)
+        m_manager->SendNotify(this, L"itemclick");
     event->accept();
 }
 

@@ -132,6 +132,13 @@ void CControlUI::SetManager(CPaintManagerUI* manager) {
 void CControlUI::NeedParentUpdate() {
     if (auto* parent = dynamic_cast<CContainerUI*>(GetParent()))
         parent->Arrange();
+    // A row's height is also the height of the list's scrolling body: a row
+    // added to a shown list gets its height after it is added, and would be
+    // cut off below the body's old end.
+    if (auto* row = dynamic_cast<CListContainerElementUI*>(this)) {
+        if (CListUI* list = row->GetOwner())
+            list->Arrange();
+    }
     update();
 }
 

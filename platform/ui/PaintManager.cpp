@@ -154,6 +154,14 @@ QString CPaintManagerUI::GetDefaultAttributeList(const QString& tag) const {
     return it == m_defaults.end() ? QString() : it->second;
 }
 
+void CPaintManagerUI::AddImage(const QString& name, const QImage& image) {
+    m_images[name] = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+void CPaintManagerUI::RemoveImage(const QString& name) {
+    m_images.erase(name);
+}
+
 QImage CPaintManagerUI::GetImage(const QString& file) {
     if (file.startsWith(QLatin1Char('/'))) {
         // A picture on disk (the downloaded avatar) is rewritten in place when

@@ -79,6 +79,11 @@ public:
 
     // Images by reference file ('/'-path in the skin, or an absolute disk path).
     QImage GetImage(const QString& file);
+    // A picture the program made (a thumbnail from a database) under a name
+    // that image references then use like a file of the skin; removed again
+    // when its control goes.
+    void AddImage(const QString& name, const QImage& image);
+    void RemoveImage(const QString& name);
 
     void AddNotifier(INotifyUI* notifier);
     void RemoveNotifier(INotifyUI* notifier);

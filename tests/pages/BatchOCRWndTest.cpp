@@ -543,6 +543,30 @@ TEST_F(BatchPageTest, ListRunsThroughTheServiceRowByRow) {
 
 // Every form of the picture-form table, added as a folder and recognised in
 // one run: none is refused, none fails, each result holds the text.
+TEST_F(BatchPageTest, HistoryKeepsEachRowThatGaveText) {
+    test::LocalService service;
+    std::string error;
+    ASSERT_TRUE(pagetest::StartTesseractService(service, root, error)) << error;
+    const std::wstring folder = Folder(L"rows");
+    ASSERT_TRUE(pagetest::SavePicture(pagetest::TwoColourPicture(200, 120, Qt::white, Qt::white),
+                                      folder + L"blank.png"));
+    const std::wstring first = TextPicture(folder + L"first.png", {"HISTORY ROW"});
+    page->AddPaths({first, folder + L"blank.png"});
+    gate->Open();
+    page->StartAll();
+    ASSERT_TRUE(WaitFor([&] { return tasks->TaskCount() == 0; }, std::chrono::seconds(120)))
+        << service.Log();
+
+    // The blank picture gave nothing: only the other row is kept.
+    const std::vector<history::Entry> entries = pagetest::HistoryOnceItHolds(1);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].summary.road, history::Road::Batch);
+    EXPECT_EQ(entries[0].summary.source, first);
+    EXPECT_EQ(entries[0].summary.textPath, folder + L"first.txt");
+    EXPECT_EQ(entries[0].text, L"HISTORY ROW");
+    EXPECT_FALSE(entries[0].thumbnail.empty());
+}
+
 TEST_F(BatchPageTest, EveryPictureFormIsRecognised) {
     test::LocalService service;
     std::string error;

@@ -37,6 +37,18 @@ bool Exists(const std::wstring& path) {
     return QFile::exists(QString::fromStdWString(path));
 }
 
+std::vector<history::Entry> HistoryOnceItHolds(std::size_t count) {
+    history::HistoryStore store(App().dataFolder);
+    WaitFor([&] { return store.Count() >= count; });
+    std::vector<history::Entry> entries;
+    for (const history::EntrySummary& summary : store.Latest(count + 10)) {
+        if (std::optional<history::Entry> entry = store.Load(summary.id)) {
+            entries.push_back(std::move(*entry));
+        }
+    }
+    return entries;
+}
+
 ui::LRESULT MainWindowStub::HandleMessage(ui::UINT msg, ui::WPARAM w, ui::LPARAM l) {
     if (msg >= 2129 && msg <= 2141) {
         messages.push_back(msg);

@@ -11,6 +11,7 @@
 #include "EventWaits.h"
 #include "LocalService.h"
 #include "UiTestSupport.h"
+#include "history/HistoryStore.h"
 #include "pages/SingleOCRWnd.h"
 
 // A test main window hosting the real single page, recording the page's
@@ -30,6 +31,11 @@ bool Exists(const std::wstring& path);
 // engine (quick to load, enough for printed test text).
 bool StartTesseractService(test::LocalService& service, const std::wstring& root,
                            std::string& error);
+
+// The entries of the history in the program's data folder, newest first,
+// once it holds `count` (the pages record after the text is on show); what
+// it holds when that never comes.
+std::vector<history::Entry> HistoryOnceItHolds(std::size_t count);
 
 class MainWindowStub : public ui::WindowImplBase {
 public:

@@ -200,6 +200,33 @@ TEST_F(ScreenPageTest, RecognitionIsShownAndWrittenOnTheDesktopByTheTime) {
     EXPECT_EQ(ReadBytes(page->ResultPath()), "第一行\r\n第二行\r\n");
 }
 
+TEST_F(ScreenPageTest, HistoryKeepsACopyOfEachCaptureRecognised) {
+    const std::vector<std::string> texts = {"第一张截图", "第二张截图"};
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        Capture();
+        page->SetRecognizer([text = texts[i]](int, const std::wstring&) { return text; });
+        messages.clear();
+        page->StartRecognition();
+        ASSERT_TRUE(WaitForMessage(kDone));
+        // Recorded before the next capture overwrites the work file.
+        ASSERT_EQ(pagetest::HistoryOnceItHolds(i + 1).size(), i + 1);
+    }
+    const std::vector<history::Entry> entries = pagetest::HistoryOnceItHolds(2);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].text, L"第二张截图");
+    EXPECT_EQ(entries[1].text, L"第一张截图");
+    for (const history::Entry& entry : entries) {
+        EXPECT_EQ(entry.summary.road, history::Road::Screen);
+        EXPECT_EQ(entry.originalSource, App().screenWorkPicturePath);
+        // The next capture overwrites the work file: each keeps its own copy.
+        EXPECT_EQ(entry.summary.source, entry.keptCopy);
+        EXPECT_EQ(QImage(QString::fromStdWString(entry.keptCopy)).size(), QSize(800, 600));
+        EXPECT_FALSE(entry.thumbnail.empty());
+    }
+    EXPECT_NE(entries[0].keptCopy, entries[1].keptCopy);
+    EXPECT_EQ(entries[0].summary.textPath, page->ResultPath());
+}
+
 TEST_F(ScreenPageTest, ARecognitionOvertakenByANewCaptureOnlyWritesItsFile) {
     Capture();
     std::promise<void> go;

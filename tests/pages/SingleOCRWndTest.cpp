@@ -127,6 +127,29 @@ TEST_F(PageTest, ChosenPictureIsRecognisedShownAndWrittenBesideIt) {
     EXPECT_TRUE(notices.empty());
 }
 
+TEST_F(PageTest, HistoryKeepsEachRecognitionWithItsPictureAndTextFile) {
+    const std::wstring picture = Picture(L"scan", L"记录.png");
+    Choose(picture);
+    Answer("发票\r\nsecond line");
+    page->StartRecognition();
+    ASSERT_TRUE(WaitForMessage(kDone));
+    // An empty result is no recognition to keep.
+    Answer("");
+    page->StartRecognition();
+    ASSERT_TRUE(WaitForMessage(kReset));
+
+    const std::vector<history::Entry> entries = HistoryOnceItHolds(1);
+    ASSERT_EQ(entries.size(), 1u);
+    const history::Entry& entry = entries[0];
+    EXPECT_EQ(entry.summary.road, history::Road::Picture);
+    EXPECT_EQ(entry.summary.source, picture);
+    EXPECT_TRUE(entry.keptCopy.empty());  // the user's picture stays where it is
+    EXPECT_EQ(entry.summary.textPath, root + L"scan/记录.txt");
+    EXPECT_EQ(entry.text, L"发票\r\nsecond line");
+    EXPECT_EQ(entry.summary.firstLine, L"发票");
+    EXPECT_FALSE(entry.thumbnail.empty());
+}
+
 TEST_F(PageTest, CustomFolderAndDottedNamesAndTheOtherFormat) {
     App().useCustomOutputFolder = 1;
     App().customOutputFolder.set(Folder(L"out"));

@@ -19,7 +19,9 @@
 #include "TempFolder.h"
 #include "ToolsTestSupport.h"
 #include "UiTestSupport.h"
+#include "app/AppContext.h"
 #include "app/TextConv.h"
+#include "history/HistoryStore.h"
 #include "pdf/CloudRecognizer.h"
 #include "pdf/PdfConverWnd.h"
 #include "server/ppocr/eval/ColumnPages.h"
@@ -125,6 +127,29 @@ TEST_F(PdfConverterTest, ScannedChinesePagesAreRecognisedInPageOrder) {
         reference += line + "\n";
     const auto errors = server::ppocr::CountErrors(reference, recognised);
     EXPECT_LE(errors.edits * 20, errors.characters) << recognised;  // at most 5%
+}
+
+// Only the scanned page was recognised: it alone joins the history, with its
+// number, its text file and a small picture of it.
+TEST_F(PdfConverterTest, HistoryKeepsEachScannedPageWithItsNumber) {
+    const std::string pdf = m_folder.file("mixed.pdf");
+    ASSERT_TRUE(test::WritePdf(
+        pdf, {{{"Contents"}, {}}, {{}, test::LargeTextPicture({QStringLiteral("SCANNED PAGE")})}}));
+    const PdfJob& job = *m_window->Jobs().Find(ConvertOne(pdf));
+    ASSERT_EQ(JobState::Done, job.state) << WideToAnsi(job.statusText);
+
+    history::HistoryStore store(App().dataFolder);
+    const std::vector<history::EntrySummary> found = store.Latest(10);
+    ASSERT_EQ(1u, found.size());
+    const std::optional<history::Entry> entry = store.Load(found[0].id);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(history::Road::PdfConverter, entry->summary.road);
+    EXPECT_EQ(2, entry->summary.page);
+    EXPECT_EQ(AnsiToWide(pdf), entry->summary.source);
+    EXPECT_EQ(job.outputPath, entry->summary.textPath);
+    EXPECT_EQ(L"SCANNED PAGE", entry->text);
+    EXPECT_FALSE(entry->thumbnail.empty());
+    EXPECT_EQ(1u, store.Search(L"scanned", 10).size());
 }
 
 TEST_F(PdfConverterTest, ALongScanShowsPageProgressAndStopsWhenAsked) {

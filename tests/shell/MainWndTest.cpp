@@ -354,7 +354,7 @@ TEST_F(MainWndTest, MainMenuOpensUnderItsButtonAndRunsItsActions) {
         SCOPED_TRACE(QString::fromWCharArray(button).toStdString());
         ASSERT_TRUE(w->ClickControl(L"menubtn"));
         ASSERT_TRUE(menu->GetHWND()->isVisible());
-        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(150, 169)));
+        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(150, 233)));
         ASSERT_TRUE(menu->ClickControl(button));
         EXPECT_FALSE(menu->GetHWND()->isVisible());
         expected += line;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <thread>
 
+#include "MakePdf.h"
 #include "RenderText.h"
 #include "ToolsTestSupport.h"
 
@@ -197,6 +198,61 @@ TEST_F(OcrCommandTest, RunsAtOnceEachSignInWithTheTokenTheOtherSaved) {
     for (int status : statuses)
         EXPECT_EQ(1, status);  // signed in; only the file failed
     EXPECT_EQ(1, Ocr("notes.txt").status);
+}
+
+// Each recognition joins the history; --history finds them again, newest
+// first, without signing in.
+TEST_F(OcrCommandTest, HistoryListsWhatWasRecognisedNewestFirst) {
+    Picture("first.png", {QStringLiteral("INVOICE 2024")});
+    Picture("second.png", {QStringLiteral("MEETING NOTES")});
+    ASSERT_EQ(0, Ocr("first.png").status);
+    ASSERT_EQ(0, Ocr("--txt second.png").status);
+    // A PDF: its scanned page is recognised and kept, its text page is not.
+    ASSERT_TRUE(test::WritePdf(
+        Work("book.pdf"),
+        {{{"Contents"}, {}}, {{}, test::LargeTextPicture({QStringLiteral("SCANNED PAGE")})}}));
+    ASSERT_EQ(0, Ocr("book.pdf").status);
+    // A recognition while recording is off leaves no entry.
+    test::WriteFile(m_fixture.dataFolder() + "config.ini", "[KSOCRInfo]\nhistory=0\n");
+    ASSERT_EQ(0, Ocr("first.png").status);
+    m_fixture.StopServer();
+
+    struct Case {
+        const char* arguments;
+        int status;
+        std::vector<std::vector<std::string>> lines;  // parts of each line, in order
+        std::string err;
+    };
+    const Case cases[] = {
+        {"--history",
+         0,
+         {{"\t命令行\t", "book.pdf 第2页\t", "SCANNED PAGE"},
+          {"\t命令行\t", "second.png\t", "MEETING NOTES"},
+          {"\t命令行\t", "first.png\t", "INVOICE 2024"}},
+         ""},
+        {"--history contents", 1, {}, ""},
+        {"--history invoice", 0, {{"first.png\tINVOICE 2024"}}, ""},
+        {"--history NOTES eet", 0, {{"second.png\tMEETING NOTES"}}, ""},
+        {"--history 2024 NOTES", 1, {}, ""},
+        {"--history --txt", 2, {}, "--history takes only the words"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const OcrRun run = Ocr(c.arguments);
+        EXPECT_EQ(c.status, run.status) << run.out << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        std::vector<std::string> lines;
+        for (std::size_t at = 0, end; (end = run.out.find('\n', at)) != std::string::npos;
+             at = end + 1) {
+            lines.push_back(run.out.substr(at, end - at));
+        }
+        ASSERT_EQ(lines.size(), c.lines.size()) << run.out;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), '\t'), 3) << lines[i];
+            for (const std::string& part : c.lines[i])
+                EXPECT_NE(lines[i].find(part), std::string::npos) << part << " in " << lines[i];
+        }
+    }
 }
 
 }  // namespace
