@@ -10,6 +10,8 @@
 // Thin owners over the SQLite C API for the history store.
 namespace kelsor::history {
 
+// close_v2: a statement still alive when its connection is closed (a file
+// set aside in the middle of a read) is finalised safely afterwards.
 struct SqlClose {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 };

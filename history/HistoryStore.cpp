@@ -291,6 +291,38 @@ struct HistoryStore::State {
         return SQLITE_OK;
     }
 
+    // The entry, its thumbnail and the pruning in one transaction, over
+    // (rolled back) before this returns, so that the connection may be
+    // closed after; the SQLite code of the first failure.
+    int Insert(const NewEntry& entry, std::int64_t time, const std::string& kept,
+               std::int64_t keptBytes, const std::vector<std::uint8_t>& thumbnail,
+               std::vector<std::string>& pruned) {
+        SqlWrite write(db.get());
+        int result = write.Begun();
+        if (result == SQLITE_OK) {
+            SqlQuery insert(db.get(),
+                            "INSERT INTO entries(time, road, source, page, kept, kept_bytes, "
+                            "text_path, first_line, text) "
+                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+                            time, static_cast<int>(entry.road), Utf8(entry.source), entry.page,
+                            kept, keptBytes, Utf8(entry.textPath), Utf8(FirstLine(entry.text)),
+                            Utf8(entry.text));
+            const int step = insert.Step();
+            result = step == SQLITE_DONE ? SQLITE_OK : step;
+        }
+        if (result == SQLITE_OK && !thumbnail.empty()) {
+            SqlQuery insert(db.get(), "INSERT INTO thumbnails(id, data) VALUES (?1, ?2)",
+                            static_cast<std::int64_t>(sqlite3_last_insert_rowid(db.get())),
+                            thumbnail);
+            const int step = insert.Step();
+            result = step == SQLITE_DONE ? SQLITE_OK : step;
+        }
+        if (result == SQLITE_OK) {
+            result = Prune(pruned);
+        }
+        return result == SQLITE_OK ? write.Commit() : result;
+    }
+
     void RemoveKept(const std::vector<std::string>& names) {
         std::error_code ignored;
         for (const std::string& name : names) {
@@ -367,32 +399,7 @@ RecordResult HistoryStore::Record(const NewEntry& entry) {
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::vector<std::string> pruned;
-        SqlWrite write(s.db.get());
-        int result = write.Begun();
-        if (result == SQLITE_OK) {
-            SqlQuery insert(s.db.get(),
-                            "INSERT INTO entries(time, road, source, page, kept, kept_bytes, "
-                            "text_path, first_line, text) "
-                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
-                            time, static_cast<int>(entry.road), Utf8(entry.source), entry.page,
-                            kept, keptBytes, Utf8(entry.textPath), Utf8(FirstLine(entry.text)),
-                            Utf8(entry.text));
-            const int step = insert.Step();
-            result = step == SQLITE_DONE ? SQLITE_OK : step;
-        }
-        if (result == SQLITE_OK && !thumbnail.empty()) {
-            SqlQuery insert(s.db.get(), "INSERT INTO thumbnails(id, data) VALUES (?1, ?2)",
-                            static_cast<std::int64_t>(sqlite3_last_insert_rowid(s.db.get())),
-                            thumbnail);
-            const int step = insert.Step();
-            result = step == SQLITE_DONE ? SQLITE_OK : step;
-        }
-        if (result == SQLITE_OK) {
-            result = s.Prune(pruned);
-        }
-        if (result == SQLITE_OK) {
-            result = write.Commit();
-        }
+        const int result = s.Insert(entry, time, kept, keptBytes, thumbnail, pruned);
         if (result == SQLITE_OK) {
             s.RemoveKept(pruned);
             return RecordResult::Recorded;
@@ -510,19 +517,32 @@ bool HistoryStore::Delete(std::int64_t id) {
     }
     State& s = *m_state;
     std::string kept;
+    int result = SQLITE_OK;
     {
         SqlWrite write(s.db.get());
-        SqlQuery find(s.db.get(), "SELECT kept FROM entries WHERE id = ?1", id);
-        if (write.Begun() != SQLITE_OK || find.Step() != SQLITE_ROW) {
-            return false;
+        result = write.Begun();
+        if (result == SQLITE_OK) {
+            SqlQuery find(s.db.get(), "SELECT kept FROM entries WHERE id = ?1", id);
+            const int step = find.Step();
+            if (step == SQLITE_DONE) {
+                return false;  // no such entry
+            }
+            result = step == SQLITE_ROW ? SQLITE_OK : step;
+            kept = find.Text(0);
         }
-        kept = find.Text(0);
-        SqlQuery erase(s.db.get(), "DELETE FROM entries WHERE id = ?1", id);
-        const int step = erase.Step();
-        if (step != SQLITE_DONE || write.Commit() != SQLITE_OK) {
-            s.AfterFailure(step);
-            return false;
+        if (result == SQLITE_OK) {
+            SqlQuery erase(s.db.get(), "DELETE FROM entries WHERE id = ?1", id);
+            const int step = erase.Step();
+            result = step == SQLITE_DONE ? SQLITE_OK : step;
         }
+        if (result == SQLITE_OK) {
+            result = write.Commit();
+        }
+    }
+    // The transaction is over: a damaged file may be set aside now.
+    if (result != SQLITE_OK) {
+        s.AfterFailure(result);
+        return false;
     }
     if (!kept.empty()) {
         s.RemoveKept({kept});
