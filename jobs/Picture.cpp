@@ -504,4 +504,31 @@ bool Picture::Encode(int formatCode, std::vector<std::uint8_t>& bytes) const {
     return saved;
 }
 
+bool Picture::GreyPixels(std::vector<std::uint8_t>& grey) const {
+    grey.clear();
+    if (m_bitmap == nullptr) {
+        return false;
+    }
+    // Through 24 bits first: the composite puts transparent parts on white,
+    // where a code drawn on a transparent ground is read dark on light.
+    FIBITMAP* colour = HasTransparency() ? FreeImage_Composite(m_bitmap, FALSE, nullptr, nullptr)
+                                         : FreeImage_ConvertTo24Bits(m_bitmap);
+    FIBITMAP* converted = colour != nullptr ? FreeImage_ConvertToGreyscale(colour) : nullptr;
+    if (colour != nullptr) {
+        FreeImage_Unload(colour);
+    }
+    if (converted == nullptr) {
+        return false;
+    }
+    const int width = int(FreeImage_GetWidth(converted));
+    const int height = int(FreeImage_GetHeight(converted));
+    grey.resize(std::size_t(width) * std::size_t(height));
+    for (int y = 0; y < height; ++y) {
+        const BYTE* row = FreeImage_GetScanLine(converted, height - 1 - y);
+        std::copy(row, row + width, grey.begin() + std::ptrdiff_t(y) * width);
+    }
+    FreeImage_Unload(converted);
+    return true;
+}
+
 }  // namespace kelsor

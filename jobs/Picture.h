@@ -66,6 +66,9 @@ public:
     // the picture is, losslessly); false (and `bytes` untouched) when the
     // encoding fails.
     bool Encode(int formatCode, std::vector<std::uint8_t>& bytes) const;
+    // The picture as 8-bit grey, Width() x Height() bytes, rows top-down;
+    // transparent parts on white. False (and `grey` empty) when empty.
+    bool GreyPixels(std::vector<std::uint8_t>& grey) const;
     void Release();
     // Hands the decoded bitmap to the caller, who unloads it; the picture is
     // empty afterwards. Null when there is none.

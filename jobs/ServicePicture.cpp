@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cloud/RecognizePictureText.h"
+#include "jobs/CodeLines.h"
 #include "jobs/FileIo.h"
 #include "jobs/Picture.h"
 #include "jobs/PictureFormat.h"
@@ -77,6 +78,86 @@ std::optional<std::vector<PlacedLine>> RecognizeServicePictureLines(const std::w
         KeepWithin(*lines, picture.width, picture.height);
     }
     return lines;
+}
+
+namespace {
+
+struct CodeScan {
+    std::vector<FoundCode> codes;
+    bool onlyCodes = false;  // nothing else is drawn in the picture
+};
+
+CodeScan ScanCodes(const ServicePicture& picture) {
+    CodeScan scan;
+    GreyImage grey;
+    // A picture grown to the service's minimum is too small to hold a code.
+    if (picture.grown || !DecodeGreyPicture(picture.bytes.data(), picture.bytes.size(), grey)) {
+        return scan;
+    }
+    const int scale = ShrinkToSide(grey, kCodeScanMaxSide);
+    scan.codes = ReadCodes(grey);
+    scan.onlyCodes = OnlyCodesIn(grey, scan.codes);
+    for (FoundCode& code : scan.codes) {
+        for (auto& [x, y] : code.location) {
+            x *= scale;
+            y *= scale;
+        }
+    }
+    return scan;
+}
+
+}  // namespace
+
+std::string ReadServicePictureText(int formatType, const std::wstring& path, CodeReading codes) {
+    if (codes == CodeReading::Off) {
+        return RecognizeServicePictureText(formatType, path);
+    }
+    ServicePicture picture;
+    if (!PrepareServicePicture(path, picture)) {
+        return {};
+    }
+    const CodeScan scan = ScanCodes(picture);
+    if (scan.codes.empty()) {
+        return RecognizeEncodedPictureText(formatType, picture.bytes);
+    }
+    std::vector<PlacedLine> lines;
+    if (!scan.onlyCodes) {
+        auto recognised = RecognizeEncodedPictureLines(picture.bytes);
+        if (!recognised) {
+            return {};
+        }
+        lines = std::move(*recognised);
+    }
+    return JoinPictureLines(formatType, PlaceCodes(lines, scan.codes));
+}
+
+std::optional<std::vector<PlacedLine>> ReadServicePictureLines(const std::wstring& path,
+                                                               CodeReading codes) {
+    if (codes == CodeReading::Off) {
+        return RecognizeServicePictureLines(path);
+    }
+    ServicePicture picture;
+    if (!PrepareServicePicture(path, picture)) {
+        return std::nullopt;
+    }
+    const CodeScan scan = ScanCodes(picture);
+    std::optional<std::vector<PlacedLine>> lines;
+    if (scan.codes.empty() || !scan.onlyCodes) {
+        lines = RecognizeEncodedPictureLines(picture.bytes);
+        if (lines && picture.grown) {
+            KeepWithin(*lines, picture.width, picture.height);
+        }
+        if (!lines || scan.codes.empty()) {
+            return lines;
+        }
+    }
+    return PlaceCodes(lines.value_or(std::vector<PlacedLine>{}), scan.codes).lines;
+}
+
+std::function<std::string(int, const std::wstring&)> ServiceTextRecognition(CodeReading codes) {
+    return [codes](int formatType, const std::wstring& path) {
+        return ReadServicePictureText(formatType, path, codes);
+    };
 }
 
 }  // namespace kelsor
