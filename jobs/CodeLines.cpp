@@ -36,15 +36,15 @@ Box BoxOf(const std::array<std::array<double, 2>, 4>& corners) {
     return b;
 }
 
-// A barcode's box is where its bars were read; its bars may reach a little
-// beyond, and its modules' edges are a module or so outside the corners.
+// Where a code's own ink can be: a 2-D code's modules reach a module or so
+// beyond the corners read; a barcode's bars a little beyond the rows read,
+// and its printed characters lie along it (EAN's first digit before the
+// bars, the rest under them), within about a tenth of its length.
 Box InkBoxOf(const FoundCode& code) {
     const Box b = BoxOf(code.location);
     const double side = std::max(b.Width(), b.Height());
-    if (code.kind == CodeKind::Linear) {
-        return b.Grown(0.03 * b.Width() + 2, 0.15 * b.Height() + 0.03 * b.Width() + 2);
-    }
-    return b.Grown(0.05 * side + 2, 0.05 * side + 2);
+    const double grow = (code.kind == CodeKind::Linear ? 0.12 : 0.05) * side + 2;
+    return b.Grown(grow, grow);
 }
 
 double Overlap(double a0, double a1, double b0, double b1) {

@@ -36,7 +36,8 @@ PictureLines PlaceCodes(const std::vector<PlacedLine>& lines, const std::vector<
 std::string JoinPictureLines(int formatType, const PictureLines& lines);
 
 // True when `picture` shows nothing but `codes`: every pixel outside the
-// codes is near the background's grey. `scale` is the picture's pixels per
+// codes (a barcode's printed characters count as its own) is near the
+// background's grey. `scale` is the picture's pixels per
 // pixel of `picture` (a shrunk copy has more than 1).
 bool OnlyCodesIn(const GreyImage& picture, const std::vector<FoundCode>& codes, int scale = 1);
 
