@@ -91,8 +91,11 @@ bool ReadFromCode(const PlacedLine& line, const FoundCode& code) {
 
 }  // namespace
 
+constexpr const char* kMatrixMarker = "[二维码] ";
+constexpr const char* kLinearMarker = "[条形码] ";
+
 std::string CodeLineWords(const FoundCode& code) {
-    std::string text = code.kind == CodeKind::Matrix ? "[二维码] " : "[条形码] ";
+    std::string text = code.kind == CodeKind::Matrix ? kMatrixMarker : kLinearMarker;
     const std::string& payload = code.payload;
     for (std::size_t i = 0; i < payload.size(); ++i) {
         const char c = payload[i];
@@ -172,6 +175,17 @@ PictureLines PlaceCodes(const std::vector<PlacedLine>& lines, const std::vector<
     return placed;
 }
 
+PictureLines MarkCodeLines(std::vector<PlacedLine> lines) {
+    const std::string markers[] = {Utf8ToAnsi(kMatrixMarker), Utf8ToAnsi(kLinearMarker)};
+    PictureLines marked;
+    for (const PlacedLine& line : lines) {
+        marked.isCode.push_back(line.words.rfind(markers[0], 0) == 0 ||
+                                line.words.rfind(markers[1], 0) == 0);
+    }
+    marked.lines = std::move(lines);
+    return marked;
+}
+
 std::string JoinPictureLines(int formatType, const PictureLines& lines) {
     if (formatType == FormatPriority) {
         return JoinRecognisedLines(formatType, lines.lines);
@@ -194,6 +208,24 @@ std::string JoinPictureLines(int formatType, const PictureLines& lines) {
     }
     add(JoinRecognisedLines(formatType, run));
     return text;
+}
+
+CodeScan ScanPictureCodes(const std::uint8_t* data, std::size_t size) {
+    CodeScan scan;
+    GreyImage grey;
+    if (!DecodeGreyPicture(data, size, grey)) {
+        return scan;
+    }
+    const int scale = ShrinkToSide(grey, kCodeScanMaxSide);
+    scan.codes = ReadCodes(grey);
+    scan.onlyCodes = OnlyCodesIn(grey, scan.codes);
+    for (FoundCode& code : scan.codes) {
+        for (auto& [x, y] : code.location) {
+            x *= scale;
+            y *= scale;
+        }
+    }
+    return scan;
 }
 
 bool OnlyCodesIn(const GreyImage& picture, const std::vector<FoundCode>& codes, int scale) {

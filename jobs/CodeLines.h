@@ -30,10 +30,23 @@ std::string CodeLineWords(const FoundCode& code);
 // barcode's printed digits) are left out: the code line says it exactly.
 PictureLines PlaceCodes(const std::vector<PlacedLine>& lines, const std::vector<FoundCode>& codes);
 
+// Lines as ReadServicePictureLines gives them, the codes' lines told apart
+// by the marker they start with ("[二维码] ", "[条形码] ").
+PictureLines MarkCodeLines(std::vector<PlacedLine> lines);
+
 // The lines joined as JoinRecognisedLines joins them, except that a code
 // line always stands alone: in EditPriority the text on either side is
 // joined on its own and never runs into a payload.
 std::string JoinPictureLines(int formatType, const PictureLines& lines);
+
+// The codes of a picture file (its bytes), and whether it shows anything
+// besides them; no codes when the bytes do not decode. A picture beyond
+// kCodeScanMaxSide is scanned on a smaller copy; the places are the file's.
+struct CodeScan {
+    std::vector<FoundCode> codes;
+    bool onlyCodes = false;
+};
+CodeScan ScanPictureCodes(const std::uint8_t* data, std::size_t size);
 
 // True when `picture` shows nothing but `codes`: every pixel outside the
 // codes (a barcode's printed characters count as its own) is near the

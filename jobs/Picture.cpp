@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <string_view>
 #include <utility>
@@ -456,6 +458,47 @@ bool Picture::PadRightBottom(int width, int height) {
         }
     }
     Reset(padded);
+    return true;
+}
+
+bool Picture::PaintOver(const std::vector<Area>& areas) {
+    if (!IncreaseBpp24()) {
+        return false;
+    }
+    const std::array<BYTE, 3> edge = EdgeColour(m_bitmap);
+    const int width = Width();
+    const int height = Height();
+    for (const Area& area : areas) {
+        double top = area[0][1], bottom = top;
+        for (const auto& corner : area) {
+            top = std::min(top, corner[1]);
+            bottom = std::max(bottom, corner[1]);
+        }
+        const int firstRow = std::max(0, int(std::floor(top)));
+        const int lastRow = std::min(height - 1, int(std::ceil(bottom)));
+        for (int y = firstRow; y <= lastRow; ++y) {
+            // Where the row's middle crosses the area's edges.
+            const double at = y + 0.5;
+            double left = std::numeric_limits<double>::max();
+            double right = std::numeric_limits<double>::lowest();
+            for (std::size_t i = 0; i < 4; ++i) {
+                const auto& a = area[i];
+                const auto& b = area[(i + 1) % 4];
+                if ((a[1] <= at && b[1] >= at) || (b[1] <= at && a[1] >= at)) {
+                    const double x =
+                        a[1] == b[1] ? a[0] : a[0] + (at - a[1]) * (b[0] - a[0]) / (b[1] - a[1]);
+                    left = std::min({left, x, a[1] == b[1] ? b[0] : x});
+                    right = std::max({right, x, a[1] == b[1] ? b[0] : x});
+                }
+            }
+            const int from = std::max(0, int(std::floor(left)));
+            const int to = std::min(width - 1, int(std::ceil(right)));
+            BYTE* row = FreeImage_GetScanLine(m_bitmap, height - 1 - y);
+            for (int x = from; x <= to; ++x) {
+                std::copy(edge.begin(), edge.end(), row + std::size_t(x) * 3);
+            }
+        }
+    }
     return true;
 }
 

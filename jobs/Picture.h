@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,6 +60,11 @@ public:
     // becomes 24-bit (transparent parts on white) when it has to grow. False
     // when it cannot be grown.
     bool PadRightBottom(int width, int height);
+    // Paints each area (a convex four-cornered one, corners in order, in
+    // pixels from the top-left) in the picture's edge colour. The picture
+    // becomes 24-bit (transparent parts on white). False when it is empty.
+    using Area = std::array<std::array<double, 2>, 4>;
+    bool PaintOver(const std::vector<Area>& areas);
     // Saves with a format code; only ImageFormatJpeg is written. The target is
     // replaced only when the encoding succeeded.
     bool Save(const std::wstring& path, int formatCode) const;

@@ -1,6 +1,7 @@
 #include "jobs/ServicePicture.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "cloud/RecognizePictureText.h"
 #include "jobs/CodeLines.h"
@@ -82,28 +83,47 @@ std::optional<std::vector<PlacedLine>> RecognizeServicePictureLines(const std::w
 
 namespace {
 
-struct CodeScan {
-    std::vector<FoundCode> codes;
-    bool onlyCodes = false;  // nothing else is drawn in the picture
-};
+// A code's area grown about its middle, to take its edges' soft pixels.
+Picture::Area CoverOf(const FoundCode& code) {
+    double cx = 0.0, cy = 0.0;
+    for (const auto& [x, y] : code.location) {
+        cx += x / 4, cy += y / 4;
+    }
+    const double grow = code.kind == CodeKind::Matrix ? 0.08 : 0.04;
+    Picture::Area area = code.location;
+    for (auto& [x, y] : area) {
+        const double dx = x - cx, dy = y - cy;
+        const double length = std::max(std::hypot(dx, dy), 1.0);
+        x += dx * grow + 2 * dx / length;
+        y += dy * grow + 2 * dy / length;
+    }
+    return area;
+}
+
+// The picture with its codes painted over in its ground colour: the service
+// reads the text beside them, and never a code's modules as stray characters
+// run into that text. The picture as it is when it cannot be painted.
+std::vector<std::uint8_t> WithoutCodes(const ServicePicture& picture,
+                                       const std::vector<FoundCode>& codes) {
+    const std::uint8_t* data = picture.bytes.data();
+    const std::size_t size = picture.bytes.size();
+    std::vector<Picture::Area> areas;
+    for (const FoundCode& code : codes) {
+        areas.push_back(CoverOf(code));
+    }
+    Picture decoded;
+    std::vector<std::uint8_t> painted;
+    if (decoded.LoadFromMemory(data, size, SniffPictureFormat(data, size)) &&
+        decoded.PaintOver(areas) && decoded.Encode(ImageFormatPng, painted)) {
+        return painted;
+    }
+    return picture.bytes;
+}
 
 CodeScan ScanCodes(const ServicePicture& picture) {
-    CodeScan scan;
-    GreyImage grey;
     // A picture grown to the service's minimum is too small to hold a code.
-    if (picture.grown || !DecodeGreyPicture(picture.bytes.data(), picture.bytes.size(), grey)) {
-        return scan;
-    }
-    const int scale = ShrinkToSide(grey, kCodeScanMaxSide);
-    scan.codes = ReadCodes(grey);
-    scan.onlyCodes = OnlyCodesIn(grey, scan.codes);
-    for (FoundCode& code : scan.codes) {
-        for (auto& [x, y] : code.location) {
-            x *= scale;
-            y *= scale;
-        }
-    }
-    return scan;
+    return picture.grown ? CodeScan{}
+                         : ScanPictureCodes(picture.bytes.data(), picture.bytes.size());
 }
 
 }  // namespace
@@ -122,7 +142,7 @@ std::string ReadServicePictureText(int formatType, const std::wstring& path, Cod
     }
     std::vector<PlacedLine> lines;
     if (!scan.onlyCodes) {
-        auto recognised = RecognizeEncodedPictureLines(picture.bytes);
+        auto recognised = RecognizeEncodedPictureLines(WithoutCodes(picture, scan.codes));
         if (!recognised) {
             return {};
         }
@@ -143,7 +163,8 @@ std::optional<std::vector<PlacedLine>> ReadServicePictureLines(const std::wstrin
     const CodeScan scan = ScanCodes(picture);
     std::optional<std::vector<PlacedLine>> lines;
     if (scan.codes.empty() || !scan.onlyCodes) {
-        lines = RecognizeEncodedPictureLines(picture.bytes);
+        lines = RecognizeEncodedPictureLines(
+            scan.codes.empty() ? picture.bytes : WithoutCodes(picture, scan.codes));
         if (lines && picture.grown) {
             KeepWithin(*lines, picture.width, picture.height);
         }

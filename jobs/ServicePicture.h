@@ -47,7 +47,9 @@ enum class CodeReading { Off, On };
 // the picture shows nothing but its codes, so a picture of a code alone is
 // read without the network. A picture without codes is recognised exactly as
 // with CodeReading::Off; a service that fails still fails the picture, codes
-// or not, rather than leave its text out unsaid.
+// or not, rather than leave its text out unsaid. The service gets the
+// picture with its codes painted over, so that their modules are never read
+// as characters.
 std::string ReadServicePictureText(int formatType, const std::wstring& path, CodeReading codes);
 std::optional<std::vector<PlacedLine>> ReadServicePictureLines(const std::wstring& path,
                                                                CodeReading codes);

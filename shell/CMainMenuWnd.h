@@ -7,8 +7,8 @@
 
 // The main menu popup under the main window's menu button: check for
 // updates, the product site, the about page, the capture key, and the option
-// to copy the text of each screen recognition (remembered in the settings
-// file). Created once, hidden; hides
+// to copy the text of each screen recognition and the switch for reading QR
+// codes and barcodes (both remembered in the settings file). Created once, hidden; hides
 // itself on every click and whenever it loses the focus.
 namespace kelsor::shell {
 

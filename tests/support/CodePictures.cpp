@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QTransform>
+#include <cstdlib>
 
 #include "RenderText.h"
 #include "TempFolder.h"
@@ -49,6 +50,22 @@ QImage PageWithCode(int width, int height, const QImage& code, int x, int y,
     painter.drawImage(textX, textY, text);
     painter.drawImage(x, y, code);
     return page;
+}
+
+ServiceOutOfReach::ServiceOutOfReach() {
+    if (const char* domain = std::getenv("KELSOR_CLOUD_DOMAIN")) {
+        m_had = true;
+        m_domain = domain;
+    }
+    ::setenv("KELSOR_CLOUD_DOMAIN", ".localhost:9", 1);  // the discard port
+}
+
+ServiceOutOfReach::~ServiceOutOfReach() {
+    if (m_had) {
+        ::setenv("KELSOR_CLOUD_DOMAIN", m_domain.c_str(), 1);
+    } else {
+        ::unsetenv("KELSOR_CLOUD_DOMAIN");
+    }
 }
 
 }  // namespace kelsor::test

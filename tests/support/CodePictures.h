@@ -25,4 +25,18 @@ QImage Turned(const QImage& picture, int degrees, bool mirrored = false);
 QImage PageWithCode(int width, int height, const QImage& code, int x, int y,
                     const std::vector<QString>& lines, int textX, int textY);
 
+// While it lives, the cloud client of this process is pointed at a loopback
+// port nothing listens on: a picture read then was read without the service.
+class ServiceOutOfReach {
+public:
+    ServiceOutOfReach();
+    ~ServiceOutOfReach();
+    ServiceOutOfReach(const ServiceOutOfReach&) = delete;
+    ServiceOutOfReach& operator=(const ServiceOutOfReach&) = delete;
+
+private:
+    bool m_had = false;
+    std::string m_domain;
+};
+
 }  // namespace kelsor::test
