@@ -60,7 +60,7 @@ const std::string& CapturePicture() {
                 painter.drawText(1000, 60 + row * 36, lines[(row + 1) % 4]);
             }
         }
-        painter.drawImage(1100, 620, QrPicture(L"https://example.cn/order/20240601?码=42", 300));
+        painter.drawImage(1100, 620, QrPicture(L"https://example.cn/order/20240601?id=42", 300));
         painter.end();
         const std::string file = kelsor::bench::BenchFolder() + "/bench-capture.png";
         screen.save(QString::fromStdString(file));

@@ -89,6 +89,23 @@ bool ReadFromCode(const PlacedLine& line, const FoundCode& code) {
            AnsiToWide(Utf8ToAnsi(code.payload)).find(words) != std::wstring::npos;
 }
 
+// The place given to a code's line: a band across the middle of the code, as
+// high as a line of its text would be for the code's width. A searchable
+// page lays the text over it; squeezed into the code's square, its letters
+// would overlap and a reader of the page would take repeated ones for one.
+std::array<std::array<double, 2>, 4> TextBandOver(const FoundCode& code, const std::string& words) {
+    const Box box = BoxOf(code.location);
+    double columns = 0;  // a CJK character takes two
+    for (const wchar_t c : AnsiToWide(words)) {
+        columns += c >= 0x1100 ? 2 : 1;
+    }
+    const double height =
+        std::clamp(1.8 * box.Width() / std::max(columns, 1.0), 1.0, std::max(box.Height(), 1.0));
+    const double top = box.CentreY() - height / 2;
+    const double bottom = top + height;
+    return {{{box.left, top}, {box.right, top}, {box.right, bottom}, {box.left, bottom}}};
+}
+
 }  // namespace
 
 constexpr const char* kMatrixMarker = "[二维码] ";
@@ -159,8 +176,9 @@ PictureLines PlaceCodes(const std::vector<PlacedLine>& lines, const std::vector<
     std::size_t next = 0;
     auto addCodesUpTo = [&](std::size_t count) {
         for (; next < slots.size() && slots[next].after <= count; ++next) {
-            placed.lines.push_back(
-                {CodeLineWords(*slots[next].code), true, slots[next].code->location});
+            std::string words = CodeLineWords(*slots[next].code);
+            const auto band = TextBandOver(*slots[next].code, words);
+            placed.lines.push_back({std::move(words), true, band});
             placed.isCode.push_back(true);
         }
     };

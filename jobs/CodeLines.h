@@ -26,7 +26,8 @@ std::string CodeLineWords(const FoundCode& code);
 // `codes` put among the recognised `lines` (in reading order): a code goes
 // after the last line that a reader meets before it (a line above it in its
 // column, or to its left starting above its bottom); the codes go last when
-// no line has a place. Lines read from a code's own ink (its modules, a
+// no line has a place. A code line's box is a band across the middle of its
+// code, as high as a line of its text would be. Lines read from a code's own ink (its modules, a
 // barcode's printed digits) are left out: the code line says it exactly.
 PictureLines PlaceCodes(const std::vector<PlacedLine>& lines, const std::vector<FoundCode>& codes);
 

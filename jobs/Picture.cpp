@@ -291,7 +291,8 @@ bool Picture::LoadFromMemory(const std::uint8_t* data, std::size_t size, int for
             return false;
         }
     }
-    FIBITMAP* dib = FreeImage_LoadFromMemory(fif, stream.get(), 0);
+    FIBITMAP* dib = FreeImage_LoadFromMemory(fif, stream.get(),
+                                             fif == FIF_JPEG && m_accurateJpeg ? JPEG_ACCURATE : 0);
     if (dib == nullptr) {
         return false;
     }

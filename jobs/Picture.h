@@ -34,6 +34,10 @@ public:
     // would turn it a second time).
     bool Load(const std::wstring& path, int formatCode);
     bool LoadFromMemory(const std::uint8_t* data, std::size_t size, int formatCode);
+    // JPEGs loaded from now on are decoded with the exact transform rather
+    // than the fast one, whose errors show as specks in blocks of sharp
+    // edges (a code's modules read wrongly).
+    void DecodeJpegAccurately() { m_accurateJpeg = true; }
     // Copies 32-bit pixels (no palette); alpha is dropped.
     bool CreateFromPixels(const PixelBuffer& pixels);
 
@@ -86,6 +90,7 @@ private:
     FIBITMAP* m_bitmap = nullptr;
     int m_format = 0;  // ImageFormatUnknown
     int m_jpegQuality = kDefaultJpegQuality;
+    bool m_accurateJpeg = false;
 };
 
 }  // namespace kelsor

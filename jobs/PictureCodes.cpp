@@ -218,6 +218,7 @@ bool PayloadBytesToUtf8(const std::string& bytes, std::string& utf8) {
 bool DecodeGreyPicture(const std::uint8_t* data, std::size_t size, GreyImage& grey) {
     grey = {};
     Picture picture;
+    picture.DecodeJpegAccurately();
     if (!picture.LoadFromMemory(data, size, SniffPictureFormat(data, size)) ||
         !picture.GreyPixels(grey.pixels)) {
         return false;

@@ -112,6 +112,7 @@ std::vector<std::uint8_t> WithoutCodes(const ServicePicture& picture,
         areas.push_back(CoverOf(code));
     }
     Picture decoded;
+    decoded.DecodeJpegAccurately();
     std::vector<std::uint8_t> painted;
     if (decoded.LoadFromMemory(data, size, SniffPictureFormat(data, size)) &&
         decoded.PaintOver(areas) && decoded.Encode(ImageFormatPng, painted)) {

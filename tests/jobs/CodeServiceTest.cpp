@@ -5,9 +5,11 @@
 #include <QPainter>
 #include <cstdlib>
 
+#include "BatchRoad.h"
 #include "CodePictures.h"
 #include "LocalService.h"
 #include "TestPictures.h"
+#include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/ServicePicture.h"
@@ -91,6 +93,14 @@ TEST(CodeService, APictureOfCodesAloneIsReadWithoutTheService) {
     // Switched off, the picture fails as before: the service cannot be reached.
     EXPECT_EQ(ReadServicePictureText(EditPriority, path, CodeReading::Off), "");
     EXPECT_FALSE(ReadServicePictureLines(path, CodeReading::Off).has_value());
+
+    // A batch row's text file, as the switch was when the row was queued.
+    App().formatType = FormatPriority;
+    EXPECT_EQ(test::ThroughTheBatchRunner(path, dir.MakeFolder(L"batch")),
+              Utf8ToAnsi(std::string("[二维码] ") + kPayload + "\r\n[条形码] 6901234567892"));
+    App().readCodes = 0;
+    EXPECT_EQ(test::ThroughTheBatchRunner(path, dir.MakeFolder(L"off")), "");
+    App().readCodes = 1;
 }
 
 }  // namespace
