@@ -113,9 +113,14 @@ std::vector<std::uint8_t> WithoutCodes(const ServicePicture& picture,
     }
     Picture decoded;
     decoded.DecodeJpegAccurately();
+    const int format = SniffPictureFormat(data, size);
+    // A photo stays a JPEG: as a PNG it could grow past what the service
+    // takes in one request.
+    const int sent = format == ImageFormatJpeg ? ImageFormatJpeg : ImageFormatPng;
+    decoded.SetJpegQuality(95);
     std::vector<std::uint8_t> painted;
-    if (decoded.LoadFromMemory(data, size, SniffPictureFormat(data, size)) &&
-        decoded.PaintOver(areas) && decoded.Encode(ImageFormatPng, painted)) {
+    if (decoded.LoadFromMemory(data, size, format) && decoded.PaintOver(areas) &&
+        decoded.Encode(sent, painted)) {
         return painted;
     }
     return picture.bytes;
