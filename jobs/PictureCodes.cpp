@@ -101,6 +101,8 @@ constexpr int kCellSide = 8;
 constexpr int kCellContrast = 80;
 // The most places looked at again for a centred code, largest first.
 constexpr std::size_t kMostCandidates = 64;
+// The most barcodes read in one picture.
+constexpr int kMostBarcodes = 16;
 
 struct Region {
     int left = 0;
@@ -181,8 +183,54 @@ bool Covers(const FoundCode& code, double x, double y) {
     return x >= left && x <= right && y >= top && y <= bottom;
 }
 
+// The box of a barcode read on one row (or column, turned): grown along its
+// bars for as long as the rows (columns) across it hold ink, so that it
+// takes the whole of its bars and the digits printed against them.
+ZXing::Position BarsOf(const GreyImage& grey, const ZXing::Position& at) {
+    int left = at[0].x, right = left, top = at[0].y, bottom = top;
+    for (const ZXing::PointI& p : at) {
+        left = std::min(left, p.x), right = std::max(right, p.x);
+        top = std::min(top, p.y), bottom = std::max(bottom, p.y);
+    }
+    left = std::clamp(left, 0, grey.width - 1), right = std::clamp(right, 0, grey.width - 1);
+    top = std::clamp(top, 0, grey.height - 1), bottom = std::clamp(bottom, 0, grey.height - 1);
+    const bool across = right - left >= bottom - top;
+    const auto inkAt = [&](int line) {
+        for (int k = across ? left : top; k <= (across ? right : bottom); ++k) {
+            if ((across ? grey.At(k, line) : grey.At(line, k)) < 128) {
+                return true;
+            }
+        }
+        return false;
+    };
+    int& low = across ? top : left;
+    int& high = across ? bottom : right;
+    const int end = (across ? grey.height : grey.width) - 1;
+    while (low > 0 && inkAt(low - 1)) {
+        --low;
+    }
+    while (high < end && inkAt(high + 1)) {
+        ++high;
+    }
+    return {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+}
+
+// Paints a barcode's box, and its quiet zone at the ends, white.
+void Blank(GreyImage& grey, const ZXing::Position& box) {
+    const int growX = (box[1].x - box[0].x) / 10 + 4;
+    const int growY = (box[3].y - box[0].y) / 10 + 4;
+    const int left = std::max(0, box[0].x - growX);
+    const int right = std::min(grey.width - 1, box[1].x + growX);
+    const int top = std::max(0, box[0].y - growY);
+    const int bottom = std::min(grey.height - 1, box[3].y + growY);
+    for (int y = top; y <= bottom; ++y) {
+        std::fill_n(&grey.pixels[std::size_t(y) * grey.width + left], right - left + 1,
+                    std::uint8_t(255));
+    }
+}
+
 void AddCode(const ZXing::Result& result, int offsetX, int offsetY, int factor,
-             std::vector<FoundCode>& codes) {
+             std::vector<FoundCode>& codes, const ZXing::Position* place = nullptr) {
     if (!result.isValid()) {
         return;
     }
@@ -190,7 +238,7 @@ void AddCode(const ZXing::Result& result, int offsetX, int offsetY, int factor,
     code.kind = kLinearFormats.testFlag(result.format()) ? CodeKind::Linear : CodeKind::Matrix;
     code.symbology = ZXing::ToString(result.format());
     code.payload = PayloadOf(result);
-    const ZXing::Position& at = result.position();
+    const ZXing::Position& at = place != nullptr ? *place : result.position();
     for (std::size_t i = 0; i < 4; ++i) {
         code.location[i] = {double(at[i].x + offsetX) * factor, double(at[i].y + offsetY) * factor};
     }
@@ -273,18 +321,39 @@ std::vector<FoundCode> ReadCodes(const GreyImage& picture) {
     }
     const ZXing::ImageView view(scanned->pixels.data(), scanned->width, scanned->height,
                                 ZXing::ImageFormat::Lum);
-    // Barcodes are read at full size only: the reader's merging of a barcode
-    // found both in the picture and in its scaled-down copy stops the process
-    // on an assertion (Debian builds the library with its checks on).
     // 2-D codes gain from the scaled-down copy (large codes, soft photos).
-    ZXing::DecodeHints linear;
-    linear.setFormats(kLinearFormats).setTryHarder(true).setTryRotate(true).setTryDownscale(false);
     ZXing::DecodeHints matrix;
     matrix.setFormats(kMatrixFormats).setTryHarder(true).setTryRotate(true).setTryDownscale(true);
-    for (const ZXing::DecodeHints* hints : {&matrix, &linear}) {
-        for (const ZXing::Result& result : ZXing::ReadBarcodes(view, *hints)) {
-            AddCode(result, 0, 0, factor, codes);
+    for (const ZXing::Result& result : ZXing::ReadBarcodes(view, matrix)) {
+        AddCode(result, 0, 0, factor, codes);
+    }
+    // Barcodes one pass each, at full size, each one found blanked out
+    // before the next pass: the reader's merging of barcodes found in one
+    // pass (two alike, or one found again in a scaled-down copy) stops the
+    // process on an assertion (Debian builds the library with its checks on).
+    ZXing::DecodeHints linear;
+    linear.setFormats(kLinearFormats)
+        .setTryHarder(true)
+        .setTryRotate(true)
+        .setTryDownscale(false)
+        .setMaxNumberOfSymbols(1);
+    GreyImage blanked;
+    const GreyImage* remaining = scanned;
+    for (int pass = 0; pass < kMostBarcodes; ++pass) {
+        const ZXing::Results found =
+            ZXing::ReadBarcodes(ZXing::ImageView(remaining->pixels.data(), remaining->width,
+                                                 remaining->height, ZXing::ImageFormat::Lum),
+                                linear);
+        if (found.empty() || !found.front().isValid()) {
+            break;
         }
+        if (remaining != &blanked) {
+            blanked = *scanned;
+            remaining = &blanked;
+        }
+        const ZXing::Position bars = BarsOf(blanked, found.front().position());
+        AddCode(found.front(), 0, 0, factor, codes, &bars);
+        Blank(blanked, bars);
     }
     // Data Matrix and Aztec codes away from the middle: each block of ink
     // shaped like one, with a margin, read on its own.
