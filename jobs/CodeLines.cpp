@@ -246,14 +246,13 @@ CodeScan ScanPictureCodes(const std::uint8_t* data, std::size_t size) {
     return scan;
 }
 
-bool OnlyCodesIn(const GreyImage& picture, const std::vector<FoundCode>& codes, int scale) {
+bool OnlyCodesIn(const GreyImage& picture, const std::vector<FoundCode>& codes) {
     if (codes.empty() || picture.width <= 0 || picture.height <= 0) {
         return false;
     }
     std::vector<Box> boxes;
     for (const FoundCode& code : codes) {
-        const Box b = InkBoxOf(code);
-        boxes.push_back({b.left / scale, b.top / scale, b.right / scale, b.bottom / scale});
+        boxes.push_back(InkBoxOf(code));
     }
     // Row by row, the columns outside every box.
     std::vector<bool> outside(std::size_t(picture.width));

@@ -51,8 +51,7 @@ CodeScan ScanPictureCodes(const std::uint8_t* data, std::size_t size);
 
 // True when `picture` shows nothing but `codes`: every pixel outside the
 // codes (a barcode's printed characters count as its own) is near the
-// background's grey. `scale` is the picture's pixels per
-// pixel of `picture` (a shrunk copy has more than 1).
-bool OnlyCodesIn(const GreyImage& picture, const std::vector<FoundCode>& codes, int scale = 1);
+// background's grey; the codes' places in `picture`'s pixels.
+bool OnlyCodesIn(const GreyImage& picture, const std::vector<FoundCode>& codes);
 
 }  // namespace kelsor
