@@ -8,7 +8,9 @@
 #include <QPainter>
 
 #include "CodePictures.h"
+#include "TestPictures.h"
 #include "jobs/PictureCodes.h"
+#include "jobs/PictureUtils.h"
 
 namespace kelsor {
 namespace {
@@ -143,6 +145,35 @@ TEST(CodeReading, SeveralCodesInOnePictureAreEachRead) {
         std::sort(read.begin(), read.end());
         EXPECT_EQ(read, payloads) << format;
     }
+}
+
+// A photo's codes survive its conversion to the work JPEG the pages and the
+// batch runner recognise.
+TEST(CodeReading, CodesOfAJpegSurviveItsWorkFile) {
+    const std::vector<Sample>& all = Samples();
+    QImage page(1600, 600, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.drawImage(40, 40, Draw(all[0]));
+    painter.drawImage(500, 60, Draw(all[8]));
+    painter.end();
+    test::ScratchFolder dir;
+    const std::wstring photo = dir / L"photo.jpg";
+    const std::wstring work = dir / L"work.jpg";
+    ASSERT_TRUE(page.save(QString::fromStdWString(photo), "JPEG", 90));
+    ASSERT_TRUE(ConvertPictureToJpeg(100, photo, work));
+    const std::string bytes = test::ReadBytes(work);
+    GreyImage grey;
+    ASSERT_TRUE(
+        DecodeGreyPicture(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), grey));
+    std::vector<std::string> read;
+    for (const FoundCode& code : ReadCodes(grey)) {
+        read.push_back(code.payload);
+    }
+    std::sort(read.begin(), read.end());
+    std::vector<std::string> drawn = {all[0].payload, all[8].payload};
+    std::sort(drawn.begin(), drawn.end());
+    EXPECT_EQ(read, drawn);
 }
 
 TEST(CodeReading, DamagedHugeAndLargestCodesEndWithoutHarm) {
