@@ -108,6 +108,7 @@ void ResetAppContext(AppContext& c) {
     c.useCustomOutputFolder = 0;
     c.formatType = 0;
     c.autoCopyScreenText = 0;
+    c.readCodes = 1;
     c.customOutputFolder.set({});
     c.bindPhoneTargetUrl.set({});
     c.autoLoginReply.set({});
@@ -165,6 +166,7 @@ void BuildAppContext(AppContext& c, const StartupInputs& in) {
     PrepareSettingsFile(c);
     ReadSettingsChannel(c);
     ReadSettingsAutoCopy(c);
+    ReadSettingsReadCodes(c);
 }
 
 AppContext& App() {

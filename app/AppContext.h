@@ -62,6 +62,7 @@ struct AppContext {
     std::atomic<int> useCustomOutputFolder{0};  // 0 = source folder, 1 = customOutputFolder
     std::atomic<int> formatType{0};             // FormatType
     std::atomic<int> autoCopyScreenText{0};     // "截图识别后自动复制", from config.ini
+    std::atomic<int> readCodes{1};              // "识别二维码/条形码", from config.ini
     SharedText customOutputFolder;
     SharedText bindPhoneTargetUrl;
     SharedText autoLoginReply;

@@ -53,4 +53,17 @@ bool SaveSettingsAutoCopy(AppContext& c, bool on) {
                                                on ? L"1" : L"0", c.configPath);
 }
 
+void ReadSettingsReadCodes(AppContext& c) {
+    c.readCodes = c.configPath.empty() ||
+                  platform::GetPrivateProfileString(kSettingsSection, kSettingsReadCodesKey, L"1",
+                                                    c.configPath) != L"0";
+}
+
+bool SaveSettingsReadCodes(AppContext& c, bool on) {
+    c.readCodes = on ? 1 : 0;
+    return !c.configPath.empty() &&
+           platform::WritePrivateProfileString(kSettingsSection, kSettingsReadCodesKey,
+                                               on ? L"1" : L"0", c.configPath);
+}
+
 }  // namespace kelsor

@@ -3,13 +3,14 @@
 #include "app/AppContext.h"
 
 // The settings file "config.ini" in the data folder: section "KSOCRInfo",
-// keys "channel" and "autocopy". Everything else the program keeps in memory
+// keys "channel", "autocopy" and "readcodes". Everything else the program keeps in memory
 // only.
 namespace kelsor {
 
 inline constexpr const wchar_t* kSettingsSection = L"KSOCRInfo";
 inline constexpr const wchar_t* kSettingsChannelKey = L"channel";
 inline constexpr const wchar_t* kSettingsAutoCopyKey = L"autocopy";
+inline constexpr const wchar_t* kSettingsReadCodesKey = L"readcodes";
 
 // Sets `configPath`; when no file is there, creates it and writes the
 // built-in channel. A file that cannot be created is left alone.
@@ -26,5 +27,13 @@ void ReadSettingsAutoCopy(AppContext& context);
 // Sets `autoCopyScreenText` and remembers it in the settings file; false
 // when the file could not be written (the choice still holds for this run).
 bool SaveSettingsAutoCopy(AppContext& context, bool on);
+
+// Reads "readcodes" (read QR codes and barcodes with the text) into
+// `readCodes`: off only for "0"; a missing file or key leaves it on.
+void ReadSettingsReadCodes(AppContext& context);
+
+// Sets `readCodes` and remembers it in the settings file; false when the
+// file could not be written (the choice still holds for this run).
+bool SaveSettingsReadCodes(AppContext& context, bool on);
 
 }  // namespace kelsor

@@ -13,6 +13,7 @@
 
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
+#include "jobs/CodeLines.h"
 #include "jobs/PictureUtils.h"
 #include "jobs/ServicePicture.h"
 #include "pdf/PdfFile.h"
@@ -56,11 +57,11 @@ std::string FailureReason(pdf::PdfFailure failure) {
 
 // A rendered page through the recognition road; nothing when the service
 // could not be reached or refused it.
-Lines RecognisePage(const QImage& page) {
+Lines RecognisePage(const QImage& page, CodeReading codes) {
     const tools::OcrWorkPicture work;
     if (work.Path().empty() || !page.save(ToQString(work.Path()), "JPEG", 92))
         return std::nullopt;
-    return RecognizeServicePictureLines(work.Path());
+    return ReadServicePictureLines(work.Path(), codes);
 }
 
 // What one page of a PDF gave.
@@ -78,7 +79,7 @@ struct Page {
 // is read while `take` works), once `opened` (when given) has taken the
 // page count; why the file cannot be read, or why `opened` refused it.
 pdf::PdfFailure ForEachPage(const pdf::PageReading& reading, const std::atomic<bool>& cancel,
-                            const QString& path,
+                            const QString& path, CodeReading codes,
                             const std::function<pdf::PdfFailure(int count)>& opened,
                             const std::function<void(Page&)>& take) {
     pdf::PageProcess pages(reading, path, cancel);
@@ -97,7 +98,7 @@ pdf::PdfFailure ForEachPage(const pdf::PageReading& reading, const std::atomic<b
         } else if (page.text.isEmpty()) {
             page.pictureSize = content.picture.size();
             page.rotation = content.rotation;
-            page.lines = RecognisePage(content.picture);
+            page.lines = RecognisePage(content.picture, codes);
             if (page.lines && !page.lines->empty())
                 page.thumbnail = pdf::PageThumbnail(content.picture);
             if (!page.lines)
@@ -172,7 +173,7 @@ bool OcrPdfDocuments::Takes(const std::wstring& path) const {
 tools::OcrText OcrPdfDocuments::Read(const std::wstring& path, int formatType) {
     tools::OcrText result;
     const pdf::PdfFailure failure =
-        ForEachPage(m_reading, m_cancel, ToQString(path), {}, [&](Page& page) {
+        ForEachPage(m_reading, m_cancel, ToQString(path), m_codes, {}, [&](Page& page) {
             // Page by page as in the converter's text file, a blank line
             // between pages.
             QString body = pdf::PageMarker(page.index + 1);
@@ -183,7 +184,7 @@ tools::OcrText OcrPdfDocuments::Read(const std::wstring& path, int formatType) {
             result.text +=
                 Utf8ToAnsi(body.replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString());
             if (page.lines && !page.lines->empty()) {
-                const std::string lines = JoinRecognisedLines(formatType, *page.lines);
+                const std::string lines = JoinPictureLines(formatType, MarkCodeLines(*page.lines));
                 result.text += "\r\n" + lines;
                 result.scannedPages.push_back({page.index + 1, lines, std::move(page.thumbnail)});
             }
@@ -220,7 +221,7 @@ std::string OcrPdfDocuments::AddPdf(const QString& path) {
     int first = 0;
     const auto addPages = [&](int count) { return m_book->AddPdf(path, count, first); };
     const pdf::PdfFailure failure =
-        ForEachPage(m_reading, m_cancel, path, addPages, [&](Page& page) {
+        ForEachPage(m_reading, m_cancel, path, m_codes, addPages, [&](Page& page) {
             AddFailure(failures, page.failure);
             if (page.lines && !m_book->AddLayer({first + page.index, page.pictureSize,
                                                  pdf::RecognisedLines(*page.lines), page.rotation}))
@@ -242,7 +243,7 @@ std::string OcrPdfDocuments::AddPicture(const std::wstring& path) {
     QFile file(ToQString(work.Path()));
     if (!file.open(QIODevice::ReadOnly) || !size.isValid())
         return "damaged (the picture cannot be decoded)";
-    const Lines lines = RecognizeServicePictureLines(work.Path());
+    const Lines lines = ReadServicePictureLines(work.Path(), m_codes);
     // The file as Qt reads it, as stored (a JPEG is turned upright above).
     QImageReader reader(ToQString(path));
     reader.setAutoTransform(false);

@@ -27,12 +27,14 @@ public:
                          const std::vector<std::wstring>& inputs) override;
     std::string AddToPdf(const std::wstring& path) override;
     std::string FinishPdf() override;
+    void SetCodeReading(CodeReading codes) override { m_codes = codes; }
 
 private:
     std::string AddPdf(const QString& path);
     std::string AddPicture(const std::wstring& path);
 
     pdf::PageReading m_reading;
+    CodeReading m_codes = CodeReading::On;
     // Nothing cancels a page read: an interrupted run ends the process.
     std::atomic<bool> m_cancel{false};
     QString m_target;

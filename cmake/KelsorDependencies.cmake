@@ -36,6 +36,8 @@ pkg_check_modules(OPENCV IMPORTED_TARGET GLOBAL opencv4)
 # The hot key talks to the X server directly.
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET GLOBAL xcb)
 find_package(ZLIB REQUIRED)
+# QR codes and barcodes are read in the client, without the network.
+find_package(ZXing 1.4 REQUIRED)
 
 # FreeImage ships no pkg-config file.
 find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)

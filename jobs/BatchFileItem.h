@@ -25,6 +25,7 @@ struct BatchFileItem {
     std::wstring sizeText = L"0M";
     std::wstring dimensionsText;      // "%d*%d"
     int formatType = FormatPriority;  // copied from the current choice when queued
+    bool readCodes = true;            // the code switch, copied when queued
     // TaskState. Written by the runner's worker (Running) while the UI thread
     // reads it, hence atomic.
     std::atomic<int> state{TaskNone};

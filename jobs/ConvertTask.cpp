@@ -6,6 +6,7 @@
 #include "app/AppContext.h"
 #include "jobs/FileIo.h"
 #include "jobs/PictureUtils.h"
+#include "jobs/ServicePicture.h"
 
 namespace kelsor {
 namespace {
@@ -29,6 +30,7 @@ void ConvertTask::Prepare(BatchFileItem& item) {
 
     const std::wstring base = OutputBaseName(item.fileName);
     item.formatType = App().formatType.load();
+    item.readCodes = App().readCodes.load() != 0;
     const std::wstring outputFolder = App().useCustomOutputFolder.load() == 1
                                           ? App().customOutputFolder.get()
                                           : BatchSourceFolder();
@@ -39,6 +41,7 @@ void ConvertTask::Prepare(BatchFileItem& item) {
     m_tempPath = item.tempPicturePath;
     m_outputPath = item.outputPath;
     m_formatType = item.formatType;
+    m_readCodes = item.readCodes;
 }
 
 bool ConvertTask::Start(const RecognizeFunction& recognize, const TextWrittenFunction& written) {
@@ -59,11 +62,15 @@ bool ConvertTask::Start(const RecognizeFunction& recognize, const TextWrittenFun
         // Without a ticker the progress simply stays where it is.
     }
     try {
+        // No recognition given: the service's, reading codes as the user's
+        // switch said when the task was queued.
+        RecognizeFunction use =
+            recognize ? recognize
+                      : ServiceTextRecognition(m_readCodes ? CodeReading::On : CodeReading::Off);
         m_recognition =
             std::thread([self, source = m_sourcePath, temp = m_tempPath, output = m_outputPath,
-                         format = m_formatType, recognize, written] {
-                self->Convert(source, temp, output, format, recognize, written);
-            });
+                         format = m_formatType, use = std::move(use),
+                         written] { self->Convert(source, temp, output, format, use, written); });
     } catch (const std::system_error&) {
         Finish(Failed);
         m_done = true;

@@ -43,8 +43,10 @@ public:
     // current output options and marks task and item Queued.
     void Prepare(BatchFileItem& item);
 
-    // Worker: moves a queued task to Running and starts its two threads.
-    // False when the task was cancelled first (nothing is started).
+    // Worker: moves a queued task to Running and starts its two threads;
+    // an empty `recognize` is the service's (ServiceTextRecognition with the
+    // code switch copied when queued). False when the task was cancelled
+    // first (nothing is started).
     bool Start(const RecognizeFunction& recognize, const TextWrittenFunction& written = {});
 
     // UI thread: marks the task Cancelled and forgets the item, which its
@@ -99,6 +101,7 @@ private:
     std::wstring m_tempPath;
     std::wstring m_outputPath;
     int m_formatType = FormatPriority;
+    bool m_readCodes = true;
 
     std::atomic<bool> m_done{false};
     std::atomic<int> m_progressCounter{0};

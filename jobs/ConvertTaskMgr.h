@@ -24,10 +24,10 @@ namespace kelsor {
 
 class ConvertTaskMgr {
 public:
-    // Starts the worker. `recognize` defaults to the cloud recognition; `ctrl`
-    // to the process-wide controller (it must outlive the manager).
-    explicit ConvertTaskMgr(RecognizeFunction recognize = &RecognizeServicePictureText,
-                            ConverCtrl* ctrl = nullptr);
+    // Starts the worker. `recognize` defaults to the cloud recognition, with
+    // codes read as each task's copy of the user's switch says; `ctrl` to the
+    // process-wide controller (it must outlive the manager).
+    explicit ConvertTaskMgr(RecognizeFunction recognize = {}, ConverCtrl* ctrl = nullptr);
     // Stops the worker once its current polling step ends; queued tasks are
     // dropped without events. Threads of a running task finish on their own.
     ~ConvertTaskMgr();

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <string_view>
 #include <utility>
@@ -304,7 +306,8 @@ bool Picture::LoadBytes(const std::uint8_t* data, std::size_t size, int loadFlag
             return false;
         }
     }
-    FIBITMAP* dib = FreeImage_LoadFromMemory(fif, stream.get(), fif == FIF_JPEG ? loadFlags : 0);
+    const int jpegFlags = loadFlags | (m_accurateJpeg ? JPEG_ACCURATE : 0);
+    FIBITMAP* dib = FreeImage_LoadFromMemory(fif, stream.get(), fif == FIF_JPEG ? jpegFlags : 0);
     if (dib == nullptr) {
         return false;
     }
@@ -491,6 +494,47 @@ bool Picture::ShrinkToFit(int side) {
     return true;
 }
 
+bool Picture::PaintOver(const std::vector<Area>& areas) {
+    if (!IncreaseBpp24()) {
+        return false;
+    }
+    const std::array<BYTE, 3> edge = EdgeColour(m_bitmap);
+    const int width = Width();
+    const int height = Height();
+    for (const Area& area : areas) {
+        double top = area[0][1], bottom = top;
+        for (const auto& corner : area) {
+            top = std::min(top, corner[1]);
+            bottom = std::max(bottom, corner[1]);
+        }
+        const int firstRow = std::max(0, int(std::floor(top)));
+        const int lastRow = std::min(height - 1, int(std::ceil(bottom)));
+        for (int y = firstRow; y <= lastRow; ++y) {
+            // Where the row's middle crosses the area's edges.
+            const double at = y + 0.5;
+            double left = std::numeric_limits<double>::max();
+            double right = std::numeric_limits<double>::lowest();
+            for (std::size_t i = 0; i < 4; ++i) {
+                const auto& a = area[i];
+                const auto& b = area[(i + 1) % 4];
+                if ((a[1] <= at && b[1] >= at) || (b[1] <= at && a[1] >= at)) {
+                    const double x =
+                        a[1] == b[1] ? a[0] : a[0] + (at - a[1]) * (b[0] - a[0]) / (b[1] - a[1]);
+                    left = std::min({left, x, a[1] == b[1] ? b[0] : x});
+                    right = std::max({right, x, a[1] == b[1] ? b[0] : x});
+                }
+            }
+            const int from = std::max(0, int(std::floor(left)));
+            const int to = std::min(width - 1, int(std::ceil(right)));
+            BYTE* row = FreeImage_GetScanLine(m_bitmap, height - 1 - y);
+            for (int x = from; x <= to; ++x) {
+                std::copy(edge.begin(), edge.end(), row + std::size_t(x) * 3);
+            }
+        }
+    }
+    return true;
+}
+
 bool Picture::Save(const std::wstring& path, int formatCode) const {
     std::vector<std::uint8_t> bytes;
     return formatCode == ImageFormatJpeg && !path.empty() && Encode(formatCode, bytes) &&
@@ -534,6 +578,33 @@ bool Picture::Encode(int formatCode, std::vector<std::uint8_t>& bytes) const {
         bytes.assign(data, data + size);
     }
     return saved;
+}
+
+bool Picture::GreyPixels(std::vector<std::uint8_t>& grey) const {
+    grey.clear();
+    if (m_bitmap == nullptr) {
+        return false;
+    }
+    // Through 24 bits first: the composite puts transparent parts on white,
+    // where a code drawn on a transparent ground is read dark on light.
+    FIBITMAP* colour = HasTransparency() ? FreeImage_Composite(m_bitmap, FALSE, nullptr, nullptr)
+                                         : FreeImage_ConvertTo24Bits(m_bitmap);
+    FIBITMAP* converted = colour != nullptr ? FreeImage_ConvertToGreyscale(colour) : nullptr;
+    if (colour != nullptr) {
+        FreeImage_Unload(colour);
+    }
+    if (converted == nullptr) {
+        return false;
+    }
+    const int width = int(FreeImage_GetWidth(converted));
+    const int height = int(FreeImage_GetHeight(converted));
+    grey.resize(std::size_t(width) * std::size_t(height));
+    for (int y = 0; y < height; ++y) {
+        const BYTE* row = FreeImage_GetScanLine(converted, height - 1 - y);
+        std::copy(row, row + width, grey.begin() + std::ptrdiff_t(y) * width);
+    }
+    FreeImage_Unload(converted);
+    return true;
 }
 
 }  // namespace kelsor

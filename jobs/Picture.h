@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,6 +38,10 @@ public:
     // (never below `side` pixels a side), which is several times faster;
     // other formats load whole.
     bool LoadReduced(const std::wstring& path, int side);
+    // JPEGs loaded from now on are decoded with the exact transform rather
+    // than the fast one, whose errors show as specks in blocks of sharp
+    // edges (a code's modules read wrongly).
+    void DecodeJpegAccurately() { m_accurateJpeg = true; }
     // Copies 32-bit pixels (no palette); alpha is dropped.
     bool CreateFromPixels(const PixelBuffer& pixels);
 
@@ -66,6 +71,11 @@ public:
     // becomes 24-bit (transparent parts on white) when it has to grow. False
     // when it cannot be grown.
     bool PadRightBottom(int width, int height);
+    // Paints each area (a convex four-cornered one, corners in order, in
+    // pixels from the top-left) in the picture's edge colour. The picture
+    // becomes 24-bit (transparent parts on white). False when it is empty.
+    using Area = std::array<std::array<double, 2>, 4>;
+    bool PaintOver(const std::vector<Area>& areas);
     // Saves with a format code; only ImageFormatJpeg is written. The target is
     // replaced only when the encoding succeeded.
     bool Save(const std::wstring& path, int formatCode) const;
@@ -73,6 +83,9 @@ public:
     // the picture is, losslessly); false (and `bytes` untouched) when the
     // encoding fails.
     bool Encode(int formatCode, std::vector<std::uint8_t>& bytes) const;
+    // The picture as 8-bit grey, Width() x Height() bytes, rows top-down;
+    // transparent parts on white. False (and `grey` empty) when empty.
+    bool GreyPixels(std::vector<std::uint8_t>& grey) const;
     void Release();
     // Hands the decoded bitmap to the caller, who unloads it; the picture is
     // empty afterwards. Null when there is none.
@@ -85,6 +98,7 @@ private:
     FIBITMAP* m_bitmap = nullptr;
     int m_format = 0;  // ImageFormatUnknown
     int m_jpegQuality = kDefaultJpegQuality;
+    bool m_accurateJpeg = false;
 };
 
 }  // namespace kelsor

@@ -25,6 +25,9 @@ bool ConvertPictureToJpeg(int quality, const std::wstring& source, const std::ws
         return true;
     }
     Picture picture;
+    // The work file is encoded again: the fast transform's specks would be
+    // kept in it, and a code's modules among them no longer read.
+    picture.DecodeJpegAccurately();
     if (!picture.Load(source, ImageFormatFromExtension(source)) || !picture.IsValid()) {
         return false;
     }

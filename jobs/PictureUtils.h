@@ -24,7 +24,8 @@ enum PictureCheck : std::int8_t {
 // or carries no signature.
 std::int8_t CheckPictureFile(const std::wstring& path);
 
-// Converts `source` into a JPEG at `target` with `quality` (1 to 100): colour
+// Converts `source` into a JPEG at `target` with `quality` (1 to 100), a JPEG
+// source decoded with the exact transform: colour
 // pictures are raised to 24 bits, greyscale ones stay grey. An empty source
 // returns true and touches nothing. On failure the target is left as it was.
 bool ConvertPictureToJpeg(int quality, const std::wstring& source, const std::wstring& target);

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <utility>
 
+#include "app/AppContext.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/ServicePicture.h"
 #include "notices/CommonDlg.h"
@@ -24,7 +25,6 @@ RecognitionPage::RecognitionPage(int ownerCode, const wchar_t* emptyHint, PageMe
     : m_ownerCode(ownerCode),
       m_emptyHintName(emptyHint),
       m_messages(messages),
-      m_recognizer(&kelsor::RecognizeServicePictureText),
       m_liveness(std::make_shared<Liveness>(Liveness{this})) {}
 
 RecognitionPage::~RecognitionPage() = default;
@@ -34,8 +34,15 @@ void RecognitionPage::OnFinalMessage(ui::HWND) {
 }
 
 void RecognitionPage::SetRecognizer(Recognizer recognizer) {
-    m_recognizer =
-        recognizer ? std::move(recognizer) : Recognizer(&kelsor::RecognizeServicePictureText);
+    m_recognizer = std::move(recognizer);
+}
+
+RecognitionPage::Recognizer RecognitionPage::CurrentRecognizer() const {
+    if (m_recognizer) {
+        return m_recognizer;
+    }
+    // The switch as it is when the run starts holds for the whole run.
+    return ServiceTextRecognition(App().readCodes.load() != 0 ? CodeReading::On : CodeReading::Off);
 }
 
 void RecognitionPage::InitWindow() {

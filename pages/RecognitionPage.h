@@ -50,8 +50,9 @@ public:
     DeleteBtn* DeleteButton() const { return m_deleteButton.get(); }
     ResultCopy* Copier() const { return m_copy.get(); }
 
-    // Replaces the recognition (RecognizeServicePictureText by default) for the
-    // recognitions started from now on.
+    // Replaces the recognition (the service's, reading codes as the user's
+    // switch says, by default; null puts it back) for the recognitions
+    // started from now on.
     void SetRecognizer(Recognizer recognizer);
 
     ui::LRESULT HandleMessage(ui::UINT msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
@@ -102,7 +103,8 @@ protected:
     void Tell(ui::UINT message) const;
     const PageMessages& Messages() const { return m_messages; }
     bool InCutMode() const { return m_cutMode != 0; }
-    const Recognizer& CurrentRecognizer() const { return m_recognizer; }
+    // The recognition for a run starting now.
+    Recognizer CurrentRecognizer() const;
     // The page's way into the history, shared with its workers.
     const std::shared_ptr<history::Recorder>& History() const { return m_history; }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/AppContext.h"
 #include "app/TextConv.h"
 #include "cloud/RecognizePictureText.h"
 #include "jobs/ServicePicture.h"
@@ -18,12 +19,14 @@ namespace {
 
 class CloudRecognizer {
 public:
+    explicit CloudRecognizer(CodeReading codes) : m_codes(codes) {}
     PageRecognition Recognise(const QImage& page);
 
 private:
     enum class SignIn { NotTried, SignedIn, NotSignedIn, Failed };
     SignIn EnsureSignedIn();
 
+    const CodeReading m_codes;
     std::mutex m_mutex;
     SignIn m_signIn = SignIn::NotTried;
 };
@@ -55,7 +58,7 @@ CloudRecognizer::SignIn CloudRecognizer::EnsureSignedIn() {
 PageRecognition CloudRecognizer::Recognise(const QImage& page) {
     switch (EnsureSignedIn()) {
         case SignIn::SignedIn:
-            return RecognisePage(page);
+            return RecognisePageWithCodes(page, m_codes);
         case SignIn::NotSignedIn:
             return {PageRecognition::Status::NotSignedIn, {}, {}};
         default:
@@ -79,13 +82,17 @@ QRectF BoxOf(const PlacedLine& line) {
 }  // namespace
 
 PageRecognition RecognisePage(const QImage& page) {
+    return RecognisePageWithCodes(page, CodeReading::Off);
+}
+
+PageRecognition RecognisePageWithCodes(const QImage& page, CodeReading codes) {
     PageRecognition result;
     // The work picture lives only as long as this call.
     QTemporaryFile work(QDir::tempPath() + QStringLiteral("/kelsor-pdf-XXXXXX.jpg"));
     if (!work.open() || !page.save(&work, "JPEG", 92) || !work.flush())
         return result;
     // The picture keeps the rendered page's size, so the boxes are in its pixels.
-    const auto lines = RecognizeServicePictureLines(work.fileName().toStdWString());
+    const auto lines = ReadServicePictureLines(work.fileName().toStdWString(), codes);
     if (!lines)
         return result;  // not "nothing found": the page was never read
     result.status = PageRecognition::Status::Recognised;
@@ -99,7 +106,8 @@ PageRecognition RecognisePage(const QImage& page) {
 }
 
 PageRecognizer NewCloudRecognizer() {
-    auto recognizer = std::make_shared<CloudRecognizer>();
+    auto recognizer = std::make_shared<CloudRecognizer>(
+        App().readCodes.load() != 0 ? CodeReading::On : CodeReading::Off);
     return [recognizer](const QImage& page) { return recognizer->Recognise(page); };
 }
 

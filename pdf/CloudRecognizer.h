@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jobs/ServicePicture.h"
 #include "pdf/PdfToText.h"
 
 // Scanned pages go through the client's own recognition road: the client's
@@ -12,10 +13,15 @@ namespace kelsor::pdf {
 // already: the page as a JPEG work file, RecognizeServicePictureLines, the work file
 // removed. Failed when the picture cannot be written.
 PageRecognition RecognisePage(const QImage& page);
+// RecognisePage with the page's QR codes and barcodes read as `codes` says:
+// each one a line of its own over the code.
+PageRecognition RecognisePageWithCodes(const QImage& page, CodeReading codes);
 
 // A recognizer for one run of conversions: it signs in with the client's
 // saved session at its first page (once; a sign-in that fails is said once
-// on standard error), then recognises every page with RecognisePage.
+// on standard error), then recognises every page with
+// RecognisePageWithCodes, reading codes as the user's switch says when the
+// recognizer is made.
 PageRecognizer NewCloudRecognizer();
 
 }  // namespace kelsor::pdf

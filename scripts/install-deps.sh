@@ -20,6 +20,8 @@ PACKAGES=(
 PACKAGES+=(openbox i3-wm trayer)
 # kelsor-ocr --pdf reads a photo's JPEG header to carry the photo as it is.
 PACKAGES+=(libjpeg-dev)
+# Codes are read by zxing-cpp; the tests draw theirs with qrencode and zint.
+PACKAGES+=(libzxing-dev qrencode zint)
 # The Wayland capture: the client's D-Bus and xkb names, and a headless sway
 # session with PipeWire and the desktop portal (wlr backend; the gtk backend
 # makes Debian's portal offer Screenshot) for its test.

@@ -36,6 +36,8 @@ void CMainMenuWnd::ShowAt(const QPoint& screenPos) {
     GetHWND()->move(screenPos);
     if (auto* autoCopy = dynamic_cast<ui::COptionUI*>(m_PaintManager.FindControl(L"autocopyopt")))
         autoCopy->Selected(App().autoCopyScreenText.load() != 0, false);
+    if (auto* codes = dynamic_cast<ui::COptionUI*>(m_PaintManager.FindControl(L"readcodesopt")))
+        codes->Selected(App().readCodes.load() != 0, false);
     if (auto* keep = dynamic_cast<ui::COptionUI*>(m_PaintManager.FindControl(L"historyopt")))
         keep->Selected(history::IsRecordingOn(App().configPath), false);
     ShowWindow(true, true);
@@ -73,6 +75,8 @@ void CMainMenuWnd::OnSelectChanged(ui::TNotifyUI& msg) {
     if (msg.pSender != nullptr && msg.pSender->GetName() == L"autocopyopt") {
         auto* option = static_cast<ui::COptionUI*>(msg.pSender);
         SaveSettingsAutoCopy(App(), option->IsSelected());
+    } else if (msg.pSender != nullptr && msg.pSender->GetName() == L"readcodesopt") {
+        SaveSettingsReadCodes(App(), static_cast<ui::COptionUI*>(msg.pSender)->IsSelected());
     } else if (msg.pSender != nullptr && msg.pSender->GetName() == L"historyopt") {
         // Read by every recognition as it records, so it holds at once.
         history::SetRecordingOn(App().configPath,

@@ -7,9 +7,10 @@
 
 // The main menu popup under the main window's menu button: check for
 // updates, the product site, the about page, the capture key, the option
-// to copy the text of each screen recognition, the history window and the
-// option to keep recognitions in it (both options remembered in the settings
-// file). Created once, hidden; hides
+// to copy the text of each screen recognition, the switch for reading QR
+// codes and barcodes, the history window and the option to keep
+// recognitions in it (the options remembered in the settings file).
+// Created once, hidden; hides
 // itself on every click and whenever it loses the focus.
 namespace kelsor::shell {
 

@@ -21,6 +21,8 @@ bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& opti
             options.history = true;
         } else if (argument == "--txt") {
             options.writeTxt = true;
+        } else if (argument == "--codes" || argument == "--no-codes") {
+            options.readCodes = argument == "--codes" ? 1 : 0;
         } else if (argument == "--pdf") {
             if (std::next(it) == arguments.end() || std::next(it)->empty()) {
                 error = "--pdf needs the name of the PDF file to write";
@@ -36,8 +38,8 @@ bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& opti
         error = "--txt and --pdf cannot be used together";
         return false;
     }
-    if (options.history &&
-        (options.writeTxt || options.editPriority || !options.pdfOutput.empty())) {
+    if (options.history && (options.writeTxt || options.editPriority || options.readCodes != -1 ||
+                            !options.pdfOutput.empty())) {
         error = "--history takes only the words to find";
         return false;
     }
@@ -49,8 +51,8 @@ bool ParseOcrOptions(const std::vector<std::string>& arguments, OcrOptions& opti
 }
 
 const char* OcrUsageText() {
-    return "Usage: kelsor-ocr [--edit] [--txt] FILE|FOLDER...\n"
-           "       kelsor-ocr --pdf OUT.pdf FILE|FOLDER...\n"
+    return "Usage: kelsor-ocr [--edit] [--txt] [--codes|--no-codes] FILE|FOLDER...\n"
+           "       kelsor-ocr [--codes|--no-codes] --pdf OUT.pdf FILE|FOLDER...\n"
            "       kelsor-ocr --history [WORD...]\n"
            "Recognises the text of pictures (bmp, png, jpg, jpeg, gif, tif, tiff) and PDF\n"
            "files with the session of the KelsorOCR desktop client, without a window. A\n"
@@ -61,6 +63,10 @@ const char* OcrUsageText() {
            "              line per recognised line (格式优先)\n"
            "  --txt       write each picture's text into a .txt file, named and placed as\n"
            "              the batch page does, instead of printing it\n"
+           "  --codes     read QR codes and barcodes too, each one a line of its own:\n"
+           "              \"[二维码] payload\" or \"[条形码] payload\" (the default when\n"
+           "              the desktop client's 识别二维码/条形码 is on, as it is at first)\n"
+           "  --no-codes  read the text alone\n"
            "  --pdf OUT.pdf  write one searchable PDF of every FILE in the order given:\n"
            "              PDF pages as they are, scanned ones with an invisible text\n"
            "              layer, each picture one page at its own resolution (96 dpi\n"

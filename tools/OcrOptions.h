@@ -10,8 +10,11 @@ struct OcrOptions {
     bool help = false;
     bool editPriority = false;  // --edit: lines run together
     bool writeTxt = false;      // --txt: result files instead of standard output
-    std::string pdfOutput;      // --pdf OUT: one searchable PDF of every FILE
-    bool history = false;       // --history: `paths` are words to find in the history
+    // --codes 1, --no-codes 0; -1 follows the desktop client's switch
+    // "识别二维码/条形码" in the settings file.
+    int readCodes = -1;
+    std::string pdfOutput;  // --pdf OUT: one searchable PDF of every FILE
+    bool history = false;   // --history: `paths` are words to find in the history
     std::vector<std::string> paths;
 };
 

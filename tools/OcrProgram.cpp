@@ -51,7 +51,7 @@ std::string ForTerminal(const std::string& text) {
 
 // The batch task's road: the picture as a JPEG work file, recognised, the
 // work file removed.
-OcrText Recognise(const std::wstring& picture, int formatType) {
+OcrText Recognise(const std::wstring& picture, int formatType, CodeReading codes) {
     const OcrWorkPicture work;
     if (work.Path().empty()) {
         return {{}, "no work file can be made in " + WideToAnsi(App().dataFolder), {}};
@@ -59,7 +59,7 @@ OcrText Recognise(const std::wstring& picture, int formatType) {
     if (!ConvertPictureToJpeg(100, picture, work.Path())) {
         return {{}, "damaged (the picture cannot be decoded)", {}};
     }
-    OcrText result{RecognizeServicePictureText(formatType, work.Path()), {}, {}};
+    OcrText result{ReadServicePictureText(formatType, work.Path(), codes), {}, {}};
     if (result.text.empty()) {
         result.failure =
             "recognition failed (no text found, or the OCR service refused the picture)";
@@ -179,6 +179,12 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
 
     const int total = static_cast<int>(pictures.size());
     const int formatType = options.editPriority ? EditPriority : FormatPriority;
+    const bool readCodes =
+        options.readCodes >= 0 ? options.readCodes == 1 : App().readCodes.load() != 0;
+    const CodeReading codes = readCodes ? CodeReading::On : CodeReading::Off;
+    if (documents != nullptr) {
+        documents->SetCodeReading(codes);
+    }
     OcrProgress progress(err, total, IsTerminal(err));
     int failed = 0;
     bool anyDocument = writePdf;
@@ -197,7 +203,7 @@ int RunOcr(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
             anyDocument = true;
             result = documents->Read(picture.path, formatType);
         } else {
-            result = Recognise(picture.path, formatType);
+            result = Recognise(picture.path, formatType, codes);
         }
         if (!result.text.empty() && options.writeTxt &&
             !WriteResultTextFile(picture.outputPath, result.text)) {

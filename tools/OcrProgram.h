@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "jobs/ServicePicture.h"
+
 namespace kelsor::tools {
 
 // What one FILE gave: its text (process code page, CR LF line ends), and
@@ -41,6 +43,9 @@ public:
     virtual std::string AddToPdf(const std::wstring& path) = 0;
     // --pdf: writes the PDF whole; why it was not written.
     virtual std::string FinishPdf() = 0;
+    // Whether scanned pages and pictures have their codes read (before the
+    // first document).
+    virtual void SetCodeReading(CodeReading codes) = 0;
 };
 
 // A fresh JPEG work file of this run in the data folder (the client's own

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BatchRoad.h"
 #include "LocalService.h"
 #include "OrientedJpeg.h"
 #include "RenderText.h"
@@ -92,35 +93,6 @@ TEST(EndToEnd, FourPicturesThroughTheRunnerAndTheLocalService) {
     EXPECT_EQ(items[0]->outputPath, source + L"first.txt");
 }
 
-// The batch runner's default road, waited for to its end.
-std::string ThroughTheBatchRunner(const std::wstring& picture, const std::wstring& folder) {
-    ConverCtrl ctrl;
-    std::mutex mutex;
-    std::condition_variable cv;
-    int state = 0;
-    ctrl.SetTaskEventHandler([&](const TaskStatus& status) {
-        if (status.state == Succeeded || status.state == Failed) {
-            std::lock_guard lock(mutex);
-            state = status.state;
-            cv.notify_all();
-        }
-    });
-    BatchFileItem item;
-    item.id = 1;
-    item.fileName = L"line.png";
-    item.sourcePath = picture;
-    App().dataFolder = folder;
-    App().useCustomOutputFolder = 0;
-    BatchSourceFolder() = folder;
-    // The runner's default recognition, with a controller of the test's own.
-    ConvertTaskMgr mgr(&RecognizeServicePictureText, &ctrl);
-    mgr.AddTask(item);
-    std::unique_lock lock(mutex);
-    if (!cv.wait_for(lock, std::chrono::minutes(3), [&] { return state != 0; }))
-        return "(no end)";
-    return state == Succeeded ? test::ReadBytes(item.outputPath) : std::string();
-}
-
 TEST(ServicePicture, ALine14PxTallIsReadOnEveryRoad) {
     test::ScratchFolder dir;
     test::LocalService service;
@@ -148,7 +120,8 @@ TEST(ServicePicture, ALine14PxTallIsReadOnEveryRoad) {
     };
     const Road roads[] = {
         {"pages and kelsor-ocr", RecognizeServicePictureText(FormatPriority, picture)},
-        {"batch runner", ThroughTheBatchRunner(picture, dir.MakeFolder(L"batch"))},
+        {"batch runner", test::ThroughTheBatchRunner(picture, dir.MakeFolder(L"batch"),
+                                                     &RecognizeServicePictureText)},
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(road.what);

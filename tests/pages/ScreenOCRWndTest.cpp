@@ -11,7 +11,9 @@
 #include <QTimer>
 #include <future>
 
+#include "CodePictures.h"
 #include "FullDisk.h"
+#include "LocalService.h"
 #include "PageTestSupport.h"
 #include "app/AppContext.h"
 #include "cloud/RecognizePictureText.h"
@@ -303,4 +305,34 @@ TEST_F(ScreenPageTest, AutoCopyPutsEachResultOnTheClipboardOnlyWhenChosen) {
     page->Reset();
     EXPECT_FALSE(Visible(L"copytextbtn"));
     EXPECT_FALSE(Visible(L"copiedtip"));
+}
+
+// A capture of a QR code beside its caption, read through a kelsor-server:
+// the code is a line of its own before the caption; switched off in the main
+// menu, the caption alone is read.
+TEST_F(ScreenPageTest, CodeBesideItsCaptionIsReadUnlessSwitchedOff) {
+    test::LocalService service;
+    std::string error;
+    ASSERT_TRUE(StartTesseractService(service, root, error)) << error;
+    const QImage screen =
+        test::PageWithCode(1300, 420, test::QrCode("https://q.example.cn/群?x=1", 5), 20, 40,
+                           {QStringLiteral("SCAN TO JOIN")}, 400, 20);
+    jobs::SetScreenGrabber([screen] { return jobs::ScreenGrab{screen, screen.rect()}; });
+    Capture();
+    page->SetRecognizer(nullptr);  // the service's own road
+    page->StartRecognition();
+    ASSERT_TRUE(WaitForMessage(kDone)) << service.Log();
+    EXPECT_EQ(page->PaintManager().FindControl(L"ocrtextarea")->GetText(),
+              L"[二维码] https://q.example.cn/群?x=1\nSCAN TO JOIN");
+    EXPECT_EQ(ReadBytes(page->ResultPath()),
+              "[二维码] https://q.example.cn/群?x=1\r\nSCAN TO JOIN\r\n");
+
+    App().readCodes = 0;
+    messages.clear();
+    page->StartRecognition();
+    ASSERT_TRUE(WaitForMessage(kDone)) << service.Log();
+    App().readCodes = 1;
+    const std::wstring off = page->PaintManager().FindControl(L"ocrtextarea")->GetText();
+    EXPECT_NE(off.find(L"SCAN TO JOIN"), std::wstring::npos);
+    EXPECT_EQ(off.find(L"q.example.cn"), std::wstring::npos);
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include <future>
 #include <mutex>
 
+#include "CodePictures.h"
 #include "PageTestSupport.h"
 #include "app/AppContext.h"
 #include "cloud/RecognizePictureText.h"
@@ -383,4 +385,28 @@ TEST_F(PageTest, ResultIsCopiedByItsButtonAndBySelectAllAndCtrlC) {
     // Without a result there is nothing to copy.
     ASSERT_TRUE(page->ClickControl(L"cutbtn"));
     EXPECT_FALSE(Visible(L"copytextbtn"));
+}
+
+// A picture of a QR code alone is read on the page without the service; with
+// the switch off it fails as any picture the service cannot read.
+TEST_F(PageTest, CodeAloneIsReadWithoutTheServiceUnlessSwitchedOff) {
+    const test::ServiceOutOfReach offline;
+    page->SetRecognizer(nullptr);  // the service's own road
+    QImage picture(500, 400, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter(&picture).drawImage(100, 60, test::QrCode("https://example.cn/单页?id=7", 5));
+    const std::wstring path = Folder(L"codes") + L"qr.png";
+    ASSERT_TRUE(SavePicture(picture, path));
+    Choose(path);
+    page->StartRecognition();
+    ASSERT_TRUE(WaitForMessage(kDone));
+    EXPECT_EQ(Control(L"ocrtextarea")->GetText(), L"[二维码] https://example.cn/单页?id=7");
+    EXPECT_EQ(ReadBytes(root + L"codes/qr.txt"), "[二维码] https://example.cn/单页?id=7\r\n");
+    EXPECT_TRUE(notices.empty());
+
+    App().readCodes = 0;
+    page->StartRecognition();
+    ASSERT_TRUE(WaitFor([&] { return !notices.empty(); }));
+    App().readCodes = 1;
+    EXPECT_EQ(notices, (std::vector<std::wstring>{L"识别失败！"}));
 }

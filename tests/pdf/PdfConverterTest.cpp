@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "CodePictures.h"
 #include "EventWaits.h"
 #include "MakePdf.h"
 #include "MouseEvents.h"
@@ -232,6 +233,24 @@ TEST_F(PdfConverterTest, ATwoColumnScanKeepsItsColumnsInOrder) {
     for (std::string line; std::getline(lines, line);)
         recognised.push_back(line);
     ExpectSearchable(WideToAnsi(job.searchablePath), recognised);
+}
+
+// A scanned page's QR code is a line of the page's text, and in the
+// searchable PDF its text; the switch off in the settings, it is left out.
+TEST_F(PdfConverterTest, AScannedPagesCodeIsALineOfItsText) {
+    const std::string payload = "https://example.cn/scan?page=1";
+    const QImage scan = test::PageWithCode(1300, 420, test::QrCode(payload, 5), 20, 40,
+                                           {QStringLiteral("SCAN TO PAY")}, 400, 20);
+    const PdfJob& job = ConvertScan("code.pdf", scan, L"pdfoutboth", PdfOutput::Both);
+    EXPECT_EQ(test::ReadFile(WideToAnsi(job.outputPath)),
+              "===== 第 1 页 =====\n[二维码] " + payload + "\nSCAN TO PAY\n");
+    ExpectSearchable(WideToAnsi(job.searchablePath), {"[二维码] " + payload, "SCAN TO PAY"});
+
+    App().readCodes = 0;  // as the settings file says at the converter's start
+    const PageRecognition off = NewCloudRecognizer()(scan);
+    App().readCodes = 1;
+    EXPECT_NE(off.text.find("SCAN TO PAY"), std::string::npos) << off.text;
+    EXPECT_EQ(off.text.find(payload), std::string::npos) << off.text;
 }
 
 }  // namespace

@@ -354,7 +354,7 @@ TEST_F(MainWndTest, MainMenuOpensUnderItsButtonAndRunsItsActions) {
         SCOPED_TRACE(QString::fromWCharArray(button).toStdString());
         ASSERT_TRUE(w->ClickControl(L"menubtn"));
         ASSERT_TRUE(menu->GetHWND()->isVisible());
-        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(150, 233)));
+        EXPECT_EQ(menu->GetWindowRect(), QRect(w->ClientToScreen({961, 35}), QSize(150, 265)));
         ASSERT_TRUE(menu->ClickControl(button));
         EXPECT_FALSE(menu->GetHWND()->isVisible());
         expected += line;
@@ -513,6 +513,34 @@ TEST_F(MainWndTest, AutoCopyOptionOfTheMainMenuSurvivesARestart) {
     EXPECT_EQ(App().autoCopyScreenText.load(), 0);
     BuildAppContext(App(), again);
     EXPECT_EQ(App().autoCopyScreenText.load(), 0);
+}
+
+TEST_F(MainWndTest, CodeSwitchOfTheMainMenuIsOnAtFirstAndSurvivesARestart) {
+    EXPECT_EQ(App().readCodes.load(), 1);  // no key in the settings file: on
+    const StartupInputs again = [&] {
+        StartupInputs in;
+        in.exeFolder = dir.wide("bin") + L"/";
+        in.appDataFolder = dir.wide("data");
+        return in;
+    }();
+    for (const bool on : {false, true}) {
+        RecordingMainWnd* w = Open();
+        auto* option = Control<COptionUI>(*w->MainMenu(), L"readcodesopt");
+        ASSERT_NE(option, nullptr);
+        EXPECT_EQ(option->GetText(), L"识别二维码/条形码");
+        ASSERT_TRUE(w->ClickControl(L"menubtn"));
+        EXPECT_EQ(option->IsSelected(), !on);
+        ASSERT_TRUE(w->MainMenu()->ClickControl(L"readcodesopt"));
+        EXPECT_EQ(App().readCodes.load(), on ? 1 : 0);
+        EXPECT_NE(kelsor::test::ReadFile(WideToAnsi(App().configPath))
+                      .find(on ? "readcodes=1" : "readcodes=0"),
+                  std::string::npos);
+        delete w;
+        // The next start reads it.
+        ResetAppContext(App());
+        BuildAppContext(App(), again);
+        EXPECT_EQ(App().readCodes.load(), on ? 1 : 0);
+    }
 }
 
 TEST_F(MainWndTest, StatisticsProgramHearsOfTheStart) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <thread>
 
+#include "CodePictures.h"
 #include "MakePdf.h"
 #include "RenderText.h"
 #include "ToolsTestSupport.h"
@@ -251,6 +252,45 @@ TEST_F(OcrCommandTest, HistoryListsWhatWasRecognisedNewestFirst) {
             EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), '\t'), 3) << lines[i];
             for (const std::string& part : c.lines[i])
                 EXPECT_NE(lines[i].find(part), std::string::npos) << part << " in " << lines[i];
+        }
+    }
+}
+
+// Codes are read as the desktop client's switch says (on at first), and as
+// --codes and --no-codes say whatever the switch.
+TEST_F(OcrCommandTest, CodesAreReadAsTheSwitchOrTheOptionSays) {
+    const std::string payload = "https://example.cn/cli?码=1";
+    ASSERT_TRUE(test::PageWithCode(1300, 420, test::QrCode(payload, 5), 20, 40,
+                                   {QStringLiteral("SCAN ME")}, 400, 20)
+                    .save(QString::fromStdString(Work("both.png"))));
+    const std::string both = "[二维码] " + payload + "\nSCAN ME\n";
+    const std::string settings = m_fixture.dataFolder() + "config.ini";
+    struct Case {
+        const char* what;
+        std::string switchValue;  // "readcodes" in the settings file; empty: no key
+        std::string options;
+        bool codes;
+    };
+    const Case cases[] = {
+        {"at first", "", "", true},
+        {"switched off", "0", "", false},
+        {"switched off, asked for", "0", "--codes", true},
+        {"switched on", "1", "", true},
+        {"switched on, declined", "1", "--no-codes", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::WriteFile(
+            settings,
+            "[KSOCRInfo]\nchannel=10001\n" +
+                (c.switchValue.empty() ? std::string() : "readcodes=" + c.switchValue + "\n"));
+        const OcrRun run = Ocr(c.options + " both.png");
+        EXPECT_EQ(run.status, 0) << run.err;
+        if (c.codes) {
+            EXPECT_EQ(run.out, both);
+        } else {
+            EXPECT_NE(run.out.find("SCAN ME"), std::string::npos) << run.out;
+            EXPECT_EQ(run.out.find(payload), std::string::npos) << run.out;
         }
     }
 }

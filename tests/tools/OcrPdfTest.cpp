@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QPainter>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,7 @@
 #include <sstream>
 #include <thread>
 
+#include "CodePictures.h"
 #include "MakePdf.h"
 #include "OrientedJpeg.h"
 #include "PdfContent.h"
@@ -399,6 +401,34 @@ TEST_F(OcrPdfTest, PicturesWaitOnDiskWhileTheRunGoesOn) {
     std::printf("peak memory: %ld bytes for 2 pictures, %ld for 10\n", few, many);
     EXPECT_LT(many - few, 3 * static_cast<long>(fs::file_size(File("noise0.png"))))
         << few << " bytes for 2 pictures, " << many << " for 10";
+}
+
+// A code's line is in the searchable page's text, over the code.
+TEST_F(OcrPdfTest, ACodesPayloadIsTextOverTheCode) {
+    const std::string payload = "https://example.cn/pdf?p=1";
+    QImage picture(700, 400, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const QImage qr = test::QrCode(payload, 6);
+    QPainter(&picture).drawImage(250, 80, qr);
+    ASSERT_TRUE(picture.save(QString::fromStdString(File("qr.png"))));
+    std::string out, err;
+    ASSERT_EQ(0, Ocr("--codes --pdf codes.pdf qr.png", out, err)) << err;
+    const auto document = Poppler::Document::load(QString::fromStdString(File("codes.pdf")));
+    ASSERT_TRUE(document);
+    const auto page = document->page(0);
+    EXPECT_NE(page->text(QRectF()).indexOf(QString::fromStdString(payload)), -1)
+        << page->text(QRectF()).toStdString();
+    // 96 dpi: a pixel is three quarters of a point.
+    const QRectF code(250 * 0.75, 80 * 0.75, qr.width() * 0.75, qr.height() * 0.75);
+    int over = 0;
+    for (const auto& box : page->textList()) {
+        if (box->text().contains(QStringLiteral("example.cn"))) {
+            ++over;
+            EXPECT_TRUE(code.contains(box->boundingBox().center()))
+                << box->boundingBox().x() << "," << box->boundingBox().y();
+        }
+    }
+    EXPECT_EQ(over, 1);
 }
 
 }  // namespace
