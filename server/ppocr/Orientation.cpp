@@ -4,7 +4,11 @@
 #include <stdexcept>
 
 #include <opencv2/imgproc.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <cstdio>
+#include <cstdlib>
 
+#include "server/ppocr/ColumnStrip.h"
 #include "server/ppocr/LineReader.h"
 #include "server/ppocr/ModelRuntime.h"
 
@@ -121,17 +125,29 @@ int Orientation::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
             cv::rotate(strips[i], strips[i], cv::ROTATE_180);
         }
     }
-    std::vector<std::vector<std::size_t>> batches;
+    // Vertical Chinese reads better as its characters side by side than
+    // laid down: then the page is read as it is.
     for (std::size_t i = 0; i < sample; ++i) {
+        cv::Mat stacked = StackedColumn(rgb, *votes[i].second, m_settings.recognitionHeight,
+                                        m_settings.recognitionMaxWidth);
+        strips.push_back(stacked.empty() ? cv::Mat(m_settings.recognitionHeight,
+                                                   m_settings.recognitionHeight, CV_8UC3,
+                                                   cv::Scalar::all(255))
+                                         : std::move(stacked));
+    }
+    std::vector<std::vector<std::size_t>> batches;
+    for (std::size_t i = 0; i < strips.size(); ++i) {
         batches.push_back({i});
     }
-    std::vector<DecodedLine> decoded(sample);
+    std::vector<DecodedLine> decoded(strips.size());
     m_reader.RecognizeBatches(strips, batches, decoded);
-    double confidence = 0.0;
-    for (const DecodedLine& line : decoded) {
-        confidence += line.confidence;
+    double confidence = 0.0, stackedConfidence = 0.0;
+    for (std::size_t i = 0; i < sample; ++i) {
+        confidence += decoded[i].confidence;
+        stackedConfidence += decoded[sample + i].confidence;
     }
-    if (confidence < 0.8 * static_cast<double>(sample)) {
+    if (getenv("KDEBUG")) { for (std::size_t i = 0; i < strips.size(); ++i) { fprintf(stderr, "sample %zu conf %.3f %s\n", i, decoded[i].confidence, decoded[i].text.c_str()); cv::imwrite("/tmp/vp/strip" + std::to_string(i) + ".png", strips[i]);} }
+    if (confidence < 0.8 * static_cast<double>(sample) || stackedConfidence >= confidence) {
         return 0;
     }
     // Upright strips come from a page turned clockwise: a quarter back the

@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "server/layout/ChinesePunctuation.h"
+#include "server/ppocr/ColumnStrip.h"
 #include "server/ppocr/LineDetector.h"
 #include "server/ppocr/LineReader.h"
 #include "server/ppocr/ModelRuntime.h"
@@ -141,7 +143,7 @@ std::optional<TextBlock> PpOcrEngine::ReadWholeLine(const cv::Mat& rgb, const Te
         return std::nullopt;
     }
     TextBlock block;
-    block.words = std::move(decoded.front().text);
+    block.words = layout::ChinesePunctuation(decoded.front().text);
     block.confidence = decoded.front().confidence;
     for (int corner = 0; corner < 4; ++corner) {
         block.location[corner] = {static_cast<int>(std::lround(box.corners[corner].x)),
@@ -174,17 +176,37 @@ bool PpOcrEngine::ReadDetectedLines(const cv::Mat& rgb, std::vector<TextBlock>& 
         judged.clear();  // judged on the page as sent
     }
     const double boxed = ThreadCpuSeconds();
-    boxes = SplitAtGutters(upright, boxes);
+    boxes = JoinColumns(upright, SplitAtGutters(upright, boxes));
     std::vector<cv::Mat> strips = m_reader->Strips(upright, boxes);
     m_orientation->TurnUpsideDownLines(boxes, judged, strips);
+    // A column is read turned on its side and as its characters side by
+    // side; the surer reading wins (a line of a turned page reads well only
+    // turned, vertical Chinese only side by side).
+    std::vector<std::size_t> columns;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (IsTall(BoxSize(boxes[i]))) {
+            cv::Mat stacked = StackedColumn(upright, boxes[i], m_settings.recognitionHeight,
+                                            m_settings.recognitionMaxWidth);
+            if (!stacked.empty()) {
+                columns.push_back(i);
+                strips.push_back(std::move(stacked));
+            }
+        }
+    }
     std::vector<DecodedLine> decoded;
     m_reader->Read(strips, decoded);
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        DecodedLine& stacked = decoded[boxes.size() + k];
+        if (stacked.confidence > decoded[columns[k]].confidence) {
+            decoded[columns[k]] = std::move(stacked);
+        }
+    }
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         if (decoded[i].text.empty() || decoded[i].confidence < m_settings.minLineConfidence) {
             continue;
         }
         TextBlock block;
-        block.words = std::move(decoded[i].text);
+        block.words = layout::ChinesePunctuation(decoded[i].text);
         block.confidence = decoded[i].confidence;
         // Corners on the upright page, in the text's own order (top-left of
         // the text first).

@@ -1,0 +1,266 @@
+#include "server/ppocr/ColumnStrip.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <cstdio>
+#include <cstdlib>
+
+#include "server/layout/VerticalColumns.h"
+#include "server/ppocr/ModelRuntime.h"
+
+namespace kelsor::server::ppocr {
+namespace {
+
+// The box cut out upright (not turned), `scale` times its size.
+cv::Mat UprightCrop(const cv::Mat& picture, const TextBox& box, double scale) {
+    const cv::Size2f size = BoxSize(box);
+    const int w = std::max(1, static_cast<int>(std::lround(size.width * scale)));
+    const int h = std::max(1, static_cast<int>(std::lround(size.height * scale)));
+    const cv::Point2f target[4] = {{0.0f, 0.0f},
+                                   {static_cast<float>(w), 0.0f},
+                                   {static_cast<float>(w), static_cast<float>(h)},
+                                   {0.0f, static_cast<float>(h)}};
+    const cv::Mat transform = cv::getPerspectiveTransform(box.corners.data(), target);
+    cv::Mat crop;
+    cv::warpPerspective(picture, crop, transform, cv::Size(w, h), cv::INTER_CUBIC,
+                        cv::BORDER_REPLICATE);
+    return crop;
+}
+
+// 1 where the crop holds ink: the smaller side of its Otsu threshold, so
+// dark text on light and light on dark both count. Empty without contrast.
+cv::Mat InkOf(const cv::Mat& crop) {
+    cv::Mat grey, ink;
+    cv::cvtColor(crop, grey, cv::COLOR_RGB2GRAY);
+    double darkest = 0.0, lightest = 0.0;
+    cv::minMaxLoc(grey, &darkest, &lightest);
+    if (lightest - darkest < 48.0) {
+        return {};
+    }
+    cv::threshold(grey, ink, 0, 1, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    if (2 * cv::countNonZero(ink) > ink.rows * ink.cols) {
+        ink = 1 - ink;
+    }
+    return ink;
+}
+
+// The run of inked columns of `ink` nearest its middle, gaps of at most
+// `bridge` columns closed: the column of text, not the edges of its
+// neighbours. {0, 0} without ink.
+std::pair<int, int> MiddleRun(const cv::Mat& ink, int bridge) {
+    cv::Mat perColumn;
+    cv::reduce(ink, perColumn, 0, cv::REDUCE_SUM, CV_32S);
+    const int w = ink.cols;
+    // Runs of inked columns with small gaps bridged.
+    std::vector<std::pair<int, int>> runs;
+    for (int x = 0; x < w; ++x) {
+        if (perColumn.at<int>(0, x) == 0) {
+            continue;
+        }
+        if (runs.empty() || x - runs.back().second > bridge) {
+            runs.emplace_back(x, x + 1);
+        }
+        runs.back().second = x + 1;
+    }
+    if (runs.empty()) {
+        return {0, 0};
+    }
+    // The run with the most ink near the middle wins: the widest run
+    // covering the middle, else the nearest.
+    const double middle = w / 2.0;
+    auto distance = [&](const std::pair<int, int>& r) {
+        return std::max({r.first - middle, middle - r.second, 0.0});
+    };
+    return *std::min_element(runs.begin(), runs.end(), [&](const auto& a, const auto& b) {
+        const double da = distance(a), db = distance(b);
+        return da != db ? da < db : a.second - a.first > b.second - b.first;
+    });
+}
+
+struct Piece {
+    int top = 0;
+    int bottom = 0;  // one past the last inked row
+};
+
+// Small marks are punctuation: at most this share of the column's width
+// each way.
+constexpr double kMark = 0.45;
+
+}  // namespace
+
+TextBox ColumnInk(const cv::Mat& picture, const TextBox& box) {
+    const cv::Mat crop = UprightCrop(picture, box, 1.0);
+    const cv::Mat ink = InkOf(crop);
+    if (ink.empty()) {
+        return box;
+    }
+    const auto [from, to] = MiddleRun(ink, std::max(1, crop.cols / 12));
+    if (to <= from) {
+        return box;
+    }
+    // A little white on each side, as a line's box has.
+    const double pad = 0.15 * (to - from);
+    const double a = std::max(0.0, from - pad) / crop.cols;
+    const double b = std::min<double>(crop.cols, to + pad) / crop.cols;
+    TextBox narrowed = box;
+    const auto& c = box.corners;
+    narrowed.corners = {c[0] + (c[1] - c[0]) * static_cast<float>(a),
+                        c[0] + (c[1] - c[0]) * static_cast<float>(b),
+                        c[3] + (c[2] - c[3]) * static_cast<float>(b),
+                        c[3] + (c[2] - c[3]) * static_cast<float>(a)};
+    return narrowed;
+}
+
+cv::Mat StackedColumn(const cv::Mat& picture, const TextBox& box, int height, int maxWidth) {
+    const cv::Size2f size = BoxSize(box);
+    // Small columns are enlarged by the crop itself.
+    const double scale = std::max(1.0, 1.5 * height / std::max(1.0f, size.width));
+    const cv::Mat crop = UprightCrop(picture, box, scale);
+    const cv::Mat ink = InkOf(crop);
+    if (ink.empty()) {
+        return {};
+    }
+    const auto [x0, x1] = MiddleRun(ink, std::max(1, crop.cols / 12));
+    const int em = x1 - x0;
+    if (em <= 0) {
+        return {};
+    }
+    const cv::Mat column = ink.colRange(x0, x1);
+    cv::Mat perRow;
+    cv::reduce(column, perRow, 1, cv::REDUCE_SUM, CV_32S);
+    std::vector<Piece> pieces;
+    for (int y = 0; y < column.rows; ++y) {
+        if (perRow.at<int>(y, 0) == 0) {
+            continue;
+        }
+        if (pieces.empty() || pieces.back().bottom < y) {
+            pieces.push_back({y, y + 1});
+        }
+        pieces.back().bottom = y + 1;
+    }
+    // Marks cut by the box's ends belong to the column's neighbours above
+    // and below.
+    std::erase_if(pieces, [&](const Piece& p) {
+        return (p.top == 0 || p.bottom == column.rows) && p.bottom - p.top < kMark * em;
+    });
+    // Characters set close touch: a piece as high as two or more is cut
+    // where the fewest rows of ink are, near where the characters meet.
+    std::vector<Piece> split;
+    for (const Piece& p : pieces) {
+        const int h = p.bottom - p.top;
+        const int count = h > 1.3 * em ? static_cast<int>(std::lround(h / (1.05 * em))) : 1;
+        int top = p.top;
+        for (int j = 1; j < count; ++j) {
+            const int expected = p.top + j * h / count;
+            const int reach = std::max(1, h / count / 4);
+            int cut = expected;
+            for (int y = std::max(top + 1, expected - reach);
+                 y <= std::min(p.bottom - 1, expected + reach); ++y) {
+                const int here = perRow.at<int>(y, 0), best = perRow.at<int>(cut, 0);
+                if (here < best || (here == best && std::abs(y - expected) < std::abs(cut - expected))) {
+                    cut = y;
+                }
+            }
+            split.push_back({top, cut});
+            top = cut;
+        }
+        split.push_back({top, p.bottom});
+    }
+    pieces = std::move(split);
+    // The ink box of rows [top, bottom) of the column.
+    const auto inkBox = [&](int top, int bottom) {
+        return cv::boundingRect(column.rowRange(top, bottom)) + cv::Point(0, top);
+    };
+    const auto small = [&](const Piece& p) {
+        const cv::Rect r = inkBox(p.top, p.bottom);
+        return r.width < kMark * em && r.height < kMark * em;
+    };
+    // Pieces gather into characters while they stay within the column's
+    // width; a small mark well apart from its neighbour stands alone (a
+    // comma under "一").
+    std::vector<Piece> cells;
+    for (const Piece& p : pieces) {
+        if (!cells.empty()) {
+            Piece& last = cells.back();
+            const bool fits = p.bottom - last.top <= 1.1 * em;
+            const bool apart = p.top - last.bottom >= 0.3 * em && (small(p) || small(last));
+            if (fits && !apart) {
+                last.bottom = p.bottom;
+                continue;
+            }
+        }
+        cells.push_back(p);
+    }
+    if (getenv("KDEBUG")) { static int n = 0; cv::imwrite("/tmp/vp/crop" + std::to_string(n) + ".png", crop); fprintf(stderr, "crop %d em %d x0 %d x1 %d pieces", n++, em, x0, x1); for (auto& p : pieces) fprintf(stderr, " [%d,%d)", p.top, p.bottom); fprintf(stderr, " cells"); for (auto& p : cells) fprintf(stderr, " [%d,%d)", p.top, p.bottom); fprintf(stderr, "\n"); }
+    // Each character in a square cell, side by side.
+    const int side = static_cast<int>(std::lround(1.15 * em));
+    const int pad = (side - em) / 2;
+    cv::Mat strip(side, side * static_cast<int>(cells.size()) + 2 * pad, crop.type(),
+                  cv::Scalar::all(0));
+    // The ground: the colour most of the column's unlinked pixels have.
+    const cv::Scalar ground = cv::mean(crop.colRange(x0, x1), column == 0);
+    strip.setTo(ground);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const cv::Rect r = inkBox(cells[i].top, cells[i].bottom);
+        cv::Mat glyph = crop(cv::Rect(x0 + r.x, r.y, r.width, r.height)).clone();
+        const cv::Rect slot(pad + side * static_cast<int>(i), 0, side, side);
+        cv::Point at;
+        const double fill = cv::countNonZero(column(r)) / std::max(1.0, r.area() * 1.0);
+        if (r.width < kMark * em && r.height < kMark * em) {
+            // A point of punctuation sits at the foot of its cell, at its start.
+            at = {pad, side - pad - r.height};
+        } else {
+            if (r.height <= 0.5 * em && r.width >= 1.6 * r.height && fill < 0.4) {
+                // A bracket set for a column lies on its side.
+                cv::rotate(glyph, glyph, cv::ROTATE_90_COUNTERCLOCKWISE);
+            }
+            at = {(side - glyph.cols) / 2, (side - glyph.rows) / 2};
+        }
+        at.x = std::clamp(at.x, 0, std::max(0, side - glyph.cols));
+        at.y = std::clamp(at.y, 0, std::max(0, side - glyph.rows));
+        const cv::Rect place(slot.x + at.x, slot.y + at.y, std::min(glyph.cols, side),
+                             std::min(glyph.rows, side));
+        glyph(cv::Rect(0, 0, place.width, place.height)).copyTo(strip(place));
+    }
+    const int width = std::clamp(
+        static_cast<int>(std::ceil(height * static_cast<double>(strip.cols) / strip.rows)), 1,
+        maxWidth);
+    cv::resize(strip, strip, cv::Size(width, height), 0, 0, cv::INTER_AREA);
+    return strip;
+}
+
+std::vector<TextBox> JoinColumns(const cv::Mat& picture, const std::vector<TextBox>& boxes) {
+    std::vector<layout::Quad> quads;
+    for (const TextBox& box : boxes) {
+        layout::Quad& quad = quads.emplace_back();
+        for (std::size_t i = 0; i < 4; ++i) {
+            quad[i] = {box.corners[i].x, box.corners[i].y};
+        }
+    }
+    if (!layout::InColumns(layout::StraightBounds(quads, 0.0))) {
+        return boxes;
+    }
+    std::vector<TextBox> joined;
+    for (const std::vector<std::size_t>& group : layout::ColumnPieces(quads)) {
+        TextBox box = boxes[group.front()];
+        if (group.size() > 1) {
+            std::vector<cv::Point2f> corners;
+            for (std::size_t id : group) {
+                corners.insert(corners.end(), boxes[id].corners.begin(), boxes[id].corners.end());
+                box.score = std::max(box.score, boxes[id].score);
+            }
+            const cv::Rect2f r = cv::boundingRect(corners);
+            box.corners = {cv::Point2f(r.x, r.y), cv::Point2f(r.x + r.width, r.y),
+                           cv::Point2f(r.x + r.width, r.y + r.height),
+                           cv::Point2f(r.x, r.y + r.height)};
+        }
+        joined.push_back(IsTall(BoxSize(box)) ? ColumnInk(picture, box) : box);
+    }
+    return joined;
+}
+
+}  // namespace kelsor::server::ppocr
