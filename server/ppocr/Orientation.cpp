@@ -4,9 +4,6 @@
 #include <stdexcept>
 
 #include <opencv2/imgproc.hpp>
-#include <opencv2/imgcodecs.hpp>
-#include <cstdio>
-#include <cstdlib>
 
 #include "server/ppocr/ColumnStrip.h"
 #include "server/ppocr/LineReader.h"
@@ -125,16 +122,17 @@ int Orientation::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
             cv::rotate(strips[i], strips[i], cv::ROTATE_180);
         }
     }
-    // Vertical Chinese reads better as its characters side by side than
-    // laid down: then the page is read as it is.
+    // The same lines as their characters side by side (vertical Chinese).
+    std::vector<cv::Mat> stacked;
     for (std::size_t i = 0; i < sample; ++i) {
-        cv::Mat stacked = StackedColumn(rgb, *votes[i].second, m_settings.recognitionHeight,
-                                        m_settings.recognitionMaxWidth);
-        strips.push_back(stacked.empty() ? cv::Mat(m_settings.recognitionHeight,
-                                                   m_settings.recognitionHeight, CV_8UC3,
-                                                   cv::Scalar::all(255))
-                                         : std::move(stacked));
+        cv::Mat cells = StackedColumn(rgb, *votes[i].second, m_settings.recognitionHeight,
+                                      m_settings.recognitionMaxWidth);
+        stacked.push_back(cells.empty() ? cv::Mat(m_settings.recognitionHeight,
+                                                  m_settings.recognitionHeight, CV_8UC3,
+                                                  cv::Scalar::all(255))
+                                        : std::move(cells));
     }
+    strips.insert(strips.end(), stacked.begin(), stacked.end());
     std::vector<std::vector<std::size_t>> batches;
     for (std::size_t i = 0; i < strips.size(); ++i) {
         batches.push_back({i});
@@ -146,13 +144,28 @@ int Orientation::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
         confidence += decoded[i].confidence;
         stackedConfidence += decoded[sample + i].confidence;
     }
-    if (getenv("KDEBUG")) { for (std::size_t i = 0; i < strips.size(); ++i) { fprintf(stderr, "sample %zu conf %.3f %s\n", i, decoded[i].confidence, decoded[i].text.c_str()); cv::imwrite("/tmp/vp/strip" + std::to_string(i) + ".png", strips[i]);} }
-    if (confidence < 0.8 * static_cast<double>(sample) || stackedConfidence >= confidence) {
+    if (confidence < 0.8 * static_cast<double>(sample)) {
         return 0;
     }
-    // Upright strips come from a page turned clockwise: a quarter back the
-    // other way (three clockwise) brings it upright.
-    return 2 * flipped > sample ? 1 : 3;
+    // Strips that read upside down come from a page turned anticlockwise:
+    // a quarter clockwise brings it upright.
+    if (2 * flipped > sample) {
+        return 1;
+    }
+    // Upright strips come from a page turned clockwise, or from columns of
+    // vertical Chinese (the recogniser reads characters lying on their side
+    // almost as well as upright ones). Set side by side, the characters of
+    // a turned page lie on their side, which the classifier takes for upside
+    // down, and cut-apart Latin letters read poorly; those of columns stand
+    // upright and read as well as laid down.
+    const std::vector<float> stackedTurned = UpsideDown(stacked);
+    const auto lying = static_cast<std::size_t>(std::count_if(
+        stackedTurned.begin(), stackedTurned.end(), [](float p) { return p > 0.5f; }));
+    if (2 * lying <= sample && stackedConfidence >= confidence - 0.1 * static_cast<double>(sample)) {
+        return 0;
+    }
+    // A quarter back the other way (three clockwise) brings it upright.
+    return 3;
 }
 
 void Orientation::TurnUpsideDownLines(const std::vector<TextBox>& boxes,
