@@ -90,6 +90,21 @@ struct Piece {
 // each way.
 constexpr double kMark = 0.45;
 
+// The box made longer by `by` pixels at both ends, within the picture.
+TextBox Lengthened(const TextBox& box, float by, cv::Size picture) {
+    const auto& c = box.corners;
+    const cv::Point2f down = c[3] - c[0];
+    const float length = std::max(1.0f, static_cast<float>(cv::norm(down)));
+    const cv::Point2f step = down * (by / length);
+    TextBox longer = box;
+    longer.corners = {c[0] - step, c[1] - step, c[2] + step, c[3] + step};
+    for (cv::Point2f& p : longer.corners) {
+        p.x = std::clamp(p.x, 0.0f, static_cast<float>(picture.width - 1));
+        p.y = std::clamp(p.y, 0.0f, static_cast<float>(picture.height - 1));
+    }
+    return longer;
+}
+
 }  // namespace
 
 TextBox ColumnInk(const cv::Mat& picture, const TextBox& box) {
@@ -258,7 +273,12 @@ std::vector<TextBox> JoinColumns(const cv::Mat& picture, const std::vector<TextB
                            cv::Point2f(r.x + r.width, r.y + r.height),
                            cv::Point2f(r.x, r.y + r.height)};
         }
-        joined.push_back(IsTall(BoxSize(box)) ? ColumnInk(picture, box) : box);
+        if (IsTall(BoxSize(box))) {
+            // The detector's box stops short of a mark set in the corner of
+            // the column's last cell (︒ under the last character).
+            box = ColumnInk(picture, Lengthened(box, 0.5f * BoxSize(box).width, picture.size()));
+        }
+        joined.push_back(box);
     }
     return joined;
 }

@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <exception>
+#include <cstdio>
+#include <cstdlib>
+#include <opencv2/imgcodecs.hpp>
 
 #include <opencv2/imgproc.hpp>
 
@@ -197,6 +200,7 @@ bool PpOcrEngine::ReadDetectedLines(const cv::Mat& rgb, std::vector<TextBlock>& 
     m_reader->Read(strips, decoded);
     for (std::size_t k = 0; k < columns.size(); ++k) {
         DecodedLine& stacked = decoded[boxes.size() + k];
+        if (getenv("KDEBUG")) { fprintf(stderr, "line %zu rotated %.3f %s | stacked %.3f %s\n", columns[k], decoded[columns[k]].confidence, decoded[columns[k]].text.c_str(), stacked.confidence, stacked.text.c_str()); cv::imwrite("/tmp/vp/st" + std::to_string(k) + ".png", strips[boxes.size() + k]); }
         if (stacked.confidence > decoded[columns[k]].confidence) {
             decoded[columns[k]] = std::move(stacked);
         }
