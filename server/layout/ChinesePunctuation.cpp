@@ -118,4 +118,22 @@ std::string ChinesePunctuation(const std::string& text) {
     return out;
 }
 
+std::string LaidDownColumnMarks(const std::string& text) {
+    static const std::map<std::string, std::string> marks = {
+        {"’", "，"}, {"‘", "，"}, {"'", "，"}, {"`", "，"}, {"°", "。"}, {"º", "。"}, {"˚", "。"},
+    };
+    std::vector<std::string> characters = Characters(text);
+    for (std::size_t i = 1; i < characters.size(); ++i) {
+        const auto mark = marks.find(characters[i]);
+        if (mark != marks.end() && IsIdeograph(characters[i - 1])) {
+            characters[i] = mark->second;
+        }
+    }
+    std::string out;
+    for (const std::string& c : characters) {
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace kelsor::server::layout

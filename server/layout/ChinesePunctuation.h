@@ -18,4 +18,9 @@ std::string HorizontalForm(const std::string& character);
 // "Linux, BSD" and "中文 (Chinese)" stay as they are).
 std::string ChinesePunctuation(const std::string& text);
 
+// The marks of a column of vertical Chinese read turned on its side: the
+// comma and full stop set in a corner of their cell read as ’ and ° there,
+// and are ， and 。 after a Chinese character.
+std::string LaidDownColumnMarks(const std::string& text);
+
 }  // namespace kelsor::server::layout

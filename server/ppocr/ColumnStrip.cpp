@@ -5,9 +5,6 @@
 #include <vector>
 
 #include <opencv2/imgproc.hpp>
-#include <opencv2/imgcodecs.hpp>
-#include <cstdio>
-#include <cstdlib>
 
 #include "server/layout/VerticalColumns.h"
 #include "server/ppocr/ModelRuntime.h"
@@ -48,16 +45,12 @@ cv::Mat InkOf(const cv::Mat& crop) {
     return ink;
 }
 
-// The run of inked columns of `ink` nearest its middle, gaps of at most
-// `bridge` columns closed: the column of text, not the edges of its
-// neighbours. {0, 0} without ink.
-std::pair<int, int> MiddleRun(const cv::Mat& ink, int bridge) {
+// Runs of inked columns of `ink`, gaps of at most `bridge` columns closed.
+std::vector<std::pair<int, int>> InkRuns(const cv::Mat& ink, int bridge) {
     cv::Mat perColumn;
     cv::reduce(ink, perColumn, 0, cv::REDUCE_SUM, CV_32S);
-    const int w = ink.cols;
-    // Runs of inked columns with small gaps bridged.
     std::vector<std::pair<int, int>> runs;
-    for (int x = 0; x < w; ++x) {
+    for (int x = 0; x < ink.cols; ++x) {
         if (perColumn.at<int>(0, x) == 0) {
             continue;
         }
@@ -66,12 +59,17 @@ std::pair<int, int> MiddleRun(const cv::Mat& ink, int bridge) {
         }
         runs.back().second = x + 1;
     }
+    return runs;
+}
+
+// The run of inked columns nearest the middle (the widest of those that
+// cover it): the column of text, not the edges of its neighbours. {0, 0}
+// without ink.
+std::pair<int, int> MiddleRun(const std::vector<std::pair<int, int>>& runs, int width) {
     if (runs.empty()) {
         return {0, 0};
     }
-    // The run with the most ink near the middle wins: the widest run
-    // covering the middle, else the nearest.
-    const double middle = w / 2.0;
+    const double middle = width / 2.0;
     auto distance = [&](const std::pair<int, int>& r) {
         return std::max({r.first - middle, middle - r.second, 0.0});
     };
@@ -107,26 +105,47 @@ TextBox Lengthened(const TextBox& box, float by, cv::Size picture) {
 
 }  // namespace
 
-TextBox ColumnInk(const cv::Mat& picture, const TextBox& box) {
+std::vector<TextBox> ColumnInk(const cv::Mat& picture, const TextBox& box) {
     const cv::Mat crop = UprightCrop(picture, box, 1.0);
     const cv::Mat ink = InkOf(crop);
     if (ink.empty()) {
-        return box;
+        return {box};
     }
-    const auto [from, to] = MiddleRun(ink, std::max(1, crop.cols / 12));
-    if (to <= from) {
-        return box;
+    const auto runs = InkRuns(ink, std::max(1, crop.cols / 12));
+    // Two columns the detector took for one lie whole inside its box, as
+    // wide as each other; the edge of a neighbour is cut by the box's side.
+    int widest = 0;
+    for (const auto& [from, to] : runs) {
+        widest = std::max(widest, to - from);
     }
-    // A little white on each side, as a line's box has.
-    const double pad = 0.15 * (to - from);
-    const double a = std::max(0.0, from - pad) / crop.cols;
-    const double b = std::min<double>(crop.cols, to + pad) / crop.cols;
-    TextBox narrowed = box;
-    const auto& c = box.corners;
-    narrowed.corners = {c[0] + (c[1] - c[0]) * static_cast<float>(a),
-                        c[0] + (c[1] - c[0]) * static_cast<float>(b),
-                        c[3] + (c[2] - c[3]) * static_cast<float>(b),
-                        c[3] + (c[2] - c[3]) * static_cast<float>(a)};
+    std::vector<std::pair<int, int>> columns;
+    for (const auto& run : runs) {
+        if (run.first > 0 && run.second < crop.cols && run.second - run.first >= 0.6 * widest) {
+            columns.push_back(run);
+        }
+    }
+    if (columns.size() < 2) {
+        columns = {MiddleRun(runs, crop.cols)};
+    }
+    std::vector<TextBox> narrowed;
+    for (const auto& [from, to] : columns) {
+        if (to <= from) {
+            return {box};
+        }
+        // A little white on each side, as a line's box has.
+        const double pad = 0.15 * (to - from);
+        const double a = std::max(0.0, from - pad) / crop.cols;
+        const double b = std::min<double>(crop.cols, to + pad) / crop.cols;
+        TextBox column = box;
+        const auto& c = box.corners;
+        column.corners = {c[0] + (c[1] - c[0]) * static_cast<float>(a),
+                          c[0] + (c[1] - c[0]) * static_cast<float>(b),
+                          c[3] + (c[2] - c[3]) * static_cast<float>(b),
+                          c[3] + (c[2] - c[3]) * static_cast<float>(a)};
+        narrowed.push_back(column);
+    }
+    // Right to left, as columns are read.
+    std::reverse(narrowed.begin(), narrowed.end());
     return narrowed;
 }
 
@@ -139,7 +158,7 @@ cv::Mat StackedColumn(const cv::Mat& picture, const TextBox& box, int height, in
     if (ink.empty()) {
         return {};
     }
-    const auto [x0, x1] = MiddleRun(ink, std::max(1, crop.cols / 12));
+    const auto [x0, x1] = MiddleRun(InkRuns(ink, std::max(1, crop.cols / 12)), crop.cols);
     const int em = x1 - x0;
     if (em <= 0) {
         return {};
@@ -210,7 +229,6 @@ cv::Mat StackedColumn(const cv::Mat& picture, const TextBox& box, int height, in
         }
         cells.push_back(p);
     }
-    if (getenv("KDEBUG")) { static int n = 0; cv::imwrite("/tmp/vp/crop" + std::to_string(n) + ".png", crop); fprintf(stderr, "crop %d em %d x0 %d x1 %d pieces", n++, em, x0, x1); for (auto& p : pieces) fprintf(stderr, " [%d,%d)", p.top, p.bottom); fprintf(stderr, " cells"); for (auto& p : cells) fprintf(stderr, " [%d,%d)", p.top, p.bottom); fprintf(stderr, "\n"); }
     // Each character in a square cell, side by side.
     const int side = static_cast<int>(std::lround(1.15 * em));
     const int pad = (side - em) / 2;
@@ -274,11 +292,14 @@ std::vector<TextBox> JoinColumns(const cv::Mat& picture, const std::vector<TextB
                            cv::Point2f(r.x, r.y + r.height)};
         }
         if (IsTall(BoxSize(box))) {
-            // The detector's box stops short of a mark set in the corner of
-            // the column's last cell (︒ under the last character).
-            box = ColumnInk(picture, Lengthened(box, 0.5f * BoxSize(box).width, picture.size()));
+            // The detector's box stops short of a mark set in the column's
+            // last cell (。 or ︒ under the last character).
+            for (const TextBox& column : ColumnInk(picture, box)) {
+                joined.push_back(Lengthened(column, BoxSize(column).width, picture.size()));
+            }
+        } else {
+            joined.push_back(box);
         }
-        joined.push_back(box);
     }
     return joined;
 }

@@ -22,8 +22,9 @@ namespace kelsor::server::ppocr {
 cv::Mat StackedColumn(const cv::Mat& picture, const TextBox& box, int height, int maxWidth);
 
 // The box narrowed to its column's ink: the detector's box of a column
-// reaches into the columns beside it. The box as it was when no ink is found.
-TextBox ColumnInk(const cv::Mat& picture, const TextBox& box);
+// reaches into the columns beside it, and may hold two columns set close
+// (then both, right one first). The box as it was when no ink is found.
+std::vector<TextBox> ColumnInk(const cv::Mat& picture, const TextBox& box);
 
 // On a page whose text runs in columns (server/layout/VerticalColumns.h):
 // the pieces of each column joined into one box (the detector splits a

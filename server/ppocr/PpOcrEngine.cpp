@@ -2,9 +2,6 @@
 
 #include <cmath>
 #include <exception>
-#include <cstdio>
-#include <cstdlib>
-#include <opencv2/imgcodecs.hpp>
 
 #include <opencv2/imgproc.hpp>
 
@@ -23,6 +20,9 @@ namespace {
 // Pictures beyond this many pixels are refused rather than risking the memory
 // of the whole server on one request.
 constexpr long long kMaxPixels = 100LL * 1000 * 1000;
+// A column's reading as its characters side by side is kept unless the
+// reading laid down is surer by more than this.
+constexpr float kColumnPreference = 0.03f;
 
 }  // namespace
 
@@ -200,9 +200,14 @@ bool PpOcrEngine::ReadDetectedLines(const cv::Mat& rgb, std::vector<TextBlock>& 
     m_reader->Read(strips, decoded);
     for (std::size_t k = 0; k < columns.size(); ++k) {
         DecodedLine& stacked = decoded[boxes.size() + k];
-        if (getenv("KDEBUG")) { fprintf(stderr, "line %zu rotated %.3f %s | stacked %.3f %s\n", columns[k], decoded[columns[k]].confidence, decoded[columns[k]].text.c_str(), stacked.confidence, stacked.text.c_str()); cv::imwrite("/tmp/vp/st" + std::to_string(k) + ".png", strips[boxes.size() + k]); }
-        if (stacked.confidence > decoded[columns[k]].confidence) {
-            decoded[columns[k]] = std::move(stacked);
+        DecodedLine& laidDown = decoded[columns[k]];
+        // Laid down, a column's marks lie on their side (︐ reads as ’);
+        // a column of upright characters reads as surely either way, so
+        // the reading in order of its own marks wins unless clearly worse.
+        if (stacked.confidence + kColumnPreference > laidDown.confidence) {
+            laidDown = std::move(stacked);
+        } else {
+            laidDown.text = layout::LaidDownColumnMarks(laidDown.text);
         }
     }
     for (std::size_t i = 0; i < boxes.size(); ++i) {
