@@ -93,7 +93,8 @@ Ids Rows(const std::vector<Bounds>& boxes, const Ids& ids) {
     std::vector<Quad> quads;
     for (std::size_t id : ids) {
         const Bounds& b = boxes[id];
-        quads.push_back({{{b.left, b.top}, {b.right, b.top}, {b.right, b.bottom}, {b.left, b.bottom}}});
+        quads.push_back(
+            {{{b.left, b.top}, {b.right, b.top}, {b.right, b.bottom}, {b.left, b.bottom}}});
     }
     Ids out;
     for (std::size_t i : RowOrder(quads)) {

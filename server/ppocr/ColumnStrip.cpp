@@ -195,7 +195,8 @@ cv::Mat StackedColumn(const cv::Mat& picture, const TextBox& box, int height, in
             for (int y = std::max(top + 1, expected - reach);
                  y <= std::min(p.bottom - 1, expected + reach); ++y) {
                 const int here = perRow.at<int>(y, 0), best = perRow.at<int>(cut, 0);
-                if (here < best || (here == best && std::abs(y - expected) < std::abs(cut - expected))) {
+                if (here < best ||
+                    (here == best && std::abs(y - expected) < std::abs(cut - expected))) {
                     cut = y;
                 }
             }

@@ -127,10 +127,10 @@ int Orientation::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
     for (std::size_t i = 0; i < sample; ++i) {
         cv::Mat cells = StackedColumn(rgb, *votes[i].second, m_settings.recognitionHeight,
                                       m_settings.recognitionMaxWidth);
-        stacked.push_back(cells.empty() ? cv::Mat(m_settings.recognitionHeight,
-                                                  m_settings.recognitionHeight, CV_8UC3,
-                                                  cv::Scalar::all(255))
-                                        : std::move(cells));
+        stacked.push_back(cells.empty()
+                              ? cv::Mat(m_settings.recognitionHeight, m_settings.recognitionHeight,
+                                        CV_8UC3, cv::Scalar::all(255))
+                              : std::move(cells));
     }
     strips.insert(strips.end(), stacked.begin(), stacked.end());
     std::vector<std::vector<std::size_t>> batches;
@@ -161,7 +161,8 @@ int Orientation::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
     const std::vector<float> stackedTurned = UpsideDown(stacked);
     const auto lying = static_cast<std::size_t>(std::count_if(
         stackedTurned.begin(), stackedTurned.end(), [](float p) { return p > 0.5f; }));
-    if (2 * lying <= sample && stackedConfidence >= confidence - 0.1 * static_cast<double>(sample)) {
+    if (2 * lying <= sample &&
+        stackedConfidence >= confidence - 0.1 * static_cast<double>(sample)) {
         return 0;
     }
     // A quarter back the other way (three clockwise) brings it upright.

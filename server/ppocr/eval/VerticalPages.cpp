@@ -30,7 +30,7 @@ const std::map<std::string, std::string>& VerticalForms() {
         {"，", "︐"}, {"、", "︑"}, {"。", "︒"}, {"：", "︓"}, {"；", "︔"}, {"！", "︕"},
         {"？", "︖"}, {"（", "︵"}, {"）", "︶"}, {"「", "﹁"}, {"」", "﹂"}, {"『", "﹃"},
         {"』", "﹄"}, {"《", "︽"}, {"》", "︾"}, {"〈", "︿"}, {"〉", "﹀"}, {"【", "︻"},
-        {"】", "︼"}, {"…", "︙"}, {"—", "︱"},
+        {"】", "︼"}, {"…", "︙"},  {"—", "︱"},
     };
     return forms;
 }
@@ -90,13 +90,14 @@ cv::Rect InkBox(cv::freetype::FreeType2& font, const std::string& text, int pixe
 // The ink centre of an ideograph drawn at the origin: where every character
 // of the page is centred in its cell, so that punctuation keeps its corner.
 cv::Point2d IdeographCentre(cv::freetype::FreeType2& font, int height) {
-    const cv::Rect ink = InkBox(font, "国", height, cv::Point(height, height), 4 * height, 4 * height);
+    const cv::Rect ink =
+        InkBox(font, "国", height, cv::Point(height, height), 4 * height, 4 * height);
     return {ink.x + ink.width / 2.0 - height, ink.y + ink.height / 2.0 - height};
 }
 
 // Draws `text` with its ink centred on `centre`.
-void PutCentred(cv::freetype::FreeType2& font, cv::Mat& canvas, const std::string& text,
-                int height, cv::Point2d centre) {
+void PutCentred(cv::freetype::FreeType2& font, cv::Mat& canvas, const std::string& text, int height,
+                cv::Point2d centre) {
     int baseline = 0;
     const cv::Size size = font.getTextSize(text, height, -1, &baseline);
     const cv::Rect ink = InkBox(font, text, height, cv::Point(2 * height, 2 * height),
@@ -136,12 +137,12 @@ bool RenderVerticalPage(const std::vector<std::string>& columns, const FontFace&
         for (const std::string* line : {&options.title, &options.footer}) {
             int baseline = 0;
             if (!line->empty()) {
-                titleWidth = std::max(titleWidth, font->getTextSize(*line, em, -1, &baseline).width);
+                titleWidth =
+                    std::max(titleWidth, font->getTextSize(*line, em, -1, &baseline).width);
             }
         }
         const int width = std::max(bodyWidth, titleWidth) + 2 * margin;
-        const int height =
-            top + bodyHeight + margin + (options.footer.empty() ? 0 : bandHeight);
+        const int height = top + bodyHeight + margin + (options.footer.empty() ? 0 : bandHeight);
         cv::Mat canvas(height, width, CV_8UC3, cv::Scalar(255, 255, 255));
         const cv::Point2d centre = IdeographCentre(*font, em);
         const double right = (width + bodyWidth) / 2.0;

@@ -19,13 +19,13 @@ namespace kelsor::server::ppocr {
 std::string VerticalForm(const std::string& character);
 
 struct VerticalPageOptions {
-    int columns = 6;              // 1..12
-    int pixelHeight = 32;         // glyph height
-    double characterStep = 1.15;  // em between the tops of characters in a column
-    double columnStep = 1.7;      // em between the columns' centres
+    int columns = 6;                  // 1..12
+    int pixelHeight = 32;             // glyph height
+    double characterStep = 1.15;      // em between the tops of characters in a column
+    double columnStep = 1.7;          // em between the columns' centres
     bool verticalPunctuation = true;  // vertical forms for the punctuation
-    std::string title;            // drawn across the top when not empty
-    std::string footer;           // drawn across the bottom when not empty
+    std::string title;                // drawn across the top when not empty
+    std::string footer;               // drawn across the bottom when not empty
 };
 
 // `columns` (UTF-8 text, one column each, first column rightmost) drawn
