@@ -181,6 +181,32 @@ cv::Mat StackedColumn(const cv::Mat& picture, const TextBox& box, int height, in
     std::erase_if(pieces, [&](const Piece& p) {
         return (p.top == 0 || p.bottom == column.rows) && p.bottom - p.top < kMark * em;
     });
+    // A mark set close to a character may touch it by a blurred row: a
+    // piece higher than a character is first cut at a row of hardly any ink
+    // that leaves each part at least a sixth of a character.
+    const int thin = std::max(1, em / 20), least = std::max(1, em / 6);
+    std::vector<Piece> parted;
+    std::vector<Piece> todo(pieces.rbegin(), pieces.rend());
+    while (!todo.empty()) {
+        const Piece p = todo.back();
+        todo.pop_back();
+        int cut = -1;
+        if (p.bottom - p.top > 1.1 * em) {
+            for (int y = p.top + least; y < p.bottom - least; ++y) {
+                if (perRow.at<int>(y, 0) <= thin &&
+                    (cut < 0 || perRow.at<int>(y, 0) < perRow.at<int>(cut, 0))) {
+                    cut = y;
+                }
+            }
+        }
+        if (cut < 0) {
+            parted.push_back(p);
+            continue;
+        }
+        todo.push_back({cut + 1, p.bottom});
+        todo.push_back({p.top, cut});
+    }
+    pieces = std::move(parted);
     // Characters set close touch: a piece as high as two or more is cut
     // where the fewest rows of ink are, near where the characters meet.
     std::vector<Piece> split;
@@ -214,15 +240,24 @@ cv::Mat StackedColumn(const cv::Mat& picture, const TextBox& box, int height, in
         const cv::Rect r = inkBox(p.top, p.bottom);
         return r.width < kMark * em && r.height < kMark * em;
     };
+    // Punctuation sits in a corner of its cell (，。 at the foot on the left,
+    // ︐︒ at the head on the right); the dots of characters are near the
+    // middle.
+    const auto aside = [&](const Piece& p) {
+        const cv::Rect r = inkBox(p.top, p.bottom);
+        const double middle = r.x + r.width / 2.0;
+        return small(p) && (middle < 0.35 * em || middle > 0.65 * em);
+    };
     // Pieces gather into characters while they stay within the column's
-    // width; a small mark well apart from its neighbour stands alone (a
-    // comma under "一").
+    // width; punctuation stands alone, and so does a small mark well apart
+    // from its neighbour (a comma under "一").
     std::vector<Piece> cells;
     for (const Piece& p : pieces) {
         if (!cells.empty()) {
             Piece& last = cells.back();
             const bool fits = p.bottom - last.top <= 1.1 * em;
-            const bool apart = p.top - last.bottom >= 0.3 * em && (small(p) || small(last));
+            const bool apart = aside(p) || aside(last) ||
+                               (p.top - last.bottom >= 0.3 * em && (small(p) || small(last)));
             if (fits && !apart) {
                 last.bottom = p.bottom;
                 continue;
