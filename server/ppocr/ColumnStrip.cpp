@@ -249,14 +249,15 @@ cv::Mat StackedColumn(const cv::Mat& picture, const TextBox& box, int height, in
         return small(p) && (middle < 0.35 * em || middle > 0.65 * em);
     };
     // Pieces gather into characters while they stay within the column's
-    // width; punctuation stands alone, and so does a small mark well apart
-    // from its neighbour (a comma under "一").
+    // width; punctuation stands apart from a character (the dots of a
+    // colon stay together), and so does a small mark well apart from its
+    // neighbour (a comma under "一").
     std::vector<Piece> cells;
     for (const Piece& p : pieces) {
         if (!cells.empty()) {
             Piece& last = cells.back();
             const bool fits = p.bottom - last.top <= 1.1 * em;
-            const bool apart = aside(p) || aside(last) ||
+            const bool apart = (aside(p) && !small(last)) || (aside(last) && !small(p)) ||
                                (p.top - last.bottom >= 0.3 * em && (small(p) || small(last)));
             if (fits && !apart) {
                 last.bottom = p.bottom;
