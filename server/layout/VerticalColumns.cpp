@@ -103,6 +103,29 @@ Ids Rows(const std::vector<Bounds>& boxes, const Ids& ids) {
     return out;
 }
 
+// How many rows `ids` make: boxes overlapping down by more than half the
+// smaller height share one.
+std::size_t RowCount(const std::vector<Bounds>& boxes, Ids ids) {
+    std::stable_sort(ids.begin(), ids.end(), [&](std::size_t a, std::size_t b) {
+        return boxes[a].top + boxes[a].bottom < boxes[b].top + boxes[b].bottom;
+    });
+    std::size_t rows = 0;
+    double top = 0.0, bottom = 0.0;
+    for (std::size_t id : ids) {
+        const Bounds& b = boxes[id];
+        const double overlap = std::min(bottom, b.bottom) - std::max(top, b.top);
+        if (rows == 0 || overlap <= 0.5 * std::min(bottom - top, Height(b))) {
+            ++rows;
+            top = b.top;
+            bottom = b.bottom;
+        } else {
+            top = std::min(top, b.top);
+            bottom = std::max(bottom, b.bottom);
+        }
+    }
+    return rows;
+}
+
 // The page's boxes in bands split by white across all of it, top to bottom.
 std::vector<Ids> Bands(const std::vector<Bounds>& boxes, double columnWidth) {
     Ids ids(boxes.size());
@@ -134,7 +157,14 @@ bool IsWideBox(const Bounds& box) {
 bool InColumns(const std::vector<Bounds>& boxes) {
     const auto tall = std::count_if(boxes.begin(), boxes.end(), IsTallBox);
     const auto wide = std::count_if(boxes.begin(), boxes.end(), IsWideBox);
-    return tall > 0 && tall > wide;
+    if (tall > 0 || wide > 0 || boxes.size() < 3) {
+        return tall > wide;
+    }
+    // Single characters only (a spaced column is boxed a character at a
+    // time): in columns when they stack into fewer columns than rows.
+    Ids all(boxes.size());
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    return 2 * Columns(boxes, all).size() < RowCount(boxes, all);
 }
 
 std::vector<std::size_t> ColumnOrder(const std::vector<Bounds>& boxes) {
