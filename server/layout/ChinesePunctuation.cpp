@@ -1,5 +1,6 @@
 #include "server/layout/ChinesePunctuation.h"
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -101,10 +102,14 @@ std::string ChinesePunctuation(const std::string& text) {
             i > 0 && (IsIdeograph(characters[i - 1]) || IsWidePunctuation(characters[i - 1]));
         const bool chineseAfter = end < characters.size() && (IsIdeograph(characters[end]) ||
                                                               IsWidePunctuation(characters[end]));
+        // Dots in a row are an ellipsis, not full stops.
+        const bool dots =
+            std::count(characters.begin() + static_cast<std::ptrdiff_t>(i),
+                       characters.begin() + static_cast<std::ptrdiff_t>(end), std::string(".")) > 1;
         const bool opening = characters[i] == "(";
         const bool chinese = opening ? chineseAfter && (i == 0 || chineseBefore)
                                      : chineseBefore && (chineseAfter || end == characters.size());
-        if (chinese) {
+        if (chinese && !dots) {
             for (std::size_t k = i; k < end; ++k) {
                 characters[k] = FullWidth().at(characters[k][0]);
             }

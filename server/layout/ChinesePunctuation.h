@@ -15,7 +15,7 @@ std::string HorizontalForm(const std::string& character);
 // `text` (UTF-8) with every vertical form made horizontal, and each of
 // , . : ; ! ? ( ) made full-width where it follows a Chinese character and
 // is followed by one, by more punctuation or by the end of the text ("3.5",
-// "Linux, BSD" and "中文 (Chinese)" stay as they are).
+// "Linux, BSD", "中文 (Chinese)" and the dots of "等等..." stay as they are).
 std::string ChinesePunctuation(const std::string& text);
 
 // The marks of a column of vertical Chinese read turned on its side: the

@@ -173,6 +173,7 @@ TEST(ChinesePunctuation, VerticalFormsAndHalfWidthMarksInChineseBecomeFullWidth)
         {"版本3.5发布", "版本3.5发布"},
         {"中文 (Chinese) 版", "中文 (Chinese) 版"},
         {"用Python.", "用Python."},
+        {"等等...", "等等..."},
         {"", ""},
     };
     for (const Case& c : cases) {
