@@ -13,9 +13,6 @@ constexpr double kBandGap = 1.0;
 // Pieces of one column at most this many column widths apart are joined:
 // punctuation and a blank of a character or two split a column.
 constexpr double kPieceGap = 2.0;
-// The boxes running down a page in columns are mostly at least this many
-// times as high as wide (two characters and more).
-constexpr double kColumnRatio = 2.5;
 // A box belongs to a column when their extents across overlap by more than
 // this share of the narrower.
 constexpr double kSameColumn = 0.5;
@@ -161,19 +158,7 @@ bool InColumns(const std::vector<Bounds>& boxes) {
     const auto tall = std::count_if(boxes.begin(), boxes.end(), IsTallBox);
     const auto wide = std::count_if(boxes.begin(), boxes.end(), IsWideBox);
     if (tall > 0 || wide > 0 || boxes.size() < 3) {
-        // Columns and their pieces are several characters long; specks
-        // a little taller than wide are not.
-        std::vector<double> ratios;
-        for (const Bounds& b : boxes) {
-            if (IsTallBox(b)) {
-                ratios.push_back(Height(b) / std::max(Width(b), 1e-9));
-            }
-        }
-        if (ratios.empty() || tall <= wide) {
-            return false;
-        }
-        std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
-        return ratios[ratios.size() / 2] >= kColumnRatio;
+        return tall > wide;
     }
     // Single characters only (a spaced column is boxed a character at a
     // time): in columns when they stack into fewer columns than rows.

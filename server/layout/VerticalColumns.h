@@ -18,9 +18,8 @@ inline constexpr double kTallRatio = 1.5;
 bool IsTallBox(const Bounds& box);
 bool IsWideBox(const Bounds& box);
 
-// Whether the page's text runs in columns: more boxes run down than across,
-// most of them several characters long (not specks). Single characters
-// (square boxes) do not count either way; a page of them alone is in
+// Whether the page's text runs in columns: more boxes run down than across.
+// Single characters (square boxes) do not count either way; a page of them alone is in
 // columns when they stack into fewer than half as many columns as rows.
 bool InColumns(const std::vector<Bounds>& boxes);
 
