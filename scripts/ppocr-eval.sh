@@ -2,7 +2,9 @@
 # Measures the recognition engines of kelsor-server on an evaluation set built
 # from real text: Tang poems and Chinese prose (Debian's fortunes-zh) and
 # English quotations (fortunes-min), rendered in several fonts, sizes and line
-# counts, screen text, and single lines cut tight around their ink (0-4 px)
+# counts, screen text, pages turned by a quarter or a half, Chinese set
+# vertically (single columns, and pages read right to left with an
+# order-sensitive error rate), and single lines cut tight around their ink (0-4 px)
 # beside the same lines with 40 px of margin. Prints the character error rate
 # (white space ignored) and the time per picture on one thread for each
 # engine, and for the single lines both rates, their difference and the time
