@@ -1,5 +1,6 @@
 #include "server/ppocr/PpOcrEngine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -185,9 +186,19 @@ bool PpOcrEngine::ReadDetectedLines(const cv::Mat& rgb, std::vector<TextBlock>& 
     // A column is read turned on its side and as its characters side by
     // side; the surer reading wins (a line of a turned page reads well only
     // turned, vertical Chinese only side by side).
+    // A box much narrower than the page's text is high is a speck or a
+    // rule, not a column of characters.
+    std::vector<float> across;
+    for (const TextBox& box : boxes) {
+        const cv::Size2f size = BoxSize(box);
+        across.push_back(std::min(size.width, size.height));
+    }
+    std::nth_element(across.begin(), across.begin() + across.size() / 2, across.end());
+    const float textHeight = across.empty() ? 0.0f : across[across.size() / 2];
     std::vector<std::size_t> columns;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (IsTall(BoxSize(boxes[i]))) {
+        const cv::Size2f size = BoxSize(boxes[i]);
+        if (IsTall(size) && size.width >= 0.5f * textHeight) {
             cv::Mat stacked = StackedColumn(upright, boxes[i], m_settings.recognitionHeight,
                                             m_settings.recognitionMaxWidth);
             if (!stacked.empty()) {
