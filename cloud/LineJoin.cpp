@@ -119,7 +119,21 @@ struct Row {
     std::wstring text;  // the first part's text, for the width of its first word
     std::size_t first = 0;
     std::size_t column = 0;
+    bool down = false;  // a column of vertical text, its box turned
 };
+
+// A line of vertical text: a box clearly taller than wide around more than
+// one character.
+bool RunsDown(const Bounds& b, const std::wstring& text) {
+    return text.size() > 1 && b.Height() >= 1.5 * (b.right - b.left);
+}
+
+// A column's box turned a quarter anticlockwise, so that its top-to-bottom
+// runs left to right and the columns, read right to left, follow each other
+// downwards as lines do: the same rules find its paragraphs.
+Bounds Turned(const Bounds& b) {
+    return {b.top, b.bottom, -b.right, -b.left};
+}
 
 // The width the first word of `row` takes, with the space before it.
 double FirstWordWidth(const Row& row) {
@@ -162,21 +176,35 @@ double ColumnEdge(const std::vector<Row>& rows, std::size_t at, bool right) {
 
 std::vector<bool> ParagraphStarts(const std::vector<PlacedLine>& lines) {
     std::vector<bool> starts(lines.size(), false);
+    // Text set in columns: most placed lines run down the page.
+    std::ptrdiff_t down = 0;
+    for (const PlacedLine& line : lines) {
+        if (line.placed && !line.words.empty()) {
+            down += RunsDown(BoundsOf(line), AnsiToWide(line.words)) ? 1 : -1;
+        }
+    }
     std::vector<Row> rows;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!lines[i].placed || lines[i].words.empty()) {
             continue;
         }
-        const Bounds b = BoundsOf(lines[i]);
-        if (!rows.empty() && SameRow(rows.back().box, b)) {
+        Bounds b = BoundsOf(lines[i]);
+        std::wstring text = AnsiToWide(lines[i].words);
+        const bool column = down > 0 && RunsDown(b, text);
+        if (column) {
+            b = Turned(b);
+        }
+        // A title across a page of columns is a paragraph of its own.
+        const bool turn = !rows.empty() && rows.back().down != column;
+        if (!rows.empty() && !turn && SameRow(rows.back().box, b)) {
             Bounds& r = rows.back().box;
             r = {std::min(r.left, b.left), std::max(r.right, b.right), std::min(r.top, b.top),
                  std::max(r.bottom, b.bottom)};
             continue;
         }
-        Row row{b, AnsiToWide(lines[i].words), i, 0};
+        Row row{b, std::move(text), i, 0, column};
         if (!rows.empty()) {
-            row.column = rows.back().column + (NewColumn(rows.back().box, b) ? 1 : 0);
+            row.column = rows.back().column + (turn || NewColumn(rows.back().box, b) ? 1 : 0);
         }
         rows.push_back(std::move(row));
     }
@@ -197,7 +225,7 @@ std::vector<bool> ParagraphStarts(const std::vector<PlacedLine>& lines) {
         const bool indented = row.box.left - ColumnEdge(rows, i, false) > 0.8 * height;
         const double shortBy = ColumnEdge(rows, i - 1, true) - before.box.right;
         const bool lastLine = shortBy > std::max(FirstWordWidth(row), 1.5 * height);
-        starts[row.first] = gap || indented || lastLine;
+        starts[row.first] = gap || indented || lastLine || before.down != row.down;
     }
     return starts;
 }

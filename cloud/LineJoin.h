@@ -33,6 +33,10 @@ struct PlacedLine {
 // the next line is indented against its column's left edge, or where a line
 // stops short of its column's right edge by more than the next line's first
 // word. Lines without a box, and parts of one row, continue the paragraph.
+// On a page of vertical text (most boxes tall) the same holds for its
+// columns, read right to left: a column starting lower than the others, or
+// ending short of them, or far from the last, starts or ends a paragraph,
+// and a line across the page (a title) stands alone.
 std::vector<bool> ParagraphStarts(const std::vector<PlacedLine>& lines);
 
 // The lines joined for EditPriority: each paragraph by JoinEditLines, CR LF

@@ -172,19 +172,34 @@ std::string LineText(const RecognisedLine& line, QSize picture, const PageGeomet
     }
     if (count == 0)
         return {};
-    const double height = box.height() * geometry.PointsPerPixelDown();
-    const double width = box.width() * geometry.PointsPerPixelAcross();
     const double W = picture.width(), H = picture.height();
-    // The baseline runs along the picture's rows, the descent above the box's bottom.
-    const double baseline = box.bottom() - kDescent * box.height();
-    const QPointF origin = geometry.Map(box.left() / W, baseline / H);
-    const QPointF along = geometry.Map(box.right() / W, baseline / H) - origin;
-    const QPointF up = geometry.Map(box.left() / W, (baseline - box.height()) / H) - origin;
+    // A column of vertical text (a box clearly taller than wide around more
+    // than one character) has its text run down the column, the glyphs'
+    // tops towards its right, so that selecting it highlights the column.
+    const bool down = count > 1 && box.height() >= 1.5 * box.width();
+    double height = 0.0, length = 0.0;
+    QPointF origin, along, up;
+    if (down) {
+        height = box.width() * geometry.PointsPerPixelAcross();
+        length = box.height() * geometry.PointsPerPixelDown();
+        const double baseline = box.left() + kDescent * box.width();
+        origin = geometry.Map(baseline / W, box.top() / H);
+        along = geometry.Map(baseline / W, box.bottom() / H) - origin;
+        up = geometry.Map((baseline + box.width()) / W, box.top() / H) - origin;
+    } else {
+        height = box.height() * geometry.PointsPerPixelDown();
+        length = box.width() * geometry.PointsPerPixelAcross();
+        // The baseline runs along the picture's rows, the descent above the box's bottom.
+        const double baseline = box.bottom() - kDescent * box.height();
+        origin = geometry.Map(box.left() / W, baseline / H);
+        along = geometry.Map(box.right() / W, baseline / H) - origin;
+        up = geometry.Map(box.left() / W, (baseline - box.height()) / H) - origin;
+    }
     const double alongLength = std::hypot(along.x(), along.y());
     const double upLength = std::hypot(up.x(), up.y());
     if (!(alongLength > 0) || !(upLength > 0))
         return {};
-    const double scale = 100.0 * width / (count * kGlyphWidth * height);
+    const double scale = 100.0 * length / (count * kGlyphWidth * height);
     return "BT\n3 Tr\n" + font + " " + PdfNumber(height) + " Tf\n" + PdfNumber(scale) + " Tz\n" +
            PdfNumber(along.x() / alongLength) + " " + PdfNumber(along.y() / alongLength) + " " +
            PdfNumber(up.x() / upLength) + " " + PdfNumber(up.y() / upLength) + " " +

@@ -2,7 +2,9 @@
 # Measures the recognition engines of kelsor-server on an evaluation set built
 # from real text: Tang poems and Chinese prose (Debian's fortunes-zh) and
 # English quotations (fortunes-min), rendered in several fonts, sizes and line
-# counts, screen text, and single lines cut tight around their ink (0-4 px)
+# counts, screen text, pages turned by a quarter or a half, Chinese set
+# vertically (single columns, and pages read right to left with an
+# order-sensitive error rate), and single lines cut tight around their ink (0-4 px)
 # beside the same lines with 40 px of margin. Prints the character error rate
 # (white space ignored) and the time per picture on one thread for each
 # engine, and for the single lines both rates, their difference and the time
@@ -37,8 +39,12 @@ paste -d '\n' "$OUT/tang300.txt" "$OUT/chinese.txt" \
 clean "$FORTUNES/literature" | grep -v -e '^--' >"$OUT/en.txt"
 
 cmake --build "$BUILD_DIR" --target kelsor-ppocr-eval >/dev/null
+# Beside the upright pictures: 24 turned by a quarter or a half, 12 single
+# columns boxed a character at a time ("zh-vertical") and 24 pages set
+# vertically with titles and footers ("vertical-page", order-sensitive);
+# options given to the script override these.
 OMP_THREAD_LIMIT=1 "$BUILD_DIR/server/ppocr/eval/kelsor-ppocr-eval" \
-  --zh "$OUT/zh.txt" --en "$OUT/en.txt" "$@"
+  --zh "$OUT/zh.txt" --en "$OUT/en.txt" --turned 24 --vertical 12 --vertical-pages 24 "$@"
 
 # Reading order and paragraphs on rendered column pages (and the single-column
 # pictures above): order-sensitive error rate as the engines order the lines

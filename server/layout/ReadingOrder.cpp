@@ -1,5 +1,7 @@
 #include "server/layout/ReadingOrder.h"
 
+#include "server/layout/VerticalColumns.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -422,7 +424,12 @@ std::vector<std::size_t> RowOrder(const std::vector<Quad>& lines) {
 
 std::vector<std::size_t> ReadingOrder(const std::vector<Quad>& lines, double skew) {
     const double angle = std::isfinite(skew) && std::abs(skew) <= kMaxSkew ? skew : 0.0;
-    return Layout(StraightBounds(lines, angle)).Order();
+    std::vector<Bounds> bounds = StraightBounds(lines, angle);
+    // Text set in columns is read right to left, each column down.
+    if (InColumns(bounds)) {
+        return ColumnOrder(bounds);
+    }
+    return Layout(std::move(bounds)).Order();
 }
 
 std::vector<std::size_t> ReadingOrder(const std::vector<Quad>& lines) {

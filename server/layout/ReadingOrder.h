@@ -11,7 +11,8 @@
 // recognition engine: columns are read one after the other, a heading or
 // footer across columns stays above or below them, lines that share a row
 // inside a column are read left to right, and a slightly skewed scan is
-// straightened first.
+// straightened first. Text set vertically is read column by column, right to
+// left (server/layout/VerticalColumns.h).
 namespace kelsor::server::layout {
 
 struct Point {

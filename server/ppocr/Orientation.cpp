@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "server/ppocr/ColumnStrip.h"
 #include "server/ppocr/LineReader.h"
 #include "server/ppocr/ModelRuntime.h"
 
@@ -121,22 +122,51 @@ int Orientation::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes
             cv::rotate(strips[i], strips[i], cv::ROTATE_180);
         }
     }
-    std::vector<std::vector<std::size_t>> batches;
+    // The same lines as their characters side by side (vertical Chinese).
+    std::vector<cv::Mat> stacked;
     for (std::size_t i = 0; i < sample; ++i) {
+        cv::Mat cells = StackedColumn(rgb, *votes[i].second, m_settings.recognitionHeight,
+                                      m_settings.recognitionMaxWidth);
+        stacked.push_back(cells.empty()
+                              ? cv::Mat(m_settings.recognitionHeight, m_settings.recognitionHeight,
+                                        CV_8UC3, cv::Scalar::all(255))
+                              : std::move(cells));
+    }
+    strips.insert(strips.end(), stacked.begin(), stacked.end());
+    std::vector<std::vector<std::size_t>> batches;
+    for (std::size_t i = 0; i < strips.size(); ++i) {
         batches.push_back({i});
     }
-    std::vector<DecodedLine> decoded(sample);
+    std::vector<DecodedLine> decoded(strips.size());
     m_reader.RecognizeBatches(strips, batches, decoded);
-    double confidence = 0.0;
-    for (const DecodedLine& line : decoded) {
-        confidence += line.confidence;
+    double confidence = 0.0, stackedConfidence = 0.0;
+    for (std::size_t i = 0; i < sample; ++i) {
+        confidence += decoded[i].confidence;
+        stackedConfidence += decoded[sample + i].confidence;
     }
     if (confidence < 0.8 * static_cast<double>(sample)) {
         return 0;
     }
-    // Upright strips come from a page turned clockwise: a quarter back the
-    // other way (three clockwise) brings it upright.
-    return 2 * flipped > sample ? 1 : 3;
+    // Strips that read upside down come from a page turned anticlockwise:
+    // a quarter clockwise brings it upright.
+    if (2 * flipped > sample) {
+        return 1;
+    }
+    // Upright strips come from a page turned clockwise, or from columns of
+    // vertical Chinese (the recogniser reads characters lying on their side
+    // almost as well as upright ones). Set side by side, the characters of
+    // a turned page lie on their side, which the classifier takes for upside
+    // down, and cut-apart Latin letters read poorly; those of columns stand
+    // upright and read as well as laid down.
+    const std::vector<float> stackedTurned = UpsideDown(stacked);
+    const auto lying = static_cast<std::size_t>(std::count_if(
+        stackedTurned.begin(), stackedTurned.end(), [](float p) { return p > 0.5f; }));
+    if (2 * lying <= sample &&
+        stackedConfidence >= confidence - 0.1 * static_cast<double>(sample)) {
+        return 0;
+    }
+    // A quarter back the other way (three clockwise) brings it upright.
+    return 3;
 }
 
 void Orientation::TurnUpsideDownLines(const std::vector<TextBox>& boxes,

@@ -1,10 +1,13 @@
 #include "server/ppocr/PpOcrEngine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
 #include <opencv2/imgproc.hpp>
 
+#include "server/layout/ChinesePunctuation.h"
+#include "server/ppocr/ColumnStrip.h"
 #include "server/ppocr/LineDetector.h"
 #include "server/ppocr/LineReader.h"
 #include "server/ppocr/ModelRuntime.h"
@@ -18,6 +21,9 @@ namespace {
 // Pictures beyond this many pixels are refused rather than risking the memory
 // of the whole server on one request.
 constexpr long long kMaxPixels = 100LL * 1000 * 1000;
+// A column's reading as its characters side by side is kept unless the
+// reading laid down is surer by more than this.
+constexpr float kColumnPreference = 0.03f;
 
 }  // namespace
 
@@ -141,7 +147,7 @@ std::optional<TextBlock> PpOcrEngine::ReadWholeLine(const cv::Mat& rgb, const Te
         return std::nullopt;
     }
     TextBlock block;
-    block.words = std::move(decoded.front().text);
+    block.words = layout::ChinesePunctuation(decoded.front().text);
     block.confidence = decoded.front().confidence;
     for (int corner = 0; corner < 4; ++corner) {
         block.location[corner] = {static_cast<int>(std::lround(box.corners[corner].x)),
@@ -174,17 +180,53 @@ bool PpOcrEngine::ReadDetectedLines(const cv::Mat& rgb, std::vector<TextBlock>& 
         judged.clear();  // judged on the page as sent
     }
     const double boxed = ThreadCpuSeconds();
-    boxes = SplitAtGutters(upright, boxes);
+    boxes = JoinColumns(upright, SplitAtGutters(upright, boxes));
     std::vector<cv::Mat> strips = m_reader->Strips(upright, boxes);
     m_orientation->TurnUpsideDownLines(boxes, judged, strips);
+    // A column is read turned on its side and as its characters side by
+    // side; the surer reading wins (a line of a turned page reads well only
+    // turned, vertical Chinese only side by side).
+    // A box much narrower than the page's text is high is a speck or a
+    // rule, not a column of characters.
+    std::vector<float> across;
+    for (const TextBox& box : boxes) {
+        const cv::Size2f size = BoxSize(box);
+        across.push_back(std::min(size.width, size.height));
+    }
+    std::nth_element(across.begin(), across.begin() + across.size() / 2, across.end());
+    const float textHeight = across.empty() ? 0.0f : across[across.size() / 2];
+    std::vector<std::size_t> columns;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const cv::Size2f size = BoxSize(boxes[i]);
+        if (IsTall(size) && size.width >= 0.5f * textHeight) {
+            cv::Mat stacked = StackedColumn(upright, boxes[i], m_settings.recognitionHeight,
+                                            m_settings.recognitionMaxWidth);
+            if (!stacked.empty()) {
+                columns.push_back(i);
+                strips.push_back(std::move(stacked));
+            }
+        }
+    }
     std::vector<DecodedLine> decoded;
     m_reader->Read(strips, decoded);
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        DecodedLine& stacked = decoded[boxes.size() + k];
+        DecodedLine& laidDown = decoded[columns[k]];
+        // Laid down, a column's marks lie on their side (︐ reads as ’);
+        // a column of upright characters reads as surely either way, so
+        // the reading in order of its own marks wins unless clearly worse.
+        if (stacked.confidence + kColumnPreference > laidDown.confidence) {
+            laidDown = std::move(stacked);
+        } else {
+            laidDown.text = layout::LaidDownColumnMarks(laidDown.text);
+        }
+    }
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         if (decoded[i].text.empty() || decoded[i].confidence < m_settings.minLineConfidence) {
             continue;
         }
         TextBlock block;
-        block.words = std::move(decoded[i].text);
+        block.words = layout::ChinesePunctuation(decoded[i].text);
         block.confidence = decoded[i].confidence;
         // Corners on the upright page, in the text's own order (top-left of
         // the text first).

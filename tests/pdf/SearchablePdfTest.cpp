@@ -157,6 +157,49 @@ TEST_F(SearchablePdfTest, EachLineIsFoundAndCopiedWithinItsBox) {
     }
 }
 
+TEST_F(SearchablePdfTest, ColumnsOfVerticalTextAreFoundAndSelectedDownTheirColumns) {
+    const std::vector<std::string> columns = {"床前明月光疑是地上霜", "举头望明月低头思故乡"};
+    for (const long long rotate : {0LL, 90LL}) {
+        SCOPED_TRACE(rotate);
+        const std::string source = m_folder.file("columns" + std::to_string(rotate) + ".pdf");
+        ASSERT_TRUE(
+            test::WriteRawPdf(source, {{test::HeavyContent(20), 0, "0 0 595 842", rotate}}));
+        // A title across above two columns, read right to left.
+        PageTextLayer layer = LayerFor(source, {"静夜思"});
+        const double w = layer.pictureSize.width(), h = layer.pictureSize.height();
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            layer.lines.push_back({columns[i], QRectF((0.8 - 0.1 * static_cast<double>(i)) * w,
+                                                      0.25 * h, 0.05 * w, 0.6 * h)});
+        ASSERT_TRUE(Write(source, {layer}).Succeeded());
+
+        const auto document = Poppler::Document::load(Out());
+        ASSERT_TRUE(document);
+        const auto page = document->page(0);
+        const double scale = page->pageSizeF().width() / layer.pictureSize.width();
+        for (std::size_t i = 1; i < layer.lines.size(); ++i) {
+            const RecognisedLine& line = layer.lines[i];
+            SCOPED_TRACE(line.text);
+            const QRectF box(line.box.topLeft() * scale, line.box.size() * scale);
+            const double grow = 0.3 * box.width();
+            const QRectF grown = box.adjusted(-grow, -grow, grow, grow);
+            // Found as a whole, where the column is: the highlight runs down it.
+            const QList<QRectF> found = page->search(QString::fromStdString(line.text));
+            ASSERT_EQ(found.size(), 1);
+            EXPECT_TRUE(grown.contains(found.front()))
+                << found.front().x() << "," << found.front().y() << " " << found.front().width()
+                << "x" << found.front().height();
+            EXPECT_GT(found.front().height(), 3 * found.front().width());
+            // Selecting the column copies its text alone, top to bottom; its
+            // upper half holds the first half of its characters.
+            EXPECT_EQ(page->text(grown).remove(QLatin1Char('\n')).trimmed().toStdString(),
+                      line.text);
+            const QRectF upper = grown.adjusted(0, 0, 0, -grown.height() / 2);
+            EXPECT_EQ(page->text(upper).remove(QLatin1Char('\n')).trimmed(),
+                      QString::fromStdString(line.text).left(5));
+        }
+    }
+}
+
 TEST_F(SearchablePdfTest, ThousandsOfLinesOnOnePage) {
     const std::string source = m_folder.file("scan.pdf");
     // A long roll, so that each line is still a few points high.

@@ -112,4 +112,40 @@ QImage LargeTextPicture(const std::vector<QString>& lines) {
     return image;
 }
 
+QImage VerticalTextPicture(const QString& title, const std::vector<QString>& columns,
+                           int pixelSize) {
+    EnsureGuiApplication();
+    qsizetype rows = 0;
+    for (const QString& column : columns) {
+        rows = std::max(rows, column.size());
+    }
+    const int cell = pixelSize * 6 / 5, step = pixelSize * 8 / 5, margin = 2 * pixelSize;
+    const int top = margin + 3 * pixelSize;
+    const int width = std::max(2 * margin + step * static_cast<int>(columns.size()),
+                               2 * margin + pixelSize * static_cast<int>(title.size()));
+    QImage image(width, top + cell * static_cast<int>(rows) + margin, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("Noto Serif CJK SC"));
+    font.setPixelSize(pixelSize);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(0, margin, width, 2 * pixelSize), Qt::AlignCenter, title);
+    const QString horizontal = QStringLiteral("，。、：；！？");
+    const QString vertical = QStringLiteral("︐︒︑︓︔︕︖");
+    const int right = (width + step * static_cast<int>(columns.size())) / 2;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const int x = right - step * static_cast<int>(c + 1) + (step - cell) / 2;
+        for (qsizetype r = 0; r < columns[c].size(); ++r) {
+            QChar ch = columns[c][r];
+            if (const qsizetype at = horizontal.indexOf(ch); at >= 0) {
+                ch = vertical[at];
+            }
+            painter.drawText(QRect(x, top + cell * static_cast<int>(r), cell, cell),
+                             Qt::AlignCenter, QString(ch));
+        }
+    }
+    return image;
+}
+
 }  // namespace kelsor::test

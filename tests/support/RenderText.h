@@ -28,6 +28,11 @@ QImage TightLinePicture(const QString& text, int pixelSize, int margin,
 // The same line cut tight at its sides and `height` rows high, centred on its
 // ink: white rows where the ink is lower, cut ink where it is higher.
 QImage LineCutToHeight(const QString& text, int pixelSize, int height);
+// Vertical text in Noto Serif CJK SC at `pixelSize`, black on white:
+// `columns` set top to bottom, the first column rightmost, their punctuation
+// in the vertical forms (，→︐ 。→︒), under `title` set across.
+QImage VerticalTextPicture(const QString& title, const std::vector<QString>& columns,
+                           int pixelSize);
 // A plain white picture of the given size.
 bool SaveBlankPicture(int width, int height, const std::string& path);
 

@@ -162,6 +162,25 @@ TEST_F(OcrLineTest, ALineCutTo14PxIsReadAndPlacedInThePdf) {
     EXPECT_TRUE(test::FileExists(Work("line.pdf")));
 }
 
+TEST_F(OcrLineTest, AVerticalPoemIsReadColumnByColumnFromTheRight) {
+    // A title across and four columns, their punctuation in vertical forms.
+    const std::vector<QString> columns = {
+        QStringLiteral("床前明月光，"), QStringLiteral("疑是地上霜。"),
+        QStringLiteral("举头望明月，"), QStringLiteral("低头思故乡。")};
+    ASSERT_TRUE(test::VerticalTextPicture(QStringLiteral("静夜思"), columns, 40)
+                    .save(QString::fromStdString(Work("poem.png"))));
+    // 格式优先: the title, then one column a line.
+    OcrRun run = Ocr("poem.png");
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ("静夜思\n床前明月光，\n疑是地上霜。\n举头望明月，\n低头思故乡。\n", run.out);
+    // 编辑优先: the title alone, the columns of the poem run together.
+    run = Ocr("--edit poem.png");
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_NE(run.out.find("静夜思"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("床前明月光，疑是地上霜。举头望明月，低头思故乡。"), std::string::npos)
+        << run.out;
+}
+
 TEST_F(OcrCommandTest, TxtFilesAreNamedAsTheBatchPageNamesThem) {
     Picture("batch/scan.jpg", {QStringLiteral("ALPHA")});
     Picture("batch/scan.png", {QStringLiteral("BRAVO")});

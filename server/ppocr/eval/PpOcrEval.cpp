@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include <opencv2/imgcodecs.hpp>
@@ -24,6 +25,7 @@
 #include "server/ppocr/eval/EvalSet.h"
 #include "server/ppocr/eval/LoneRequest.h"
 #include "server/ppocr/eval/TextPicture.h"
+#include "server/ppocr/eval/VerticalPages.h"
 
 using namespace kelsor::server;
 using namespace kelsor::server::ppocr;
@@ -54,6 +56,7 @@ int Usage() {
     std::cerr << "usage: kelsor-ppocr-eval --zh FILE --en FILE [--pictures N per language]\n"
                  "  [--screen N screen pictures per kind, 0 for none]\n"
                  "  [--turned N turned copies per language] [--vertical N column pictures]\n"
+                 "  [--vertical-pages N pages set vertically, columns right to left]\n"
                  "  [--tight N single lines per kind, cut tight and with 40 px of margin]\n"
                  "  [--ratio-pictures N Chinese pictures timed alone, all cores and one]\n"
                  "  [--engines ppocr,tesseract] [--dump DIR] [--verbose]\n"
@@ -73,6 +76,7 @@ struct EvalOptions {
     int turned = 0;
     int ratioPictures = 12;
     int vertical = 0;
+    int verticalPages = 0;
     int tight = 16;
     std::string engines = "ppocr,tesseract";
     std::string dump;
@@ -102,6 +106,7 @@ bool ParseOptions(int argc, char** argv, EvalOptions& options) {
         {"--turned", toInt(options.turned)},
         {"--ratio-pictures", toInt(options.ratioPictures)},
         {"--vertical", toInt(options.vertical)},
+        {"--vertical-pages", toInt(options.verticalPages)},
         {"--tight", toInt(options.tight)},
         {"--text-margin", [&](const std::string& v) { s.textMargin = std::atoi(v.c_str()) != 0; }},
         {"--one-line", toDouble(s.oneLineHeightRatio)},
@@ -329,6 +334,19 @@ int main(int argc, char** argv) {
     if (options.vertical > 0) {
         if (std::string error;
             !BuildVerticalSet(options.texts["zh"], options.vertical, set, error)) {
+            std::cerr << error << "\n";
+            return 2;
+        }
+    }
+    if (options.verticalPages > 0) {
+        // Only text the recogniser has the characters for.
+        std::vector<std::string> labels;
+        std::string error;
+        if (!LoadRecognitionLabels(PpOcrModelPaths::InFolder(DefaultPpOcrModelFolder()).keys,
+                                   labels, error) ||
+            !BuildVerticalPageSet(options.texts["zh"],
+                                  std::set<std::string>(labels.begin(), labels.end()),
+                                  options.verticalPages, set, error)) {
             std::cerr << error << "\n";
             return 2;
         }

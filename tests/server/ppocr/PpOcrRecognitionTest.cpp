@@ -10,6 +10,7 @@
 #include "server/ppocr/PpOcrEngine.h"
 #include "server/ppocr/eval/EvalSet.h"
 #include "server/ppocr/eval/TextPicture.h"
+#include "server/ppocr/eval/VerticalPages.h"
 
 using namespace kelsor::server;
 using namespace kelsor::server::ppocr;
@@ -221,6 +222,59 @@ TEST_F(PpOcrRecognition, ChineseInColumnsIsNotTakenForATurnedPage) {
     ASSERT_TRUE(Engine()->Recognize(picture, lines, error)) << error;
     const ErrorCount errors = CountErrors("白日依山尽黄河入海流", RecognisedText(lines));
     EXPECT_LE(errors.edits * 5, errors.characters) << RecognisedText(lines);
+}
+
+TEST_F(PpOcrRecognition, VerticalPagesComeColumnByColumnFromTheRightInTallBoxes) {
+    // A title over columns with the horizontal marks in their cells; columns
+    // set close with their punctuation in vertical forms over a footer.
+    struct Page {
+        std::vector<std::string> columns;
+        VerticalPageOptions options;
+    };
+    VerticalPageOptions titled;
+    titled.title = "《登鹳雀楼》";
+    titled.pixelHeight = 32;
+    titled.verticalPunctuation = false;
+    VerticalPageOptions footed;
+    footed.footer = "第三页";
+    footed.pixelHeight = 28;
+    footed.characterStep = 1.0;
+    footed.columnStep = 1.4;
+    const Page pages[] = {
+        {{"白日依山尽，", "黄河入海流。", "欲穷千里目，", "更上一层楼。"}, titled},
+        {{"春眠不觉晓，处处闻啼鸟。", "夜来风雨声，花落知多少。"}, footed},
+    };
+    for (std::size_t p = 0; p < std::size(pages); ++p) {
+        SCOPED_TRACE(p);
+        DecodedPicture picture;
+        std::string error;
+        ASSERT_TRUE(RenderVerticalPage(pages[p].columns, ChineseFaces().at(p), pages[p].options,
+                                       picture, error))
+            << error;
+        std::vector<TextBlock> lines;
+        ASSERT_TRUE(Engine()->Recognize(picture, lines, error)) << error;
+        std::vector<std::string> expected = pages[p].columns;
+        if (!pages[p].options.title.empty()) {
+            expected.insert(expected.begin(), pages[p].options.title);
+        }
+        if (!pages[p].options.footer.empty()) {
+            expected.push_back(pages[p].options.footer);
+        }
+        ASSERT_EQ(RecognisedText(lines), LinesText(expected));
+        // Each column's location is its tall box, the next one to its left.
+        double right = picture.width;
+        for (const TextBlock& line : lines) {
+            const double width = line.location[1][0] - line.location[0][0];
+            const double height = line.location[3][1] - line.location[0][1];
+            if (line.words == pages[p].options.title || line.words == pages[p].options.footer) {
+                EXPECT_GT(width, height) << line.words;
+                continue;
+            }
+            EXPECT_GT(height, 3 * width) << line.words;
+            EXPECT_LT(line.location[1][0], right) << line.words;
+            right = line.location[0][0];
+        }
+    }
 }
 
 TEST_F(PpOcrRecognition, PooledEnginesShareIdleCoresWithoutChangingTheText) {
