@@ -27,20 +27,6 @@ const std::map<char, std::string>& FullWidth() {
     return marks;
 }
 
-std::vector<std::string> Characters(const std::string& text) {
-    std::vector<std::string> characters;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = 1;
-        while (i + length < text.size() &&
-               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
-            ++length;
-        }
-        characters.push_back(text.substr(i, length));
-        i += length;
-    }
-    return characters;
-}
-
 char32_t CodePoint(const std::string& c) {
     const auto b = [&](std::size_t i) { return static_cast<unsigned char>(c[i]) & 0x3Fu; };
     switch (c.size()) {
@@ -76,13 +62,27 @@ bool IsHalfMark(const std::string& c) {
 
 }  // namespace
 
+std::vector<std::string> Utf8Characters(const std::string& text) {
+    std::vector<std::string> characters;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = 1;
+        while (i + length < text.size() &&
+               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
+            ++length;
+        }
+        characters.push_back(text.substr(i, length));
+        i += length;
+    }
+    return characters;
+}
+
 std::string HorizontalForm(const std::string& character) {
     const auto found = Horizontal().find(character);
     return found == Horizontal().end() ? character : found->second;
 }
 
 std::string ChinesePunctuation(const std::string& text) {
-    std::vector<std::string> characters = Characters(text);
+    std::vector<std::string> characters = Utf8Characters(text);
     for (std::string& c : characters) {
         c = HorizontalForm(c);
     }
@@ -127,7 +127,7 @@ std::string LaidDownColumnMarks(const std::string& text) {
     static const std::map<std::string, std::string> marks = {
         {"’", "，"}, {"‘", "，"}, {"'", "，"}, {"`", "，"}, {"°", "。"}, {"º", "。"}, {"˚", "。"},
     };
-    std::vector<std::string> characters = Characters(text);
+    std::vector<std::string> characters = Utf8Characters(text);
     for (std::size_t i = 1; i < characters.size(); ++i) {
         const auto mark = marks.find(characters[i]);
         if (mark != marks.end() && IsIdeograph(characters[i - 1])) {

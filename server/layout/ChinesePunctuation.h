@@ -1,12 +1,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Punctuation of Chinese text as a reader expects to copy it: the forms set
 // in columns of vertical text (︐ ︒ ﹁ ︵ …) and the half-width marks a
 // recogniser gives for full-width ones between Chinese characters come out
 // as the horizontal full-width characters (，。「（ …).
 namespace kelsor::server::layout {
+
+// The characters of UTF-8 `text`, each as its own string.
+std::vector<std::string> Utf8Characters(const std::string& text);
 
 // The horizontal form of a vertical presentation form (U+FE10..U+FE19,
 // U+FE30..U+FE48); other characters as they are. UTF-8 in and out.

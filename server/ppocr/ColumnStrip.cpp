@@ -7,26 +7,11 @@
 #include <opencv2/imgproc.hpp>
 
 #include "server/layout/VerticalColumns.h"
+#include "server/ppocr/LineReader.h"
 #include "server/ppocr/ModelRuntime.h"
 
 namespace kelsor::server::ppocr {
 namespace {
-
-// The box cut out upright (not turned), `scale` times its size.
-cv::Mat UprightCrop(const cv::Mat& picture, const TextBox& box, double scale) {
-    const cv::Size2f size = BoxSize(box);
-    const int w = std::max(1, static_cast<int>(std::lround(size.width * scale)));
-    const int h = std::max(1, static_cast<int>(std::lround(size.height * scale)));
-    const cv::Point2f target[4] = {{0.0f, 0.0f},
-                                   {static_cast<float>(w), 0.0f},
-                                   {static_cast<float>(w), static_cast<float>(h)},
-                                   {0.0f, static_cast<float>(h)}};
-    const cv::Mat transform = cv::getPerspectiveTransform(box.corners.data(), target);
-    cv::Mat crop;
-    cv::warpPerspective(picture, crop, transform, cv::Size(w, h), cv::INTER_CUBIC,
-                        cv::BORDER_REPLICATE);
-    return crop;
-}
 
 // 1 where the crop holds ink: the smaller side of its Otsu threshold, so
 // dark text on light and light on dark both count. Empty without contrast.

@@ -38,15 +38,10 @@ std::vector<std::uint8_t> BlankColumns(const cv::Mat& strip, int width) {
 
 }  // namespace
 
-// Small lines are enlarged by the crop itself (bicubic, one resampling);
-// larger ones are cropped at their size and then scaled down.
-cv::Mat CropLine(const cv::Mat& picture, const TextBox& box, int height, int maxWidth) {
+cv::Mat UprightCrop(const cv::Mat& picture, const TextBox& box, double scale) {
     const cv::Size2f size = BoxSize(box);
-    const bool tall = IsTall(size);
-    const double across = std::max(1.0f, tall ? size.width : size.height);
-    const double enlarge = std::max(1.0, height / across);
-    const int w = std::max(1, static_cast<int>(std::lround(size.width * enlarge)));
-    const int h = std::max(1, static_cast<int>(std::lround(size.height * enlarge)));
+    const int w = std::max(1, static_cast<int>(std::lround(size.width * scale)));
+    const int h = std::max(1, static_cast<int>(std::lround(size.height * scale)));
     const cv::Point2f target[4] = {{0.0f, 0.0f},
                                    {static_cast<float>(w), 0.0f},
                                    {static_cast<float>(w), static_cast<float>(h)},
@@ -55,6 +50,17 @@ cv::Mat CropLine(const cv::Mat& picture, const TextBox& box, int height, int max
     cv::Mat crop;
     cv::warpPerspective(picture, crop, transform, cv::Size(w, h), cv::INTER_CUBIC,
                         cv::BORDER_REPLICATE);
+    return crop;
+}
+
+// Small lines are enlarged by the crop itself (bicubic, one resampling);
+// larger ones are cropped at their size and then scaled down.
+cv::Mat CropLine(const cv::Mat& picture, const TextBox& box, int height, int maxWidth) {
+    const cv::Size2f size = BoxSize(box);
+    const bool tall = IsTall(size);
+    const double across = std::max(1.0f, tall ? size.width : size.height);
+    const double enlarge = std::max(1.0, height / across);
+    cv::Mat crop = UprightCrop(picture, box, enlarge);
     if (tall) {
         cv::rotate(crop, crop, cv::ROTATE_90_COUNTERCLOCKWISE);
     }

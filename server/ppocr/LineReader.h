@@ -17,6 +17,10 @@ namespace kelsor::server::ppocr {
 
 struct ModelRuntime;
 
+// The box cut out as it lies (not turned), `scale` times its size, by one
+// perspective warp (bicubic).
+cv::Mat UprightCrop(const cv::Mat& picture, const TextBox& box, double scale);
+
 // The line as an upright strip `height` pixels high: perspective crop of the
 // box; tall crops are vertical text and are turned to read left to right.
 cv::Mat CropLine(const cv::Mat& picture, const TextBox& box, int height, int maxWidth);

@@ -6,6 +6,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "server/layout/ChinesePunctuation.h"
+
 #include "server/ppocr/eval/TextPicture.h"
 
 namespace kelsor::server::ppocr {
@@ -50,24 +52,9 @@ bool HasBoxDrawing(const std::string& line) {
     return false;
 }
 
-// The UTF-8 characters of `text`.
-std::vector<std::string> Characters(const std::string& text) {
-    std::vector<std::string> characters;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = 1;
-        while (i + length < text.size() &&
-               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
-            ++length;
-        }
-        characters.push_back(text.substr(i, length));
-        i += length;
-    }
-    return characters;
-}
-
 // At most `count` characters of `text` from `from`.
 std::string Piece(const std::string& text, std::size_t from, std::size_t count) {
-    const auto characters = Characters(text);
+    const auto characters = layout::Utf8Characters(text);
     std::string piece;
     for (std::size_t i = from; i < std::min(characters.size(), from + count); ++i) {
         piece += characters[i];
@@ -348,8 +335,8 @@ bool BuildVerticalSet(const std::vector<std::string>& chinese, int count,
         const std::string line =
             Piece(chinese[static_cast<std::size_t>(i) % chinese.size()], 0, 12);
         sample.lines.push_back(line);
-        if (!RenderColumnPicture(Characters(line), faces[i % faces.size()], 20 + 4 * (i % 4),
-                                 sample.picture, error)) {
+        if (!RenderColumnPicture(layout::Utf8Characters(line), faces[i % faces.size()],
+                                 20 + 4 * (i % 4), sample.picture, error)) {
             return false;
         }
         set.push_back(std::move(sample));

@@ -7,22 +7,10 @@
 #include <opencv2/freetype.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "server/layout/ChinesePunctuation.h"
+
 namespace kelsor::server::ppocr {
 namespace {
-
-std::vector<std::string> Utf8Characters(const std::string& text) {
-    std::vector<std::string> characters;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = 1;
-        while (i + length < text.size() &&
-               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
-            ++length;
-        }
-        characters.push_back(text.substr(i, length));
-        i += length;
-    }
-    return characters;
-}
 
 // Horizontal punctuation and the vertical form set in a column.
 const std::map<std::string, std::string>& VerticalForms() {
@@ -66,7 +54,7 @@ const std::map<std::string, std::string>& Traditional() {
             "蝉蟬衔銜衣衣袅裊觅覓赵趙轻輕辞辭逊遜邻鄰郑鄭钓釣铁鐵锁鎖闭閉阵陣陈陳险險隐隱雁雁"
             "霁霽静靜须須顷頃领領频頻颜顏飘飄饥饑驱驅驿驛鬓鬢鹤鶴黯黯齐齊岂豈恼惱悬懸荣榮庙廟";
         std::map<std::string, std::string> t;
-        const auto characters = Utf8Characters(pairs);
+        const auto characters = layout::Utf8Characters(pairs);
         for (std::size_t i = 0; i + 1 < characters.size(); i += 2) {
             if (characters[i] != characters[i + 1]) {
                 t[characters[i]] = characters[i + 1];
@@ -124,7 +112,7 @@ bool RenderVerticalPage(const std::vector<std::string>& columns, const FontFace&
         const int em = options.pixelHeight;
         std::size_t rows = 1;
         for (const std::string& column : columns) {
-            rows = std::max(rows, Utf8Characters(column).size());
+            rows = std::max(rows, layout::Utf8Characters(column).size());
         }
         const double characterStep = options.characterStep * em;
         const double columnStep = options.columnStep * em;
@@ -148,7 +136,7 @@ bool RenderVerticalPage(const std::vector<std::string>& columns, const FontFace&
         const double right = (width + bodyWidth) / 2.0;
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const double x = right - (static_cast<double>(c) + 0.5) * columnStep;
-            const auto characters = Utf8Characters(columns[c]);
+            const auto characters = layout::Utf8Characters(columns[c]);
             for (std::size_t r = 0; r < characters.size(); ++r) {
                 const std::string glyph =
                     options.verticalPunctuation ? VerticalForm(characters[r]) : characters[r];
@@ -203,7 +191,7 @@ bool BuildVerticalPageSet(const std::vector<std::string>& chinese,
                 line.replace(at, from.size(), to);
             }
         }
-        const auto characters = Utf8Characters(line);
+        const auto characters = layout::Utf8Characters(line);
         if (line.starts_with("《") && line.ends_with("》") && characters.size() <= 10 &&
             readable(characters)) {
             titles.push_back(line);
@@ -232,7 +220,7 @@ bool BuildVerticalPageSet(const std::vector<std::string>& chinese,
         for (std::size_t c = 0; c < columnCount; ++c) {
             std::vector<std::string> column;
             if (poem) {
-                column = Utf8Characters(poemLines[nextPoem++ % poemLines.size()]);
+                column = layout::Utf8Characters(poemLines[nextPoem++ % poemLines.size()]);
             } else {
                 for (std::size_t r = 0; r < rows; ++r) {
                     column.push_back(prose[nextProse++ % prose.size()]);
