@@ -10,10 +10,12 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 namespace kelsor::server {
 namespace {
@@ -232,6 +234,17 @@ bool KelsorServer::Start(std::string& error) {
     }
     m_cloudThread = std::thread([this] { m_cloud->listen_after_bind(); });
     m_accountThread = std::thread([this] { m_account->listen_after_bind(); });
+    // A listener told to stop before its thread has begun to accept misses
+    // the stop and then accepts for ever (a stop right after a start would
+    // hang): return only once both accept.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!m_cloud->is_running() || !m_account->is_running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            error = "the listeners did not start";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 

@@ -422,3 +422,21 @@ TEST_F(AccountApi, MalformedBodiesAndUnknownPathsGetJsonFailures) {
         EXPECT_FALSE(reply.json["msg"].asString().empty());
     }
 }
+
+// A server stopped the moment Start returns stops: a listener whose thread
+// had not begun to accept used to miss the stop and keep the stop waiting
+// for ever (seen on a loaded machine).
+TEST(ServerLifetime, AServerStoppedAsSoonAsItStartsStops) {
+    TempFolder dir;
+    for (int i = 0; i < 8; ++i) {
+        ServerOptions options;
+        options.dataDir = dir.file("data");
+        options.cloudPort = 0;
+        options.accountPort = 0;
+        options.engine = "tesseract";
+        options.engineCount = 1;
+        KelsorServer server(options);
+        std::string error;
+        ASSERT_TRUE(server.Start(error)) << error;
+    }
+}
