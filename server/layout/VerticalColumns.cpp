@@ -27,10 +27,6 @@ double Height(const Bounds& b) {
     return b.bottom - b.top;
 }
 
-// A box much narrower than the page's characters are wide (a comma or a
-// full stop boxed alone, a speck) is a mark: it says nothing of which way
-// the text runs, and its width is no column's.
-constexpr double kMarkSize = 0.6;
 // Single characters run in columns when the next character down a column
 // is nearer than the next one along a row by at least this factor.
 constexpr double kColumnPitch = 0.8;

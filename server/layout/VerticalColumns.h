@@ -15,6 +15,12 @@ namespace kelsor::server::layout {
 // wide one, as wide as high, runs across it).
 inline constexpr double kTallRatio = 1.5;
 
+// A box whose smaller side is under this share of the page's text size (the
+// median of the boxes' smaller sides) is a mark: a comma or a full stop
+// boxed alone, a speck. Taller than wide or not, it says nothing of which
+// way the text runs, and its width is no column's.
+inline constexpr double kMarkSize = 0.6;
+
 bool IsTallBox(const Bounds& box);
 bool IsWideBox(const Bounds& box);
 
