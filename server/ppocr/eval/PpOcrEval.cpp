@@ -350,6 +350,9 @@ int main(int argc, char** argv) {
             std::cerr << error << "\n";
             return 2;
         }
+        // The same pages cut tight, as users capture them.
+        std::vector<EvalSample> tight = TightVerticalPages(set);
+        std::move(tight.begin(), tight.end(), std::back_inserter(set));
     }
     if (options.screenPerKind > 0) {
         std::vector<EvalSample> screen;

@@ -271,4 +271,21 @@ bool BuildVerticalPageSet(const std::vector<std::string>& chinese,
     return true;
 }
 
+std::vector<EvalSample> TightVerticalPages(const std::vector<EvalSample>& set) {
+    std::vector<EvalSample> tight;
+    int i = 0;
+    for (const EvalSample& sample : set) {
+        if (sample.language != "vertical-page") {
+            continue;
+        }
+        EvalSample copy = sample;
+        copy.language = "vertical-tight";
+        copy.picture = CutAroundInk(sample.picture, (3 * i) % 16, (7 * i + 2) % 16,
+                                    (5 * i + 4) % 16, (11 * i + 1) % 16);
+        tight.push_back(std::move(copy));
+        ++i;
+    }
+    return tight;
+}
+
 }  // namespace kelsor::server::ppocr
