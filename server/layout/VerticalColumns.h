@@ -25,8 +25,10 @@ bool IsTallBox(const Bounds& box);
 bool IsWideBox(const Bounds& box);
 
 // Whether the page's text runs in columns: more boxes run down than across.
-// Single characters (square boxes) do not count either way; a page of them alone is in
-// columns when they stack into fewer than half as many columns as rows.
+// Single characters (square boxes) and marks do not count either way; a page
+// of them alone is in columns when they stack into fewer than half as many
+// columns as rows, or when the characters are clearly nearer each other down
+// a column than along a row.
 bool InColumns(const std::vector<Bounds>& boxes);
 
 // Reading order of a page in columns: bands of the page split by white
