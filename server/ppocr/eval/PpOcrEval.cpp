@@ -346,13 +346,13 @@ int main(int argc, char** argv) {
                                    labels, error) ||
             !BuildVerticalPageSet(options.texts["zh"],
                                   std::set<std::string>(labels.begin(), labels.end()),
-                                  options.verticalPages, set, error)) {
+                                  options.verticalPages, set, error) ||
+            !BuildVerticalPageSet(options.texts["zh"],
+                                  std::set<std::string>(labels.begin(), labels.end()),
+                                  options.verticalPages, set, error, true)) {
             std::cerr << error << "\n";
             return 2;
         }
-        // The same pages cut tight, as users capture them.
-        std::vector<EvalSample> tight = TightVerticalPages(set);
-        std::move(tight.begin(), tight.end(), std::back_inserter(set));
     }
     if (options.screenPerKind > 0) {
         std::vector<EvalSample> screen;
