@@ -221,18 +221,23 @@ bool InColumns(const std::vector<Bounds>& boxes) {
     };
     const auto tall = count(IsTallBox);
     const auto wide = count(IsWideBox);
-    if (tall > 0 || wide > 0 || characters.size() < 3) {
+    Ids squares;
+    std::copy_if(characters.begin(), characters.end(), std::back_inserter(squares),
+                 [&](std::size_t id) { return !IsWideBox(boxes[id]); });
+    // A title across does not outvote the columns under it when the
+    // detector boxed them a character at a time.
+    if (tall > 0 || squares.size() < 3 || squares.size() <= static_cast<std::size_t>(wide)) {
         return tall > wide;
     }
-    // Single characters only (a spaced column is boxed a character at a
-    // time): in columns when they stack into fewer columns than rows, or
-    // when a character's neighbour down its column is clearly nearer than
-    // its neighbour along a row (short columns set apart, as a poem is).
-    if (2 * Columns(boxes, characters).size() < RowCount(boxes, characters)) {
+    // Single characters (a spaced column is boxed a character at a time):
+    // in columns when they stack into fewer columns than rows, or when a
+    // character's neighbour down its column is clearly nearer than its
+    // neighbour along a row (short columns set apart, as a poem is).
+    if (2 * Columns(boxes, squares).size() < RowCount(boxes, squares)) {
         return true;
     }
-    const double down = PitchDown(boxes, characters);
-    const double along = PitchDown(Transposed(boxes), characters);
+    const double down = PitchDown(boxes, squares);
+    const double along = PitchDown(Transposed(boxes), squares);
     return down > 0.0 && along > 0.0 && down < kColumnPitch * along;
 }
 

@@ -78,8 +78,9 @@ std::string Pieces(const Drawn& page) {
 // boxes are named by consecutive letters, the first column (rightmost)
 // from 'a', and its comma (a mark narrower than a character, boxed alone)
 // last when `commas`; in every other column `joined` characters down share
-// one box, named by the first. Turned about the diagonal it is a page of spaced lines.
-Drawn Poem(bool commas, int joined, bool turned) {
+// one box, named by the first. A title across above is named 'z'. Turned
+// about the diagonal it is a page of spaced lines.
+Drawn Poem(bool commas, int joined, bool turned, bool title = false) {
     Drawn page;
     const auto add = [&](char name, double left, double top, double width, double height) {
         if (turned) {
@@ -104,6 +105,9 @@ Drawn Poem(bool commas, int joined, bool turned) {
             add(static_cast<char>(first + 5), left + 4.0 + 2.0 * c, 250.0, 16.0 + 2.0 * c,
                 28.0 + c);
         }
+    }
+    if (title) {
+        add('z', 80.0, -40.0, 250.0, 36.0);
     }
     return page;
 }
@@ -210,6 +214,10 @@ TEST(VerticalColumns, ShortColumnsBoxedACharacterAtATimeStayColumns) {
         {"two characters in one tall box in half the columns, commas alone", true, 2,
          "abdef|ghijkl|mnpqr|stuvwx"},
     };
+    // A title across does not outvote the characters under it.
+    const Drawn titled = Poem(true, 1, false, true);
+    EXPECT_TRUE(InColumns(StraightBounds(titled.lines, 0.0)));
+    EXPECT_EQ(Pieces(titled), "z|abcdef|ghijkl|mnopqr|stuvwx");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Drawn poem = Poem(c.commas, c.joined, false);
