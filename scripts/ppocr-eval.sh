@@ -41,7 +41,8 @@ clean "$FORTUNES/literature" | grep -v -e '^--' >"$OUT/en.txt"
 cmake --build "$BUILD_DIR" --target kelsor-ppocr-eval >/dev/null
 # Beside the upright pictures: 24 turned by a quarter or a half, 12 single
 # columns boxed a character at a time ("zh-vertical") and 24 pages set
-# vertically with titles and footers ("vertical-page", order-sensitive);
+# vertically with titles and footers ("vertical-page", order-sensitive; as
+# many again spaced wider and cut tight as "vertical-tight");
 # options given to the script override these.
 OMP_THREAD_LIMIT=1 "$BUILD_DIR/server/ppocr/eval/kelsor-ppocr-eval" \
   --zh "$OUT/zh.txt" --en "$OUT/en.txt" --turned 24 --vertical 12 --vertical-pages 24 "$@"

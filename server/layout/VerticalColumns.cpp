@@ -1,6 +1,7 @@
 #include "server/layout/VerticalColumns.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <numeric>
 
@@ -26,25 +27,57 @@ double Height(const Bounds& b) {
     return b.bottom - b.top;
 }
 
-// The width of a column: the median width of the boxes running down the
-// page (of all boxes when none does), at least 1.
-double ColumnWidth(const std::vector<Bounds>& boxes, const Ids& ids) {
-    std::vector<double> widths;
+// Single characters run in columns when the next character down a column
+// is nearer than the next one along a row by at least this factor.
+constexpr double kColumnPitch = 0.8;
+
+double Median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0.0;
+    }
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+// The median of the boxes' smaller sides: what the page's text is high
+// (a column's width, a line's height, a character's size).
+double TextSize(const std::vector<Bounds>& boxes, const Ids& ids) {
+    std::vector<double> sizes;
     for (std::size_t id : ids) {
+        sizes.push_back(std::min(Width(boxes[id]), Height(boxes[id])));
+    }
+    return Median(std::move(sizes));
+}
+
+bool IsMark(const Bounds& b, double textSize) {
+    return std::min(Width(b), Height(b)) < kMarkSize * textSize;
+}
+
+// `ids` without the marks among them.
+Ids Characters(const std::vector<Bounds>& boxes, const Ids& ids) {
+    const double size = TextSize(boxes, ids);
+    Ids out;
+    std::copy_if(ids.begin(), ids.end(), std::back_inserter(out),
+                 [&](std::size_t id) { return !IsMark(boxes[id], size); });
+    return out;
+}
+
+// The width of a column: the median width of the boxes running down the
+// page (of all boxes when none does), marks left out, at least 1.
+double ColumnWidth(const std::vector<Bounds>& boxes, const Ids& ids) {
+    const Ids characters = Characters(boxes, ids);
+    std::vector<double> widths;
+    for (std::size_t id : characters) {
         if (IsTallBox(boxes[id])) {
             widths.push_back(Width(boxes[id]));
         }
     }
     if (widths.empty()) {
-        for (std::size_t id : ids) {
+        for (std::size_t id : characters) {
             widths.push_back(std::min(Width(boxes[id]), Height(boxes[id])));
         }
     }
-    if (widths.empty()) {
-        return 1.0;
-    }
-    std::nth_element(widths.begin(), widths.begin() + widths.size() / 2, widths.end());
-    return std::max(1.0, widths[widths.size() / 2]);
+    return std::max(1.0, Median(std::move(widths)));
 }
 
 // `ids` gathered into columns, right to left, each top to bottom.
@@ -126,6 +159,29 @@ std::size_t RowCount(const std::vector<Bounds>& boxes, Ids ids) {
     return rows;
 }
 
+// The median distance between the middles of neighbouring boxes down the
+// columns `ids` make; 0 when no two share a column.
+double PitchDown(const std::vector<Bounds>& boxes, const Ids& ids) {
+    std::vector<double> steps;
+    for (const Ids& column : Columns(boxes, ids)) {
+        for (std::size_t i = 1; i < column.size(); ++i) {
+            const Bounds& a = boxes[column[i - 1]];
+            const Bounds& b = boxes[column[i]];
+            steps.push_back((b.top + b.bottom - a.top - a.bottom) / 2);
+        }
+    }
+    return Median(std::move(steps));
+}
+
+// The boxes turned about the diagonal: rows become columns.
+std::vector<Bounds> Transposed(const std::vector<Bounds>& boxes) {
+    std::vector<Bounds> out;
+    for (const Bounds& b : boxes) {
+        out.push_back({b.left, b.right, b.top, b.bottom});
+    }
+    return out;
+}
+
 // The page's boxes in bands split by white across all of it, top to bottom.
 std::vector<Ids> Bands(const std::vector<Bounds>& boxes, double columnWidth) {
     Ids ids(boxes.size());
@@ -155,16 +211,34 @@ bool IsWideBox(const Bounds& box) {
 }
 
 bool InColumns(const std::vector<Bounds>& boxes) {
-    const auto tall = std::count_if(boxes.begin(), boxes.end(), IsTallBox);
-    const auto wide = std::count_if(boxes.begin(), boxes.end(), IsWideBox);
-    if (tall > 0 || wide > 0 || boxes.size() < 3) {
-        return tall > wide;
-    }
-    // Single characters only (a spaced column is boxed a character at a
-    // time): in columns when they stack into fewer columns than rows.
     Ids all(boxes.size());
     std::iota(all.begin(), all.end(), std::size_t{0});
-    return 2 * Columns(boxes, all).size() < RowCount(boxes, all);
+    // A mark boxed alone may be taller than wide in a line across as well.
+    const Ids characters = Characters(boxes, all);
+    const auto count = [&](bool (*shape)(const Bounds&)) {
+        return std::count_if(characters.begin(), characters.end(),
+                             [&](std::size_t id) { return shape(boxes[id]); });
+    };
+    const auto tall = count(IsTallBox);
+    const auto wide = count(IsWideBox);
+    Ids squares;
+    std::copy_if(characters.begin(), characters.end(), std::back_inserter(squares),
+                 [&](std::size_t id) { return !IsWideBox(boxes[id]); });
+    // A title across does not outvote the columns under it when the
+    // detector boxed them a character at a time.
+    if (tall > 0 || squares.size() < 3 || squares.size() <= static_cast<std::size_t>(wide)) {
+        return tall > wide;
+    }
+    // Single characters (a spaced column is boxed a character at a time):
+    // in columns when they stack into fewer columns than rows, or when a
+    // character's neighbour down its column is clearly nearer than its
+    // neighbour along a row (short columns set apart, as a poem is).
+    if (2 * Columns(boxes, squares).size() < RowCount(boxes, squares)) {
+        return true;
+    }
+    const double down = PitchDown(boxes, squares);
+    const double along = PitchDown(Transposed(boxes), squares);
+    return down > 0.0 && along > 0.0 && down < kColumnPitch * along;
 }
 
 std::vector<std::size_t> ColumnOrder(const std::vector<Bounds>& boxes) {

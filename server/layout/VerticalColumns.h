@@ -15,12 +15,20 @@ namespace kelsor::server::layout {
 // wide one, as wide as high, runs across it).
 inline constexpr double kTallRatio = 1.5;
 
+// A box whose smaller side is under this share of the page's text size (the
+// median of the boxes' smaller sides) is a mark: a comma or a full stop
+// boxed alone, a speck. Taller than wide or not, it says nothing of which
+// way the text runs, and its width is no column's.
+inline constexpr double kMarkSize = 0.6;
+
 bool IsTallBox(const Bounds& box);
 bool IsWideBox(const Bounds& box);
 
 // Whether the page's text runs in columns: more boxes run down than across.
-// Single characters (square boxes) do not count either way; a page of them alone is in
-// columns when they stack into fewer than half as many columns as rows.
+// Single characters (square boxes) and marks do not count either way; a page
+// of them alone is in columns when they stack into fewer than half as many
+// columns as rows, or when the characters are clearly nearer each other down
+// a column than along a row.
 bool InColumns(const std::vector<Bounds>& boxes);
 
 // Reading order of a page in columns: bands of the page split by white

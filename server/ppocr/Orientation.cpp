@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "server/layout/VerticalColumns.h"
 #include "server/ppocr/ColumnStrip.h"
 #include "server/ppocr/LineReader.h"
 #include "server/ppocr/ModelRuntime.h"
@@ -77,14 +78,25 @@ std::vector<float> Orientation::UpsideDown(const std::vector<cv::Mat>& strips) {
 int Orientation::PageTurns(const cv::Mat& rgb, const std::vector<TextBox>& boxes,
                            std::vector<JudgedLine>& judged) {
     judged.clear();
-    if (!m_runtime.classifier || m_settings.turnSampleLines <= 0) {
+    if (!m_runtime.classifier || m_settings.turnSampleLines <= 0 || boxes.empty()) {
         return 0;
     }
     // Lines clearly longer one way than the other vote; single characters
-    // (square boxes) do not.
+    // (square boxes) do not, nor marks boxed alone (a comma is taller than
+    // wide in a line across as well).
+    std::vector<float> across;
+    for (const TextBox& box : boxes) {
+        const cv::Size2f size = BoxSize(box);
+        across.push_back(std::min(size.width, size.height));
+    }
+    std::nth_element(across.begin(), across.begin() + across.size() / 2, across.end());
+    const float mark = static_cast<float>(layout::kMarkSize) * across[across.size() / 2];
     std::vector<std::pair<float, const TextBox*>> wide, tall;
     for (const TextBox& box : boxes) {
         const cv::Size2f size = BoxSize(box);
+        if (std::min(size.width, size.height) < mark) {
+            continue;
+        }
         if (IsTall(size)) {
             tall.emplace_back(size.height / std::max(1.0f, size.width), &box);
         } else if (size.width >= 1.5f * size.height) {

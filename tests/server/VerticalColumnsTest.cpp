@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -69,6 +70,46 @@ std::string Pieces(const Drawn& page) {
         }
     }
     return names;
+}
+
+// A poem of four columns, five characters each, boxed a character at a
+// time as the detector boxes short columns set apart: characters 37 px
+// wide, 46 px apart down a column, columns 75 px apart. Each column's
+// boxes are named by consecutive letters, the first column (rightmost)
+// from 'a', and its comma (a mark narrower than a character, boxed alone)
+// last when `commas`; in every other column `joined` characters down share
+// one box, named by the first. A title across above is named 'z'. Turned
+// about the diagonal it is a page of spaced lines.
+Drawn Poem(bool commas, int joined, bool turned, bool title = false) {
+    Drawn page;
+    const auto add = [&](char name, double left, double top, double width, double height) {
+        if (turned) {
+            std::swap(left, top);
+            std::swap(width, height);
+        }
+        page.lines.push_back({{{left, top},
+                               {left + width, top},
+                               {left + width, top + height},
+                               {left, top + height}}});
+        page.names += name;
+    };
+    for (int c = 0; c < 4; ++c) {
+        const double left = 300.0 - 75.0 * c;
+        const char first = static_cast<char>('a' + 6 * c);
+        for (int r = 0; r < 5;) {
+            const int run = r == 1 && c % 2 == 0 ? std::max(1, joined) : 1;
+            add(static_cast<char>(first + r), left, 20.0 + 46.0 * r, 37.0, 46.0 * (run - 1) + 38.0);
+            r += run;
+        }
+        if (commas) {
+            add(static_cast<char>(first + 5), left + 4.0 + 2.0 * c, 250.0, 16.0 + 2.0 * c,
+                28.0 + c);
+        }
+    }
+    if (title) {
+        add('z', 80.0, -40.0, 250.0, 36.0);
+    }
+    return page;
 }
 
 }  // namespace
@@ -153,6 +194,39 @@ TEST(VerticalColumns, PiecesOfOneColumnAreJoinedAndNothingElse) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(Pieces(Draw(c.rows)), c.pieces);
+    }
+}
+
+TEST(VerticalColumns, ShortColumnsBoxedACharacterAtATimeStayColumns) {
+    // How the detector boxes such a poem changes with the picture's size:
+    // every character alone, or two together, with or without its commas.
+    // Marks narrower than the characters say nothing of the direction nor
+    // of a column's width.
+    struct Case {
+        const char* what;
+        bool commas;
+        int joined;
+        std::string pieces;
+    };
+    const std::vector<Case> cases = {
+        {"every character alone", false, 1, "abcde|ghijk|mnopq|stuvw"},
+        {"commas alone, taller than wide", true, 1, "abcdef|ghijkl|mnopqr|stuvwx"},
+        {"two characters in one tall box in half the columns, commas alone", true, 2,
+         "abdef|ghijkl|mnpqr|stuvwx"},
+    };
+    // A title across does not outvote the characters under it.
+    const Drawn titled = Poem(true, 1, false, true);
+    EXPECT_TRUE(InColumns(StraightBounds(titled.lines, 0.0)));
+    EXPECT_EQ(Pieces(titled), "z|abcdef|ghijkl|mnopqr|stuvwx");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Drawn poem = Poem(c.commas, c.joined, false);
+        EXPECT_TRUE(InColumns(StraightBounds(poem.lines, 0.0)));
+        EXPECT_EQ(Pieces(poem), c.pieces);
+        // The same boxes turned: spaced characters in lines far apart.
+        const Drawn lines = Poem(c.commas, c.joined, true);
+        EXPECT_FALSE(InColumns(StraightBounds(lines.lines, 0.0)));
+        EXPECT_EQ(ColumnPieces(lines.lines).size(), lines.lines.size());
     }
 }
 

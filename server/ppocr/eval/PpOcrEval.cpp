@@ -346,7 +346,10 @@ int main(int argc, char** argv) {
                                    labels, error) ||
             !BuildVerticalPageSet(options.texts["zh"],
                                   std::set<std::string>(labels.begin(), labels.end()),
-                                  options.verticalPages, set, error)) {
+                                  options.verticalPages, set, error) ||
+            !BuildVerticalPageSet(options.texts["zh"],
+                                  std::set<std::string>(labels.begin(), labels.end()),
+                                  options.verticalPages, set, error, true)) {
             std::cerr << error << "\n";
             return 2;
         }

@@ -168,7 +168,7 @@ bool RenderVerticalPage(const std::vector<std::string>& columns, const FontFace&
 
 bool BuildVerticalPageSet(const std::vector<std::string>& chinese,
                           const std::set<std::string>& known, int count,
-                          std::vector<EvalSample>& set, std::string& error) {
+                          std::vector<EvalSample>& set, std::string& error, bool cut) {
     const auto faces = ChineseFaces();
     if (faces.empty()) {
         error = "no Chinese font for the vertical pages";
@@ -229,7 +229,7 @@ bool BuildVerticalPageSet(const std::vector<std::string>& chinese,
             columns.push_back(std::move(column));
         }
         EvalSample sample;
-        sample.language = "vertical-page";
+        sample.language = cut ? "vertical-tight" : "vertical-page";
         std::vector<std::string> texts;
         for (auto& column : columns) {
             std::string text;
@@ -249,8 +249,8 @@ bool BuildVerticalPageSet(const std::vector<std::string>& chinese,
         VerticalPageOptions options;
         options.columns = static_cast<int>(texts.size());
         options.pixelHeight = heights[(i / 2) % 5];
-        options.characterStep = 1.0 + 0.05 * (i % 5);
-        options.columnStep = 1.4 + 0.15 * (i % 4);
+        options.characterStep = (cut ? 1.25 : 1.0) + 0.05 * (i % 5);
+        options.columnStep = (cut ? 1.9 : 1.4) + 0.15 * (i % 4);
         options.verticalPunctuation = i % 5 < 3;
         if (i % 3 == 0 && !titles.empty()) {
             options.title = titles[nextTitle++ % titles.size()];
@@ -265,6 +265,10 @@ bool BuildVerticalPageSet(const std::vector<std::string>& chinese,
         if (!RenderVerticalPage(texts, faces[static_cast<std::size_t>(i) % faces.size()], options,
                                 sample.picture, error)) {
             return false;
+        }
+        if (cut) {
+            sample.picture = CutAroundInk(sample.picture, (3 * i) % 16, (7 * i + 2) % 16,
+                                          (5 * i + 4) % 16, (11 * i + 1) % 16);
         }
         set.push_back(std::move(sample));
     }

@@ -41,8 +41,12 @@ bool RenderVerticalPage(const std::vector<std::string>& columns, const FontFace&
 // title or a footer. Only columns whose characters are all in `known` (the
 // recogniser's character list; empty: any) are used. False with `error` when
 // no font or no usable text is there.
+// With `cut`, the pages are "vertical-tight" instead, as users capture
+// them: characters and columns set further apart (short columns the
+// detector boxes a character or a few at a time), each page cut around its
+// ink with 0 to 15 pixels, the sides differing.
 bool BuildVerticalPageSet(const std::vector<std::string>& chinese,
                           const std::set<std::string>& known, int count,
-                          std::vector<EvalSample>& set, std::string& error);
+                          std::vector<EvalSample>& set, std::string& error, bool cut = false);
 
 }  // namespace kelsor::server::ppocr

@@ -277,6 +277,46 @@ TEST_F(PpOcrRecognition, VerticalPagesComeColumnByColumnFromTheRightInTallBoxes)
     }
 }
 
+TEST_F(PpOcrRecognition, VerticalPoemCutTightOnAnySideReadsInColumns) {
+    // Short columns set apart, as users cut them from a page: tight on one
+    // side or all round, the detector boxes the characters alone or a few
+    // together, with the commas alone; the columns still come whole, from
+    // the right.
+    const std::vector<std::string> columns = {"床前明月光，", "疑是地上霜。", "举头望明月，",
+                                              "低头思故乡。"};
+    VerticalPageOptions options;
+    options.columns = 4;
+    options.pixelHeight = 34;
+    options.characterStep = 1.35;
+    options.columnStep = 2.2;
+    options.verticalPunctuation = false;
+    DecodedPicture page;
+    std::string error;
+    ASSERT_TRUE(RenderVerticalPage(columns, ChineseFaces().at(1), options, page, error)) << error;
+    struct Cut {
+        int left, top, right, bottom;
+    };
+    const Cut cuts[] = {
+        {30, 30, 30, 30}, {30, 0, 30, 30},  {30, 2, 30, 30},  {30, 8, 30, 30},  {30, 15, 30, 30},
+        {30, 30, 30, 0},  {30, 30, 30, 8},  {30, 30, 30, 15}, {0, 30, 30, 30},  {8, 30, 30, 30},
+        {15, 30, 30, 30}, {30, 30, 0, 30},  {30, 30, 8, 30},  {30, 30, 15, 30}, {0, 0, 0, 0},
+        {5, 5, 5, 5},     {12, 12, 12, 12},
+    };
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(testing::Message() << "margins left " << cut.left << " top " << cut.top
+                                        << " right " << cut.right << " bottom " << cut.bottom);
+        const DecodedPicture picture = CutAroundInk(page, cut.left, cut.top, cut.right, cut.bottom);
+        std::vector<TextBlock> lines;
+        ASSERT_TRUE(Engine()->Recognize(picture, lines, error)) << error;
+        EXPECT_EQ(RecognisedText(lines), LinesText(columns));
+        for (const TextBlock& line : lines) {
+            EXPECT_GT(line.location[3][1] - line.location[0][1],
+                      3 * (line.location[1][0] - line.location[0][0]))
+                << line.words;
+        }
+    }
+}
+
 TEST_F(PpOcrRecognition, PooledEnginesShareIdleCoresWithoutChangingTheText) {
     // Ten lines: a lone request spreads them over the pool's idle engine.
     Case many = kCases[4];
